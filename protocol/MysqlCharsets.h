@@ -1,0 +1,20 @@
+#pragma once
+// Character sets: 43 built-in code-page tables and the conversion between them.
+// Index 0 means "no table": a conversion with index 0 on either side copies unchanged.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Index of the client's code page, from the locale's codeset: windows-1250..1258 give 14..22,
+// anything else (UTF-8 included) 0.
+uint8_t CharsetIndexFromCodePage();
+// The same mapping for an explicit Windows code page number (1250..1258 -> 14..22, else 0).
+uint8_t CharsetIndexFromCodePage(int codePage);
+// Index of a server character-set name (prefix match on the upper-cased name).
+uint8_t CharsetIndexFromName(std::string_view name);
+// The 256-entry table of index (taken modulo 128); nullptr for indexes without a table.
+const uint16_t* CharsetTable(int index);
+// Copies count bytes and converts them up to the first 0 byte; source may equal destination.
+void ConvertCharset(const char* source, char* destination, size_t count, uint8_t fromIndex,
+                    uint8_t toIndex);

@@ -1,0 +1,87 @@
+#pragma once
+// Public interface of the MySQL protocol client: one object per server connection.
+// No Qt here: text crosses this layer as bytes exactly as the server sent them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "TMysqlResult.h"
+
+class TMysqlNet;
+
+// Capability flags (the low 16 bits are sent in the authentication packet).
+namespace MysqlFlags {
+constexpr uint32_t CLIENT_LONG_PASSWORD = 1;
+constexpr uint32_t CLIENT_FOUND_ROWS = 2;
+constexpr uint32_t CLIENT_LONG_FLAG = 4;
+constexpr uint32_t CLIENT_CONNECT_WITH_DB = 8;
+constexpr uint32_t CLIENT_NO_SCHEMA = 16;
+constexpr uint32_t CLIENT_COMPRESS = 32;
+constexpr uint32_t CLIENT_ODBC = 64;
+constexpr uint32_t CLIENT_LOCAL_FILES = 128;
+constexpr uint32_t CLIENT_IGNORE_SPACE = 256;
+constexpr uint32_t CLIENT_PROTOCOL_41 = 512;
+constexpr uint32_t CLIENT_INTERACTIVE = 1024;
+constexpr uint32_t CLIENT_TRANSACTIONS = 8192;
+constexpr uint32_t CLIENT_SECURE_CONNECTION = 32768;
+constexpr uint32_t DefaultClientFlags = 41093; // added by Connect to whatever it is given
+} // namespace MysqlFlags
+
+class TMysqlClient {
+public:
+    TMysqlClient();   // Create
+    ~TMysqlClient();  // Destroy: Close, free Net and Lock
+    TMysqlClient(const TMysqlClient&) = delete;
+    TMysqlClient& operator=(const TMysqlClient&) = delete;
+
+    // Handshake and authentication.
+    bool Connect(const std::string& host, const std::string& user, const std::string& password,
+                 const std::string& database, uint32_t port, uint32_t clientFlags);
+    bool Reconnect();
+    void SetThreadSafe(bool on);
+    bool ThreadSafe() const;
+
+    // Commands on an open connection.
+    bool Ping();
+    // Runs one statement. store: buffered result, else unbuffered. Returns no result for a
+    // statement without a result set or on failure; succeeded tells which (see ErrorCode).
+    std::unique_ptr<TMysqlResult> Query(std::string_view sql, bool store, bool& succeeded);
+    bool SelectDatabase(const std::string& name);
+    void Close();
+    bool Connected() const;
+
+    // Last error of the connection: client codes 2000..2020 or the server's number and text.
+    int ErrorCode() const;
+    std::string ErrorText() const;
+
+    const std::string& ServerVersion() const;
+    uint32_t ServerCapabilities() const;
+    uint32_t ServerStatus() const;
+    uint64_t AffectedRows() const;
+    uint64_t InsertId() const;
+    const std::string& Host() const;
+    const std::string& Database() const;
+    uint32_t Port() const;
+    uint32_t ClientFlags() const;
+
+    int ConnectTimeout() const;
+    void SetConnectTimeout(int seconds);
+    bool AutoReconnect() const;
+    void SetAutoReconnect(bool on);
+    bool PreferCompression() const;
+    void SetPreferCompression(bool on);
+    // LOAD DATA LOCAL: a server may ask for any local file. Off by default: such a request is
+    // answered with the empty packet and the query fails.
+    bool AllowLocalFiles() const;
+    void SetAllowLocalFiles(bool on);
+
+    // Round trips (packets flushed to the server) since creation; for benchmarks and tests.
+    uint64_t RoundTrips() const;
+
+private:
+    friend class TMysqlResult;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
