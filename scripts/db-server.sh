@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Starts or stops a private MariaDB server in its own folder: own data, own socket, loopback
+# only, on a free port. Used by the tests (CTest fixture), the demo and the benchmarks.
+#   db-server.sh start DIR   -> server running; DIR/port holds the port, DIR/mysqld.sock the socket
+#   db-server.sh stop DIR
+# After start, the account vttest/vttest has all privileges over TCP on 127.0.0.1.
+set -euo pipefail
+cmd=${1:?usage: db-server.sh start|stop DIR}
+dir=${2:?usage: db-server.sh start|stop DIR}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cnf="$here/../sql/server.cnf"
+
+find_bin() { for b in "$@"; do command -v "$b" >/dev/null 2>&1 && { command -v "$b"; return; }; [ -x "/usr/sbin/$b" ] && { echo "/usr/sbin/$b"; return; }; done; echo "missing: $*" >&2; exit 1; }
+
+stop_server() {
+  [ -f "$dir/mysqld.pid" ] || return 0
+  local pid; pid=$(cat "$dir/mysqld.pid" 2>/dev/null || true)
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+  fi
+  rm -f "$dir/mysqld.pid"
+}
+
+case "$cmd" in
+stop)
+  stop_server
+  ;;
+start)
+  mysqld=$(find_bin mariadbd mysqld)
+  installdb=$(find_bin mariadb-install-db mysql_install_db)
+  client=$(find_bin mariadb mysql)
+  stop_server
+  rm -rf "$dir"; mkdir -p "$dir/data"; dir=$(cd "$dir" && pwd)
+  user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
+  cp "$cnf" "$dir/my.cnf"
+  "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
+      --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
+    || { cat "$dir/install.log" >&2; exit 1; }
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
+  "$mysqld" --defaults-file="$dir/my.cnf" "${user_opt[@]}" --datadir="$dir/data" \
+      --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" --port="$port" \
+      --bind-address=127.0.0.1 --log-error="$dir/error.log" --skip-log-bin \
+      --innodb-buffer-pool-size=128M --innodb-log-file-size=64M --skip-name-resolve >/dev/null 2>&1 &
+  for _ in $(seq 1 300); do
+    "$client" --socket="$dir/mysqld.sock" -uroot -e "select 1" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  "$client" --socket="$dir/mysqld.sock" -uroot -e "select 1" >/dev/null 2>&1 \
+    || { echo "MariaDB did not start:" >&2; tail -20 "$dir/error.log" >&2; exit 1; }
+  "$client" --socket="$dir/mysqld.sock" -uroot <<'SQL'
+DELETE FROM mysql.global_priv WHERE User='';
+FLUSH PRIVILEGES;
+CREATE USER 'vttest'@'%' IDENTIFIED BY 'vttest';
+GRANT ALL PRIVILEGES ON *.* TO 'vttest'@'%' WITH GRANT OPTION;
+SQL
+  echo "$port" > "$dir/port"
+  echo "MariaDB running in $dir on 127.0.0.1:$port"
+  ;;
+*) echo "usage: db-server.sh start|stop DIR" >&2; exit 2 ;;
+esac

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Veltrana needs to build, test and run its demo.
+# Does nothing when they are all present already.
+set -euo pipefail
+pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev
+      libgtest-dev libgmock-dev libbenchmark-dev libmariadb-dev
+      mariadb-server mariadb-client xvfb xauth imagemagick fonts-dejavu-core
+      clang libclang-rt-14-dev)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+SUDO=""; [ "$(id -u)" != 0 ] && SUDO=sudo
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+# The server package must not start a system-wide server; tests and demo run private ones.
+DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

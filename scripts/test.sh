@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The test command: installs what is needed, builds, and runs every test (the CTest suite
+# starts and stops its own private MariaDB server).
+#   VT_SANITIZE=1 scripts/test.sh   builds with AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bash "$root/scripts/install-deps.sh"
+build="$root/build"
+opts=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${VT_SANITIZE:-0}" = 1 ]; then build="$root/build-asan"; opts+=(-DVT_SANITIZE=ON); fi
+start=$(date +%s)
+cmake -S "$root" -B "$build" "${opts[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+built=$(date +%s)
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
+done_at=$(date +%s)
+echo "build: $((built - start)) s, tests: $((done_at - built)) s"
