@@ -1,0 +1,59 @@
+#pragma once
+// Exceptions of the database access layer. Every one derives from EDbError, which derives
+// from std::exception and carries the finished message.
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+class EDbError : public std::exception {
+public:
+    explicit EDbError(std::string message) : m_message(std::move(message)) {}
+    const char* what() const noexcept override { return m_message.c_str(); }
+    const std::string& Message() const { return m_message; }
+private:
+    std::string m_message;
+};
+
+// Misuse of a component, with a fixed text ("Cannot perform this operation on an open
+// database", "Field 'x' not found", ...), prefixed with the component's name when it has one.
+class EDatabaseError : public EDbError {
+public:
+    using EDbError::EDbError;
+};
+
+// Every failure of the engine: its 16-bit code and the composed message.
+class EmySQLDatabaseError : public EDatabaseError {
+public:
+    EmySQLDatabaseError(uint16_t errorCode, std::string message)
+        : EDatabaseError(std::move(message)), m_errorCode(errorCode) {}
+    uint16_t ErrorCode() const { return m_errorCode; }
+private:
+    uint16_t m_errorCode;
+};
+
+// Opening a statement that returns no rows: "Error creating cursor handle".
+class ENoResultSet : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
+// A text that is not a number or date ("'%s' is not a valid integer value", "Invalid argument
+// to date encode", ...).
+class EConvertError : public EDbError {
+public:
+    using EDbError::EDbError;
+};
+
+// A variant or field read as a kind it cannot become ("Invalid variant type conversion",
+// "Invalid class typecast").
+class EVariantError : public EDbError {
+public:
+    using EDbError::EDbError;
+};
+
+// A file that cannot be opened ("Cannot open file %s").
+class EFOpenError : public EDbError {
+public:
+    using EDbError::EDbError;
+};

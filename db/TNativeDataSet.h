@@ -1,0 +1,106 @@
+#pragma once
+// A statement created on a native connection: its text, its stored result, the column and
+// index descriptors (built on first open and kept across closes) and the cursor.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TFieldType.h"
+
+class TNativeConnect;
+class TMysqlResult;
+struct TMysqlFieldInfo;
+
+// One column descriptor, numbered from 1 in column order.
+struct TmySQLField {
+    int FieldNo = 0;
+    std::string Name;              // at most 63 characters, converted as read text
+    TFieldType FieldType = ftUnknown;  // ftUnknown: the column has no field
+    int Size = 0;
+    int Offset = 0;
+    uint8_t NativeType = 0;        // type code after the adjustments
+    uint32_t NativeSize = 0;       // working length
+    std::string AllowedValues;     // ENUM / SET: "Y,N"
+    bool Required = false;
+    bool HasDefault = false;
+    bool IsBoolean = false;
+    bool IsMemo = false;
+    bool Calculated = false;       // no table name
+    uint32_t Flags = 0;
+    std::string Table;
+};
+
+struct TmySQLIndex {
+    int Number = 0;
+    std::string Name;              // at most 260 characters; the primary index has ""
+    bool Primary = false;
+    bool Unique = false;
+    bool Descending = false;
+    int KeyLength = 0;
+    std::vector<std::string> Columns;
+    std::vector<int> FieldNumbers; // 0 for a key column not in the result
+    int KeyCount() const { return static_cast<int>(Columns.size()); }
+};
+
+class TNativeDataSet {
+public:
+    TNativeDataSet(TNativeConnect& connection, bool live);
+    ~TNativeDataSet();
+    TNativeDataSet(const TNativeDataSet&) = delete;
+    TNativeDataSet& operator=(const TNativeDataSet&) = delete;
+
+    TNativeConnect& Connection() { return *m_connection; }
+    std::string Text;
+    bool Live = false;
+
+    // Runs Text with the result stored (EmySQLException with the client's error on failure);
+    // with probes, runs the index probe while there are no index descriptors yet (its
+    // failure raises too). Returns whether a result set came back.
+    bool Execute(bool probes);
+    // Builds the column descriptors once (column probes included).
+    void DescribeFields();
+    void FreeResult();
+
+    TMysqlResult* Result() const { return m_result.get(); }
+    const std::vector<TmySQLField>& Fields() const { return m_fields; }
+    const std::vector<TmySQLIndex>& Indexes() const { return m_indexes; }
+    bool IndexesRead() const { return m_indexesRead; }
+    int PrimaryIndex() const { return m_primaryIndex; }
+    uint64_t AffectedRows() const { return m_affectedRows; }
+    uint64_t InsertId() const { return m_insertId; }
+    std::string TableName() const;
+
+    // Cursor. Moves return 0, or 8706 / 8705 past the end / beginning (the position stays at
+    // that end).
+    enum class Position { Unpositioned, OnRow, BeforeFirst, AfterLast };
+    int64_t RecordCount() const;
+    uint16_t MoveNext();
+    uint16_t MovePrior();
+    void SetToBegin();
+    void SetToEnd();
+    uint16_t SetRow(int64_t index);  // 0-based; 8709 when out of range
+    int64_t Row() const { return m_row; }
+    Position CursorPosition() const { return m_position; }
+
+    // Raw bytes of column (0-based) of the current row; nullptr for NULL. 10003 for a column
+    // out of range.
+    const char* ColumnBytes(int column, size_t& length) const;
+
+private:
+    void readIndexes();
+    std::string describeColumn(const std::string& table, const std::string& column, bool& ok);
+
+    TNativeConnect* m_connection;
+    std::unique_ptr<TMysqlResult> m_result;
+    std::vector<TmySQLField> m_fields;
+    bool m_fieldsBuilt = false;
+    std::vector<TmySQLIndex> m_indexes;
+    bool m_indexesRead = false;
+    int m_primaryIndex = 0;
+    uint64_t m_affectedRows = 0;
+    uint64_t m_insertId = 0;
+    int64_t m_row = -1;
+    Position m_position = Position::Unpositioned;
+};

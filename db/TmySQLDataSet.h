@@ -1,0 +1,107 @@
+#pragma once
+// A dataset over the stored result of a native statement: the field list, the cursor, the
+// converted values of the current row and the per-row blob cache.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DbErrors.h"
+#include "TField.h"
+#include "TmySQLBlobStream.h"
+#include "Variant.h"
+
+class TmySQLDatabase;
+class TNativeDataSet;
+
+class TmySQLDataSet {
+public:
+    explicit TmySQLDataSet(std::string name = {});
+    virtual ~TmySQLDataSet();
+    TmySQLDataSet(const TmySQLDataSet&) = delete;
+    TmySQLDataSet& operator=(const TmySQLDataSet&) = delete;
+
+    // Component name; errors about misuse are prefixed with it and ": " when it is not empty.
+    const std::string& Name() const { return m_name; }
+    void SetName(std::string name) { m_name = std::move(name); }
+
+    // The connection. Setting it closes the dataset and detaches from the previous one.
+    TmySQLDatabase* Database() const { return m_database; }
+    void SetDatabase(TmySQLDatabase* database);
+
+    bool Active() const { return m_active; }
+    void SetActive(bool on);
+    void Open() { SetActive(true); }
+    void Close() { SetActive(false); }
+
+    // Rows of the open dataset ("Cannot perform this operation on a closed dataset" when closed).
+    int RecordCount() const;
+    bool IsEmpty() const;
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    bool Eof() const { return m_eof; }
+    bool Bof() const { return m_bof; }
+    int RecNo() const;               // 1-based
+    void SetRecNo(int recNo);
+
+    // Fields (only while open).
+    int FieldCount() const { return static_cast<int>(m_fields.size()); }
+    TField& Fields(int i) { return *m_fields.at(i); }
+    TField* FindField(const std::string& name) const;
+    // "Field '%s' not found" (prefixed with the component's name) when there is none.
+    TField& FieldByName(const std::string& name) const;
+    Variant FieldValues(const std::string& name) const { return FieldByName(name).Value(); }
+
+    // Reader over a blob or memo field of the current row.
+    std::unique_ptr<TmySQLBlobStream> OpenBlobReader(TField& field, TBlobStreamMode mode = bmRead);
+    std::unique_ptr<TmySQLBlobStream> OpenBlobReader(const std::string& fieldName) {
+        return OpenBlobReader(FieldByName(fieldName));
+    }
+
+    std::function<void(TmySQLDataSet&)> BeforeOpen, AfterOpen, BeforeClose, AfterClose;
+
+    // For fields and blob readers: the current row's column value.
+    bool columnIsNull(int fieldNo) const;
+    const Variant& columnValue(int fieldNo) const;                 // non-blob columns
+    const char* columnBytes(int fieldNo, size_t& length) const;    // raw stored bytes
+    int64_t currentRowIndex() const { return m_row; }
+    // The blob cache of the current row: nullptr until the value was read whole.
+    const std::string* cachedBlob(int fieldNo) const;
+    void storeCachedBlob(int fieldNo, std::string value);
+
+    // Raises EDatabaseError with the message prefixed by the component name.
+    [[noreturn]] void databaseError(const std::string& message) const;
+
+    // Called by the connection component when it disconnects: close and drop the statement.
+    virtual void connectionClosing();
+    // Called when the connection component is destroyed: Database becomes none.
+    void databaseDestroyed();
+
+protected:
+    // Runs the statement and returns the native statement positioned on its stored result.
+    virtual void openCursor() = 0;
+    virtual void closeCursor();
+    void bindFields(TNativeDataSet& native);
+    void checkActive() const;
+    void readCurrentRow();
+
+    TNativeDataSet* m_cursor = nullptr;  // the native statement that holds the open result
+    std::string m_name;
+    TmySQLDatabase* m_database = nullptr;
+    bool m_active = false;
+
+private:
+    void afterMove(int engineCode);
+
+    std::vector<std::unique_ptr<TField>> m_fields;
+    std::vector<Variant> m_rowValues;    // per column (index fieldNo - 1), converted once per row
+    std::map<std::pair<int64_t, int>, std::string> m_blobCache;
+    int64_t m_row = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+};
