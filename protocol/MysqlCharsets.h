@@ -11,6 +11,9 @@
 uint8_t CharsetIndexFromCodePage();
 // The same mapping for an explicit Windows code page number (1250..1258 -> 14..22, else 0).
 uint8_t CharsetIndexFromCodePage(int codePage);
+// The same mapping for a locale codeset name: "CP1250", "WINDOWS-1250" (any letter case) and
+// the like give 14..22, any other name 0.
+uint8_t CharsetIndexFromCodeset(std::string_view codeset);
 // Index of a server character-set name (prefix match on the upper-cased name).
 uint8_t CharsetIndexFromName(std::string_view name);
 // The 256-entry table of index (taken modulo 128); nullptr for indexes without a table.
