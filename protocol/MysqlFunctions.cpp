@@ -210,15 +210,15 @@ std::string ScrambleOld(std::string_view password, std::string_view message)
     uint32_t seed1 = (a1 ^ b1) % max;
     uint32_t seed2 = (a2 ^ b2) % max;
     // Both seeds stay below 2^30, so seed1 * 3 + seed2 fits in 32 bits.
-    auto random = [&]() {
+    auto nextRandom = [&]() {
         seed1 = (seed1 * 3 + seed2) % max;
         seed2 = (seed1 + seed2 + 33) % max;
         return static_cast<double>(seed1) / static_cast<double>(max);
     };
     std::string out(message.size(), '\0');
     for (char& c : out)
-        c = static_cast<char>(static_cast<int>(std::floor(random() * 31)) + 64);
-    const char extra = static_cast<char>(static_cast<int>(std::floor(random() * 31)));
+        c = static_cast<char>(static_cast<int>(std::floor(nextRandom() * 31)) + 64);
+    const char extra = static_cast<char>(static_cast<int>(std::floor(nextRandom() * 31)));
     for (char& c : out)
         c = static_cast<char>(c ^ extra);
     return out;
