@@ -1,0 +1,20 @@
+// Test entry: a QApplication for the real windows (offscreen), and the same clean-up switch as
+// the program, because the detached clean-up process is this executable started again.
+
+#include "Cleanup.h"
+#include "ErrorDisplay.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (const int code = vt::app::runBatchModeIfRequested(argc, argv); code >= 0)
+        return code;
+    // The windows are driven offscreen, also when the test list is read without ctest's
+    // environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vt::app::VeltranaApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,337 @@
+// Start-up: the windows and their order, the login dialog, the main window's frame, the
+// console, the Options dialog, and the central error display.
+
+#include "AppFixture.h"
+#include "ErrorDisplay.h"
+#include "LogForm.h"
+#include "OptionsForm.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <stdexcept>
+
+using namespace vt::app;
+
+class Startup : public AppFixture {};
+
+TEST_F(Startup, CreatesTheFourteenWindowsInOrderWithTheirCaptions)
+{
+    startApp();
+    const std::vector<std::pair<const char*, const char*>> expected = {
+        {"vt::app::TVeltrana", "Veltrana"},
+        {"vt::app::TDisc_Entry_Form", "Create a New Discussion Item"},
+        {"vt::app::TDisc_entry_Child_Form", "Discussion Item Reply Entry Form"},
+        {"vt::app::TCreateProjectsForm", "Create New Project Form"},
+        {"vt::app::TForm_CreateRequirement", "Create Document"},
+        {"vt::app::TLogin_Form", "Veltrana Login"},
+        {"vt::app::TUserAdmin_form", "User Account Administration"},
+        {"vt::app::TLog_Form", "Log_Form"},
+        {"vt::app::TAbout_Form", ""},
+        {"vt::app::TDialog_attach", "Attachment Add/Edit"},
+        {"vt::app::TForm_UserEditor", "Update User Account"},
+        {"vt::app::TForm_UserCreate", "Create New User Account"},
+        {"vt::app::TRecent_upd_form", "Recent Updates"},
+        {"vt::app::TTOptions", "Options"},
+    };
+    const auto& windows = m_app->windows();
+    ASSERT_EQ(windows.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_STREQ(windows[i]->metaObject()->className(), expected[i].first) << i;
+        EXPECT_EQ(windows[i]->windowTitle(), QString::fromLatin1(expected[i].second)) << i;
+    }
+    // After start-up only the main window and the login dialog are visible.
+    for (size_t i = 0; i < windows.size(); ++i)
+        EXPECT_EQ(windows[i]->isVisible(), i == 0 || i == 5) << expected[i].first;
+}
+
+TEST_F(Startup, LoginDialogHasItsControlsTextsAndGeometry)
+{
+    startApp();
+    TLogin_Form& dlg = login();
+    EXPECT_EQ(dlg.pos(), QPoint(271, 235));
+    EXPECT_EQ(dlg.size(), QSize(379, 157));
+    EXPECT_EQ(dlg.formHeight(), 186);
+    EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
+    EXPECT_TRUE(dlg.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(dlg.titleLabel->text(), "Veltrana");
+
+    auto* b1 = dlg.findChild<QPushButton*>("Button1");
+    auto* b2 = dlg.findChild<QPushButton*>("Button2");
+    ASSERT_TRUE(b1 && b2);
+    EXPECT_EQ(b1->text(), "Login");
+    EXPECT_TRUE(b1->isDefault());
+    EXPECT_EQ(b2->text(), "Connect Options>>>");
+    EXPECT_EQ(dlg.findChild<QLineEdit*>("Password")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(dlg.findChild<QGroupBox*>("GroupBox1")->title(),
+              "Central Server / mySQL Database Connectivity Settings:");
+
+    struct EditCase {
+        const char* name;
+        const char* text;
+        bool enabled;
+        bool hidden;
+        const char* hint;
+    };
+    const EditCase edits[] = {
+        {"Edit2", "localhost", true, false,
+         "Enter the Computer Name or IP address of the computer hosting the Veltrana Database"},
+        {"Edit1", "Veltrana", false, false, "Enter the name of the mySQL database "},
+        {"Edit3", "vtran", false, false, "Enter the mySQL database User Name"},
+        {"Edit4", "", true, true, "Enter the mySQL user password"},
+    };
+    for (const EditCase& e : edits) {
+        auto* edit = dlg.findChild<QLineEdit*>(e.name);
+        ASSERT_TRUE(edit) << e.name;
+        EXPECT_EQ(edit->text(), e.text) << e.name;
+        EXPECT_EQ(edit->isEnabled(), e.enabled) << e.name;
+        EXPECT_EQ(edit->isHidden(), e.hidden) << e.name;
+        EXPECT_EQ(edit->toolTip(), e.hint) << e.name;
+    }
+
+    // The connection group lies below the visible area until the dialog is enlarged.
+    EXPECT_GE(dlg.GroupBox1->y(), dlg.height());
+    b2->click();
+    EXPECT_EQ(dlg.formHeight(), 412);
+    EXPECT_LE(dlg.GroupBox1->geometry().bottom(), dlg.height());
+    b2->click();
+    EXPECT_EQ(dlg.formHeight(), 186);
+}
+
+TEST_F(Startup, NameAndPasswordTurnTypedLettersIntoUpperCase)
+{
+    startApp();
+    for (QLineEdit* edit : {login().UserID, login().Password}) {
+        edit->clear();
+        QTest::keyClicks(edit, "bob9x");
+        EXPECT_EQ(edit->text(), "BOB9X");
+    }
+    login().UserID->setText("mixed");   // set by the program: kept as given
+    EXPECT_EQ(login().UserID->text(), "mixed");
+}
+
+TEST_F(Startup, MainWindowStartsWithoutNavigatorAndContent)
+{
+    startApp();
+    TVeltrana& w = mainWindow();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.geometry(), QRect(100, 10, 964, 817));
+    EXPECT_EQ(w.AppTitle, "Veltrana");
+    EXPECT_EQ(w.UserRole, "USER");
+    EXPECT_EQ(w.CurrentUser, "");
+    EXPECT_EQ(w.CurrentProjectID, 0);
+    EXPECT_FALSE(w.IsProjectManager);
+    EXPECT_EQ(w.ProgramFolder, m_dir.path() + "/");
+    EXPECT_EQ(w.WorkFolder, w.ProgramFolder);
+
+    EXPECT_FALSE(w.pan_Navigator->isVisible());
+    EXPECT_FALSE(w.Pan_Content->isVisible());
+    EXPECT_FALSE(w.Pan_Project_Overview->isHidden());
+    EXPECT_TRUE(w.Pan_Catagory->isHidden());
+    EXPECT_TRUE(w.Pan_Req_Panel->isHidden());
+    EXPECT_TRUE(w.GroupBox1->isHidden());
+    EXPECT_FALSE(w.Timer1->isActive());
+    EXPECT_EQ(w.Timer1->interval(), 30000);
+    EXPECT_EQ(w.cmbFont->count(), m_platform.fontList.size());
+    EXPECT_EQ(w.cmbFont->itemText(0), m_platform.fontList.front());
+
+    for (const char* name :
+         {"BackGround", "speedPanel", "pan_Navigator", "Combo_projects", "ListBox1", "ProjectTree",
+          "OnlineList", "RichEdit2", "Pan_Content", "Pan_Project_Overview", "PageControl1",
+          "Tab_ProjectInfo", "Tab_members", "Pan_Catagory", "CatagoryName", "CatagoryDescription",
+          "Pan_Req_Panel", "Pan_tabContent", "Tab_Control", "Tab_Details", "Tab_Req_Discussions",
+          "Attachments", "Ruler1", "RichEdit1", "StatusBar1", "btnSave", "btnSaveAs", "cmbFont",
+          "cmbFontSize", "btnBold", "btnLeft", "btnJustify", "btnIdentInc", "Timer1"})
+        EXPECT_TRUE(w.findChild<QObject*>(name)) << name;
+}
+
+TEST_F(Startup, MenuItemsCarryTheirCaptionsAndStartState)
+{
+    startApp();
+    struct Item {
+        const char* name;
+        const char* caption;
+        bool enabled;
+    };
+    const Item items[] = {
+        {"Blank1", "Empty Project", true},
+        {"BusPlan", "Business Plan ", true},
+        {"Concept1", "Concept - Brainstorming", true},
+        {"MarketingPlan1", "Marketing Plan", true},
+        {"SoftwareDevelopment2", "Software Project", true},
+        {"OpenProject", "Open Project", false},
+        {"Save1", "Save", false},
+        {"SaveAs1", "Save As", false},
+        {"PrintSetup1", "Print Setup", false},
+        {"Print1", "Print", false},
+        {"Loggoff1", "Log Off Identity", true},
+        {"ExitMenu", "Exit", true},
+        {"StructuredProjectDocument1", "Formatted Project Document", true},
+        {"LastModified1", "Last Modified", true},
+        {"UserManagement1", "User Management", true},
+        {"Deleteproject2", "Delete project", true},
+        {"Options1", "Options", true},
+        {"Console1", "Console", true},
+        {"About1", "About", true},
+        {"NewReq1", "New Document", true},
+        {"NewSubRequirement1", "New Sub-Document", true},
+        {"Delete1", "Delete Document", true},
+        {"AddCatagory1", "Add Catagory", true},
+        {"DeleteCatagory1", "Delete Catagory", true},
+        {"ExpandAll1", "Expand All", true},
+        {"CollapseAll1", "Collapse All", true},
+        {"refreshlist1", "Refresh", true},
+        {"Refresh1", "Refresh", true},
+    };
+    for (const Item& item : items) {
+        auto* action = mainWindow().findChild<QAction*>(item.name);
+        ASSERT_TRUE(action) << item.name;
+        EXPECT_EQ(action->text(), item.caption) << item.name;
+        EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
+    }
+    EXPECT_EQ(mainWindow().SoftwareDevelopment2->toolTip(),
+              "Use for Software, Website or Creative development Projects");
+}
+
+TEST_F(Startup, OutlinePopupOffersItemsByTheSelectedLevel)
+{
+    startApp();
+    TVeltrana& w = mainWindow();
+    auto* root = new QTreeWidgetItem(w.ProjectTree, {"Project"});
+    auto* category = new QTreeWidgetItem(root, {"  ...Cat"});
+    auto* document = new QTreeWidgetItem(category, {"Doc"});
+    auto* subDocument = new QTreeWidgetItem(document, {"Sub"});
+    struct Case {
+        QTreeWidgetItem* node;
+        bool newDoc, newSub, deleteDoc, addCat, deleteCat;
+    };
+    const Case cases[] = {{root, false, false, false, true, false},
+                          {category, true, false, false, true, true},
+                          {document, true, true, true, false, false},
+                          {subDocument, true, true, true, false, false}};
+    for (const Case& c : cases) {
+        w.ProjectTree->setCurrentItem(c.node);
+        w.PopupMenu1Popup();
+        SCOPED_TRACE(c.node->text(0).toStdString());
+        EXPECT_EQ(w.NewReq1->isVisible(), c.newDoc);
+        EXPECT_EQ(w.NewSubRequirement1->isVisible(), c.newSub);
+        EXPECT_EQ(w.Delete1->isVisible(), c.deleteDoc);
+        EXPECT_EQ(w.AddCatagory1->isVisible(), c.addCat);
+        EXPECT_EQ(w.DeleteCatagory1->isVisible(), c.deleteCat);
+        EXPECT_TRUE(w.ExpandAll1->isVisible() && w.CollapseAll1->isVisible()
+                    && w.refreshlist1->isVisible());
+    }
+}
+
+TEST_F(Startup, ConsoleTogglesAndLogLineWritesOnlyWhileShown)
+{
+    startApp();
+    TLog_Form& console = *forms().Log_Form;
+    EXPECT_EQ(console.geometry(), QRect(636, 203, 626, 640));
+    EXPECT_EQ(console.Memo1->toPlainText(), "Memo1");
+
+    LogLine("hidden line");
+    EXPECT_EQ(console.Memo1->toPlainText(), "Memo1");
+
+    mainWindow().Console1->trigger();
+    ASSERT_TRUE(console.isVisible());
+    LogLine("Logged IN");
+    EXPECT_EQ(console.Memo1->toPlainText(), "Memo1\nLogged IN");
+
+    console.popupMenu->actions().front()->trigger();   // "clear"
+    EXPECT_EQ(console.Memo1->toPlainText(), "");
+
+    mainWindow().Console1->trigger();
+    EXPECT_FALSE(console.isVisible());
+}
+
+TEST_F(Startup, OptionsShowTheSharedAreasToAdministratorsOnly)
+{
+    startApp();
+    TTOptions& options = *forms().TOptions;
+    TVeltrana& w = mainWindow();
+    w.CommonDir = "/shared/att";
+    w.DocumentsFolder = "/shared/docs";
+
+    w.UserRole = "USER";
+    w.Options1->trigger();
+    EXPECT_TRUE(options.isVisible());
+    EXPECT_FALSE(options.AdminPanel->isEnabled());
+    options.Button2->click();
+    EXPECT_FALSE(options.isVisible());
+
+    struct Case {
+        bool asFiles;
+        bool sharedChecked;
+    };
+    for (const Case c : {Case{false, false}, Case{true, true}}) {
+        w.UserRole = "admin";
+        w.StoreDocumentsAsFiles = c.asFiles;
+        w.Options1->trigger();
+        EXPECT_TRUE(options.AdminPanel->isEnabled());
+        EXPECT_EQ(options.CommonPath->text(), "/shared/att");
+        EXPECT_EQ(options.Edit1->text(), "/shared/docs");
+        EXPECT_EQ(options.inSharedFolder->isChecked(), c.sharedChecked);
+        EXPECT_EQ(options.inDatabase->isChecked(), !c.sharedChecked);
+        EXPECT_EQ(options.Edit1->isEnabled(), c.asFiles);
+        EXPECT_FALSE(options.CommonPath->isEnabled());
+        options.Button1->click();
+        EXPECT_FALSE(options.isVisible());
+    }
+}
+
+TEST_F(Startup, ExitEndsTheEventLoop)
+{
+    startApp();
+    QTimer::singleShot(0, mainWindow().ExitMenu, &QAction::trigger);
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });   // safety net
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+}
+
+namespace {
+class ThrowingObject : public QObject {
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("event handler failed");
+        return QObject::event(e);
+    }
+};
+} // namespace
+
+TEST_F(Startup, HandlerExceptionsReachTheErrorDisplayAndTheWindowStaysUsable)
+{
+    startApp();
+    QPushButton button("throws");
+    onEvent(&button, &QPushButton::clicked, &button,
+            [] { throw std::runtime_error("mySQL Error Code: (1146)\r\nTable missing"); });
+    button.click();
+    button.click();
+    EXPECT_EQ(m_platform.messages(),
+              (QStringList{"mySQL Error Code: (1146)\r\nTable missing",
+                           "mySQL Error Code: (1146)\r\nTable missing"}));
+
+    // Even a handler outside the guard cannot end the program: the application object catches.
+    ThrowingObject object;
+    QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_platform.messages().back(), "event handler failed");
+
+    // The login dialog still works afterwards.
+    login().Edit2->setText("x");
+    login().Button1->click();
+    EXPECT_EQ(m_platform.messages().size(), 4);
+}
