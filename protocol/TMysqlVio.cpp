@@ -1,0 +1,220 @@
+#include "TMysqlVio.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "MysqlFunctions.h"
+#include "MysqlPackets.h"
+
+namespace {
+
+// Waits for the socket to become ready for events; true when ready in time.
+bool waitFor(int fd, short events, int timeoutSeconds)
+{
+    pollfd p {fd, events, 0};
+    for (;;) {
+        int r = ::poll(&p, 1, timeoutSeconds * 1000);
+        if (r > 0) return true;
+        if (r == 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        if (errno != EINTR) return false;
+    }
+}
+
+} // namespace
+
+TMysqlVio::~TMysqlVio()
+{
+    if (IsOpen()) Close();
+}
+
+void TMysqlVio::SetErrorText(std::string_view text)
+{
+    m_errorText.assign(text.substr(0, 200));
+}
+
+void TMysqlVio::setClientError(int code, const std::string& host, int err)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, MysqlClientErrorText(code), host.c_str(), err);
+    SetError(code, text);
+}
+
+int TMysqlVio::Connect(const std::string& hostArg, uint32_t port, int timeoutSeconds)
+{
+    if (IsOpen()) return -20;
+    m_timeoutSeconds = timeoutSeconds == 0 ? 30 : timeoutSeconds;
+    if (port == 0) port = 3306;
+    const std::string host = hostArg.empty() ? std::string("localhost") : hostArg;
+
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        m_socketError = errno;
+        char text[256];
+        std::snprintf(text, sizeof text, MysqlClientErrorText(mysqlpkt::CR_IPSOCK_ERROR),
+                      m_socketError);
+        SetError(mysqlpkt::CR_IPSOCK_ERROR, text);
+        return -8;
+    }
+
+    // A dotted quad is taken as it is; a name is looked up and its first address used.
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(uint16_t(port));
+    if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
+        addrinfo hints {};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+        if (rc != 0 || !found) {
+            int err = rc == EAI_SYSTEM ? errno : rc;
+            ::close(fd);
+            m_socketError = err;
+            setClientError(mysqlpkt::CR_UNKNOWN_HOST, host, err);
+            return -7;
+        }
+        addr.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+        ::freeaddrinfo(found);
+    }
+
+    m_socket = fd;
+    m_kind = 1;
+    SetBlocking(false);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 &&
+        errno != EINPROGRESS && errno != EINTR) {
+        m_socketError = errno;
+        Close();
+        setClientError(mysqlpkt::CR_CONNECTION_ERROR, host, m_socketError);
+        return -6;
+    }
+    m_socketError = EINPROGRESS;
+
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+
+    // The server speaks first: wait for its greeting. A refused connection also wakes the
+    // wait, so the socket's pending error is checked as well.
+    bool ready = waitFor(fd, POLLIN, m_timeoutSeconds);
+    int err = ready ? 0 : errno;
+    if (ready) {
+        socklen_t len = sizeof err;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+    }
+    if (err != 0) {
+        m_socketError = err;
+        Close();
+        setClientError(mysqlpkt::CR_CONNECTION_ERROR, host, err);
+        return -7;
+    }
+    ClearError();
+    return 0;
+}
+
+void TMysqlVio::Adopt(int socket, int timeoutSeconds)
+{
+    if (IsOpen()) Close();
+    m_socket = socket;
+    m_kind = 1;
+    m_timeoutSeconds = timeoutSeconds == 0 ? 30 : timeoutSeconds;
+    SetBlocking(false);
+    ClearError();
+}
+
+int TMysqlVio::Close()
+{
+    int r = 0;
+    if (m_socket >= 0) {
+        ::shutdown(m_socket, SHUT_RDWR);
+        if (::close(m_socket) != 0) r = -1;
+    }
+    m_socket = -1;
+    m_kind = 0;
+    m_nonBlocking = false;
+    return r;
+}
+
+bool TMysqlVio::WaitReadable(int timeoutSeconds)
+{
+    if (!IsOpen()) return false;
+    if (waitFor(m_socket, POLLIN, timeoutSeconds)) return true;
+    m_socketError = errno;
+    return false;
+}
+
+long TMysqlVio::Read(void* buffer, size_t count)
+{
+    if (!IsOpen()) return -1;
+    // In non-blocking mode try first: data already queued costs no wait.
+    if (m_nonBlocking) {
+        ssize_t n = ::recv(m_socket, buffer, count, 0);
+        if (n >= 0) {
+            m_socketError = 0;
+            return long(n);
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            m_socketError = errno;
+            return -1;
+        }
+    }
+    if (!WaitReadable(m_timeoutSeconds)) return -1;
+    ssize_t n = ::recv(m_socket, buffer, count, 0);
+    m_socketError = n < 0 ? errno : 0;
+    return long(n);
+}
+
+long TMysqlVio::Write(const void* buffer, size_t count)
+{
+    if (!IsOpen()) return -1;
+    ssize_t n = ::send(m_socket, buffer, count, MSG_NOSIGNAL);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        // A full send queue: wait (bounded by the timeout) until the peer takes more.
+        if (waitFor(m_socket, POLLOUT, m_timeoutSeconds))
+            n = ::send(m_socket, buffer, count, MSG_NOSIGNAL);
+        else {
+            m_socketError = errno;
+            return -1;
+        }
+    }
+    m_socketError = n < 0 ? errno : 0;
+    return long(n);
+}
+
+int TMysqlVio::SetBlocking(bool blocking)
+{
+    if (!IsOpen()) return -1;
+    if (blocking == !m_nonBlocking) return 0;
+    int flags = ::fcntl(m_socket, F_GETFL, 0);
+    if (flags < 0) return -1;
+    flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    if (::fcntl(m_socket, F_SETFL, flags) != 0) {
+        m_socketError = errno;
+        return -1;
+    }
+    m_nonBlocking = !blocking;
+    return 0;
+}
+
+bool TMysqlVio::ShouldRetry() const
+{
+    return IsOpen() && (m_socketError == EINTR || m_socketError == EAGAIN ||
+                        m_socketError == EWOULDBLOCK || m_socketError == EINPROGRESS);
+}
+
+bool TMysqlVio::WasInterrupted() const
+{
+    return m_socketError == EINTR;
+}
