@@ -34,3 +34,4 @@ std::string FloatToStr(double value);  // with the regional decimal separator
 int32_t StrToInt(const std::string& text);
 int64_t StrToInt64(const std::string& text);
 bool TryStrToInt(const std::string& text, int32_t& value);
+bool TryStrToInt64(const std::string& text, int64_t& value);

@@ -90,7 +90,6 @@ public:
 
 private:
     void readIndexes();
-    std::string describeColumn(const std::string& table, const std::string& column, bool& ok);
 
     TNativeConnect* m_connection;
     std::unique_ptr<TMysqlResult> m_result;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "DbErrors.h"
@@ -70,9 +71,10 @@ public:
     const Variant& columnValue(int fieldNo) const;                 // non-blob columns
     const char* columnBytes(int fieldNo, size_t& length) const;    // raw stored bytes
     int64_t currentRowIndex() const { return m_row; }
-    // The blob cache of the current row: nullptr until the value was read whole.
-    const std::string* cachedBlob(int fieldNo) const;
-    void storeCachedBlob(int fieldNo, std::string value);
+    // The blob cache of the current row: the value once a reader has read it whole from its
+    // start (a view of the stored row, which lives as long as the dataset stays open).
+    bool cachedBlob(int fieldNo, std::string_view& value) const;
+    void storeCachedBlob(int fieldNo, std::string_view value);
 
     // Raises EDatabaseError with the message prefixed by the component name.
     [[noreturn]] void databaseError(const std::string& message) const;
@@ -89,6 +91,11 @@ protected:
     void bindFields(TNativeDataSet& native);
     void checkActive() const;
     void readCurrentRow();
+    // The dataset holds one registration with its connection component while any of these
+    // uses is on (open, prepared, executing).
+    enum DbFlag : unsigned { dbOpen = 1, dbPrepared = 2, dbExec = 4 };
+    void setDbFlag(DbFlag flag, bool on);
+    unsigned m_dbFlags = 0;
 
     TNativeDataSet* m_cursor = nullptr;  // the native statement that holds the open result
     std::string m_name;
@@ -96,11 +103,11 @@ protected:
     bool m_active = false;
 
 private:
-    void afterMove(int engineCode);
+    void positionFirst();
 
     std::vector<std::unique_ptr<TField>> m_fields;
     std::vector<Variant> m_rowValues;    // per column (index fieldNo - 1), converted once per row
-    std::map<std::pair<int64_t, int>, std::string> m_blobCache;
+    std::map<std::pair<int64_t, int>, std::string_view> m_blobCache;
     int64_t m_row = -1;
     bool m_eof = true;
     bool m_bof = true;

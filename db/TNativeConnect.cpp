@@ -1,0 +1,79 @@
+#include "TNativeConnect.h"
+
+#include "DateTimeUtil.h"
+#include "DbInternal.h"
+#include "MysqlCharsets.h"
+#include "TMysqlClient.h"
+#include "TmySQLEngine.h"
+
+TNativeConnect::TNativeConnect(uint16_t options, bool multiThreaded)
+    : m_client(std::make_unique<TMysqlClient>()), m_options(options) {
+    m_client->SetThreadSafe(multiThreaded);
+}
+
+TNativeConnect::~TNativeConnect() {
+    if (m_open) {
+        m_client->Close();
+        m_open = false;
+        dbTrace(TraceOp::Disconnect, m_host + ":" + std::to_string(m_port) + "/" + m_database);
+    }
+}
+
+void TNativeConnect::Connect(const TStringList& params) {
+    m_user = params.Values("UID");
+    m_password = params.Values("PWD");
+    m_database = params.Values("DatabaseName");
+    m_port = StrToInt(params.Values("Port"));
+    m_host = params.Values("Host");
+    if (m_host.empty()) m_host = "localhost";
+    std::string timeout = params.Values("TIMEOUT");
+    m_timeout = timeout.empty() ? 30 : StrToInt(timeout);
+
+    m_client->SetConnectTimeout(m_timeout);
+    bool ok = m_client->Connect(m_host, m_user, m_password, m_database, static_cast<uint32_t>(m_port), m_options);
+    if (!ok || m_client->ErrorCode() != 0) {
+        int code = m_client->ErrorCode();
+        throw EmySQLException(code, m_client->ErrorText());
+    }
+    m_open = true;
+    ServerVersionNumber = VersionNumberFromText(m_client->ServerVersion());
+    dbTrace(TraceOp::Connect, m_host + ":" + std::to_string(m_port) + "/" + m_database);
+}
+
+std::unique_ptr<TMysqlResult> TNativeConnect::TryQuery(const std::string& sql, bool& ok) {
+    dbTrace(TraceOp::Execute, sql);
+    bool succeeded = false;
+    std::unique_ptr<TMysqlResult> result = m_client->Query(sql, true, succeeded);
+    ok = succeeded && m_client->ErrorCode() == 0;
+    if (!ok) result.reset();
+    return result;
+}
+
+std::unique_ptr<TMysqlResult> TNativeConnect::Query(const std::string& sql) {
+    bool ok = false;
+    std::unique_ptr<TMysqlResult> result = TryQuery(sql, ok);
+    if (!ok) throw EmySQLException(m_client->ErrorCode(), m_client->ErrorText());
+    return result;
+}
+
+void TNativeConnect::Transaction(const std::string& sql) {
+    TraceOp op = sql == "BEGIN" ? TraceOp::Begin : sql == "COMMIT" ? TraceOp::Commit : TraceOp::Rollback;
+    dbTrace(op, sql);
+    bool succeeded = false;
+    m_client->Query(sql, false, succeeded);  // outcome not checked; a result set is freed
+}
+
+uint8_t TNativeConnect::ProbeCharset() {
+    bool ok = false;
+    std::unique_ptr<TMysqlResult> result = TryQuery("SHOW VARIABLES", ok);
+    if (!ok || !result) return 0;
+    for (int64_t i = 0; i < result->RowCount(); ++i) {
+        result->Seek(i);
+        const char* name = result->FieldValue(0);
+        if (name && lowerCase(name) == "character_set") {
+            const char* value = result->FieldValue(1);
+            return CharsetIndexFromName(value ? value : "");
+        }
+    }
+    return 0;
+}
