@@ -233,7 +233,8 @@ void FakeServer::run()
         fail();
         return;
     }
-    for (const Step& step : m_steps) {
+    for (size_t i = 0; i < m_steps.size(); ++i) {
+        const Step& step = m_steps[i];
         bool ok = true;
         switch (step.kind) {
         case Step::Send:
@@ -281,6 +282,7 @@ void FakeServer::run()
             break;
         case Step::Close:
             ::close(fd);
+            if (i + 1 == m_steps.size()) return;  // hang up: the script ends here
             fd = acceptOne();
             ok = fd >= 0;
             break;

@@ -54,7 +54,7 @@ public:
     FakeServer& expect();             // one plain packet
     FakeServer& expectCompressed();   // one compressed packet (recorded inflated)
     FakeServer& pause(int ms);
-    FakeServer& closeConnection();    // close and accept the next connection
+    FakeServer& closeConnection();    // close; unless it is the last step, accept the next
     // Common openings.
     FakeServer& handshake(const GreetingOptions& o = {});  // greeting, expect auth, OK
 

@@ -1,0 +1,143 @@
+#pragma once
+// Private state of the protocol client and its results, shared by TMysqlClient.cpp and
+// TMysqlResult.cpp.
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "TMysqlClient.h"
+#include "TMysqlNet.h"
+#include "TMysqlResult.h"
+
+// Holds the row blocks of a buffered result: a few large chunks instead of one allocation
+// per row or per value.
+class RowArena {
+public:
+    // n bytes, 4-byte aligned.
+    uint8_t* allocate(size_t n)
+    {
+        n = (n + 3) & ~size_t(3);
+        if (n > m_left) {
+            if (n > ChunkLimit / 4) {
+                // A large row gets a chunk of its own; the current chunk stays in use.
+                m_chunks.emplace_back(new uint8_t[n]);
+                return m_chunks.back().get();
+            }
+            m_chunkSize = std::min(m_chunkSize * 2, ChunkLimit);
+            m_chunks.emplace_back(new uint8_t[m_chunkSize]);
+            m_cur = m_chunks.back().get();
+            m_left = m_chunkSize;
+        }
+        uint8_t* p = m_cur;
+        m_cur += n;
+        m_left -= n;
+        m_last = p;
+        m_lastSize = n;
+        return p;
+    }
+    // Gives back the unused tail of the last allocation from the current chunk.
+    void shrinkLast(uint8_t* p, size_t used)
+    {
+        used = (used + 3) & ~size_t(3);
+        if (p == m_last && used <= m_lastSize) {
+            m_cur = p + used;
+            m_left += m_lastSize - used;
+            m_lastSize = used;
+        }
+    }
+
+private:
+    static constexpr size_t ChunkLimit = size_t(1) << 20;
+    std::vector<std::unique_ptr<uint8_t[]>> m_chunks;
+    size_t m_chunkSize = 16384;
+    uint8_t* m_cur = nullptr;
+    size_t m_left = 0;
+    uint8_t* m_last = nullptr;
+    size_t m_lastSize = 0;
+};
+
+struct TMysqlClient::Impl {
+    TMysqlNet net;
+    std::string host, user, password, database;
+    uint32_t port = 3306;
+    int connectTimeout = 30;
+    uint32_t clientFlags = MysqlFlags::DefaultClientFlags;
+    bool autoReconnect = true;
+    bool preferCompression = true;
+    bool allowLocalFiles = false;
+    bool threadSafe = false;
+    std::unique_ptr<std::recursive_mutex> lock;
+    std::string scramble;
+    std::string serverVersion;
+    uint32_t serverCapabilities = 0;
+    uint32_t serverStatus = 2;
+    uint8_t status = 0;                  // 0 ready, 1 result header read, 2 unbuffered open
+    uint64_t affectedRows = 0;
+    uint64_t insertId = 0;
+    uint32_t fieldCount = 0;             // columns of the pending result
+    std::vector<TMysqlFieldInfo> fields; // column descriptions of the pending result
+    TMysqlResult::Impl* currentResult = nullptr;
+
+    bool connect(const std::string& host, const std::string& user, const std::string& password,
+                 const std::string& database, uint32_t port, uint32_t flags);
+    bool reconnect();
+    int simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry);
+    bool ping();
+    bool selectDatabase(const std::string& name);
+    void close();
+    int readQueryResult();
+    bool sendLocalFile(const std::string& name);
+    bool readFields(uint32_t count);
+    std::unique_ptr<TMysqlResult> storeResult();
+    std::unique_ptr<TMysqlResult> useResult();
+    int fetchRow(TMysqlResult::Impl& result);
+    void freeFields();
+    // The server sent bytes that cannot be parsed: the stream is no longer trusted.
+    void protocolFault(int code);
+    // Ends an unbuffered result on the connection (its end was read or it was drained).
+    void detach(TMysqlResult::Impl& result);
+
+    struct Guard {
+        std::recursive_mutex* m;
+        explicit Guard(Impl& c) : m(c.threadSafe ? c.lock.get() : nullptr)
+        {
+            if (m) m->lock();
+        }
+        ~Guard()
+        {
+            if (m) m->unlock();
+        }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+    };
+};
+
+struct TMysqlResult::Impl {
+    TMysqlClient::Impl* client = nullptr;  // unbuffered, while attached
+    bool buffered = true;
+    uint32_t fieldCount = 0;
+    int64_t rowCount = 0;
+    std::vector<TMysqlFieldInfo> fields;
+    // Buffered: the row blocks and the row index.
+    RowArena arena;
+    std::vector<const uint8_t*> rows;
+    int64_t current = -1;                  // index of the current row, -1 none
+    // Unbuffered: the one row block, valid when hasRow.
+    std::vector<uint8_t> rowBuffer;
+    bool hasRow = false;
+    std::vector<uint32_t> lengths;
+    bool lengthsValid = false;
+    int32_t recNo = -1;
+    bool eof = false;
+    bool bof = true;
+
+    const uint8_t* currentBlock() const
+    {
+        if (buffered) return current >= 0 ? rows[size_t(current)] : nullptr;
+        return hasRow ? rowBuffer.data() : nullptr;
+    }
+};

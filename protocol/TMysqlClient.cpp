@@ -1,0 +1,587 @@
+#include "TMysqlClient.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "MysqlClientImpl.h"
+#include "MysqlFunctions.h"
+#include "MysqlPackets.h"
+
+using namespace mysqlpkt;
+using namespace MysqlFlags;
+
+namespace {
+constexpr size_t LocalFileBlock = 61440;
+constexpr uint32_t StatusInTransaction = 1;
+constexpr uint32_t StatusAutocommit = 2;
+
+void setTableError(TMysqlNet& net, int code)
+{
+    net.SetError(code, MysqlClientErrorText(code));
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Handshake
+
+bool TMysqlClient::Impl::connect(const std::string& hostArg, const std::string& userArg,
+                                 const std::string& passwordArg, const std::string& databaseArg,
+                                 uint32_t portArg, uint32_t flags)
+{
+    Guard guard(*this);
+    if (net.Connected()) return true;
+    if (hostArg.empty() && host.empty()) return false;
+    if (!hostArg.empty()) host = hostArg;
+    user = userArg;
+    password = passwordArg;
+    database = databaseArg;
+    port = portArg;
+    clientFlags = flags;
+
+    net.Connect(host, port, connectTimeout);
+    if (!net.Connected()) return false;
+
+    long length = net.ReadReply();
+    if (length < 0) {
+        net.Close();
+        return false;
+    }
+    const uint8_t* p = net.ReadPos();
+    int protocol = p[0];
+    net.SetProtocolVersion(protocol);
+    if (protocol != 10 && protocol != 9) {
+        char text[200];
+        std::snprintf(text, sizeof text, MysqlClientErrorText(CR_VERSION_ERROR), protocol, 10);
+        net.SetError(CR_VERSION_ERROR, text);
+        net.Close();
+        return false;
+    }
+    Greeting g;
+    if (!parseGreeting(p, size_t(length), g)) {
+        setTableError(net, CR_SERVER_HANDSHAKE_ERR);
+        net.Close();
+        return false;
+    }
+    serverVersion = g.serverVersion;
+    scramble = g.scramble;
+    serverCapabilities = g.serverCapabilities;
+    if (g.hasStatus) serverStatus = g.serverStatus;
+
+    clientFlags |= DefaultClientFlags;
+    if (!database.empty()) clientFlags |= CLIENT_CONNECT_WITH_DB;
+    bool compress = (serverCapabilities & CLIENT_COMPRESS) &&
+                    (preferCompression || (flags & CLIENT_COMPRESS));
+    if (compress)
+        clientFlags |= CLIENT_COMPRESS;
+    else
+        clientFlags &= ~CLIENT_COMPRESS;
+
+    // Authentication packet.
+    std::string auth;
+    auth.push_back(char(clientFlags & 0xff));
+    auth.push_back(char((clientFlags >> 8) & 0xff));
+    auth.append(3, '\0');
+    auth.append(user.substr(0, 32));
+    auth.push_back('\0');
+    if (password.empty()) {
+        auth.push_back('\0');
+    } else if (serverCapabilities & CLIENT_SECURE_CONNECTION) {
+        std::string s20 = scramble;
+        s20.resize(20, '\0');
+        auto response = ScrambleSha1(s20, password);
+        auth.push_back(char(20));
+        auth.append(reinterpret_cast<const char*>(response.data()), response.size());
+    } else {
+        auth.append(ScrambleOld(password, std::string_view(scramble).substr(0, 8)));
+        auth.push_back('\0');
+    }
+    if (!database.empty() && (serverCapabilities & CLIENT_CONNECT_WITH_DB))
+        auth.append(database.substr(0, 64));
+    auth.push_back('\0');
+    if (net.WritePacket(auth.data(), auth.size()) != 0 || net.Flush() != 0) {
+        if (net.ErrorCode() == 0) setTableError(net, CR_SERVER_LOST);
+        net.Close();
+        return false;
+    }
+
+    // Authentication result; a single byte 254 asks for the pre-4.1 scramble.
+    length = net.ReadReply();
+    if (length < 0) {
+        net.Close();
+        return false;
+    }
+    if (length == 1 && net.ReadPos()[0] == 254 && (serverCapabilities & CLIENT_SECURE_CONNECTION)) {
+        std::string answer(9, '\0');
+        if (!password.empty()) {
+            std::string old = ScrambleOld(password, std::string_view(scramble).substr(0, 8));
+            std::memcpy(answer.data(), old.data(), std::min<size_t>(old.size(), 8));
+        }
+        if (net.WritePacket(answer.data(), answer.size()) != 0 || net.Flush() != 0) {
+            setTableError(net, CR_SERVER_LOST);
+            net.Close();
+            return false;
+        }
+        if (net.ReadReply() < 0) {
+            net.Close();
+            return false;
+        }
+    }
+
+    net.SetCompress((clientFlags & CLIENT_COMPRESS) != 0);
+    status = 0;
+    if (!database.empty() && !(serverCapabilities & CLIENT_CONNECT_WITH_DB)) {
+        std::string name = database;
+        if (!selectDatabase(name)) {
+            net.Close();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TMysqlClient::Impl::reconnect()
+{
+    std::string h = host, u = user, pw = password, db = database;
+    return connect(h, u, pw, db, port, clientFlags);
+}
+
+// ---------------------------------------------------------------------------------------
+// Commands
+
+int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t length,
+                                      bool skipReply, bool retry)
+{
+    auto mayReconnect = [this] { return autoReconnect && !(serverStatus & StatusInTransaction); };
+    if (!net.Connected()) {
+        if (!mayReconnect()) {
+            serverStatus &= ~StatusInTransaction;
+            return -1;
+        }
+        if (!reconnect()) return -1;
+    }
+    if (status != 0) {
+        setTableError(net, CR_COMMANDS_OUT_OF_SYNC);
+        return -1;
+    }
+    net.ClearError();
+    affectedRows = 0;
+    insertId = 0;
+    net.Clear();
+    if (net.WriteCommand(command, arg, length) != 0) {
+        if (net.ErrorCode() == PacketTooLarge) {
+            // Nothing was sent: the connection stays as it is.
+            setTableError(net, CR_NET_PACKET_TOO_LARGE);
+            return -1;
+        }
+        net.Close();
+        freeFields();
+        bool sent = false;
+        if (mayReconnect() && reconnect()) {
+            net.ClearError();
+            net.Clear();
+            sent = net.WriteCommand(command, arg, length) == 0;
+        }
+        if (!sent) {
+            setTableError(net, CR_SERVER_GONE_ERROR);
+            return -1;
+        }
+    }
+    if (skipReply) return 0;
+    if (net.ReadReply() >= 0) return 0;
+    if (net.ErrorCode() == CR_SERVER_LOST) {
+        int code = net.ErrorCode();
+        std::string text = net.ErrorText();
+        close();
+        net.SetError(code, text);
+    }
+    if (retry) return simpleCommand(command, arg, length, skipReply, false);
+    return -1;
+}
+
+bool TMysqlClient::Impl::ping()
+{
+    Guard guard(*this);
+    return simpleCommand(COM_PING, nullptr, 0, false, autoReconnect) == 0;
+}
+
+bool TMysqlClient::Impl::selectDatabase(const std::string& name)
+{
+    Guard guard(*this);
+    if (simpleCommand(COM_INIT_DB, name.data(), name.size(), false, autoReconnect) != 0)
+        return false;
+    database = name;
+    return true;
+}
+
+void TMysqlClient::Impl::close()
+{
+    Guard guard(*this);
+    scramble.clear();
+    serverVersion.clear();
+    affectedRows = 0;
+    insertId = 0;
+    status = 0;
+    serverCapabilities = 0;
+    serverStatus = 2;
+    if (net.Connected()) {
+        freeFields();
+        bool saved = autoReconnect;
+        autoReconnect = false;
+        simpleCommand(COM_QUIT, nullptr, 0, true, false);
+        net.Close();
+        autoReconnect = saved;
+    }
+    freeFields();
+    if (currentResult) {
+        currentResult->client = nullptr;
+        currentResult = nullptr;
+    }
+}
+
+void TMysqlClient::Impl::freeFields()
+{
+    fields.clear();
+    fieldCount = 0;
+}
+
+void TMysqlClient::Impl::protocolFault(int code)
+{
+    net.Vio().Close();
+    setTableError(net, code);
+    freeFields();
+    status = 0;
+    if (currentResult) {
+        currentResult->client = nullptr;
+        currentResult = nullptr;
+    }
+}
+
+int TMysqlClient::Impl::readQueryResult()
+{
+    long length = net.ReadReply();
+    if (length < 0) return -1;
+    freeFields();
+    for (;;) {
+        PacketReader r(net.ReadPos(), size_t(length));
+        uint64_t n = r.lengthCoded();
+        if (n == NullLength) {
+            // LOAD DATA LOCAL: the rest of the payload names the file the server wants.
+            std::string name(r.rest());
+            bool sent = sendLocalFile(name);
+            int code = net.ErrorCode();
+            std::string text = net.ErrorText();
+            length = net.ReadReply();
+            if (length < 0) return -1;
+            if (!sent) {
+                net.SetError(code, text);
+                return -1;
+            }
+            continue;
+        }
+        if (n == 0) {
+            OkPacket ok;
+            parseOkPacket(net.ReadPos(), size_t(length), serverCapabilities & CLIENT_TRANSACTIONS, ok);
+            affectedRows = ok.affectedRows;
+            insertId = ok.insertId;
+            if (ok.hasStatus) serverStatus = ok.serverStatus;
+            return 0;
+        }
+        if (!(serverStatus & StatusAutocommit)) serverStatus |= StatusInTransaction;
+        if (!readFields(uint32_t(n))) return -1;
+        status = 1;
+        fieldCount = uint32_t(n);
+        return 0;
+    }
+}
+
+bool TMysqlClient::Impl::readFields(uint32_t count)
+{
+    const bool longFlag = serverCapabilities & CLIENT_LONG_FLAG;
+    try {
+        fields.clear();
+        fields.reserve(std::min<uint32_t>(count, 4096));
+        for (;;) {
+            long length = net.ReadReply();
+            if (length < 0) {
+                fields.clear();
+                return false;
+            }
+            const uint8_t* p = net.ReadPos();
+            if (isEofPacket(p, size_t(length))) break;
+            TMysqlFieldInfo f;
+            if (fields.size() >= count || !parseColumnDefinition(p, size_t(length), longFlag, f)) {
+                protocolFault(CR_SERVER_LOST);
+                return false;
+            }
+            fields.push_back(std::move(f));
+        }
+    } catch (const std::bad_alloc&) {
+        protocolFault(CR_OUT_OF_MEMORY);
+        return false;
+    }
+    if (fields.size() != count) {
+        protocolFault(CR_SERVER_LOST);
+        return false;
+    }
+    return true;
+}
+
+bool TMysqlClient::Impl::sendLocalFile(const std::string& name)
+{
+    if (!allowLocalFiles) {
+        // The request is answered with the empty packet and nothing else is sent.
+        net.WritePacket(nullptr, 0);
+        net.Flush();
+        std::string text = "LOAD DATA LOCAL INFILE refused: sending local files is switched off ('" +
+                           name.substr(0, 64) + "')";
+        net.SetError(CR_UNKNOWN_ERROR, text);
+        return false;
+    }
+    int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        char text[300];
+        std::snprintf(text, sizeof text, "File '%s' not found (Errcode: %d)", name.substr(0, 200).c_str(), err);
+        net.SetError(CR_UNKNOWN_ERROR, text);
+        net.WritePacket(nullptr, 0);
+        net.Flush();
+        return false;
+    }
+    std::vector<char> block(LocalFileBlock);
+    for (;;) {
+        ssize_t n = ::read(fd, block.data(), block.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            // A read error of the file: end the transfer so the connection stays usable.
+            int err = errno;
+            ::close(fd);
+            net.WritePacket(nullptr, 0);
+            net.Flush();
+            char text[300];
+            std::snprintf(text, sizeof text, "Error reading file '%s' (Errcode: %d)", name.substr(0, 200).c_str(), err);
+            net.SetError(CR_UNKNOWN_ERROR, text);
+            return false;
+        }
+        if (n == 0) break;
+        if (net.WritePacket(block.data(), size_t(n)) != 0) {
+            ::close(fd);
+            setTableError(net, CR_SERVER_LOST);
+            return false;
+        }
+    }
+    ::close(fd);
+    if (net.WritePacket(nullptr, 0) != 0 || net.Flush() != 0) {
+        setTableError(net, CR_SERVER_LOST);
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Results
+
+std::unique_ptr<TMysqlResult> TMysqlClient::Impl::storeResult()
+{
+    if (fieldCount == 0) return nullptr;
+    if (status != 1) {
+        setTableError(net, CR_COMMANDS_OUT_OF_SYNC);
+        return nullptr;
+    }
+    std::unique_ptr<TMysqlResult::Impl> res;
+    try {
+        res = std::make_unique<TMysqlResult::Impl>();
+        res->buffered = true;
+        res->fieldCount = fieldCount;
+        res->lengths.assign(fieldCount, 0);
+        std::vector<uint32_t> maxLengths(fieldCount, 0);
+        const uint32_t n = fieldCount;
+        for (;;) {
+            long length = net.ReadReply();
+            if (length < 0) {
+                // An error packet ends the result on the server side; a lost connection
+                // was closed by the reply read.
+                freeFields();
+                status = 0;
+                return nullptr;
+            }
+            const uint8_t* p = net.ReadPos();
+            if (isEofPacket(p, size_t(length))) break;
+            uint8_t* block = res->arena.allocate(rowBlockBound(size_t(length), n));
+            size_t used = parseRow(p, size_t(length), n, block, maxLengths.data());
+            if (used == 0) {
+                protocolFault(CR_SERVER_LOST);
+                return nullptr;
+            }
+            res->arena.shrinkLast(block, used);
+            res->rows.push_back(block);
+        }
+        res->fields = std::move(fields);
+        for (uint32_t i = 0; i < n && i < res->fields.size(); ++i)
+            res->fields[i].MaxLength = maxLengths[i];
+    } catch (const std::bad_alloc&) {
+        res.reset();
+        protocolFault(CR_OUT_OF_MEMORY);
+        return nullptr;
+    }
+    res->rowCount = int64_t(res->rows.size());
+    if (res->rowCount > 0) {
+        res->current = 0;
+        res->recNo = 0;
+        res->eof = false;
+    } else {
+        res->current = -1;
+        res->eof = true;
+        res->recNo = -1;
+    }
+    res->bof = true;
+    affectedRows = uint64_t(res->rowCount);
+    freeFields();
+    status = 0;
+    return std::unique_ptr<TMysqlResult>(new TMysqlResult(std::move(res)));
+}
+
+std::unique_ptr<TMysqlResult> TMysqlClient::Impl::useResult()
+{
+    if (fieldCount == 0) return nullptr;
+    if (status != 1) {
+        setTableError(net, CR_COMMANDS_OUT_OF_SYNC);
+        return nullptr;
+    }
+    auto res = std::make_unique<TMysqlResult::Impl>();
+    res->buffered = false;
+    res->fieldCount = fieldCount;
+    res->lengths.assign(fieldCount, 0);
+    res->fields = std::move(fields);
+    res->rowCount = 0;
+    res->client = this;
+    status = 2;
+    currentResult = res.get();
+    std::unique_ptr<TMysqlResult> result(new TMysqlResult(std::move(res)));
+    result->Next();
+    result->m_impl->bof = true;
+    freeFields();
+    return result;
+}
+
+int TMysqlClient::Impl::fetchRow(TMysqlResult::Impl& r)
+{
+    long length = net.ReadReply();
+    if (length < 0) return -1;
+    const uint8_t* p = net.ReadPos();
+    if (isEofPacket(p, size_t(length))) return 1;
+    try {
+        r.rowBuffer.resize(rowBlockBound(size_t(length), r.fieldCount));
+    } catch (const std::bad_alloc&) {
+        protocolFault(CR_OUT_OF_MEMORY);
+        return -1;
+    }
+    if (parseRow(p, size_t(length), r.fieldCount, r.rowBuffer.data(), nullptr) == 0) {
+        r.hasRow = false;
+        protocolFault(CR_SERVER_LOST);
+        return -1;
+    }
+    r.hasRow = true;
+    for (uint32_t i = 0; i < r.fieldCount; ++i) r.lengths[i] = rowLength(r.rowBuffer.data(), i);
+    return 0;
+}
+
+void TMysqlClient::Impl::detach(TMysqlResult::Impl& r)
+{
+    if (currentResult == &r) currentResult = nullptr;
+    if (status == 2) status = 0;
+    net.ShrinkBuffer();
+    affectedRows = uint64_t(r.rowCount);
+    r.client = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Public interface
+
+TMysqlClient::TMysqlClient() : m_impl(std::make_unique<Impl>()) {}
+
+TMysqlClient::~TMysqlClient()
+{
+    // Close under the lock when thread-safe; the lock itself goes with the state.
+    std::recursive_mutex* lock = m_impl->threadSafe ? m_impl->lock.get() : nullptr;
+    if (lock) lock->lock();
+    m_impl->close();
+    if (lock) lock->unlock();
+}
+
+bool TMysqlClient::Connect(const std::string& host, const std::string& user,
+                           const std::string& password, const std::string& database,
+                           uint32_t port, uint32_t clientFlags)
+{
+    return m_impl->connect(host, user, password, database, port, clientFlags);
+}
+
+bool TMysqlClient::Reconnect()
+{
+    return m_impl->reconnect();
+}
+
+void TMysqlClient::SetThreadSafe(bool on)
+{
+    if (on) {
+        if (!m_impl->lock) m_impl->lock = std::make_unique<std::recursive_mutex>();
+    } else if (m_impl->lock) {
+        m_impl->lock->lock();
+        auto lock = std::move(m_impl->lock);
+        m_impl->threadSafe = false;
+        lock->unlock();
+    }
+    m_impl->threadSafe = on;
+}
+
+bool TMysqlClient::ThreadSafe() const { return m_impl->threadSafe; }
+
+bool TMysqlClient::Ping() { return m_impl->ping(); }
+
+std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool store, bool& succeeded)
+{
+    succeeded = false;
+    Impl& c = *m_impl;
+    if (c.autoReconnect && !c.ping()) return nullptr;
+    Impl::Guard guard(c);
+    if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, c.autoReconnect) != 0)
+        return nullptr;
+    if (c.readQueryResult() != 0) return nullptr;
+    std::unique_ptr<TMysqlResult> result;
+    if (store) {
+        result = c.storeResult();
+        c.net.ShrinkBuffer();
+    } else {
+        result = c.useResult();
+    }
+    succeeded = true;
+    return result;
+}
+
+bool TMysqlClient::SelectDatabase(const std::string& name) { return m_impl->selectDatabase(name); }
+void TMysqlClient::Close() { m_impl->close(); }
+bool TMysqlClient::Connected() const { return m_impl->net.Connected(); }
+int TMysqlClient::ErrorCode() const { return m_impl->net.ErrorCode(); }
+std::string TMysqlClient::ErrorText() const { return m_impl->net.ErrorText(); }
+const std::string& TMysqlClient::ServerVersion() const { return m_impl->serverVersion; }
+uint32_t TMysqlClient::ServerCapabilities() const { return m_impl->serverCapabilities; }
+uint32_t TMysqlClient::ServerStatus() const { return m_impl->serverStatus; }
+uint64_t TMysqlClient::AffectedRows() const { return m_impl->affectedRows; }
+uint64_t TMysqlClient::InsertId() const { return m_impl->insertId; }
+const std::string& TMysqlClient::Host() const { return m_impl->host; }
+const std::string& TMysqlClient::Database() const { return m_impl->database; }
+uint32_t TMysqlClient::Port() const { return m_impl->port; }
+uint32_t TMysqlClient::ClientFlags() const { return m_impl->clientFlags; }
+int TMysqlClient::ConnectTimeout() const { return m_impl->connectTimeout; }
+void TMysqlClient::SetConnectTimeout(int seconds) { m_impl->connectTimeout = seconds; }
+bool TMysqlClient::AutoReconnect() const { return m_impl->autoReconnect; }
+void TMysqlClient::SetAutoReconnect(bool on) { m_impl->autoReconnect = on; }
+bool TMysqlClient::PreferCompression() const { return m_impl->preferCompression; }
+void TMysqlClient::SetPreferCompression(bool on) { m_impl->preferCompression = on; }
+bool TMysqlClient::AllowLocalFiles() const { return m_impl->allowLocalFiles; }
+void TMysqlClient::SetAllowLocalFiles(bool on) { m_impl->allowLocalFiles = on; }
+uint64_t TMysqlClient::RoundTrips() const { return m_impl->net.RoundTrips(); }

@@ -1,0 +1,638 @@
+// The protocol client against the scripted fake server: handshake variants, replies a
+// real server will not produce, hostile packets and result navigation.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+
+#include <unistd.h>
+
+#include "FakeServer.h"
+#include "MysqlFunctions.h"
+#include "TMysqlClient.h"
+
+using namespace fake;
+
+namespace {
+
+constexpr uint16_t NoCompress = 0xA0AD & ~32;
+
+std::string row(std::initializer_list<std::optional<std::string>> values)
+{
+    std::string s;
+    for (const auto& v : values) s += v ? lengthCodedString(*v) : std::string("\xfb");
+    return s;
+}
+
+// A result set's packets starting at sequence seq.
+std::string resultSet(uint8_t seq, const std::vector<std::string>& columns,
+                      const std::vector<std::string>& rows)
+{
+    std::string s = packet(seq++, lengthCoded(columns.size()));
+    for (const auto& c : columns) s += packet(seq++, c);
+    s += packet(seq++, eofPayload());
+    for (const auto& r : rows) s += packet(seq++, r);
+    s += packet(seq++, eofPayload());
+    return s;
+}
+
+struct Client {
+    TMysqlClient c;
+    explicit Client(bool autoReconnect = false, bool compress = false)
+    {
+        c.SetAutoReconnect(autoReconnect);
+        c.SetPreferCompression(compress);
+        c.SetConnectTimeout(2);
+    }
+    bool connect(FakeServer& s, const std::string& password = "secret", const std::string& db = "",
+                 const std::string& user = "alice")
+    {
+        return c.Connect("127.0.0.1", user, password, db, s.port(), 0);
+    }
+    std::unique_ptr<TMysqlResult> query(std::string_view sql, bool store, bool* ok = nullptr)
+    {
+        bool succeeded = false;
+        auto r = c.Query(sql, store, succeeded);
+        if (ok) *ok = succeeded;
+        return r;
+    }
+};
+
+// The authentication packet split into its parts.
+struct Auth {
+    uint16_t flags = 0;
+    std::string user;
+    std::string response;   // password response as sent (with its length byte or terminator)
+    std::string rest;       // database and terminator
+};
+Auth splitAuth(const std::string& p, bool secure)
+{
+    Auth a;
+    a.flags = uint16_t(uint8_t(p[0]) | (uint8_t(p[1]) << 8));
+    size_t z = p.find('\0', 5);
+    a.user = p.substr(5, z - 5);
+    size_t r = z + 1;
+    size_t len = secure && p[r] != '\0' ? 21 : p.find('\0', r) - r + 1;
+    a.response = p.substr(r, len);
+    a.rest = p.substr(r + len);
+    return a;
+}
+
+} // namespace
+
+TEST(Handshake, SecureConnectionSendsTheSha1ScrambleAndCompressionFollows)
+{
+    FakeServer s;
+    GreetingOptions g;  // offers compression
+    s.handshake(g).expectCompressed().send(compressedPacket(1, packet(1, okPayload()), 0));
+    s.start();
+    TMysqlClient c;
+    c.SetAutoReconnect(false);
+    ASSERT_TRUE(c.Connect("127.0.0.1", "alice", "secret", "", s.port(), 0)) << c.ErrorText();
+    EXPECT_EQ(c.ServerVersion(), "5.0.99-fake");
+    EXPECT_EQ(c.ClientFlags(), 41093u | 32u) << "compression chosen without being asked for";
+    EXPECT_TRUE(c.Ping()) << c.ErrorText();
+    c.Close();
+    s.finish();
+    ASSERT_FALSE(s.failed());
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].seq, 1);
+    Auth a = splitAuth(got[0].payload, true);
+    EXPECT_EQ(a.flags, 41093 | 32);
+    EXPECT_EQ(got[0].payload.substr(2, 3), std::string(3, '\0'));
+    EXPECT_EQ(a.user, "alice");
+    auto expected = ScrambleSha1(g.scramble, "secret");
+    EXPECT_EQ(a.response, char(20) + std::string(expected.begin(), expected.end()));
+    EXPECT_EQ(a.rest, std::string(1, '\0'));
+    EXPECT_EQ(got[1].payload, packet(0, "\x0e")) << "ping inside a compressed packet";
+}
+
+TEST(Handshake, PasswordResponseFormatByGreeting)
+{
+    struct Case {
+        const char* name;
+        GreetingOptions greeting;
+        std::string password;
+        bool secure;
+    };
+    GreetingOptions plain;
+    plain.capabilities = NoCompress;
+    GreetingOptions old = plain;
+    old.capabilities = NoCompress & ~32768;
+    GreetingOptions cut = plain;  // reaches offset v+33 but not v+45
+    cut.cutAt = 1 + cut.version.size() + 33 + 5;
+    GreetingOptions v9 = plain;
+    v9.protocol = 9;
+    Case cases[] = {
+        {"secure connection", plain, "pw", true},
+        {"no secure connection", old, "pw", false},
+        {"greeting stops before the second scramble part", cut, "pw", false},
+        {"protocol 9", v9, "pw", true},
+        {"empty password, secure", plain, "", true},
+        {"empty password, old", old, "", false},
+    };
+    for (const Case& k : cases) {
+        FakeServer s;
+        s.handshake(k.greeting);
+        s.start();
+        Client c;
+        ASSERT_TRUE(c.connect(s, k.password)) << k.name << ": " << c.c.ErrorText();
+        c.c.Close();
+        s.finish();
+        auto got = s.received();
+        ASSERT_EQ(got.size(), 1u) << k.name;
+        Auth a = splitAuth(got[0].payload, k.secure);
+        std::string expected;
+        if (k.password.empty()) {
+            expected = std::string(1, '\0');
+        } else if (k.secure) {
+            auto sha = ScrambleSha1(k.greeting.scramble, k.password);
+            expected = char(20) + std::string(sha.begin(), sha.end());
+        } else {
+            expected = ScrambleOld(k.password, k.greeting.scramble.substr(0, 8)) + '\0';
+        }
+        EXPECT_EQ(a.response, expected) << k.name;
+        EXPECT_EQ(a.rest, std::string(1, '\0')) << k.name;
+        EXPECT_EQ(bool(c.c.ServerCapabilities() & 32768), false) << "reset by Close";
+    }
+}
+
+TEST(Handshake, ServerAskingForThePre41ScrambleGetsPacket3AndAnswersWithPacket4)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.send(packet(0, greeting(g))).expect().send(packet(2, "\xfe")).expect().send(packet(4, okPayload()));
+    s.start();
+    Client c;
+    ASSERT_TRUE(c.connect(s, "old pass")) << c.c.ErrorText();
+    c.c.Close();
+    s.finish();
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[1].seq, 3);
+    EXPECT_EQ(got[1].payload, ScrambleOld("old pass", g.scramble.substr(0, 8)) + '\0');
+}
+
+TEST(Handshake, DatabaseTravelsInTheAuthPacketOrAsASeparateCommand)
+{
+    {
+        FakeServer s;
+        GreetingOptions g;
+        g.capabilities = NoCompress;
+        s.handshake(g);
+        s.start();
+        Client c;
+        std::string longUser(40, 'u'), longDb(70, 'd');
+        ASSERT_TRUE(c.connect(s, "pw", longDb, longUser)) << c.c.ErrorText();
+        c.c.Close();
+        s.finish();
+        Auth a = splitAuth(s.received().at(0).payload, true);
+        EXPECT_EQ(a.user, std::string(32, 'u'));
+        EXPECT_EQ(a.rest, std::string(64, 'd') + '\0');
+        EXPECT_TRUE(a.flags & 8);
+    }
+    {
+        FakeServer s;
+        GreetingOptions g;
+        g.capabilities = NoCompress & ~8;
+        s.handshake(g).expect().send(packet(1, okPayload()));
+        s.start();
+        Client c;
+        ASSERT_TRUE(c.connect(s, "pw", "projects")) << c.c.ErrorText();
+        EXPECT_EQ(c.c.Database(), "projects");
+        c.c.Close();
+        s.finish();
+        auto got = s.received();
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_EQ(splitAuth(got[0].payload, true).rest, std::string(1, '\0'));
+        EXPECT_EQ(got[1].payload, "\x02projects");
+    }
+}
+
+TEST(Handshake, Failures)
+{
+    struct Case {
+        const char* name;
+        std::string wire;
+        bool expectAuth;
+        std::string reply;
+        int code;
+        std::string text;
+    };
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    GreetingOptions v11 = g;
+    v11.protocol = 11;
+    Case cases[] = {
+        {"access denied", packet(0, greeting(g)), true, packet(2, errorPayload(1045, "Access denied for user 'alice'")), 1045,
+         "Access denied for user 'alice'"},
+        {"error packet instead of a greeting", packet(0, errorPayload(1130, "Host is not allowed")), false, "", 1130,
+         "Host is not allowed"},
+        {"protocol 11", packet(0, greeting(v11)), false, "", 2007,
+         "Protocol mismatch. Server Version = 11 Client Version = 10"},
+        {"greeting too short", packet(0, std::string("\x0a" "5.0\0\x01\x02", 7)), false, "", 2012,
+         "Error in server handshake"},
+        {"connection dropped after the auth packet", packet(0, greeting(g)), true, "", 2013,
+         "Lost connection to MySQL server during query"},
+    };
+    for (const Case& k : cases) {
+        FakeServer s;
+        s.send(k.wire);
+        if (k.expectAuth) s.expect();
+        if (!k.reply.empty()) s.send(k.reply);
+        s.closeConnection();
+        s.start();
+        Client c;
+        EXPECT_FALSE(c.connect(s)) << k.name;
+        EXPECT_EQ(c.c.ErrorCode(), k.code) << k.name;
+        EXPECT_EQ(c.c.ErrorText(), k.text) << k.name;
+        EXPECT_FALSE(c.c.Connected()) << k.name;
+        EXPECT_EQ(c.c.Host(), "127.0.0.1") << "settings kept for a later connect";
+    }
+}
+
+TEST(Transport, SilentServerFailsConnectWith2003AndReadWith2013)
+{
+    {
+        FakeServer s;
+        s.pause(1500);
+        s.start();
+        TMysqlClient c;
+        c.SetConnectTimeout(1);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(c.Connect("127.0.0.1", "alice", "pw", "", s.port(), 0));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(c.ErrorCode(), 2003);
+        EXPECT_EQ(c.ErrorText().rfind("Can't connect to MySQL server on '127.0.0.1' (", 0), 0u) << c.ErrorText();
+    }
+    {
+        FakeServer s;
+        GreetingOptions g;
+        g.capabilities = NoCompress;
+        s.handshake(g).expect().pause(1500);
+        s.start();
+        TMysqlClient c;
+        c.SetAutoReconnect(false);
+        c.SetConnectTimeout(1);
+        ASSERT_TRUE(c.Connect("127.0.0.1", "alice", "pw", "", s.port(), 0));
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(c.Ping());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3500));
+        EXPECT_EQ(c.ErrorCode(), 2013);
+        EXPECT_FALSE(c.Connected());
+    }
+}
+
+TEST(Transport, RefusedPortAndUnknownHost)
+{
+    TMysqlClient c;
+    c.SetConnectTimeout(2);
+    uint16_t port;
+    {
+        FakeServer s;  // listening socket closed again: nobody is on this port
+        port = s.port();
+    }
+    EXPECT_FALSE(c.Connect("127.0.0.1", "u", "p", "", port, 0));
+    EXPECT_EQ(c.ErrorCode(), 2003);
+    EXPECT_FALSE(c.Connect("no-such-host.invalid", "u", "p", "", 3306, 0));
+    EXPECT_EQ(c.ErrorCode(), 2005);
+    EXPECT_EQ(c.ErrorText().rfind("Unknown MySQL Server Host 'no-such-host.invalid' (", 0), 0u) << c.ErrorText();
+}
+
+TEST(Commands, RepliesARealServerWillNotSend)
+{
+    struct Case {
+        const char* name;
+        std::string reply;
+        int code;
+        std::string text;
+        bool connected;
+    } cases[] = {
+        {"wrong sequence number", packet(2, okPayload()), 2013, "Lost connection to MySQL server during query", false},
+        {"empty packet", packet(1, ""), 2013, "Lost connection to MySQL server during query", false},
+        {"error packet of 3 bytes", packet(1, std::string("\xff\x10\x04", 3)), 2000, "Unknown MySQL error", true},
+        {"truncated column definition", packet(1, "\x01") + packet(2, "\x03" "abc"), 2013,
+         "Lost connection to MySQL server during query", false},
+        {"more column definitions than announced",
+         packet(1, "\x01") + packet(2, columnPayload("t", "a", 3)) + packet(3, columnPayload("t", "b", 3)) + packet(4, eofPayload()),
+         2013, "Lost connection to MySQL server during query", false},
+        {"row value longer than the packet",
+         packet(1, "\x01") + packet(2, columnPayload("t", "a", 253)) + packet(3, eofPayload()) + packet(4, "\x09" "abc"),
+         2013, "Lost connection to MySQL server during query", false},
+        {"row with a value too many",
+         packet(1, "\x01") + packet(2, columnPayload("t", "a", 253)) + packet(3, eofPayload()) + packet(4, row({"a", "b"})),
+         2013, "Lost connection to MySQL server during query", false},
+    };
+    for (const Case& k : cases) {
+        FakeServer s;
+        GreetingOptions g;
+        g.capabilities = NoCompress;
+        s.handshake(g).expect().send(k.reply);
+        s.start();
+        Client c;
+        ASSERT_TRUE(c.connect(s)) << k.name;
+        bool ok = true;
+        auto r = c.query("select 1", true, &ok);
+        EXPECT_EQ(r, nullptr) << k.name;
+        EXPECT_EQ(c.c.ErrorCode(), k.code) << k.name;
+        EXPECT_EQ(c.c.ErrorText(), k.text) << k.name;
+        EXPECT_EQ(c.c.Connected(), k.connected) << k.name;
+        c.c.Close();
+    }
+}
+
+TEST(Commands, OkPacketValuesIncludingNineByteAffectedRows)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g).expect().send(packet(1, okPayload(0x123456789abcull, 77, 3)));
+    s.start();
+    Client c;
+    ASSERT_TRUE(c.connect(s));
+    bool ok = false;
+    EXPECT_EQ(c.query("update t set a = 1", true, &ok), nullptr);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(c.c.ErrorCode(), 0);
+    EXPECT_EQ(c.c.AffectedRows(), 0x123456789abcull);
+    EXPECT_EQ(c.c.InsertId(), 77u);
+    EXPECT_EQ(c.c.ServerStatus(), 3u);
+}
+
+TEST(Commands, QueryPingsFirstAndCountsRoundTrips)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g).expect().send(packet(1, okPayload())).expect().send(packet(1, okPayload(1)));
+    s.start();
+    Client c(true);
+    ASSERT_TRUE(c.connect(s));
+    uint64_t before = c.c.RoundTrips();
+    bool ok = false;
+    c.query("delete from t", true, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(c.c.RoundTrips() - before, 2u);
+    c.c.Close();
+    s.finish();
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1].payload, "\x0e");
+    EXPECT_EQ(got[2].payload, "\x03" "delete from t");
+}
+
+TEST(Commands, LocalFileRequestIsRefusedByDefaultWithTheEmptyPacket)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g).expect().send(packet(1, "\xfb/etc/passwd")).expect().send(packet(3, okPayload()));
+    s.start();
+    Client c;
+    ASSERT_TRUE(c.connect(s));
+    EXPECT_FALSE(c.c.AllowLocalFiles());
+    bool ok = true;
+    EXPECT_EQ(c.query("load data local infile '/etc/passwd' into table t", true, &ok), nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(c.c.ErrorCode(), 0);
+    EXPECT_NE(c.c.ErrorText().find("/etc/passwd"), std::string::npos) << c.c.ErrorText();
+    EXPECT_TRUE(c.c.Connected());
+    c.c.Close();
+    s.finish();
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[2].seq, 2);
+    EXPECT_EQ(got[2].payload, "");
+    EXPECT_EQ(s.trailing(), packet(0, "\x01")) << "nothing but the quit command follows";
+}
+
+TEST(Commands, LocalFileIsSentWhenAllowed)
+{
+    char name[] = "/tmp/vt_localfileXXXXXX";
+    int fd = ::mkstemp(name);
+    ASSERT_GE(fd, 0);
+    std::string content(70000, 'L');
+    ASSERT_EQ(::write(fd, content.data(), content.size()), ssize_t(content.size()));
+    ::close(fd);
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g).expect().send(packet(1, std::string("\xfb") + name)).expect().expect().expect()
+        .send(packet(5, okPayload(70000)));
+    s.start();
+    Client c;
+    c.c.SetAllowLocalFiles(true);
+    ASSERT_TRUE(c.connect(s));
+    bool ok = false;
+    c.query("load data local infile", true, &ok);
+    EXPECT_TRUE(ok) << c.c.ErrorText();
+    EXPECT_EQ(c.c.AffectedRows(), 70000u);
+    c.c.Close();
+    s.finish();
+    ::unlink(name);
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got[2].payload, content.substr(0, 61440));
+    EXPECT_EQ(got[3].payload, content.substr(61440));
+    EXPECT_EQ(got[4].payload, "");
+    EXPECT_EQ(got[4].seq, 4);
+}
+
+TEST(Results, BufferedNavigationLengthsAndLocate)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    std::vector<std::string> cols = {columnPayload("t", "id", 3, 11, 2 | 1 | 512), columnPayload("t", "name", 253, 40),
+                                     columnPayload("t", "body", 252, 65535, 16)};
+    std::vector<std::string> rows = {row({"1", "Alpha", "x"}), row({"2", std::nullopt, std::string("a\0b", 3)}),
+                                     row({"3", "", "yy"}), row({"4", "GAMMA", "zzz"})};
+    s.handshake(g).expect().send(resultSet(1, cols, rows));
+    s.start();
+    Client c;
+    ASSERT_TRUE(c.connect(s));
+    bool ok = false;
+    auto r = c.query("select * from t", true, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_NE(r, nullptr) << c.c.ErrorText();
+    EXPECT_EQ(c.c.AffectedRows(), 4u);
+    EXPECT_TRUE(r->Buffered());
+    ASSERT_EQ(r->FieldCount(), 3u);
+    EXPECT_EQ(r->RowCount(), 4);
+    const TMysqlFieldInfo* f = r->FieldDef(0);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->Name, "id");
+    EXPECT_EQ(f->Table, "t");
+    EXPECT_EQ(f->FieldType, 3);
+    EXPECT_EQ(f->Length, 11u);
+    EXPECT_EQ(f->Flags, 515u);
+    EXPECT_EQ(r->FieldDef(1)->MaxLength, 5u);
+    EXPECT_EQ(r->FieldDef(2)->MaxLength, 3u);
+    EXPECT_EQ(r->FieldDef(3), nullptr);
+
+    EXPECT_EQ(r->RecNo(), 0);
+    EXPECT_TRUE(r->Bof());
+    EXPECT_FALSE(r->Eof());
+    EXPECT_STREQ(r->FieldValue(1), "Alpha");
+    EXPECT_EQ(r->FieldLength(1), 0u) << "lengths not fetched yet";
+    r->Next();
+    EXPECT_EQ(r->RecNo(), 1);
+    EXPECT_EQ(r->FieldValue(1), nullptr) << "SQL NULL";
+    r->FetchLengths();
+    EXPECT_EQ(r->FieldLength(1), 0u);
+    EXPECT_EQ(r->FieldLength(2), 3u) << "a value with a 0 byte keeps its length";
+    EXPECT_EQ(std::string(r->FieldValue(2), 3), std::string("a\0b", 3));
+    r->Seek(2);
+    EXPECT_EQ(r->FieldLength(2), 0u) << "lengths of the previous row are no longer valid";
+    r->FetchLengths();
+    EXPECT_EQ(r->FieldLength(2), 2u);
+    ASSERT_NE(r->FieldValue(1), nullptr) << "empty string is not NULL";
+    EXPECT_STREQ(r->FieldValue(1), "");
+    EXPECT_EQ(r->FieldValue(7), nullptr);
+    r->Last();
+    EXPECT_TRUE(r->Eof());
+    EXPECT_EQ(r->RecNo(), 3);
+    EXPECT_STREQ(r->FieldValue(0), "4");
+    r->Next();
+    EXPECT_TRUE(r->Eof());
+    EXPECT_FALSE(r->Prior());
+    EXPECT_EQ(r->RecNo(), 2);
+    EXPECT_FALSE(r->Bof());
+    EXPECT_FALSE(r->First());
+    EXPECT_EQ(r->RecNo(), 0);
+    r->Prior();
+    EXPECT_TRUE(r->Bof());
+    EXPECT_EQ(r->RecNo(), 0);
+    r->Seek(99);
+    EXPECT_EQ(r->RecNo(), 0);
+
+    struct LocateCase {
+        std::vector<int> cols;
+        std::vector<std::string> keys;
+        bool ci;
+        int64_t expected;
+    } cases[] = {
+        {{0}, {"3"}, false, 2},
+        {{1}, {"gamma"}, true, 3},
+        {{1}, {"gamma"}, false, -1},
+        {{1}, {""}, false, 1},            // NULL reads as the empty text
+        {{0, 1}, {"3", ""}, false, 2},
+        {{0, 1}, {"1", "Beta"}, false, -1},
+        {{2}, {"x"}, false, -1},          // BLOB/TEXT never match
+        {{9}, {"x"}, false, -1},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(r->Locate(k.cols.data(), k.keys.data(), int(k.cols.size()), k.ci), k.expected)
+            << k.keys[0];
+    }
+    EXPECT_EQ(r->RecNo(), 0) << "Locate does not move the cursor";
+}
+
+TEST(Results, EmptyBufferedResult)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g).expect().send(resultSet(1, {columnPayload("t", "a", 3)}, {}));
+    s.start();
+    Client c;
+    ASSERT_TRUE(c.connect(s));
+    auto r = c.query("select a from t", true);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->RowCount(), 0);
+    EXPECT_TRUE(r->Eof());
+    EXPECT_TRUE(r->Bof());
+    EXPECT_EQ(r->RecNo(), -1);
+    EXPECT_EQ(r->FieldValue(0), nullptr);
+    EXPECT_TRUE(r->First());
+    r->FetchLengths();
+    EXPECT_EQ(r->FieldLength(0), 0u);
+}
+
+TEST(Results, UnbufferedFetchOutOfSyncAndDrainOnDestroy)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    std::vector<std::string> rows;
+    for (int i = 0; i < 5; ++i) rows.push_back(row({std::to_string(i)}));
+    s.handshake(g).expect().send(resultSet(1, {columnPayload("t", "a", 3)}, rows)).expect()
+        .send(packet(1, okPayload()));
+    s.start();
+    Client c;
+    ASSERT_TRUE(c.connect(s));
+    bool ok = false;
+    auto r = c.query("select a from t", false, &ok);
+    ASSERT_NE(r, nullptr);
+    EXPECT_FALSE(r->Buffered());
+    EXPECT_EQ(r->RecNo(), 0);
+    EXPECT_TRUE(r->Bof());
+    EXPECT_STREQ(r->FieldValue(0), "0");
+    EXPECT_EQ(r->FieldLength(0), 1u);
+    r->Next();
+    EXPECT_STREQ(r->FieldValue(0), "1");
+    EXPECT_EQ(r->RowCount(), 2);
+
+    EXPECT_FALSE(c.c.Ping());
+    EXPECT_EQ(c.c.ErrorCode(), 2014);
+    EXPECT_EQ(c.c.ErrorText(), "Commands out of sync;  You can't run this command now");
+    r.reset();  // drains rows 2..4 and the end packet
+    EXPECT_EQ(c.c.AffectedRows(), 2u);
+    EXPECT_TRUE(c.c.Ping()) << c.c.ErrorText();
+}
+
+TEST(Results, UnbufferedLastReadsToTheEnd)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    std::vector<std::string> rows;
+    for (int i = 0; i < 4; ++i) rows.push_back(row({std::to_string(i)}));
+    s.handshake(g).expect().send(resultSet(1, {columnPayload("t", "a", 3)}, rows));
+    s.start();
+    Client c;
+    ASSERT_TRUE(c.connect(s));
+    auto r = c.query("select a from t", false);
+    ASSERT_NE(r, nullptr);
+    r->Last();
+    EXPECT_EQ(r->RowCount(), 4);
+    EXPECT_EQ(r->RecNo(), 3);
+    EXPECT_TRUE(r->Eof());
+    EXPECT_STREQ(r->FieldValue(0), "3");
+    EXPECT_EQ(c.c.AffectedRows(), 4u);
+    r->Next();
+    EXPECT_TRUE(r->Eof());
+}
+
+TEST(Results, CompressedResultStraddlingCompressedPackets)
+{
+    FakeServer s;
+    std::vector<std::string> rows;
+    for (int i = 0; i < 300; ++i) rows.push_back(row({"value number " + std::to_string(i), std::nullopt}));
+    std::string inner = resultSet(1, {columnPayload("t", "a", 253), columnPayload("t", "b", 253)}, rows);
+    std::string wire;
+    uint8_t seq = 1;
+    for (size_t i = 0; i < inner.size(); i += 1000) {
+        std::string part = inner.substr(i, 1000);
+        wire += (seq % 2) ? compressedPacket(seq, zlibCompress(part), uint32_t(part.size()))
+                          : compressedPacket(seq, part, 0);
+        ++seq;
+    }
+    s.handshake().expectCompressed().send(wire);
+    s.start();
+    TMysqlClient c;
+    c.SetAutoReconnect(false);
+    ASSERT_TRUE(c.Connect("127.0.0.1", "alice", "pw", "", s.port(), 0));
+    bool ok = false;
+    auto r = c.Query("select a, b from t", true, ok);
+    ASSERT_NE(r, nullptr) << c.ErrorText();
+    ASSERT_EQ(r->RowCount(), 300);
+    r->Seek(299);
+    EXPECT_STREQ(r->FieldValue(0), "value number 299");
+    EXPECT_EQ(r->FieldValue(1), nullptr);
+}
