@@ -10,6 +10,7 @@
 #include "LoginForm.h"
 #include "MainWindow.h"
 #include "OptionsForm.h"
+#include "Regional.h"
 #include "RecentUpdForm.h"
 #include "UserAdminForm.h"
 #include "UserCreateForm.h"
@@ -38,6 +39,7 @@ VeltranaApp::VeltranaApp()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Veltrana"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Veltrana"));
+    applySystemFormatSettings();
     forms() = Forms{};
     Forms& f = forms();
     create(f.Veltrana);

@@ -7,6 +7,8 @@
 #include "Settings.h"
 #include "TextCodec.h"
 
+#include "TmySQLDatabase.h"
+
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace vt::app {
@@ -186,7 +189,35 @@ void TLogin_Form::Button1Click()
 
 void TLogin_Form::ConnectAndLogin()
 {
-    // Connecting and checking the user arrive with the database layer.
+    TVeltrana& main = *forms().Veltrana;
+    main.CurrentUser = UserID->text().toUpper();
+
+    // The server field may carry a port ("host:port"); without one the design port applies.
+    QString host = Edit2->text();
+    uint32_t port = 3306;
+    if (const qsizetype colon = host.lastIndexOf(QLatin1Char(':')); colon > 0) {
+        bool ok = false;
+        const uint portValue = host.mid(colon + 1).toUInt(&ok);
+        if (ok && portValue > 0 && portValue < 65536) {
+            port = portValue;
+            host.truncate(colon);
+        }
+    }
+    TmySQLDatabase& db = *main.mySQLDatabase1;
+    db.SetDatabaseName(bytesFromText(Edit1->text()));
+    db.SetHost(bytesFromText(host));
+    db.SetPort(port);
+    db.SetUserName(bytesFromText(Edit3->text()));
+    db.SetUserPassword(bytesFromText(Edit4->text()));
+    db.SetConnected(true);
+
+    if (main.LoginUser(UserID->text(), Password->text())) {
+        main.show();
+        main.LoadProjectList();
+        hide();
+    } else {
+        platform().showMessage(QStringLiteral("Invalid User Name or Password. Try Again"));
+    }
 }
 
 } // namespace vt::app

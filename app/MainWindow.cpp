@@ -6,7 +6,12 @@
 #include "Forms.h"
 #include "LogForm.h"
 #include "OptionsForm.h"
+#include "LoginForm.h"
 #include "Platform.h"
+#include "SqlEscape.h"
+#include "TextCodec.h"
+
+#include "Db.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -103,11 +108,28 @@ TVeltrana::TVeltrana(QWidget* parent) : QMainWindow(parent)
 
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(30000);
+    onEvent(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    onEvent(Refresh1, &QAction::triggered, this, [this] { Refresh1Click(); });
+    onEvent(Loggoff1, &QAction::triggered, this, [this] { Loggoff1Click(); });
+
+    mySQLDatabase1 = std::make_unique<TmySQLDatabase>("mySQLDatabase1");
+    mySQLDatabase1->SetParams(TStringList{"Port=3306", "TIMEOUT=30", "max_allowed_packet=16M"});
 
     guarded([this] { FormCreate(); });
 }
 
-TVeltrana::~TVeltrana() = default;
+TVeltrana::~TVeltrana()
+{
+    // The connection goes first: it closes the queries still attached to it.
+    mySQLDatabase1.reset();
+}
+
+std::unique_ptr<TmySQLQuery> TVeltrana::newQuery() const
+{
+    auto query = std::make_unique<TmySQLQuery>();
+    query->SetDatabase(mySQLDatabase1.get());
+    return query;
+}
 
 void TVeltrana::buildToolbar()
 {
@@ -455,5 +477,114 @@ void TVeltrana::PopupMenu1Popup()
     AddCatagory1->setVisible(level == 0 || category);
     DeleteCatagory1->setVisible(category);
 }
+
+bool TVeltrana::LoginUser(const QString& userName, const QString& password)
+{
+    HourglassCursor hourglass;
+    auto query = newQuery();
+    query->SetSQL("select * from users where (Username = '" + sqlEscaped(userName)
+                  + "') and (password = '" + sqlEscaped(password) + "')");
+    query->Open();
+    if (query->RecordCount() == 0) {
+        query->Close();
+        return false;
+    }
+    UserRole = textFromBytes(query->FieldByName("Role").AsString()).toUpper();
+    query->Close();
+
+    query->SetSQL("select * from global_settings");
+    query->Open();
+    if (query->RecordCount() == 0) {
+        platform().showMessage(QStringLiteral("Cannot retrieve Global Settings"));
+        query->Close();
+        return false;
+    }
+    CommonDir = textFromBytes(query->FieldByName("commondir").AsString());
+    DocumentsFolder = textFromBytes(query->FieldByName("documents").AsString());
+    StoreDocumentsAsFiles = query->FieldByName("SaveAsFiles").Value().AsFloat() > 0;
+    query->FieldByName("attachments").AsString();   // must exist; no further use
+    query->Close();
+
+    // Today's servers keep the session's packet limit read-only and refuse to set it
+    // (error 1621); the server's own limit then applies. Any other failure ends the login.
+    query->SetSQL("set max_allowed_packet=16000000");
+    try {
+        query->Execute();
+    } catch (const EmySQLDatabaseError& error) {
+        if (std::string_view(error.what()).rfind("mySQL Error Code: (1621)", 0) != 0)
+            throw;
+        LogLine(QStringLiteral("max_allowed_packet left at the server's value: ")
+                + textFromBytes(error.what()).simplified());
+    }
+
+    LogLine(QStringLiteral("Logged IN"));
+    PollPresence();
+    Timer1->start();
+    pan_Navigator->show();
+    return true;
+}
+
+void TVeltrana::Loggoff1Click()
+{
+    FormCreate();
+    TLogin_Form* login = forms().Login_Form;
+    if (login->isVisible())
+        login->FormShow();   // showing it again would not run its show step
+    else
+        login->show();
+    login->raise();
+    login->UserID->clear();
+    login->Password->clear();
+    ProjectTree->clear();
+    Combo_projects->clear();
+}
+
+void TVeltrana::LoadProjectList()
+{
+    Combo_projects->clear();
+    auto query = newQuery();
+    if (UserRole.toUpper() != QLatin1String("ADMIN"))
+        query->SetSQL("SELECT projects.ProjectID,projects.projectName FROM projectmembers,projects "
+                      "WHERE (projectmembers.username = '" + bytesFromText(CurrentUser)
+                      + "') and (projects.projectid = projectmembers.projectID) order by ProjectID DESC");
+    else
+        query->SetSQL("SELECT projects.ProjectID,projects.projectName FROM projects order by ProjectID DESC");
+    query->Open();
+    const int rows = query->RecordCount();
+    QStringList names;
+    for (int i = 0; i < rows; ++i) {
+        names << textFromBytes(query->FieldByName("ProjectName").AsString());
+        query->Next();
+    }
+    query->Close();
+    Combo_projects->addItems(names);
+    Combo_projects->setFocus();
+    Combo_projects->setCurrentIndex(-1);
+    Combo_projects->setEditText(QStringLiteral("Select a Project..."));
+}
+
+void TVeltrana::PollPresence()
+{
+    auto query = newQuery();
+    query->SetSQL("Update Users set lastPollRequest=now() where ucase(Username)='"
+                  + sqlEscaped(CurrentUser) + "'");
+    query->Execute();
+    query->SetSQL("select * from users where lastpollrequest > "
+                  "(DATE_SUB(now(),INTERVAL '5' MINUTE)) order by username");
+    query->Open();
+    const int rows = query->RecordCount();
+    if (rows > 0) {
+        OnlineList->clear();
+        for (int i = 0; i < rows; ++i) {
+            OnlineList->addItem(textFromBytes(query->FieldByName("username").AsString()));
+            query->Next();
+        }
+    }
+    query->Close();
+}
+
+void TVeltrana::Timer1Timer() { PollPresence(); }
+
+void TVeltrana::Refresh1Click() { PollPresence(); }
 
 } // namespace vt::app

@@ -5,6 +5,9 @@
 
 #include <QMainWindow>
 
+#include <memory>
+#include <string>
+
 class QAction;
 class QComboBox;
 class QFrame;
@@ -21,6 +24,9 @@ class QToolButton;
 class QTreeWidget;
 class QLineEdit;
 class QButtonGroup;
+
+class TmySQLDatabase;
+class TmySQLQuery;
 
 namespace vt::app {
 
@@ -107,6 +113,11 @@ public:
 
     QTimer* Timer1 = nullptr;
 
+    // The one connection shared by every query of the application.
+    std::unique_ptr<TmySQLDatabase> mySQLDatabase1;
+    // A short-lived query on the shared connection, owned by the caller.
+    std::unique_ptr<TmySQLQuery> newQuery() const;
+
     // The creation steps, also repeated by Log Off.
     void FormCreate();
     void RunCleanup();
@@ -116,6 +127,16 @@ public:
     void About1Click();
     void Options1Click();
     void PopupMenu1Popup();
+
+    // Checks the user against the Users table and enters the logged-in state.
+    bool LoginUser(const QString& userName, const QString& password);
+    void Loggoff1Click();
+    void LoadProjectList();
+
+    // Presence: stamps the user's poll time and reloads the who's-online list.
+    void PollPresence();
+    void Timer1Timer();
+    void Refresh1Click();
 
 private:
     void buildToolbar();

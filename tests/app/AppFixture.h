@@ -15,6 +15,19 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+
+// Readable failure output for Qt strings.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '{';
+    for (const QString& text : list)
+        *os << " \"" << text.toStdString() << '"';
+    *os << " }";
+}
+QT_END_NAMESPACE
 
 class AppFixture : public ::testing::Test {
 protected:

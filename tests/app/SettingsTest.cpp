@@ -4,6 +4,8 @@
 #include "AppFixture.h"
 #include "Settings.h"
 
+#include "TmySQLDatabase.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -141,6 +143,7 @@ TEST_F(SettingsFile, ShortConnectionFieldsAreRefusedWithTheConnectionGroupShown)
         EXPECT_EQ(login().formHeight(), 412);
         EXPECT_TRUE(login().isVisible());
         EXPECT_EQ(mainWindow().CurrentUser, QString());
+        EXPECT_FALSE(mainWindow().mySQLDatabase1->Connected());   // nothing was sent
     }
 }
 

@@ -1,0 +1,273 @@
+// Logging in against the private test server: the user check, the shared settings, the project
+// selector, presence, Log Off, and the messages of every failure.
+
+#include "AppFixture.h"
+#include "LogForm.h"
+#include "TestServer.h"
+
+#include "TmySQLDatabase.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace vt::app;
+
+namespace {
+
+QStringList items(const QComboBox* combo)
+{
+    QStringList result;
+    for (int i = 0; i < combo->count(); ++i)
+        result << combo->itemText(i);
+    return result;
+}
+
+QStringList items(const QListWidget* list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+} // namespace
+
+class Login : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        m_db = vt::test::freshVeltranaDatabase("vt_login");
+        const auto& server = vt::test::testServer();
+        m_server = QString::fromStdString(server.host) + ":" + QString::number(server.port);
+        writeFile("defaults.cfg", ("UN:#SQ:" + m_server + "#DB:" + QString::fromStdString(m_db)
+                                   + "#DU:" + QString::fromStdString(server.user) + "#DP:"
+                                   + QString::fromStdString(server.password) + "##\r\n")
+                                      .toUtf8());
+        // Three projects, newest last; BOB is a member of the first and the third.
+        sql("INSERT INTO Projects (ProjectName, ProjectManager) VALUES ('Alpha','ADMIN'),"
+            "('Beta','ADMIN'),('Gamma','BOB')");
+        sql("INSERT INTO Users (Username, password, Role) VALUES ('BOB','PW','user')");
+        sql("INSERT INTO ProjectMembers (UserName, ProjectID) SELECT 'BOB', ProjectID FROM "
+            "Projects WHERE ProjectName IN ('Alpha','Gamma')");
+        startApp();
+        m_platform.clear();
+    }
+
+    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
+
+    void loginAs(const char* user, const char* password)
+    {
+        login().UserID->clear();
+        login().Password->clear();
+        QTest::keyClicks(login().UserID, user);
+        QTest::keyClicks(login().Password, password);
+        login().Button1->click();
+    }
+
+    void expectLoggedOut()
+    {
+        EXPECT_TRUE(login().isVisible());
+        EXPECT_FALSE(mainWindow().pan_Navigator->isVisible());
+        EXPECT_EQ(mainWindow().Combo_projects->count(), 0);
+    }
+
+    std::string m_db;
+    QString m_server;
+};
+
+TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
+{
+    sql("UPDATE global_settings SET commondir='/srv/att', documents='/srv/docs', SaveAsFiles=1");
+    mainWindow().Console1->trigger();   // the console shows what the login writes
+    loginAs("admin", "admin");           // typed in lower case, sent in upper case
+
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    TVeltrana& w = mainWindow();
+    EXPECT_EQ(w.CurrentUser, "ADMIN");
+    EXPECT_EQ(w.UserRole, "ADMIN");
+    EXPECT_EQ(w.CommonDir, "/srv/att");
+    EXPECT_EQ(w.DocumentsFolder, "/srv/docs");
+    EXPECT_TRUE(w.StoreDocumentsAsFiles);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.pan_Navigator->isVisible());
+    EXPECT_FALSE(w.Pan_Content->isVisible());
+    EXPECT_FALSE(login().isVisible());
+    EXPECT_EQ(items(w.Combo_projects), (QStringList{"Gamma", "Beta", "Alpha"}));
+    EXPECT_EQ(w.Combo_projects->currentText(), "Select a Project...");
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(w.Timer1->interval(), 30000);
+
+    // The server keeps its packet limit read-only: the refusal is noted and the login goes on.
+    const QStringList console = forms().Log_Form->Memo1->toPlainText().split('\n');
+    ASSERT_EQ(console.size(), 3);
+    EXPECT_EQ(console[0], "Memo1");
+    EXPECT_TRUE(console[1].contains("(1621)")) << console[1].toStdString();
+    EXPECT_EQ(console[2], "Logged IN");
+}
+
+TEST_F(Login, MemberSeesOwnProjectsAndStorageFollowsSaveAsFiles)
+{
+    struct Case {
+        int saveAsFiles;
+        bool asFiles;
+    };
+    for (const Case c : {Case{-1, false}, Case{0, false}, Case{1, true}, Case{7, true}}) {
+        SCOPED_TRACE(c.saveAsFiles);
+        sql("UPDATE global_settings SET SaveAsFiles=" + std::to_string(c.saveAsFiles));
+        loginAs("bob", "pw");
+        ASSERT_EQ(m_platform.messages(), QStringList{});
+        EXPECT_EQ(mainWindow().UserRole, "USER");
+        EXPECT_EQ(mainWindow().StoreDocumentsAsFiles, c.asFiles);
+        EXPECT_EQ(items(mainWindow().Combo_projects), (QStringList{"Gamma", "Alpha"}));
+        EXPECT_EQ(mainWindow().Combo_projects->currentText(), "Select a Project...");
+        mainWindow().Loggoff1->trigger();
+    }
+}
+
+TEST_F(Login, UserWithoutProjectsSeesAnEmptySelector)
+{
+    sql("INSERT INTO Users (Username, password, Role) VALUES ('NOBODY','X','USER')");
+    loginAs("nobody", "x");
+    EXPECT_EQ(mainWindow().Combo_projects->count(), 0);
+    EXPECT_EQ(mainWindow().Combo_projects->currentText(), "Select a Project...");
+}
+
+TEST_F(Login, WrongNameOrPasswordIsRefused)
+{
+    const std::pair<const char*, const char*> attempts[] = {
+        {"admin", "wrong"}, {"nosuchuser", "admin"}, {"admin' or '1'='1", "x' or '1'='1"}};
+    for (const auto& [user, password] : attempts) {
+        SCOPED_TRACE(user);
+        m_platform.clear();
+        loginAs(user, password);
+        EXPECT_EQ(m_platform.messages(), QStringList{"Invalid User Name or Password. Try Again"});
+        expectLoggedOut();
+        EXPECT_EQ(mainWindow().UserRole, "USER");
+    }
+    // The dialog stays for the next attempt.
+    m_platform.clear();
+    loginAs("admin", "admin");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_FALSE(login().isVisible());
+}
+
+TEST_F(Login, MissingGlobalSettingsRowEndsTheLoginWithBothMessages)
+{
+    sql("DELETE FROM global_settings");
+    loginAs("admin", "admin");
+    EXPECT_EQ(m_platform.messages(), (QStringList{"Cannot retrieve Global Settings",
+                                                  "Invalid User Name or Password. Try Again"}));
+    expectLoggedOut();
+    EXPECT_FALSE(mainWindow().Timer1->isActive());
+}
+
+TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
+{
+    QTcpServer probe;   // a port on which nothing listens
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+
+    login().Edit2->setText("127.0.0.1:" + QString::number(closedPort));
+    loginAs("admin", "admin");
+    ASSERT_EQ(m_platform.messages().size(), 1);
+    EXPECT_TRUE(m_platform.messages().front().startsWith("mySQL Error Code: (20"))
+        << m_platform.messages().front().toStdString();
+    EXPECT_TRUE(m_platform.messages().front().contains("\r\n"));
+    expectLoggedOut();
+    EXPECT_FALSE(mainWindow().mySQLDatabase1->Connected());
+
+    // Nothing was connected, so the corrected field is taken.
+    m_platform.clear();
+    login().Edit2->setText(m_server);
+    loginAs("admin", "admin");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_FALSE(login().isVisible());
+}
+
+TEST_F(Login, ChangedConnectionFieldAfterAFailedAttemptIsRefusedByTheOpenConnection)
+{
+    loginAs("admin", "wrong");
+    ASSERT_TRUE(mainWindow().mySQLDatabase1->Connected());
+
+    m_platform.clear();
+    login().Edit2->setText("localhost:" + QString::number(vt::test::testServer().port));
+    loginAs("admin", "admin");
+    EXPECT_EQ(m_platform.messages(),
+              QStringList{"mySQLDatabase1: Cannot perform this operation on an open database"});
+    expectLoggedOut();
+    EXPECT_EQ(mainWindow().mySQLDatabase1->Host(), "127.0.0.1");
+}
+
+TEST_F(Login, LogOffReturnsToTheLoginDialogAndASecondLoginWorks)
+{
+    loginAs("admin", "admin");
+    TVeltrana& w = mainWindow();
+    new QTreeWidgetItem(w.ProjectTree, {"Gamma"});
+    w.CurrentProjectID = 3;
+    m_platform.clear();
+
+    w.Loggoff1->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(login().isVisible());
+    EXPECT_EQ(login().windowTitle(), "Veltrana Login");
+    EXPECT_EQ(login().UserID->text(), "");
+    EXPECT_EQ(login().Password->text(), "");
+    EXPECT_EQ(login().Edit2->text(), m_server);   // read from the settings file again
+    EXPECT_EQ(w.ProjectTree->topLevelItemCount(), 0);
+    EXPECT_EQ(w.Combo_projects->count(), 0);
+    EXPECT_EQ(w.CurrentUser, "");
+    EXPECT_EQ(w.UserRole, "USER");
+    EXPECT_EQ(w.CurrentProjectID, 0);
+    EXPECT_FALSE(w.pan_Navigator->isVisible());
+    EXPECT_TRUE(w.mySQLDatabase1->Connected());   // the connection stays open
+    EXPECT_TRUE(w.Timer1->isActive());            // and the poll timer keeps running
+    // The clean-up ran again: the batch file exists since the first start.
+    ASSERT_EQ(m_platform.shown.size(), 1u);
+    EXPECT_EQ(m_platform.shown.front().kind, "batch");
+
+    loginAs("bob", "pw");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(w.CurrentUser, "BOB");
+    EXPECT_EQ(items(w.Combo_projects), (QStringList{"Gamma", "Alpha"}));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.pan_Navigator->isVisible());
+}
+
+TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
+{
+    sql("INSERT INTO Users (Username, password, Role, lastPollRequest) VALUES "
+        "('CAROL','X','USER', now() - INTERVAL 290 SECOND),"
+        "('DAVE','X','USER', now() - INTERVAL 5 MINUTE),"   // exactly five minutes: not listed
+        "('ERIN','X','USER', NULL),"
+        "('frank','F','USER', NULL)");
+    loginAs("frank", "f");   // stored in lower case: still stamped
+    ASSERT_EQ(m_platform.messages(), QStringList{});
+
+    EXPECT_EQ(sql("SELECT lastPollRequest IS NOT NULL AND lastPollRequest > now() - INTERVAL 1 MINUTE "
+                  "FROM Users WHERE Username='frank'"),
+              "1\n");
+    EXPECT_EQ(items(mainWindow().OnlineList), (QStringList{"CAROL", "frank"}));
+
+    // "Refresh" polls again at once.
+    sql("UPDATE Users SET lastPollRequest = now() WHERE Username IN ('ERIN', 'DAVE')");
+    mainWindow().Refresh1->trigger();
+    EXPECT_EQ(items(mainWindow().OnlineList), (QStringList{"CAROL", "DAVE", "ERIN", "frank"}));
+
+    // After Log Off the timer's poll stamps nobody and the list keeps the users still polling.
+    mainWindow().Loggoff1->trigger();
+    sql("UPDATE Users SET lastPollRequest = now() - INTERVAL 10 MINUTE WHERE Username='frank'");
+    mainWindow().Timer1Timer();
+    EXPECT_EQ(sql("SELECT lastPollRequest < now() - INTERVAL 9 MINUTE FROM Users WHERE Username='frank'"),
+              "1\n");
+    EXPECT_EQ(items(mainWindow().OnlineList), (QStringList{"CAROL", "DAVE", "ERIN"}));
+}
