@@ -141,16 +141,17 @@ std::string makeText(size_t size, uint32_t seed)
     return s;
 }
 
-// Text whose escaped form is exactly `escapedSize` bytes.
+// Escaped text of exactly `escapedSize` bytes (the escaped form of slightly more prose is
+// cut, never inside an escape pair).
 std::string makeEscapedLiteral(size_t escapedSize, uint32_t seed)
 {
-    std::string raw = makeText(escapedSize, seed);
-    std::string esc = EscapeString(raw);
-    while (esc.size() > escapedSize) {
-        raw.resize(raw.size() - (esc.size() - escapedSize + 1) / 2);
-        esc = EscapeString(raw);
-    }
-    esc.append(escapedSize - esc.size(), 'x');
+    std::string esc = EscapeString(makeText(escapedSize, seed));
+    esc.erase(escapedSize);
+    size_t backslashes = 0;
+    for (auto it = esc.rbegin(); it != esc.rend() && *it == '\\'; ++it)
+        ++backslashes;
+    if (backslashes % 2 == 1)
+        esc.back() = 'x';
     return esc;
 }
 
@@ -331,7 +332,9 @@ Figures fetchAll(Client client, bool compress, const std::string& sql, bool coun
 Figures insertLiteral(Client client, bool compress)
 {
     Figures f;
-    const std::string sql = "INSERT INTO big VALUES (1, '" + makeEscapedLiteral(kInsertSize, 99) + "')";
+    std::string sql = "INSERT INTO big VALUES (1, '";
+    sql += makeEscapedLiteral(kInsertSize, 99);
+    sql += "')";
     f.bytes = static_cast<double>(sql.size());
     if (client == Client::Ours) {
         auto c = oursConnect(compress, g_server.port, f);
