@@ -26,6 +26,8 @@ std::vector<std::string> splitAllowed(const std::string& list) {
     return items;
 }
 
+constexpr uint8_t kNewDecimal = 246;
+
 bool isBooleanLetter(char c) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return c == 'f' || c == 'n' || c == 't' || c == 'y';
@@ -147,8 +149,9 @@ void TNativeDataSet::DescribeFields() {
             }
         }
 
-        // Type adjustments.
-        uint8_t type = info->FieldType;
+        // Type adjustments. Servers since 5.0 send exact DECIMAL columns as NEWDECIMAL (246);
+        // it is the same text, read like DECIMAL.
+        uint8_t type = info->FieldType == kNewDecimal ? uint8_t(MysqlType::DECIMAL) : info->FieldType;
         if (f.Flags & MysqlFieldFlag::ENUM) {
             std::vector<std::string> items = splitAllowed(f.AllowedValues);
             f.IsBoolean = items.size() == 2 && info->Length == 1 && isBooleanLetter(items[0][0]) &&
