@@ -91,8 +91,16 @@ TVeltrana::TVeltrana(QWidget* parent) : QMainWindow(parent)
     outer->addWidget(Splitter1, 1);
     buildNavigator();
     buildContent();
+    // The content panel sits in an area of its own, so that the navigator keeps its width
+    // while the content panel is hidden.
+    auto* contentArea = named(new QWidget(Splitter1), "contentArea");
+    auto* contentLayout = new QVBoxLayout(contentArea);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    Pan_Content->setParent(contentArea);
+    contentLayout->addWidget(Pan_Content);
     Splitter1->addWidget(pan_Navigator);
-    Splitter1->addWidget(Pan_Content);
+    Splitter1->addWidget(contentArea);
+    Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({256, 700});
 

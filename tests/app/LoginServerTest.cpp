@@ -8,6 +8,7 @@
 #include "TmySQLDatabase.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -87,6 +88,8 @@ protected:
 TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
 {
     sql("UPDATE global_settings SET commondir='/srv/att', documents='/srv/docs', SaveAsFiles=1");
+    sql("INSERT INTO Projects (ProjectName, ProjectManager) VALUES ('ÃnÃ¯"
+        "cÃ¶" "dÃ© CafÃ©','ADMIN')");
     mainWindow().Console1->trigger();   // the console shows what the login writes
     loginAs("admin", "admin");           // typed in lower case, sent in upper case
 
@@ -101,8 +104,12 @@ TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
     EXPECT_TRUE(w.pan_Navigator->isVisible());
     EXPECT_FALSE(w.Pan_Content->isVisible());
     EXPECT_FALSE(login().isVisible());
-    EXPECT_EQ(items(w.Combo_projects), (QStringList{"Gamma", "Beta", "Alpha"}));
+    EXPECT_EQ(items(w.Combo_projects),
+              (QStringList{QString::fromUtf8("ÃnÃ¯" "cÃ¶" "dÃ© CafÃ©"),
+                           "Gamma", "Beta", "Alpha"}));
     EXPECT_EQ(w.Combo_projects->currentText(), "Select a Project...");
+    EXPECT_GE(m_platform.maxWaitDepth, 1);   // hourglass while checking the user
+    EXPECT_EQ(m_platform.waitDepth, 0);
     EXPECT_TRUE(w.Timer1->isActive());
     EXPECT_EQ(w.Timer1->interval(), 30000);
 
@@ -152,6 +159,7 @@ TEST_F(Login, WrongNameOrPasswordIsRefused)
         EXPECT_EQ(m_platform.messages(), QStringList{"Invalid User Name or Password. Try Again"});
         expectLoggedOut();
         EXPECT_EQ(mainWindow().UserRole, "USER");
+        EXPECT_EQ(m_platform.waitDepth, 0);   // the hourglass is gone after a refusal too
     }
     // The dialog stays for the next attempt.
     m_platform.clear();

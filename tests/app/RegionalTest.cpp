@@ -3,6 +3,9 @@
 #include "Regional.h"
 
 #include "DbSettings.h"
+#include "QtPlatform.h"
+#include "ScriptedPlatform.h"
+#include "TextCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -29,4 +32,26 @@ TEST(Regional, LocaleFormatsBecomeTheLayersLetters)
         EXPECT_EQ(fs.ShortDateFormat, c.shortDate);
         EXPECT_EQ(fs.LongTimeFormat, c.longTime);
     }
+}
+
+TEST(Regional, ClientCodePageComesFromTheLocaleCodeset)
+{
+    const std::pair<const char*, int> cases[] = {{"CP1250", 1250},      {"windows-1258", 1258},
+                                                 {"WINDOWS1252", 1252},  {"UTF-8", 0},
+                                                 {"CP1249", 0},          {"ISO-8859-1", 0},
+                                                 {"ANSI_X3.4-1968", 0}};
+    for (const auto& [codeset, codePage] : cases)
+        EXPECT_EQ(vt::app::codePageFromCodeset(QString::fromLatin1(codeset)), codePage) << codeset;
+}
+
+TEST(Regional, BytesBecomeTextInTheClientsCodePage)
+{
+    vt::app::ScriptedPlatform platform;
+    vt::app::PlatformScope scope(platform);
+    platform.clientCodePage = 0;
+    EXPECT_EQ(vt::app::textFromBytes("Caf\xc3\xa9"), QString::fromUtf8("Café"));
+    EXPECT_EQ(vt::app::bytesFromText(QString::fromUtf8("Café")), "Caf\xc3\xa9");
+    platform.clientCodePage = 1250;
+    EXPECT_EQ(vt::app::textFromBytes("\x8a\xe8"), QString::fromUtf8("Šč"));
+    EXPECT_EQ(vt::app::bytesFromText(QString::fromUtf8("Šč")), "\x8a\xe8");
 }
