@@ -212,7 +212,8 @@ struct Figures {
     double seconds = -1;
     double bytes = 0;      // payload measured (rows or bytes of values / statement)
     long peakKb = -1;      // peak RSS growth during the measured call
-    int roundTrips = -1;
+    int roundTrips = -1;           // seen on the wire
+    long long ownRoundTrips = -1;  // as the client counts them
     long long checksum = 0;
     char error[200] = {};
 };
@@ -467,7 +468,7 @@ Figures roundTrips(Client client, bool compress)
         bool ok = false;
         auto r = c->Query(sql, true, ok);
         f.roundTrips = relay.count() - before;
-        f.checksum = static_cast<long long>(c->RoundTrips() - own);  // the client's own count
+        f.ownRoundTrips = static_cast<long long>(c->RoundTrips() - own);
         if (!ok || !r)
             std::snprintf(f.error, sizeof f.error, "query: %s", c->ErrorText().c_str());
     } else {
@@ -479,7 +480,6 @@ Figures roundTrips(Client client, bool compress)
             if (MYSQL_RES* r = mysql_store_result(m))
                 mysql_free_result(r);
         f.roundTrips = relay.count() - before;
-        f.checksum = f.roundTrips;
         mysql_close(m);
     }
     return f;
@@ -591,7 +591,7 @@ int main(int argc, char** argv)
          [&](int c) {
              if (columns[c].client == Client::ConnectorC)
                  return std::string("-");
-             return cell(trips[c], [](const Figures& f) { return std::to_string(f.checksum); });
+             return cell(trips[c], [](const Figures& f) { return std::to_string(f.ownRoundTrips); });
          }},
     };
 
