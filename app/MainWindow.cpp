@@ -391,6 +391,8 @@ void TVeltrana::buildMenus()
     onEvent(Console1, &QAction::triggered, this, [this] { Console1Click(); });
     onEvent(About1, &QAction::triggered, this, [this] { About1Click(); });
     onEvent(Options1, &QAction::triggered, this, [this] { Options1Click(); });
+    onEvent(UserManagement1, &QAction::triggered, this, [this] { UserManagement1Click(); });
+    onEvent(Deleteproject2, &QAction::triggered, this, [this] { Deleteproject2Click(); });
 }
 
 void TVeltrana::FormCreate()
@@ -484,6 +486,24 @@ void TVeltrana::PopupMenu1Popup()
     Delete1->setVisible(document);
     AddCatagory1->setVisible(level == 0 || category);
     DeleteCatagory1->setVisible(category);
+}
+
+void TVeltrana::UserManagement1Click()
+{
+    if (UserRole.toUpper() != QLatin1String("ADMIN")) {
+        platform().showMessage(QStringLiteral("You must have Admin rights to Add New Users"));
+        return;
+    }
+    // The user administration window comes with its own feature.
+}
+
+void TVeltrana::Deleteproject2Click()
+{
+    if (UserRole.toUpper() != QLatin1String("ADMIN") && !IsProjectManager) {
+        platform().showMessage(QStringLiteral("You must have Admin rights to delete projects"));
+        return;
+    }
+    // Deleting the project comes with outline editing.
 }
 
 bool TVeltrana::LoginUser(const QString& userName, const QString& password)

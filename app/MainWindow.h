@@ -127,6 +127,9 @@ public:
     void About1Click();
     void Options1Click();
     void PopupMenu1Popup();
+    // Commands limited by role: each tests its rule when invoked and refuses with a message.
+    void UserManagement1Click();
+    void Deleteproject2Click();
 
     // Checks the user against the Users table and enters the logged-in state.
     bool LoginUser(const QString& userName, const QString& password);

@@ -1,10 +1,13 @@
 // Start-up: the windows and their order, the login dialog, the main window's frame, the
 // console, the Options dialog, and the central error display.
 
+#include "AboutForm.h"
 #include "AppFixture.h"
 #include "ErrorDisplay.h"
 #include "LogForm.h"
 #include "OptionsForm.h"
+
+#include "TmySQLDatabase.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -334,4 +337,49 @@ TEST_F(Startup, HandlerExceptionsReachTheErrorDisplayAndTheWindowStaysUsable)
     login().Edit2->setText("x");
     login().Button1->click();
     EXPECT_EQ(m_platform.messages().size(), 4);
+}
+
+TEST_F(Startup, LimitedCommandsRefuseWithTheirMessages)
+{
+    startApp();
+    TVeltrana& w = mainWindow();
+    struct Case {
+        const char* role;
+        bool manager;
+        QStringList userManagement;   // messages of Tools > Admin > User Management
+        QStringList deleteProject;    // messages of Tools > Admin > Delete project
+    };
+    const QStringList noAdmin{"You must have Admin rights to Add New Users"};
+    const QStringList noDelete{"You must have Admin rights to delete projects"};
+    const Case cases[] = {{"USER", false, noAdmin, noDelete},
+                          {"USER", true, noAdmin, {}},
+                          {"admin", false, {}, {}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.role) + (c.manager ? " manager" : ""));
+        w.UserRole = c.role;
+        w.IsProjectManager = c.manager;
+        m_platform.clear();
+        w.UserManagement1->trigger();
+        EXPECT_EQ(m_platform.messages(), c.userManagement);
+        m_platform.clear();
+        w.Deleteproject2->trigger();
+        EXPECT_EQ(m_platform.messages(), c.deleteProject);
+    }
+}
+
+TEST_F(Startup, ConnectionComponentCarriesItsDesignValuesAndAboutShowsTheTitle)
+{
+    startApp();
+    const TStringList& params = mainWindow().mySQLDatabase1->Params();
+    EXPECT_EQ(params.Lines(),
+              (std::vector<std::string>{"Port=3306", "TIMEOUT=30", "max_allowed_packet=16M"}));
+    EXPECT_FALSE(mainWindow().mySQLDatabase1->Connected());
+
+    mainWindow().About1->trigger();
+    TAbout_Form& about = *forms().About_Form;
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_EQ(about.titleLabel->text(), "Veltrana");
+    EXPECT_EQ(about.size(), QSize(253, 181));
+    about.findChild<QPushButton*>("OKButton")->click();
+    EXPECT_FALSE(about.isVisible());
 }
