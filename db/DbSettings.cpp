@@ -6,6 +6,7 @@
 
 int32_t ServerVersionNumber = 0;
 uint8_t ServerCharsetIndex = 0;
+bool PingBeforeProbes = false;
 
 namespace {
 TraceHook& traceHook() {

@@ -45,5 +45,11 @@ extern uint8_t ServerCharsetIndex;
 uint8_t ClientCharsetIndex();
 void SetClientCharsetIndex(uint8_t index);
 
+// The metadata probes ("SHOW VARIABLES" after connect, "SHOW INDEX FROM" and "DESCRIBE" after
+// a query's statement) follow a command that has just succeeded on the same connection, so the
+// ping that precedes every other statement is left out for them (the connection cannot have
+// gone idle in between). True restores a ping before each probe.
+extern bool PingBeforeProbes;
+
 // The version rule: "4.0.18-nt" -> 40018; digits beyond 32 bits give 2147483647.
 int32_t VersionNumberFromText(const std::string& version);

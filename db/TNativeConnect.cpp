@@ -56,6 +56,30 @@ std::unique_ptr<TMysqlResult> TNativeConnect::Query(const std::string& sql) {
     return result;
 }
 
+namespace {
+// Switches the client's ping-before-query off for one probe.
+class NoPing {
+public:
+    explicit NoPing(TMysqlClient& client) : m_client(client), m_was(client.AutoReconnect()) {
+        if (!PingBeforeProbes) m_client.SetAutoReconnect(false);
+    }
+    ~NoPing() { m_client.SetAutoReconnect(m_was); }
+private:
+    TMysqlClient& m_client;
+    bool m_was;
+};
+} // namespace
+
+std::unique_ptr<TMysqlResult> TNativeConnect::TryProbe(const std::string& sql, bool& ok) {
+    NoPing noPing(*m_client);
+    return TryQuery(sql, ok);
+}
+
+std::unique_ptr<TMysqlResult> TNativeConnect::Probe(const std::string& sql) {
+    NoPing noPing(*m_client);
+    return Query(sql);
+}
+
 void TNativeConnect::Transaction(const std::string& sql) {
     TraceOp op = sql == "BEGIN" ? TraceOp::Begin : sql == "COMMIT" ? TraceOp::Commit : TraceOp::Rollback;
     dbTrace(op, sql);
@@ -65,7 +89,7 @@ void TNativeConnect::Transaction(const std::string& sql) {
 
 uint8_t TNativeConnect::ProbeCharset() {
     bool ok = false;
-    std::unique_ptr<TMysqlResult> result = TryQuery("SHOW VARIABLES", ok);
+    std::unique_ptr<TMysqlResult> result = TryProbe("SHOW VARIABLES", ok);
     if (!ok || !result) return 0;
     for (int64_t i = 0; i < result->RowCount(); ++i) {
         result->Seek(i);

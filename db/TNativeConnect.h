@@ -32,6 +32,10 @@ public:
     std::unique_ptr<TMysqlResult> Query(const std::string& sql);
     // The same, but a failure gives none and ok false instead of raising.
     std::unique_ptr<TMysqlResult> TryQuery(const std::string& sql, bool& ok);
+    // A metadata probe right after a successful command: as Query / TryQuery, without the
+    // leading ping unless PingBeforeProbes is set.
+    std::unique_ptr<TMysqlResult> Probe(const std::string& sql);
+    std::unique_ptr<TMysqlResult> TryProbe(const std::string& sql, bool& ok);
     // A transaction statement: traced under its own operation, outcome not checked.
     void Transaction(const std::string& sql);
 

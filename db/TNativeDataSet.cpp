@@ -66,7 +66,7 @@ std::string TNativeDataSet::TableName() const { return TableNameOfStatement(Text
 void TNativeDataSet::readIndexes() {
     std::string table = TableName();
     if (table.empty()) return;
-    std::unique_ptr<TMysqlResult> r = m_connection->Query("SHOW INDEX FROM " + QuoteIdentifier(table));
+    std::unique_ptr<TMysqlResult> r = m_connection->Probe("SHOW INDEX FROM " + QuoteIdentifier(table));
     if (!r) return;
     for (int64_t i = 0; i < r->RowCount(); ++i) {
         r->Seek(i);
@@ -126,7 +126,7 @@ void TNativeDataSet::DescribeFields() {
         const std::string probe = "DESCRIBE " + info->Table + " '" + info->Name + "'";
         if (enumOrSet && !info->Table.empty()) {
             bool ok = false;
-            std::unique_ptr<TMysqlResult> r = m_connection->TryQuery(probe, ok);
+            std::unique_ptr<TMysqlResult> r = m_connection->TryProbe(probe, ok);
             if (ok && r && r->RowCount() > 0) {
                 r->First();
                 const char* type = r->FieldValue(1);
@@ -142,7 +142,7 @@ void TNativeDataSet::DescribeFields() {
         }
         if ((f.Flags & MysqlFieldFlag::NOT_NULL) && !info->Table.empty()) {
             bool ok = false;
-            std::unique_ptr<TMysqlResult> r = m_connection->TryQuery(probe, ok);
+            std::unique_ptr<TMysqlResult> r = m_connection->TryProbe(probe, ok);
             if (ok && r && r->RowCount() > 0) {
                 r->First();
                 f.HasDefault = r->FieldValue(4) != nullptr;

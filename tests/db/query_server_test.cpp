@@ -191,10 +191,13 @@ TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder) {
     useDatabase(freshVeltranaDatabase("dbq"));
     TraceRecorder trace;
     auto q = query("select Role, Username from users");
+    uint64_t trips = m_db->RoundTrips();
     q->Open();
     EXPECT_EQ(trace.statements(), (std::vector<std::string>{"select Role, Username from users\r\n",
                                                            "SHOW INDEX FROM `users`", "DESCRIBE users 'Role'",
                                                            "DESCRIBE users 'Username'"}));
+    // A ping and the statement, then the three probes without pings of their own.
+    EXPECT_EQ(m_db->RoundTrips() - trips, 5u);
     EXPECT_EQ(q->RecordCount(), 1);
     EXPECT_EQ(q->FieldByName("username").AsString(), "ADMIN");
     // A prepared query opened again pays only for its statement.
@@ -202,10 +205,14 @@ TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder) {
     trace.clear();
     q->Open();
     EXPECT_EQ(trace.statements(), std::vector<std::string>{"select Role, Username from users\r\n"});
-    // Assigning the text again prepares anew.
+    // Assigning the text again prepares anew; the probes can be given their pings back.
     q->SetSQL("select Role, Username from users");
     trace.clear();
+    PingBeforeProbes = true;
+    trips = m_db->RoundTrips();
     q->Open();
+    PingBeforeProbes = false;
+    EXPECT_EQ(m_db->RoundTrips() - trips, 8u);
     EXPECT_EQ(trace.statements().size(), 4u);
     EXPECT_EQ(trace.events.front().first, TraceOp::Prepare);
 }
