@@ -69,6 +69,15 @@ double timestampFromText(const std::string& text) {
     return date + time;
 }
 
+// Integer columns: the server sends plain decimal digits; anything else takes the strict path
+// with its error "'%s' is not a valid integer value".
+int32_t int32FromText(const char* bytes, size_t length) {
+    int32_t v = 0;
+    auto r = std::from_chars(bytes, bytes + length, v);
+    if (r.ec == std::errc() && r.ptr == bytes + length) return v;
+    return StrToInt(std::string(bytes, length));
+}
+
 double floatFromText(const char* bytes, size_t length) {
     double v = 0;
     const char* begin = bytes;
@@ -201,16 +210,19 @@ void TmySQLDataSet::readCurrentRow() {
             out = Variant(floatFromText(bytes, length));
             break;
         case MysqlType::TINY: case MysqlType::SHORT: {
-            int32_t v = StrToInt(std::string(bytes, length));
+            int32_t v = int32FromText(bytes, length);
             out = Variant(f.FieldType == ftWord ? int(uint16_t(v)) : int(int16_t(v)));
             break;
         }
         case MysqlType::LONG: case MysqlType::INT24: case MysqlType::YEAR:
-            out = Variant(StrToInt(std::string(bytes, length)));
+            out = Variant(int32FromText(bytes, length));
             break;
-        case MysqlType::LONGLONG:
-            out = Variant::Int64(StrToInt64(std::string(bytes, length)));
+        case MysqlType::LONGLONG: {
+            int64_t v = 0;
+            auto r = std::from_chars(bytes, bytes + length, v);
+            out = Variant::Int64(r.ec == std::errc() && r.ptr == bytes + length ? v : StrToInt64(std::string(bytes, length)));
             break;
+        }
         case MysqlType::TIMESTAMP:
             out = Variant::DateTime(timestampFromText(std::string(bytes, length)));
             break;

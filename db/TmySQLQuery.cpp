@@ -31,7 +31,24 @@ TmySQLQuery::~TmySQLQuery() {
     }
 }
 
+void TmySQLQuery::LoadFromForm(const std::string& text, const TParams& paramData) {
+    m_loading = true;
+    try {
+        m_sql.SetText(text);
+    } catch (...) {
+        m_loading = false;
+        throw;
+    }
+    m_loading = false;
+    m_params = paramData;
+    m_params.SetOwner(this);
+}
+
 void TmySQLQuery::sqlChanged() {
+    if (m_loading) {
+        m_preparedText = ScanParams(CleanComments(m_sql.Text()), nullptr);
+        return;
+    }
     Close();
     UnPrepare();
     if (!m_paramCheck) {

@@ -23,6 +23,10 @@ public:
     const TStringList& SQL() const { return m_sql; }
     void SetSQL(const std::string& text) { m_sql.SetText(text); }
 
+    // Loads a query placed on a form: its text and its stored parameter list. The text is
+    // cleaned and scanned without creating parameters; the list is taken as given.
+    void LoadFromForm(const std::string& text, const TParams& paramData);
+
     TParams& Params() { return m_params; }
     const TParams& Params() const { return m_params; }
     TParam& ParamByName(const std::string& name) { return m_params.ParamByName(name); }
@@ -71,6 +75,7 @@ private:
     TParams m_params;
     std::string m_preparedText;
     bool m_paramCheck = true;
+    bool m_loading = false;
     bool m_requestLive = false;
     bool m_uniDirectional = false;
     TmySQLDataSet* m_dataSource = nullptr;
