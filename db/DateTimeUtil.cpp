@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 
 #include "DbErrors.h"
 #include "DbSettings.h"
@@ -316,6 +317,67 @@ int32_t StrToInt(const std::string& text) {
     if (!TryStrToInt(text, v)) notInteger(text);
     return v;
 }
+
+namespace {
+// Characters first..last (1-based, inclusive) of text, as far as it reaches.
+std::string part(const std::string& text, size_t first, size_t last) {
+    if (first > text.size()) return {};
+    return text.substr(first - 1, last - first + 1);
+}
+
+// An integer, or fallback for text that is not one.
+int intOr(const std::string& text, int fallback) {
+    int32_t v = 0;
+    return TryStrToInt(text, v) ? v : fallback;
+}
+
+} // namespace
+
+// Date and time texts of DATE, TIME, DATETIME (and NEWDATE).
+double DateTimeFromColumnText(const std::string& columnText) {
+    std::string text = columnText;
+    double value = 0;
+    if (text.size() >= 10) {
+        int y = std::max(0, intOr(part(text, 1, 4), 0));
+        int m = std::max(0, intOr(part(text, 6, 7), 0));
+        int d = std::max(0, intOr(part(text, 9, 10), 0));
+        if (y != 0 && m != 0 && d != 0) value = EncodeDate(y, m, d);
+        text = part(text, 12, 19);
+    }
+    if (text.size() >= 8) {
+        int h = intOr(part(text, 1, 2), 0);
+        int n = intOr(part(text, 4, 5), 0);
+        int s = intOr(part(text, 7, 8), 0);
+        value += EncodeTime(h, n, s, 0);
+    }
+    return value;
+}
+
+// TIMESTAMP texts, compact (yyyymmddhhnnss) or with separators; impossible values give 0.
+double TimestampFromColumnText(const std::string& text) {
+    const bool compact = text.find('-') == std::string::npos;
+    int y, m, d, h, n, s;
+    if (compact) {
+        y = intOr(part(text, 1, 4), 1);
+        m = intOr(part(text, 5, 6), 1);
+        d = intOr(part(text, 7, 8), 1);
+        h = intOr(part(text, 9, 10), 0);
+        n = intOr(part(text, 11, 12), 0);
+        s = intOr(part(text, 13, 14), 0);
+    } else {
+        y = intOr(part(text, 1, 4), 1);
+        m = intOr(part(text, 6, 7), 1);
+        d = intOr(part(text, 9, 10), 1);
+        h = intOr(part(text, 12, 13), 0);
+        n = intOr(part(text, 15, 16), 0);
+        s = intOr(part(text, 18, 19), 0);
+    }
+    double date = 0, time = 0;
+    if (!TryEncodeDate(std::max(y, 1), std::max(m, 1), std::max(d, 1), date) || !TryEncodeTime(h, n, s, 0, time))
+        return 0;
+    return date + time;
+}
+
 
 bool TryStrToInt64(const std::string& text, int64_t& value) { return parseInt64(text, value); }
 

@@ -16,6 +16,13 @@ double EncodeTime(int hour, int minute, int second, int msec = 0);
 void DecodeDate(double value, int& year, int& month, int& day);
 void DecodeTime(double value, int& hour, int& minute, int& second, int& msec);
 
+// Column texts of the server. DATE, TIME, DATETIME: "yyyy-mm-dd", "hh:nn:ss" or both; a zero
+// year, month or day leaves the date at 1899-12-30; impossible values raise EConvertError.
+double DateTimeFromColumnText(const std::string& text);
+// TIMESTAMP, compact ("yyyymmddhhnnss") or with separators: date parts below 1 count as 1;
+// an impossible value gives 0 without raising.
+double TimestampFromColumnText(const std::string& text);
+
 // Formats with the letters described at TFormatSettings.
 std::string FormatDateTime(const std::string& format, double value, const TFormatSettings& fs);
 std::string FormatDateTime(const std::string& format, double value);  // process-wide settings

@@ -87,6 +87,46 @@ TEST(DateValues, RegionalTextForms) {
     EXPECT_EQ(FormatDateTime("'Day' d", EncodeDate(2004, 1, 5)), "Day 5");
 }
 
+TEST(ColumnTexts, DateRuleAndTimestampRule) {
+    const double date = EncodeDate(2004, 1, 15);
+    const double time = EncodeTime(13, 5, 9);
+    struct Case {
+        const char* text;
+        double value;
+    } dates[] = {
+        {"2004-01-15", date},
+        {"2004-01-15 13:05:09", date + time},
+        {"13:05:09", time},
+        {"0000-00-00", 0},
+        {"0000-00-00 00:00:00", 0},
+        {"2004-00-15 13:05:09", time},  // a zero part leaves the date at day 0
+        {"2004-01-15 13:05", date},     // a time needs 8 characters
+        {"", 0},
+    }, stamps[] = {
+        {"20040115130509", date + time},
+        {"2004-01-15 13:05:09", date + time},
+        {"00000000000000", EncodeDate(1, 1, 1)},
+        {"0000-00-00 00:00:00", EncodeDate(1, 1, 1)},
+        {"20040230000000", 0},          // impossible: 0, nothing raised
+        {"20040115250000", 0},
+        {"2004", EncodeDate(2004, 1, 1)},
+    };
+    for (const auto& c : dates)
+        EXPECT_EQ(DateTimeFromColumnText(c.text), c.value) << c.text;
+    for (const auto& c : stamps)
+        EXPECT_EQ(TimestampFromColumnText(c.text), c.value) << c.text;
+    for (const auto& [text, message] : {std::pair{"2004-02-30", "Invalid argument to date encode"},
+                                        std::pair{"2004-01-15 25:00:00", "Invalid argument to time encode"},
+                                        std::pair{"838:59:59", "Invalid argument to time encode"}}) {
+        try {
+            DateTimeFromColumnText(text);
+            ADD_FAILURE() << text;
+        } catch (const EConvertError& e) {
+            EXPECT_STREQ(e.what(), message) << text;
+        }
+    }
+}
+
 TEST(Integers, StrictConversion) {
     EXPECT_EQ(StrToInt("3306"), 3306);
     EXPECT_EQ(StrToInt("-2147483648"), INT_MIN);
