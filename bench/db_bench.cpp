@@ -223,6 +223,7 @@ int main(int argc, char** argv) {
         }
         Figures aloneReq = measure(reps, perRep, &client, nullptr, [&](int i) { return clientAlone(client, reqSql(i)); });
         Figures aloneUser = measure(reps, perRep, &client, nullptr, [&](int) { return clientAlone(client, userSql); });
+        Figures connectOnly = measure(reps, 20, nullptr, nullptr, [&](int) { return connect()->RoundTrips(); });
         Figures login = measure(reps, 20, nullptr, nullptr, [&](int) { return loginSequence(); });
         SetTraceHook({});
 
@@ -240,6 +241,7 @@ int main(int argc, char** argv) {
         row("  same statement through TMysqlClient alone (ping + query)", aloneReq);
         row("open per-op query: select * from users where (Username=..) and (..)", openUser);
         row("  same statement through TMysqlClient alone (ping + query)", aloneUser);
+        row("connect alone (handshake + SHOW VARIABLES), then disconnect", connectOnly);
         row("login: connect + user, global_settings, max_allowed_packet, poll, online", login);
         std::printf("\nRound trips are packets flushed to the server (a ping and each statement count one;\n"
                     "connect counts its handshake). Statements are those the layer sent, probes included.\n");
