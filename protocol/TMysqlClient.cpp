@@ -269,6 +269,10 @@ int TMysqlClient::Impl::readQueryResult()
     for (;;) {
         PacketReader r(net.ReadPos(), size_t(length));
         uint64_t n = r.lengthCoded();
+        if (r.failed() || (n != NullLength && n > 0xffffffffu)) {
+            protocolFault(CR_SERVER_LOST);
+            return -1;
+        }
         if (n == NullLength) {
             // LOAD DATA LOCAL: the rest of the payload names the file the server wants.
             std::string name(r.rest());

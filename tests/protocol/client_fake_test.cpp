@@ -316,6 +316,8 @@ TEST(Commands, RepliesARealServerWillNotSend)
         {"wrong sequence number", packet(2, okPayload()), 2013, "Lost connection to MySQL server during query", false},
         {"empty packet", packet(1, ""), 2013, "Lost connection to MySQL server during query", false},
         {"error packet of 3 bytes", packet(1, std::string("\xff\x10\x04", 3)), 2000, "Unknown MySQL error", true},
+        {"result header with a truncated column count", packet(1, "\xfe\x01\x02"), 2013,
+         "Lost connection to MySQL server during query", false},
         {"truncated column definition", packet(1, "\x01") + packet(2, "\x03" "abc"), 2013,
          "Lost connection to MySQL server during query", false},
         {"more column definitions than announced",

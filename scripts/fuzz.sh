@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the protocol fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan) in their
+# own build folder and runs each for a bounded time.
+#   scripts/fuzz.sh [seconds per target, default 60]
+set -euo pipefail
+seconds=${1:-60}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="${VT_FUZZ_BUILD:-$root/build-fuzz}"
+CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2
+
+# A few well-formed packets as starting points.
+seed() { mkdir -p "$build/corpus/$1"; printf "$2" > "$build/corpus/$1/$3"; }
+seed greeting '\x0a5.5.5-10.11\x00\x2a\x00\x00\x00abcdefgh\x00\xad\xa0\x08\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00ijklmnopqrst\x00' full
+seed greeting '\x095.0\x00\x01\x00\x00\x00abcdefgh\x00' v9
+seed ok_error '\x00\xfe\x01\x02\x03\x04\x05\x06\x07\x08\x05\x02\x00' ok9
+seed ok_error '\xff\x15\x04Access denied' error
+seed result_stream '\x01\x00\x00\x01\x02\x0b\x00\x00\x02\x01t\x01a\x03\x0b\x00\x00\x01\x03\x02\x03\x00\x01\x00\x00\x03\xfe\x04\x00\x00\x04\x01x\xfb\x01\x00\x00\x05\xfe' rows
+seed compressed '\x05\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x07' stored
+
+status=0
+for target in greeting ok_error result_stream compressed; do
+  log="$build/fuzz_$target.log"
+  mkdir -p "$build/corpus/$target"
+  if "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
+       -artifact_prefix="$build/crash_${target}_" "$build/corpus/$target" >"$log" 2>&1; then
+    runs=$(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
+    echo "fuzz_$target: ${seconds}s, ${runs:-?} executions, no failure"
+  else
+    echo "fuzz_$target: FAILED, see $log"
+    status=1
+  fi
+done
+exit $status
