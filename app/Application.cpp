@@ -39,6 +39,8 @@ VeltranaApp::VeltranaApp()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Veltrana"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Veltrana"));
+    // Only the main window ends the program; the other windows merely hide when closed.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     applySystemFormatSettings();
     forms() = Forms{};
     Forms& f = forms();

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QShowEvent>
 
 #include <cstdint>
@@ -123,6 +124,15 @@ TLogin_Form::TLogin_Form(QWidget* parent)
 
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TLogin_Form::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 int TLogin_Form::formHeight() const { return height() + kFrameHeight; }

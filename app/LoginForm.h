@@ -42,6 +42,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape does not dismiss the dialog: it stays until a login succeeds.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace vt::app

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -451,7 +452,15 @@ void TVeltrana::RunCleanup()
     writeCleanupBatch(WorkFolder);
 }
 
-void TVeltrana::ExitMenuClick() { QCoreApplication::quit(); }
+// Ends the event loop at once, whatever the other windows show; they are destroyed after it.
+void TVeltrana::ExitMenuClick() { QCoreApplication::exit(0); }
+
+void TVeltrana::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        QCoreApplication::exit(0);
+}
 
 void TVeltrana::Console1Click()
 {

@@ -141,6 +141,10 @@ public:
     void Timer1Timer();
     void Refresh1Click();
 
+protected:
+    // Closing the main window ends the program.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildToolbar();
     void buildNavigator();

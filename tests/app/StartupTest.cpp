@@ -295,11 +295,26 @@ TEST_F(Startup, OptionsShowTheSharedAreasToAdministratorsOnly)
     }
 }
 
-TEST_F(Startup, ExitEndsTheEventLoop)
+TEST_F(Startup, ExitOrClosingTheMainWindowEndsTheEventLoop)
 {
     startApp();
     QTimer::singleShot(0, mainWindow().ExitMenu, &QAction::trigger);
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });   // safety net
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+
+    // Escape leaves the login dialog up; closing the last visible window that is not the
+    // main window ends nothing.
+    QTest::keyClick(&login(), Qt::Key_Escape);
+    EXPECT_TRUE(login().isVisible());
+    QTimer::singleShot(0, [this] {
+        mainWindow().hide();
+        login().close();
+    });
+    QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
+    EXPECT_EQ(QCoreApplication::exec(), 7);
+
+    QTimer::singleShot(0, &mainWindow(), &QWidget::close);
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
 }
 
