@@ -139,7 +139,7 @@ void TmySQLDataSet::readCurrentRow() {
         Variant& out = m_rowValues[i];
         if (f.FieldType == ftUnknown || f.NativeType == MysqlType::BLOB) continue;
         size_t length = 0;
-        const char* bytes = m_cursor->ColumnBytes(static_cast<int>(i), length);
+        const char* bytes = columnBytes(static_cast<int>(i) + 1, length);
         if (!bytes) {
             out = Variant::Null();
             continue;
@@ -280,7 +280,7 @@ TField& TmySQLDataSet::FieldByName(const std::string& name) const {
 bool TmySQLDataSet::columnIsNull(int fieldNo) const {
     if (!m_cursor || m_row < 0) return true;
     size_t length = 0;
-    return m_cursor->ColumnBytes(fieldNo - 1, length) == nullptr;
+    return columnBytes(fieldNo, length) == nullptr;
 }
 
 const Variant& TmySQLDataSet::columnValue(int fieldNo) const {
@@ -292,7 +292,13 @@ const Variant& TmySQLDataSet::columnValue(int fieldNo) const {
 const char* TmySQLDataSet::columnBytes(int fieldNo, size_t& length) const {
     length = 0;
     if (!m_cursor || m_row < 0) return nullptr;
-    return m_cursor->ColumnBytes(fieldNo - 1, length);
+    // The native statement reports a bad column number with an engine code; it reaches the
+    // caller through the engine's guard as EmySQLDatabaseError.
+    const char* bytes = nullptr;
+    TmySQLEngine fallback;
+    TmySQLEngine& engine = m_database ? m_database->Engine() : fallback;
+    engine.Run([&] { bytes = m_cursor->ColumnBytes(fieldNo - 1, length); });
+    return bytes;
 }
 
 bool TmySQLDataSet::cachedBlob(int fieldNo, std::string_view& value) const {
