@@ -485,24 +485,19 @@ Figures roundTrips(Client client, bool compress)
     return f;
 }
 
-// Best (fastest) of reps runs; peak memory is the largest seen.
-Figures best(int reps, const std::function<Figures()>& fn)
+// Keeps the fastest of the runs in best; peak memory is the largest seen; an error sticks.
+void keepBest(Figures& best, const Figures& f, bool first)
 {
-    Figures out;
-    for (int i = 0; i < reps; ++i) {
-        Figures f = inChild(fn);
-        if (f.error[0]) {
-            return f;
-        }
-        if (out.seconds < 0 || f.seconds < out.seconds) {
-            const long peak = std::max(out.peakKb, f.peakKb);
-            out = f;
-            out.peakKb = peak;
-        } else {
-            out.peakKb = std::max(out.peakKb, f.peakKb);
-        }
+    if (first || f.error[0]) {
+        best = f;
+        return;
     }
-    return out;
+    if (best.error[0])
+        return;
+    const long peak = std::max(best.peakKb, f.peakKb);
+    if (f.seconds < best.seconds)
+        best = f;
+    best.peakKb = peak;
 }
 
 std::string cell(const Figures& f, const std::function<std::string(const Figures&)>& fmt)
@@ -549,18 +544,24 @@ int main(int argc, char** argv)
     const std::string rowsSql = "SELECT id, name, code, amount FROM rows4";
     const std::string blobSql = "SELECT v FROM blobs";
 
+    // Repetitions go round the four columns, so that load from elsewhere on the machine
+    // falls on all of them alike.
     Figures rows[4], blobs[4], inserts[4], trips[4];
-    for (int c = 0; c < 4; ++c) {
-        const Column col = columns[c];
-        std::fprintf(stderr, "measuring %s...\n", col.title);
-        rows[c] = best(reps, [&] { return fetchAll(col.client, col.compress, rowsSql, false); });
-        blobs[c] = best(reps, [&] { return fetchAll(col.client, col.compress, blobSql, true); });
-        inserts[c] = best(reps, [&] { return insertLiteral(col.client, col.compress); });
-        trips[c] = inChild([&] { return roundTrips(col.client, col.compress); });
+    for (int rep = 0; rep < reps; ++rep) {
+        for (int c = 0; c < 4; ++c) {
+            const Column col = columns[c];
+            std::fprintf(stderr, "run %d: %s...\n", rep + 1, col.title);
+            keepBest(rows[c], inChild([&] { return fetchAll(col.client, col.compress, rowsSql, false); }), rep == 0);
+            keepBest(blobs[c], inChild([&] { return fetchAll(col.client, col.compress, blobSql, true); }), rep == 0);
+            keepBest(inserts[c], inChild([&] { return insertLiteral(col.client, col.compress); }), rep == 0);
+            if (rep == 0)
+                trips[c] = inChild([&] { return roundTrips(col.client, col.compress); });
+        }
+    }
+    for (int c = 0; c < 4; ++c)
         for (const Figures* f : {&rows[c], &blobs[c], &inserts[c], &trips[c]})
             if (f->error[0])
-                std::fprintf(stderr, "  %s: %s\n", col.title, f->error);
-    }
+                std::fprintf(stderr, "  %s: %s\n", columns[c].title, f->error);
 
     // Both clients read the same values: their checksums must agree.
     for (int c = 1; c < 4; ++c) {
