@@ -188,7 +188,10 @@ TEST_F(QueryTest, ZeroDatesAndTimestampForms) {
 }
 
 TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder) {
-    useDatabase(freshVeltranaDatabase("dbq"));
+    useDatabase(freshDatabase("dbq"));
+    // Both columns NOT NULL: each gets a DESCRIBE probe.
+    runSql("create table users (Username varchar(60) not null primary key, Role varchar(10) not null);"
+           "insert into users values ('ADMIN', 'ADMIN');", m_name);
     TraceRecorder trace;
     auto q = query("select Role, Username from users");
     uint64_t trips = m_db->RoundTrips();
