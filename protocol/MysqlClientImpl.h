@@ -85,6 +85,8 @@ struct TMysqlClient::Impl {
     bool connect(const std::string& host, const std::string& user, const std::string& password,
                  const std::string& database, uint32_t port, uint32_t flags);
     bool reconnect();
+    // Greeting, authentication and the initial database on an open transport.
+    bool handshake();
     int simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry);
     bool ping();
     bool selectDatabase(const std::string& name);
@@ -140,4 +142,10 @@ struct TMysqlResult::Impl {
         if (buffered) return current >= 0 ? rows[size_t(current)] : nullptr;
         return hasRow ? rowBuffer.data() : nullptr;
     }
+};
+
+// Reaches a client's state from inside the protocol library (the fuzz targets drive the
+// handshake over a socket pair this way).
+struct TMysqlClientAccess {
+    static TMysqlClient::Impl& impl(TMysqlClient& c) { return *c.m_impl; }
 };

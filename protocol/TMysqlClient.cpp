@@ -45,7 +45,13 @@ bool TMysqlClient::Impl::connect(const std::string& hostArg, const std::string& 
 
     net.Connect(host, port, connectTimeout);
     if (!net.Connected()) return false;
+    return handshake();
+}
 
+bool TMysqlClient::Impl::handshake()
+{
+    Guard guard(*this);
+    const uint32_t flags = clientFlags;
     long length = net.ReadReply();
     if (length < 0) {
         net.Close();

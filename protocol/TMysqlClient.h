@@ -82,6 +82,7 @@ public:
 
 private:
     friend class TMysqlResult;
+    friend struct TMysqlClientAccess;  // the protocol library's internals (fuzzing)
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

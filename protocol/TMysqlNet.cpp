@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <zlib.h>
 
@@ -35,6 +36,7 @@ void TMysqlNet::prepare()
     std::free(m_buffer);
     m_buffer = static_cast<uint8_t*>(std::malloc(InitialBufferSize));
     m_bufferSize = m_buffer ? InitialBufferSize : 0;
+    m_out.reset(new (std::nothrow) uint8_t[InitialBufferSize]);
     m_writePos = m_readPos = 0;
     m_sequence = 0;
     m_compress = false;
@@ -53,7 +55,7 @@ int TMysqlNet::Connect(const std::string& host, uint32_t port, int timeoutSecond
     int r = m_vio.Connect(host, port, timeoutSeconds);
     if (r != 0) return r;
     prepare();
-    if (!m_buffer) {
+    if (!m_buffer || !m_out) {
         m_vio.Close();
         m_vio.SetError(CR_OUT_OF_MEMORY, MysqlClientErrorText(CR_OUT_OF_MEMORY));
         return -1;
@@ -73,6 +75,7 @@ void TMysqlNet::Close()
     std::free(m_buffer);
     m_buffer = nullptr;
     m_bufferSize = 0;
+    m_out.reset();
     m_writePos = m_readPos = 0;
     m_inStart = m_inEnd = 0;
     m_savedPos = SIZE_MAX;
@@ -298,7 +301,6 @@ bool TMysqlNet::ShrinkBuffer()
     if (!p) return false;
     m_buffer = p;
     m_bufferSize = InitialBufferSize;
-    m_writePos = m_readPos = 0;
     discardInput();
     return true;
 }
@@ -339,7 +341,7 @@ int TMysqlNet::Flush()
 {
     int r = 0;
     if (m_writePos > 0) {
-        r = sendBlock(m_buffer, m_writePos);
+        r = sendBlock(m_out.get(), m_writePos);
         m_writePos = 0;
         ++m_roundTrips;
     }
@@ -348,26 +350,25 @@ int TMysqlNet::Flush()
 
 int TMysqlNet::appendOutput(const uint8_t* data, size_t length)
 {
-    if (!m_buffer) return -1;
-    // Output reuses the buffer: whatever input was left over is stale from here on.
-    if (m_writePos == 0) discardInput();
-    while (length > m_bufferSize - m_writePos) {
-        size_t room = m_bufferSize - m_writePos;
+    if (!m_out) return -1;
+    const size_t size = InitialBufferSize;
+    while (length > size - m_writePos) {
+        size_t room = size - m_writePos;
         if (!m_compress && m_writePos == 0) {
             // Nothing accumulated: the same bytes go out straight from the caller's block.
-            size_t direct = length - length % m_bufferSize;
+            size_t direct = length - length % size;
             if (int r = sendBlock(data, direct)) return r;
             data += direct;
             length -= direct;
             continue;
         }
-        std::memcpy(m_buffer + m_writePos, data, room);
+        std::memcpy(m_out.get() + m_writePos, data, room);
         data += room;
         length -= room;
         m_writePos = 0;
-        if (int r = sendBlock(m_buffer, m_bufferSize)) return r;
+        if (int r = sendBlock(m_out.get(), size)) return r;
     }
-    if (length) std::memcpy(m_buffer + m_writePos, data, length);
+    if (length) std::memcpy(m_out.get() + m_writePos, data, length);
     m_writePos += length;
     return 0;
 }

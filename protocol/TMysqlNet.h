@@ -1,9 +1,10 @@
 #pragma once
-// The packet layer of the protocol client: framing, sequence numbers, one growable buffer,
-// the size limits, the compressed packet format and the reading of server error packets.
+// The packet layer of the protocol client: framing, sequence numbers, a growable input
+// buffer and an output block, the size limits, the compressed packet format and the reading of server error packets.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +104,9 @@ private:
     std::vector<uint8_t> m_raw;
     size_t m_rawStart = 0;
     size_t m_rawEnd = 0;
+    // Output accumulates in its own block of 8192 bytes, so input the server sent ahead is
+    // never overwritten by a command.
+    std::unique_ptr<uint8_t[]> m_out;
     std::vector<uint8_t> m_work;    // compressed output packet
 
     uint64_t m_roundTrips = 0;

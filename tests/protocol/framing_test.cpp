@@ -418,3 +418,16 @@ TEST(CompressedFraming, ShortBlocksAreStoredAndLongOnesDeflatedUnlessZlibCannotS
         EXPECT_EQ(inner, packet(0, c.payload)) << "inner packets carry sequence 0";
     }
 }
+
+TEST(Writing, InputAlreadyReceivedSurvivesACommandWrittenInBetween)
+{
+    Pair p;
+    p.serve(packet(0, "greeting") + packet(1, "sent ahead"));
+    ASSERT_EQ(p.net.ReadPacket(), 8);
+    ASSERT_EQ(p.net.WritePacket("reply", 5), 0);
+    ASSERT_EQ(p.net.Flush(), 0);
+    long n = p.net.ReadPacket();
+    ASSERT_EQ(n, 10);
+    EXPECT_EQ(p.payload(n), "sent ahead");
+    EXPECT_EQ(p.drain(), packet(1, "reply"));
+}
