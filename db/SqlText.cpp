@@ -197,9 +197,9 @@ std::string RenderParam(const TParam& param) {
         return v.RawInt() ? "'Y'" : "'N'";
     case VarKind::String:
     case VarKind::WideString:
-        return "'" + EscapeString(v.RawText()) + "'";
+        return "'" + EscapeText(v.RawText()) + "'";
     default:  // 64-bit integer, shortint, word, longword
-        return "'" + EscapeString(v.AsString()) + "'";
+        return "'" + EscapeText(v.AsString()) + "'";
     }
 }
 
@@ -325,4 +325,9 @@ std::string TableNameOfStatement(const std::string& sql) {
         }
         return name;
     }
+}
+
+std::string EscapeText(std::string_view text)
+{
+    return EscapeString(text);
 }

@@ -20,6 +20,9 @@ std::string ScanParams(const std::string& text, TParams* created);
 std::string SubstituteParams(const std::string& text, const TParams& params);
 // Text of one parameter value inside a statement.
 std::string RenderParam(const TParam& param);
+// A text value escaped for use between single quotes in a statement, exactly as string
+// parameters are escaped (backslash before NUL, tab, LF, CR, both quotes and backslash).
+std::string EscapeText(std::string_view text);
 // Text of a table name for a statement: each dotted part back-quoted when the server takes
 // back quotes and the part holds none.
 std::string QuoteIdentifier(const std::string& name);
