@@ -422,7 +422,7 @@ TEST(CompressedFraming, ShortBlocksAreStoredAndLongOnesDeflatedUnlessZlibCannotS
 TEST(Writing, InputAlreadyReceivedSurvivesACommandWrittenInBetween)
 {
     Pair p;
-    p.serve(packet(0, "greeting") + packet(1, "sent ahead"));
+    p.serve(packet(0, "greeting") + packet(2, "sent ahead"));
     ASSERT_EQ(p.net.ReadPacket(), 8);
     ASSERT_EQ(p.net.WritePacket("reply", 5), 0);
     ASSERT_EQ(p.net.Flush(), 0);
