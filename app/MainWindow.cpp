@@ -40,6 +40,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vt::app {
 
 QString TVeltrana::programFolderOverride;
@@ -428,7 +430,8 @@ void TVeltrana::FormCreate()
     Pan_Project_Overview->show();
     Pan_Catagory->hide();
     Pan_Req_Panel->hide();
-    Pan_tabContent->setMinimumHeight(250);
+    if (auto* reqSplitter = qobject_cast<QSplitter*>(Pan_tabContent->parentWidget()))
+        reqSplitter->setSizes({250, std::max(1, Pan_Req_Panel->height() - 250)});
     Pan_tabContent->resize(Pan_tabContent->width(), 250);
     pan_Navigator->hide();
     Pan_Content->hide();
