@@ -99,7 +99,11 @@ bool QtPlatform::shellOpen(const QString& fileOrAddress)
 void QtPlatform::startBatch(const QString& batchFile, const QString& workFolder)
 {
     // No shell runs batch files here: the program itself interprets the file in a detached
-    // child process, so the caller never waits for the deletions.
+    // child process, so the caller never waits for the deletions. A process that was itself
+    // started for a batch file never starts another, so a program that fails to handle the
+    // switch cannot start copies of itself without end.
+    if (QCoreApplication::arguments().contains(QString::fromLatin1(kRunBatchArgument)))
+        return;
     QProcess::startDetached(QCoreApplication::applicationFilePath(),
                             {QString::fromLatin1(kRunBatchArgument), batchFile}, workFolder);
 }
