@@ -585,7 +585,7 @@ void TVeltrana::LoadProjectList()
     auto query = newQuery();
     if (UserRole.toUpper() != QLatin1String("ADMIN"))
         query->SetSQL("SELECT projects.ProjectID,projects.projectName FROM projectmembers,projects "
-                      "WHERE (projectmembers.username = '" + bytesFromText(CurrentUser)
+                      "WHERE (projectmembers.username = '" + sqlEscaped(CurrentUser)
                       + "') and (projects.projectid = projectmembers.projectID) order by ProjectID DESC");
     else
         query->SetSQL("SELECT projects.ProjectID,projects.projectName FROM projects order by ProjectID DESC");

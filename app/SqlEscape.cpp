@@ -1,18 +1,13 @@
 #include "SqlEscape.h"
 
-#include "TextCodec.h"
-
 #include "SqlText.h"
-#include "TParam.h"
+#include "TextCodec.h"
 
 namespace vt::app {
 
 std::string sqlEscaped(const QString& text)
 {
-    TParam value("value");
-    value.SetAsString(bytesFromText(text));
-    const std::string quoted = RenderParam(value);   // 'escaped'
-    return quoted.size() >= 2 ? quoted.substr(1, quoted.size() - 2) : std::string();
+    return EscapeText(bytesFromText(text));
 }
 
 } // namespace vt::app

@@ -88,8 +88,7 @@ protected:
 TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
 {
     sql("UPDATE global_settings SET commondir='/srv/att', documents='/srv/docs', SaveAsFiles=1");
-    sql("INSERT INTO Projects (ProjectName, ProjectManager) VALUES ('ÃnÃ¯"
-        "cÃ¶" "dÃ© CafÃ©','ADMIN')");
+    sql("INSERT INTO Projects (ProjectName, ProjectManager) VALUES ('Ünïcödé Café','ADMIN')");
     mainWindow().Console1->trigger();   // the console shows what the login writes
     loginAs("admin", "admin");           // typed in lower case, sent in upper case
 
@@ -105,7 +104,7 @@ TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
     EXPECT_FALSE(w.Pan_Content->isVisible());
     EXPECT_FALSE(login().isVisible());
     EXPECT_EQ(items(w.Combo_projects),
-              (QStringList{QString::fromUtf8("ÃnÃ¯" "cÃ¶" "dÃ© CafÃ©"),
+              (QStringList{QString::fromUtf8("Ünïcödé Café"),
                            "Gamma", "Beta", "Alpha"}));
     EXPECT_EQ(w.Combo_projects->currentText(), "Select a Project...");
     EXPECT_GE(m_platform.maxWaitDepth, 1);   // hourglass while checking the user
@@ -146,6 +145,16 @@ TEST_F(Login, UserWithoutProjectsSeesAnEmptySelector)
     loginAs("nobody", "x");
     EXPECT_EQ(mainWindow().Combo_projects->count(), 0);
     EXPECT_EQ(mainWindow().Combo_projects->currentText(), "Select a Project...");
+}
+
+TEST_F(Login, MemberNameWithAQuoteReachesTheProjectListEscaped)
+{
+    sql("INSERT INTO Users (Username, password, Role) VALUES ('O\\'HARA','PW','USER')");
+    sql("INSERT INTO ProjectMembers (UserName, ProjectID) SELECT 'O\\'HARA', ProjectID FROM Projects "
+        "WHERE ProjectName = 'Beta'");
+    loginAs("o'hara", "pw");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(items(mainWindow().Combo_projects), QStringList{"Beta"});
 }
 
 TEST_F(Login, WrongNameOrPasswordIsRefused)
