@@ -8,22 +8,9 @@
 #include "DbInternal.h"
 #include "MysqlFunctions.h"
 #include "TParam.h"
+#include "TStringList.h"
 
 namespace {
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            lines.emplace_back(text, start, i - start);
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            start = i + 1;
-        }
-    }
-    if (start < text.size()) lines.emplace_back(text, start, std::string::npos);
-    return lines;
-}
 
 bool isQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
 
@@ -88,7 +75,7 @@ std::string CleanComments(const std::string& text) {
         long count = closePos + 2 - (static_cast<long>(open) + 1);
         if (count > 0) s.erase(open, static_cast<size_t>(count));
     }
-    std::vector<std::string> lines = splitLines(s);
+    std::vector<std::string> lines = TStringList::SplitLines(s);
     for (size_t i = 0; i + 1 < lines.size(); ++i) {
         size_t p = lines[i].find("--");
         if (p != std::string::npos) lines[i].erase(p);

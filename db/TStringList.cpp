@@ -56,7 +56,7 @@ std::string TStringList::Text() const {
     return text;
 }
 
-void TStringList::SetText(const std::string& text) {
+std::vector<std::string> TStringList::SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -67,7 +67,11 @@ void TStringList::SetText(const std::string& text) {
         }
     }
     if (start < text.size()) lines.emplace_back(text, start, std::string::npos);
-    Assign(lines);
+    return lines;
+}
+
+void TStringList::SetText(const std::string& text) {
+    Assign(SplitLines(text));
 }
 
 std::string TStringList::NameOf(const std::string& line) {

@@ -35,6 +35,8 @@ public:
     std::string Values(const std::string& key) const;
     void SetValue(const std::string& key, const std::string& value);
     static std::string NameOf(const std::string& line);
+    // The text split at CR LF, LF or CR (a final break adds no line).
+    static std::vector<std::string> SplitLines(const std::string& text);
     static std::string ValueOf(const std::string& line);
 
     std::function<void()> OnChanging;
