@@ -11,7 +11,7 @@ if [ "${VT_SANITIZE:-0}" = 1 ]; then build="$root/build-asan"; opts+=(-DVT_SANIT
 start=$(date +%s)
 cmake -S "$root" -B "$build" "${opts[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
-built=$(date +%s)
+echo "build: $(( $(date +%s) - start )) s"
+# A short run of every protocol fuzz target (clang, libFuzzer, sanitizers).
+VT_FUZZ_BUILD="$root/build-fuzz" bash "$root/scripts/fuzz.sh" "${VT_FUZZ_SECONDS:-15}"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
-done_at=$(date +%s)
-echo "build: $((built - start)) s, tests: $((done_at - built)) s"
