@@ -25,7 +25,7 @@ for target in greeting ok_error result_stream compressed client; do
   mkdir -p "$build/corpus/$target"
   if "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
        -artifact_prefix="$build/crash_${target}_" "$build/corpus/$target" >"$log" 2>&1; then
-    runs=$(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
+    runs=$(grep -a -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
     echo "fuzz_$target: ${seconds}s, ${runs:-?} executions, no failure"
   else
     echo "fuzz_$target: FAILED, see $log"
