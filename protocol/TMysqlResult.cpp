@@ -177,6 +177,7 @@ bool neverMatches(uint8_t type)
 bool sameText(std::string_view a, std::string_view b, bool caseInsensitive)
 {
     if (a.size() != b.size()) return false;
+    if (a.empty()) return true;
     if (!caseInsensitive) return std::memcmp(a.data(), b.data(), a.size()) == 0;
     for (size_t i = 0; i < a.size(); ++i) {
         auto up = [](char ch) { return (ch >= 'a' && ch <= 'z') ? char(ch - 32) : ch; };
