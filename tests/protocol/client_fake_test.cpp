@@ -638,3 +638,22 @@ TEST(Results, CompressedResultStraddlingCompressedPackets)
     EXPECT_STREQ(r->FieldValue(0), "value number 299");
     EXPECT_EQ(r->FieldValue(1), nullptr);
 }
+
+TEST(Results, ClosingTheClientDetachesAnOpenUnbufferedResult)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g).expect().send(resultSet(1, {columnPayload("t", "a", 3)}, {row({"1"}), row({"2"})}));
+    s.start();
+    auto c = std::make_unique<Client>();
+    ASSERT_TRUE(c->connect(s));
+    auto r = c->query("select a from t", false);
+    ASSERT_NE(r, nullptr);
+    c->c.Close();
+    EXPECT_FALSE(c->c.Connected());
+    c.reset();  // the result outlives its client
+    r->Next();
+    EXPECT_TRUE(r->Eof());
+    EXPECT_STREQ(r->FieldValue(0), "1") << "the row fetched before stays readable";
+}
