@@ -150,6 +150,23 @@ TEST_P(BothCompressions, LargestStatementIsSentAndOneByteMoreIsRefused)
     EXPECT_EQ(k.value("select 'after'"), "after");
 }
 
+TEST_P(BothCompressions, LargestRowIsReadAndOneByteMoreIsRefused)
+{
+    Connection k(GetParam());
+    ASSERT_TRUE(k.connected) << k.c.ErrorText();
+    // A row of one value of n bytes has a payload of n + 4 (its length takes 4 bytes).
+    EXPECT_EQ(k.value("select length(v) from (select repeat('a', 16777210) as v) x"), "16777210");
+    auto r = k.rows("select repeat('a', 16777210)");
+    ASSERT_NE(r, nullptr);
+    r->FetchLengths();
+    EXPECT_EQ(r->FieldLength(0), 16777210u);
+    bool ok = false;
+    r = k.c.Query("select repeat('a', 16777211)", true, ok);
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(k.c.ErrorCode(), 2020);
+    EXPECT_EQ(k.value("select 'reconnected'"), "reconnected");
+}
+
 TEST_P(BothCompressions, UnbufferedResultBlocksCommandsUntilDestroyed)
 {
     Connection k(GetParam());
