@@ -15,6 +15,7 @@
 #include "FakeServer.h"
 #include "MysqlPackets.h"
 #include "TMysqlNet.h"
+#include "TMysqlVio.h"
 
 using namespace fake;
 using mysqlpkt::PacketReader;
@@ -430,4 +431,18 @@ TEST(Writing, InputAlreadyReceivedSurvivesACommandWrittenInBetween)
     ASSERT_EQ(n, 10);
     EXPECT_EQ(p.payload(n), "sent ahead");
     EXPECT_EQ(p.drain(), packet(1, "reply"));
+}
+
+TEST(Transport, EmptyHostMeansLocalhostAndZeroTimeoutMeans30Seconds)
+{
+    FakeServer server;
+    server.send(std::string("\x01\x00\x00\x00\x0a", 5)).start();
+    TMysqlVio vio;
+    ASSERT_EQ(vio.Connect("", server.port(), 0), 0) << vio.ErrorText();
+    EXPECT_TRUE(vio.IsOpen());
+    EXPECT_EQ(vio.TimeoutSeconds(), 30);
+    EXPECT_EQ(vio.ErrorCode(), 0);
+    EXPECT_EQ(vio.Close(), 0);
+    EXPECT_FALSE(vio.IsOpen());
+    server.finish();
 }
