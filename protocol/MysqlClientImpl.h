@@ -17,19 +17,21 @@
 // per row or per value.
 class RowArena {
 public:
-    // n bytes, 4-byte aligned.
+    // n bytes, 4-byte aligned, always inside one chunk of at least n bytes.
     uint8_t* allocate(size_t n)
     {
         n = (n + 3) & ~size_t(3);
         if (n > m_left) {
             if (n > ChunkLimit / 4) {
                 // A large row gets a chunk of its own; the current chunk stays in use.
-                m_chunks.emplace_back(new uint8_t[n]);
-                return m_chunks.back().get();
+                m_chunks.push_back({std::unique_ptr<uint8_t[]>(new uint8_t[n]), n});
+                return m_chunks.back().bytes.get();
             }
-            m_chunkSize = std::min(m_chunkSize * 2, ChunkLimit);
-            m_chunks.emplace_back(new uint8_t[m_chunkSize]);
-            m_cur = m_chunks.back().get();
+            // Chunks grow by doubling up to the limit, but are never smaller than the row
+            // that needs a new one.
+            m_chunkSize = std::max(std::min(m_chunkSize * 2, ChunkLimit), n);
+            m_chunks.push_back({std::unique_ptr<uint8_t[]>(new uint8_t[m_chunkSize]), m_chunkSize});
+            m_cur = m_chunks.back().bytes.get();
             m_left = m_chunkSize;
         }
         uint8_t* p = m_cur;
@@ -49,10 +51,21 @@ public:
             m_lastSize = used;
         }
     }
+    // Bytes from p to the end of the chunk holding it; 0 when no chunk holds p.
+    size_t roomAt(const uint8_t* p) const
+    {
+        for (const Chunk& c : m_chunks)
+            if (p >= c.bytes.get() && p < c.bytes.get() + c.size) return size_t(c.bytes.get() + c.size - p);
+        return 0;
+    }
 
 private:
     static constexpr size_t ChunkLimit = size_t(1) << 20;
-    std::vector<std::unique_ptr<uint8_t[]>> m_chunks;
+    struct Chunk {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t size;
+    };
+    std::vector<Chunk> m_chunks;
     size_t m_chunkSize = 16384;
     uint8_t* m_cur = nullptr;
     size_t m_left = 0;

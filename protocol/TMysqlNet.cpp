@@ -110,9 +110,9 @@ void TMysqlNet::discardInput()
     m_readPos = 0;
 }
 
-bool TMysqlNet::grow(size_t wanted)
+bool TMysqlNet::grow(size_t wanted, size_t limit)
 {
-    if (wanted >= m_maxBufferSize) {
+    if (wanted >= limit) {
         m_vio.SetErrorCode(PacketTooLarge);
         return false;
     }
@@ -202,10 +202,12 @@ bool TMysqlNet::fillCompressed()
     size_t plainLength = le24(h + 4);
     if (seq != m_sequence) return false;
     ++m_sequence;
-    // The declared length is capped by the buffer limit before anything is allocated.
+    // The declared length is capped by the buffer limit before anything is allocated. What
+    // is already buffered is at most the start of one inner packet, which may straddle
+    // compressed packets of any size up to the limit: the buffer may hold both.
     size_t length = plainLength ? plainLength : bodyLength;
     size_t avail = m_inEnd - m_inStart;
-    if (avail + length + 1 >= m_maxBufferSize) {
+    if (length > m_maxBufferSize || avail + length + 1 >= 2 * size_t(m_maxBufferSize)) {
         m_vio.SetErrorCode(PacketTooLarge);
         return false;
     }
@@ -216,7 +218,8 @@ bool TMysqlNet::fillCompressed()
             m_inStart = 0;
             m_inEnd = avail;
         }
-        if (m_inEnd + length + 1 > m_bufferSize && !grow(m_inEnd + length + 1)) return false;
+        if (m_inEnd + length + 1 > m_bufferSize && !grow(m_inEnd + length + 1, 2 * size_t(m_maxBufferSize)))
+            return false;
     }
     const uint8_t* body = m_raw.data() + m_rawStart + CompressedHeader;
     if (plainLength) {

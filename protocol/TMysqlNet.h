@@ -73,7 +73,8 @@ private:
     void prepare();
     void restoreSaved();
     void discardInput();
-    bool grow(size_t wanted);
+    bool grow(size_t wanted) { return grow(wanted, m_maxBufferSize); }
+    bool grow(size_t wanted, size_t limit);
     bool ensure(size_t count);
     bool fillPlain();
     bool fillCompressed();

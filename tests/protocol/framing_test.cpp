@@ -373,7 +373,8 @@ TEST(CompressedFraming, BrokenCompressedInputLosesTheConnection)
         {"wrong sequence", compressedPacket(5, packet(0, "abc"), 0), 2013},
         {"corrupt zlib body", compressedPacket(0, "not zlib at all", 100), 2013},
         {"declared length wrong", compressedPacket(0, zlibCompress(packet(0, "abc")), 50), 2013},
-        {"declared length beyond the limit", compressedPacket(0, "x", 16777215), 2020},
+        // The largest declared length is within the limit; its body does not inflate.
+        {"largest declared length, body not zlib", compressedPacket(0, "x", 16777215), 2013},
     };
     for (const Case& c : cases) {
         Pair p;
@@ -383,6 +384,34 @@ TEST(CompressedFraming, BrokenCompressedInputLosesTheConnection)
         EXPECT_EQ(p.net.ReadReply(), -1) << c.name;
         EXPECT_EQ(p.net.ErrorCode(), c.code) << c.name;
         EXPECT_FALSE(p.net.Connected()) << c.name;
+    }
+}
+
+TEST(CompressedFraming, LimitCapsEachCompressedPacketButAnInnerPacketMayStraddleLargeOnes)
+{
+    const uint32_t limit = 64 * 1024;
+    {
+        // An inner packet near the limit split over two compressed packets that together
+        // exceed the limit: the start of the first is buffered while the second arrives.
+        Pair p;
+        p.net.SetMaxBufferSize(limit);
+        p.net.SetCompress(true);
+        std::string inner = packet(0, std::string(limit - 2, 'i')) + packet(1, "after");
+        std::string a = inner.substr(0, 1000), b = inner.substr(1000);
+        ASSERT_GT(a.size() + b.size(), limit);
+        p.serve(compressedPacket(0, a, 0) + compressedPacket(1, b, 0));
+        EXPECT_EQ(p.net.ReadReply(), long(limit - 2)) << p.net.ErrorText();
+        EXPECT_EQ(p.net.ReadReply(), 5);
+        EXPECT_EQ(p.payload(5), "after");
+    }
+    for (uint32_t declared : {limit, limit + 1}) {
+        Pair p;
+        p.net.SetMaxBufferSize(limit);
+        p.net.SetCompress(true);
+        p.serve(compressedPacket(0, "x", declared));
+        ::shutdown(p.peer, SHUT_WR);
+        EXPECT_EQ(p.net.ReadReply(), -1);
+        EXPECT_EQ(p.net.ErrorCode(), declared > limit ? 2020 : 2013) << declared;
     }
 }
 
