@@ -353,6 +353,28 @@ double DateTimeFromColumnText(const std::string& columnText) {
     return value;
 }
 
+// TIME texts: [-]h:mm:ss with as many hour digits as needed (the server sends -838:59:59 to
+// 838:59:59, fractions after a "."), read as a signed number of days.
+double TimeFromColumnText(const std::string& text) {
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) ++i;
+    const size_t colon = text.find(':', i);
+    if (colon == std::string::npos || colon == i || colon > i + 9 || text.size() < colon + 6 || text[colon + 3] != ':')
+        throw EConvertError("Invalid argument to time encode");
+    long hours = 0;
+    for (size_t k = i; k < colon; ++k) {
+        if (text[k] < '0' || text[k] > '9') throw EConvertError("Invalid argument to time encode");
+        hours = hours * 10 + (text[k] - '0');
+    }
+    int minutes = intOr(text.substr(colon + 1, 2), -1);
+    int seconds = intOr(text.substr(colon + 4, 2), -1);
+    if (minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
+        throw EConvertError("Invalid argument to time encode");
+    double value = (hours * 3600000.0 + minutes * 60000.0 + seconds * 1000.0) / 86400000.0;
+    return negative ? -value : value;
+}
+
 // TIMESTAMP texts, compact (yyyymmddhhnnss) or with separators; impossible values give 0.
 double TimestampFromColumnText(const std::string& text) {
     const bool compact = text.find('-') == std::string::npos;

@@ -22,6 +22,9 @@ double DateTimeFromColumnText(const std::string& text);
 // TIMESTAMP, compact ("yyyymmddhhnnss") or with separators: date parts below 1 count as 1;
 // an impossible value gives 0 without raising.
 double TimestampFromColumnText(const std::string& text);
+// TIME column texts ([-]h:mm:ss, hours up to 838) as a signed number of days; a malformed
+// text raises "Invalid argument to time encode".
+double TimeFromColumnText(const std::string& text);
 
 // Formats with the letters described at TFormatSettings.
 std::string FormatDateTime(const std::string& format, double value, const TFormatSettings& fs);

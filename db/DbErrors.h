@@ -57,3 +57,9 @@ class EFOpenError : public EDbError {
 public:
     using EDbError::EDbError;
 };
+
+// A list position that does not exist ("List index out of bounds (%d)").
+class EListError : public EDbError {
+public:
+    using EDbError::EDbError;
+};

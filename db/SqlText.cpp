@@ -14,6 +14,80 @@ namespace {
 
 bool isQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
 
+// The index just after the quoted literal that starts at s[i] (a quote character), or the
+// end of the text when it is not closed. Each quote kind is its own literal: a doubled
+// quote stands for itself, and in single- and double-quoted strings a backslash escapes the
+// next character (as the server reads them); back-quoted names know no backslash escape.
+size_t skipLiteral(std::string_view s, size_t i) {
+    const char q = s[i++];
+    while (i < s.size()) {
+        const char c = s[i];
+        if (c == '\\' && q != '`') {
+            i += 2;
+            continue;
+        }
+        if (c == q) {
+            if (i + 1 < s.size() && s[i + 1] == q) {
+                i += 2;
+                continue;
+            }
+            return i + 1;
+        }
+        ++i;
+    }
+    return s.size();
+}
+
+bool lineCommentAt(std::string_view s, size_t i) {
+    return s[i] == '#' || (s[i] == '-' && i + 1 < s.size() && s[i + 1] == '-');
+}
+
+// Scans one line that starts inside the literal opened by quote (0: outside any), leaving
+// in quote the literal still open at its end. Returns where a line comment ("--" or "#"
+// outside literals) starts, or npos.
+size_t scanLine(std::string_view line, char& quote) {
+    size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (quote) {
+            if (c == '\\' && quote != '`') {
+                i += 2;
+            } else if (c == quote && i + 1 < line.size() && line[i + 1] == quote) {
+                i += 2;
+            } else {
+                if (c == quote) quote = 0;
+                ++i;
+            }
+        } else if (isQuote(c)) {
+            quote = c;
+            ++i;
+        } else if (lineCommentAt(line, i)) {
+            return i;
+        } else {
+            ++i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// The first "/*" that stands outside quoted literals and line comments, or npos.
+size_t findBlockComment(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        if (isQuote(s[i])) {
+            i = skipLiteral(s, i);
+        } else if (lineCommentAt(s, i)) {
+            i = s.find_first_of("\r\n", i);
+            if (i == std::string_view::npos) return i;
+        } else if (s[i] == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+            return i;
+        } else {
+            ++i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 bool isScanDelimiter(char c) {
     return c == '\n' || c == '\r' || c == ' ' || c == ')' || c == ',' || c == ';';
 }
@@ -30,13 +104,11 @@ std::string readToken(const std::string& text, size_t& pos) {
     if (pos >= text.size()) return {};
     size_t start = pos;
     char c = text[pos];
-    if (isSubstDelimiter(c)) {
+    if (isQuote(c)) {
+        // A quoted literal or name is one token, kept exactly as written.
+        pos = skipLiteral(text, pos);
+    } else if (isSubstDelimiter(c)) {
         ++pos;
-    } else if (c == '\'' || c == '"') {
-        size_t i = pos + 1;
-        while (i < text.size() && !(text[i] == c && text[i - 1] != '\\'))
-            ++i;
-        pos = i < text.size() ? i + 1 : text.size();
     } else {
         while (pos < text.size() && !isSubstDelimiter(text[pos]) && text[pos] != '\'' && text[pos] != '"')
             ++pos;
@@ -67,22 +139,25 @@ std::string timeText(double value) {
 
 std::string CleanComments(const std::string& text) {
     std::string s = text;
-    size_t open = s.find("/*");
+    // The first block comment, unless it is an optimizer hint "/*!". Quoted literals are
+    // opaque: a "/*" or "*/" inside a value never removes anything.
+    size_t open = findBlockComment(s);
     if (open != std::string::npos && (open + 2 >= s.size() || s[open + 2] != '!')) {
-        // Positions counted from 1; a missing "*/" counts as position 0.
-        size_t close = s.find("*/");
-        long closePos = close == std::string::npos ? 0 : static_cast<long>(close) + 1;
-        long count = closePos + 2 - (static_cast<long>(open) + 1);
-        if (count > 0) s.erase(open, static_cast<size_t>(count));
+        size_t close = s.find("*/", open + 2);
+        if (close != std::string::npos) {
+            s.erase(open, close + 2 - open);
+        } else if (open == 0) {
+            // An unclosed comment at the very start loses its first character only.
+            s.erase(0, 1);
+        }
     }
+    // Line comments ("--" or "#" to the end of the line) outside literals, on every line but
+    // the last. A literal may run over line breaks, so its state carries from line to line.
     std::vector<std::string> lines = TStringList::SplitLines(s);
-    for (size_t i = 0; i + 1 < lines.size(); ++i) {
-        size_t p = lines[i].find("--");
-        if (p != std::string::npos) lines[i].erase(p);
-    }
-    for (size_t i = 0; i + 1 < lines.size(); ++i) {
-        size_t p = lines[i].find('#');
-        if (p != std::string::npos) lines[i].erase(p);
+    char literal = 0;
+    for (size_t n = 0; n < lines.size(); ++n) {
+        size_t comment = scanLine(lines[n], literal);
+        if (comment != std::string::npos && n + 1 < lines.size()) lines[n].erase(comment);
     }
     std::string out;
     for (const auto& l : lines) {
@@ -95,21 +170,26 @@ std::string CleanComments(const std::string& text) {
 std::string ScanParams(const std::string& text, TParams* created) {
     std::string out;
     out.reserve(text.size());
-    bool literal = false;
     size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
-        if (c == ':' && !literal) {
+        if (isQuote(c)) {
+            // Inside a literal nothing is a marker.
+            size_t end = skipLiteral(text, i);
+            out.append(text, i, end - i);
+            i = end;
+            continue;
+        }
+        if (c == ':') {
             if (i + 1 < text.size() && text[i + 1] == ':') {
                 out += ':';
                 i += 2;
                 continue;
             }
+            // The name runs to a delimiter; a delimiter inside quotes belongs to it.
             size_t end = i + 1;
-            while (end < text.size() && (literal || !isScanDelimiter(text[end]))) {
-                if (isQuote(text[end])) literal = !literal;
-                ++end;
-            }
+            while (end < text.size() && !isScanDelimiter(text[end]))
+                end = isQuote(text[end]) ? skipLiteral(text, end) : end + 1;
             std::string name = text.substr(i + 1, end - i - 1);
             if (!name.empty() && isQuote(name[0])) {
                 name.erase(0, 1);
@@ -120,7 +200,6 @@ std::string ScanParams(const std::string& text, TParams* created) {
             i = end;
             continue;
         }
-        if (isQuote(c)) literal = !literal;
         out += c;
         ++i;
     }
@@ -191,8 +270,14 @@ std::string RenderParam(const TParam& param) {
 }
 
 std::string QuoteIdentifier(const std::string& name) {
-    if (ServerVersionNumber >= 32307 && name.find('`') == std::string::npos) return "`" + name + "`";
-    return name;
+    if (ServerVersionNumber < 32307) return name;
+    // A back quote inside the name is doubled, so any name the server knows can be probed.
+    std::string out = "`";
+    for (char c : name) {
+        if (c == '`') out += '`';
+        out += c;
+    }
+    return out + "`";
 }
 
 namespace {

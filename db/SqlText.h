@@ -23,8 +23,8 @@ std::string RenderParam(const TParam& param);
 // A text value escaped for use between single quotes in a statement, exactly as string
 // parameters are escaped (backslash before NUL, tab, LF, CR, both quotes and backslash).
 std::string EscapeText(std::string_view text);
-// Text of a table name for a statement: each dotted part back-quoted when the server takes
-// back quotes and the part holds none.
+// One name part for a statement: back-quoted (a back quote inside doubled) when the server
+// takes back quotes.
 std::string QuoteIdentifier(const std::string& name);
 // The table named after the first FROM of a statement, back-quoted as above; "" when none.
 std::string TableNameOfStatement(const std::string& sql);

@@ -44,12 +44,21 @@ public:
     double AsDateTime() const;
     bool AsBoolean() const;
 
+    // Whether the field belongs to the open dataset. A field of a closed dataset stays valid
+    // as an object; reading its value raises "Cannot perform this operation on a closed
+    // dataset".
+    bool Bound() const { return m_bound; }
+
     // Set by the dataset when it builds the field list.
     void SetRequired(bool on) { m_required = on; }
     void SetReadOnly(bool on) { m_readOnly = on; }
     void SetCalculated(bool on) { m_calculated = on; }
+    void SetBound(bool on) { m_bound = on; }
 
 private:
+    void checkBound() const;
+    const Variant& current() const;  // the value of the current row, converted on first read
+
     TmySQLDataSet* m_dataSet;
     std::string m_fieldName;
     TFieldType m_dataType;
@@ -58,4 +67,5 @@ private:
     bool m_required = false;
     bool m_readOnly = false;
     bool m_calculated = false;
+    bool m_bound = true;
 };

@@ -1,6 +1,7 @@
 #include "TNativeConnect.h"
 
 #include "DateTimeUtil.h"
+#include "DbErrors.h"
 #include "DbInternal.h"
 #include "MysqlCharsets.h"
 #include "TMysqlClient.h"
@@ -24,6 +25,9 @@ void TNativeConnect::Connect(const TStringList& params) {
     m_password = params.Values("PWD");
     m_database = params.Values("DatabaseName");
     m_port = StrToInt(params.Values("Port"));
+    // 0 asks for the default port; anything outside the TCP range would wrap to another port.
+    if (m_port < 0 || m_port > 65535)
+        throw EDatabaseError("Invalid port number " + std::to_string(m_port) + ": a port is 1 to 65535");
     m_host = params.Values("Host");
     if (m_host.empty()) m_host = "localhost";
     std::string timeout = params.Values("TIMEOUT");
@@ -83,8 +87,16 @@ std::unique_ptr<TMysqlResult> TNativeConnect::Probe(const std::string& sql) {
 void TNativeConnect::Transaction(const std::string& sql) {
     TraceOp op = sql == "BEGIN" ? TraceOp::Begin : sql == "COMMIT" ? TraceOp::Commit : TraceOp::Rollback;
     dbTrace(op, sql);
+    if (sql == "ROLLBACK" && m_client->TransactionLost()) {
+        // The connection dropped inside the transaction: its work is gone, which is what a
+        // rollback asks for. Later statements may connect again.
+        m_client->Close();
+        return;
+    }
     bool succeeded = false;
-    m_client->Query(sql, false, succeeded);  // outcome not checked; a result set is freed
+    m_client->Query(sql, false, succeeded);  // a result set is freed
+    // A failed COMMIT must never look like a stored transaction.
+    if (!succeeded) throw EmySQLException(m_client->ErrorCode(), m_client->ErrorText());
 }
 
 uint8_t TNativeConnect::ProbeCharset() {

@@ -34,6 +34,22 @@ bool isBooleanLetter(char c) {
 }
 } // namespace
 
+namespace {
+
+// "DESCRIBE table 'column'" with both names as the server sent them, quoted: the table as a
+// back-quoted name, the column as a string whose LIKE wildcards match only themselves, so a
+// name holding quotes, "%" or "_" probes exactly its own column.
+std::string describeProbe(const std::string& table, const std::string& column) {
+    std::string pattern;
+    for (char c : EscapeText(column)) {
+        if (c == '%' || c == '_') pattern += '\\';
+        pattern += c;
+    }
+    return "DESCRIBE " + QuoteIdentifier(table) + " '" + pattern + "'";
+}
+
+} // namespace
+
 TNativeDataSet::TNativeDataSet(TNativeConnect& connection, bool live) : Live(live), m_connection(&connection) {
     m_connection->Statements.push_back(this);
 }
@@ -66,7 +82,7 @@ std::string TNativeDataSet::TableName() const { return TableNameOfStatement(Text
 void TNativeDataSet::readIndexes() {
     std::string table = TableName();
     if (table.empty()) return;
-    std::unique_ptr<TMysqlResult> r = m_connection->Probe("SHOW INDEX FROM " + QuoteIdentifier(table));
+    std::unique_ptr<TMysqlResult> r = m_connection->Probe("SHOW INDEX FROM " + table);
     if (!r) return;
     for (int64_t i = 0; i < r->RowCount(); ++i) {
         r->Seek(i);
@@ -123,7 +139,7 @@ void TNativeDataSet::DescribeFields() {
 
         // Column probes: allowed values of ENUM/SET, then whether a NOT NULL column has a default.
         const bool enumOrSet = (f.Flags & (MysqlFieldFlag::ENUM | MysqlFieldFlag::SET)) != 0;
-        const std::string probe = "DESCRIBE " + info->Table + " '" + info->Name + "'";
+        const std::string probe = describeProbe(info->Table, info->Name);
         if (enumOrSet && !info->Table.empty()) {
             bool ok = false;
             std::unique_ptr<TMysqlResult> r = m_connection->TryProbe(probe, ok);
@@ -239,33 +255,38 @@ void TNativeDataSet::DescribeFields() {
 
 int64_t TNativeDataSet::RecordCount() const { return m_result ? m_result->RowCount() : 0; }
 
+// The one row position over the stored result. A move past either end from a row reports
+// the end and leaves that row current; values are read by row index, so the result keeps
+// no position of its own in step.
 uint16_t TNativeDataSet::MoveNext() {
     const int64_t count = RecordCount();
-    int64_t target = (m_position == Position::Unpositioned || m_position == Position::BeforeFirst) ? 0 : m_row + 1;
-    if (m_position == Position::AfterLast || target >= count) {
-        m_position = Position::AfterLast;
-        m_row = count;
+    if (m_position == Position::AfterLast) return EngineCode::EndOfTable;
+    int64_t target = m_position == Position::OnRow ? m_row + 1 : 0;
+    if (target >= count) {
+        if (m_position != Position::OnRow) {
+            m_position = Position::AfterLast;
+            m_row = count;
+        }
         return EngineCode::EndOfTable;
     }
     m_row = target;
     m_position = Position::OnRow;
-    m_result->Seek(m_row);
-    m_result->FetchLengths();
     return 0;
 }
 
 uint16_t TNativeDataSet::MovePrior() {
     const int64_t count = RecordCount();
-    int64_t target = (m_position == Position::Unpositioned || m_position == Position::AfterLast) ? count - 1 : m_row - 1;
-    if (m_position == Position::BeforeFirst || target < 0) {
-        m_position = Position::BeforeFirst;
-        m_row = -1;
+    if (m_position == Position::BeforeFirst) return EngineCode::BeginOfTable;
+    int64_t target = m_position == Position::OnRow ? m_row - 1 : count - 1;
+    if (target < 0) {
+        if (m_position != Position::OnRow) {
+            m_position = Position::BeforeFirst;
+            m_row = -1;
+        }
         return EngineCode::BeginOfTable;
     }
     m_row = target;
     m_position = Position::OnRow;
-    m_result->Seek(m_row);
-    m_result->FetchLengths();
     return 0;
 }
 
@@ -283,8 +304,6 @@ uint16_t TNativeDataSet::SetRow(int64_t index) {
     if (index < 0 || index >= RecordCount()) return EngineCode::NoCurrentRecord;
     m_row = index;
     m_position = Position::OnRow;
-    m_result->Seek(m_row);
-    m_result->FetchLengths();
     return 0;
 }
 
@@ -293,7 +312,8 @@ const char* TNativeDataSet::ColumnBytes(int column, size_t& length) const {
     if (!m_result || column < 0 || static_cast<uint32_t>(column) >= m_result->FieldCount())
         throw EmySQLException(EngineCode::InvalidRecordStructure);
     if (m_position != Position::OnRow) return nullptr;
-    const char* v = m_result->FieldValue(column);
-    if (v) length = m_result->FieldLength(column);
+    uint32_t n = 0;
+    const char* v = m_result->RowValue(m_row, column, n);
+    length = n;
     return v;
 }

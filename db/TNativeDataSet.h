@@ -64,6 +64,8 @@ public:
     void FreeResult();
 
     TMysqlResult* Result() const { return m_result.get(); }
+    // The stored result shared with readers that must outlive a close of the statement.
+    std::shared_ptr<const TMysqlResult> SharedResult() const { return m_result; }
     const std::vector<TmySQLField>& Fields() const { return m_fields; }
     const std::vector<TmySQLIndex>& Indexes() const { return m_indexes; }
     bool IndexesRead() const { return m_indexesRead; }
@@ -72,8 +74,8 @@ public:
     uint64_t InsertId() const { return m_insertId; }
     std::string TableName() const;
 
-    // Cursor. Moves return 0, or 8706 / 8705 past the end / beginning (the position stays at
-    // that end).
+    // Cursor. Moves return 0, or 8706 / 8705 past the end / beginning: from a row that row
+    // stays current, otherwise the position stays at that end.
     enum class Position { Unpositioned, OnRow, BeforeFirst, AfterLast };
     int64_t RecordCount() const;
     uint16_t MoveNext();
@@ -92,7 +94,7 @@ private:
     void readIndexes();
 
     TNativeConnect* m_connection;
-    std::unique_ptr<TMysqlResult> m_result;
+    std::shared_ptr<TMysqlResult> m_result;
     std::vector<TmySQLField> m_fields;
     bool m_fieldsBuilt = false;
     std::vector<TmySQLIndex> m_indexes;

@@ -1,5 +1,6 @@
 #include "TStringList.h"
 
+#include "DbErrors.h"
 #include "DbInternal.h"
 
 TStringList& TStringList::operator=(const TStringList& other) {
@@ -13,21 +14,35 @@ void TStringList::Add(std::string line) {
     changed();
 }
 
+namespace {
+[[noreturn]] void indexOutOfBounds(int index) {
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+} // namespace
+
+const std::string& TStringList::operator[](int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= m_lines.size()) indexOutOfBounds(index);
+    return m_lines[static_cast<size_t>(index)];
+}
+
 void TStringList::Insert(int index, std::string line) {
+    if (index < 0 || static_cast<size_t>(index) > m_lines.size()) indexOutOfBounds(index);
     changing();
     m_lines.insert(m_lines.begin() + index, std::move(line));
     changed();
 }
 
 void TStringList::Delete(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= m_lines.size()) indexOutOfBounds(index);
     changing();
     m_lines.erase(m_lines.begin() + index);
     changed();
 }
 
 void TStringList::Set(int index, std::string line) {
+    if (index < 0 || static_cast<size_t>(index) >= m_lines.size()) indexOutOfBounds(index);
     changing();
-    m_lines.at(index) = std::move(line);
+    m_lines[static_cast<size_t>(index)] = std::move(line);
     changed();
 }
 

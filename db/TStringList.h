@@ -14,7 +14,8 @@ public:
     TStringList& operator=(const TStringList& other);  // replaces the lines, fires the hooks
 
     int Count() const { return static_cast<int>(m_lines.size()); }
-    const std::string& operator[](int i) const { return m_lines.at(i); }
+    // Positions outside 0..Count()-1 raise EListError "List index out of bounds (%d)".
+    const std::string& operator[](int i) const;
     const std::vector<std::string>& Lines() const { return m_lines; }
 
     void Add(std::string line);

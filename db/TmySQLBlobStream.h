@@ -2,15 +2,19 @@
 // Reader over the bytes of a blob or memo field of the current row. Memo blocks are
 // converted as read text; blob bytes pass unchanged. A value read whole from its start is
 // kept in the row's blob cache, so later readers of the same row and field use the cache.
+// The reader shares the stored result, so it reads its value whole even after the query was
+// closed, reopened or freed.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "TFieldType.h"
 
 class TField;
 class TmySQLDataSet;
+class TMysqlResult;
 
 class TmySQLBlobStream {
 public:
@@ -29,8 +33,10 @@ public:
     std::string ReadAll();
 
 private:
-    TmySQLDataSet* m_dataSet;
-    TField* m_field;
+    std::weak_ptr<TmySQLDataSet*> m_dataSet;  // for the blob cache; expires with the dataset
+    uint64_t m_generation = 0;                // the dataset's open the value came from
+    std::shared_ptr<const TMysqlResult> m_result;  // keeps m_bytes alive
+    int m_fieldNo = 0;
     const char* m_bytes = nullptr;  // the stored value or the cached one
     size_t m_size = 0;
     size_t m_position = 0;

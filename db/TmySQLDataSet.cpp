@@ -105,10 +105,15 @@ void TmySQLDataSet::SetActive(bool on) {
 }
 
 void TmySQLDataSet::closeCursor() {
+    for (auto& f : m_fields) {
+        f->SetBound(false);
+        m_retiredFields.push_back(std::move(f));
+    }
     m_fields.clear();
     m_rowValues.clear();
+    m_converted.clear();
     m_blobCache.clear();
-    m_row = -1;
+    ++m_generation;
     m_eof = m_bof = true;
     if (m_cursor) m_cursor->FreeResult();
     m_cursor = nullptr;
@@ -118,37 +123,64 @@ void TmySQLDataSet::closeCursor() {
 void TmySQLDataSet::bindFields(TNativeDataSet& native) {
     m_cursor = &native;
     m_fields.clear();
+    ++m_generation;
     for (const TmySQLField& f : native.Fields()) {
         if (f.FieldType == ftUnknown) continue;
-        auto field = std::make_unique<TField>(*this, f.Name, f.FieldType, f.FieldType == ftString ? f.Size : 0, f.FieldNo);
+        const int size = f.FieldType == ftString ? f.Size : 0;
+        // A field of an earlier open that describes the same column is bound again, so a
+        // reference kept across close and open reads the new rows.
+        std::unique_ptr<TField> field;
+        for (auto it = m_retiredFields.begin(); it != m_retiredFields.end(); ++it) {
+            TField& old = **it;
+            if (old.FieldNo() == f.FieldNo && old.DataType() == f.FieldType && old.Size() == size &&
+                old.FieldName() == f.Name) {
+                field = std::move(*it);
+                m_retiredFields.erase(it);
+                break;
+            }
+        }
+        if (!field) field = std::make_unique<TField>(*this, f.Name, f.FieldType, size, f.FieldNo);
         field->SetRequired(f.Required);
         field->SetCalculated(f.Calculated);
+        field->SetReadOnly(false);
+        field->SetBound(true);
         m_fields.push_back(std::move(field));
     }
     m_rowValues.assign(native.Fields().size(), Variant::Null());
+    m_converted.assign(native.Fields().size(), 0);
 }
 
 void TmySQLDataSet::checkActive() const {
     if (!m_active) databaseError("Cannot perform this operation on a closed dataset");
 }
 
-void TmySQLDataSet::readCurrentRow() {
-    const auto& descriptors = m_cursor->Fields();
-    for (size_t i = 0; i < descriptors.size(); ++i) {
-        const TmySQLField& f = descriptors[i];
-        Variant& out = m_rowValues[i];
-        if (f.FieldType == ftUnknown || f.NativeType == MysqlType::BLOB) continue;
-        size_t length = 0;
-        const char* bytes = columnBytes(static_cast<int>(i) + 1, length);
-        if (!bytes) {
-            out = Variant::Null();
-            continue;
-        }
-        if (f.IsBoolean) {
-            char c = length > 0 ? static_cast<char>(std::tolower(static_cast<unsigned char>(bytes[0]))) : 0;
-            out = Variant(c == 't' || c == 'y');
-            continue;
-        }
+int64_t TmySQLDataSet::currentRowIndex() const {
+    if (!m_cursor || m_cursor->CursorPosition() != TNativeDataSet::Position::OnRow) return -1;
+    return m_cursor->Row();
+}
+
+std::shared_ptr<const TMysqlResult> TmySQLDataSet::sharedResult() const {
+    return m_cursor ? m_cursor->SharedResult() : nullptr;
+}
+
+void TmySQLDataSet::rowChanged() {
+    std::fill(m_converted.begin(), m_converted.end(), 0);
+}
+
+// Converts one non-blob column of the current row into its typed value. A failure (an
+// integer out of range, an impossible date) is raised to the reader and leaves the column
+// unconverted, so reading it again raises again.
+void TmySQLDataSet::convertColumn(size_t i) const {
+    const TmySQLField& f = m_cursor->Fields()[i];
+    Variant& out = m_rowValues[i];
+    size_t length = 0;
+    const char* bytes = columnBytes(static_cast<int>(i) + 1, length);
+    if (!bytes) {
+        out = Variant::Null();
+    } else if (f.IsBoolean) {
+        char c = length > 0 ? static_cast<char>(std::tolower(static_cast<unsigned char>(bytes[0]))) : 0;
+        out = Variant(c == 't' || c == 'y');
+    } else {
         switch (f.NativeType) {
         case MysqlType::DECIMAL: case MysqlType::FLOAT: case MysqlType::DOUBLE:
             out = Variant(floatFromText(bytes, length));
@@ -170,7 +202,10 @@ void TmySQLDataSet::readCurrentRow() {
         case MysqlType::TIMESTAMP:
             out = Variant::DateTime(TimestampFromColumnText(std::string(bytes, length)));
             break;
-        case MysqlType::DATE: case MysqlType::NEWDATE: case MysqlType::TIME: case MysqlType::DATETIME:
+        case MysqlType::TIME:
+            out = Variant::DateTime(TimeFromColumnText(std::string(bytes, length)));
+            break;
+        case MysqlType::DATE: case MysqlType::NEWDATE: case MysqlType::DATETIME:
             out = Variant::DateTime(DateTimeFromColumnText(std::string(bytes, length)));
             break;
         default: {  // ENUM, SET, VAR_STRING, STRING: the text up to its first NUL byte
@@ -180,19 +215,14 @@ void TmySQLDataSet::readCurrentRow() {
         }
         }
     }
+    m_converted[i] = 1;
 }
 
 void TmySQLDataSet::positionFirst() {
     m_cursor->SetToBegin();
     m_bof = true;
-    if (m_cursor->MoveNext() != 0) {
-        m_row = -1;
-        m_eof = true;
-        return;
-    }
-    m_row = m_cursor->Row();
-    m_eof = false;
-    readCurrentRow();
+    m_eof = m_cursor->MoveNext() != 0;
+    rowChanged();
 }
 
 int TmySQLDataSet::RecordCount() const {
@@ -213,57 +243,41 @@ void TmySQLDataSet::First() {
 void TmySQLDataSet::Last() {
     checkActive();
     m_cursor->SetToEnd();
-    if (m_cursor->MovePrior() == 0) {
-        m_row = m_cursor->Row();
-        readCurrentRow();
-        m_bof = false;
-    } else {
-        m_row = -1;
-        m_bof = true;
-    }
+    m_bof = m_cursor->MovePrior() != 0;
     m_eof = true;
+    rowChanged();
 }
 
 void TmySQLDataSet::Next() {
     checkActive();
-    if (m_row >= 0) m_cursor->SetRow(m_row);
     if (m_cursor->MoveNext() == EngineCode::EndOfTable) {
-        // The last row stays current.
-        if (m_row >= 0) m_cursor->SetRow(m_row);
-        m_eof = true;
+        m_eof = true;  // the last row stays current
         return;
     }
-    m_row = m_cursor->Row();
-    m_bof = false;
-    m_eof = false;
-    readCurrentRow();
+    m_bof = m_eof = false;
+    rowChanged();
 }
 
 void TmySQLDataSet::Prior() {
     checkActive();
-    if (m_row >= 0) m_cursor->SetRow(m_row);
     if (m_cursor->MovePrior() == EngineCode::BeginOfTable) {
-        if (m_row >= 0) m_cursor->SetRow(m_row);
-        m_bof = true;
+        m_bof = true;  // the first row stays current
         return;
     }
-    m_row = m_cursor->Row();
-    m_bof = false;
-    m_eof = false;
-    readCurrentRow();
+    m_bof = m_eof = false;
+    rowChanged();
 }
 
 int TmySQLDataSet::RecNo() const {
     checkActive();
-    return static_cast<int>(m_row + 1);
+    return static_cast<int>(currentRowIndex() + 1);
 }
 
 void TmySQLDataSet::SetRecNo(int recNo) {
     checkActive();
     if (m_cursor->SetRow(recNo - 1) != 0) return;
-    m_row = recNo - 1;
     m_bof = m_eof = false;
-    readCurrentRow();
+    rowChanged();
 }
 
 TField* TmySQLDataSet::FindField(const std::string& name) const {
@@ -278,22 +292,25 @@ TField& TmySQLDataSet::FieldByName(const std::string& name) const {
 }
 
 bool TmySQLDataSet::columnIsNull(int fieldNo) const {
-    if (!m_cursor || m_row < 0) return true;
     size_t length = 0;
     return columnBytes(fieldNo, length) == nullptr;
 }
 
 const Variant& TmySQLDataSet::columnValue(int fieldNo) const {
     static const Variant null = Variant::Null();
-    if (!m_cursor || m_row < 0 || fieldNo < 1 || static_cast<size_t>(fieldNo) > m_rowValues.size()) return null;
-    return m_rowValues[fieldNo - 1];
+    if (currentRowIndex() < 0 || fieldNo < 1 || static_cast<size_t>(fieldNo) > m_rowValues.size()) return null;
+    const size_t i = static_cast<size_t>(fieldNo) - 1;
+    if (!m_converted[i]) convertColumn(i);
+    return m_rowValues[i];
 }
 
 const char* TmySQLDataSet::columnBytes(int fieldNo, size_t& length) const {
     length = 0;
-    if (!m_cursor || m_row < 0) return nullptr;
-    // The native statement reports a bad column number with an engine code; it reaches the
-    // caller through the engine's guard as EmySQLDatabaseError.
+    if (currentRowIndex() < 0) return nullptr;
+    if (fieldNo >= 1 && static_cast<size_t>(fieldNo) <= m_rowValues.size())
+        return m_cursor->ColumnBytes(fieldNo - 1, length);
+    // A bad column number is reported by the native statement with an engine code; it
+    // reaches the caller through the engine's guard as EmySQLDatabaseError.
     const char* bytes = nullptr;
     TmySQLEngine fallback;
     TmySQLEngine& engine = m_database ? m_database->Engine() : fallback;
@@ -302,186 +319,16 @@ const char* TmySQLDataSet::columnBytes(int fieldNo, size_t& length) const {
 }
 
 bool TmySQLDataSet::cachedBlob(int fieldNo, std::string_view& value) const {
-    auto it = m_blobCache.find({m_row, fieldNo});
+    auto it = m_blobCache.find({currentRowIndex(), fieldNo});
     if (it == m_blobCache.end()) return false;
     value = it->second;
     return true;
 }
 
-void TmySQLDataSet::storeCachedBlob(int fieldNo, std::string_view value) {
-    m_blobCache[{m_row, fieldNo}] = value;
+void TmySQLDataSet::storeCachedBlob(int64_t row, int fieldNo, std::string_view value) {
+    m_blobCache[{row, fieldNo}] = value;
 }
 
 std::unique_ptr<TmySQLBlobStream> TmySQLDataSet::OpenBlobReader(TField& field, TBlobStreamMode mode) {
     return std::make_unique<TmySQLBlobStream>(field, mode);
-}
-
-// ---- TField ----
-
-bool TField::IsNull() const {
-    if (IsBlob()) return m_dataSet->columnIsNull(m_fieldNo);
-    return m_dataSet->columnValue(m_fieldNo).IsNull();
-}
-
-Variant TField::Value() const {
-    if (IsBlob()) {
-        size_t length = 0;
-        const char* bytes = m_dataSet->columnBytes(m_fieldNo, length);
-        if (!bytes) return Variant(std::string());
-        if (m_dataType == ftMemo) return Variant(convertReadText(bytes, length));
-        return Variant(std::string(bytes, length));
-    }
-    return m_dataSet->columnValue(m_fieldNo);
-}
-
-std::string TField::AsString() const {
-    if (IsBlob()) return Value().RawText();
-    const Variant& v = m_dataSet->columnValue(m_fieldNo);
-    if (v.IsNull()) return {};
-    switch (m_dataType) {
-    case ftFloat: return FloatToStr(v.RawDouble());
-    case ftDate: return DateToStr(v.RawDouble());
-    case ftTime: return TimeToStr(v.RawDouble());
-    case ftDateTime: return DateTimeToStr(v.RawDouble());
-    default: return v.AsString();
-    }
-}
-
-namespace {
-[[noreturn]] void cannotAccess(const TField& f, const char* type) {
-    f.DataSet().databaseError("Cannot access field '" + f.FieldName() + "' as type " + type);
-}
-} // namespace
-
-int32_t TField::AsInteger() const {
-    switch (m_dataType) {
-    case ftSmallint: case ftWord: case ftInteger: case ftAutoInc: {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return v.IsNull() ? 0 : static_cast<int32_t>(v.RawInt());
-    }
-    case ftLargeint: {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return v.IsNull() ? 0 : static_cast<int32_t>(v.RawInt());
-    }
-    case ftFloat: {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return v.IsNull() ? 0 : static_cast<int32_t>(std::lrint(v.RawDouble()));
-    }
-    case ftString: case ftMemo:
-        return StrToInt(AsString());
-    default:
-        cannotAccess(*this, "Integer");
-    }
-}
-
-int64_t TField::AsLargeInt() const {
-    switch (m_dataType) {
-    case ftSmallint: case ftWord: case ftInteger: case ftAutoInc: case ftLargeint: {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return v.IsNull() ? 0 : v.RawInt();
-    }
-    case ftFloat: {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return v.IsNull() ? 0 : std::llrint(v.RawDouble());
-    }
-    case ftString: case ftMemo:
-        return StrToInt64(AsString());
-    default:
-        cannotAccess(*this, "Largeint");
-    }
-}
-
-double TField::AsFloat() const {
-    switch (m_dataType) {
-    case ftSmallint: case ftWord: case ftInteger: case ftAutoInc: case ftLargeint: case ftFloat:
-    case ftDate: case ftTime: case ftDateTime: {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return v.IsNull() ? 0 : v.AsFloat();
-    }
-    case ftString: case ftMemo: {
-        std::string t = AsString();
-        double d = 0;
-        auto r = std::from_chars(t.data(), t.data() + t.size(), d);
-        if (r.ec != std::errc() || r.ptr != t.data() + t.size())
-            throw EConvertError("'" + t + "' is not a valid floating point value");
-        return d;
-    }
-    default:
-        cannotAccess(*this, "Float");
-    }
-}
-
-double TField::AsDateTime() const {
-    switch (m_dataType) {
-    case ftDate: case ftTime: case ftDateTime: {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return v.IsNull() ? 0 : v.RawDouble();
-    }
-    default:
-        cannotAccess(*this, "DateTime");
-    }
-}
-
-bool TField::AsBoolean() const {
-    if (m_dataType == ftBoolean) {
-        const Variant& v = m_dataSet->columnValue(m_fieldNo);
-        return !v.IsNull() && v.RawInt() != 0;
-    }
-    if (m_dataType == ftString || m_dataType == ftMemo) {
-        std::string t = lowerCase(AsString());
-        if (!t.empty() && (t[0] == 't' || t[0] == 'y')) return true;
-        if (t.empty() || t[0] == 'f' || t[0] == 'n') return false;
-        throw EConvertError("'" + AsString() + "' is not a valid boolean value");
-    }
-    cannotAccess(*this, "Boolean");
-}
-
-// ---- TmySQLBlobStream ----
-
-TmySQLBlobStream::TmySQLBlobStream(TField& field, TBlobStreamMode mode)
-    : m_dataSet(&field.DataSet()), m_field(&field) {
-    (void)mode;
-    if (!field.IsBlob()) throw EVariantError("Invalid class typecast");
-    m_memo = field.DataType() == ftMemo;
-    m_row = m_dataSet->currentRowIndex();
-    std::string_view cached;
-    if (m_dataSet->cachedBlob(field.FieldNo(), cached)) {
-        m_bytes = cached.data();
-        m_size = cached.size();
-        m_fromCache = true;
-    } else {
-        m_bytes = m_dataSet->columnBytes(field.FieldNo(), m_size);
-    }
-}
-
-TmySQLBlobStream::~TmySQLBlobStream() = default;
-
-void TmySQLBlobStream::Seek(int64_t position) {
-    if (position < 0) position = 0;
-    if (static_cast<size_t>(position) > m_size) position = static_cast<int64_t>(m_size);
-    if (static_cast<size_t>(position) != m_position) m_wholeFromStart = false;
-    m_position = static_cast<size_t>(position);
-}
-
-size_t TmySQLBlobStream::Read(void* buffer, size_t count) {
-    if (!m_bytes || m_position >= m_size) return 0;
-    size_t n = std::min(count, m_size - m_position);
-    std::memcpy(buffer, m_bytes + m_position, n);
-    if (m_memo) {
-        std::string converted = convertReadText(static_cast<const char*>(buffer), n);
-        std::memcpy(buffer, converted.data(), n);
-    }
-    m_position += n;
-    if (m_position == m_size && m_wholeFromStart && !m_fromCache && m_dataSet->currentRowIndex() == m_row) {
-        m_dataSet->storeCachedBlob(m_field->FieldNo(), std::string_view(m_bytes, m_size));
-        m_fromCache = true;
-    }
-    return n;
-}
-
-std::string TmySQLBlobStream::ReadAll() {
-    std::string out(m_size > m_position ? m_size - m_position : 0, '\0');
-    size_t n = Read(out.data(), out.size());
-    out.resize(n);
-    return out;
 }

@@ -17,6 +17,7 @@
 
 class TmySQLDatabase;
 class TNativeDataSet;
+class TMysqlResult;
 
 class TmySQLDataSet {
 public:
@@ -66,15 +67,22 @@ public:
 
     std::function<void(TmySQLDataSet&)> BeforeOpen, AfterOpen, BeforeClose, AfterClose;
 
-    // For fields and blob readers: the current row's column value.
+    // For fields and blob readers: the current row's column value. A non-blob column is
+    // converted when it is first read on a row, not on every move.
     bool columnIsNull(int fieldNo) const;
     const Variant& columnValue(int fieldNo) const;                 // non-blob columns
     const char* columnBytes(int fieldNo, size_t& length) const;    // raw stored bytes
-    int64_t currentRowIndex() const { return m_row; }
+    int64_t currentRowIndex() const;                               // -1 when not on a row
+    // Counts opens and closes: a reader made before a change of it no longer belongs here.
+    uint64_t generation() const { return m_generation; }
+    // The stored result, shared with blob readers so that their bytes outlive a close.
+    std::shared_ptr<const TMysqlResult> sharedResult() const;
+    // A token that expires with the dataset, for readers that may outlive it.
+    std::weak_ptr<TmySQLDataSet*> lifeToken() const { return m_self; }
     // The blob cache of the current row: the value once a reader has read it whole from its
     // start (a view of the stored row, which lives as long as the dataset stays open).
     bool cachedBlob(int fieldNo, std::string_view& value) const;
-    void storeCachedBlob(int fieldNo, std::string_view value);
+    void storeCachedBlob(int64_t row, int fieldNo, std::string_view value);
 
     // Raises EDatabaseError with the message prefixed by the component name.
     [[noreturn]] void databaseError(const std::string& message) const;
@@ -90,7 +98,6 @@ protected:
     virtual void closeCursor();
     void bindFields(TNativeDataSet& native);
     void checkActive() const;
-    void readCurrentRow();
     // The dataset holds one registration with its connection component while any of these
     // uses is on (open, prepared, executing).
     enum DbFlag : unsigned { dbOpen = 1, dbPrepared = 2, dbExec = 4 };
@@ -104,11 +111,19 @@ protected:
 
 private:
     void positionFirst();
+    void rowChanged();
+    void convertColumn(size_t index) const;
 
     std::vector<std::unique_ptr<TField>> m_fields;
-    std::vector<Variant> m_rowValues;    // per column (index fieldNo - 1), converted once per row
+    // Fields of earlier opens. They stay alive (a reference kept by a caller reads as closed
+    // instead of freed memory) and are bound again when a later open has the same column.
+    std::vector<std::unique_ptr<TField>> m_retiredFields;
+    // Per column (index fieldNo - 1): the value of the current row once converted.
+    mutable std::vector<Variant> m_rowValues;
+    mutable std::vector<uint8_t> m_converted;
     std::map<std::pair<int64_t, int>, std::string_view> m_blobCache;
-    int64_t m_row = -1;
+    uint64_t m_generation = 0;
+    std::shared_ptr<TmySQLDataSet*> m_self = std::make_shared<TmySQLDataSet*>(this);
     bool m_eof = true;
     bool m_bof = true;
 };

@@ -209,8 +209,8 @@ void TmySQLDatabase::CommitTransaction() {
 
 void TmySQLDatabase::RollbackTransaction() {
     if (!Connected()) raiseFor(m_name, "Cannot perform this operation on a closed database");
-    Engine().Run([&] { m_native->Transaction("ROLLBACK"); });
     m_native->InTransaction = false;
+    Engine().Run([&] { m_native->Transaction("ROLLBACK"); });
 }
 
 bool TmySQLDatabase::IsInTransaction() const { return m_native && m_native->InTransaction; }

@@ -99,11 +99,22 @@ int64_t Variant::AsInt64() const {
     if (IsEmpty()) return 0;
     if (IsNull()) cannotConvert(m_kind, "Int64");
     if (IsOrdinal() || m_kind == VarKind::Boolean) return m_int;
-    if (IsFloat() || m_kind == VarKind::DateTime) return std::llrint(m_double);
+    if (IsFloat() || m_kind == VarKind::DateTime) {
+        // Outside the 64-bit range (and NaN) rounding has no defined result.
+        if (!(std::fabs(m_double) < 9223372036854775808.0))
+            throw EVariantError("Overflow while converting variant of type (" + std::string(kindName(m_kind)) +
+                                ") into type (Int64)");
+        return std::llrint(m_double);
+    }
     int64_t i = 0;
     if (TryStrToInt64(m_text, i)) return i;
     double d = 0;
-    if (textToFloat(m_text, d)) return std::llrint(d);
+    if (textToFloat(m_text, d)) {
+        if (!(std::fabs(d) < 9223372036854775808.0))
+            throw EVariantError("Overflow while converting variant of type (" + std::string(kindName(m_kind)) +
+                                ") into type (Int64)");
+        return std::llrint(d);
+    }
     cannotConvert(m_kind, "Int64");
 }
 

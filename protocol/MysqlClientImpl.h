@@ -88,6 +88,7 @@ struct TMysqlClient::Impl {
     std::string serverVersion;
     uint32_t serverCapabilities = 0;
     uint32_t serverStatus = 2;
+    bool transactionLost = false;        // the connection dropped inside a transaction
     uint8_t status = 0;                  // 0 ready, 1 result header read, 2 unbuffered open
     uint64_t affectedRows = 0;
     uint64_t insertId = 0;

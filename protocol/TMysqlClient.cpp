@@ -162,8 +162,20 @@ bool TMysqlClient::Impl::reconnect()
 int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t length,
                                       bool skipReply, bool retry)
 {
-    auto mayReconnect = [this] { return autoReconnect && !(serverStatus & StatusInTransaction); };
+    // A connection lost inside a transaction is never silently replaced: the work of the
+    // transaction is gone, and a new connection would let a later COMMIT report success.
+    // Every command fails until the owner connects again explicitly (or closes).
+    auto mayReconnect = [this] {
+        return autoReconnect && !transactionLost && !(serverStatus & StatusInTransaction);
+    };
+    auto connectionLost = [this] {
+        if (serverStatus & StatusInTransaction) transactionLost = true;
+    };
     if (!net.Connected()) {
+        if (transactionLost) {
+            setTableError(net, CR_SERVER_GONE_ERROR);
+            return -1;
+        }
         if (!mayReconnect()) {
             serverStatus &= ~StatusInTransaction;
             return -1;
@@ -186,6 +198,7 @@ int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t l
         }
         net.Close();
         freeFields();
+        connectionLost();
         bool sent = false;
         if (mayReconnect() && reconnect()) {
             net.ClearError();
@@ -202,8 +215,10 @@ int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t l
     if (net.ErrorCode() == CR_SERVER_LOST) {
         int code = net.ErrorCode();
         std::string text = net.ErrorText();
+        connectionLost();
         close();
         net.SetError(code, text);
+        if (transactionLost) return -1;
     }
     if (retry) return simpleCommand(command, arg, length, skipReply, false);
     return -1;
@@ -527,13 +542,23 @@ bool TMysqlClient::Connect(const std::string& host, const std::string& user,
                            const std::string& password, const std::string& database,
                            uint32_t port, uint32_t clientFlags)
 {
+    if (port > 65535) {
+        // A port number outside the TCP range would wrap to another port.
+        m_impl->net.SetError(CR_CONNECTION_ERROR, "Can't connect to MySQL server on '" + host +
+                                                     "': port " + std::to_string(port) + " is not 1 to 65535");
+        return false;
+    }
+    m_impl->transactionLost = false;
     return m_impl->connect(host, user, password, database, port, clientFlags);
 }
 
 bool TMysqlClient::Reconnect()
 {
+    m_impl->transactionLost = false;
     return m_impl->reconnect();
 }
+
+bool TMysqlClient::TransactionLost() const { return m_impl->transactionLost; }
 
 void TMysqlClient::SetThreadSafe(bool on)
 {
@@ -573,7 +598,11 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
 }
 
 bool TMysqlClient::SelectDatabase(const std::string& name) { return m_impl->selectDatabase(name); }
-void TMysqlClient::Close() { m_impl->close(); }
+void TMysqlClient::Close()
+{
+    m_impl->transactionLost = false;
+    m_impl->close();
+}
 bool TMysqlClient::Connected() const { return m_impl->net.Connected(); }
 int TMysqlClient::ErrorCode() const { return m_impl->net.ErrorCode(); }
 std::string TMysqlClient::ErrorText() const { return m_impl->net.ErrorText(); }

@@ -49,6 +49,9 @@ public:
     // statement without a result set or on failure; succeeded tells which (see ErrorCode).
     std::unique_ptr<TMysqlResult> Query(std::string_view sql, bool store, bool& succeeded);
     bool SelectDatabase(const std::string& name);
+    // The connection dropped while a transaction was open. Every command then fails (2006)
+    // instead of reconnecting, until Connect, Reconnect or Close.
+    bool TransactionLost() const;
     void Close();
     bool Connected() const;
 

@@ -49,6 +49,18 @@ const char* TMysqlResult::FieldValue(int i) const
     return block ? rowValue(block, uint32_t(i)) : nullptr;
 }
 
+const char* TMysqlResult::RowValue(int64_t row, int i, uint32_t& length) const
+{
+    length = 0;
+    const Impl& r = *m_impl;
+    if (!r.buffered || row < 0 || row >= int64_t(r.rows.size()) || i < 0 || uint32_t(i) >= r.fieldCount)
+        return nullptr;
+    const uint8_t* block = r.rows[size_t(row)];
+    const char* v = rowValue(block, uint32_t(i));
+    if (v) length = rowLength(block, uint32_t(i));
+    return v;
+}
+
 void TMysqlResult::FetchLengths()
 {
     Impl& r = *m_impl;

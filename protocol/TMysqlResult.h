@@ -65,6 +65,9 @@ public:
     // range, or a buffered result without a current row. Values may contain 0 bytes: use
     // FieldLength for their length.
     const char* FieldValue(int i) const;
+    // A buffered result's value i of row (0-based) with its length, without moving the
+    // current row; nullptr for SQL NULL, an unbuffered result, or a row or column out of range.
+    const char* RowValue(int64_t row, int i, uint32_t& length) const;
     void FetchLengths();
     uint32_t FieldLength(int i) const;              // 0 when out of range or lengths not valid
 

@@ -27,9 +27,25 @@ TEST(CommentCleaning, RemovesFirstBlockCommentAndLineCommentsExceptOnLastLine) {
         // A missing "*/" counts as position 0: nothing deleted unless "/*" starts the text.
         {"select /* open\r\n", "select /* open\r\n"},
         {"/* open\r\n", "* open\r\n"},
-        // "--" and "#" on every line but the last; quotes are not looked at.
+        // "--" and "#" on every line but the last, outside quoted literals.
         {"select a -- one\r\nfrom t -- two\r\n", "select a \r\nfrom t -- two\r\n"},
-        {"select '#' # c\r\nfrom t\r\n", "select '\r\nfrom t\r\n"},
+        {"select '#' # c\r\nfrom t\r\n", "select '#' \r\nfrom t\r\n"},
+        // Comment markers inside literals of every kind are text, not comments.
+        {"select * from users where (Username = 'ADMIN/*') and (password = '*/')\r\n",
+         "select * from users where (Username = 'ADMIN/*') and (password = '*/')\r\n"},
+        {"update c set a='x/*', b='*/y'\r\n", "update c set a='x/*', b='*/y'\r\n"},
+        {"select \"/*\", `*/` /* c */ from t\r\n", "select \"/*\", `*/`  from t\r\n"},
+        {"select 'it\\'s -- not # a comment'\r\nfrom t\r\n", "select 'it\\'s -- not # a comment'\r\nfrom t\r\n"},
+        {"select 'it''s -- text' -- gone\r\nx\r\n", "select 'it''s -- text' \r\nx\r\n"},
+        // An escaped backslash ends right before the closing quote.
+        {"select 'a\\\\' # c\r\nx\r\n", "select 'a\\\\' \r\nx\r\n"},
+        // A literal spanning lines keeps its inside, and the comment after it goes.
+        {"insert into m values ('line 1 -- a\r\nline # 2') # c\r\nx\r\n",
+         "insert into m values ('line 1 -- a\r\nline # 2') \r\nx\r\n"},
+        // Back quotes know no backslash escape.
+        {"select `a\\` # c\r\nx\r\n", "select `a\\` \r\nx\r\n"},
+        // A comment marker inside a line comment does not start a block comment.
+        {"select 1 -- a /* b\r\nfrom t\r\n", "select 1 \r\nfrom t\r\n"},
         {"select 1 # keep\r\n", "select 1 # keep\r\n"},
         {"a--b#c\r\nd\r\n", "a\r\nd\r\n"},
         {"a#b--c\r\nd\r\n", "a\r\nd\r\n"},
@@ -67,6 +83,16 @@ TEST(ParameterScan, MarkersBecomeQuestionMarksAndCreateParameters) {
         // Duplicates give one parameter per marker.
         {":a :a", "? ?", {"a", "a"}},
         {"where a=:p1 and b = ':p2' and c=:p3", "where a=? and b = ':p2' and c=?", {"p1", "p3"}},
+        // Each quote kind is its own literal: a double quote inside single quotes does not
+        // open one, and neither do escaped or doubled quotes.
+        {"select 'he said \"hi: there' as x, :p as y", "select 'he said \"hi: there' as x, ? as y", {"p"}},
+        {"select \"it's: x\", :p", "select \"it's: x\", ?", {"p"}},
+        {"select `a'b:c`, :p", "select `a'b:c`, ?", {"p"}},
+        {"where n = 'O\\'Brien: x' and m = :p", "where n = 'O\\'Brien: x' and m = ?", {"p"}},
+        {"where n = 'O''Brien: x' and m = :p", "where n = 'O''Brien: x' and m = ?", {"p"}},
+        {"where n = 'a\\\\' and m = :p", "where n = 'a\\\\' and m = ?", {"p"}},
+        // An unclosed literal swallows the rest.
+        {"select 'open :p", "select 'open :p", {}},
     };
     for (const auto& c : cases) {
         TParams params;
@@ -108,6 +134,12 @@ TEST(Substitution, RendersValuesInPlaceOfMarkers) {
         // Names end at any delimiter.
         {"select :RequirementID+1\r\n", "select 5+1"},
         {"  leading and trailing  \r\n", "leading and trailing"},
+        // Colons in literals of every kind, escaped quotes and escaped backslashes included,
+        // are never markers.
+        {"select 'he said \"hi: there' as x, :RequirementID as y\r\n",
+         "select 'he said \"hi: there' as x, 5 as y"},
+        {"select `a:b`, 'a\\\\', :RequirementID\r\n", "select `a:b`, 'a\\\\', 5"},
+        {"select 'O\\'Brien: x', :RequirementID\r\n", "select 'O\\'Brien: x', 5"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SubstituteParams(c.input, params), c.expected) << c.input;

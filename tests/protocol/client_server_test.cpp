@@ -295,3 +295,14 @@ TEST(ServerClient, ThreadSafeClientSerializesQueriesFromTwoThreads)
     k.c.SetThreadSafe(false);
     EXPECT_FALSE(k.c.ThreadSafe());
 }
+
+TEST(ServerClient, PortBeyondTheTcpRangeIsRefusedInsteadOfWrapping)
+{
+    TMysqlClient c;
+    const auto& s = testServer();
+    // The server's port plus 65536 would wrap to the server's port.
+    EXPECT_FALSE(c.Connect(s.host, s.user, s.password, "", s.port + 65536, 0));
+    EXPECT_EQ(c.ErrorCode(), 2003);
+    EXPECT_FALSE(c.Connected());
+    EXPECT_TRUE(c.Connect(s.host, s.user, s.password, "", s.port, 0)) << c.ErrorText();
+}
