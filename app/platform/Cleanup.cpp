@@ -1,4 +1,4 @@
-#include "Cleanup.h"
+#include "platform/Cleanup.h"
 
 #include <QDir>
 #include <QFile>

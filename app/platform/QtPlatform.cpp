@@ -1,6 +1,6 @@
-#include "QtPlatform.h"
+#include "platform/QtPlatform.h"
 
-#include "Cleanup.h"
+#include "platform/Cleanup.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,7 +1,7 @@
 #pragma once
 // The desktop implementation of the platform seam, on Qt's dialogs and services.
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 namespace vt::app {
 

@@ -1,6 +1,6 @@
-#include "Regional.h"
+#include "platform/Regional.h"
 
-#include "DbSettings.h"
+#include "db/DbSettings.h"
 
 namespace vt::app {
 

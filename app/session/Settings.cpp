@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "session/Settings.h"
 
-#include "TextCodec.h"
+#include "session/TextCodec.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "TextCodec.h"
+#include "session/TextCodec.h"
 
-#include "Platform.h"
+#include "db/DbSettings.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -8,18 +8,27 @@
 namespace vt::app {
 
 namespace {
-QString codecName()
-{
-    const int cp = platform().codePage();
-    return (cp >= 1250 && cp <= 1258) ? QStringLiteral("windows-%1").arg(cp) : QString();
-}
+
+int g_codePage = 0;
+
+bool isWindowsCodePage(int codePage) { return codePage >= 1250 && codePage <= 1258; }
+
+QByteArray codecName() { return "windows-" + QByteArray::number(g_codePage); }
+
 } // namespace
+
+void setClientCodePage(int codePage)
+{
+    g_codePage = isWindowsCodePage(codePage) ? codePage : 0;
+    SetClientCodePage(g_codePage);
+}
+
+int clientCodePage() { return g_codePage; }
 
 QString textFromBytes(std::string_view bytes)
 {
-    const QString name = codecName();
-    if (!name.isEmpty()) {
-        QStringDecoder decoder(name.toLatin1().constData());
+    if (g_codePage != 0) {
+        QStringDecoder decoder(codecName().constData());
         if (decoder.isValid())
             return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     }
@@ -28,10 +37,9 @@ QString textFromBytes(std::string_view bytes)
 
 std::string bytesFromText(const QString& text)
 {
-    const QString name = codecName();
     QByteArray bytes;
-    if (!name.isEmpty()) {
-        QStringEncoder encoder(name.toLatin1().constData());
+    if (g_codePage != 0) {
+        QStringEncoder encoder(codecName().constData());
         if (encoder.isValid())
             bytes = encoder.encode(text);
     }

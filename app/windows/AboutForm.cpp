@@ -1,9 +1,9 @@
-#include "AboutForm.h"
+#include "windows/AboutForm.h"
 
-#include "Forms.h"
-#include "MainWindow.h"
+#include "session/Session.h"
+#include "ui/Ui.h"
 
-#include <QApplication>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -11,57 +11,55 @@
 
 namespace vt::app {
 
-TAbout_Form::TAbout_Form(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+using ui::named;
+
+TAbout_Form::TAbout_Form(Session& session, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_session(session)
 {
     setObjectName(QStringLiteral("About_Form"));
     setFixedSize(253, 181);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 8, 8, 12);
 
     auto* icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
-    icon->setGeometry(8, 8, 32, 32);
+    grid->addWidget(icon, 0, 0, Qt::AlignTop);
 
-    titleLabel = new QLabel(this);
-    titleLabel->setObjectName(QStringLiteral("ProductName"));
-    QFont big = titleLabel->font();
+    ProductName = named(new QLabel(this), "ProductName");
+    QFont big = ProductName->font();
     big.setPointSize(18);
     big.setBold(true);
-    titleLabel->setFont(big);
-    titleLabel->setAlignment(Qt::AlignCenter);
-    titleLabel->setGeometry(44, 8, 170, 34);
+    ProductName->setFont(big);
+    ProductName->setAlignment(Qt::AlignCenter);
+    grid->addWidget(ProductName, 0, 1);
 
     auto* tm = new QLabel(QStringLiteral("TM"), this);
     QFont small = tm->font();
     small.setPointSize(6);
     tm->setFont(small);
-    tm->setGeometry(216, 10, 20, 12);
+    grid->addWidget(tm, 0, 2, Qt::AlignTop);
 
-    auto* memo = new QPlainTextEdit(this);
-    memo->setObjectName(QStringLiteral("Memo1"));
+    auto* memo = named(new QPlainTextEdit(this), "Memo1");
     memo->setPlainText(QStringLiteral("Team oriented collaboration tool \n"
                                       "providing centralized access to \n"
                                       "shared documents and discussions."));
     memo->setEnabled(false);
     memo->setFrameShape(QFrame::NoFrame);
-    memo->setGeometry(16, 50, 221, 58);
     memo->document()->setDefaultTextOption(QTextOption(Qt::AlignCenter));
+    grid->addWidget(memo, 1, 0, 1, 3);
 
-    auto* notice = new QLabel(QStringLiteral("All rights reserved."), this);
-    notice->setObjectName(QStringLiteral("Copyright"));
+    auto* notice = named(new QLabel(QStringLiteral("All rights reserved."), this), "Copyright");
     notice->setAlignment(Qt::AlignCenter);
-    notice->setGeometry(8, 114, 237, 16);
+    grid->addWidget(notice, 2, 0, 1, 3);
 
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
-    close->setObjectName(QStringLiteral("OKButton"));
-    close->setGeometry(89, 144, 75, 25);
+    auto* close = named(new QPushButton(QStringLiteral("Close"), this), "OKButton");
+    grid->addWidget(close, 3, 0, 1, 3, Qt::AlignHCenter);
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
+
+    ui::onShow(this, [this] { FormShow(); });
 }
 
-void TAbout_Form::showEvent(QShowEvent* event)
-{
-    if (TVeltrana* main = forms().Veltrana)
-        titleLabel->setText(main->AppTitle);
-    QDialog::showEvent(event);
-}
+void TAbout_Form::FormShow() { ProductName->setText(m_session.AppTitle); }
 
 } // namespace vt::app

@@ -7,15 +7,19 @@ class QLabel;
 
 namespace vt::app {
 
+class Session;
+
 class TAbout_Form : public QDialog {
     Q_OBJECT
 public:
-    explicit TAbout_Form(QWidget* parent = nullptr);
+    explicit TAbout_Form(Session& session, QWidget* parent = nullptr);
 
-    QLabel* titleLabel = nullptr;
+    // Shows the application title.
+    void FormShow();
 
-protected:
-    void showEvent(QShowEvent* event) override;
+private:
+    Session& m_session;
+    QLabel* ProductName = nullptr;
 };
 
 } // namespace vt::app

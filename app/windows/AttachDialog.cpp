@@ -1,4 +1,4 @@
-#include "AttachDialog.h"
+#include "windows/AttachDialog.h"
 
 namespace vt::app {
 

@@ -1,4 +1,4 @@
-#include "CreateProjectsForm.h"
+#include "windows/CreateProjectsForm.h"
 
 namespace vt::app {
 

@@ -1,4 +1,4 @@
-#include "CreateRequirementForm.h"
+#include "windows/CreateRequirementForm.h"
 
 namespace vt::app {
 

@@ -1,4 +1,4 @@
-#include "DiscEntryChildForm.h"
+#include "windows/DiscEntryChildForm.h"
 
 namespace vt::app {
 

@@ -1,4 +1,4 @@
-#include "DiscEntryForm.h"
+#include "windows/DiscEntryForm.h"
 
 namespace vt::app {
 

@@ -13,8 +13,12 @@ class TLog_Form : public QWidget {
 public:
     explicit TLog_Form(QWidget* parent = nullptr);
 
+    // Appends text as a new line of the memo.
+    void appendLine(const QString& text);
+
+private:
     QPlainTextEdit* Memo1 = nullptr;
-    QMenu* popupMenu = nullptr;
+    QMenu* PopupMenu1 = nullptr;
 };
 
 // Appends text as a new line to the console's memo when the console is visible; otherwise

@@ -1,129 +1,124 @@
-#include "LoginForm.h"
+#include "windows/LoginForm.h"
 
 #include "ErrorDisplay.h"
-#include "Forms.h"
-#include "MainWindow.h"
-#include "Platform.h"
-#include "Settings.h"
-#include "TextCodec.h"
+#include "platform/Platform.h"
+#include "session/Session.h"
+#include "session/Settings.h"
+#include "session/TextCodec.h"
+#include "ui/Ui.h"
 
-#include "TmySQLDatabase.h"
-
+#include <QCloseEvent>
 #include <QFile>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QKeyEvent>
-#include <QShowEvent>
+#include <QVBoxLayout>
 
-#include <cstdint>
 #include <stdexcept>
 
 namespace vt::app {
+
+using ui::named;
 
 namespace {
 
 constexpr int kClientWidth = 379;
 constexpr int kClientHeight = 157;
-
-// Turns typed letters into upper case; text set by the program is kept as given.
-void forceUpperCase(QLineEdit* edit)
-{
-    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
-        const QString upper = text.toUpper();
-        if (upper != text) {
-            const int cursor = edit->cursorPosition();
-            edit->setText(upper);
-            edit->setCursorPosition(cursor);
-        }
-    });
-}
-
-QLabel* label(const QString& text, QWidget* parent, int x, int y, int w)
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, 16);
-    return l;
-}
-
-QLineEdit* edit(const char* name, QWidget* parent, int x, int y, int w)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(x, y, w, 21);
-    return e;
-}
+// Form heights of the two states of "Connect Options>>>".
+constexpr int kShortFormHeight = 186;
+constexpr int kTallFormHeight = 412;
 
 } // namespace
 
-TLogin_Form::TLogin_Form(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint)
+TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint),
+      m_session(session)
 {
     setObjectName(QStringLiteral("Login_Form"));
     move(271, 235);
     setFixedSize(kClientWidth, kClientHeight);
 
-    titleLabel = new QLabel(this);
-    titleLabel->setObjectName(QStringLiteral("Label1"));
-    QFont big = titleLabel->font();
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 6, 16, 12);
+    column->setSpacing(6);
+
+    Label1 = named(new QLabel(this), "Label1");
+    QFont big = Label1->font();
     big.setPointSize(16);
     big.setBold(true);
-    titleLabel->setFont(big);
-    titleLabel->setGeometry(16, 6, 347, 32);
+    Label1->setFont(big);
+    column->addWidget(Label1);
 
-    label(QStringLiteral("Username:"), this, 40, 50, 80);
-    UserID = edit("UserID", this, 128, 47, 185);
-    forceUpperCase(UserID);
-
-    label(QStringLiteral("Password:"), this, 40, 79, 80);
-    Password = edit("Password", this, 128, 76, 185);
+    auto* fields = new QGridLayout;
+    fields->setContentsMargins(24, 0, 34, 0);
+    UserID = ui::lineEdit(this, "UserID");
+    ui::forceUpperCase(UserID);
+    Password = ui::lineEdit(this, "Password");
     Password->setEchoMode(QLineEdit::Password);
     Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    forceUpperCase(Password);
+    ui::forceUpperCase(Password);
+    fields->addWidget(new QLabel(QStringLiteral("Username:"), this), 0, 0);
+    fields->addWidget(UserID, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("Password:"), this), 1, 0);
+    fields->addWidget(Password, 1, 1);
+    column->addLayout(fields);
 
-    Button1 = new QPushButton(QStringLiteral("Login"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(128, 113, 75, 25);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    Button1 = named(new QPushButton(QStringLiteral("Login"), this), "Button1");
     Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Connect Options>>>"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(211, 113, 150, 25);
+    Button2 = named(new QPushButton(QStringLiteral("Connect Options>>>"), this), "Button2");
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    column->addLayout(buttons);
 
-    // Below the visible area until "Connect Options>>>" enlarges the dialog.
-    GroupBox1 = new QGroupBox(
-        QStringLiteral("Central Server / mySQL Database Connectivity Settings:"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 164, 363, 212);
-
-    label(QStringLiteral("Server IP / ComputerName:"), GroupBox1, 12, 26, 300);
-    Edit2 = edit("Edit2", GroupBox1, 12, 44, 339);
-    Edit2->setText(QStringLiteral("localhost"));
-    Edit2->setToolTip(QStringLiteral(
+    // Shown only while "Connect Options>>>" has enlarged the dialog.
+    GroupBox1 = named(new QGroupBox(
+        QStringLiteral("Central Server / mySQL Database Connectivity Settings:"), this), "GroupBox1");
+    auto* connection = new QVBoxLayout(GroupBox1);
+    connection->setSpacing(2);
+    Edit2 = ui::lineEdit(GroupBox1, "Edit2", QStringLiteral(
         "Enter the Computer Name or IP address of the computer hosting the Veltrana Database"));
-
-    label(QStringLiteral("Database Name (Default: Veltrana)"), GroupBox1, 12, 72, 300);
-    Edit1 = edit("Edit1", GroupBox1, 12, 90, 339);
+    Edit2->setText(QStringLiteral("localhost"));
+    Edit1 = ui::lineEdit(GroupBox1, "Edit1", QStringLiteral("Enter the name of the mySQL database "));
     Edit1->setText(QStringLiteral("Veltrana"));
     Edit1->setEnabled(false);
-    Edit1->setToolTip(QStringLiteral("Enter the name of the mySQL database "));
-
-    label(QStringLiteral("Database UserName: (Default: vtran )"), GroupBox1, 12, 118, 300);
-    Edit3 = edit("Edit3", GroupBox1, 12, 136, 339);
+    Edit3 = ui::lineEdit(GroupBox1, "Edit3", QStringLiteral("Enter the mySQL database User Name"));
     Edit3->setText(QStringLiteral("vtran"));
     Edit3->setEnabled(false);
-    Edit3->setToolTip(QStringLiteral("Enter the mySQL database User Name"));
-
-    dbPasswordLabel = label(QStringLiteral("DB Password:"), GroupBox1, 12, 164, 100);
-    dbPasswordLabel->setObjectName(QStringLiteral("Label6"));
-    dbPasswordLabel->hide();
-    Edit4 = edit("Edit4", GroupBox1, 12, 182, 339);
+    Label6 = named(new QLabel(QStringLiteral("DB Password:"), GroupBox1), "Label6");
+    Label6->hide();
+    Edit4 = ui::lineEdit(GroupBox1, "Edit4", QStringLiteral("Enter the mySQL user password"));
     Edit4->setEchoMode(QLineEdit::Password);
-    Edit4->setToolTip(QStringLiteral("Enter the mySQL user password"));
     Edit4->hide();
+    connection->addWidget(new QLabel(QStringLiteral("Server IP / ComputerName:"), GroupBox1));
+    connection->addWidget(Edit2);
+    connection->addWidget(new QLabel(QStringLiteral("Database Name (Default: Veltrana)"), GroupBox1));
+    connection->addWidget(Edit1);
+    connection->addWidget(new QLabel(QStringLiteral("Database UserName: (Default: vtran )"), GroupBox1));
+    connection->addWidget(Edit3);
+    connection->addWidget(Label6);
+    connection->addWidget(Edit4);
+    GroupBox1->hide();
+    column->addWidget(GroupBox1, 1);
 
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    ui::onShow(this, [this] { FormShow(); });
+
+    m_session.whenLoggedOff([this] {
+        if (isVisible())
+            FormShow();   // showing it again would not run its show step
+        else
+            show();
+        raise();
+        UserID->clear();
+        Password->clear();
+    });
 }
 
 void TLogin_Form::keyPressEvent(QKeyEvent* event)
@@ -135,22 +130,25 @@ void TLogin_Form::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+void TLogin_Form::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    if (event->isAccepted())
+        emit closedByUser();
+}
+
 int TLogin_Form::formHeight() const { return height() + kFrameHeight; }
 
-void TLogin_Form::setFormHeight(int h) { setFixedSize(kClientWidth, h - kFrameHeight); }
-
-void TLogin_Form::showEvent(QShowEvent* event)
+void TLogin_Form::setFormHeight(int h)
 {
-    if (!event->spontaneous())
-        guarded([this] { FormShow(); });
-    QDialog::showEvent(event);
+    setFixedSize(kClientWidth, h - kFrameHeight);
+    GroupBox1->setVisible(h >= 400);
 }
 
 void TLogin_Form::FormShow()
 {
-    const QString title = forms().Veltrana ? forms().Veltrana->AppTitle : QString();
-    setWindowTitle(title + QStringLiteral(" Login"));
-    titleLabel->setText(title);
+    setWindowTitle(m_session.AppTitle + QStringLiteral(" Login"));
+    Label1->setText(m_session.AppTitle);
     ReadSettings();
 }
 
@@ -182,13 +180,16 @@ void TLogin_Form::WriteSettings()
                                  + file.errorString().toStdString());
 }
 
-void TLogin_Form::Button2Click() { setFormHeight(formHeight() >= 400 ? 186 : 412); }
+void TLogin_Form::Button2Click()
+{
+    setFormHeight(formHeight() >= 400 ? kShortFormHeight : kTallFormHeight);
+}
 
 void TLogin_Form::Button1Click()
 {
     WriteSettings();
     if (Edit2->text().size() < 2 || Edit1->text().size() < 2 || Edit3->text().size() < 2) {
-        setFormHeight(412);
+        setFormHeight(kTallFormHeight);
         platform().showMessage(QStringLiteral("You must supply the connection parameters to the "
                                               "mySQL database - Please contact your system "
                                               "administrator"));
@@ -197,37 +198,25 @@ void TLogin_Form::Button1Click()
     ConnectAndLogin();
 }
 
+ConnectionValues TLogin_Form::connectionValues() const
+{
+    return {Edit1->text(), Edit2->text(), Edit3->text(), Edit4->text()};
+}
+
 void TLogin_Form::ConnectAndLogin()
 {
-    TVeltrana& main = *forms().Veltrana;
-    main.CurrentUser = UserID->text().toUpper();
-
-    // The server field may carry a port ("host:port"); without one the design port applies.
-    QString host = Edit2->text();
-    uint32_t port = 3306;
-    if (const qsizetype colon = host.lastIndexOf(QLatin1Char(':')); colon > 0) {
-        bool ok = false;
-        const uint portValue = host.mid(colon + 1).toUInt(&ok);
-        if (ok && portValue > 0 && portValue < 65536) {
-            port = portValue;
-            host.truncate(colon);
-        }
+    Session::LoginResult result;
+    {
+        HourglassCursor hourglass;
+        result = m_session.logIn(connectionValues(), UserID->text(), Password->text());
     }
-    TmySQLDatabase& db = *main.mySQLDatabase1;
-    db.SetDatabaseName(bytesFromText(Edit1->text()));
-    db.SetHost(bytesFromText(host));
-    db.SetPort(port);
-    db.SetUserName(bytesFromText(Edit3->text()));
-    db.SetUserPassword(bytesFromText(Edit4->text()));
-    db.SetConnected(true);
-
-    if (main.LoginUser(UserID->text(), Password->text())) {
-        main.show();
-        main.LoadProjectList();
+    if (result == Session::LoginResult::LoggedIn) {
         hide();
-    } else {
-        platform().showMessage(QStringLiteral("Invalid User Name or Password. Try Again"));
+        return;
     }
+    if (result == Session::LoginResult::NoGlobalSettings)
+        platform().showMessage(QStringLiteral("Cannot retrieve Global Settings"));
+    platform().showMessage(QStringLiteral("Invalid User Name or Password. Try Again"));
 }
 
 } // namespace vt::app

@@ -1,5 +1,6 @@
 #pragma once
 // The login dialog: user name and password, and the connection settings kept in "defaults.cfg".
+// "Login" hands the fields to the session, which connects and logs in.
 
 #include <QDialog>
 
@@ -10,22 +11,13 @@ class QPushButton;
 
 namespace vt::app {
 
+class Session;
+struct ConnectionValues;
+
 class TLogin_Form : public QDialog {
     Q_OBJECT
 public:
-    explicit TLogin_Form(QWidget* parent = nullptr);
-
-    QLabel* titleLabel = nullptr;
-    QLineEdit* UserID = nullptr;
-    QLineEdit* Password = nullptr;
-    QPushButton* Button1 = nullptr;   // "Login"
-    QPushButton* Button2 = nullptr;   // "Connect Options>>>"
-    QGroupBox* GroupBox1 = nullptr;   // connection settings
-    QLineEdit* Edit1 = nullptr;       // database name
-    QLineEdit* Edit2 = nullptr;       // server name or address, optionally host:port
-    QLineEdit* Edit3 = nullptr;       // database account
-    QLineEdit* Edit4 = nullptr;       // database password
-    QLabel* dbPasswordLabel = nullptr;
+    explicit TLogin_Form(Session& session, QWidget* parent = nullptr);
 
     // The dialog's height as a whole window, title bar included (client height + kFrameHeight).
     int formHeight() const;
@@ -40,10 +32,30 @@ public:
     // The continuation of "Login" once the connection fields are accepted.
     void ConnectAndLogin();
 
+signals:
+    // The user closed the dialog with the window's close button.
+    void closedByUser();
+
 protected:
-    void showEvent(QShowEvent* event) override;
     // Escape does not dismiss the dialog: it stays until a login succeeds.
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    ConnectionValues connectionValues() const;
+
+    Session& m_session;
+    QLabel* Label1 = nullptr;   // the application title
+    QLineEdit* UserID = nullptr;
+    QLineEdit* Password = nullptr;
+    QPushButton* Button1 = nullptr;   // "Login"
+    QPushButton* Button2 = nullptr;   // "Connect Options>>>"
+    QGroupBox* GroupBox1 = nullptr;   // connection settings
+    QLineEdit* Edit1 = nullptr;       // database name
+    QLineEdit* Edit2 = nullptr;       // server name or address, optionally host:port
+    QLineEdit* Edit3 = nullptr;       // database account
+    QLineEdit* Edit4 = nullptr;       // database password
+    QLabel* Label6 = nullptr;         // "DB Password:"
 };
 
 } // namespace vt::app

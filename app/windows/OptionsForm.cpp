@@ -1,90 +1,90 @@
-#include "OptionsForm.h"
+#include "windows/OptionsForm.h"
 
 #include "ErrorDisplay.h"
-#include "Forms.h"
-#include "MainWindow.h"
+#include "session/Rights.h"
+#include "session/Session.h"
+#include "ui/Ui.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace vt::app {
 
-TTOptions::TTOptions(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint)
+using ui::named;
+
+TTOptions::TTOptions(Session& session, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint),
+      m_session(session)
 {
     setObjectName(QStringLiteral("TOptions"));
     setWindowTitle(QStringLiteral("Options"));
     move(303, 191);
     setFixedSize(503, 238);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(8, 8, 8, 8);
 
-    AdminPanel = new QGroupBox(QStringLiteral("Shared File Areas ( Admin Only )"), this);
-    AdminPanel->setObjectName(QStringLiteral("AdminPanel"));
-    AdminPanel->setGeometry(8, 8, 487, 185);
-
-    auto* commonLabel = new QLabel(QStringLiteral("Attachment Default Path:"), AdminPanel);
-    commonLabel->setGeometry(12, 24, 200, 16);
-    CommonPath = new QLineEdit(AdminPanel);
-    CommonPath->setObjectName(QStringLiteral("CommonPath"));
-    CommonPath->setToolTip(QStringLiteral("Direct to a common work folder for Veltrana Attachments"));
-    CommonPath->setGeometry(12, 42, 463, 21);
+    AdminPanel = named(new QGroupBox(QStringLiteral("Shared File Areas ( Admin Only )"), this), "AdminPanel");
+    auto* admin = new QVBoxLayout(AdminPanel);
+    admin->setSpacing(2);
+    CommonPath = ui::lineEdit(AdminPanel, "CommonPath",
+                              QStringLiteral("Direct to a common work folder for Veltrana Attachments"));
     CommonPath->setEnabled(false);
+    admin->addWidget(new QLabel(QStringLiteral("Attachment Default Path:"), AdminPanel));
+    admin->addWidget(CommonPath);
 
-    RadioGroup1 = new QGroupBox(QStringLiteral("Saved Documents:"), AdminPanel);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1 = named(new QGroupBox(QStringLiteral("Saved Documents:"), AdminPanel), "RadioGroup1");
     RadioGroup1->setToolTip(
         QStringLiteral("Optionally store Veltrana Documents as Files instead of database Records"));
-    RadioGroup1->setGeometry(12, 70, 463, 48);
     RadioGroup1->setEnabled(false);
-    inDatabase = new QRadioButton(QStringLiteral("In Database (Default)"), RadioGroup1);
-    inDatabase->setGeometry(10, 20, 200, 20);
-    inSharedFolder = new QRadioButton(QStringLiteral("In Shared Folder"), RadioGroup1);
-    inSharedFolder->setGeometry(240, 20, 200, 20);
+    auto* choices = new QHBoxLayout(RadioGroup1);
+    m_inDatabase = named(new QRadioButton(QStringLiteral("In Database (Default)"), RadioGroup1), "inDatabase");
+    m_inSharedFolder = named(new QRadioButton(QStringLiteral("In Shared Folder"), RadioGroup1), "inSharedFolder");
+    choices->addWidget(m_inDatabase);
+    choices->addWidget(m_inSharedFolder);
     auto* group = new QButtonGroup(RadioGroup1);
-    group->addButton(inDatabase, 0);
-    group->addButton(inSharedFolder, 1);
+    group->addButton(m_inDatabase, 0);
+    group->addButton(m_inSharedFolder, 1);
+    admin->addWidget(RadioGroup1);
 
-    auto* docsLabel = new QLabel(QStringLiteral("Path to Shared Document Folder:"), AdminPanel);
-    docsLabel->setGeometry(12, 126, 250, 16);
-    Edit1 = new QLineEdit(AdminPanel);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setToolTip(QStringLiteral("Shared Network Folder for storage of Veltrana RTF Documents "));
-    Edit1->setGeometry(12, 144, 463, 21);
+    Edit1 = ui::lineEdit(AdminPanel, "Edit1",
+                         QStringLiteral("Shared Network Folder for storage of Veltrana RTF Documents "));
+    admin->addWidget(new QLabel(QStringLiteral("Path to Shared Document Folder:"), AdminPanel));
+    admin->addWidget(Edit1);
+    column->addWidget(AdminPanel, 1);
 
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(334, 204, 75, 25);
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(418, 204, 75, 25);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    Button1 = named(new QPushButton(QStringLiteral("OK"), this), "Button1");
+    Button2 = named(new QPushButton(QStringLiteral("Cancel"), this), "Button2");
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    column->addLayout(buttons);
+
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-}
-
-void TTOptions::showEvent(QShowEvent* event)
-{
-    guarded([this] { FormShow(); });
-    QDialog::showEvent(event);
+    ui::onShow(this, [this] { FormShow(); });
 }
 
 void TTOptions::FormShow()
 {
-    const TVeltrana* main = forms().Veltrana;
-    if (!main || main->UserRole.toUpper() != QLatin1String("ADMIN")) {
+    if (!rights::isAdministrator(m_session.UserRole)) {
         AdminPanel->setEnabled(false);
         return;
     }
     AdminPanel->setEnabled(true);
-    CommonPath->setText(main->CommonDir);
-    Edit1->setText(main->DocumentsFolder);
-    if (main->StoreDocumentsAsFiles) {
-        inSharedFolder->setChecked(true);
+    CommonPath->setText(m_session.CommonDir);
+    Edit1->setText(m_session.DocumentsFolder);
+    if (m_session.StoreDocumentsAsFiles) {
+        m_inSharedFolder->setChecked(true);
         Edit1->setEnabled(true);
     } else {
-        inDatabase->setChecked(true);
+        m_inDatabase->setChecked(true);
         Edit1->setEnabled(false);
     }
 }

@@ -7,31 +7,31 @@
 class QGroupBox;
 class QLineEdit;
 class QRadioButton;
-class QButtonGroup;
 class QPushButton;
 
 namespace vt::app {
 
+class Session;
+
 class TTOptions : public QDialog {
     Q_OBJECT
 public:
-    explicit TTOptions(QWidget* parent = nullptr);
-
-    QGroupBox* AdminPanel = nullptr;
-    QLineEdit* CommonPath = nullptr;
-    QGroupBox* RadioGroup1 = nullptr;
-    QRadioButton* inDatabase = nullptr;
-    QRadioButton* inSharedFolder = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
+    explicit TTOptions(Session& session, QWidget* parent = nullptr);
 
     void FormShow();
     void Button1Click();
     void Button2Click();
 
-protected:
-    void showEvent(QShowEvent* event) override;
+private:
+    Session& m_session;
+    QGroupBox* AdminPanel = nullptr;
+    QLineEdit* CommonPath = nullptr;
+    QGroupBox* RadioGroup1 = nullptr;
+    QRadioButton* m_inDatabase = nullptr;
+    QRadioButton* m_inSharedFolder = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
 };
 
 } // namespace vt::app

@@ -1,4 +1,4 @@
-#include "RecentUpdForm.h"
+#include "windows/RecentUpdForm.h"
 
 namespace vt::app {
 

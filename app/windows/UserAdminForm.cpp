@@ -1,4 +1,4 @@
-#include "UserAdminForm.h"
+#include "windows/UserAdminForm.h"
 
 namespace vt::app {
 

@@ -1,4 +1,4 @@
-#include "UserCreateForm.h"
+#include "windows/UserCreateForm.h"
 
 namespace vt::app {
 

@@ -1,4 +1,4 @@
-#include "UserEditorForm.h"
+#include "windows/UserEditorForm.h"
 
 namespace vt::app {
 

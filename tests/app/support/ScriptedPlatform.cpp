@@ -1,6 +1,6 @@
 #include "ScriptedPlatform.h"
 
-#include "QtPlatform.h"
+#include "platform/QtPlatform.h"
 
 namespace vt::app {
 

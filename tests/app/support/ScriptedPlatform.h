@@ -3,7 +3,7 @@
 // shows, and answers from a script prepared by the test. Unscripted questions get a safe default
 // (No, Cancel, an empty file name, a cancelled dialog).
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <deque>
 #include <vector>
