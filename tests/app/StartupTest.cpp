@@ -6,6 +6,7 @@
 #include "windows/AboutForm.h"
 #include "windows/LogForm.h"
 #include "windows/OptionsForm.h"
+#include "windows/panels/NavigatorPanel.h"
 
 #include "db/TmySQLDatabase.h"
 
@@ -415,4 +416,45 @@ TEST_F(Startup, ConnectionComponentCarriesItsDesignValuesAndAboutShowsTheTitle)
     EXPECT_EQ(about.size(), QSize(253, 181));
     about.findChild<QPushButton*>("OKButton")->click();
     EXPECT_FALSE(about.isVisible());
+}
+
+// Who's Online is a sorted list box: entries follow the user's collation, ignoring case.
+TEST_F(Startup, WhoIsOnlineSortsLikeASortedListBox)
+{
+    startApp();
+    auto& navigator = child<NavigatorPanel>(mainWindow(), "pan_Navigator");
+    auto& list = mainChild<QListWidget>("OnlineList");
+    auto entries = [&] {
+        QStringList result;
+        for (int i = 0; i < list.count(); ++i)
+            result << list.item(i)->text();
+        return result;
+    };
+    const QLocale saved;
+    struct Case {
+        QLocale locale;
+        QStringList given;
+        QStringList shown;
+    };
+    const Case cases[] = {
+        {QLocale(QLocale::French, QLocale::France),
+         {"ZOE", QString::fromUtf8("ÉMILE"), "aaron", QString::fromUtf8("CHLOÉ")},
+         {"aaron", QString::fromUtf8("CHLOÉ"), QString::fromUtf8("ÉMILE"), "ZOE"}},
+        {QLocale(QLocale::English, QLocale::UnitedStates),
+         {"bob", "Bob", "BOB", "alice", "Carl"},
+         {"alice", "bob", "Bob", "BOB", "Carl"}},   // equal but for case: lower case first
+        {QLocale(QLocale::Swedish, QLocale::Sweden),
+         {QString::fromUtf8("Åsa"), "Zack", "Olle"},
+         {"Olle", "Zack", QString::fromUtf8("Åsa")}},   // Å comes after Z in Swedish
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        QLocale::setDefault(c.locale);
+        navigator.showOnlineUsers(c.given);
+        EXPECT_EQ(entries(), c.shown);
+    }
+    // An empty poll result keeps the list.
+    navigator.showOnlineUsers({});
+    EXPECT_EQ(entries().size(), 3);
+    QLocale::setDefault(saved);
 }
