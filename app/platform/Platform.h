@@ -48,6 +48,7 @@ public:
 
     virtual QStringList screenFonts() = 0;
     // The client's ANSI code page number (1250..1258 for the Windows code pages, 0 otherwise).
+    // Asked once, at start-up, which passes it on to setClientCodePage().
     virtual int codePage() = 0;
 };
 

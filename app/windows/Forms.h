@@ -1,7 +1,7 @@
 #pragma once
-// The application's windows, created once at start-up and reachable from every window, as the
-// windows call on each other (the login dialog reads the main window's title, Log Off shows the
-// login dialog again, the console is toggled from the main menu).
+// The application's windows, created once at start-up. A window looks another up here only to
+// show or hide it (the main menu's Console, About and Options, and LogLine's console); state is
+// shared through the session, never by one window setting another's widgets.
 
 namespace vt::app {
 
