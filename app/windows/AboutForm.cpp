@@ -26,13 +26,13 @@ TAbout_Form::TAbout_Form(Session& session, QWidget* parent)
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
     grid->addWidget(icon, 0, 0, Qt::AlignTop);
 
-    ProductName = named(new QLabel(this), "ProductName");
-    QFont big = ProductName->font();
+    m_title = named(new QLabel(this), "ProductName");
+    QFont big = m_title->font();
     big.setPointSize(18);
     big.setBold(true);
-    ProductName->setFont(big);
-    ProductName->setAlignment(Qt::AlignCenter);
-    grid->addWidget(ProductName, 0, 1);
+    m_title->setFont(big);
+    m_title->setAlignment(Qt::AlignCenter);
+    grid->addWidget(m_title, 0, 1);
 
     auto* tm = new QLabel(QStringLiteral("TM"), this);
     QFont small = tm->font();
@@ -60,6 +60,6 @@ TAbout_Form::TAbout_Form(Session& session, QWidget* parent)
     ui::onShow(this, [this] { FormShow(); });
 }
 
-void TAbout_Form::FormShow() { ProductName->setText(m_session.AppTitle); }
+void TAbout_Form::FormShow() { m_title->setText(m_session.AppTitle); }
 
 } // namespace vt::app

@@ -19,7 +19,7 @@ public:
 
 private:
     Session& m_session;
-    QLabel* ProductName = nullptr;
+    QLabel* m_title = nullptr;
 };
 
 } // namespace vt::app

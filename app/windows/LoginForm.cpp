@@ -46,12 +46,12 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     column->setContentsMargins(16, 6, 16, 12);
     column->setSpacing(6);
 
-    Label1 = named(new QLabel(this), "Label1");
-    QFont big = Label1->font();
+    m_titleLabel = named(new QLabel(this), "Label1");
+    QFont big = m_titleLabel->font();
     big.setPointSize(16);
     big.setBold(true);
-    Label1->setFont(big);
-    column->addWidget(Label1);
+    m_titleLabel->setFont(big);
+    column->addWidget(m_titleLabel);
 
     auto* fields = new QGridLayout;
     fields->setContentsMargins(24, 0, 34, 0);
@@ -77,34 +77,34 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     column->addLayout(buttons);
 
     // Shown only while "Connect Options>>>" has enlarged the dialog.
-    GroupBox1 = named(new QGroupBox(
+    m_connectionGroup = named(new QGroupBox(
         QStringLiteral("Central Server / mySQL Database Connectivity Settings:"), this), "GroupBox1");
-    auto* connection = new QVBoxLayout(GroupBox1);
+    auto* connection = new QVBoxLayout(m_connectionGroup);
     connection->setSpacing(2);
-    Edit2 = ui::lineEdit(GroupBox1, "Edit2", QStringLiteral(
+    Edit2 = ui::lineEdit(m_connectionGroup, "Edit2", QStringLiteral(
         "Enter the Computer Name or IP address of the computer hosting the Veltrana Database"));
     Edit2->setText(QStringLiteral("localhost"));
-    Edit1 = ui::lineEdit(GroupBox1, "Edit1", QStringLiteral("Enter the name of the mySQL database "));
+    Edit1 = ui::lineEdit(m_connectionGroup, "Edit1", QStringLiteral("Enter the name of the mySQL database "));
     Edit1->setText(QStringLiteral("Veltrana"));
     Edit1->setEnabled(false);
-    Edit3 = ui::lineEdit(GroupBox1, "Edit3", QStringLiteral("Enter the mySQL database User Name"));
+    Edit3 = ui::lineEdit(m_connectionGroup, "Edit3", QStringLiteral("Enter the mySQL database User Name"));
     Edit3->setText(QStringLiteral("vtran"));
     Edit3->setEnabled(false);
-    Label6 = named(new QLabel(QStringLiteral("DB Password:"), GroupBox1), "Label6");
-    Label6->hide();
-    Edit4 = ui::lineEdit(GroupBox1, "Edit4", QStringLiteral("Enter the mySQL user password"));
+    m_dbPasswordLabel = named(new QLabel(QStringLiteral("DB Password:"), m_connectionGroup), "Label6");
+    m_dbPasswordLabel->hide();
+    Edit4 = ui::lineEdit(m_connectionGroup, "Edit4", QStringLiteral("Enter the mySQL user password"));
     Edit4->setEchoMode(QLineEdit::Password);
     Edit4->hide();
-    connection->addWidget(new QLabel(QStringLiteral("Server IP / ComputerName:"), GroupBox1));
+    connection->addWidget(new QLabel(QStringLiteral("Server IP / ComputerName:"), m_connectionGroup));
     connection->addWidget(Edit2);
-    connection->addWidget(new QLabel(QStringLiteral("Database Name (Default: Veltrana)"), GroupBox1));
+    connection->addWidget(new QLabel(QStringLiteral("Database Name (Default: Veltrana)"), m_connectionGroup));
     connection->addWidget(Edit1);
-    connection->addWidget(new QLabel(QStringLiteral("Database UserName: (Default: vtran )"), GroupBox1));
+    connection->addWidget(new QLabel(QStringLiteral("Database UserName: (Default: vtran )"), m_connectionGroup));
     connection->addWidget(Edit3);
-    connection->addWidget(Label6);
+    connection->addWidget(m_dbPasswordLabel);
     connection->addWidget(Edit4);
-    GroupBox1->hide();
-    column->addWidget(GroupBox1, 1);
+    m_connectionGroup->hide();
+    column->addWidget(m_connectionGroup, 1);
 
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -142,13 +142,13 @@ int TLogin_Form::formHeight() const { return height() + kFrameHeight; }
 void TLogin_Form::setFormHeight(int h)
 {
     setFixedSize(kClientWidth, h - kFrameHeight);
-    GroupBox1->setVisible(h >= 400);
+    m_connectionGroup->setVisible(h >= 400);
 }
 
 void TLogin_Form::FormShow()
 {
     setWindowTitle(m_session.AppTitle + QStringLiteral(" Login"));
-    Label1->setText(m_session.AppTitle);
+    m_titleLabel->setText(m_session.AppTitle);
     ReadSettings();
 }
 

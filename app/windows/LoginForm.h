@@ -45,17 +45,17 @@ private:
     ConnectionValues connectionValues() const;
 
     Session& m_session;
-    QLabel* Label1 = nullptr;   // the application title
+    QLabel* m_titleLabel = nullptr;   // the application title
     QLineEdit* UserID = nullptr;
     QLineEdit* Password = nullptr;
     QPushButton* Button1 = nullptr;   // "Login"
     QPushButton* Button2 = nullptr;   // "Connect Options>>>"
-    QGroupBox* GroupBox1 = nullptr;   // connection settings
+    QGroupBox* m_connectionGroup = nullptr;   // connection settings
     QLineEdit* Edit1 = nullptr;       // database name
     QLineEdit* Edit2 = nullptr;       // server name or address, optionally host:port
     QLineEdit* Edit3 = nullptr;       // database account
     QLineEdit* Edit4 = nullptr;       // database password
-    QLabel* Label6 = nullptr;         // "DB Password:"
+    QLabel* m_dbPasswordLabel = nullptr;         // "DB Password:"
 };
 
 } // namespace vt::app

@@ -49,13 +49,13 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     m_toolbar = new FormatToolbar(BackGround);
     outer->addWidget(m_toolbar);
 
-    Splitter1 = named(new QSplitter(Qt::Horizontal, BackGround), "Splitter1");
-    outer->addWidget(Splitter1, 1);
-    m_navigator = new NavigatorPanel(Splitter1);
+    m_splitter = named(new QSplitter(Qt::Horizontal, BackGround), "Splitter1");
+    outer->addWidget(m_splitter, 1);
+    m_navigator = new NavigatorPanel(m_splitter);
 
     // The content panel sits in an area of its own, so that the navigator keeps its width
     // while the content panel is hidden.
-    auto* contentArea = named(new QWidget(Splitter1), "contentArea");
+    auto* contentArea = named(new QWidget(m_splitter), "contentArea");
     auto* contentColumn = ui::tight(new QVBoxLayout(contentArea));
     Pan_Content = named(new QFrame(contentArea), "Pan_Content");
     Pan_Content->setAutoFillBackground(true);
@@ -69,11 +69,11 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
                            static_cast<QWidget*>(m_documentPanel)})
         panels->addWidget(panel);
 
-    Splitter1->addWidget(m_navigator);
-    Splitter1->addWidget(contentArea);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({256, 700});
+    m_splitter->addWidget(m_navigator);
+    m_splitter->addWidget(contentArea);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({256, 700});
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     m_statusText = new QLabel(QStringLiteral("Ready"));

@@ -60,7 +60,7 @@ private:
 
     QFrame* BackGround = nullptr;
     FormatToolbar* m_toolbar = nullptr;
-    QSplitter* Splitter1 = nullptr;
+    QSplitter* m_splitter = nullptr;
     NavigatorPanel* m_navigator = nullptr;
     QFrame* Pan_Content = nullptr;
     ProjectPanel* m_projectPanel = nullptr;

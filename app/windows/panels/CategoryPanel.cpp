@@ -19,10 +19,10 @@ CategoryPanel::CategoryPanel(QWidget* parent) : QFrame(parent)
     column->addWidget(new QLabel(QStringLiteral("Catagory Name:"), this));
     CatagoryName = ui::lineEdit(this, "CatagoryName");
     column->addWidget(CatagoryName);
-    PageControl2 = named(new QTabWidget(this), "PageControl2");
+    m_descriptionPages = named(new QTabWidget(this), "PageControl2");
     CatagoryDescription = named(new QPlainTextEdit, "CatagoryDescription");
-    PageControl2->addTab(CatagoryDescription, QStringLiteral("Description:"));
-    column->addWidget(PageControl2, 1);
+    m_descriptionPages->addTab(CatagoryDescription, QStringLiteral("Description:"));
+    column->addWidget(m_descriptionPages, 1);
 }
 
 } // namespace vt::app

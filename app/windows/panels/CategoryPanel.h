@@ -16,7 +16,7 @@ public:
 
 private:
     QLineEdit* CatagoryName = nullptr;
-    QTabWidget* PageControl2 = nullptr;
+    QTabWidget* m_descriptionPages = nullptr;
     QPlainTextEdit* CatagoryDescription = nullptr;
 };
 

@@ -24,10 +24,10 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("Pan_Req_Panel"));
     auto* column = ui::tight(new QVBoxLayout(this));
-    Splitter2 = named(new QSplitter(Qt::Vertical, this), "Splitter2");
-    column->addWidget(Splitter2);
+    m_pageSplitter = named(new QSplitter(Qt::Vertical, this), "Splitter2");
+    column->addWidget(m_pageSplitter);
 
-    Pan_tabContent = named(new QFrame(Splitter2), "Pan_tabContent");
+    Pan_tabContent = named(new QFrame(m_pageSplitter), "Pan_tabContent");
     Tab_Control = named(new QTabWidget(Pan_tabContent), "Tab_Control");
     Tab_Details = named(new QWidget, "Tab_Details");
     Tab_Req_Discussions = named(new QWidget, "Tab_Req_Discussions");
@@ -37,7 +37,7 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
     Tab_Control->addTab(Attachments, QStringLiteral("Attachments"));
     (new QVBoxLayout(Pan_tabContent))->addWidget(Tab_Control);
 
-    auto* editorArea = new QWidget(Splitter2);
+    auto* editorArea = new QWidget(m_pageSplitter);
     auto* editorColumn = ui::tight(new QVBoxLayout(editorArea));
     Ruler1 = named(new QFrame(editorArea), "Ruler1");
     Ruler1->setFixedHeight(24);
@@ -45,8 +45,8 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
     RichEdit1 = named(new QTextEdit(editorArea), "RichEdit1");
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
     editorColumn->addWidget(RichEdit1, 1);
-    Splitter2->addWidget(Pan_tabContent);
-    Splitter2->addWidget(editorArea);
+    m_pageSplitter->addWidget(Pan_tabContent);
+    m_pageSplitter->addWidget(editorArea);
 
     AttachmentsPopUp = named(new QMenu(this), "AttachmentsPopUp");
     menuItem(AttachmentsPopUp, "AddURL1", QStringLiteral("Add URL"));
@@ -66,7 +66,7 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
 
 void DocumentPanel::resetPageAreaHeight()
 {
-    Splitter2->setSizes({kPageAreaHeight, std::max(1, height() - kPageAreaHeight)});
+    m_pageSplitter->setSizes({kPageAreaHeight, std::max(1, height() - kPageAreaHeight)});
     Pan_tabContent->resize(Pan_tabContent->width(), kPageAreaHeight);
 }
 

@@ -20,7 +20,7 @@ public:
     void resetPageAreaHeight();
 
 private:
-    QSplitter* Splitter2 = nullptr;
+    QSplitter* m_pageSplitter = nullptr;
     QFrame* Pan_tabContent = nullptr;
     QTabWidget* Tab_Control = nullptr;
     QWidget* Tab_Details = nullptr;
