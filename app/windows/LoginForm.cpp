@@ -103,6 +103,7 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     connection->addWidget(Edit3);
     connection->addWidget(m_dbPasswordLabel);
     connection->addWidget(Edit4);
+    connection->addStretch(1);
     m_connectionGroup->hide();
     column->addWidget(m_connectionGroup, 1);
 
