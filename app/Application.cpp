@@ -1,22 +1,28 @@
 #include "Application.h"
 
-#include "AboutForm.h"
-#include "AttachDialog.h"
-#include "CreateProjectsForm.h"
-#include "CreateRequirementForm.h"
-#include "DiscEntryChildForm.h"
-#include "DiscEntryForm.h"
-#include "LogForm.h"
-#include "LoginForm.h"
-#include "MainWindow.h"
-#include "OptionsForm.h"
-#include "Regional.h"
-#include "RecentUpdForm.h"
-#include "UserAdminForm.h"
-#include "UserCreateForm.h"
-#include "UserEditorForm.h"
+#include "ErrorDisplay.h"
+#include "platform/Platform.h"
+#include "platform/Regional.h"
+#include "session/Session.h"
+#include "session/TextCodec.h"
+#include "windows/AboutForm.h"
+#include "windows/AttachDialog.h"
+#include "windows/CreateProjectsForm.h"
+#include "windows/CreateRequirementForm.h"
+#include "windows/DiscEntryChildForm.h"
+#include "windows/DiscEntryForm.h"
+#include "windows/LogForm.h"
+#include "windows/LoginForm.h"
+#include "windows/MainWindow.h"
+#include "windows/OptionsForm.h"
+#include "windows/RecentUpdForm.h"
+#include "windows/UserAdminForm.h"
+#include "windows/UserCreateForm.h"
+#include "windows/UserEditorForm.h"
 
 #include <QApplication>
+
+#include <type_traits>
 
 namespace vt::app {
 
@@ -28,7 +34,11 @@ Forms& forms()
 
 template <class W> W* VeltranaApp::create(W*& slot)
 {
-    auto window = std::make_unique<W>();
+    std::unique_ptr<W> window;
+    if constexpr (std::is_constructible_v<W, Session&>)
+        window = std::make_unique<W>(*m_session);
+    else
+        window = std::make_unique<W>();
     slot = window.get();
     m_order.push_back(window.get());
     m_owned.push_back(std::move(window));
@@ -37,11 +47,16 @@ template <class W> W* VeltranaApp::create(W*& slot)
 
 VeltranaApp::VeltranaApp()
 {
+    // Only the application name: a display name would be appended to every window title.
     QCoreApplication::setApplicationName(QStringLiteral("Veltrana"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Veltrana"));
-    // Only the main window ends the program; the other windows merely hide when closed.
+    // Only the main window ends the program, and the login dialog while the main window is
+    // hidden; the other windows merely hide when closed.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     applySystemFormatSettings();
+    // The client's code page is decided here, once, for the text codec and the access layer.
+    setClientCodePage(platform().codePage());
+
+    m_session = std::make_unique<Session>();
     forms() = Forms{};
     Forms& f = forms();
     create(f.Veltrana);
@@ -58,14 +73,22 @@ VeltranaApp::VeltranaApp()
     create(f.Form_UserCreate);
     create(f.Recent_upd_form);
     create(f.TOptions);
+
+    TVeltrana* main = f.Veltrana;
+    onEvent(f.Login_Form, &TLogin_Form::closedByUser, main, [main] {
+        if (!main->isVisible())
+            QCoreApplication::exit(0);
+    });
 }
 
 VeltranaApp::~VeltranaApp()
 {
-    // Windows go in reverse order of creation; the registry forgets them first.
+    // Windows go in reverse order of creation, the registry forgetting them first; the
+    // session with its connection goes last.
     forms() = Forms{};
     while (!m_owned.empty())
         m_owned.pop_back();
+    m_session.reset();
 }
 
 void VeltranaApp::start()

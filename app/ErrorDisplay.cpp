@@ -1,7 +1,7 @@
 #include "ErrorDisplay.h"
 
-#include "Platform.h"
-#include "TextCodec.h"
+#include "platform/Platform.h"
+#include "session/TextCodec.h"
 
 namespace vt::app {
 

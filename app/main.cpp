@@ -1,7 +1,7 @@
 // Program entry: either the detached clean-up of temporary files, or the application itself.
 
 #include "Application.h"
-#include "Cleanup.h"
+#include "platform/Cleanup.h"
 #include "ErrorDisplay.h"
 
 int main(int argc, char** argv)

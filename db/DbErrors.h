@@ -22,14 +22,19 @@ public:
     using EDbError::EDbError;
 };
 
-// Every failure of the engine: its 16-bit code and the composed message.
+// Every failure of the engine: its 16-bit code, the composed message and, when the protocol
+// client reported the failure, the number of its error pair (the server's error number, or a
+// client code 2000..2020; 0 for failures of the layer itself). Callers test that number, never
+// the message text.
 class EmySQLDatabaseError : public EDatabaseError {
 public:
-    EmySQLDatabaseError(uint16_t errorCode, std::string message)
-        : EDatabaseError(std::move(message)), m_errorCode(errorCode) {}
+    EmySQLDatabaseError(uint16_t errorCode, std::string message, uint16_t serverError = 0)
+        : EDatabaseError(std::move(message)), m_errorCode(errorCode), m_serverError(serverError) {}
     uint16_t ErrorCode() const { return m_errorCode; }
+    uint16_t ServerError() const { return m_serverError; }
 private:
     uint16_t m_errorCode;
+    uint16_t m_serverError;
 };
 
 // Opening a statement that returns no rows: "Error creating cursor handle".

@@ -13,8 +13,8 @@ TraceHook& traceHook() {
     static TraceHook hook;
     return hook;
 }
-int& clientCharset() {
-    static int index = -1;  // -1: not yet taken from the code page
+uint8_t& clientCharset() {
+    static uint8_t index = 0;
     return index;
 }
 } // namespace
@@ -46,13 +46,11 @@ const char* TraceOpName(TraceOp op) {
     return "";
 }
 
-uint8_t ClientCharsetIndex() {
-    int& index = clientCharset();
-    if (index < 0) index = CharsetIndexFromCodePage();
-    return static_cast<uint8_t>(index);
-}
+uint8_t ClientCharsetIndex() { return clientCharset(); }
 
 void SetClientCharsetIndex(uint8_t index) { clientCharset() = index; }
+
+void SetClientCodePage(int codePage) { clientCharset() = CharsetIndexFromCodePage(codePage); }
 
 int32_t VersionNumberFromText(const std::string& version) {
     // Every digit is kept; every non-digit is dropped, and a one-digit group just before it

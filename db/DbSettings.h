@@ -40,10 +40,13 @@ const char* TraceOpName(TraceOp op); // "connect", "execute", ...
 extern int32_t ServerVersionNumber;
 extern uint8_t ServerCharsetIndex;
 
-// Character-set index of the client; starts as CharsetIndexFromCodePage() of the process.
-// Text read from the server is converted from ServerCharsetIndex to this when they differ.
+// Character-set index of the client; 0 (no conversion) until the application passes down the
+// client's code page, which it decides once at start-up. Text read from the server is
+// converted from ServerCharsetIndex to this when they differ.
 uint8_t ClientCharsetIndex();
 void SetClientCharsetIndex(uint8_t index);
+// The same from a Windows code page number: 1250..1258 give their index, any other 0.
+void SetClientCodePage(int codePage);
 
 // The metadata probes ("SHOW VARIABLES" after connect, "SHOW INDEX FROM" and "DESCRIBE" after
 // a query's statement) follow a command that has just succeeded on the same connection, so the

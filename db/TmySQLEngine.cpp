@@ -49,5 +49,8 @@ std::string TmySQLEngine::ComposeMessage(uint16_t code) const {
 }
 
 void TmySQLEngine::Check(uint16_t code) const {
-    if (code != 0) throw EmySQLDatabaseError(code, ComposeMessage(code));
+    if (code == 0) return;
+    // The number is the one the composed message shows after "mySQL Error Code:".
+    const bool fromClient = !m_lastErrorText.empty() && m_lastServerError > 0;
+    throw EmySQLDatabaseError(code, ComposeMessage(code), fromClient ? m_lastServerError : 0);
 }

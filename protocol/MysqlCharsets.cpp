@@ -2,8 +2,6 @@
 
 #include "MysqlCharsets.h"
 
-#include <langinfo.h>
-
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -66,13 +64,6 @@ uint8_t CharsetIndexFromCodeset(std::string_view codeset)
     if (name.size() != 4 || name.find_first_not_of("0123456789") != std::string::npos)
         return 0;
     return CharsetIndexFromCodePage(std::stoi(name));
-}
-
-uint8_t CharsetIndexFromCodePage()
-{
-    // The locale's codeset (after the program's setlocale) stands in for the ANSI code page.
-    const char* codeset = nl_langinfo(CODESET);
-    return codeset ? CharsetIndexFromCodeset(codeset) : 0;
 }
 
 uint8_t CharsetIndexFromName(std::string_view name)

@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-// Index of the client's code page, from the locale's codeset: windows-1250..1258 give 14..22,
-// anything else (UTF-8 included) 0.
-uint8_t CharsetIndexFromCodePage();
-// The same mapping for an explicit Windows code page number (1250..1258 -> 14..22, else 0).
+// Index of a Windows code page number: 1250..1258 give 14..22, anything else 0. The code page
+// itself is the application's to decide (it passes it down through the access layer).
 uint8_t CharsetIndexFromCodePage(int codePage);
 // The same mapping for a locale codeset name: "CP1250", "WINDOWS-1250" (any letter case) and
 // the like give 14..22, any other name 0.

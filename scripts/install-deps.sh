@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev
       libgtest-dev libgmock-dev libbenchmark-dev libmariadb-dev
-      mariadb-server mariadb-client xvfb xauth imagemagick fonts-dejavu-core
+      mariadb-server mariadb-client xvfb xauth x11-utils imagemagick fonts-dejavu-core
       clang libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do

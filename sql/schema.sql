@@ -2,45 +2,49 @@
 -- Load into an existing, empty database (scripts/setup-db.sh does it).
 -- Names are spelled as the client's statements spell them; the server runs with
 -- lower-case-table-names=1, so every spelling reaches the same table.
--- Text columns are sized in characters so that their byte length (4 per character in
--- utf8mb4) stays below 256 and they read back as plain strings; long texts are TEXT.
+-- Text columns are sized for what users type: names, topics and subjects 400 characters,
+-- links and folder paths 4000, descriptions and messages MEDIUMTEXT. The server runs in
+-- strict mode, so a longer value is refused with an error instead of being stored cut.
+-- Columns of more than 255 bytes (every VARCHAR here beyond 63 characters, at 4 bytes per
+-- utf8mb4 character) reach the client as memo fields; the client reads every text column as
+-- text whatever field type it arrives as.
 -- Only key columns are NOT NULL: the access layer describes every NOT NULL column of a
 -- table (one extra exchange with the server each) the first time a statement on it is
 -- opened, and the client opens most statements once. The defaults fill what the client
 -- does not write.
 
 CREATE TABLE Users (
-  Username        VARCHAR(60)  NOT NULL,
-  password        VARCHAR(60)  NULL DEFAULT '',
-  FirstName       VARCHAR(60)  NULL DEFAULT '',
-  LastName        VARCHAR(60)  NULL DEFAULT '',
-  email           VARCHAR(60)  NULL DEFAULT '',
-  Position        VARCHAR(60)  NULL DEFAULT '',
-  Role            VARCHAR(10)  NULL DEFAULT 'USER',
+  Username        VARCHAR(400) NOT NULL,
+  password        VARCHAR(400) NULL DEFAULT '',
+  FirstName       VARCHAR(400) NULL DEFAULT '',
+  LastName        VARCHAR(400) NULL DEFAULT '',
+  email           VARCHAR(400) NULL DEFAULT '',
+  Position        VARCHAR(400) NULL DEFAULT '',
+  Role            VARCHAR(20) NULL DEFAULT 'USER',
   Created         DATETIME     NULL,
   lastPollRequest DATETIME     NULL,
   PRIMARY KEY (Username)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE global_settings (
-  commondir   VARCHAR(60) NULL DEFAULT '',
-  attachments VARCHAR(60) NULL DEFAULT '',
-  documents   VARCHAR(60) NULL DEFAULT '',
+  commondir   VARCHAR(4000) NULL DEFAULT '',
+  attachments VARCHAR(4000) NULL DEFAULT '',
+  documents   VARCHAR(4000) NULL DEFAULT '',
   SaveAsFiles INT         NULL DEFAULT 0
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE Projects (
   ProjectID      INT NOT NULL AUTO_INCREMENT,
-  ProjectName    VARCHAR(60) NULL DEFAULT '',
-  Description    TEXT NULL,
+  ProjectName    VARCHAR(400) NULL DEFAULT '',
+  Description    MEDIUMTEXT NULL,
   createdate     DATETIME NULL,
-  ProjectManager VARCHAR(60) NULL DEFAULT '',
+  ProjectManager VARCHAR(400) NULL DEFAULT '',
   PRIMARY KEY (ProjectID),
   KEY (ProjectName)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE ProjectMembers (
-  UserName  VARCHAR(60) NULL,
+  UserName  VARCHAR(400) NULL,
   ProjectID INT NULL,
   KEY (UserName),
   KEY (ProjectID)
@@ -49,8 +53,8 @@ CREATE TABLE ProjectMembers (
 CREATE TABLE Catagories (
   CatagoryID   INT NOT NULL AUTO_INCREMENT,
   ProjectID    INT NULL DEFAULT 0,
-  CatagoryName VARCHAR(60) NULL DEFAULT '',
-  Description  TEXT NULL,
+  CatagoryName VARCHAR(400) NULL DEFAULT '',
+  Description  MEDIUMTEXT NULL,
   PRIMARY KEY (CatagoryID),
   KEY (ProjectID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
@@ -60,14 +64,14 @@ CREATE TABLE Requirements (
   hash            INT NULL DEFAULT 0,
   Level           INT NULL DEFAULT 2,
   ParentID        INT NULL DEFAULT 0,
-  RequirementName VARCHAR(60) NULL DEFAULT '',
+  RequirementName VARCHAR(400) NULL DEFAULT '',
   Created         DATETIME NULL,
-  Owner           VARCHAR(60) NULL DEFAULT '',
+  Owner           VARCHAR(400) NULL DEFAULT '',
   modified        DATETIME NULL,
-  modifiedBy      VARCHAR(60) NULL DEFAULT '',
+  modifiedBy      VARCHAR(400) NULL DEFAULT '',
   Version         DOUBLE NULL DEFAULT 1.0,
-  Status          VARCHAR(30) NULL DEFAULT 'Submitted',
-  Priority        VARCHAR(30) NULL DEFAULT 'Unassigned',
+  Status          VARCHAR(60) NULL DEFAULT 'Submitted',
+  Priority        VARCHAR(60) NULL DEFAULT 'Unassigned',
   Messages        INT NULL DEFAULT 0,
   Attachments     INT NULL DEFAULT 0,
   PRIMARY KEY (RequirementID),
@@ -85,9 +89,9 @@ CREATE TABLE Req_objects (
 
 CREATE TABLE Req_messages (
   msgID         INT NOT NULL AUTO_INCREMENT,
-  Subject       VARCHAR(60) NULL DEFAULT '',
-  Name          VARCHAR(60) NULL DEFAULT '',
-  msg           TEXT NULL,
+  Subject       VARCHAR(400) NULL DEFAULT '',
+  Name          VARCHAR(400) NULL DEFAULT '',
+  msg           MEDIUMTEXT NULL,
   created       DATETIME NULL,
   RequirementID INT NULL DEFAULT 0,
   hash          INT NULL DEFAULT 0,
@@ -103,7 +107,7 @@ CREATE TABLE Req_messages (
 CREATE TABLE msg_state (
   RequirementID INT NULL DEFAULT 0,
   msgID         INT NULL DEFAULT 0,
-  username      VARCHAR(60) NULL DEFAULT '',
+  username      VARCHAR(400) NULL DEFAULT '',
   state         INT NULL DEFAULT 1,
   KEY (msgID),
   KEY (username, state)
@@ -112,9 +116,9 @@ CREATE TABLE msg_state (
 CREATE TABLE Attachments (
   AttachID      INT NOT NULL AUTO_INCREMENT,
   RequirementID INT NULL DEFAULT 0,
-  Link          VARCHAR(60) NULL DEFAULT '',
-  Description   VARCHAR(60) NULL DEFAULT '',
-  Owner         VARCHAR(60) NULL DEFAULT '',
+  Link          VARCHAR(4000) NULL DEFAULT '',
+  Description   VARCHAR(1000) NULL DEFAULT '',
+  Owner         VARCHAR(400) NULL DEFAULT '',
   Created       DATETIME NULL,
   Filetype      INT NULL DEFAULT 0,
   PRIMARY KEY (AttachID),
@@ -123,7 +127,7 @@ CREATE TABLE Attachments (
 
 CREATE TABLE activity_Log (
   Note       VARCHAR(20) NULL DEFAULT '',
-  ModifiedBy VARCHAR(60) NULL DEFAULT '',
+  ModifiedBy VARCHAR(400) NULL DEFAULT '',
   ModifyDate DATETIME NULL,
   ProjectID  INT NULL DEFAULT 0,
   CatagoryID INT NULL DEFAULT 0,

@@ -7,7 +7,7 @@ void AppFixture::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
-    vt::app::TVeltrana::programFolderOverride = m_dir.path();
+    vt::app::Session::programFolderOverride = m_dir.path();
     m_scope = std::make_unique<vt::app::PlatformScope>(m_platform);
 }
 
@@ -15,7 +15,7 @@ void AppFixture::TearDown()
 {
     stopApp();
     m_scope.reset();
-    vt::app::TVeltrana::programFolderOverride.clear();
+    vt::app::Session::programFolderOverride.clear();
     QDir::setCurrent(m_previousDir);
 }
 

@@ -4,9 +4,10 @@
 // temporary files live), and a scripted platform that records every message box.
 
 #include "Application.h"
-#include "LoginForm.h"
-#include "MainWindow.h"
 #include "ScriptedPlatform.h"
+#include "session/Session.h"
+#include "windows/LoginForm.h"
+#include "windows/MainWindow.h"
 
 #include <QDir>
 #include <QString>
@@ -16,6 +17,8 @@
 
 #include <memory>
 #include <ostream>
+#include <stdexcept>
+#include <string>
 
 // Readable failure output for Qt strings.
 QT_BEGIN_NAMESPACE
@@ -28,6 +31,17 @@ inline void PrintTo(const QStringList& list, std::ostream* os)
     *os << " }";
 }
 QT_END_NAMESPACE
+
+// The child of parent with this object name and type; throws (failing the test) when there is
+// none. Windows keep their widgets private: tests find them as a user would, by name.
+template <class T> T& child(const QObject& parent, const char* name)
+{
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::runtime_error(std::string("no child named ") + name + " in "
+                                 + parent.objectName().toStdString());
+    return *found;
+}
 
 class AppFixture : public ::testing::Test {
 protected:
@@ -44,6 +58,11 @@ protected:
 
     vt::app::TVeltrana& mainWindow() const { return *vt::app::forms().Veltrana; }
     vt::app::TLogin_Form& login() const { return *vt::app::forms().Login_Form; }
+    vt::app::Session& session() const { return m_app->session(); }
+
+    // A control of the main window or the login dialog, by name.
+    template <class T> T& mainChild(const char* name) const { return child<T>(mainWindow(), name); }
+    template <class T> T& loginChild(const char* name) const { return child<T>(login(), name); }
 
     vt::app::ScriptedPlatform m_platform;
     std::unique_ptr<vt::app::PlatformScope> m_scope;

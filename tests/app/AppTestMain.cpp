@@ -1,7 +1,7 @@
 // Test entry: a QApplication for the real windows (offscreen), and the same clean-up switch as
 // the program, because the detached clean-up process is this executable started again.
 
-#include "Cleanup.h"
+#include "platform/Cleanup.h"
 #include "ErrorDisplay.h"
 
 #include <gtest/gtest.h>

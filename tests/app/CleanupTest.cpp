@@ -2,7 +2,7 @@
 // separate process erase vt_* and *.rvf in the work folder.
 
 #include "AppFixture.h"
-#include "Cleanup.h"
+#include "platform/Cleanup.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>

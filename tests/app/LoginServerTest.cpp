@@ -2,10 +2,10 @@
 // selector, presence, Log Off, and the messages of every failure.
 
 #include "AppFixture.h"
-#include "LogForm.h"
+#include "windows/LogForm.h"
 #include "TestServer.h"
 
-#include "TmySQLDatabase.h"
+#include "db/TmySQLDatabase.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,18 +67,18 @@ protected:
 
     void loginAs(const char* user, const char* password)
     {
-        login().UserID->clear();
-        login().Password->clear();
-        QTest::keyClicks(login().UserID, user);
-        QTest::keyClicks(login().Password, password);
-        login().Button1->click();
+        loginChild<QLineEdit>("UserID").clear();
+        loginChild<QLineEdit>("Password").clear();
+        QTest::keyClicks(&loginChild<QLineEdit>("UserID"), user);
+        QTest::keyClicks(&loginChild<QLineEdit>("Password"), password);
+        loginChild<QPushButton>("Button1").click();
     }
 
     void expectLoggedOut()
     {
         EXPECT_TRUE(login().isVisible());
-        EXPECT_FALSE(mainWindow().pan_Navigator->isVisible());
-        EXPECT_EQ(mainWindow().Combo_projects->count(), 0);
+        EXPECT_FALSE(mainChild<QFrame>("pan_Navigator").isVisible());
+        EXPECT_EQ(mainChild<QComboBox>("Combo_projects").count(), 0);
     }
 
     std::string m_db;
@@ -89,31 +89,32 @@ TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
 {
     sql("UPDATE global_settings SET commondir='/srv/att', documents='/srv/docs', SaveAsFiles=1");
     sql("INSERT INTO Projects (ProjectName, ProjectManager) VALUES ('Ünïcödé Café','ADMIN')");
-    mainWindow().Console1->trigger();   // the console shows what the login writes
+    mainChild<QAction>("Console1").trigger();   // the console shows what the login writes
     loginAs("admin", "admin");           // typed in lower case, sent in upper case
 
     EXPECT_EQ(m_platform.messages(), QStringList{});
     TVeltrana& w = mainWindow();
-    EXPECT_EQ(w.CurrentUser, "ADMIN");
-    EXPECT_EQ(w.UserRole, "ADMIN");
-    EXPECT_EQ(w.CommonDir, "/srv/att");
-    EXPECT_EQ(w.DocumentsFolder, "/srv/docs");
-    EXPECT_TRUE(w.StoreDocumentsAsFiles);
+    EXPECT_EQ(session().CurrentUser, "ADMIN");
+    EXPECT_EQ(session().UserRole, "ADMIN");
+    EXPECT_EQ(session().CommonDir, "/srv/att");
+    EXPECT_EQ(session().DocumentsFolder, "/srv/docs");
+    EXPECT_TRUE(session().StoreDocumentsAsFiles);
     EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.pan_Navigator->isVisible());
-    EXPECT_FALSE(w.Pan_Content->isVisible());
+    EXPECT_TRUE(mainChild<QFrame>("pan_Navigator").isVisible());
+    EXPECT_FALSE(mainChild<QFrame>("Pan_Content").isVisible());
     EXPECT_FALSE(login().isVisible());
-    EXPECT_EQ(items(w.Combo_projects),
+    EXPECT_EQ(items(&mainChild<QComboBox>("Combo_projects")),
               (QStringList{QString::fromUtf8("Ünïcödé Café"),
                            "Gamma", "Beta", "Alpha"}));
-    EXPECT_EQ(w.Combo_projects->currentText(), "Select a Project...");
+    EXPECT_EQ(mainChild<QComboBox>("Combo_projects").currentText(), "Select a Project...");
     EXPECT_GE(m_platform.maxWaitDepth, 1);   // hourglass while checking the user
     EXPECT_EQ(m_platform.waitDepth, 0);
-    EXPECT_TRUE(w.Timer1->isActive());
-    EXPECT_EQ(w.Timer1->interval(), 30000);
+    EXPECT_TRUE(mainChild<QTimer>("Timer1").isActive());
+    EXPECT_EQ(mainChild<QTimer>("Timer1").interval(), 30000);
 
     // The server keeps its packet limit read-only: the refusal is noted and the login goes on.
-    const QStringList console = forms().Log_Form->Memo1->toPlainText().split('\n');
+    const QStringList console =
+        child<QPlainTextEdit>(*forms().Log_Form, "Memo1").toPlainText().split('\n');
     ASSERT_EQ(console.size(), 3);
     EXPECT_EQ(console[0], "Memo1");
     EXPECT_TRUE(console[1].contains("(1621)")) << console[1].toStdString();
@@ -131,11 +132,11 @@ TEST_F(Login, MemberSeesOwnProjectsAndStorageFollowsSaveAsFiles)
         sql("UPDATE global_settings SET SaveAsFiles=" + std::to_string(c.saveAsFiles));
         loginAs("bob", "pw");
         ASSERT_EQ(m_platform.messages(), QStringList{});
-        EXPECT_EQ(mainWindow().UserRole, "USER");
-        EXPECT_EQ(mainWindow().StoreDocumentsAsFiles, c.asFiles);
-        EXPECT_EQ(items(mainWindow().Combo_projects), (QStringList{"Gamma", "Alpha"}));
-        EXPECT_EQ(mainWindow().Combo_projects->currentText(), "Select a Project...");
-        mainWindow().Loggoff1->trigger();
+        EXPECT_EQ(session().UserRole, "USER");
+        EXPECT_EQ(session().StoreDocumentsAsFiles, c.asFiles);
+        EXPECT_EQ(items(&mainChild<QComboBox>("Combo_projects")), (QStringList{"Gamma", "Alpha"}));
+        EXPECT_EQ(mainChild<QComboBox>("Combo_projects").currentText(), "Select a Project...");
+        mainChild<QAction>("Loggoff1").trigger();
     }
 }
 
@@ -143,8 +144,8 @@ TEST_F(Login, UserWithoutProjectsSeesAnEmptySelector)
 {
     sql("INSERT INTO Users (Username, password, Role) VALUES ('NOBODY','X','USER')");
     loginAs("nobody", "x");
-    EXPECT_EQ(mainWindow().Combo_projects->count(), 0);
-    EXPECT_EQ(mainWindow().Combo_projects->currentText(), "Select a Project...");
+    EXPECT_EQ(mainChild<QComboBox>("Combo_projects").count(), 0);
+    EXPECT_EQ(mainChild<QComboBox>("Combo_projects").currentText(), "Select a Project...");
 }
 
 TEST_F(Login, MemberNameWithAQuoteReachesTheProjectListEscaped)
@@ -154,7 +155,7 @@ TEST_F(Login, MemberNameWithAQuoteReachesTheProjectListEscaped)
         "WHERE ProjectName = 'Beta'");
     loginAs("o'hara", "pw");
     EXPECT_EQ(m_platform.messages(), QStringList{});
-    EXPECT_EQ(items(mainWindow().Combo_projects), QStringList{"Beta"});
+    EXPECT_EQ(items(&mainChild<QComboBox>("Combo_projects")), QStringList{"Beta"});
 }
 
 TEST_F(Login, WrongNameOrPasswordIsRefused)
@@ -167,7 +168,7 @@ TEST_F(Login, WrongNameOrPasswordIsRefused)
         loginAs(user, password);
         EXPECT_EQ(m_platform.messages(), QStringList{"Invalid User Name or Password. Try Again"});
         expectLoggedOut();
-        EXPECT_EQ(mainWindow().UserRole, "USER");
+        EXPECT_EQ(session().UserRole, "USER");
         EXPECT_EQ(m_platform.waitDepth, 0);   // the hourglass is gone after a refusal too
     }
     // The dialog stays for the next attempt.
@@ -184,7 +185,7 @@ TEST_F(Login, MissingGlobalSettingsRowEndsTheLoginWithBothMessages)
     EXPECT_EQ(m_platform.messages(), (QStringList{"Cannot retrieve Global Settings",
                                                   "Invalid User Name or Password. Try Again"}));
     expectLoggedOut();
-    EXPECT_FALSE(mainWindow().Timer1->isActive());
+    EXPECT_FALSE(mainChild<QTimer>("Timer1").isActive());
 }
 
 TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
@@ -194,18 +195,18 @@ TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
     const quint16 closedPort = probe.serverPort();
     probe.close();
 
-    login().Edit2->setText("127.0.0.1:" + QString::number(closedPort));
+    loginChild<QLineEdit>("Edit2").setText("127.0.0.1:" + QString::number(closedPort));
     loginAs("admin", "admin");
     ASSERT_EQ(m_platform.messages().size(), 1);
     EXPECT_TRUE(m_platform.messages().front().startsWith("mySQL Error Code: (20"))
         << m_platform.messages().front().toStdString();
     EXPECT_TRUE(m_platform.messages().front().contains("\r\n"));
     expectLoggedOut();
-    EXPECT_FALSE(mainWindow().mySQLDatabase1->Connected());
+    EXPECT_FALSE(session().connection().Connected());
 
     // Nothing was connected, so the corrected field is taken.
     m_platform.clear();
-    login().Edit2->setText(m_server);
+    loginChild<QLineEdit>("Edit2").setText(m_server);
     loginAs("admin", "admin");
     EXPECT_EQ(m_platform.messages(), QStringList{});
     EXPECT_FALSE(login().isVisible());
@@ -214,50 +215,50 @@ TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
 TEST_F(Login, ChangedConnectionFieldAfterAFailedAttemptIsRefusedByTheOpenConnection)
 {
     loginAs("admin", "wrong");
-    ASSERT_TRUE(mainWindow().mySQLDatabase1->Connected());
+    ASSERT_TRUE(session().connection().Connected());
 
     m_platform.clear();
-    login().Edit2->setText("localhost:" + QString::number(vt::test::testServer().port));
+    loginChild<QLineEdit>("Edit2").setText("localhost:" + QString::number(vt::test::testServer().port));
     loginAs("admin", "admin");
     EXPECT_EQ(m_platform.messages(),
               QStringList{"mySQLDatabase1: Cannot perform this operation on an open database"});
     expectLoggedOut();
-    EXPECT_EQ(mainWindow().mySQLDatabase1->Host(), "127.0.0.1");
+    EXPECT_EQ(session().connection().Host(), "127.0.0.1");
 }
 
 TEST_F(Login, LogOffReturnsToTheLoginDialogAndASecondLoginWorks)
 {
     loginAs("admin", "admin");
     TVeltrana& w = mainWindow();
-    new QTreeWidgetItem(w.ProjectTree, {"Gamma"});
-    w.CurrentProjectID = 3;
+    new QTreeWidgetItem(&mainChild<QTreeWidget>("ProjectTree"), {"Gamma"});
+    session().CurrentProjectID = 3;
     m_platform.clear();
 
-    w.Loggoff1->trigger();
+    mainChild<QAction>("Loggoff1").trigger();
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(login().isVisible());
     EXPECT_EQ(login().windowTitle(), "Veltrana Login");
-    EXPECT_EQ(login().UserID->text(), "");
-    EXPECT_EQ(login().Password->text(), "");
-    EXPECT_EQ(login().Edit2->text(), m_server);   // read from the settings file again
-    EXPECT_EQ(w.ProjectTree->topLevelItemCount(), 0);
-    EXPECT_EQ(w.Combo_projects->count(), 0);
-    EXPECT_EQ(w.CurrentUser, "");
-    EXPECT_EQ(w.UserRole, "USER");
-    EXPECT_EQ(w.CurrentProjectID, 0);
-    EXPECT_FALSE(w.pan_Navigator->isVisible());
-    EXPECT_TRUE(w.mySQLDatabase1->Connected());   // the connection stays open
-    EXPECT_TRUE(w.Timer1->isActive());            // and the poll timer keeps running
+    EXPECT_EQ(loginChild<QLineEdit>("UserID").text(), "");
+    EXPECT_EQ(loginChild<QLineEdit>("Password").text(), "");
+    EXPECT_EQ(loginChild<QLineEdit>("Edit2").text(), m_server);   // read from the settings file again
+    EXPECT_EQ(mainChild<QTreeWidget>("ProjectTree").topLevelItemCount(), 0);
+    EXPECT_EQ(mainChild<QComboBox>("Combo_projects").count(), 0);
+    EXPECT_EQ(session().CurrentUser, "");
+    EXPECT_EQ(session().UserRole, "USER");
+    EXPECT_EQ(session().CurrentProjectID, 0);
+    EXPECT_FALSE(mainChild<QFrame>("pan_Navigator").isVisible());
+    EXPECT_TRUE(session().connection().Connected());   // the connection stays open
+    EXPECT_TRUE(mainChild<QTimer>("Timer1").isActive());            // and the poll timer keeps running
     // The clean-up ran again: the batch file exists since the first start.
     ASSERT_EQ(m_platform.shown.size(), 1u);
     EXPECT_EQ(m_platform.shown.front().kind, "batch");
 
     loginAs("bob", "pw");
     EXPECT_EQ(m_platform.messages(), QStringList{});
-    EXPECT_EQ(w.CurrentUser, "BOB");
-    EXPECT_EQ(items(w.Combo_projects), (QStringList{"Gamma", "Alpha"}));
+    EXPECT_EQ(session().CurrentUser, "BOB");
+    EXPECT_EQ(items(&mainChild<QComboBox>("Combo_projects")), (QStringList{"Gamma", "Alpha"}));
     EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.pan_Navigator->isVisible());
+    EXPECT_TRUE(mainChild<QFrame>("pan_Navigator").isVisible());
 }
 
 TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
@@ -273,18 +274,18 @@ TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
     EXPECT_EQ(sql("SELECT lastPollRequest IS NOT NULL AND lastPollRequest > now() - INTERVAL 1 MINUTE "
                   "FROM Users WHERE Username='frank'"),
               "1\n");
-    EXPECT_EQ(items(mainWindow().OnlineList), (QStringList{"CAROL", "frank"}));
+    EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "frank"}));
 
     // "Refresh" polls again at once.
     sql("UPDATE Users SET lastPollRequest = now() WHERE Username IN ('ERIN', 'DAVE')");
-    mainWindow().Refresh1->trigger();
-    EXPECT_EQ(items(mainWindow().OnlineList), (QStringList{"CAROL", "DAVE", "ERIN", "frank"}));
+    mainChild<QAction>("Refresh1").trigger();
+    EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "DAVE", "ERIN", "frank"}));
 
     // After Log Off the timer's poll stamps nobody and the list keeps the users still polling.
-    mainWindow().Loggoff1->trigger();
+    mainChild<QAction>("Loggoff1").trigger();
     sql("UPDATE Users SET lastPollRequest = now() - INTERVAL 10 MINUTE WHERE Username='frank'");
     mainWindow().Timer1Timer();
     EXPECT_EQ(sql("SELECT lastPollRequest < now() - INTERVAL 9 MINUTE FROM Users WHERE Username='frank'"),
               "1\n");
-    EXPECT_EQ(items(mainWindow().OnlineList), (QStringList{"CAROL", "DAVE", "ERIN"}));
+    EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "DAVE", "ERIN"}));
 }

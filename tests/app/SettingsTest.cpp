@@ -2,9 +2,9 @@
 // every Login click, and refusing incomplete connection fields.
 
 #include "AppFixture.h"
-#include "Settings.h"
+#include "session/Settings.h"
 
-#include "TmySQLDatabase.h"
+#include "db/TmySQLDatabase.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -83,11 +83,11 @@ TEST_F(SettingsFile, StartUpFillsTheLoginFieldsFromTheFirstLine)
         if (c.file)
             writeFile("defaults.cfg", QByteArray(c.file));
         startApp();
-        EXPECT_EQ(login().UserID->text(), c.expected.user);
-        EXPECT_EQ(login().Edit2->text(), c.expected.server);
-        EXPECT_EQ(login().Edit1->text(), c.expected.database);
-        EXPECT_EQ(login().Edit3->text(), c.expected.dbUser);
-        EXPECT_EQ(login().Edit4->text(), c.expected.dbPassword);
+        EXPECT_EQ(loginChild<QLineEdit>("UserID").text(), c.expected.user);
+        EXPECT_EQ(loginChild<QLineEdit>("Edit2").text(), c.expected.server);
+        EXPECT_EQ(loginChild<QLineEdit>("Edit1").text(), c.expected.database);
+        EXPECT_EQ(loginChild<QLineEdit>("Edit3").text(), c.expected.dbUser);
+        EXPECT_EQ(loginChild<QLineEdit>("Edit4").text(), c.expected.dbPassword);
         stopApp();
     }
 }
@@ -95,24 +95,24 @@ TEST_F(SettingsFile, StartUpFillsTheLoginFieldsFromTheFirstLine)
 TEST_F(SettingsFile, EveryLoginClickRewritesTheFileEvenWhenRefused)
 {
     startApp();
-    login().UserID->setText("ALICE");
-    login().Edit2->setText("x");   // too short: refused after writing
-    login().Edit4->setText("dbpw");
-    login().Button1->click();
+    loginChild<QLineEdit>("UserID").setText("ALICE");
+    loginChild<QLineEdit>("Edit2").setText("x");   // too short: refused after writing
+    loginChild<QLineEdit>("Edit4").setText("dbpw");
+    loginChild<QPushButton>("Button1").click();
     EXPECT_EQ(readFile("defaults.cfg"), QByteArray("UN:ALICE#SQ:x#DB:Veltrana#DU:vtran#DP:dbpw##\r\n"));
 
-    login().UserID->setText("BOB");
-    login().Edit1->setText("");
-    login().Button1->click();
+    loginChild<QLineEdit>("UserID").setText("BOB");
+    loginChild<QLineEdit>("Edit1").setText("");
+    loginChild<QPushButton>("Button1").click();
     EXPECT_EQ(readFile("defaults.cfg"), QByteArray("UN:BOB#SQ:x#DB:#DU:vtran#DP:dbpw##\r\n"));
 
     // What was written reads back the same at the next start.
     stopApp();
     startApp();
-    EXPECT_EQ(login().UserID->text(), "BOB");
-    EXPECT_EQ(login().Edit2->text(), "x");
-    EXPECT_EQ(login().Edit1->text(), "");
-    EXPECT_EQ(login().Edit4->text(), "dbpw");
+    EXPECT_EQ(loginChild<QLineEdit>("UserID").text(), "BOB");
+    EXPECT_EQ(loginChild<QLineEdit>("Edit2").text(), "x");
+    EXPECT_EQ(loginChild<QLineEdit>("Edit1").text(), "");
+    EXPECT_EQ(loginChild<QLineEdit>("Edit4").text(), "dbpw");
 }
 
 TEST_F(SettingsFile, ShortConnectionFieldsAreRefusedWithTheConnectionGroupShown)
@@ -133,17 +133,17 @@ TEST_F(SettingsFile, ShortConnectionFieldsAreRefusedWithTheConnectionGroupShown)
         SCOPED_TRACE(c.name);
         m_platform.clear();
         login().setFormHeight(186);
-        login().UserID->setText("ADMIN");
-        login().Password->setText("ADMIN");
-        login().Edit2->setText(c.server);
-        login().Edit1->setText(c.database);
-        login().Edit3->setText(c.dbUser);
-        login().Button1->click();
+        loginChild<QLineEdit>("UserID").setText("ADMIN");
+        loginChild<QLineEdit>("Password").setText("ADMIN");
+        loginChild<QLineEdit>("Edit2").setText(c.server);
+        loginChild<QLineEdit>("Edit1").setText(c.database);
+        loginChild<QLineEdit>("Edit3").setText(c.dbUser);
+        loginChild<QPushButton>("Button1").click();
         EXPECT_EQ(m_platform.messages(), QStringList{refusal});
         EXPECT_EQ(login().formHeight(), 412);
         EXPECT_TRUE(login().isVisible());
-        EXPECT_EQ(mainWindow().CurrentUser, QString());
-        EXPECT_FALSE(mainWindow().mySQLDatabase1->Connected());   // nothing was sent
+        EXPECT_EQ(session().CurrentUser, QString());
+        EXPECT_FALSE(session().connection().Connected());   // nothing was sent
     }
 }
 
@@ -151,8 +151,8 @@ TEST_F(SettingsFile, UnwritableFileEndsTheLoginThroughTheErrorDisplay)
 {
     startApp();
     QDir().mkdir(path("defaults.cfg"));   // a folder where the file should be
-    login().Edit2->setText("x");
-    login().Button1->click();
+    loginChild<QLineEdit>("Edit2").setText("x");
+    loginChild<QPushButton>("Button1").click();
     ASSERT_EQ(m_platform.messages().size(), 1);
     EXPECT_TRUE(m_platform.messages().front().startsWith("Cannot create file defaults.cfg"))
         << m_platform.messages().front().toStdString();

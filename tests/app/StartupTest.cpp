@@ -1,18 +1,20 @@
 // Start-up: the windows and their order, the login dialog, the main window's frame, the
 // console, the Options dialog, and the central error display.
 
-#include "AboutForm.h"
 #include "AppFixture.h"
 #include "ErrorDisplay.h"
-#include "LogForm.h"
-#include "OptionsForm.h"
+#include "windows/AboutForm.h"
+#include "windows/LogForm.h"
+#include "windows/OptionsForm.h"
+#include "windows/panels/NavigatorPanel.h"
 
-#include "TmySQLDatabase.h"
+#include "db/TmySQLDatabase.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -69,7 +71,7 @@ TEST_F(Startup, LoginDialogHasItsControlsTextsAndGeometry)
     EXPECT_EQ(dlg.formHeight(), 186);
     EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
     EXPECT_TRUE(dlg.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(dlg.titleLabel->text(), "Veltrana");
+    EXPECT_EQ(loginChild<QLabel>("Label1").text(), "Veltrana");
 
     auto* b1 = dlg.findChild<QPushButton*>("Button1");
     auto* b2 = dlg.findChild<QPushButton*>("Button2");
@@ -104,25 +106,33 @@ TEST_F(Startup, LoginDialogHasItsControlsTextsAndGeometry)
         EXPECT_EQ(edit->toolTip(), e.hint) << e.name;
     }
 
-    // The connection group lies below the visible area until the dialog is enlarged.
-    EXPECT_GE(dlg.GroupBox1->y(), dlg.height());
+    // The connection group shows only while the dialog is enlarged, and then lies inside it.
+    auto& group = loginChild<QGroupBox>("GroupBox1");
+    EXPECT_FALSE(group.isVisible());
     b2->click();
     EXPECT_EQ(dlg.formHeight(), 412);
-    EXPECT_LE(dlg.GroupBox1->geometry().bottom(), dlg.height());
+    EXPECT_TRUE(group.isVisible());
+    dlg.layout()->activate();
+    EXPECT_LE(group.geometry().bottom(), dlg.height());
+    for (const char* name : {"Edit1", "Edit2", "Edit3"}) {
+        const auto& edit = loginChild<QLineEdit>(name);
+        EXPECT_GE(edit.height(), edit.sizeHint().height()) << name;   // not squeezed
+    }
     b2->click();
     EXPECT_EQ(dlg.formHeight(), 186);
+    EXPECT_FALSE(group.isVisible());
 }
 
 TEST_F(Startup, NameAndPasswordTurnTypedLettersIntoUpperCase)
 {
     startApp();
-    for (QLineEdit* edit : {login().UserID, login().Password}) {
+    for (QLineEdit* edit : {&loginChild<QLineEdit>("UserID"), &loginChild<QLineEdit>("Password")}) {
         edit->clear();
         QTest::keyClicks(edit, "bob9x");
         EXPECT_EQ(edit->text(), "BOB9X");
     }
-    login().UserID->setText("mixed");   // set by the program: kept as given
-    EXPECT_EQ(login().UserID->text(), "mixed");
+    loginChild<QLineEdit>("UserID").setText("mixed");   // set by the program: kept as given
+    EXPECT_EQ(loginChild<QLineEdit>("UserID").text(), "mixed");
 }
 
 TEST_F(Startup, MainWindowStartsWithoutNavigatorAndContent)
@@ -131,24 +141,24 @@ TEST_F(Startup, MainWindowStartsWithoutNavigatorAndContent)
     TVeltrana& w = mainWindow();
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.geometry(), QRect(100, 10, 964, 817));
-    EXPECT_EQ(w.AppTitle, "Veltrana");
-    EXPECT_EQ(w.UserRole, "USER");
-    EXPECT_EQ(w.CurrentUser, "");
-    EXPECT_EQ(w.CurrentProjectID, 0);
-    EXPECT_FALSE(w.IsProjectManager);
-    EXPECT_EQ(w.ProgramFolder, m_dir.path() + "/");
-    EXPECT_EQ(w.WorkFolder, w.ProgramFolder);
+    EXPECT_EQ(session().AppTitle, "Veltrana");
+    EXPECT_EQ(session().UserRole, "USER");
+    EXPECT_EQ(session().CurrentUser, "");
+    EXPECT_EQ(session().CurrentProjectID, 0);
+    EXPECT_FALSE(session().IsProjectManager);
+    EXPECT_EQ(session().ProgramFolder, m_dir.path() + "/");
+    EXPECT_EQ(session().WorkFolder, session().ProgramFolder);
 
-    EXPECT_FALSE(w.pan_Navigator->isVisible());
-    EXPECT_FALSE(w.Pan_Content->isVisible());
-    EXPECT_FALSE(w.Pan_Project_Overview->isHidden());
-    EXPECT_TRUE(w.Pan_Catagory->isHidden());
-    EXPECT_TRUE(w.Pan_Req_Panel->isHidden());
-    EXPECT_TRUE(w.GroupBox1->isHidden());
-    EXPECT_FALSE(w.Timer1->isActive());
-    EXPECT_EQ(w.Timer1->interval(), 30000);
-    EXPECT_EQ(w.cmbFont->count(), m_platform.fontList.size());
-    EXPECT_EQ(w.cmbFont->itemText(0), m_platform.fontList.front());
+    EXPECT_FALSE(mainChild<QFrame>("pan_Navigator").isVisible());
+    EXPECT_FALSE(mainChild<QFrame>("Pan_Content").isVisible());
+    EXPECT_FALSE(mainChild<QFrame>("Pan_Project_Overview").isHidden());
+    EXPECT_TRUE(mainChild<QFrame>("Pan_Catagory").isHidden());
+    EXPECT_TRUE(mainChild<QFrame>("Pan_Req_Panel").isHidden());
+    EXPECT_TRUE(mainChild<QGroupBox>("GroupBox1").isHidden());
+    EXPECT_FALSE(mainChild<QTimer>("Timer1").isActive());
+    EXPECT_EQ(mainChild<QTimer>("Timer1").interval(), 30000);
+    EXPECT_EQ(mainChild<QComboBox>("cmbFont").count(), m_platform.fontList.size());
+    EXPECT_EQ(mainChild<QComboBox>("cmbFont").itemText(0), m_platform.fontList.front());
 
     for (const char* name :
          {"BackGround", "speedPanel", "pan_Navigator", "Combo_projects", "ListBox1", "ProjectTree",
@@ -204,7 +214,7 @@ TEST_F(Startup, MenuItemsCarryTheirCaptionsAndStartState)
         EXPECT_EQ(action->text(), item.caption) << item.name;
         EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
     }
-    EXPECT_EQ(mainWindow().SoftwareDevelopment2->toolTip(),
+    EXPECT_EQ(mainChild<QAction>("SoftwareDevelopment2").toolTip(),
               "Use for Software, Website or Creative development Projects");
 }
 
@@ -212,7 +222,7 @@ TEST_F(Startup, OutlinePopupOffersItemsByTheSelectedLevel)
 {
     startApp();
     TVeltrana& w = mainWindow();
-    auto* root = new QTreeWidgetItem(w.ProjectTree, {"Project"});
+    auto* root = new QTreeWidgetItem(&mainChild<QTreeWidget>("ProjectTree"), {"Project"});
     auto* category = new QTreeWidgetItem(root, {"  ...Cat"});
     auto* document = new QTreeWidgetItem(category, {"Doc"});
     auto* subDocument = new QTreeWidgetItem(document, {"Sub"});
@@ -225,16 +235,16 @@ TEST_F(Startup, OutlinePopupOffersItemsByTheSelectedLevel)
                           {document, true, true, true, false, false},
                           {subDocument, true, true, true, false, false}};
     for (const Case& c : cases) {
-        w.ProjectTree->setCurrentItem(c.node);
+        mainChild<QTreeWidget>("ProjectTree").setCurrentItem(c.node);
         w.PopupMenu1Popup();
         SCOPED_TRACE(c.node->text(0).toStdString());
-        EXPECT_EQ(w.NewReq1->isVisible(), c.newDoc);
-        EXPECT_EQ(w.NewSubRequirement1->isVisible(), c.newSub);
-        EXPECT_EQ(w.Delete1->isVisible(), c.deleteDoc);
-        EXPECT_EQ(w.AddCatagory1->isVisible(), c.addCat);
-        EXPECT_EQ(w.DeleteCatagory1->isVisible(), c.deleteCat);
-        EXPECT_TRUE(w.ExpandAll1->isVisible() && w.CollapseAll1->isVisible()
-                    && w.refreshlist1->isVisible());
+        EXPECT_EQ(mainChild<QAction>("NewReq1").isVisible(), c.newDoc);
+        EXPECT_EQ(mainChild<QAction>("NewSubRequirement1").isVisible(), c.newSub);
+        EXPECT_EQ(mainChild<QAction>("Delete1").isVisible(), c.deleteDoc);
+        EXPECT_EQ(mainChild<QAction>("AddCatagory1").isVisible(), c.addCat);
+        EXPECT_EQ(mainChild<QAction>("DeleteCatagory1").isVisible(), c.deleteCat);
+        EXPECT_TRUE(mainChild<QAction>("ExpandAll1").isVisible() && mainChild<QAction>("CollapseAll1").isVisible()
+                    && mainChild<QAction>("refreshlist1").isVisible());
     }
 }
 
@@ -243,20 +253,21 @@ TEST_F(Startup, ConsoleTogglesAndLogLineWritesOnlyWhileShown)
     startApp();
     TLog_Form& console = *forms().Log_Form;
     EXPECT_EQ(console.geometry(), QRect(636, 203, 626, 640));
-    EXPECT_EQ(console.Memo1->toPlainText(), "Memo1");
+    auto& memo = child<QPlainTextEdit>(console, "Memo1");
+    EXPECT_EQ(memo.toPlainText(), "Memo1");
 
     LogLine("hidden line");
-    EXPECT_EQ(console.Memo1->toPlainText(), "Memo1");
+    EXPECT_EQ(memo.toPlainText(), "Memo1");
 
-    mainWindow().Console1->trigger();
+    mainChild<QAction>("Console1").trigger();
     ASSERT_TRUE(console.isVisible());
     LogLine("Logged IN");
-    EXPECT_EQ(console.Memo1->toPlainText(), "Memo1\nLogged IN");
+    EXPECT_EQ(memo.toPlainText(), "Memo1\nLogged IN");
 
-    console.popupMenu->actions().front()->trigger();   // "clear"
-    EXPECT_EQ(console.Memo1->toPlainText(), "");
+    child<QAction>(console, "clear1").trigger();
+    EXPECT_EQ(memo.toPlainText(), "");
 
-    mainWindow().Console1->trigger();
+    mainChild<QAction>("Console1").trigger();
     EXPECT_FALSE(console.isVisible());
 }
 
@@ -264,15 +275,14 @@ TEST_F(Startup, OptionsShowTheSharedAreasToAdministratorsOnly)
 {
     startApp();
     TTOptions& options = *forms().TOptions;
-    TVeltrana& w = mainWindow();
-    w.CommonDir = "/shared/att";
-    w.DocumentsFolder = "/shared/docs";
+    session().CommonDir = "/shared/att";
+    session().DocumentsFolder = "/shared/docs";
 
-    w.UserRole = "USER";
-    w.Options1->trigger();
+    session().UserRole = "USER";
+    mainChild<QAction>("Options1").trigger();
     EXPECT_TRUE(options.isVisible());
-    EXPECT_FALSE(options.AdminPanel->isEnabled());
-    options.Button2->click();
+    EXPECT_FALSE(child<QGroupBox>(options, "AdminPanel").isEnabled());
+    child<QPushButton>(options, "Button2").click();
     EXPECT_FALSE(options.isVisible());
 
     struct Case {
@@ -280,38 +290,48 @@ TEST_F(Startup, OptionsShowTheSharedAreasToAdministratorsOnly)
         bool sharedChecked;
     };
     for (const Case c : {Case{false, false}, Case{true, true}}) {
-        w.UserRole = "admin";
-        w.StoreDocumentsAsFiles = c.asFiles;
-        w.Options1->trigger();
-        EXPECT_TRUE(options.AdminPanel->isEnabled());
-        EXPECT_EQ(options.CommonPath->text(), "/shared/att");
-        EXPECT_EQ(options.Edit1->text(), "/shared/docs");
-        EXPECT_EQ(options.inSharedFolder->isChecked(), c.sharedChecked);
-        EXPECT_EQ(options.inDatabase->isChecked(), !c.sharedChecked);
-        EXPECT_EQ(options.Edit1->isEnabled(), c.asFiles);
-        EXPECT_FALSE(options.CommonPath->isEnabled());
-        options.Button1->click();
+        session().UserRole = "admin";
+        session().StoreDocumentsAsFiles = c.asFiles;
+        mainChild<QAction>("Options1").trigger();
+        EXPECT_TRUE(child<QGroupBox>(options, "AdminPanel").isEnabled());
+        EXPECT_EQ(child<QLineEdit>(options, "CommonPath").text(), "/shared/att");
+        EXPECT_EQ(child<QLineEdit>(options, "Edit1").text(), "/shared/docs");
+        EXPECT_EQ(child<QRadioButton>(options, "inSharedFolder").isChecked(), c.sharedChecked);
+        EXPECT_EQ(child<QRadioButton>(options, "inDatabase").isChecked(), !c.sharedChecked);
+        EXPECT_EQ(child<QLineEdit>(options, "Edit1").isEnabled(), c.asFiles);
+        EXPECT_FALSE(child<QLineEdit>(options, "CommonPath").isEnabled());
+        child<QPushButton>(options, "Button1").click();
         EXPECT_FALSE(options.isVisible());
     }
 }
 
-TEST_F(Startup, ExitOrClosingTheMainWindowEndsTheEventLoop)
+TEST_F(Startup, ExitClosingTheMainWindowOrTheLoginDialogAloneEndsTheEventLoop)
 {
     startApp();
-    QTimer::singleShot(0, mainWindow().ExitMenu, &QAction::trigger);
+    QTimer::singleShot(0, &mainChild<QAction>("ExitMenu"), &QAction::trigger);
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });   // safety net
     EXPECT_EQ(QCoreApplication::exec(), 0);
 
-    // Escape leaves the login dialog up; closing the last visible window that is not the
-    // main window ends nothing.
+    // Escape leaves the login dialog up. Closing the login dialog beside the main window, or
+    // closing another window while the main window is hidden, ends nothing.
     QTest::keyClick(&login(), Qt::Key_Escape);
     EXPECT_TRUE(login().isVisible());
     QTimer::singleShot(0, [this] {
-        mainWindow().hide();
         login().close();
+        login().show();
+        mainWindow().hide();
+        mainChild<QAction>("Console1").trigger();
+        forms().Log_Form->close();
     });
     QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
     EXPECT_EQ(QCoreApplication::exec(), 7);
+    EXPECT_TRUE(login().isVisible());
+
+    // With the main window hidden (after Log Off), closing the login dialog ends the program.
+    QTimer::singleShot(0, &login(), &QWidget::close);
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    mainWindow().show();
 
     QTimer::singleShot(0, &mainWindow(), &QWidget::close);
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
@@ -349,15 +369,14 @@ TEST_F(Startup, HandlerExceptionsReachTheErrorDisplayAndTheWindowStaysUsable)
     EXPECT_EQ(m_platform.messages().back(), "event handler failed");
 
     // The login dialog still works afterwards.
-    login().Edit2->setText("x");
-    login().Button1->click();
+    loginChild<QLineEdit>("Edit2").setText("x");
+    loginChild<QPushButton>("Button1").click();
     EXPECT_EQ(m_platform.messages().size(), 4);
 }
 
 TEST_F(Startup, LimitedCommandsRefuseWithTheirMessages)
 {
     startApp();
-    TVeltrana& w = mainWindow();
     struct Case {
         const char* role;
         bool manager;
@@ -371,13 +390,13 @@ TEST_F(Startup, LimitedCommandsRefuseWithTheirMessages)
                           {"admin", false, {}, {}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.role) + (c.manager ? " manager" : ""));
-        w.UserRole = c.role;
-        w.IsProjectManager = c.manager;
+        session().UserRole = c.role;
+        session().IsProjectManager = c.manager;
         m_platform.clear();
-        w.UserManagement1->trigger();
+        mainChild<QAction>("UserManagement1").trigger();
         EXPECT_EQ(m_platform.messages(), c.userManagement);
         m_platform.clear();
-        w.Deleteproject2->trigger();
+        mainChild<QAction>("Deleteproject2").trigger();
         EXPECT_EQ(m_platform.messages(), c.deleteProject);
     }
 }
@@ -385,16 +404,57 @@ TEST_F(Startup, LimitedCommandsRefuseWithTheirMessages)
 TEST_F(Startup, ConnectionComponentCarriesItsDesignValuesAndAboutShowsTheTitle)
 {
     startApp();
-    const TStringList& params = mainWindow().mySQLDatabase1->Params();
+    const TStringList& params = session().connection().Params();
     EXPECT_EQ(params.Lines(),
               (std::vector<std::string>{"Port=3306", "TIMEOUT=30", "max_allowed_packet=16M"}));
-    EXPECT_FALSE(mainWindow().mySQLDatabase1->Connected());
+    EXPECT_FALSE(session().connection().Connected());
 
-    mainWindow().About1->trigger();
+    mainChild<QAction>("About1").trigger();
     TAbout_Form& about = *forms().About_Form;
     EXPECT_TRUE(about.isVisible());
-    EXPECT_EQ(about.titleLabel->text(), "Veltrana");
+    EXPECT_EQ(child<QLabel>(about, "ProductName").text(), "Veltrana");
     EXPECT_EQ(about.size(), QSize(253, 181));
     about.findChild<QPushButton*>("OKButton")->click();
     EXPECT_FALSE(about.isVisible());
+}
+
+// Who's Online is a sorted list box: entries follow the user's collation, ignoring case.
+TEST_F(Startup, WhoIsOnlineSortsLikeASortedListBox)
+{
+    startApp();
+    auto& navigator = child<NavigatorPanel>(mainWindow(), "pan_Navigator");
+    auto& list = mainChild<QListWidget>("OnlineList");
+    auto entries = [&] {
+        QStringList result;
+        for (int i = 0; i < list.count(); ++i)
+            result << list.item(i)->text();
+        return result;
+    };
+    const QLocale saved;
+    struct Case {
+        QLocale locale;
+        QStringList given;
+        QStringList shown;
+    };
+    const Case cases[] = {
+        {QLocale(QLocale::French, QLocale::France),
+         {"ZOE", QString::fromUtf8("ÉMILE"), "aaron", QString::fromUtf8("CHLOÉ")},
+         {"aaron", QString::fromUtf8("CHLOÉ"), QString::fromUtf8("ÉMILE"), "ZOE"}},
+        {QLocale(QLocale::English, QLocale::UnitedStates),
+         {"bob", "Bob", "BOB", "alice", "Carl"},
+         {"alice", "bob", "Bob", "BOB", "Carl"}},   // equal but for case: lower case first
+        {QLocale(QLocale::Swedish, QLocale::Sweden),
+         {QString::fromUtf8("Åsa"), "Zack", "Olle"},
+         {"Olle", "Zack", QString::fromUtf8("Åsa")}},   // Å comes after Z in Swedish
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        QLocale::setDefault(c.locale);
+        navigator.showOnlineUsers(c.given);
+        EXPECT_EQ(entries(), c.shown);
+    }
+    // An empty poll result keeps the list.
+    navigator.showOnlineUsers({});
+    EXPECT_EQ(entries().size(), 3);
+    QLocale::setDefault(saved);
 }

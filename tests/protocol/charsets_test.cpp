@@ -2,13 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "MysqlCharsets.h"
 
@@ -61,38 +56,6 @@ TEST(CharsetIndexFromCodeset, ReadsWindowsCodesetNames)
     };
     for (const auto& [codeset, index] : cases)
         EXPECT_EQ(CharsetIndexFromCodeset(codeset), index) << codeset;
-}
-
-// The no-argument form follows the program's locale. A windows-1251 locale is compiled into
-// a temporary folder with localedef when the machine has it.
-TEST(CharsetIndexFromCodePage, FollowsTheLocaleCodeset)
-{
-    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
-    EXPECT_EQ(CharsetIndexFromCodePage(), 0);
-    if (std::setlocale(LC_ALL, "C.UTF-8")) {
-        EXPECT_EQ(CharsetIndexFromCodePage(), 0);
-    }
-
-    const auto dir = std::filesystem::temp_directory_path()
-                     / ("vt-charsets-locale-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string cmd = "localedef -i ru_RU -f CP1251 '" + (dir / "ru_RU.CP1251").string()
-                            + "' >/dev/null 2>&1";
-    const bool built = std::system(cmd.c_str()) == 0;
-    const char* oldPath = std::getenv("LOCPATH");
-    const std::string saved = oldPath ? oldPath : "";
-    ::setenv("LOCPATH", dir.c_str(), 1);
-    const bool set = built && std::setlocale(LC_ALL, "ru_RU.CP1251") != nullptr;
-    const int index = set ? CharsetIndexFromCodePage() : -1;
-    std::setlocale(LC_ALL, "C");
-    if (oldPath)
-        ::setenv("LOCPATH", saved.c_str(), 1);
-    else
-        ::unsetenv("LOCPATH");
-    std::filesystem::remove_all(dir);
-    if (!set)
-        GTEST_SKIP() << "no windows-1251 locale could be built here";
-    EXPECT_EQ(index, 15);
 }
 
 TEST(CharsetTable, SpotChecksAgainstKnownCodePoints)

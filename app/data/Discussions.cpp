@@ -1,0 +1,4 @@
+#include "data/Discussions.h"
+
+namespace vt::app::data::discussions {
+} // namespace vt::app::data::discussions

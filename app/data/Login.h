@@ -1,0 +1,42 @@
+#pragma once
+// Logging in: the user check against Users, the one global_settings row, and the connection's
+// packet limit.
+
+#include <QString>
+
+#include <optional>
+
+class EmySQLDatabaseError;
+
+namespace vt::app {
+class Session;
+}
+
+namespace vt::app::data::login {
+
+// The stored role of the account with this name and password; nothing when no account
+// matches. Both values are compared by the server as sent (the login fields force upper case).
+std::optional<QString> userRole(const Session& session, const QString& userName,
+                                const QString& password);
+
+struct GlobalSettings {
+    QString commonDir;
+    QString attachments;
+    QString documents;
+    bool saveAsFiles = false;   // SaveAsFiles compared as a number is greater than 0
+};
+// The first global_settings row; nothing when the table is empty.
+std::optional<GlobalSettings> globalSettings(const Session& session);
+
+// Server error number of a refused "set max_allowed_packet": today's servers keep the
+// session's packet limit read-only, and their own limit then applies.
+inline constexpr int kPacketLimitReadOnly = 1621;
+// True for the refusal that leaves the server's own packet limit in force.
+bool isReadOnlyPacketLimit(const EmySQLDatabaseError& error);
+
+// Sets the connection's packet limit to 16,000,000 bytes. Returns empty when the server took
+// it, or the server's message when it keeps its own limit read-only; any other failure
+// propagates and ends the login.
+QString setPacketLimit(const Session& session);
+
+} // namespace vt::app::data::login

@@ -1,0 +1,4 @@
+#include "data/Users.h"
+
+namespace vt::app::data::users {
+} // namespace vt::app::data::users

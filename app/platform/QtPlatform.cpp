@@ -1,0 +1,142 @@
+#include "platform/QtPlatform.h"
+
+#include "platform/Cleanup.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <langinfo.h>
+
+namespace vt::app {
+
+namespace {
+QString appTitle() { return QCoreApplication::applicationName(); }
+} // namespace
+
+void QtPlatform::showMessage(const QString& text)
+{
+    QMessageBox::information(QApplication::activeWindow(), appTitle(), text, QMessageBox::Ok);
+}
+
+bool QtPlatform::AskConfirmation(const QString& text)
+{
+    return QMessageBox::question(QApplication::activeWindow(), appTitle(), text,
+                                 QMessageBox::Yes | QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+Platform::Answer QtPlatform::askYesNoCancel(const QString& text)
+{
+    switch (QMessageBox::question(QApplication::activeWindow(), appTitle(), text,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
+QString QtPlatform::openFileName(const QString& title, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, QString(), filter);
+}
+
+QString QtPlatform::saveFileName(const QString& title, const QString& filter,
+                                 const QString& suggestedName)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggestedName,
+                                        filter);
+}
+
+bool QtPlatform::printDialog(QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPlatform::printSetupDialog(QPrinter& printer)
+{
+    QPageSetupDialog dialog(&printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<QFont> QtPlatform::fontDialog(const QFont& initial)
+{
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, QApplication::activeWindow());
+    if (!ok)
+        return std::nullopt;
+    return font;
+}
+
+std::optional<QColor> QtPlatform::colorDialog(const QColor& initial)
+{
+    const QColor color = QColorDialog::getColor(initial, QApplication::activeWindow());
+    if (!color.isValid())
+        return std::nullopt;
+    return color;
+}
+
+bool QtPlatform::shellOpen(const QString& fileOrAddress)
+{
+    const QUrl url = QFileInfo::exists(fileOrAddress) ? QUrl::fromLocalFile(fileOrAddress)
+                                                      : QUrl::fromUserInput(fileOrAddress);
+    return QDesktopServices::openUrl(url);
+}
+
+void QtPlatform::startBatch(const QString& batchFile, const QString& workFolder)
+{
+    // No shell runs batch files here: the program itself interprets the file in a detached
+    // child process, so the caller never waits for the deletions. A process that was itself
+    // started for a batch file never starts another, so a program that fails to handle the
+    // switch cannot start copies of itself without end.
+    if (QCoreApplication::arguments().contains(QString::fromLatin1(kRunBatchArgument)))
+        return;
+    QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                            {QString::fromLatin1(kRunBatchArgument), batchFile}, workFolder);
+}
+
+void QtPlatform::beginWait() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+void QtPlatform::endWait() { QApplication::restoreOverrideCursor(); }
+
+QStringList QtPlatform::screenFonts() { return QFontDatabase::families(); }
+
+int QtPlatform::codePage() { return codePageFromCodeset(QString::fromLatin1(nl_langinfo(CODESET))); }
+
+int codePageFromCodeset(const QString& codeset)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(?:CP|WINDOWS-?)(125[0-8])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const auto match = pattern.match(codeset.trimmed());
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+namespace {
+Platform* g_platform = nullptr;
+} // namespace
+
+Platform& platform()
+{
+    if (!g_platform) {
+        static QtPlatform desktop;
+        g_platform = &desktop;
+    }
+    return *g_platform;
+}
+
+void setPlatform(Platform* p) { g_platform = p; }
+
+} // namespace vt::app

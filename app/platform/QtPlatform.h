@@ -1,0 +1,31 @@
+#pragma once
+// The desktop implementation of the platform seam, on Qt's dialogs and services.
+
+#include "platform/Platform.h"
+
+namespace vt::app {
+
+class QtPlatform : public Platform {
+public:
+    void showMessage(const QString& text) override;
+    bool AskConfirmation(const QString& text) override;
+    Answer askYesNoCancel(const QString& text) override;
+    QString openFileName(const QString& title, const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& filter,
+                         const QString& suggestedName) override;
+    bool printDialog(QPrinter& printer) override;
+    bool printSetupDialog(QPrinter& printer) override;
+    std::optional<QFont> fontDialog(const QFont& initial) override;
+    std::optional<QColor> colorDialog(const QColor& initial) override;
+    bool shellOpen(const QString& fileOrAddress) override;
+    void startBatch(const QString& batchFile, const QString& workFolder) override;
+    void beginWait() override;
+    void endWait() override;
+    QStringList screenFonts() override;
+    int codePage() override;
+};
+
+// Code page number named by a locale codeset ("CP1252", "windows-1250", ...); 0 for any other.
+int codePageFromCodeset(const QString& codeset);
+
+} // namespace vt::app

@@ -1,0 +1,134 @@
+#include "session/Session.h"
+
+#include "data/Login.h"
+#include "session/Rights.h"
+#include "session/TextCodec.h"
+
+#include "db/TmySQLDatabase.h"
+#include "db/TmySQLQuery.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cstdint>
+
+namespace vt::app {
+
+QString Session::programFolderOverride;
+
+namespace {
+
+QString withSeparator(QString folder)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+} // namespace
+
+Session::Session() : m_connection(std::make_unique<TmySQLDatabase>("mySQLDatabase1"))
+{
+    m_connection->SetParams(TStringList{"Port=3306", "TIMEOUT=30", "max_allowed_packet=16M"});
+    resetLoginState();
+}
+
+// The connection goes with the session: it closes the queries still attached to it.
+Session::~Session() = default;
+
+void Session::resetLoginState()
+{
+    AppTitle = QStringLiteral("Veltrana");
+    CurrentUser.clear();
+    UserRole = QStringLiteral("USER");
+    CurrentProjectID = 0;
+    CurrentDocumentID = 0;
+    CurrentCatagoryID = 0;
+    IsProjectManager = false;
+
+    ProgramFolder = withSeparator(programFolderOverride.isEmpty()
+                                      ? QCoreApplication::applicationDirPath()
+                                      : programFolderOverride);
+    // Temporary files go to the program's folder; where that is not writable (an installed
+    // program), to a folder of the user's own so that they never fail.
+    WorkFolder = ProgramFolder;
+    if (!QFileInfo(ProgramFolder).isWritable()) {
+        const QString own = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QDir().mkpath(own);
+        WorkFolder = withSeparator(own);
+    }
+}
+
+std::unique_ptr<TmySQLQuery> Session::newQuery() const
+{
+    auto query = std::make_unique<TmySQLQuery>();
+    query->SetDatabase(m_connection.get());
+    return query;
+}
+
+void Session::connect(const ConnectionValues& values)
+{
+    // The server field may carry a port ("host:port"); without one the design port applies.
+    QString host = values.host;
+    uint32_t port = 3306;
+    if (const qsizetype colon = host.lastIndexOf(QLatin1Char(':')); colon > 0) {
+        bool ok = false;
+        const uint portValue = host.mid(colon + 1).toUInt(&ok);
+        if (ok && portValue > 0 && portValue < 65536) {
+            port = portValue;
+            host.truncate(colon);
+        }
+    }
+    TmySQLDatabase& db = *m_connection;
+    db.SetDatabaseName(bytesFromText(values.database));
+    db.SetHost(bytesFromText(host));
+    db.SetPort(port);
+    db.SetUserName(bytesFromText(values.user));
+    db.SetUserPassword(bytesFromText(values.password));
+    db.SetConnected(true);
+}
+
+Session::LoginResult Session::logIn(const ConnectionValues& values, const QString& userName,
+                                    const QString& password)
+{
+    CurrentUser = userName.toUpper();
+    connect(values);
+
+    const std::optional<QString> role = data::login::userRole(*this, userName, password);
+    if (!role)
+        return LoginResult::UnknownUser;
+    UserRole = role->toUpper();
+
+    const std::optional<data::login::GlobalSettings> settings = data::login::globalSettings(*this);
+    if (!settings)
+        return LoginResult::NoGlobalSettings;
+    CommonDir = settings->commonDir;
+    DocumentsFolder = settings->documents;
+    StoreDocumentsAsFiles = settings->saveAsFiles;
+
+    m_packetLimitNote = data::login::setPacketLimit(*this);
+
+    for (const auto& observer : m_loggedIn)
+        observer();
+    return LoginResult::LoggedIn;
+}
+
+void Session::logOff()
+{
+    resetLoginState();
+    for (const auto& observer : m_loggedOff)
+        observer();
+}
+
+void Session::whenLoggedIn(std::function<void()> observer) { m_loggedIn.push_back(std::move(observer)); }
+
+void Session::whenLoggedOff(std::function<void()> observer)
+{
+    m_loggedOff.push_back(std::move(observer));
+}
+
+bool Session::isAdministrator() const { return rights::isAdministrator(UserRole); }
+
+} // namespace vt::app

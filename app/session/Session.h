@@ -1,0 +1,90 @@
+#pragma once
+// The session: the one connection component of the program, the login state every window reads,
+// the short-lived queries on that connection, and logging in and off. It has no widgets; the
+// windows ask it, and follow log-in and log-off through the observers they register.
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TmySQLDatabase;
+class TmySQLQuery;
+
+namespace vt::app {
+
+// The connection fields of the login dialog.
+struct ConnectionValues {
+    QString database;
+    QString host;   // may carry a port: "host:port"
+    QString user;
+    QString password;
+};
+
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Login state.
+    QString AppTitle;
+    QString CurrentUser;
+    QString UserRole;
+    qint32 CurrentProjectID = 0;
+    qint32 CurrentDocumentID = 0;
+    qint32 CurrentCatagoryID = 0;
+    bool IsProjectManager = false;
+    bool NewSubDocument = false;
+    QString ProgramFolder;
+    QString WorkFolder;
+    QString CommonDir;
+    QString DocumentsFolder;
+    bool StoreDocumentsAsFiles = false;
+
+    // Folder used as the program's folder instead of the executable's (tests point it at a
+    // scratch folder). Empty: the folder of the running program.
+    static QString programFolderOverride;
+
+    // The state after start-up: title, user, role, ids and flags reset, folders set again.
+    // The shared settings (CommonDir, DocumentsFolder, StoreDocumentsAsFiles) and
+    // NewSubDocument are kept.
+    void resetLoginState();
+
+    // The connection shared by every query of the program, and a new short-lived query on it.
+    TmySQLDatabase& connection() { return *m_connection; }
+    const TmySQLDatabase& connection() const { return *m_connection; }
+    std::unique_ptr<TmySQLQuery> newQuery() const;
+
+    // Sets the connection's database, host (and port), user and password, in this order, and
+    // connects; an open connection stays as it is (and refuses a changed value).
+    void connect(const ConnectionValues& values);
+
+    enum class LoginResult { LoggedIn, UnknownUser, NoGlobalSettings };
+    // Takes the user name (upper-cased) as CurrentUser, connects with values, checks the user
+    // and password, reads the shared settings and sets the packet limit; on success enters the
+    // logged-in state and tells the observers. Server and connection errors propagate.
+    LoginResult logIn(const ConnectionValues& values, const QString& userName,
+                      const QString& password);
+    // Why the server kept its own packet limit at the last log-in; empty when it took ours.
+    const QString& packetLimitNote() const { return m_packetLimitNote; }
+    // Resets the login state and tells the observers; the connection stays open.
+    void logOff();
+
+    // Observers, called in the order registered; an exception ends the log-in or log-off
+    // that called them.
+    void whenLoggedIn(std::function<void()> observer);
+    void whenLoggedOff(std::function<void()> observer);
+
+    bool isAdministrator() const;
+
+private:
+    std::unique_ptr<TmySQLDatabase> m_connection;
+    QString m_packetLimitNote;
+    std::vector<std::function<void()>> m_loggedIn;
+    std::vector<std::function<void()>> m_loggedOff;
+};
+
+} // namespace vt::app

@@ -1,0 +1,111 @@
+#include "ui/Ui.h"
+
+#include <QAction>
+#include <QCollator>
+#include <QEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QToolButton>
+#include <QWidget>
+
+namespace vt::app::ui {
+
+QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& hint)
+{
+    auto* edit = named(new QLineEdit(parent), name);
+    if (!hint.isEmpty())
+        edit->setToolTip(hint);
+    return edit;
+}
+
+void forceUpperCase(QLineEdit* edit)
+{
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        const QString upper = text.toUpper();
+        if (upper != text) {
+            const int cursor = edit->cursorPosition();
+            edit->setText(upper);
+            edit->setCursorPosition(cursor);
+        }
+    });
+}
+
+QAction* menuItem(QMenu* menu, const char* name, const QString& caption)
+{
+    return named(menu->addAction(caption), name);
+}
+
+QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text,
+                        const QString& hint, bool checkable)
+{
+    auto* button = named(new QToolButton(parent), name);
+    button->setText(text);
+    button->setToolTip(hint);
+    button->setCheckable(checkable);
+    button->setAutoRaise(true);
+    layout->addWidget(button);
+    return button;
+}
+
+namespace {
+
+// The user's collation, built again when the program's locale changes.
+const QCollator& collator(Qt::CaseSensitivity sensitivity)
+{
+    static QLocale locale;
+    static QCollator caseless, cased;
+    static bool built = false;
+    if (!built || QLocale() != locale) {
+        locale = QLocale();
+        caseless = QCollator(locale);
+        caseless.setCaseSensitivity(Qt::CaseInsensitive);
+        cased = QCollator(locale);
+        cased.setCaseSensitivity(Qt::CaseSensitive);
+        built = true;
+    }
+    return sensitivity == Qt::CaseInsensitive ? caseless : cased;
+}
+
+class SortedEntry : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override
+    {
+        const QString a = text(), b = other.text();
+        if (const int c = collator(Qt::CaseInsensitive).compare(a, b))
+            return c < 0;
+        if (const int c = collator(Qt::CaseSensitive).compare(a, b))
+            return c < 0;
+        return a < b;
+    }
+};
+
+// Watches one window for the show events the program causes.
+class ShowHook : public QObject {
+public:
+    ShowHook(QWidget* window, std::function<void()> step) : QObject(window), m_step(std::move(step))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && !event->spontaneous())
+            guarded(m_step);
+        return false;
+    }
+
+private:
+    std::function<void()> m_step;
+};
+
+} // namespace
+
+QListWidgetItem* sortedListEntry(const QString& text) { return new SortedEntry(text); }
+
+void onShow(QWidget* window, std::function<void()> step) { new ShowHook(window, std::move(step)); }
+
+} // namespace vt::app::ui

@@ -1,0 +1,63 @@
+#pragma once
+// The few helpers every window uses to build itself: named widgets, labelled edits, menu items
+// and tool buttons, the upper-case edit, and the one show hook through which a window runs its
+// show step.
+
+#include "ErrorDisplay.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QBoxLayout;
+class QFormLayout;
+class QLabel;
+class QLayout;
+class QLineEdit;
+class QListWidgetItem;
+class QMenu;
+class QToolButton;
+class QWidget;
+
+namespace vt::app::ui {
+
+// Gives the widget (or action, menu, layout) its object name, by which tests find it.
+template <class W> W* named(W* object, const char* name)
+{
+    object->setObjectName(QString::fromLatin1(name));
+    return object;
+}
+
+// A line edit with an object name and an optional hint.
+QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& hint = QString());
+
+// Turns typed letters into upper case; text set by the program is kept as given.
+void forceUpperCase(QLineEdit* edit);
+
+// A menu item with its object name and caption, added to menu.
+QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
+
+// A flat tool button added to layout.
+QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text,
+                        const QString& hint, bool checkable = false);
+
+// A layout without margins or spacing (for panels that fill their parent).
+template <class L> L* tight(L* layout)
+{
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+// An entry for a sorted list box: such lists order their entries as the user's language sorts
+// words, ignoring letter case ("aaron", "CHLOÉ", "ÉMILE", "ZOE"); names equal but for case
+// keep a fixed order among themselves.
+QListWidgetItem* sortedListEntry(const QString& text);
+
+// Runs step under the event guard each time the program shows window (not when the window
+// system re-exposes it). Every window's show step goes through here.
+void onShow(QWidget* window, std::function<void()> step);
+
+} // namespace vt::app::ui

@@ -1,0 +1,81 @@
+#pragma once
+// The main window: a host for the formatting toolbar, the navigator and the content area with
+// its project, category and document panels (each in its own file), the menus, the status bar
+// and the presence timer. Its handlers delegate to the panels, the data modules and the session.
+
+#include <QMainWindow>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QSplitter;
+class QTimer;
+
+namespace vt::app {
+
+class CategoryPanel;
+class DocumentPanel;
+class FormatToolbar;
+class NavigatorPanel;
+class ProjectPanel;
+class Session;
+
+class TVeltrana : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TVeltrana(Session& session, QWidget* parent = nullptr);
+    ~TVeltrana() override;
+
+    // The creation steps, also repeated by Log Off.
+    void FormCreate();
+    void RunCleanup();
+
+    void ExitMenuClick();
+    void Console1Click();
+    void About1Click();
+    void Options1Click();
+    void PopupMenu1Popup();
+    // Commands limited by role: each tests its rule when invoked and refuses with a message.
+    void UserManagement1Click();
+    void Deleteproject2Click();
+
+    void Loggoff1Click();
+    void LoadProjectList();
+
+    // Presence: stamps the user's poll time and reloads the who's-online list.
+    void PollPresence();
+    void Timer1Timer();
+    void Refresh1Click();
+
+protected:
+    // Closing the main window ends the program.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    // What the window does when the session logs in: presence polling, navigator, projects.
+    void enterLoggedIn();
+
+    Session& m_session;
+
+    QFrame* BackGround = nullptr;
+    FormatToolbar* m_toolbar = nullptr;
+    QSplitter* m_splitter = nullptr;
+    NavigatorPanel* m_navigator = nullptr;
+    QFrame* Pan_Content = nullptr;
+    ProjectPanel* m_projectPanel = nullptr;
+    CategoryPanel* m_categoryPanel = nullptr;
+    DocumentPanel* m_documentPanel = nullptr;
+    QLabel* m_statusText = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QAction *Blank1 = nullptr, *BusPlan = nullptr, *Concept1 = nullptr, *MarketingPlan1 = nullptr,
+            *SoftwareDevelopment2 = nullptr, *OpenProject = nullptr, *Save1 = nullptr,
+            *SaveAs1 = nullptr, *PrintSetup1 = nullptr, *Print1 = nullptr, *Loggoff1 = nullptr,
+            *ExitMenu = nullptr, *StructuredProjectDocument1 = nullptr, *LastModified1 = nullptr,
+            *UserManagement1 = nullptr, *Deleteproject2 = nullptr, *Options1 = nullptr,
+            *Console1 = nullptr, *About1 = nullptr;
+};
+
+} // namespace vt::app

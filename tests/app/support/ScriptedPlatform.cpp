@@ -1,0 +1,102 @@
+#include "ScriptedPlatform.h"
+
+#include "platform/QtPlatform.h"
+
+namespace vt::app {
+
+namespace {
+template <class T> std::optional<T> takeFront(std::deque<T>& queue)
+{
+    if (queue.empty())
+        return std::nullopt;
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+}
+} // namespace
+
+QStringList ScriptedPlatform::messages() const
+{
+    QStringList result;
+    for (const auto& s : shown)
+        if (s.kind == QLatin1String("message"))
+            result << s.text;
+    return result;
+}
+
+void ScriptedPlatform::showMessage(const QString& text) { shown.push_back({"message", text}); }
+
+bool ScriptedPlatform::AskConfirmation(const QString& text)
+{
+    shown.push_back({"confirm", text});
+    return takeFront(answers).value_or(Answer::No) == Answer::Yes;
+}
+
+Platform::Answer ScriptedPlatform::askYesNoCancel(const QString& text)
+{
+    shown.push_back({"yesnocancel", text});
+    return takeFront(answers).value_or(Answer::Cancel);
+}
+
+QString ScriptedPlatform::openFileName(const QString& title, const QString&)
+{
+    shown.push_back({"open", title});
+    return takeFront(fileNames).value_or(QString());
+}
+
+QString ScriptedPlatform::saveFileName(const QString& title, const QString&, const QString&)
+{
+    shown.push_back({"save", title});
+    return takeFront(fileNames).value_or(QString());
+}
+
+bool ScriptedPlatform::printDialog(QPrinter&)
+{
+    shown.push_back({"print", QString()});
+    return takeFront(printAnswers).value_or(false);
+}
+
+bool ScriptedPlatform::printSetupDialog(QPrinter&)
+{
+    shown.push_back({"printsetup", QString()});
+    return takeFront(printAnswers).value_or(false);
+}
+
+std::optional<QFont> ScriptedPlatform::fontDialog(const QFont&)
+{
+    shown.push_back({"font", QString()});
+    return takeFront(fonts);
+}
+
+std::optional<QColor> ScriptedPlatform::colorDialog(const QColor&)
+{
+    shown.push_back({"color", QString()});
+    return takeFront(colors);
+}
+
+bool ScriptedPlatform::shellOpen(const QString& fileOrAddress)
+{
+    shown.push_back({"shell", fileOrAddress});
+    return true;
+}
+
+void ScriptedPlatform::startBatch(const QString& batchFile, const QString& workFolder)
+{
+    shown.push_back({"batch", batchFile});
+    if (runBatches)
+        QtPlatform().startBatch(batchFile, workFolder);
+}
+
+void ScriptedPlatform::beginWait()
+{
+    ++waitDepth;
+    maxWaitDepth = std::max(maxWaitDepth, waitDepth);
+}
+
+void ScriptedPlatform::endWait() { --waitDepth; }
+
+PlatformScope::PlatformScope(Platform& p) : m_previous(&platform()) { setPlatform(&p); }
+
+PlatformScope::~PlatformScope() { setPlatform(m_previous); }
+
+} // namespace vt::app

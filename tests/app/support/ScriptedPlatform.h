@@ -1,0 +1,72 @@
+#pragma once
+// The platform seam for tests: records every message, question and dialog that the program
+// shows, and answers from a script prepared by the test. Unscripted questions get a safe default
+// (No, Cancel, an empty file name, a cancelled dialog).
+
+#include "platform/Platform.h"
+
+#include <deque>
+#include <vector>
+
+namespace vt::app {
+
+class ScriptedPlatform : public Platform {
+public:
+    struct Shown {
+        QString kind;   // "message", "confirm", "yesnocancel", "open", "save", "print",
+                        // "printsetup", "font", "color", "shell", "batch"
+        QString text;   // message text, dialog title, opened address or batch file
+    };
+
+    // Every message, question and dialog in the order shown.
+    std::vector<Shown> shown;
+    // The texts of the plain message boxes only.
+    QStringList messages() const;
+    void clear() { shown.clear(); }
+
+    // Script: answers taken from the front, one per question of that kind.
+    std::deque<Answer> answers;          // for AskConfirmation and askYesNoCancel
+    std::deque<QString> fileNames;       // for openFileName and saveFileName
+    std::deque<bool> printAnswers;       // for printDialog and printSetupDialog
+    std::deque<QFont> fonts;
+    std::deque<QColor> colors;
+
+    // When set, startBatch really starts the detached clean-up process (like the desktop).
+    bool runBatches = false;
+    QStringList fontList = {QStringLiteral("Arial"), QStringLiteral("Courier New"),
+                            QStringLiteral("Times New Roman")};
+    int clientCodePage = 0;
+    int waitDepth = 0;
+    int maxWaitDepth = 0;
+
+    void showMessage(const QString& text) override;
+    bool AskConfirmation(const QString& text) override;
+    Answer askYesNoCancel(const QString& text) override;
+    QString openFileName(const QString& title, const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& filter,
+                         const QString& suggestedName) override;
+    bool printDialog(QPrinter& printer) override;
+    bool printSetupDialog(QPrinter& printer) override;
+    std::optional<QFont> fontDialog(const QFont& initial) override;
+    std::optional<QColor> colorDialog(const QColor& initial) override;
+    bool shellOpen(const QString& fileOrAddress) override;
+    void startBatch(const QString& batchFile, const QString& workFolder) override;
+    void beginWait() override;
+    void endWait() override;
+    QStringList screenFonts() override { return fontList; }
+    int codePage() override { return clientCodePage; }
+};
+
+// Installs a platform for the lifetime of the object and restores the previous one afterwards.
+class PlatformScope {
+public:
+    explicit PlatformScope(Platform& p);
+    ~PlatformScope();
+    PlatformScope(const PlatformScope&) = delete;
+    PlatformScope& operator=(const PlatformScope&) = delete;
+
+private:
+    Platform* m_previous;
+};
+
+} // namespace vt::app
