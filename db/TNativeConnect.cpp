@@ -84,6 +84,29 @@ std::unique_ptr<TMysqlResult> TNativeConnect::Probe(const std::string& sql) {
     return Query(sql);
 }
 
+std::shared_ptr<TMysqlResult> TNativeConnect::CachedProbe(const std::string& sql, bool mustSucceed, bool& ok) {
+    if (m_probeCacheConnection != m_client->ConnectionCount()) {
+        // A new connection may see another schema: ask again.
+        m_probeCache.clear();
+        m_probeCacheConnection = m_client->ConnectionCount();
+    }
+    const std::string key = m_client->Database() + '\0' + sql;
+    auto it = m_probeCache.find(key);
+    if (it != m_probeCache.end()) {
+        ok = it->second.ok;
+        return it->second.result;
+    }
+    std::shared_ptr<TMysqlResult> result = mustSucceed ? Probe(sql) : TryProbe(sql, ok);
+    if (mustSucceed) ok = true;
+    // The probe itself may have reconnected: the answer belongs to the connection it came from.
+    if (m_probeCacheConnection != m_client->ConnectionCount()) {
+        m_probeCache.clear();
+        m_probeCacheConnection = m_client->ConnectionCount();
+    }
+    m_probeCache[key] = {result, ok};
+    return result;
+}
+
 void TNativeConnect::Transaction(const std::string& sql) {
     TraceOp op = sql == "BEGIN" ? TraceOp::Begin : sql == "COMMIT" ? TraceOp::Commit : TraceOp::Rollback;
     dbTrace(op, sql);

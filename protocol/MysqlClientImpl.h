@@ -89,6 +89,7 @@ struct TMysqlClient::Impl {
     uint32_t serverCapabilities = 0;
     uint32_t serverStatus = 2;
     bool transactionLost = false;        // the connection dropped inside a transaction
+    uint64_t connectionCount = 0;        // connections established so far
     uint8_t status = 0;                  // 0 ready, 1 result header read, 2 unbuffered open
     uint64_t affectedRows = 0;
     uint64_t insertId = 0;

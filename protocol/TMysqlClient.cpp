@@ -45,7 +45,9 @@ bool TMysqlClient::Impl::connect(const std::string& hostArg, const std::string& 
 
     net.Connect(host, port, connectTimeout);
     if (!net.Connected()) return false;
-    return handshake();
+    if (!handshake()) return false;
+    ++connectionCount;
+    return true;
 }
 
 bool TMysqlClient::Impl::handshake()
@@ -559,6 +561,7 @@ bool TMysqlClient::Reconnect()
 }
 
 bool TMysqlClient::TransactionLost() const { return m_impl->transactionLost; }
+uint64_t TMysqlClient::ConnectionCount() const { return m_impl->connectionCount; }
 
 void TMysqlClient::SetThreadSafe(bool on)
 {
