@@ -1,11 +1,11 @@
-#include "TNativeConnect.h"
+#include "db/TNativeConnect.h"
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
-#include "DbInternal.h"
-#include "MysqlCharsets.h"
-#include "TMysqlClient.h"
-#include "TmySQLEngine.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
+#include "db/DbInternal.h"
+#include "protocol/MysqlCharsets.h"
+#include "protocol/TMysqlClient.h"
+#include "db/TmySQLEngine.h"
 
 TNativeConnect::TNativeConnect(uint16_t options, bool multiThreaded)
     : m_client(std::make_unique<TMysqlClient>()), m_options(options) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TStringList.h"
+#include "db/TStringList.h"
 
 class TMysqlClient;
 class TMysqlResult;

@@ -1,14 +1,14 @@
-#include "TNativeDataSet.h"
+#include "db/TNativeDataSet.h"
 
 #include <algorithm>
 #include <strings.h>
 
-#include "DbInternal.h"
-#include "SqlText.h"
-#include "TMysqlClient.h"
-#include "TMysqlResult.h"
-#include "TNativeConnect.h"
-#include "TmySQLEngine.h"
+#include "db/DbInternal.h"
+#include "db/SqlText.h"
+#include "protocol/TMysqlClient.h"
+#include "protocol/TMysqlResult.h"
+#include "db/TNativeConnect.h"
+#include "db/TmySQLEngine.h"
 
 namespace {
 std::vector<std::string> splitAllowed(const std::string& list) {

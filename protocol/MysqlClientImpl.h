@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "TMysqlClient.h"
-#include "TMysqlNet.h"
-#include "TMysqlResult.h"
+#include "protocol/TMysqlClient.h"
+#include "protocol/TMysqlNet.h"
+#include "protocol/TMysqlResult.h"
 
 // Holds the row blocks of a buffered result: a few large chunks instead of one allocation
 // per row or per value.

@@ -1,4 +1,4 @@
-#include "TMysqlClient.h"
+#include "protocol/TMysqlClient.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,9 +8,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "MysqlClientImpl.h"
-#include "MysqlFunctions.h"
-#include "MysqlPackets.h"
+#include "protocol/MysqlClientImpl.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/MysqlPackets.h"
 
 using namespace mysqlpkt;
 using namespace MysqlFlags;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "TMysqlResult.h"
+#include "protocol/TMysqlResult.h"
 
 class TMysqlNet;
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <fstream>
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
 #include "DbTestHelpers.h"
-#include "TmySQLQuery.h"
+#include "db/TmySQLQuery.h"
 
 using namespace dbtest;
 using vt::test::freshDatabase;
