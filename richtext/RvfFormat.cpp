@@ -69,6 +69,7 @@ void putParagraph(Out& o, const Paragraph& p) {
   b.var(std::uint32_t(p.style));
   b.var(std::uint32_t(p.list + 1));
   for (const Item& it : p.items) {
+    if (it.kind == Item::Kind::Text && it.text.empty()) continue;  // carries nothing
     Out r;
     std::uint32_t kind = 0;
     switch (it.kind) {

@@ -344,7 +344,8 @@ void buildDocument(QTextDocument& doc, const DocModel& m, const QList<QImage>& p
       continue;
     }
     const Table& t = m.tables.at(size_t(b.table));
-    if (!reuseBlock) c.insertBlock(toBlockFormat(st.para(0), 0), toCharFormat(st.text(0), 0));
+    // Inserted at the end of the previous paragraph, the table goes behind it; Qt keeps an
+    // empty paragraph in front of a table that starts the document.
     QTextTable* table = c.insertTable(t.rows, t.columns, tableFormat(t.border));
     for (int r = 0; r < t.rows; ++r)
       for (int col = 0; col < t.columns; ++col) {
