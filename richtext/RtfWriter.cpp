@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QString>
 
+#include <cstdio>
 #include <map>
 
 namespace vt::rt {
@@ -119,12 +120,6 @@ private:
       if (m_colors[i] == c) return int(i) + 1;
     m_colors.push_back(c);
     return int(m_colors.size());
-  }
-  int symbolFont() {
-    TextStyle s;
-    s.fontName = "Symbol";
-    s.charset = 2;
-    return font(s);
   }
 
   std::string charFormat(const TextStyle& s) {
@@ -276,9 +271,17 @@ private:
       }
       std::string run = "{" + charFormat(ts) + rtfText(it.text) + "}";
       if (!it.link.empty()) {
+        // Characters that would end the field instruction's quoted argument are percent-encoded.
         std::string url;
-        for (char c : it.link)
-          if (c != '"' && c != '\\' && c != '{' && c != '}' && static_cast<unsigned char>(c) >= 0x20) url += c;
+        for (char c : it.link) {
+          if (c == '"' || c == '\\' || c == '{' || c == '}' || static_cast<unsigned char>(c) < 0x20) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            url += hex;
+          } else {
+            url += c;
+          }
+        }
         o += "{\\field{\\*\\fldinst{HYPERLINK \"" + rtfText(url) + "\"}}{\\fldrslt" + run + "}}";
       } else {
         o += run;
