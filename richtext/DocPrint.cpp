@@ -94,7 +94,9 @@ bool DocPrint::print(QPrinter& printer, const QString& title, int fromPage, int 
     painter.translate(0, -view.top());
     painter.setClipRect(view);
     QAbstractTextDocumentLayout::PaintContext ctx;
-    ctx.clip = view;
+    // Lines pushed to the next page start exactly at this page's bottom edge, and Qt draws
+    // lines touching the clip's edges; half a unit keeps them off this page entirely.
+    ctx.clip = view.adjusted(0, 0.5, 0, -0.5);
     ctx.palette.setColor(QPalette::Text, Qt::black);
     m_doc->documentLayout()->draw(&painter, ctx);
     painter.restore();
