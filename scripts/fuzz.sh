@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the protocol fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan) in their
-# own build folder and runs each for a bounded time.
+# Builds the protocol and document-format fuzz targets with clang (libFuzzer,
+# AddressSanitizer, UBSan) in their own build folder and runs each for a bounded time.
 #   scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
 seconds=${1:-60}
@@ -18,9 +18,12 @@ seed ok_error '\xff\x15\x04Access denied' error
 seed result_stream '\x01\x00\x00\x01\x02\x0b\x00\x00\x02\x01t\x01a\x03\x0b\x00\x00\x01\x03\x02\x03\x00\x01\x00\x00\x03\xfe\x04\x00\x00\x04\x01x\xfb\x01\x00\x00\x05\xfe' rows
 seed client '\x31\x00\x00\x00\x0a\x35\x2e\x30\x00\x01\x00\x00\x00\x61\x62\x63\x64\x65\x66\x67\x68\x00\x8d\xa0\x08\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x69\x6a\x6b\x6c\x6d\x6e\x6f\x70\x71\x72\x73\x74\x00\x05\x00\x00\x02\x00\x00\x00\x02\x00\x01\x00\x00\x01\x01\x0e\x00\x00\x02\x01\x74\x01\x61\x03\x0b\x00\x00\x01\xfd\x03\x03\x00\x00\x01\x00\x00\x03\xfe\x02\x00\x00\x04\x01\x78\x01\x00\x00\x05\xfe' session
 seed compressed '\x05\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x07' stored
+# Documents written by the engine (the committed golden files).
+mkdir -p "$build/corpus/rvf_reader"
+cp "$root"/tests/richtext/data/*.rvf "$build/corpus/rvf_reader/"
 
 status=0
-for target in greeting ok_error result_stream compressed client; do
+for target in greeting ok_error result_stream compressed client rvf_reader; do
   log="$build/fuzz_$target.log"
   mkdir -p "$build/corpus/$target"
   if "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
