@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QMimeData>
+#include <QPointer>
 #include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -112,14 +113,28 @@ void RichEditor::setModel(const DocModel& m) {
     m_styles = m.styles;
     m_layout = m.layout;
     m_properties = m.properties;
-    buildDocument(*document(), m, pictureList);
     applyLayout();
+    // Built into a document of its own and then shown: the editor lays a new document out
+    // incrementally, the visible part first, instead of all of it after every change.
+    auto* doc = new QTextDocument(this);
+    doc->setDefaultFont(document()->defaultFont());
+    buildDocument(*doc, m, pictureList);
+    adoptDocument(doc);
     moveCursor(QTextCursor::Start);
     setCurrentCharFormat(textCursor().charFormat());
   }
   m_loadFailed = false;
   setModified(false);
   followCaret(false);
+}
+
+void RichEditor::adoptDocument(QTextDocument* doc) {
+  QPointer<QTextDocument> old = document();
+  disconnect(old, &QTextDocument::contentsChange, this, &RichEditor::onContentsChange);
+  setDocument(doc);
+  connect(doc, &QTextDocument::contentsChange, this, &RichEditor::onContentsChange);
+  // The first document belongs to Qt's text control, which deletes it; later ones are ours.
+  if (old && old->parent() == this) delete old;
 }
 
 void RichEditor::loadFromFile(const QString& path) {
@@ -180,8 +195,12 @@ void RichEditor::writeHtml(QIODevice& out, const QString& pictureFolder, const Q
 }
 
 void RichEditor::format() {
-  document()->documentLayout()->documentSize();  // forces the layout to finish
+  // Qt lays the document out incrementally; this starts it where it has not started yet and
+  // shows the result. Whoever needs the whole layout at once (printing) asks the layout for
+  // the document's size, which finishes it.
+  document()->documentLayout();
   viewport()->update();
+  ensureCursorVisible();
 }
 
 void RichEditor::appendParagraph(const QString& text, int textStyle, int paraStyle) {
@@ -460,15 +479,20 @@ void RichEditor::insertFromMimeData(const QMimeData* source) {
 void RichEditor::applyLayout() {
   ProgramChange guard(m_programChange);
   QTextFrameFormat root = document()->rootFrame()->frameFormat();
-  root.setLeftMargin(m_layout.leftMargin);
-  root.setRightMargin(m_layout.rightMargin);
-  root.setTopMargin(m_layout.topMargin);
-  root.setBottomMargin(m_layout.bottomMargin);
-  document()->rootFrame()->setFrameFormat(root);
+  if (root.leftMargin() != m_layout.leftMargin || root.rightMargin() != m_layout.rightMargin ||
+      root.topMargin() != m_layout.topMargin || root.bottomMargin() != m_layout.bottomMargin) {
+    root.setLeftMargin(m_layout.leftMargin);
+    root.setRightMargin(m_layout.rightMargin);
+    root.setTopMargin(m_layout.topMargin);
+    root.setBottomMargin(m_layout.bottomMargin);
+    document()->rootFrame()->setFrameFormat(root);
+  }
+  // Each of these lays the whole document out again, even when nothing changes.
   if (m_layout.maxTextWidth > 0) {
-    setLineWrapMode(QTextEdit::FixedPixelWidth);
-    setLineWrapColumnOrWidth(m_layout.maxTextWidth + m_layout.leftMargin + m_layout.rightMargin);
-  } else {
+    int width = m_layout.maxTextWidth + m_layout.leftMargin + m_layout.rightMargin;
+    if (lineWrapMode() != QTextEdit::FixedPixelWidth) setLineWrapMode(QTextEdit::FixedPixelWidth);
+    if (lineWrapColumnOrWidth() != width) setLineWrapColumnOrWidth(width);
+  } else if (lineWrapMode() != QTextEdit::WidgetWidth) {
     setLineWrapMode(QTextEdit::WidgetWidth);
   }
 }

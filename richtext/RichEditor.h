@@ -59,7 +59,8 @@ public:
   // (pictureFolder is used as given, so it ends with a separator).
   void writeHtml(QIODevice& out, const QString& pictureFolder, const QString& title = {},
                  const QString& picturePrefix = QStringLiteral("vt_"));
-  // Lays the document out now (after loading or adding content).
+  // Brings the view up to date after loading or adding content (Qt lays the document out
+  // incrementally, the visible part first).
   void format();
   // Appends a paragraph of plain text in the given styles. Not a user edit.
   void appendParagraph(const QString& text, int textStyle = 0, int paraStyle = 0);
@@ -140,6 +141,7 @@ private:
   void applyLayout();
   void resetEmpty();
   void loadModelBytes(const QByteArray& bytes);
+  void adoptDocument(QTextDocument* doc);
   void onContentsChange(int from, int removed, int added);
   void followCaret(bool force);
   void convertParagraphs(const std::function<int(int)>& answer);

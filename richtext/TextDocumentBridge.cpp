@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <map>
+#include <unordered_map>
 
 namespace vt::rt {
 
@@ -243,21 +244,35 @@ bool normalizeDocument(QTextDocument& doc, DocStyles& styles) {
   struct BlockFix { int pos; QTextBlockFormat fmt; QTextCharFormat charFmt; bool charOnly; };
   std::vector<CharFix> chars;
   std::vector<BlockFix> blocks;
+  // A document uses few distinct formats; each is checked once (keyed by its index in the
+  // document's format collection).
+  std::unordered_map<int, int> textOf, paraOf;  // format index -> style, -1: carries its own
+  auto textStyle = [&](int index, const QTextCharFormat& f) {
+    auto it = textOf.find(index);
+    if (it != textOf.end()) return it->second;
+    int n = textStyleFor(f, styles);
+    return textOf[index] = (styleNumberOf(f) == n ? -1 : n);
+  };
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-    int pn = paraStyleFor(b.blockFormat(), styles);
-    bool paraOk = styleNumberOf(b.blockFormat()) == pn;
-    QTextCharFormat bc = b.charFormat();
-    int bn = textStyleFor(bc, styles);
-    bool charOk = styleNumberOf(bc) == bn;
-    if (!paraOk || !charOk) {
+    auto pit = paraOf.find(b.blockFormatIndex());
+    if (pit == paraOf.end()) {
+      int n = paraStyleFor(b.blockFormat(), styles);
+      pit = paraOf.emplace(b.blockFormatIndex(), styleNumberOf(b.blockFormat()) == n ? -1 : n).first;
+    }
+    int pn = pit->second;
+    int bn = textStyle(b.charFormatIndex(), b.charFormat());
+    if (pn >= 0 || bn >= 0) {
+      if (pn < 0) pn = styleNumberOf(b.blockFormat());
+      if (bn < 0) bn = styleNumberOf(b.charFormat());
       QTextBlockFormat bf = toBlockFormat(styles.paraStyles[size_t(pn)], pn);
-      blocks.push_back({b.position(), bf, restyledFormat(bc, styles, bn), paraOk});
+      blocks.push_back({b.position(), bf, restyledFormat(b.charFormat(), styles, bn), pit->second < 0});
     }
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       QTextFragment fr = it.fragment();
-      QTextCharFormat f = fr.charFormat();
-      int n = textStyleFor(f, styles);
-      if (styleNumberOf(f) != n) chars.push_back({fr.position(), fr.length(), restyledFormat(f, styles, n)});
+      auto cached = textOf.find(fr.charFormatIndex());
+      int n = cached != textOf.end() ? cached->second : textStyle(fr.charFormatIndex(), fr.charFormat());
+      if (n < 0) continue;
+      chars.push_back({fr.position(), fr.length(), restyledFormat(fr.charFormat(), styles, n)});
     }
   }
   if (chars.empty() && blocks.empty()) return false;
@@ -282,6 +297,14 @@ void buildDocument(QTextDocument& doc, const DocModel& m, const QList<QImage>& p
   bool undo = doc.isUndoRedoEnabled();
   doc.setUndoRedoEnabled(false);
   doc.clear();
+  QTextFrameFormat root = doc.rootFrame()->frameFormat();
+  root.setLeftMargin(m.layout.leftMargin);
+  root.setRightMargin(m.layout.rightMargin);
+  root.setTopMargin(m.layout.topMargin);
+  root.setBottomMargin(m.layout.bottomMargin);
+  if (m.hasBackground) root.setBackground(rgb(m.background));
+  else root.clearBackground();
+  doc.rootFrame()->setFrameFormat(root);
 
   std::vector<QString> pictureNames(m.pictures.size());
   for (size_t i = 0; i < m.pictures.size(); ++i)
@@ -336,6 +359,8 @@ void buildDocument(QTextDocument& doc, const DocModel& m, const QList<QImage>& p
   };
 
   QTextCursor c(&doc);
+  // One edit block: the layout and the views catch up once at the end, not after every run.
+  c.beginEditBlock();
   bool reuseBlock = true;  // the cursor stands in an empty block the next paragraph may take
   for (const Block& b : m.blocks) {
     if (b.kind == Block::Kind::Paragraph) {
@@ -367,10 +392,7 @@ void buildDocument(QTextDocument& doc, const DocModel& m, const QList<QImage>& p
     c.setBlockFormat(toBlockFormat(st.para(0), 0));
     c.setBlockCharFormat(toCharFormat(st.text(0), 0));
   }
-  QTextFrameFormat root = doc.rootFrame()->frameFormat();
-  if (m.hasBackground) root.setBackground(rgb(m.background));
-  else root.clearBackground();
-  doc.rootFrame()->setFrameFormat(root);
+  c.endEditBlock();
   doc.setUndoRedoEnabled(undo);
   doc.setModified(false);
 }
@@ -404,8 +426,7 @@ public:
       // the end; they are layout, not content.
       bool besideTable = (i + 1 < seq.size() && seq[i + 1].second && i == 0) ||
                          (i > 0 && seq[i - 1].second && i + 1 == seq.size());
-      if (besideTable && b.length() == 1 && !b.textList() &&
-          paraStyleFor(b.blockFormat(), m_styles) == 0)
+      if (besideTable && b.length() == 1 && !b.textList() && paraStyleOf(b) == 0)
         continue;
       Block blk;
       blk.paragraph = paragraph(b);
@@ -443,15 +464,28 @@ private:
     m_model.blocks.push_back(std::move(blk));
   }
 
+  // Style numbers per format index of the document's format collection: a document uses few
+  // distinct formats.
+  int paraStyleOf(const QTextBlock& b) {
+    auto it = m_paraOf.find(b.blockFormatIndex());
+    if (it != m_paraOf.end()) return it->second;
+    return m_paraOf[b.blockFormatIndex()] = paraStyleFor(b.blockFormat(), m_styles);
+  }
+  int textStyleOf(const QTextFragment& fr) {
+    auto it = m_textOf.find(fr.charFormatIndex());
+    if (it != m_textOf.end()) return it->second;
+    return m_textOf[fr.charFormatIndex()] = textStyleFor(fr.charFormat(), m_styles);
+  }
+
   Paragraph paragraph(const QTextBlock& b) {
     Paragraph p;
-    p.style = paraStyleFor(b.blockFormat(), m_styles);
+    p.style = paraStyleOf(b);
     if (QTextList* l = b.textList()) p.list = listIndex(l);
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       QTextFragment fr = it.fragment();
-      QTextCharFormat f = fr.charFormat();
-      int st = textStyleFor(f, m_styles);
-      if (f.isImageFormat()) {
+      int st = textStyleOf(fr);
+      if (fr.charFormat().isImageFormat()) {
+        QTextCharFormat f = fr.charFormat();
         QTextImageFormat im = f.toImageFormat();
         Item item;
         item.style = st;
@@ -472,7 +506,11 @@ private:
       QString text = fr.text();
       text.remove(QChar::ObjectReplacementCharacter);
       if (text.isEmpty()) continue;
-      std::string link = f.isAnchor() ? f.anchorHref().toStdString() : std::string();
+      std::string link;
+      if (m_styles.text(st).hypertext || fr.charFormat().isAnchor()) {
+        QTextCharFormat f = fr.charFormat();
+        if (f.isAnchor()) link = f.anchorHref().toStdString();
+      }
       std::string utf8 = text.toStdString();
       if (!p.items.empty() && p.items.back().kind == Item::Kind::Text && p.items.back().style == st &&
           p.items.back().link == link) {
@@ -539,6 +577,7 @@ private:
   DocStyles& m_styles;
   DocModel m_model;
   std::map<QTextList*, int> m_lists;
+  std::unordered_map<int, int> m_textOf, m_paraOf;
   QHash<QString, int> m_pictures;
 };
 

@@ -30,7 +30,9 @@ int styleNumberOf(const QTextFormat& f);
 
 // Replaces the document's content with the model (styles are the caller's: pass the
 // model's sheet as the document's). Pictures that cannot be decoded as PNG or JPEG are
-// skipped; picture-list entries that do not exist become entry 0.
+// skipped; picture-list entries that do not exist become entry 0. The model's margins and
+// background are set on the root frame before the content arrives, so that the document is
+// laid out once.
 void buildDocument(QTextDocument& doc, const DocModel& model, const QList<QImage>& pictureList);
 
 // The document as a model, using and extending `styles` for any format not yet on it.
