@@ -475,7 +475,8 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out) {
       } else if (tag == kTagBackground) {
         once(seenBack, at);
         d.hasBackground = k.var() & 1;
-        d.background = k.var() & 0xFFFFFF;
+        std::uint32_t colour = k.var() & 0xFFFFFF;
+        if (d.hasBackground) d.background = colour;  // without a background the colour means nothing
       } else if (tag == kTagLayout) {
         once(seenLayout, at);
         auto v = [&] { return int(std::min<std::uint32_t>(k.var(), kMaxIndent)); };

@@ -358,3 +358,14 @@ TEST(RvfFormat, OutOfRangeValuesAreClamped) {
   EXPECT_EQ(back.styles.paraStyles[0].firstIndent, -10000);
   EXPECT_EQ(back.layout.maxTextWidth, back.layout.minTextWidth);
 }
+
+// Found by the fuzz target: a background chunk saying "no background" but carrying a colour
+// read back differently after a second write.
+TEST(RvfFormat, ReadWriteReadIsStableForABackgroundChunkWithoutBackground) {
+  std::string bytes = insertChunk(writeRvf(DocModel{}), "END ", chunk("BACK", std::string("\x00\x7b", 2)));
+  DocModel once, twice;
+  ASSERT_TRUE(readRvf(bytes, once).ok);
+  EXPECT_FALSE(once.hasBackground);
+  ASSERT_TRUE(readRvf(writeRvf(once), twice).ok);
+  EXPECT_TRUE(once == twice);
+}
