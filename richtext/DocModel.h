@@ -2,6 +2,8 @@
 // The document as plain values: what the Veltrana Document Format stores and what the
 // writers (RTF, HTML) read. The editor converts between this and its QTextDocument.
 // Plain C++, no Qt, so that the format's reader can be fuzzed on its own.
+// There is no kind for controls embedded in text: Qt's text engine has none and the program
+// never creates one.
 
 #include "DocStyles.h"
 

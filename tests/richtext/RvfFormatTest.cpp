@@ -206,6 +206,7 @@ TEST(RvfFormat, DamagedAndHostileInput) {
        }(), "damaged at byte " + std::to_string(body + 4)},
       {"style count larger than its bytes", patched(tsty + 8, "\xff\xff\xff\xff\x0f"), "damaged at byte " + std::to_string(tsty + 8)},
       {"overlong number", patched(tsty + 8, "\xff\xff\xff\xff\xff\x01"), "damaged at byte " + std::to_string(tsty + 8)},
+      {"number above 32 bits in its fifth byte", patched(tsty + 8, "\xff\xff\xff\xff\x10"), "damaged at byte " + std::to_string(tsty + 8)},
       {"missing end chunk", withoutEnd, "damaged at byte " + std::to_string(withoutEnd.size())},
       {"second body chunk", insertChunk(good, "END ", chunk("BODY", "")), "damaged at byte " + std::to_string(good.size() - 8)},
   };
@@ -294,6 +295,11 @@ TEST(RvfFormat, DocumentedFallbacks) {
   EXPECT_EQ(back.blocks[3].paragraph.list, -1);
   EXPECT_EQ(back.blocks[2].paragraph.items.size(), m.blocks[2].paragraph.items.size() - 1);
   EXPECT_EQ(back.blocks[2].paragraph.items[0].text, " between ");
+
+  // Paragraph breaks and NUL inside a run become spaces.
+  DocModel withBreaks = textOnly({std::string("a\nb\rc\0d", 7)});
+  ASSERT_TRUE(readRvf(writeRvf(withBreaks), back).ok);
+  EXPECT_EQ(back.plainText(), "a b c d\n");
 
   // Without style tables the starting sheet applies.
   std::string noStyles = bytes;
