@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QMimeData>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextFrame>
@@ -498,4 +499,22 @@ TEST(Editor, ListsTablesLinksAndPicturesInsertedAtTheCaret) {
   RichEditor other;
   other.loadFromBytes(bytes);
   EXPECT_EQ(other.saveToBytes(), bytes);
+}
+
+TEST(Editor, LoadingReplacesTheDocumentWithoutKeepingTheOldOne) {
+  RichEditor ed;
+  QByteArray bytes = [] {
+    RichEditor src;
+    src.setModel(fullDocument());
+    return src.saveToBytes();
+  }();
+  ed.loadFromBytes(bytes);
+  QPointer<QTextDocument> first = ed.document();
+  ed.loadFromBytes(bytes);
+  EXPECT_TRUE(first.isNull());
+  // The new document reports its edits.
+  ed.moveCursor(QTextCursor::End);
+  QTest::keyClicks(&ed, "x");
+  EXPECT_TRUE(ed.isModified());
+  EXPECT_EQ(ed.document()->parent(), &ed);
 }
