@@ -24,15 +24,19 @@ void DocPrint::setEditor(RichEditor* editor) {
   m_pageCount = 0;
 }
 
+QSizeF DocPrint::pageSizeFor(QPrinter& printer) const {
+  printer.setFullPage(false);
+  printer.setPageMargins(m_margins, QPageLayout::Millimeter);
+  QRectF paint = printer.pageLayout().paintRect(QPageLayout::Inch);
+  return QSizeF(paint.width() * kUnitsPerInch, paint.height() * kUnitsPerInch);
+}
+
 int DocPrint::formatPages(QPrinter& printer) {
   emit formatting(Step::Start, 0);
   m_doc.reset();
   m_pageCount = 0;
   if (m_editor) {
-    printer.setFullPage(false);
-    printer.setPageMargins(m_margins, QPageLayout::Millimeter);
-    QRectF paint = printer.pageLayout().paintRect(QPageLayout::Inch);
-    m_pageSize = QSizeF(paint.width() * kUnitsPerInch, paint.height() * kUnitsPerInch);
+    m_pageSize = pageSizeFor(printer);
 
     m_doc.reset(m_editor->document()->clone());
     // The page margins replace the editor's margins; the text fills the page's width.
@@ -50,7 +54,8 @@ int DocPrint::formatPages(QPrinter& printer) {
 
 bool DocPrint::print(QPrinter& printer, const QString& title, int fromPage, int toPage, int copies,
                      bool collate) {
-  if (!m_doc) formatPages(printer);
+  // A layout made for other paper (the print dialog may have changed it) is made again.
+  if (!m_doc || pageSizeFor(printer) != m_pageSize) formatPages(printer);
   if (!m_doc || m_pageCount == 0) return false;
   if (fromPage == 0 && toPage == 0) {
     fromPage = 1;

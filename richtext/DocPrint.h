@@ -45,7 +45,7 @@ public:
   // Prints pages fromPage..toPage (1-based; 0, 0 for all pages) under the job title, with
   // copies and collation (the printer makes the copies when it can, otherwise they are sent
   // one by one). Lays out first when formatPages() has not been called for this printer's
-  // paper. Emits sendingToPrinter(). Returns false when nothing could be printed (an empty
+  // paper and margins. Emits sendingToPrinter(). Returns false when nothing could be printed (an empty
   // range, a printer that cannot be opened).
   bool print(QPrinter& printer, const QString& title, int fromPage = 0, int toPage = 0,
              int copies = 1, bool collate = true);
@@ -55,6 +55,8 @@ signals:
   void sendingToPrinter(vt::rt::DocPrint::Step step, int pageNo);
 
 private:
+  QSizeF pageSizeFor(QPrinter& printer) const;  // the text area of a page, engine units
+
   RichEditor* m_editor = nullptr;
   QMarginsF m_margins{20, 20, 20, 20};
   std::unique_ptr<QTextDocument> m_doc;

@@ -38,7 +38,7 @@ public:
 
   // ---- content ----
   // Empties the document: one empty paragraph in paragraph style 0 with text style 0; the
-  // sheet is kept. Not a user edit.
+  // sheet is kept. Not a user edit. (Hides QTextEdit::clear(), which knows no styles.)
   void clear();
   // Load the native format; throw RichTextError on failure, leaving the editor empty and
   // unmodified (see lastLoadFailed()). The document's own sheet, layout, background and

@@ -154,3 +154,15 @@ TEST(Print, EmptyEditorHasNoItemsAndOnePage) {
   print.setEditor(&ed);
   EXPECT_EQ(print.formatPages(printer), 1);
 }
+
+TEST_F(PrintTest, PaperChangedAfterLayoutIsLaidOutAgain) {
+  auto a4 = pdfPrinter("a4.pdf");
+  int pagesA4 = print.formatPages(*a4);
+  auto a5 = pdfPrinter("a5.pdf");
+  a5->setPageSize(QPageSize(QPageSize::A5));
+  events.formatting.clear();
+  ASSERT_TRUE(print.print(*a5, "a5"));
+  EXPECT_GT(print.pageCount(), pagesA4);
+  EXPECT_FALSE(events.formatting.empty());
+  EXPECT_EQ(pdfInfo(a5->outputFileName(), "Pages").toInt(), print.pageCount());
+}
