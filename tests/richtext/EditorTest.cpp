@@ -518,3 +518,41 @@ TEST(Editor, LoadingReplacesTheDocumentWithoutKeepingTheOldOne) {
   EXPECT_TRUE(ed.isModified());
   EXPECT_EQ(ed.document()->parent(), &ed);
 }
+
+// The Qt side of loading with hostile content: every mutation of a full body either fails
+// with the engine's error or gives a document that saves and reloads to itself.
+TEST(Editor, MutatedBodiesLoadOrFailCleanly) {
+  RichEditor src;
+  src.setPictureListRequest(samplePictureList);
+  src.setModel(fullDocument());
+  const QByteArray good = src.saveToBytes();
+  RichEditor ed, again;
+  ed.setPictureListRequest(samplePictureList);
+  again.setPictureListRequest(samplePictureList);
+  std::uint32_t seed = 1;
+  auto next = [&] { seed = seed * 1103515245u + 12345u; return seed >> 8; };
+  int loaded = 0, failed = 0;
+  for (int i = 0; i < 1500; ++i) {
+    QByteArray bytes = good;
+    for (int k = 0, n = 1 + int(next() % 4); k < n; ++k) {
+      int at = 12 + int(next() % std::uint32_t(bytes.size() - 12));
+      switch (next() % 3) {
+        case 0: bytes[at] = char(next()); break;
+        case 1: bytes[at] = char(bytes[at] ^ (1 << (next() % 8))); break;
+        case 2: bytes.remove(at, 1 + int(next() % 8)); break;
+      }
+    }
+    try {
+      ed.loadFromBytes(bytes);
+    } catch (const RichTextError&) {
+      ++failed;
+      continue;
+    }
+    ++loaded;
+    QByteArray saved = ed.saveToBytes();
+    again.loadFromBytes(saved);
+    ASSERT_EQ(again.saveToBytes(), saved) << "mutation " << i;
+  }
+  EXPECT_GT(loaded, 100);
+  EXPECT_GT(failed, 100);
+}
