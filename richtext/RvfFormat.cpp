@@ -64,34 +64,81 @@ void putChunk(Out& o, std::string_view tag, const Out& payload) {
   o.raw(payload.bytes);
 }
 
-void putParagraph(Out& o, const Paragraph& p) {
-  Out b;
-  b.var(std::uint32_t(p.style));
-  b.var(std::uint32_t(p.list + 1));
+// The body is written in place, without building records in buffers of their own: record
+// lengths are computed first. A body is most of a document, and copying it record by record
+// cost more than writing it.
+std::size_t varSize(std::uint32_t v) {
+  std::size_t n = 1;
+  while (v >= 0x80) { v >>= 7; ++n; }
+  return n;
+}
+std::size_t strSize(const std::string& s) { return varSize(std::uint32_t(s.size())) + s.size(); }
+bool written(const Item& it) { return !(it.kind == Item::Kind::Text && it.text.empty()); }
+
+std::size_t itemSize(const Item& it) {
+  if (it.kind == Item::Kind::Text)
+    return varSize(std::uint32_t(it.style)) + strSize(it.text) + (it.link.empty() ? 0 : strSize(it.link));
+  return varSize(std::uint32_t(it.style)) + varSize(std::uint32_t(it.index)) +
+         varSize(std::uint32_t(it.width)) + varSize(std::uint32_t(it.height));
+}
+
+std::size_t paragraphSize(const Paragraph& p) {
+  std::size_t n = varSize(std::uint32_t(p.style)) + varSize(std::uint32_t(p.list + 1));
   for (const Item& it : p.items) {
-    if (it.kind == Item::Kind::Text && it.text.empty()) continue;  // carries nothing
-    Out r;
-    std::uint32_t kind = 0;
+    if (!written(it)) continue;
+    std::size_t is = itemSize(it);
+    n += 1 + varSize(std::uint32_t(is)) + is;  // item kinds take one byte
+  }
+  return n;
+}
+
+void putParagraph(Out& o, const Paragraph& p) {
+  o.var(std::uint32_t(paragraphSize(p)));
+  o.var(std::uint32_t(p.style));
+  o.var(std::uint32_t(p.list + 1));
+  for (const Item& it : p.items) {
+    if (!written(it)) continue;  // an empty run carries nothing
     switch (it.kind) {
       case Item::Kind::Text:
-        kind = it.link.empty() ? kItemText : kItemLink;
-        r.var(std::uint32_t(it.style));
-        r.str(it.text);
-        if (!it.link.empty()) r.str(it.link);
+        o.var(it.link.empty() ? kItemText : kItemLink);
+        o.var(std::uint32_t(itemSize(it)));
+        o.var(std::uint32_t(it.style));
+        o.str(it.text);
+        if (!it.link.empty()) o.str(it.link);
         break;
       case Item::Kind::Picture:
       case Item::Kind::ListPicture:
-        kind = it.kind == Item::Kind::Picture ? kItemPicture : kItemListPicture;
-        r.var(std::uint32_t(it.style));
-        r.var(std::uint32_t(it.index));
-        r.var(std::uint32_t(it.width));
-        r.var(std::uint32_t(it.height));
+        o.var(it.kind == Item::Kind::Picture ? kItemPicture : kItemListPicture);
+        o.var(std::uint32_t(itemSize(it)));
+        o.var(std::uint32_t(it.style));
+        o.var(std::uint32_t(it.index));
+        o.var(std::uint32_t(it.width));
+        o.var(std::uint32_t(it.height));
         break;
     }
-    b.var(kind);
-    putRecord(b, r);
   }
-  putRecord(o, b);
+}
+
+std::size_t tableSize(const Table& t) {
+  std::size_t n = varSize(std::uint32_t(t.rows)) + varSize(std::uint32_t(t.columns)) + varSize(std::uint32_t(t.border));
+  for (const auto& cell : t.cells) {
+    n += varSize(std::uint32_t(cell.size()));
+    for (const Paragraph& p : cell) {
+      std::size_t ps = paragraphSize(p);
+      n += varSize(std::uint32_t(ps)) + ps;
+    }
+  }
+  return n;
+}
+
+std::size_t bodySize(const DocModel& d) {
+  std::size_t n = 0;
+  for (const Block& b : d.blocks) {
+    std::size_t bs = b.kind == Block::Kind::Paragraph ? paragraphSize(b.paragraph)
+                                                      : tableSize(d.tables.at(std::size_t(b.table)));
+    n += 1 + varSize(std::uint32_t(bs)) + bs;
+  }
+  return n;
 }
 
 // ---- reading ----
@@ -294,6 +341,9 @@ void fixReferences(DocModel& d) {
 
 std::string writeRvf(const DocModel& d) {
   Out o;
+  std::size_t pictures = 0;
+  for (const Picture& p : d.pictures) pictures += p.bytes.size() + 16;
+  o.bytes.reserve(pictures + 4096);
   for (auto b : kMagic) o.u8(b);
   o.u16(kRvfMajorVersion);
   o.u16(kRvfMinorVersion);
@@ -350,26 +400,27 @@ std::string writeRvf(const DocModel& d) {
     putChunk(o, kTagPicture, pc);
   }
 
-  Out body;
+  const std::size_t body = bodySize(d);
+  o.raw(kTagBody);
+  o.u32(std::uint32_t(body));
+  o.bytes.reserve(o.bytes.size() + body + 256);
   for (const Block& b : d.blocks) {
     if (b.kind == Block::Kind::Paragraph) {
-      body.var(kBlockParagraph);
-      putParagraph(body, b.paragraph);
+      o.var(kBlockParagraph);
+      putParagraph(o, b.paragraph);
     } else {
       const Table& t = d.tables.at(std::size_t(b.table));
-      Out tb;
-      tb.var(std::uint32_t(t.rows));
-      tb.var(std::uint32_t(t.columns));
-      tb.var(std::uint32_t(t.border));
+      o.var(kBlockTable);
+      o.var(std::uint32_t(tableSize(t)));
+      o.var(std::uint32_t(t.rows));
+      o.var(std::uint32_t(t.columns));
+      o.var(std::uint32_t(t.border));
       for (const auto& cell : t.cells) {
-        tb.var(std::uint32_t(cell.size()));
-        for (const Paragraph& p : cell) putParagraph(tb, p);
+        o.var(std::uint32_t(cell.size()));
+        for (const Paragraph& p : cell) putParagraph(o, p);
       }
-      body.var(kBlockTable);
-      putRecord(body, tb);
     }
   }
-  putChunk(o, kTagBody, body);
 
   if (d.hasBackground) {
     Out bg;
