@@ -7,6 +7,7 @@
 
 #include <QMarginsF>
 #include <QObject>
+#include <QPointer>
 #include <QSizeF>
 #include <QString>
 
@@ -57,7 +58,7 @@ signals:
 private:
   QSizeF pageSizeFor(QPrinter& printer) const;  // the text area of a page, engine units
 
-  RichEditor* m_editor = nullptr;
+  QPointer<RichEditor> m_editor;  // forgets an editor that is destroyed
   QMarginsF m_margins{20, 20, 20, 20};
   std::unique_ptr<QTextDocument> m_doc;
   QSizeF m_pageSize;

@@ -153,6 +153,13 @@ TEST(Print, EmptyEditorHasNoItemsAndOnePage) {
   EXPECT_EQ(print.formatPages(printer), 0) << "no editor bound";
   print.setEditor(&ed);
   EXPECT_EQ(print.formatPages(printer), 1);
+  {
+    RichEditor gone;
+    print.setEditor(&gone);
+  }
+  EXPECT_EQ(print.editor(), nullptr);
+  EXPECT_EQ(print.formatPages(printer), 0);
+  EXPECT_FALSE(print.print(printer, "x"));
 }
 
 TEST_F(PrintTest, PaperChangedAfterLayoutIsLaidOutAgain) {
