@@ -22,9 +22,9 @@
 
 #include <sys/resource.h>
 
+#include "TestServer.h"
 #include "db/Db.h"
 #include "protocol/TMysqlClient.h"
-#include "TestServer.h"
 
 #ifndef VT_SOURCE_DIR
 #define VT_SOURCE_DIR "."
@@ -35,40 +35,46 @@ namespace {
 std::string g_ownDir;  // set when this program started the server
 std::string g_database;
 
-double cpuNow() {
-    rusage u {};
+double cpuNow()
+{
+    rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_utime.tv_usec * 1e-6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec * 1e-6;
 }
 
-double now() {
+double now()
+{
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool serverRunning(const std::string& dir) {
+bool serverRunning(const std::string& dir)
+{
     return std::filesystem::exists(dir + "/port") && std::filesystem::exists(dir + "/mysqld.pid");
 }
 
-bool startServer() {
+bool startServer()
+{
     if (const char* dir = std::getenv("VT_TEST_SERVER_DIR"); dir && *dir && serverRunning(dir)) return true;
     g_ownDir = std::filesystem::temp_directory_path() / ("vt-db-bench-" + std::to_string(getpid()));
-    const std::string cmd = std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '" + g_ownDir +
-                            "' >/dev/null";
+    const std::string cmd =
+        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '" + g_ownDir + "' >/dev/null";
     if (std::system(cmd.c_str()) != 0) return false;
     setenv("VT_TEST_SERVER_DIR", g_ownDir.c_str(), 1);
     return true;
 }
 
-void stopServer() {
+void stopServer()
+{
     if (g_ownDir.empty()) return;
-    const std::string cmd = std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '" + g_ownDir +
-                            "' >/dev/null";
+    const std::string cmd =
+        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '" + g_ownDir + "' >/dev/null";
     std::system(cmd.c_str());
     std::filesystem::remove_all(g_ownDir);
 }
 
-std::unique_ptr<TmySQLDatabase> connect() {
+std::unique_ptr<TmySQLDatabase> connect()
+{
     const auto& s = vt::test::testServer();
     auto db = std::make_unique<TmySQLDatabase>("mySQLDatabase1");
     db->Params().Add("max_allowed_packet=16M");
@@ -82,17 +88,18 @@ std::unique_ptr<TmySQLDatabase> connect() {
 }
 
 struct Figures {
-    double micros = 0;        // per operation, best of the repetitions
-    double cpuMicros = 0;     // this process's CPU time (user + system) per operation, same run
-    double roundTrips = 0;    // per operation
-    double statements = 0;    // per operation
+    double micros = 0;      // per operation, best of the repetitions
+    double cpuMicros = 0;   // this process's CPU time (user + system) per operation, same run
+    double roundTrips = 0;  // per operation
+    double statements = 0;  // per operation
 };
 
 // Counts the statements the layer sends.
 int g_statements = 0;
 
 template <class Op>
-Figures measure(int reps, int perRep, TMysqlClient* client, TmySQLDatabase* db, Op op) {
+Figures measure(int reps, int perRep, TMysqlClient* client, TmySQLDatabase* db, Op op)
+{
     Figures best;
     best.micros = 1e30;
     for (int r = 0; r < reps; ++r) {
@@ -118,7 +125,8 @@ Figures measure(int reps, int perRep, TMysqlClient* client, TmySQLDatabase* db, 
 }
 
 // One query created, used and freed the way the application does it.
-uint64_t openPerOperation(TmySQLDatabase& db, const std::string& sql, const char* column) {
+uint64_t openPerOperation(TmySQLDatabase& db, const std::string& sql, const char* column)
+{
     auto q = std::make_unique<TmySQLQuery>();
     q->SetDatabase(&db);
     q->SetSQL(sql);
@@ -132,7 +140,8 @@ uint64_t openPerOperation(TmySQLDatabase& db, const std::string& sql, const char
     return 0;
 }
 
-uint64_t clientAlone(TMysqlClient& client, const std::string& sql) {
+uint64_t clientAlone(TMysqlClient& client, const std::string& sql)
+{
     bool ok = false;
     auto result = client.Query(sql, true, ok);
     if (!ok || !result) {
@@ -143,7 +152,8 @@ uint64_t clientAlone(TMysqlClient& client, const std::string& sql) {
 }
 
 // Connect plus the statements of a login, as the application sends them.
-uint64_t loginSequence() {
+uint64_t loginSequence()
+{
     auto db = connect();
     auto q = std::make_unique<TmySQLQuery>();
     q->SetDatabase(db.get());
@@ -176,9 +186,10 @@ uint64_t loginSequence() {
     return db->RoundTrips();
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     int reps = 5;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
@@ -200,20 +211,19 @@ int main(int argc, char** argv) {
         });
         const int perRep = 200;
         auto db = connect();
-        auto reqSql = [](int i) { return "Select * from Requirements where RequirementID = " + std::to_string(i % 100 + 1); };
+        auto reqSql = [](int i) {
+            return "Select * from Requirements where RequirementID = " + std::to_string(i % 100 + 1);
+        };
         const std::string userSql = "select * from users where (Username = 'ADMIN') and (password = 'ADMIN')";
 
-        Figures openReq = measure(reps, perRep, nullptr, db.get(), [&](int i) {
-            return openPerOperation(*db, reqSql(i), "RequirementName");
-        });
+        Figures openReq = measure(reps, perRep, nullptr, db.get(),
+                                  [&](int i) { return openPerOperation(*db, reqSql(i), "RequirementName"); });
         PingBeforeProbes = true;
-        Figures openReqPinged = measure(reps, perRep, nullptr, db.get(), [&](int i) {
-            return openPerOperation(*db, reqSql(i), "RequirementName");
-        });
+        Figures openReqPinged = measure(reps, perRep, nullptr, db.get(),
+                                        [&](int i) { return openPerOperation(*db, reqSql(i), "RequirementName"); });
         PingBeforeProbes = false;
-        Figures openUser = measure(reps, perRep, nullptr, db.get(), [&](int) {
-            return openPerOperation(*db, userSql, "Role");
-        });
+        Figures openUser =
+            measure(reps, perRep, nullptr, db.get(), [&](int) { return openPerOperation(*db, userSql, "Role"); });
 
         const auto& s = vt::test::testServer();
         TMysqlClient client;
@@ -221,15 +231,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "connect failed: %s\n", client.ErrorText().c_str());
             return 1;
         }
-        Figures aloneReq = measure(reps, perRep, &client, nullptr, [&](int i) { return clientAlone(client, reqSql(i)); });
+        Figures aloneReq =
+            measure(reps, perRep, &client, nullptr, [&](int i) { return clientAlone(client, reqSql(i)); });
         Figures aloneUser = measure(reps, perRep, &client, nullptr, [&](int) { return clientAlone(client, userSql); });
         Figures connectOnly = measure(reps, 20, nullptr, nullptr, [&](int) { return connect()->RoundTrips(); });
         Figures login = measure(reps, 20, nullptr, nullptr, [&](int) { return loginSequence(); });
         SetTraceHook({});
 
         std::printf("\nDatabase layer: one operation as the application does it (best of %d runs)\n\n", reps);
-        std::printf("| %-72s | %11s | %10s | %12s | %12s |\n", "operation", "round trips", "statements",
-                    "time per op", "client CPU");
+        std::printf("| %-72s | %11s | %10s | %12s | %12s |\n", "operation", "round trips", "statements", "time per op",
+                    "client CPU");
         std::printf("|%s|%s|%s|%s|%s|\n", std::string(74, '-').c_str(), std::string(13, '-').c_str(),
                     std::string(12, '-').c_str(), std::string(14, '-').c_str(), std::string(14, '-').c_str());
         auto row = [](const char* what, const Figures& f) {

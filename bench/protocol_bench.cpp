@@ -92,27 +92,23 @@ bool startServer()
 {
     if (const char* dir = std::getenv("VT_TEST_SERVER_DIR")) {
         std::ifstream in(std::string(dir) + "/port");
-        if (in >> g_server.port)
-            return true;
+        if (in >> g_server.port) return true;
     }
     char tmpl[] = "/tmp/vt-bench-XXXXXX";
-    if (!mkdtemp(tmpl))
-        return false;
+    if (!mkdtemp(tmpl)) return false;
     g_server.ownDir = tmpl;
-    const std::string cmd = std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '"
-                            + g_server.ownDir + "/db' >&2";
-    if (std::system(cmd.c_str()) != 0)
-        return false;
+    const std::string cmd =
+        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '" + g_server.ownDir + "/db' >&2";
+    if (std::system(cmd.c_str()) != 0) return false;
     std::ifstream in(g_server.ownDir + "/db/port");
     return static_cast<bool>(in >> g_server.port);
 }
 
 void stopServer()
 {
-    if (g_server.ownDir.empty())
-        return;
-    const std::string cmd = std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '"
-                            + g_server.ownDir + "/db' >&2";
+    if (g_server.ownDir.empty()) return;
+    const std::string cmd =
+        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '" + g_server.ownDir + "/db' >&2";
     (void)std::system(cmd.c_str());
     std::error_code ec;
     std::filesystem::remove_all(g_server.ownDir, ec);
@@ -125,10 +121,10 @@ void stopServer()
 std::string makeText(size_t size, uint32_t seed)
 {
     static const char* words[] = {
-        "the", "project", "document", "requirement", "shall", "be", "stored", "in", "database",
-        "user", "report", "category", "outline", "section", "with", "and", "of", "to", "a",
-        "server", "client", "value", "O'Brien", "table", "field", "\"quoted\"", "C:\\path",
-        "Ünïcödé", "Café", "review", "owner", "manager", "member", "message", "discussion"};
+        "the",     "project", "document", "requirement", "shall",   "be",     "stored",  "in",         "database",
+        "user",    "report",  "category", "outline",     "section", "with",   "and",     "of",         "to",
+        "a",       "server",  "client",   "value",       "O'Brien", "table",  "field",   "\"quoted\"", "C:\\path",
+        "Ünïcödé", "Café",    "review",   "owner",       "manager", "member", "message", "discussion"};
     std::mt19937 rng(seed);
     std::string s;
     s.reserve(size + 32);
@@ -150,18 +146,16 @@ std::string makeEscapedLiteral(size_t escapedSize, uint32_t seed)
     size_t backslashes = 0;
     for (auto it = esc.rbegin(); it != esc.rend() && *it == '\\'; ++it)
         ++backslashes;
-    if (backslashes % 2 == 1)
-        esc.back() = 'x';
+    if (backslashes % 2 == 1) esc.back() = 'x';
     return esc;
 }
 
 MYSQL* capiConnect(bool compress, unsigned port)
 {
     MYSQL* m = mysql_init(nullptr);
-    if (compress)
-        mysql_options(m, MYSQL_OPT_COMPRESS, nullptr);
-    if (!mysql_real_connect(m, g_server.host.c_str(), g_server.user.c_str(),
-                            g_server.password.c_str(), kDatabase, port, nullptr, 0)) {
+    if (compress) mysql_options(m, MYSQL_OPT_COMPRESS, nullptr);
+    if (!mysql_real_connect(m, g_server.host.c_str(), g_server.user.c_str(), g_server.password.c_str(), kDatabase, port,
+                            nullptr, 0)) {
         std::fprintf(stderr, "Connector/C connect: %s\n", mysql_error(m));
         mysql_close(m);
         return nullptr;
@@ -175,32 +169,30 @@ bool capiExec(MYSQL* m, const std::string& sql)
         std::fprintf(stderr, "setup: %s\n", mysql_error(m));
         return false;
     }
-    if (MYSQL_RES* r = mysql_store_result(m))
-        mysql_free_result(r);
+    if (MYSQL_RES* r = mysql_store_result(m)) mysql_free_result(r);
     return true;
 }
 
 bool prepareData()
 {
     MYSQL* m = mysql_init(nullptr);
-    if (!mysql_real_connect(m, g_server.host.c_str(), g_server.user.c_str(),
-                            g_server.password.c_str(), nullptr, g_server.port, nullptr, 0)) {
+    if (!mysql_real_connect(m, g_server.host.c_str(), g_server.user.c_str(), g_server.password.c_str(), nullptr,
+                            g_server.port, nullptr, 0)) {
         std::fprintf(stderr, "setup connect: %s\n", mysql_error(m));
         return false;
     }
-    bool ok = capiExec(m, std::string("DROP DATABASE IF EXISTS ") + kDatabase)
-              && capiExec(m, std::string("CREATE DATABASE ") + kDatabase)
-              && mysql_select_db(m, kDatabase) == 0
-              && capiExec(m, "CREATE TABLE rows4 (id INT PRIMARY KEY, name VARCHAR(20), "
-                             "code CHAR(8), amount INT) ENGINE=InnoDB")
-              && capiExec(m, "INSERT INTO rows4 SELECT seq, CONCAT('name ', seq), "
-                             "LPAD(seq, 8, '0'), seq % 1000 FROM seq_1_to_" + std::to_string(kRowCount))
-              && capiExec(m, "CREATE TABLE blobs (id INT PRIMARY KEY, v LONGBLOB)")
-              && capiExec(m, "CREATE TABLE big (id INT PRIMARY KEY, v LONGBLOB)");
+    bool ok = capiExec(m, std::string("DROP DATABASE IF EXISTS ") + kDatabase) &&
+              capiExec(m, std::string("CREATE DATABASE ") + kDatabase) && mysql_select_db(m, kDatabase) == 0 &&
+              capiExec(m, "CREATE TABLE rows4 (id INT PRIMARY KEY, name VARCHAR(20), "
+                          "code CHAR(8), amount INT) ENGINE=InnoDB") &&
+              capiExec(m, "INSERT INTO rows4 SELECT seq, CONCAT('name ', seq), "
+                          "LPAD(seq, 8, '0'), seq % 1000 FROM seq_1_to_" +
+                              std::to_string(kRowCount)) &&
+              capiExec(m, "CREATE TABLE blobs (id INT PRIMARY KEY, v LONGBLOB)") &&
+              capiExec(m, "CREATE TABLE big (id INT PRIMARY KEY, v LONGBLOB)");
     for (int i = 1; ok && i <= kBlobCount; ++i) {
         const std::string value = makeText(kBlobSize, static_cast<uint32_t>(i));
-        ok = capiExec(m, "INSERT INTO blobs VALUES (" + std::to_string(i) + ", '"
-                             + EscapeString(value) + "')");
+        ok = capiExec(m, "INSERT INTO blobs VALUES (" + std::to_string(i) + ", '" + EscapeString(value) + "')");
     }
     mysql_close(m);
     return ok;
@@ -210,8 +202,8 @@ bool prepareData()
 
 struct Figures {
     double seconds = -1;
-    double bytes = 0;      // payload measured (rows or bytes of values / statement)
-    long peakKb = -1;      // peak RSS growth during the measured call
+    double bytes = 0;              // payload measured (rows or bytes of values / statement)
+    long peakKb = -1;              // peak RSS growth during the measured call
     int roundTrips = -1;           // seen on the wire
     long long ownRoundTrips = -1;  // as the client counts them
     long long checksum = 0;
@@ -224,8 +216,7 @@ enum class Client { Ours, ConnectorC };
 Figures inChild(const std::function<Figures()>& fn)
 {
     int fds[2];
-    if (pipe(fds) != 0)
-        return {};
+    if (pipe(fds) != 0) return {};
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -238,8 +229,7 @@ Figures inChild(const std::function<Figures()>& fn)
     Figures f;
     std::snprintf(f.error, sizeof f.error, "child failed");
     Figures got;
-    if (read(fds[0], &got, sizeof got) == static_cast<ssize_t>(sizeof got))
-        f = got;
+    if (read(fds[0], &got, sizeof got) == static_cast<ssize_t>(sizeof got)) f = got;
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -252,8 +242,7 @@ std::unique_ptr<TMysqlClient> oursConnect(bool compress, unsigned port, Figures&
     c->SetPreferCompression(compress);
     const uint32_t flags = compress ? kCompressFlag : 0;
     if (!c->Connect(g_server.host, g_server.user, g_server.password, kDatabase, port, flags)) {
-        std::snprintf(f.error, sizeof f.error, "connect: %d %s", c->ErrorCode(),
-                      c->ErrorText().c_str());
+        std::snprintf(f.error, sizeof f.error, "connect: %d %s", c->ErrorCode(), c->ErrorText().c_str());
         return nullptr;
     }
     return c;
@@ -265,15 +254,13 @@ Figures fetchAll(Client client, bool compress, const std::string& sql, bool coun
     Figures f;
     if (client == Client::Ours) {
         auto c = oursConnect(compress, g_server.port, f);
-        if (!c)
-            return f;
+        if (!c) return f;
         const long rss0 = resetPeak();
         const double t0 = now();
         bool ok = false;
         auto r = c->Query(sql, true, ok);
         if (!ok || !r) {
-            std::snprintf(f.error, sizeof f.error, "query: %d %s", c->ErrorCode(),
-                          c->ErrorText().c_str());
+            std::snprintf(f.error, sizeof f.error, "query: %d %s", c->ErrorCode(), c->ErrorText().c_str());
             return f;
         }
         long long rows = 0, sum = 0;
@@ -283,20 +270,17 @@ Figures fetchAll(Client client, bool compress, const std::string& sql, bool coun
             for (int i = 0; i < n; ++i) {
                 const char* v = r->FieldValue(i);
                 sum += r->FieldLength(i) + (v ? static_cast<unsigned char>(v[0]) : 0);
-                if (countBytes)
-                    f.bytes += r->FieldLength(i);
+                if (countBytes) f.bytes += r->FieldLength(i);
             }
             ++rows;
         }
         f.seconds = now() - t0;
         f.peakKb = statusKb("VmHWM") - rss0;
         f.checksum = sum;
-        if (!countBytes)
-            f.bytes = static_cast<double>(rows);
+        if (!countBytes) f.bytes = static_cast<double>(rows);
     } else {
         MYSQL* m = capiConnect(compress, g_server.port);
-        if (!m)
-            return f;
+        if (!m) return f;
         const long rss0 = resetPeak();
         const double t0 = now();
         if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
@@ -314,16 +298,14 @@ Figures fetchAll(Client client, bool compress, const std::string& sql, bool coun
             unsigned long* len = mysql_fetch_lengths(r);
             for (unsigned i = 0; i < n; ++i) {
                 sum += len[i] + (row[i] ? static_cast<unsigned char>(row[i][0]) : 0);
-                if (countBytes)
-                    f.bytes += len[i];
+                if (countBytes) f.bytes += len[i];
             }
             ++rows;
         }
         f.seconds = now() - t0;
         f.peakKb = statusKb("VmHWM") - rss0;
         f.checksum = sum;
-        if (!countBytes)
-            f.bytes = static_cast<double>(rows);
+        if (!countBytes) f.bytes = static_cast<double>(rows);
         mysql_free_result(r);
         mysql_close(m);
     }
@@ -339,22 +321,19 @@ Figures insertLiteral(Client client, bool compress)
     f.bytes = static_cast<double>(sql.size());
     if (client == Client::Ours) {
         auto c = oursConnect(compress, g_server.port, f);
-        if (!c)
-            return f;
+        if (!c) return f;
         bool ok = false;
         c->Query("DELETE FROM big", true, ok);
         const double t0 = now();
         c->Query(sql, true, ok);
         f.seconds = now() - t0;
         if (!ok || c->ErrorCode() != 0) {
-            std::snprintf(f.error, sizeof f.error, "insert: %d %s", c->ErrorCode(),
-                          c->ErrorText().c_str());
+            std::snprintf(f.error, sizeof f.error, "insert: %d %s", c->ErrorCode(), c->ErrorText().c_str());
             f.seconds = -1;
         }
     } else {
         MYSQL* m = capiConnect(compress, g_server.port);
-        if (!m)
-            return f;
+        if (!m) return f;
         mysql_query(m, "DELETE FROM big");
         const double t0 = now();
         const int rc = mysql_real_query(m, sql.data(), sql.size());
@@ -375,7 +354,7 @@ public:
     RoundTripCounter()
     {
         m_listen = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a {};
+        sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a);
@@ -397,13 +376,13 @@ public:
 private:
     void run()
     {
-        pollfd lp {m_listen, POLLIN, 0};
-        while (!m_stop && poll(&lp, 1, 100) == 0) {}
-        if (m_stop)
-            return;
+        pollfd lp{m_listen, POLLIN, 0};
+        while (!m_stop && poll(&lp, 1, 100) == 0) {
+        }
+        if (m_stop) return;
         const int client = accept(m_listen, nullptr, nullptr);
         const int server = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a {};
+        sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(static_cast<uint16_t>(g_server.port));
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -416,19 +395,16 @@ private:
         std::vector<char> buf(1 << 16);
         pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
         while (!m_stop) {
-            if (poll(p, 2, 100) <= 0)
-                continue;
+            if (poll(p, 2, 100) <= 0) continue;
             bool closed = false;
             for (int i = 0; i < 2; ++i) {
-                if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                    continue;
+                if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
                 const ssize_t n = recv(p[i].fd, buf.data(), buf.size(), 0);
                 if (n <= 0) {
                     closed = true;
                     break;
                 }
-                if (i == 0 && serverSpokeLast)
-                    ++m_turns;
+                if (i == 0 && serverSpokeLast) ++m_turns;
                 serverSpokeLast = (i == 1);
                 for (ssize_t off = 0; off < n;) {
                     const ssize_t w = send(p[1 - i].fd, buf.data() + off, n - off, MSG_NOSIGNAL);
@@ -439,8 +415,7 @@ private:
                     off += w;
                 }
             }
-            if (closed)
-                break;
+            if (closed) break;
         }
         close(client);
         close(server);
@@ -448,8 +423,8 @@ private:
 
     int m_listen = -1;
     unsigned m_port = 0;
-    std::atomic<bool> m_stop {false};
-    std::atomic<int> m_turns {0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_turns{0};
     std::thread m_thread;
 };
 
@@ -461,24 +436,20 @@ Figures roundTrips(Client client, bool compress)
     const std::string sql = "SELECT id, name FROM rows4 WHERE id = 42";
     if (client == Client::Ours) {
         auto c = oursConnect(compress, relay.port(), f);
-        if (!c)
-            return f;
+        if (!c) return f;
         const int before = relay.count();
         const uint64_t own = c->RoundTrips();
         bool ok = false;
         auto r = c->Query(sql, true, ok);
         f.roundTrips = relay.count() - before;
         f.ownRoundTrips = static_cast<long long>(c->RoundTrips() - own);
-        if (!ok || !r)
-            std::snprintf(f.error, sizeof f.error, "query: %s", c->ErrorText().c_str());
+        if (!ok || !r) std::snprintf(f.error, sizeof f.error, "query: %s", c->ErrorText().c_str());
     } else {
         MYSQL* m = capiConnect(compress, relay.port());
-        if (!m)
-            return f;
+        if (!m) return f;
         const int before = relay.count();
         if (mysql_real_query(m, sql.data(), sql.size()) == 0)
-            if (MYSQL_RES* r = mysql_store_result(m))
-                mysql_free_result(r);
+            if (MYSQL_RES* r = mysql_store_result(m)) mysql_free_result(r);
         f.roundTrips = relay.count() - before;
         mysql_close(m);
     }
@@ -492,18 +463,15 @@ void keepBest(Figures& best, const Figures& f, bool first)
         best = f;
         return;
     }
-    if (best.error[0])
-        return;
+    if (best.error[0]) return;
     const long peak = std::max(best.peakKb, f.peakKb);
-    if (f.seconds < best.seconds)
-        best = f;
+    if (f.seconds < best.seconds) best = f;
     best.peakKb = peak;
 }
 
 std::string cell(const Figures& f, const std::function<std::string(const Figures&)>& fmt)
 {
-    if (f.error[0])
-        return "error";
+    if (f.error[0]) return "error";
     return fmt(f);
 }
 
@@ -514,14 +482,13 @@ std::string fmtNum(double v, int decimals)
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     int reps = 1;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
-            reps = std::max(1, std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
 
     if (!startServer()) {
         std::fprintf(stderr, "could not start or find a MariaDB server\n");
@@ -534,7 +501,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    struct Column { const char* title; Client client; bool compress; };
+    struct Column {
+        const char* title;
+        Client client;
+        bool compress;
+    };
     const Column columns[] = {
         {"ours", Client::Ours, false},
         {"ours+zlib", Client::Ours, true},
@@ -554,14 +525,12 @@ int main(int argc, char** argv)
             keepBest(rows[c], inChild([&] { return fetchAll(col.client, col.compress, rowsSql, false); }), rep == 0);
             keepBest(blobs[c], inChild([&] { return fetchAll(col.client, col.compress, blobSql, true); }), rep == 0);
             keepBest(inserts[c], inChild([&] { return insertLiteral(col.client, col.compress); }), rep == 0);
-            if (rep == 0)
-                trips[c] = inChild([&] { return roundTrips(col.client, col.compress); });
+            if (rep == 0) trips[c] = inChild([&] { return roundTrips(col.client, col.compress); });
         }
     }
     for (int c = 0; c < 4; ++c)
         for (const Figures* f : {&rows[c], &blobs[c], &inserts[c], &trips[c]})
-            if (f->error[0])
-                std::fprintf(stderr, "  %s: %s\n", columns[c].title, f->error);
+            if (f->error[0]) std::fprintf(stderr, "  %s: %s\n", columns[c].title, f->error);
 
     // Both clients read the same values: their checksums must agree.
     for (int c = 1; c < 4; ++c) {
@@ -572,12 +541,14 @@ int main(int argc, char** argv)
     }
 
     const double mb = 1024.0 * 1024.0;
-    struct Line { std::string label; std::function<std::string(int)> value; };
+    struct Line {
+        std::string label;
+        std::function<std::string(int)> value;
+    };
     const std::vector<Line> lines = {
         {"1,000,000 rows x 4 columns: rows/s",
          [&](int c) { return cell(rows[c], [](const Figures& f) { return fmtNum(f.bytes / f.seconds, 0); }); }},
-        {"  time (s)",
-         [&](int c) { return cell(rows[c], [](const Figures& f) { return fmtNum(f.seconds, 3); }); }},
+        {"  time (s)", [&](int c) { return cell(rows[c], [](const Figures& f) { return fmtNum(f.seconds, 3); }); }},
         {"  peak RSS growth (MB)",
          [&](int c) { return cell(rows[c], [&](const Figures& f) { return fmtNum(f.peakKb / 1024.0, 1); }); }},
         {"20 values of 8 MB: MB/s",
@@ -585,13 +556,14 @@ int main(int argc, char** argv)
         {"  peak RSS growth (MB)",
          [&](int c) { return cell(blobs[c], [&](const Figures& f) { return fmtNum(f.peakKb / 1024.0, 1); }); }},
         {"INSERT of a 15 MB escaped literal: MB/s",
-         [&](int c) { return cell(inserts[c], [&](const Figures& f) { return fmtNum(f.bytes / mb / f.seconds, 1); }); }},
+         [&](int c) {
+             return cell(inserts[c], [&](const Figures& f) { return fmtNum(f.bytes / mb / f.seconds, 1); });
+         }},
         {"Round trips of one query (on the wire)",
          [&](int c) { return cell(trips[c], [](const Figures& f) { return std::to_string(f.roundTrips); }); }},
         {"  as counted by the client",
          [&](int c) {
-             if (columns[c].client == Client::ConnectorC)
-                 return std::string("-");
+             if (columns[c].client == Client::ConnectorC) return std::string("-");
              return cell(trips[c], [](const Figures& f) { return std::to_string(f.ownRoundTrips); });
          }},
     };

@@ -1,13 +1,13 @@
 #include "db/DateTimeUtil.h"
 
+#include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 
 #include "db/DbErrors.h"
 #include "db/DbSettings.h"
@@ -16,13 +16,15 @@ namespace {
 
 bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
-int daysInMonth(int y, int m) {
+int daysInMonth(int y, int m)
+{
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return m == 2 && isLeap(y) ? 29 : days[m - 1];
 }
 
 // Days from 0001-01-01 to the given date (proleptic Gregorian calendar).
-int64_t daysFromCivilStart(int y, int m, int d) {
+int64_t daysFromCivilStart(int y, int m, int d)
+{
     int64_t days = 0;
     const int64_t py = y - 1;
     days = py * 365 + py / 4 - py / 100 + py / 400;
@@ -33,44 +35,46 @@ int64_t daysFromCivilStart(int y, int m, int d) {
 
 constexpr int64_t kDaysTo18991230 = 693593;  // 0001-01-01 .. 1899-12-30
 
-void appendNumber(std::string& out, int value, int width) {
+void appendNumber(std::string& out, int value, int width)
+{
     char buf[16];
     std::snprintf(buf, sizeof buf, "%0*d", width, value);
     out += buf;
 }
 
-} // namespace
+}  // namespace
 
-bool TryEncodeDate(int year, int month, int day, double& result) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
-        return false;
+bool TryEncodeDate(int year, int month, int day, double& result)
+{
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return false;
     result = static_cast<double>(daysFromCivilStart(year, month, day) - kDaysTo18991230);
     return true;
 }
 
-bool TryEncodeTime(int hour, int minute, int second, int msec, double& result) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
-        msec > 999)
+bool TryEncodeTime(int hour, int minute, int second, int msec, double& result)
+{
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
         return false;
     result = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec) / 86400000.0;
     return true;
 }
 
-double EncodeDate(int year, int month, int day) {
+double EncodeDate(int year, int month, int day)
+{
     double r = 0;
-    if (!TryEncodeDate(year, month, day, r))
-        throw EConvertError("Invalid argument to date encode");
+    if (!TryEncodeDate(year, month, day, r)) throw EConvertError("Invalid argument to date encode");
     return r;
 }
 
-double EncodeTime(int hour, int minute, int second, int msec) {
+double EncodeTime(int hour, int minute, int second, int msec)
+{
     double r = 0;
-    if (!TryEncodeTime(hour, minute, second, msec, r))
-        throw EConvertError("Invalid argument to time encode");
+    if (!TryEncodeTime(hour, minute, second, msec, r)) throw EConvertError("Invalid argument to time encode");
     return r;
 }
 
-void DecodeDate(double value, int& year, int& month, int& day) {
+void DecodeDate(double value, int& year, int& month, int& day)
+{
     int64_t days = static_cast<int64_t>(std::trunc(value)) + kDaysTo18991230;
     if (days < 0) {
         year = month = day = 0;
@@ -96,7 +100,8 @@ void DecodeDate(double value, int& year, int& month, int& day) {
     day = static_cast<int>(days) + 1;
 }
 
-void DecodeTime(double value, int& hour, int& minute, int& second, int& msec) {
+void DecodeTime(double value, int& hour, int& minute, int& second, int& msec)
+{
     double frac = std::fabs(value - std::trunc(value));
     int64_t ms = static_cast<int64_t>(std::llround(frac * 86400000.0));
     if (ms >= 86400000) ms = 86399999;
@@ -106,7 +111,8 @@ void DecodeTime(double value, int& hour, int& minute, int& second, int& msec) {
     msec = static_cast<int>(ms % 1000);
 }
 
-std::string FormatDateTime(const std::string& format, double value, const TFormatSettings& fs) {
+std::string FormatDateTime(const std::string& format, double value, const TFormatSettings& fs)
+{
     int year, month, day, hour, minute, second, msec;
     DecodeDate(value, year, month, day);
     DecodeTime(value, hour, minute, second, msec);
@@ -140,8 +146,10 @@ std::string FormatDateTime(const std::string& format, double value, const TForma
         }
         if (c == 'y') {
             size_t n = run('y');
-            if (n <= 2) appendNumber(out, year % 100, 2);
-            else appendNumber(out, year, 4);
+            if (n <= 2)
+                appendNumber(out, year % 100, 2);
+            else
+                appendNumber(out, year, 4);
             i += n;
         } else if (c == 'm') {
             size_t n = run('m');
@@ -204,29 +212,27 @@ std::string FormatDateTime(const std::string& format, double value, const TForma
     return out;
 }
 
-std::string FormatDateTime(const std::string& format, double value) {
+std::string FormatDateTime(const std::string& format, double value)
+{
     return FormatDateTime(format, value, FormatSettings());
 }
 
-std::string DateTimeToStr(double value) {
+std::string DateTimeToStr(double value)
+{
     const TFormatSettings& fs = FormatSettings();
     std::string out = FormatDateTime(fs.ShortDateFormat, value, fs);
     int h, m, s, ms;
     DecodeTime(value, h, m, s, ms);
-    if (h != 0 || m != 0 || s != 0)
-        out += ' ' + FormatDateTime(fs.LongTimeFormat, value, fs);
+    if (h != 0 || m != 0 || s != 0) out += ' ' + FormatDateTime(fs.LongTimeFormat, value, fs);
     return out;
 }
 
-std::string DateToStr(double value) {
-    return FormatDateTime(FormatSettings().ShortDateFormat, value);
-}
+std::string DateToStr(double value) { return FormatDateTime(FormatSettings().ShortDateFormat, value); }
 
-std::string TimeToStr(double value) {
-    return FormatDateTime(FormatSettings().LongTimeFormat, value);
-}
+std::string TimeToStr(double value) { return FormatDateTime(FormatSettings().LongTimeFormat, value); }
 
-std::string FloatToStrGeneral(double value, char decimalSeparator) {
+std::string FloatToStrGeneral(double value, char decimalSeparator)
+{
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     if (value == 0) return "0";
@@ -273,12 +279,11 @@ std::string FloatToStrGeneral(double value, char decimalSeparator) {
     return out;
 }
 
-std::string FloatToStr(double value) {
-    return FloatToStrGeneral(value, FormatSettings().DecimalSeparator);
-}
+std::string FloatToStr(double value) { return FloatToStrGeneral(value, FormatSettings().DecimalSeparator); }
 
 namespace {
-bool parseInt64(const std::string& text, int64_t& value) {
+bool parseInt64(const std::string& text, int64_t& value)
+{
     size_t i = 0;
     while (i < text.size() && text[i] == ' ')
         ++i;
@@ -300,19 +305,22 @@ bool parseInt64(const std::string& text, int64_t& value) {
     return true;
 }
 
-[[noreturn]] void notInteger(const std::string& text) {
+[[noreturn]] void notInteger(const std::string& text)
+{
     throw EConvertError("'" + text + "' is not a valid integer value");
 }
-} // namespace
+}  // namespace
 
-bool TryStrToInt(const std::string& text, int32_t& value) {
+bool TryStrToInt(const std::string& text, int32_t& value)
+{
     int64_t v = 0;
     if (!parseInt64(text, v) || v < INT32_MIN || v > INT32_MAX) return false;
     value = static_cast<int32_t>(v);
     return true;
 }
 
-int32_t StrToInt(const std::string& text) {
+int32_t StrToInt(const std::string& text)
+{
     int32_t v = 0;
     if (!TryStrToInt(text, v)) notInteger(text);
     return v;
@@ -320,21 +328,24 @@ int32_t StrToInt(const std::string& text) {
 
 namespace {
 // Characters first..last (1-based, inclusive) of text, as far as it reaches.
-std::string part(const std::string& text, size_t first, size_t last) {
+std::string part(const std::string& text, size_t first, size_t last)
+{
     if (first > text.size()) return {};
     return text.substr(first - 1, last - first + 1);
 }
 
 // An integer, or fallback for text that is not one.
-int intOr(const std::string& text, int fallback) {
+int intOr(const std::string& text, int fallback)
+{
     int32_t v = 0;
     return TryStrToInt(text, v) ? v : fallback;
 }
 
-} // namespace
+}  // namespace
 
 // Date and time texts of DATE, TIME, DATETIME (and NEWDATE).
-double DateTimeFromColumnText(const std::string& columnText) {
+double DateTimeFromColumnText(const std::string& columnText)
+{
     std::string text = columnText;
     double value = 0;
     if (text.size() >= 10) {
@@ -355,7 +366,8 @@ double DateTimeFromColumnText(const std::string& columnText) {
 
 // TIME texts: [-]h:mm:ss with as many hour digits as needed (the server sends -838:59:59 to
 // 838:59:59, fractions after a "."), read as a signed number of days.
-double TimeFromColumnText(const std::string& text) {
+double TimeFromColumnText(const std::string& text)
+{
     size_t i = 0;
     const bool negative = !text.empty() && text[0] == '-';
     if (negative) ++i;
@@ -376,7 +388,8 @@ double TimeFromColumnText(const std::string& text) {
 }
 
 // TIMESTAMP texts, compact (yyyymmddhhnnss) or with separators; impossible values give 0.
-double TimestampFromColumnText(const std::string& text) {
+double TimestampFromColumnText(const std::string& text)
+{
     const bool compact = text.find('-') == std::string::npos;
     int y, m, d, h, n, s;
     if (compact) {
@@ -400,10 +413,10 @@ double TimestampFromColumnText(const std::string& text) {
     return date + time;
 }
 
-
 bool TryStrToInt64(const std::string& text, int64_t& value) { return parseInt64(text, value); }
 
-int64_t StrToInt64(const std::string& text) {
+int64_t StrToInt64(const std::string& text)
+{
     int64_t v = 0;
     if (!parseInt64(text, v)) notInteger(text);
     return v;

@@ -11,6 +11,7 @@ public:
     explicit EDbError(std::string message) : m_message(std::move(message)) {}
     const char* what() const noexcept override { return m_message.c_str(); }
     const std::string& Message() const { return m_message; }
+
 private:
     std::string m_message;
 };
@@ -29,9 +30,12 @@ public:
 class EmySQLDatabaseError : public EDatabaseError {
 public:
     EmySQLDatabaseError(uint16_t errorCode, std::string message, uint16_t serverError = 0)
-        : EDatabaseError(std::move(message)), m_errorCode(errorCode), m_serverError(serverError) {}
+        : EDatabaseError(std::move(message)), m_errorCode(errorCode), m_serverError(serverError)
+    {
+    }
     uint16_t ErrorCode() const { return m_errorCode; }
     uint16_t ServerError() const { return m_serverError; }
+
 private:
     uint16_t m_errorCode;
     uint16_t m_serverError;

@@ -9,17 +9,20 @@ uint8_t ServerCharsetIndex = 0;
 bool PingBeforeProbes = false;
 
 namespace {
-TraceHook& traceHook() {
+TraceHook& traceHook()
+{
     static TraceHook hook;
     return hook;
 }
-uint8_t& clientCharset() {
+uint8_t& clientCharset()
+{
     static uint8_t index = 0;
     return index;
 }
-} // namespace
+}  // namespace
 
-TFormatSettings& FormatSettings() {
+TFormatSettings& FormatSettings()
+{
     static TFormatSettings settings;
     return settings;
 }
@@ -27,12 +30,13 @@ TFormatSettings& FormatSettings() {
 void SetTraceHook(TraceHook hook) { traceHook() = std::move(hook); }
 
 // Called by the layer for every traced operation.
-void dbTrace(TraceOp op, const std::string& text) {
-    if (const TraceHook& hook = traceHook())
-        hook(op, text);
+void dbTrace(TraceOp op, const std::string& text)
+{
+    if (const TraceHook& hook = traceHook()) hook(op, text);
 }
 
-const char* TraceOpName(TraceOp op) {
+const char* TraceOpName(TraceOp op)
+{
     switch (op) {
     case TraceOp::Connect: return "connect";
     case TraceOp::Disconnect: return "disconnect";
@@ -52,7 +56,8 @@ void SetClientCharsetIndex(uint8_t index) { clientCharset() = index; }
 
 void SetClientCodePage(int codePage) { clientCharset() = CharsetIndexFromCodePage(codePage); }
 
-int32_t VersionNumberFromText(const std::string& version) {
+int32_t VersionNumberFromText(const std::string& version)
+{
     // Every digit is kept; every non-digit is dropped, and a one-digit group just before it
     // gets a leading "0" (so "4.0.18" reads 04 00 18). A one-digit group at the end does not.
     std::string digits;

@@ -33,8 +33,8 @@ TFormatSettings& FormatSettings();
 // Fetch follows each stored result set of a query's own statement with the statement text.
 enum class TraceOp : uint8_t { Connect, Disconnect, Prepare, Execute, Fetch, Begin, Commit, Rollback };
 using TraceHook = std::function<void(TraceOp op, const std::string& text)>;
-void SetTraceHook(TraceHook hook);  // an empty function switches tracing off
-const char* TraceOpName(TraceOp op); // "connect", "execute", ...
+void SetTraceHook(TraceHook hook);    // an empty function switches tracing off
+const char* TraceOpName(TraceOp op);  // "connect", "execute", ...
 
 // Set at each successful connect. ServerVersionNumber below 32307: no back-quoted identifiers.
 extern int32_t ServerVersionNumber;

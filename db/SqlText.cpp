@@ -6,9 +6,9 @@
 
 #include "db/DateTimeUtil.h"
 #include "db/DbInternal.h"
-#include "protocol/MysqlFunctions.h"
 #include "db/TParam.h"
 #include "db/TStringList.h"
+#include "protocol/MysqlFunctions.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ bool isQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
 // end of the text when it is not closed. Each quote kind is its own literal: a doubled
 // quote stands for itself, and in single- and double-quoted strings a backslash escapes the
 // next character (as the server reads them); back-quoted names know no backslash escape.
-size_t skipLiteral(std::string_view s, size_t i) {
+size_t skipLiteral(std::string_view s, size_t i)
+{
     const char q = s[i++];
     while (i < s.size()) {
         const char c = s[i];
@@ -38,14 +39,16 @@ size_t skipLiteral(std::string_view s, size_t i) {
     return s.size();
 }
 
-bool lineCommentAt(std::string_view s, size_t i) {
+bool lineCommentAt(std::string_view s, size_t i)
+{
     return s[i] == '#' || (s[i] == '-' && i + 1 < s.size() && s[i + 1] == '-');
 }
 
 // Scans one line that starts inside the literal opened by quote (0: outside any), leaving
 // in quote the literal still open at its end. Returns where a line comment ("--" or "#"
 // outside literals) starts, or npos.
-size_t scanLine(std::string_view line, char& quote) {
+size_t scanLine(std::string_view line, char& quote)
+{
     size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
@@ -71,7 +74,8 @@ size_t scanLine(std::string_view line, char& quote) {
 }
 
 // The first "/*" that stands outside quoted literals and line comments, or npos.
-size_t findBlockComment(std::string_view s) {
+size_t findBlockComment(std::string_view s)
+{
     size_t i = 0;
     while (i < s.size()) {
         if (isQuote(s[i])) {
@@ -88,17 +92,17 @@ size_t findBlockComment(std::string_view s) {
     return std::string_view::npos;
 }
 
-bool isScanDelimiter(char c) {
-    return c == '\n' || c == '\r' || c == ' ' || c == ')' || c == ',' || c == ';';
-}
+bool isScanDelimiter(char c) { return c == '\n' || c == '\r' || c == ' ' || c == ')' || c == ',' || c == ';'; }
 
-bool isSubstDelimiter(char c) {
+bool isSubstDelimiter(char c)
+{
     static const char delimiters[] = " .:;,+-<>/*%^=()[]|&~@#$\\`{}!?\n\r";
     return c != 0 && std::strchr(delimiters, c) != nullptr;
 }
 
 // Reads one token of the substitution from the front of text at pos.
-std::string readToken(const std::string& text, size_t& pos) {
+std::string readToken(const std::string& text, size_t& pos)
+{
     while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
         ++pos;
     if (pos >= text.size()) return {};
@@ -116,28 +120,32 @@ std::string readToken(const std::string& text, size_t& pos) {
     return text.substr(start, pos - start);
 }
 
-std::string zeroPad(int v, int width) {
+std::string zeroPad(int v, int width)
+{
     std::string s = std::to_string(v);
     if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), '0');
     return s;
 }
 
-std::string dateText(double value) {
+std::string dateText(double value)
+{
     if (std::trunc(value) == 0) return "0000-00-00";
     int y, m, d;
     DecodeDate(value, y, m, d);
     return zeroPad(y, 4) + "-" + zeroPad(m, 2) + "-" + zeroPad(d, 2);
 }
 
-std::string timeText(double value) {
+std::string timeText(double value)
+{
     int h, n, s, ms;
     DecodeTime(value, h, n, s, ms);
     return zeroPad(h, 2) + ":" + zeroPad(n, 2) + ":" + zeroPad(s, 2);
 }
 
-} // namespace
+}  // namespace
 
-std::string CleanComments(const std::string& text) {
+std::string CleanComments(const std::string& text)
+{
     std::string s = text;
     // The first block comment, unless it is an optimizer hint "/*!". Quoted literals are
     // opaque: a "/*" or "*/" inside a value never removes anything.
@@ -167,7 +175,8 @@ std::string CleanComments(const std::string& text) {
     return out;
 }
 
-std::string ScanParams(const std::string& text, TParams* created) {
+std::string ScanParams(const std::string& text, TParams* created)
+{
     std::string out;
     out.reserve(text.size());
     size_t i = 0;
@@ -206,7 +215,8 @@ std::string ScanParams(const std::string& text, TParams* created) {
     return out;
 }
 
-std::string SubstituteParams(const std::string& text, const TParams& params) {
+std::string SubstituteParams(const std::string& text, const TParams& params)
+{
     std::string out;
     out.reserve(text.size() + 64);
     size_t pos = 0;
@@ -236,40 +246,36 @@ std::string SubstituteParams(const std::string& text, const TParams& params) {
     return out.substr(first, last - first);
 }
 
-std::string RenderParam(const TParam& param) {
+std::string RenderParam(const TParam& param)
+{
     const Variant& v = param.Value();
     switch (v.Kind()) {
     case VarKind::Empty:
-    case VarKind::Null:
-        return "NULL";
+    case VarKind::Null: return "NULL";
     case VarKind::Smallint:
     case VarKind::Integer:
-    case VarKind::Byte:
-        return std::to_string(v.RawInt());
+    case VarKind::Byte: return std::to_string(v.RawInt());
     case VarKind::Single:
     case VarKind::Double:
-    case VarKind::Currency:
-        return FloatToStrGeneral(v.RawDouble(), '.');
+    case VarKind::Currency: return FloatToStrGeneral(v.RawDouble(), '.');
     case VarKind::DateTime: {
         double d = v.RawDouble();
         if (param.DataType() == ftDate) return "'" + dateText(d) + "'";
-        if (param.DataType() == ftTime)
-            return d - std::trunc(d) == 0 ? "'00:00:00'" : "'" + timeText(d) + "'";
+        if (param.DataType() == ftTime) return d - std::trunc(d) == 0 ? "'00:00:00'" : "'" + timeText(d) + "'";
         // ftDateTime, and any other type set beforehand: the full form.
         if (std::trunc(d) == 0) return "'0000-00-00 00:00:00'";
         return "'" + dateText(d) + " " + timeText(d) + "'";
     }
-    case VarKind::Boolean:
-        return v.RawInt() ? "'Y'" : "'N'";
+    case VarKind::Boolean: return v.RawInt() ? "'Y'" : "'N'";
     case VarKind::String:
-    case VarKind::WideString:
-        return "'" + EscapeText(v.RawText()) + "'";
+    case VarKind::WideString: return "'" + EscapeText(v.RawText()) + "'";
     default:  // 64-bit integer, shortint, word, longword
         return "'" + EscapeText(v.AsString()) + "'";
     }
 }
 
-std::string QuoteIdentifier(const std::string& name) {
+std::string QuoteIdentifier(const std::string& name)
+{
     if (ServerVersionNumber < 32307) return name;
     // A back quote inside the name is doubled, so any name the server knows can be probed.
     std::string out = "`";
@@ -290,7 +296,8 @@ struct SqlToken {
 class TableNameLexer {
 public:
     explicit TableNameLexer(const std::string& s) : m_text(&s) {}
-    SqlToken next() {
+    SqlToken next()
+    {
         const std::string& m_s = *m_text;
         for (;;) {
             while (m_pos < m_s.size() && isSeparator(m_s[m_pos]))
@@ -351,16 +358,18 @@ public:
     }
 
 private:
-    static bool isSeparator(char c) {
+    static bool isSeparator(char c)
+    {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '(' || c == ')' || c == ',';
     }
     const std::string* m_text;
     size_t m_pos = 0;
 };
 
-} // namespace
+}  // namespace
 
-std::string TableNameOfStatement(const std::string& sql) {
+std::string TableNameOfStatement(const std::string& sql)
+{
     TableNameLexer lex(sql);
     // Up to the first FROM; SHOW before it means no table.
     for (;;) {
@@ -371,8 +380,7 @@ std::string TableNameOfStatement(const std::string& sql) {
         if (up == "SHOW") return {};
         if (up == "FROM") break;
     }
-    static const char* const stops[] = {"SELECT", "WHERE", "GROUP", "HAVING", "UNION",
-                                        "PLAN", "ORDER", "FOR", "SHOW"};
+    static const char* const stops[] = {"SELECT", "WHERE", "GROUP", "HAVING", "UNION", "PLAN", "ORDER", "FOR", "SHOW"};
     for (;;) {
         SqlToken t = lex.next();
         if (t.kind == SqlToken::End) return {};
@@ -399,7 +407,4 @@ std::string TableNameOfStatement(const std::string& sql) {
     }
 }
 
-std::string EscapeText(std::string_view text)
-{
-    return EscapeString(text);
-}
+std::string EscapeText(std::string_view text) { return EscapeString(text); }

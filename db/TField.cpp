@@ -8,21 +8,25 @@
 #include "db/DbInternal.h"
 #include "db/TmySQLDataSet.h"
 
-void TField::checkBound() const {
+void TField::checkBound() const
+{
     if (!m_bound) m_dataSet->databaseError("Cannot perform this operation on a closed dataset");
 }
 
-const Variant& TField::current() const {
+const Variant& TField::current() const
+{
     checkBound();
     return m_dataSet->columnValue(m_fieldNo);
 }
 
-bool TField::IsNull() const {
+bool TField::IsNull() const
+{
     if (IsBlob()) return (checkBound(), m_dataSet->columnIsNull(m_fieldNo));
     return current().IsNull();
 }
 
-Variant TField::Value() const {
+Variant TField::Value() const
+{
     if (IsBlob()) {
         size_t length = 0;
         const char* bytes = (checkBound(), m_dataSet->columnBytes(m_fieldNo, length));
@@ -33,7 +37,8 @@ Variant TField::Value() const {
     return current();
 }
 
-std::string TField::AsString() const {
+std::string TField::AsString() const
+{
     if (IsBlob()) return Value().RawText();
     if (m_dataType == ftLargeint) {
         // The server's decimal digits as they are: this also shows a BIGINT UNSIGNED value
@@ -54,32 +59,42 @@ std::string TField::AsString() const {
 }
 
 namespace {
-[[noreturn]] void cannotAccess(const TField& f, const char* type) {
+[[noreturn]] void cannotAccess(const TField& f, const char* type)
+{
     f.DataSet().databaseError("Cannot access field '" + f.FieldName() + "' as type " + type);
 }
-} // namespace
+}  // namespace
 
-int32_t TField::AsInteger() const {
+int32_t TField::AsInteger() const
+{
     switch (m_dataType) {
-    case ftSmallint: case ftWord: case ftInteger: case ftAutoInc: {
+    case ftSmallint:
+    case ftWord:
+    case ftInteger:
+    case ftAutoInc: {
         const Variant& v = current();
         return v.IsNull() ? 0 : static_cast<int32_t>(v.RawInt());
     }
-    case ftLargeint: case ftFloat: {
+    case ftLargeint:
+    case ftFloat: {
         // Values beyond the 32-bit range raise the overflow error of the value itself.
         const Variant& v = current();
         return v.IsNull() ? 0 : v.AsInteger();
     }
-    case ftString: case ftMemo:
-        return StrToInt(AsString());
-    default:
-        cannotAccess(*this, "Integer");
+    case ftString:
+    case ftMemo: return StrToInt(AsString());
+    default: cannotAccess(*this, "Integer");
     }
 }
 
-int64_t TField::AsLargeInt() const {
+int64_t TField::AsLargeInt() const
+{
     switch (m_dataType) {
-    case ftSmallint: case ftWord: case ftInteger: case ftAutoInc: case ftLargeint: {
+    case ftSmallint:
+    case ftWord:
+    case ftInteger:
+    case ftAutoInc:
+    case ftLargeint: {
         const Variant& v = current();
         return v.IsNull() ? 0 : v.RawInt();
     }
@@ -87,21 +102,29 @@ int64_t TField::AsLargeInt() const {
         const Variant& v = current();
         return v.IsNull() ? 0 : v.AsInt64();
     }
-    case ftString: case ftMemo:
-        return StrToInt64(AsString());
-    default:
-        cannotAccess(*this, "Largeint");
+    case ftString:
+    case ftMemo: return StrToInt64(AsString());
+    default: cannotAccess(*this, "Largeint");
     }
 }
 
-double TField::AsFloat() const {
+double TField::AsFloat() const
+{
     switch (m_dataType) {
-    case ftSmallint: case ftWord: case ftInteger: case ftAutoInc: case ftLargeint: case ftFloat:
-    case ftDate: case ftTime: case ftDateTime: {
+    case ftSmallint:
+    case ftWord:
+    case ftInteger:
+    case ftAutoInc:
+    case ftLargeint:
+    case ftFloat:
+    case ftDate:
+    case ftTime:
+    case ftDateTime: {
         const Variant& v = current();
         return v.IsNull() ? 0 : v.AsFloat();
     }
-    case ftString: case ftMemo: {
+    case ftString:
+    case ftMemo: {
         std::string t = AsString();
         double d = 0;
         auto r = std::from_chars(t.data(), t.data() + t.size(), d);
@@ -109,23 +132,25 @@ double TField::AsFloat() const {
             throw EConvertError("'" + t + "' is not a valid floating point value");
         return d;
     }
-    default:
-        cannotAccess(*this, "Float");
+    default: cannotAccess(*this, "Float");
     }
 }
 
-double TField::AsDateTime() const {
+double TField::AsDateTime() const
+{
     switch (m_dataType) {
-    case ftDate: case ftTime: case ftDateTime: {
+    case ftDate:
+    case ftTime:
+    case ftDateTime: {
         const Variant& v = current();
         return v.IsNull() ? 0 : v.RawDouble();
     }
-    default:
-        cannotAccess(*this, "DateTime");
+    default: cannotAccess(*this, "DateTime");
     }
 }
 
-bool TField::AsBoolean() const {
+bool TField::AsBoolean() const
+{
     if (m_dataType == ftBoolean) {
         const Variant& v = current();
         return !v.IsNull() && v.RawInt() != 0;
@@ -138,4 +163,3 @@ bool TField::AsBoolean() const {
     }
     cannotAccess(*this, "Boolean");
 }
-

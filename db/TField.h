@@ -12,13 +12,14 @@ class TmySQLDataSet;
 class TField {
 public:
     TField(TmySQLDataSet& dataSet, std::string name, TFieldType type, int size, int fieldNo)
-        : m_dataSet(&dataSet), m_fieldName(std::move(name)), m_dataType(type), m_size(size),
-          m_fieldNo(fieldNo) {}
+        : m_dataSet(&dataSet), m_fieldName(std::move(name)), m_dataType(type), m_size(size), m_fieldNo(fieldNo)
+    {
+    }
 
     const std::string& FieldName() const { return m_fieldName; }
     TFieldType DataType() const { return m_dataType; }
-    int Size() const { return m_size; }          // text fields: the working length
-    int FieldNo() const { return m_fieldNo; }    // column position from 1
+    int Size() const { return m_size; }        // text fields: the working length
+    int FieldNo() const { return m_fieldNo; }  // column position from 1
     bool Required() const { return m_required; }
     bool ReadOnly() const { return m_readOnly; }
     bool Calculated() const { return m_calculated; }  // an expression column (no table)

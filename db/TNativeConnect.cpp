@@ -3,16 +3,18 @@
 #include "db/DateTimeUtil.h"
 #include "db/DbErrors.h"
 #include "db/DbInternal.h"
+#include "db/TmySQLEngine.h"
 #include "protocol/MysqlCharsets.h"
 #include "protocol/TMysqlClient.h"
-#include "db/TmySQLEngine.h"
 
 TNativeConnect::TNativeConnect(uint16_t options, bool multiThreaded)
-    : m_client(std::make_unique<TMysqlClient>()), m_options(options) {
+    : m_client(std::make_unique<TMysqlClient>()), m_options(options)
+{
     m_client->SetThreadSafe(multiThreaded);
 }
 
-TNativeConnect::~TNativeConnect() {
+TNativeConnect::~TNativeConnect()
+{
     if (m_open) {
         m_client->Close();
         m_open = false;
@@ -20,7 +22,8 @@ TNativeConnect::~TNativeConnect() {
     }
 }
 
-void TNativeConnect::Connect(const TStringList& params) {
+void TNativeConnect::Connect(const TStringList& params)
+{
     m_user = params.Values("UID");
     m_password = params.Values("PWD");
     m_database = params.Values("DatabaseName");
@@ -44,7 +47,8 @@ void TNativeConnect::Connect(const TStringList& params) {
     dbTrace(TraceOp::Connect, m_host + ":" + std::to_string(m_port) + "/" + m_database);
 }
 
-std::unique_ptr<TMysqlResult> TNativeConnect::TryQuery(const std::string& sql, bool& ok) {
+std::unique_ptr<TMysqlResult> TNativeConnect::TryQuery(const std::string& sql, bool& ok)
+{
     dbTrace(TraceOp::Execute, sql);
     bool succeeded = false;
     std::unique_ptr<TMysqlResult> result = m_client->Query(sql, true, succeeded);
@@ -53,7 +57,8 @@ std::unique_ptr<TMysqlResult> TNativeConnect::TryQuery(const std::string& sql, b
     return result;
 }
 
-std::unique_ptr<TMysqlResult> TNativeConnect::Query(const std::string& sql) {
+std::unique_ptr<TMysqlResult> TNativeConnect::Query(const std::string& sql)
+{
     bool ok = false;
     std::unique_ptr<TMysqlResult> result = TryQuery(sql, ok);
     if (!ok) throw EmySQLException(m_client->ErrorCode(), m_client->ErrorText());
@@ -64,27 +69,32 @@ namespace {
 // Switches the client's ping-before-query off for one probe.
 class NoPing {
 public:
-    explicit NoPing(TMysqlClient& client) : m_client(client), m_was(client.AutoReconnect()) {
+    explicit NoPing(TMysqlClient& client) : m_client(client), m_was(client.AutoReconnect())
+    {
         if (!PingBeforeProbes) m_client.SetAutoReconnect(false);
     }
     ~NoPing() { m_client.SetAutoReconnect(m_was); }
+
 private:
     TMysqlClient& m_client;
     bool m_was;
 };
-} // namespace
+}  // namespace
 
-std::unique_ptr<TMysqlResult> TNativeConnect::TryProbe(const std::string& sql, bool& ok) {
+std::unique_ptr<TMysqlResult> TNativeConnect::TryProbe(const std::string& sql, bool& ok)
+{
     NoPing noPing(*m_client);
     return TryQuery(sql, ok);
 }
 
-std::unique_ptr<TMysqlResult> TNativeConnect::Probe(const std::string& sql) {
+std::unique_ptr<TMysqlResult> TNativeConnect::Probe(const std::string& sql)
+{
     NoPing noPing(*m_client);
     return Query(sql);
 }
 
-std::shared_ptr<TMysqlResult> TNativeConnect::CachedProbe(const std::string& sql, bool mustSucceed, bool& ok) {
+std::shared_ptr<TMysqlResult> TNativeConnect::CachedProbe(const std::string& sql, bool mustSucceed, bool& ok)
+{
     if (m_probeCacheConnection != m_client->ConnectionCount()) {
         // A new connection may see another schema: ask again.
         m_probeCache.clear();
@@ -107,7 +117,8 @@ std::shared_ptr<TMysqlResult> TNativeConnect::CachedProbe(const std::string& sql
     return result;
 }
 
-void TNativeConnect::Transaction(const std::string& sql) {
+void TNativeConnect::Transaction(const std::string& sql)
+{
     TraceOp op = sql == "BEGIN" ? TraceOp::Begin : sql == "COMMIT" ? TraceOp::Commit : TraceOp::Rollback;
     dbTrace(op, sql);
     if (sql == "ROLLBACK" && m_client->TransactionLost()) {
@@ -122,7 +133,8 @@ void TNativeConnect::Transaction(const std::string& sql) {
     if (!succeeded) throw EmySQLException(m_client->ErrorCode(), m_client->ErrorText());
 }
 
-uint8_t TNativeConnect::ProbeCharset() {
+uint8_t TNativeConnect::ProbeCharset()
+{
     bool ok = false;
     std::unique_ptr<TMysqlResult> result = TryProbe("SHOW VARIABLES", ok);
     if (!ok || !result) return 0;

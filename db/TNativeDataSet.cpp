@@ -5,13 +5,14 @@
 
 #include "db/DbInternal.h"
 #include "db/SqlText.h"
-#include "protocol/TMysqlClient.h"
-#include "protocol/TMysqlResult.h"
 #include "db/TNativeConnect.h"
 #include "db/TmySQLEngine.h"
+#include "protocol/TMysqlClient.h"
+#include "protocol/TMysqlResult.h"
 
 namespace {
-std::vector<std::string> splitAllowed(const std::string& list) {
+std::vector<std::string> splitAllowed(const std::string& list)
+{
     std::vector<std::string> items;
     std::string cur;
     for (char c : list) {
@@ -28,18 +29,20 @@ std::vector<std::string> splitAllowed(const std::string& list) {
 
 constexpr uint8_t kNewDecimal = 246;
 
-bool isBooleanLetter(char c) {
+bool isBooleanLetter(char c)
+{
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return c == 'f' || c == 'n' || c == 't' || c == 'y';
 }
-} // namespace
+}  // namespace
 
 namespace {
 
 // "DESCRIBE table 'column'" with both names as the server sent them, quoted: the table as a
 // back-quoted name, the column as a string whose LIKE wildcards match only themselves, so a
 // name holding quotes, "%" or "_" probes exactly its own column.
-std::string describeProbe(const std::string& table, const std::string& column) {
+std::string describeProbe(const std::string& table, const std::string& column)
+{
     std::string pattern;
     for (char c : EscapeText(column)) {
         if (c == '%' || c == '_') pattern += '\\';
@@ -48,24 +51,28 @@ std::string describeProbe(const std::string& table, const std::string& column) {
     return "DESCRIBE " + QuoteIdentifier(table) + " '" + pattern + "'";
 }
 
-} // namespace
+}  // namespace
 
-TNativeDataSet::TNativeDataSet(TNativeConnect& connection, bool live) : Live(live), m_connection(&connection) {
+TNativeDataSet::TNativeDataSet(TNativeConnect& connection, bool live) : Live(live), m_connection(&connection)
+{
     m_connection->Statements.push_back(this);
 }
 
-TNativeDataSet::~TNativeDataSet() {
+TNativeDataSet::~TNativeDataSet()
+{
     auto& list = m_connection->Statements;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
-void TNativeDataSet::FreeResult() {
+void TNativeDataSet::FreeResult()
+{
     m_result.reset();
     m_row = -1;
     m_position = Position::Unpositioned;
 }
 
-bool TNativeDataSet::Execute(bool probes) {
+bool TNativeDataSet::Execute(bool probes)
+{
     FreeResult();
     m_result = m_connection->Query(Text);
     TMysqlClient& client = m_connection->Client();
@@ -79,7 +86,8 @@ bool TNativeDataSet::Execute(bool probes) {
 
 std::string TNativeDataSet::TableName() const { return TableNameOfStatement(Text); }
 
-void TNativeDataSet::readIndexes() {
+void TNativeDataSet::readIndexes()
+{
     std::string table = TableName();
     if (table.empty()) return;
     bool ok = false;
@@ -99,9 +107,8 @@ void TNativeDataSet::readIndexes() {
             primary = strncasecmp(keyName.c_str(), "PRIMARY", n) == 0;
         }
         std::string name = primary ? std::string() : keyName.substr(0, 260);
-        auto it = std::find_if(m_indexes.begin(), m_indexes.end(), [&](const TmySQLIndex& x) {
-            return x.Name == name && x.Primary == primary;
-        });
+        auto it = std::find_if(m_indexes.begin(), m_indexes.end(),
+                               [&](const TmySQLIndex& x) { return x.Name == name && x.Primary == primary; });
         if (it == m_indexes.end()) {
             TmySQLIndex index;
             index.Number = static_cast<int>(m_indexes.size()) + 1;
@@ -122,8 +129,8 @@ void TNativeDataSet::readIndexes() {
     m_indexesRead = true;
 }
 
-
-void TNativeDataSet::DescribeFields() {
+void TNativeDataSet::DescribeFields()
+{
     if (m_fieldsBuilt || !m_result) return;
     const uint32_t count = m_result->FieldCount();
     m_fields.clear();
@@ -151,7 +158,8 @@ void TNativeDataSet::DescribeFields() {
                 size_t open = t.find('(');
                 if (open != std::string::npos) {
                     size_t close = t.find(')', open);
-                    std::string list = t.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+                    std::string list =
+                        t.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
                     list.erase(std::remove(list.begin(), list.end(), '\''), list.end());
                     f.AllowedValues = list;
                 }
@@ -171,8 +179,8 @@ void TNativeDataSet::DescribeFields() {
         uint8_t type = info->FieldType == kNewDecimal ? uint8_t(MysqlType::DECIMAL) : info->FieldType;
         if (f.Flags & MysqlFieldFlag::ENUM) {
             std::vector<std::string> items = splitAllowed(f.AllowedValues);
-            f.IsBoolean = items.size() == 2 && info->Length == 1 && isBooleanLetter(items[0][0]) &&
-                          isBooleanLetter(items[1][0]);
+            f.IsBoolean =
+                items.size() == 2 && info->Length == 1 && isBooleanLetter(items[0][0]) && isBooleanLetter(items[1][0]);
         }
         uint32_t length = std::max(info->Length, info->MaxLength);
         if (f.Flags & MysqlFieldFlag::SET) {
@@ -195,31 +203,32 @@ void TNativeDataSet::DescribeFields() {
             ft = ftBoolean;
         } else {
             switch (type) {
-            case MysqlType::DECIMAL: case MysqlType::FLOAT: case MysqlType::DOUBLE:
-                ft = ftFloat; break;
-            case MysqlType::TINY: case MysqlType::SHORT:
-                ft = isUnsigned ? ftWord : ftSmallint; break;
-            case MysqlType::LONG: case MysqlType::INT24: case MysqlType::YEAR:
-                ft = !isUnsigned && autoInc ? ftAutoInc : ftInteger; break;
-            case MysqlType::LONGLONG:
-                ft = ftLargeint; break;
-            case MysqlType::TIMESTAMP: case MysqlType::DATETIME:
-                ft = ftDateTime; break;
-            case MysqlType::DATE: case MysqlType::NEWDATE:
-                ft = ftDate; break;
-            case MysqlType::TIME:
-                ft = ftTime; break;
-            case MysqlType::NULL_: case MysqlType::ENUM: case MysqlType::SET:
-            case MysqlType::VAR_STRING: case MysqlType::STRING:
+            case MysqlType::DECIMAL:
+            case MysqlType::FLOAT:
+            case MysqlType::DOUBLE: ft = ftFloat; break;
+            case MysqlType::TINY:
+            case MysqlType::SHORT: ft = isUnsigned ? ftWord : ftSmallint; break;
+            case MysqlType::LONG:
+            case MysqlType::INT24:
+            case MysqlType::YEAR: ft = !isUnsigned && autoInc ? ftAutoInc : ftInteger; break;
+            case MysqlType::LONGLONG: ft = ftLargeint; break;
+            case MysqlType::TIMESTAMP:
+            case MysqlType::DATETIME: ft = ftDateTime; break;
+            case MysqlType::DATE:
+            case MysqlType::NEWDATE: ft = ftDate; break;
+            case MysqlType::TIME: ft = ftTime; break;
+            case MysqlType::NULL_:
+            case MysqlType::ENUM:
+            case MysqlType::SET:
+            case MysqlType::VAR_STRING:
+            case MysqlType::STRING:
                 if (length != 0) {
                     ft = ftString;
                     f.Size = static_cast<int>(length);
                 }
                 break;
-            case MysqlType::BLOB:
-                ft = f.IsMemo ? ftMemo : ftBlob; break;
-            default:
-                break;
+            case MysqlType::BLOB: ft = f.IsMemo ? ftMemo : ftBlob; break;
+            default: break;
             }
         }
         f.FieldType = ft;
@@ -242,9 +251,10 @@ void TNativeDataSet::DescribeFields() {
                 }
             }
         }
-        const bool keyFlags = (f.Flags & (MysqlFieldFlag::NOT_NULL | MysqlFieldFlag::PRI_KEY | MysqlFieldFlag::UNIQUE_KEY)) != 0;
-        f.Required = keyFlags && !f.HasDefault && ft != ftAutoInc &&
-                     !(info->FieldType == MysqlType::LONGLONG && autoInc);
+        const bool keyFlags =
+            (f.Flags & (MysqlFieldFlag::NOT_NULL | MysqlFieldFlag::PRI_KEY | MysqlFieldFlag::UNIQUE_KEY)) != 0;
+        f.Required =
+            keyFlags && !f.HasDefault && ft != ftAutoInc && !(info->FieldType == MysqlType::LONGLONG && autoInc);
         m_fields.push_back(std::move(f));
     }
     m_fieldsBuilt = true;
@@ -259,7 +269,8 @@ int64_t TNativeDataSet::RecordCount() const { return m_result ? m_result->RowCou
 // The one row position over the stored result. A move past either end from a row reports
 // the end and leaves that row current; values are read by row index, so the result keeps
 // no position of its own in step.
-uint16_t TNativeDataSet::MoveNext() {
+uint16_t TNativeDataSet::MoveNext()
+{
     const int64_t count = RecordCount();
     if (m_position == Position::AfterLast) return EngineCode::EndOfTable;
     int64_t target = m_position == Position::OnRow ? m_row + 1 : 0;
@@ -275,7 +286,8 @@ uint16_t TNativeDataSet::MoveNext() {
     return 0;
 }
 
-uint16_t TNativeDataSet::MovePrior() {
+uint16_t TNativeDataSet::MovePrior()
+{
     const int64_t count = RecordCount();
     if (m_position == Position::BeforeFirst) return EngineCode::BeginOfTable;
     int64_t target = m_position == Position::OnRow ? m_row - 1 : count - 1;
@@ -291,24 +303,28 @@ uint16_t TNativeDataSet::MovePrior() {
     return 0;
 }
 
-void TNativeDataSet::SetToBegin() {
+void TNativeDataSet::SetToBegin()
+{
     m_position = Position::BeforeFirst;
     m_row = -1;
 }
 
-void TNativeDataSet::SetToEnd() {
+void TNativeDataSet::SetToEnd()
+{
     m_position = Position::AfterLast;
     m_row = RecordCount();
 }
 
-uint16_t TNativeDataSet::SetRow(int64_t index) {
+uint16_t TNativeDataSet::SetRow(int64_t index)
+{
     if (index < 0 || index >= RecordCount()) return EngineCode::NoCurrentRecord;
     m_row = index;
     m_position = Position::OnRow;
     return 0;
 }
 
-const char* TNativeDataSet::ColumnBytes(int column, size_t& length) const {
+const char* TNativeDataSet::ColumnBytes(int column, size_t& length) const
+{
     length = 0;
     if (!m_result || column < 0 || static_cast<uint32_t>(column) >= m_result->FieldCount())
         throw EmySQLException(EngineCode::InvalidRecordStructure);

@@ -16,31 +16,31 @@ struct TMysqlFieldInfo;
 // One column descriptor, numbered from 1 in column order.
 struct TmySQLField {
     int FieldNo = 0;
-    std::string Name;              // at most 63 characters, converted as read text
+    std::string Name;                  // at most 63 characters, converted as read text
     TFieldType FieldType = ftUnknown;  // ftUnknown: the column has no field
     int Size = 0;
     int Offset = 0;
-    uint8_t NativeType = 0;        // type code after the adjustments
-    uint32_t NativeSize = 0;       // working length
-    std::string AllowedValues;     // ENUM / SET: "Y,N"
+    uint8_t NativeType = 0;     // type code after the adjustments
+    uint32_t NativeSize = 0;    // working length
+    std::string AllowedValues;  // ENUM / SET: "Y,N"
     bool Required = false;
     bool HasDefault = false;
     bool IsBoolean = false;
     bool IsMemo = false;
-    bool Calculated = false;       // no table name
+    bool Calculated = false;  // no table name
     uint32_t Flags = 0;
     std::string Table;
 };
 
 struct TmySQLIndex {
     int Number = 0;
-    std::string Name;              // at most 260 characters; the primary index has ""
+    std::string Name;  // at most 260 characters; the primary index has ""
     bool Primary = false;
     bool Unique = false;
     bool Descending = false;
     int KeyLength = 0;
     std::vector<std::string> Columns;
-    std::vector<int> FieldNumbers; // 0 for a key column not in the result
+    std::vector<int> FieldNumbers;  // 0 for a key column not in the result
     int KeyCount() const { return static_cast<int>(Columns.size()); }
 };
 

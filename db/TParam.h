@@ -14,7 +14,9 @@ class TParam {
 public:
     TParam() = default;
     explicit TParam(std::string name, TFieldType dataType = ftUnknown, TParamType paramType = ptUnknown)
-        : m_name(std::move(name)), m_dataType(dataType), m_paramType(paramType) {}
+        : m_name(std::move(name)), m_dataType(dataType), m_paramType(paramType)
+    {
+    }
 
     const std::string& Name() const { return m_name; }
     void SetName(std::string name) { m_name = std::move(name); }
@@ -37,15 +39,15 @@ public:
     void Clear();  // value empty, bound flag off
 
     // Typed setters: set DataType to the given type, then the value.
-    void SetAsString(const std::string& text);     // ftString
-    void SetAsInteger(int32_t value);              // ftInteger
-    void SetAsFloat(double value);                 // ftFloat
-    void SetAsBoolean(bool value);                 // ftBoolean
-    void SetAsDateTime(double value);              // ftDateTime
-    void SetAsDate(double value);                  // ftDate
-    void SetAsTime(double value);                  // ftTime
-    void SetAsBlob(const std::string& bytes);      // ftBlob
-    void SetAsMemo(const std::string& text);       // ftMemo
+    void SetAsString(const std::string& text);  // ftString
+    void SetAsInteger(int32_t value);           // ftInteger
+    void SetAsFloat(double value);              // ftFloat
+    void SetAsBoolean(bool value);              // ftBoolean
+    void SetAsDateTime(double value);           // ftDateTime
+    void SetAsDate(double value);               // ftDate
+    void SetAsTime(double value);               // ftTime
+    void SetAsBlob(const std::string& bytes);   // ftBlob
+    void SetAsMemo(const std::string& text);    // ftMemo
     std::string AsString() const { return m_value.AsString(); }
     int32_t AsInteger() const { return m_value.AsInteger(); }
 

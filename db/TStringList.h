@@ -11,7 +11,7 @@ public:
     TStringList() = default;
     TStringList(std::initializer_list<std::string> lines) : m_lines(lines) {}
     TStringList(const TStringList& other) : m_lines(other.m_lines) {}  // hooks are not copied
-    TStringList& operator=(const TStringList& other);  // replaces the lines, fires the hooks
+    TStringList& operator=(const TStringList& other);                  // replaces the lines, fires the hooks
 
     int Count() const { return static_cast<int>(m_lines.size()); }
     // Positions outside 0..Count()-1 raise EListError "List index out of bounds (%d)".
@@ -45,6 +45,12 @@ public:
 
 private:
     std::vector<std::string> m_lines;
-    void changing() { if (OnChanging) OnChanging(); }
-    void changed() { if (OnChange) OnChange(); }
+    void changing()
+    {
+        if (OnChanging) OnChanging();
+    }
+    void changed()
+    {
+        if (OnChange) OnChange();
+    }
 };

@@ -8,8 +8,8 @@
 #include "db/TField.h"
 #include "db/TmySQLDataSet.h"
 
-
-TmySQLBlobStream::TmySQLBlobStream(TField& field, TBlobStreamMode mode) {
+TmySQLBlobStream::TmySQLBlobStream(TField& field, TBlobStreamMode mode)
+{
     (void)mode;
     if (!field.IsBlob()) throw EVariantError("Invalid class typecast");
     if (!field.Bound()) field.DataSet().databaseError("Cannot perform this operation on a closed dataset");
@@ -32,14 +32,16 @@ TmySQLBlobStream::TmySQLBlobStream(TField& field, TBlobStreamMode mode) {
 
 TmySQLBlobStream::~TmySQLBlobStream() = default;
 
-void TmySQLBlobStream::Seek(int64_t position) {
+void TmySQLBlobStream::Seek(int64_t position)
+{
     if (position < 0) position = 0;
     if (static_cast<size_t>(position) > m_size) position = static_cast<int64_t>(m_size);
     if (static_cast<size_t>(position) != m_position) m_wholeFromStart = false;
     m_position = static_cast<size_t>(position);
 }
 
-size_t TmySQLBlobStream::Read(void* buffer, size_t count) {
+size_t TmySQLBlobStream::Read(void* buffer, size_t count)
+{
     if (!m_bytes || m_position >= m_size) return 0;
     size_t n = std::min(count, m_size - m_position);
     std::memcpy(buffer, m_bytes + m_position, n);
@@ -59,7 +61,8 @@ size_t TmySQLBlobStream::Read(void* buffer, size_t count) {
     return n;
 }
 
-std::string TmySQLBlobStream::ReadAll() {
+std::string TmySQLBlobStream::ReadAll()
+{
     std::string out(m_size > m_position ? m_size - m_position : 0, '\0');
     size_t n = Read(out.data(), out.size());
     out.resize(n);

@@ -33,15 +33,15 @@ public:
     std::string ReadAll();
 
 private:
-    std::weak_ptr<TmySQLDataSet*> m_dataSet;  // for the blob cache; expires with the dataset
-    uint64_t m_generation = 0;                // the dataset's open the value came from
+    std::weak_ptr<TmySQLDataSet*> m_dataSet;       // for the blob cache; expires with the dataset
+    uint64_t m_generation = 0;                     // the dataset's open the value came from
     std::shared_ptr<const TMysqlResult> m_result;  // keeps m_bytes alive
     int m_fieldNo = 0;
     const char* m_bytes = nullptr;  // the stored value or the cached one
     size_t m_size = 0;
     size_t m_position = 0;
     bool m_fromCache = false;
-    bool m_wholeFromStart = true;   // every byte so far was read in order from position 0
+    bool m_wholeFromStart = true;  // every byte so far was read in order from position 0
     bool m_memo = false;
     int64_t m_row = -1;
 };

@@ -6,23 +6,25 @@
 
 #include "db/DateTimeUtil.h"
 #include "db/DbInternal.h"
-#include "protocol/TMysqlResult.h"
 #include "db/TNativeDataSet.h"
 #include "db/TmySQLDatabase.h"
 #include "db/TmySQLEngine.h"
+#include "protocol/TMysqlResult.h"
 
 namespace {
 
 // Integer columns: the server sends plain decimal digits; anything else takes the strict path
 // with its error "'%s' is not a valid integer value".
-int32_t int32FromText(const char* bytes, size_t length) {
+int32_t int32FromText(const char* bytes, size_t length)
+{
     int32_t v = 0;
     auto r = std::from_chars(bytes, bytes + length, v);
     if (r.ec == std::errc() && r.ptr == bytes + length) return v;
     return StrToInt(std::string(bytes, length));
 }
 
-double floatFromText(const char* bytes, size_t length) {
+double floatFromText(const char* bytes, size_t length)
+{
     double v = 0;
     const char* begin = bytes;
     const char* end = bytes + length;
@@ -31,19 +33,22 @@ double floatFromText(const char* bytes, size_t length) {
     return r.ec == std::errc() ? v : 0;
 }
 
-} // namespace
+}  // namespace
 
 TmySQLDataSet::TmySQLDataSet(std::string name) : m_name(std::move(name)) {}
 
-TmySQLDataSet::~TmySQLDataSet() {
+TmySQLDataSet::~TmySQLDataSet()
+{
     if (m_database) m_database->DetachDataSet(this);
 }
 
-void TmySQLDataSet::databaseError(const std::string& message) const {
+void TmySQLDataSet::databaseError(const std::string& message) const
+{
     throw EDatabaseError(m_name.empty() ? message : m_name + ": " + message);
 }
 
-void TmySQLDataSet::SetDatabase(TmySQLDatabase* database) {
+void TmySQLDataSet::SetDatabase(TmySQLDatabase* database)
+{
     if (database == m_database) return;
     connectionClosing();
     if (m_database) {
@@ -55,7 +60,8 @@ void TmySQLDataSet::SetDatabase(TmySQLDatabase* database) {
     if (m_database) m_database->AttachDataSet(this);
 }
 
-void TmySQLDataSet::setDbFlag(DbFlag flag, bool on) {
+void TmySQLDataSet::setDbFlag(DbFlag flag, bool on)
+{
     if (on) {
         if (m_dbFlags & flag) return;
         if (m_dbFlags == 0 && m_database) m_database->RegisterClient(this);
@@ -67,7 +73,8 @@ void TmySQLDataSet::setDbFlag(DbFlag flag, bool on) {
     }
 }
 
-void TmySQLDataSet::connectionClosing() {
+void TmySQLDataSet::connectionClosing()
+{
     // The connection goes away: no unregistering, the component resets its count itself.
     m_dbFlags = 0;
     if (m_active) {
@@ -78,12 +85,14 @@ void TmySQLDataSet::connectionClosing() {
     }
 }
 
-void TmySQLDataSet::databaseDestroyed() {
+void TmySQLDataSet::databaseDestroyed()
+{
     m_dbFlags = 0;
     m_database = nullptr;
 }
 
-void TmySQLDataSet::SetActive(bool on) {
+void TmySQLDataSet::SetActive(bool on)
+{
     if (on == m_active) return;
     if (on) {
         if (BeforeOpen) BeforeOpen(*this);
@@ -104,7 +113,8 @@ void TmySQLDataSet::SetActive(bool on) {
     }
 }
 
-void TmySQLDataSet::closeCursor() {
+void TmySQLDataSet::closeCursor()
+{
     for (auto& f : m_fields) {
         f->SetBound(false);
         m_retiredFields.push_back(std::move(f));
@@ -120,7 +130,8 @@ void TmySQLDataSet::closeCursor() {
     setDbFlag(dbOpen, false);
 }
 
-void TmySQLDataSet::bindFields(TNativeDataSet& native) {
+void TmySQLDataSet::bindFields(TNativeDataSet& native)
+{
     m_cursor = &native;
     m_fields.clear();
     ++m_generation;
@@ -150,27 +161,29 @@ void TmySQLDataSet::bindFields(TNativeDataSet& native) {
     m_converted.assign(native.Fields().size(), 0);
 }
 
-void TmySQLDataSet::checkActive() const {
+void TmySQLDataSet::checkActive() const
+{
     if (!m_active) databaseError("Cannot perform this operation on a closed dataset");
 }
 
-int64_t TmySQLDataSet::currentRowIndex() const {
+int64_t TmySQLDataSet::currentRowIndex() const
+{
     if (!m_cursor || m_cursor->CursorPosition() != TNativeDataSet::Position::OnRow) return -1;
     return m_cursor->Row();
 }
 
-std::shared_ptr<const TMysqlResult> TmySQLDataSet::sharedResult() const {
+std::shared_ptr<const TMysqlResult> TmySQLDataSet::sharedResult() const
+{
     return m_cursor ? m_cursor->SharedResult() : nullptr;
 }
 
-void TmySQLDataSet::rowChanged() {
-    std::fill(m_converted.begin(), m_converted.end(), 0);
-}
+void TmySQLDataSet::rowChanged() { std::fill(m_converted.begin(), m_converted.end(), 0); }
 
 // Converts one non-blob column of the current row into its typed value. A failure (an
 // integer out of range, an impossible date) is raised to the reader and leaves the column
 // unconverted, so reading it again raises again.
-void TmySQLDataSet::convertColumn(size_t i) const {
+void TmySQLDataSet::convertColumn(size_t i) const
+{
     const TmySQLField& f = m_cursor->Fields()[i];
     Variant& out = m_rowValues[i];
     size_t length = 0;
@@ -182,32 +195,30 @@ void TmySQLDataSet::convertColumn(size_t i) const {
         out = Variant(c == 't' || c == 'y');
     } else {
         switch (f.NativeType) {
-        case MysqlType::DECIMAL: case MysqlType::FLOAT: case MysqlType::DOUBLE:
-            out = Variant(floatFromText(bytes, length));
-            break;
-        case MysqlType::TINY: case MysqlType::SHORT: {
+        case MysqlType::DECIMAL:
+        case MysqlType::FLOAT:
+        case MysqlType::DOUBLE: out = Variant(floatFromText(bytes, length)); break;
+        case MysqlType::TINY:
+        case MysqlType::SHORT: {
             int32_t v = int32FromText(bytes, length);
             out = Variant(f.FieldType == ftWord ? int(uint16_t(v)) : int(int16_t(v)));
             break;
         }
-        case MysqlType::LONG: case MysqlType::INT24: case MysqlType::YEAR:
-            out = Variant(int32FromText(bytes, length));
-            break;
+        case MysqlType::LONG:
+        case MysqlType::INT24:
+        case MysqlType::YEAR: out = Variant(int32FromText(bytes, length)); break;
         case MysqlType::LONGLONG: {
             int64_t v = 0;
             auto r = std::from_chars(bytes, bytes + length, v);
-            out = Variant::Int64(r.ec == std::errc() && r.ptr == bytes + length ? v : StrToInt64(std::string(bytes, length)));
+            out = Variant::Int64(
+                r.ec == std::errc() && r.ptr == bytes + length ? v : StrToInt64(std::string(bytes, length)));
             break;
         }
-        case MysqlType::TIMESTAMP:
-            out = Variant::DateTime(TimestampFromColumnText(std::string(bytes, length)));
-            break;
-        case MysqlType::TIME:
-            out = Variant::DateTime(TimeFromColumnText(std::string(bytes, length)));
-            break;
-        case MysqlType::DATE: case MysqlType::NEWDATE: case MysqlType::DATETIME:
-            out = Variant::DateTime(DateTimeFromColumnText(std::string(bytes, length)));
-            break;
+        case MysqlType::TIMESTAMP: out = Variant::DateTime(TimestampFromColumnText(std::string(bytes, length))); break;
+        case MysqlType::TIME: out = Variant::DateTime(TimeFromColumnText(std::string(bytes, length))); break;
+        case MysqlType::DATE:
+        case MysqlType::NEWDATE:
+        case MysqlType::DATETIME: out = Variant::DateTime(DateTimeFromColumnText(std::string(bytes, length))); break;
         default: {  // ENUM, SET, VAR_STRING, STRING: the text up to its first NUL byte
             size_t n = strnlen(bytes, length);
             out = Variant(convertReadText(bytes, n));
@@ -218,29 +229,34 @@ void TmySQLDataSet::convertColumn(size_t i) const {
     m_converted[i] = 1;
 }
 
-void TmySQLDataSet::positionFirst() {
+void TmySQLDataSet::positionFirst()
+{
     m_cursor->SetToBegin();
     m_bof = true;
     m_eof = m_cursor->MoveNext() != 0;
     rowChanged();
 }
 
-int TmySQLDataSet::RecordCount() const {
+int TmySQLDataSet::RecordCount() const
+{
     checkActive();
     return static_cast<int>(m_cursor->RecordCount());
 }
 
-bool TmySQLDataSet::IsEmpty() const {
+bool TmySQLDataSet::IsEmpty() const
+{
     checkActive();
     return m_cursor->RecordCount() == 0;
 }
 
-void TmySQLDataSet::First() {
+void TmySQLDataSet::First()
+{
     checkActive();
     positionFirst();
 }
 
-void TmySQLDataSet::Last() {
+void TmySQLDataSet::Last()
+{
     checkActive();
     m_cursor->SetToEnd();
     m_bof = m_cursor->MovePrior() != 0;
@@ -248,7 +264,8 @@ void TmySQLDataSet::Last() {
     rowChanged();
 }
 
-void TmySQLDataSet::Next() {
+void TmySQLDataSet::Next()
+{
     checkActive();
     if (m_cursor->MoveNext() == EngineCode::EndOfTable) {
         m_eof = true;  // the last row stays current
@@ -258,7 +275,8 @@ void TmySQLDataSet::Next() {
     rowChanged();
 }
 
-void TmySQLDataSet::Prior() {
+void TmySQLDataSet::Prior()
+{
     checkActive();
     if (m_cursor->MovePrior() == EngineCode::BeginOfTable) {
         m_bof = true;  // the first row stays current
@@ -268,35 +286,41 @@ void TmySQLDataSet::Prior() {
     rowChanged();
 }
 
-int TmySQLDataSet::RecNo() const {
+int TmySQLDataSet::RecNo() const
+{
     checkActive();
     return static_cast<int>(currentRowIndex() + 1);
 }
 
-void TmySQLDataSet::SetRecNo(int recNo) {
+void TmySQLDataSet::SetRecNo(int recNo)
+{
     checkActive();
     if (m_cursor->SetRow(recNo - 1) != 0) return;
     m_bof = m_eof = false;
     rowChanged();
 }
 
-TField* TmySQLDataSet::FindField(const std::string& name) const {
+TField* TmySQLDataSet::FindField(const std::string& name) const
+{
     for (const auto& f : m_fields)
         if (sameText(f->FieldName(), name)) return f.get();
     return nullptr;
 }
 
-TField& TmySQLDataSet::FieldByName(const std::string& name) const {
+TField& TmySQLDataSet::FieldByName(const std::string& name) const
+{
     if (TField* f = FindField(name)) return *f;
     databaseError("Field '" + name + "' not found");
 }
 
-bool TmySQLDataSet::columnIsNull(int fieldNo) const {
+bool TmySQLDataSet::columnIsNull(int fieldNo) const
+{
     size_t length = 0;
     return columnBytes(fieldNo, length) == nullptr;
 }
 
-const Variant& TmySQLDataSet::columnValue(int fieldNo) const {
+const Variant& TmySQLDataSet::columnValue(int fieldNo) const
+{
     static const Variant null = Variant::Null();
     if (currentRowIndex() < 0 || fieldNo < 1 || static_cast<size_t>(fieldNo) > m_rowValues.size()) return null;
     const size_t i = static_cast<size_t>(fieldNo) - 1;
@@ -304,7 +328,8 @@ const Variant& TmySQLDataSet::columnValue(int fieldNo) const {
     return m_rowValues[i];
 }
 
-const char* TmySQLDataSet::columnBytes(int fieldNo, size_t& length) const {
+const char* TmySQLDataSet::columnBytes(int fieldNo, size_t& length) const
+{
     length = 0;
     if (currentRowIndex() < 0) return nullptr;
     if (fieldNo >= 1 && static_cast<size_t>(fieldNo) <= m_rowValues.size())
@@ -318,17 +343,20 @@ const char* TmySQLDataSet::columnBytes(int fieldNo, size_t& length) const {
     return bytes;
 }
 
-bool TmySQLDataSet::cachedBlob(int fieldNo, std::string_view& value) const {
+bool TmySQLDataSet::cachedBlob(int fieldNo, std::string_view& value) const
+{
     auto it = m_blobCache.find({currentRowIndex(), fieldNo});
     if (it == m_blobCache.end()) return false;
     value = it->second;
     return true;
 }
 
-void TmySQLDataSet::storeCachedBlob(int64_t row, int fieldNo, std::string_view value) {
+void TmySQLDataSet::storeCachedBlob(int64_t row, int fieldNo, std::string_view value)
+{
     m_blobCache[{row, fieldNo}] = value;
 }
 
-std::unique_ptr<TmySQLBlobStream> TmySQLDataSet::OpenBlobReader(TField& field, TBlobStreamMode mode) {
+std::unique_ptr<TmySQLBlobStream> TmySQLDataSet::OpenBlobReader(TField& field, TBlobStreamMode mode)
+{
     return std::make_unique<TmySQLBlobStream>(field, mode);
 }

@@ -48,7 +48,7 @@ public:
     void Last();
     bool Eof() const { return m_eof; }
     bool Bof() const { return m_bof; }
-    int RecNo() const;               // 1-based
+    int RecNo() const;  // 1-based
     void SetRecNo(int recNo);
 
     // Fields (only while open).
@@ -61,7 +61,8 @@ public:
 
     // Reader over a blob or memo field of the current row.
     std::unique_ptr<TmySQLBlobStream> OpenBlobReader(TField& field, TBlobStreamMode mode = bmRead);
-    std::unique_ptr<TmySQLBlobStream> OpenBlobReader(const std::string& fieldName) {
+    std::unique_ptr<TmySQLBlobStream> OpenBlobReader(const std::string& fieldName)
+    {
         return OpenBlobReader(FieldByName(fieldName));
     }
 
@@ -70,9 +71,9 @@ public:
     // For fields and blob readers: the current row's column value. A non-blob column is
     // converted when it is first read on a row, not on every move.
     bool columnIsNull(int fieldNo) const;
-    const Variant& columnValue(int fieldNo) const;                 // non-blob columns
-    const char* columnBytes(int fieldNo, size_t& length) const;    // raw stored bytes
-    int64_t currentRowIndex() const;                               // -1 when not on a row
+    const Variant& columnValue(int fieldNo) const;               // non-blob columns
+    const char* columnBytes(int fieldNo, size_t& length) const;  // raw stored bytes
+    int64_t currentRowIndex() const;                             // -1 when not on a row
     // Counts opens and closes: a reader made before a change of it no longer belongs here.
     uint64_t generation() const { return m_generation; }
     // The stored result, shared with blob readers so that their bytes outlive a close.

@@ -4,26 +4,29 @@
 #include <new>
 
 #include "db/DbInternal.h"
-#include "protocol/TMysqlClient.h"
 #include "db/TNativeConnect.h"
 #include "db/TmySQLDataSet.h"
 #include "db/TmySQLEngine.h"
+#include "protocol/TMysqlClient.h"
 
 namespace {
-TmySQLDatabase::LoginDialog& loginDialog() {
+TmySQLDatabase::LoginDialog& loginDialog()
+{
     static TmySQLDatabase::LoginDialog dialog;
     return dialog;
 }
-} // namespace
+}  // namespace
 
 void TmySQLDatabase::SetLoginDialog(LoginDialog dialog) { loginDialog() = std::move(dialog); }
 
-TmySQLDatabase::TmySQLDatabase(std::string name) : m_name(std::move(name)) {
+TmySQLDatabase::TmySQLDatabase(std::string name) : m_name(std::move(name))
+{
     m_params.Assign({"Port=3306", "TIMEOUT=30"});
     m_params.OnChanging = [this] { paramsChanging(); };
 }
 
-TmySQLDatabase::~TmySQLDatabase() {
+TmySQLDatabase::~TmySQLDatabase()
+{
     try {
         disconnect();
     } catch (...) {
@@ -36,27 +39,34 @@ TmySQLDatabase::~TmySQLDatabase() {
     m_engine.reset();
 }
 
-[[noreturn]] static void raiseFor(const std::string& name, const std::string& message) {
+[[noreturn]] static void raiseFor(const std::string& name, const std::string& message)
+{
     throw EDatabaseError(name.empty() ? message : name + ": " + message);
 }
 
-void TmySQLDatabase::paramsChanging() {
+void TmySQLDatabase::paramsChanging()
+{
     if (!m_inMirror && Connected()) raiseFor(m_name, "Cannot perform this operation on an open database");
 }
 
-void TmySQLDatabase::checkInactive() const {
+void TmySQLDatabase::checkInactive() const
+{
     if (Connected()) raiseFor(m_name, "Cannot perform this operation on an open database");
 }
 
 bool TmySQLDatabase::Connected() const { return m_native != nullptr; }
 
-void TmySQLDatabase::SetConnected(bool on) {
+void TmySQLDatabase::SetConnected(bool on)
+{
     if (on == Connected()) return;
-    if (on) connect();
-    else disconnect();
+    if (on)
+        connect();
+    else
+        disconnect();
 }
 
-void TmySQLDatabase::setProperty(std::string& field, const std::string& value, const char* key) {
+void TmySQLDatabase::setProperty(std::string& field, const std::string& value, const char* key)
+{
     if (field == value) return;
     checkInactive();
     field = value;
@@ -68,48 +78,56 @@ void TmySQLDatabase::SetHost(const std::string& value) { setProperty(m_host, val
 void TmySQLDatabase::SetUserName(const std::string& value) { setProperty(m_userName, value, "UID"); }
 void TmySQLDatabase::SetUserPassword(const std::string& value) { setProperty(m_userPassword, value, "PWD"); }
 
-void TmySQLDatabase::SetPort(uint32_t value) {
+void TmySQLDatabase::SetPort(uint32_t value)
+{
     if (m_port == value) return;
     checkInactive();
     m_port = value;
     m_params.SetValue("Port", std::to_string(value));
 }
 
-void TmySQLDatabase::SetConnectionTimeout(uint32_t value) {
+void TmySQLDatabase::SetConnectionTimeout(uint32_t value)
+{
     if (m_connectionTimeout == value) return;
     checkInactive();
     m_connectionTimeout = value;
     m_params.SetValue("TIMEOUT", std::to_string(value));
 }
 
-void TmySQLDatabase::SetConnectOptions(TConnectOptions value) {
+void TmySQLDatabase::SetConnectOptions(TConnectOptions value)
+{
     if (m_connectOptions == value) return;
     checkInactive();
     m_connectOptions = value;
 }
 
-void TmySQLDatabase::SetParams(const TStringList& params) {
+void TmySQLDatabase::SetParams(const TStringList& params)
+{
     checkInactive();
     m_params.Assign(params.Lines());
 }
 
-void TmySQLDatabase::SetKeepConnection(bool on) {
+void TmySQLDatabase::SetKeepConnection(bool on)
+{
     if (m_keepConnection == on) return;
     m_keepConnection = on;
     if (!on && m_usageCount == 0) disconnect();
 }
 
-void TmySQLDatabase::SetExclusive(bool on) {
+void TmySQLDatabase::SetExclusive(bool on)
+{
     checkInactive();
     m_exclusive = on;
 }
 
-void TmySQLDatabase::SetReadOnly(bool on) {
+void TmySQLDatabase::SetReadOnly(bool on)
+{
     checkInactive();
     m_readOnly = on;
 }
 
-TmySQLEngine& TmySQLDatabase::Engine() {
+TmySQLEngine& TmySQLDatabase::Engine()
+{
     if (!m_engine) {
         try {
             m_engine = std::make_unique<TmySQLEngine>();
@@ -121,7 +139,8 @@ TmySQLEngine& TmySQLDatabase::Engine() {
     return *m_engine;
 }
 
-void TmySQLDatabase::connect() {
+void TmySQLDatabase::connect()
+{
     if (BeforeConnect) BeforeConnect(*this);
     TmySQLEngine& engine = Engine();
     engine.MultiThreaded = m_multiThreaded;
@@ -157,7 +176,8 @@ void TmySQLDatabase::connect() {
     if (AfterConnect) AfterConnect(*this);
 }
 
-void TmySQLDatabase::disconnect() {
+void TmySQLDatabase::disconnect()
+{
     if (!m_native) return;
     if (BeforeDisconnect) BeforeDisconnect(*this);
     for (TmySQLDataSet* ds : std::vector<TmySQLDataSet*>(m_dataSets))
@@ -170,13 +190,15 @@ void TmySQLDatabase::disconnect() {
     if (AfterDisconnect) AfterDisconnect(*this);
 }
 
-void TmySQLDatabase::RegisterClient(TmySQLDataSet* dataSet) {
+void TmySQLDatabase::RegisterClient(TmySQLDataSet* dataSet)
+{
     if (!Connected()) connect();
     ++m_usageCount;
     m_clients.push_back(dataSet);
 }
 
-void TmySQLDatabase::UnregisterClient(TmySQLDataSet* dataSet) {
+void TmySQLDatabase::UnregisterClient(TmySQLDataSet* dataSet)
+{
     auto it = std::find(m_clients.begin(), m_clients.end(), dataSet);
     if (it == m_clients.end()) return;
     m_clients.erase(it);
@@ -184,16 +206,18 @@ void TmySQLDatabase::UnregisterClient(TmySQLDataSet* dataSet) {
     if (m_usageCount == 0 && !m_keepConnection) disconnect();
 }
 
-void TmySQLDatabase::AttachDataSet(TmySQLDataSet* dataSet) {
-    if (std::find(m_dataSets.begin(), m_dataSets.end(), dataSet) == m_dataSets.end())
-        m_dataSets.push_back(dataSet);
+void TmySQLDatabase::AttachDataSet(TmySQLDataSet* dataSet)
+{
+    if (std::find(m_dataSets.begin(), m_dataSets.end(), dataSet) == m_dataSets.end()) m_dataSets.push_back(dataSet);
 }
 
-void TmySQLDatabase::DetachDataSet(TmySQLDataSet* dataSet) {
+void TmySQLDatabase::DetachDataSet(TmySQLDataSet* dataSet)
+{
     m_dataSets.erase(std::remove(m_dataSets.begin(), m_dataSets.end(), dataSet), m_dataSets.end());
 }
 
-void TmySQLDatabase::BeginTransaction() {
+void TmySQLDatabase::BeginTransaction()
+{
     if (!Connected()) raiseFor(m_name, "Cannot perform this operation on a closed database");
     if (m_native->InTransaction) return;
     m_native->InTransaction = true;
@@ -201,13 +225,15 @@ void TmySQLDatabase::BeginTransaction() {
     Engine().Run([&] { m_native->Transaction("BEGIN"); });
 }
 
-void TmySQLDatabase::CommitTransaction() {
+void TmySQLDatabase::CommitTransaction()
+{
     if (!Connected()) raiseFor(m_name, "Cannot perform this operation on a closed database");
     Engine().Run([&] { m_native->Transaction("COMMIT"); });
     m_native->InTransaction = false;
 }
 
-void TmySQLDatabase::RollbackTransaction() {
+void TmySQLDatabase::RollbackTransaction()
+{
     if (!Connected()) raiseFor(m_name, "Cannot perform this operation on a closed database");
     m_native->InTransaction = false;
     Engine().Run([&] { m_native->Transaction("ROLLBACK"); });
@@ -215,7 +241,8 @@ void TmySQLDatabase::RollbackTransaction() {
 
 bool TmySQLDatabase::IsInTransaction() const { return m_native && m_native->InTransaction; }
 
-uint64_t TmySQLDatabase::ExecuteDirect(const std::string& sql) {
+uint64_t TmySQLDatabase::ExecuteDirect(const std::string& sql)
+{
     if (!Connected()) connect();
     uint64_t affected = 0;
     Engine().Run([&] {
@@ -225,7 +252,8 @@ uint64_t TmySQLDatabase::ExecuteDirect(const std::string& sql) {
     return affected;
 }
 
-std::string TmySQLDatabase::ServerVersion() const {
+std::string TmySQLDatabase::ServerVersion() const
+{
     return m_native ? m_native->Client().ServerVersion() : std::string();
 }
 

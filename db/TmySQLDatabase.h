@@ -18,8 +18,17 @@ class TmySQLDataSet;
 
 // Starting value of the login capability flags: member of ordinal n is bit n.
 enum TConnectOption : uint8_t {
-    coLongPassword, coFoundRows, coLongFlag, coConnectDatabase, coNoSchema, coCompress, coODBC,
-    coLocalFiles, coIgnoreSpaces, coInteractive, coSSL
+    coLongPassword,
+    coFoundRows,
+    coLongFlag,
+    coConnectDatabase,
+    coNoSchema,
+    coCompress,
+    coODBC,
+    coLocalFiles,
+    coIgnoreSpaces,
+    coInteractive,
+    coSSL
 };
 using TConnectOptions = uint16_t;
 constexpr TConnectOptions connectOption(TConnectOption o) { return TConnectOptions(1u << o); }
@@ -86,8 +95,7 @@ public:
     // Login dialog used when LoginPrompt is on and OnLogin is not set: gets the database name,
     // fills user and password, returns false for cancel. The layer has no dialog of its own;
     // the application installs one. Without one, the prompt counts as cancelled.
-    using LoginDialog = std::function<bool(const std::string& databaseName, std::string& user,
-                                           std::string& password)>;
+    using LoginDialog = std::function<bool(const std::string& databaseName, std::string& user, std::string& password)>;
     static void SetLoginDialog(LoginDialog dialog);
 
     // Transactions: "BEGIN", "COMMIT", "ROLLBACK" without checking their outcome.

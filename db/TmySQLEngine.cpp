@@ -2,7 +2,8 @@
 
 #include "db/DbErrors.h"
 
-uint16_t TmySQLEngine::record(const EmySQLException& e) {
+uint16_t TmySQLEngine::record(const EmySQLException& e)
+{
     if (e.IsClientError()) {
         m_lastServerError = static_cast<uint16_t>(e.ClientError());
         m_lastErrorText = e.Text();
@@ -12,7 +13,8 @@ uint16_t TmySQLEngine::record(const EmySQLException& e) {
     return e.Code();
 }
 
-const char* TmySQLEngine::CodeText(uint16_t code) {
+const char* TmySQLEngine::CodeText(uint16_t code)
+{
     switch (code) {
     case 8705: return "At beginning of table.";
     case 8706: return "At end of table.";
@@ -37,18 +39,19 @@ const char* TmySQLEngine::CodeText(uint16_t code) {
     }
 }
 
-std::string TmySQLEngine::ComposeMessage(uint16_t code) const {
+std::string TmySQLEngine::ComposeMessage(uint16_t code) const
+{
     std::string message;
     if (!m_lastErrorText.empty() && m_lastServerError > 0)
         message = "mySQL Error Code: (" + std::to_string(m_lastServerError) + ")\r\n" + m_lastErrorText;
     else
-        message = "DBI Error Code: (" + std::to_string(code) + ")\r\n" + m_lastErrorText + " \r\n" +
-                  CodeText(code);
+        message = "DBI Error Code: (" + std::to_string(code) + ")\r\n" + m_lastErrorText + " \r\n" + CodeText(code);
     if (message.empty()) message = "Dalvirex Interface Error: (" + std::to_string(code) + ")";
     return message;
 }
 
-void TmySQLEngine::Check(uint16_t code) const {
+void TmySQLEngine::Check(uint16_t code) const
+{
     if (code == 0) return;
     // The number is the one the composed message shows after "mySQL Error Code:".
     const bool fromClient = !m_lastErrorText.empty() && m_lastServerError > 0;

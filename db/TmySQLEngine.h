@@ -13,12 +13,15 @@ class EmySQLException : public std::exception {
 public:
     explicit EmySQLException(uint16_t code) : m_code(code) {}
     EmySQLException(int clientError, std::string text)
-        : m_code(1001), m_clientError(clientError), m_text(std::move(text)), m_isClient(true) {}
+        : m_code(1001), m_clientError(clientError), m_text(std::move(text)), m_isClient(true)
+    {
+    }
     const char* what() const noexcept override { return m_text.c_str(); }
     uint16_t Code() const { return m_code; }
     int ClientError() const { return m_clientError; }
     const std::string& Text() const { return m_text; }
     bool IsClientError() const { return m_isClient; }
+
 private:
     uint16_t m_code;
     int m_clientError = 0;
@@ -47,7 +50,7 @@ constexpr uint16_t NoAssociatedIndex = 10764;
 constexpr uint16_t QueryEmpty = 11886;
 constexpr uint16_t NotSupported = 12289;
 constexpr uint16_t UpdateAborted = 13062;
-}
+}  // namespace EngineCode
 
 class TmySQLEngine {
 public:
@@ -55,7 +58,8 @@ public:
     // client's error number and text for a client error, clearing the text for a bare code).
     // Every other exception passes through unchanged.
     template <class Op>
-    uint16_t Guard(Op&& op) {
+    uint16_t Guard(Op&& op)
+    {
         try {
             op();
             return 0;
@@ -65,9 +69,12 @@ public:
     }
     // Guard, then raise EmySQLDatabaseError when the code is not 0.
     template <class Op>
-    void Run(Op&& op) { Check(Guard(std::forward<Op>(op))); }
+    void Run(Op&& op)
+    {
+        Check(Guard(std::forward<Op>(op)));
+    }
 
-    void Check(uint16_t code) const;             // raises EmySQLDatabaseError for code != 0
+    void Check(uint16_t code) const;  // raises EmySQLDatabaseError for code != 0
     std::string ComposeMessage(uint16_t code) const;
     static const char* CodeText(uint16_t code);  // the table of engine texts, "Unknown error"
 
@@ -77,6 +84,7 @@ public:
     const void* LastObject = nullptr;  // the native connection or statement used last
 
     uint16_t record(const EmySQLException& e);
+
 private:
     std::string m_lastErrorText;
     uint16_t m_lastServerError = 0;

@@ -7,11 +7,13 @@
 #include "db/TmySQLDatabase.h"
 #include "db/TmySQLEngine.h"
 
-TmySQLQuery::TmySQLQuery(std::string name) : TmySQLDataSet(std::move(name)), m_params(this) {
+TmySQLQuery::TmySQLQuery(std::string name) : TmySQLDataSet(std::move(name)), m_params(this)
+{
     m_sql.OnChange = [this] { sqlChanged(); };
 }
 
-TmySQLQuery::~TmySQLQuery() {
+TmySQLQuery::~TmySQLQuery()
+{
     try {
         Close();
         UnPrepare();
@@ -31,7 +33,8 @@ TmySQLQuery::~TmySQLQuery() {
     }
 }
 
-void TmySQLQuery::LoadFromForm(const std::string& text, const TParams& paramData) {
+void TmySQLQuery::LoadFromForm(const std::string& text, const TParams& paramData)
+{
     m_loading = true;
     try {
         m_sql.SetText(text);
@@ -44,7 +47,8 @@ void TmySQLQuery::LoadFromForm(const std::string& text, const TParams& paramData
     m_params.SetOwner(this);
 }
 
-void TmySQLQuery::sqlChanged() {
+void TmySQLQuery::sqlChanged()
+{
     if (m_loading) {
         m_preparedText = ScanParams(CleanComments(m_sql.Text()), nullptr);
         return;
@@ -65,7 +69,8 @@ void TmySQLQuery::sqlChanged() {
     m_params.SetOwner(this);
 }
 
-void TmySQLQuery::prepareStatement(bool forOpen) {
+void TmySQLQuery::prepareStatement(bool forOpen)
+{
     if (m_native) return;
     m_affectedRows = -1;
     if (m_preparedText.size() < 2) databaseError("No SQL statement available");
@@ -86,13 +91,15 @@ void TmySQLQuery::prepareStatement(bool forOpen) {
     dbTrace(TraceOp::Prepare, m_preparedText);
 }
 
-void TmySQLQuery::Prepare() {
+void TmySQLQuery::Prepare()
+{
     if (!m_database) throw EDatabaseError("(" + m_name + ") property Database is not set!");
     if (m_sql.Count() == 0) databaseError("No SQL statement available");
     prepareStatement(true);
 }
 
-void TmySQLQuery::UnPrepare() {
+void TmySQLQuery::UnPrepare()
+{
     if (!m_native) return;
     Close();
     m_cursor = nullptr;
@@ -100,7 +107,8 @@ void TmySQLQuery::UnPrepare() {
     setDbFlag(dbPrepared, false);
 }
 
-void TmySQLQuery::connectionClosing() {
+void TmySQLQuery::connectionClosing()
+{
     TmySQLDataSet::connectionClosing();
     m_cursor = nullptr;
     m_native.reset();
@@ -108,7 +116,8 @@ void TmySQLQuery::connectionClosing() {
 
 std::string TmySQLQuery::StatementText() const { return m_native ? m_native->Text : std::string(); }
 
-void TmySQLQuery::fillFromMaster() {
+void TmySQLQuery::fillFromMaster()
+{
     if (!m_dataSource || !m_dataSource->Active()) return;
     for (int i = 0; i < m_params.Count(); ++i) {
         TParam& p = m_params[i];
@@ -120,7 +129,8 @@ void TmySQLQuery::fillFromMaster() {
     }
 }
 
-void TmySQLQuery::openCursor() {
+void TmySQLQuery::openCursor()
+{
     if (!m_database) throw EDatabaseError("(" + m_name + ") property Database is not set!");
     if (m_sql.Count() == 0) databaseError("No SQL statement available");
     prepareStatement(true);
@@ -141,7 +151,8 @@ void TmySQLQuery::openCursor() {
     bindFields(*m_native);
 }
 
-void TmySQLQuery::Execute() {
+void TmySQLQuery::Execute()
+{
     if (m_active) databaseError("Cannot perform this operation on an open dataset");
     if (!m_database) throw EDatabaseError("Property Database not set!");
     if (m_sql.Count() == 0) databaseError("No SQL statement available");

@@ -12,7 +12,8 @@
 
 namespace {
 
-const char* kindName(VarKind k) {
+const char* kindName(VarKind k)
+{
     switch (k) {
     case VarKind::Empty: return "Empty";
     case VarKind::Null: return "Null";
@@ -34,13 +35,15 @@ const char* kindName(VarKind k) {
     return "";
 }
 
-[[noreturn]] void cannotConvert(VarKind from, const char* to) {
-    throw EVariantError(std::string("Could not convert variant of type (") + kindName(from) +
-                        ") into type (" + to + ")");
+[[noreturn]] void cannotConvert(VarKind from, const char* to)
+{
+    throw EVariantError(std::string("Could not convert variant of type (") + kindName(from) + ") into type (" + to +
+                        ")");
 }
 
 // Text to a number: a decimal integer, else a float with "." or the regional separator.
-bool textToFloat(const std::string& text, double& value) {
+bool textToFloat(const std::string& text, double& value)
+{
     if (text.empty()) return false;
     std::string t = text;
     char sep = FormatSettings().DecimalSeparator;
@@ -55,36 +58,86 @@ bool textToFloat(const std::string& text, double& value) {
     auto r = std::from_chars(begin, end, value);
     return r.ec == std::errc() && r.ptr == end;
 }
-} // namespace
+}  // namespace
 
-
-Variant Variant::Null() { Variant v; v.m_kind = VarKind::Null; return v; }
-Variant Variant::Smallint(int16_t x) { Variant v(static_cast<int>(x)); v.m_kind = VarKind::Smallint; return v; }
-Variant Variant::ShortInt(int8_t x) { Variant v(static_cast<int>(x)); v.m_kind = VarKind::ShortInt; return v; }
-Variant Variant::Byte(uint8_t x) { Variant v(static_cast<int>(x)); v.m_kind = VarKind::Byte; return v; }
-Variant Variant::Word(uint16_t x) { Variant v(static_cast<int>(x)); v.m_kind = VarKind::Word; return v; }
-Variant Variant::LongWord(uint32_t x) { Variant v(static_cast<long long>(x)); v.m_kind = VarKind::LongWord; return v; }
+Variant Variant::Null()
+{
+    Variant v;
+    v.m_kind = VarKind::Null;
+    return v;
+}
+Variant Variant::Smallint(int16_t x)
+{
+    Variant v(static_cast<int>(x));
+    v.m_kind = VarKind::Smallint;
+    return v;
+}
+Variant Variant::ShortInt(int8_t x)
+{
+    Variant v(static_cast<int>(x));
+    v.m_kind = VarKind::ShortInt;
+    return v;
+}
+Variant Variant::Byte(uint8_t x)
+{
+    Variant v(static_cast<int>(x));
+    v.m_kind = VarKind::Byte;
+    return v;
+}
+Variant Variant::Word(uint16_t x)
+{
+    Variant v(static_cast<int>(x));
+    v.m_kind = VarKind::Word;
+    return v;
+}
+Variant Variant::LongWord(uint32_t x)
+{
+    Variant v(static_cast<long long>(x));
+    v.m_kind = VarKind::LongWord;
+    return v;
+}
 Variant Variant::Int64(int64_t x) { return Variant(static_cast<long long>(x)); }
 Variant Variant::Single(float x) { return Variant(x); }
-Variant Variant::Currency(double x) { Variant v(x); v.m_kind = VarKind::Currency; return v; }
-Variant Variant::DateTime(double days) { Variant v(days); v.m_kind = VarKind::DateTime; return v; }
-Variant Variant::WideString(std::string utf8) { Variant v(std::move(utf8)); v.m_kind = VarKind::WideString; return v; }
+Variant Variant::Currency(double x)
+{
+    Variant v(x);
+    v.m_kind = VarKind::Currency;
+    return v;
+}
+Variant Variant::DateTime(double days)
+{
+    Variant v(days);
+    v.m_kind = VarKind::DateTime;
+    return v;
+}
+Variant Variant::WideString(std::string utf8)
+{
+    Variant v(std::move(utf8));
+    v.m_kind = VarKind::WideString;
+    return v;
+}
 
-bool Variant::IsOrdinal() const {
+bool Variant::IsOrdinal() const
+{
     switch (m_kind) {
-    case VarKind::Smallint: case VarKind::Integer: case VarKind::ShortInt: case VarKind::Byte:
-    case VarKind::Word: case VarKind::LongWord: case VarKind::Int64:
-        return true;
-    default:
-        return false;
+    case VarKind::Smallint:
+    case VarKind::Integer:
+    case VarKind::ShortInt:
+    case VarKind::Byte:
+    case VarKind::Word:
+    case VarKind::LongWord:
+    case VarKind::Int64: return true;
+    default: return false;
     }
 }
 
-bool Variant::IsFloat() const {
+bool Variant::IsFloat() const
+{
     return m_kind == VarKind::Single || m_kind == VarKind::Double || m_kind == VarKind::Currency;
 }
 
-std::string Variant::AsString() const {
+std::string Variant::AsString() const
+{
     if (IsNullOrEmpty()) return {};
     if (IsOrdinal()) return std::to_string(m_int);
     if (IsFloat()) return FloatToStr(m_double);
@@ -95,7 +148,8 @@ std::string Variant::AsString() const {
     }
 }
 
-int64_t Variant::AsInt64() const {
+int64_t Variant::AsInt64() const
+{
     if (IsEmpty()) return 0;
     if (IsNull()) cannotConvert(m_kind, "Int64");
     if (IsOrdinal() || m_kind == VarKind::Boolean) return m_int;
@@ -118,7 +172,8 @@ int64_t Variant::AsInt64() const {
     cannotConvert(m_kind, "Int64");
 }
 
-int32_t Variant::AsInteger() const {
+int32_t Variant::AsInteger() const
+{
     if (IsNull()) cannotConvert(m_kind, "Integer");
     if (IsText()) {
         int32_t v = 0;
@@ -128,12 +183,14 @@ int32_t Variant::AsInteger() const {
         cannotConvert(m_kind, "Integer");
     }
     int64_t v = AsInt64();
-    if (v < INT32_MIN || v > INT32_MAX) throw EVariantError("Overflow while converting variant of type (" +
-                                                            std::string(kindName(m_kind)) + ") into type (Integer)");
+    if (v < INT32_MIN || v > INT32_MAX)
+        throw EVariantError("Overflow while converting variant of type (" + std::string(kindName(m_kind)) +
+                            ") into type (Integer)");
     return static_cast<int32_t>(v);
 }
 
-double Variant::AsFloat() const {
+double Variant::AsFloat() const
+{
     if (IsEmpty()) return 0;
     if (IsNull()) cannotConvert(m_kind, "Double");
     if (IsOrdinal() || m_kind == VarKind::Boolean) return static_cast<double>(m_int);
@@ -143,12 +200,14 @@ double Variant::AsFloat() const {
     cannotConvert(m_kind, "Double");
 }
 
-double Variant::AsDateTime() const {
+double Variant::AsDateTime() const
+{
     if (IsText()) cannotConvert(m_kind, "Date");
     return AsFloat();
 }
 
-bool Variant::AsBoolean() const {
+bool Variant::AsBoolean() const
+{
     if (IsEmpty()) return false;
     if (IsNull()) cannotConvert(m_kind, "Boolean");
     if (IsOrdinal() || m_kind == VarKind::Boolean) return m_int != 0;
@@ -163,7 +222,8 @@ bool Variant::AsBoolean() const {
     cannotConvert(m_kind, "Boolean");
 }
 
-bool Variant::operator==(const Variant& other) const {
+bool Variant::operator==(const Variant& other) const
+{
     if (m_kind != other.m_kind) return false;
     if (IsNullOrEmpty()) return true;
     if (IsOrdinal() || m_kind == VarKind::Boolean) return m_int == other.m_int;

@@ -7,20 +7,20 @@
 #include <string_view>
 
 enum class VarKind : uint8_t {
-    Empty,      // never assigned
+    Empty,  // never assigned
     Null,
-    Smallint,   // 16-bit signed
-    Integer,    // 32-bit signed
+    Smallint,  // 16-bit signed
+    Integer,   // 32-bit signed
     Single,
     Double,
     Currency,
     DateTime,
     WideString,
     Boolean,
-    ShortInt,   // 8-bit signed
+    ShortInt,  // 8-bit signed
     Byte,
-    Word,       // 16-bit unsigned
-    LongWord,   // 32-bit unsigned
+    Word,      // 16-bit unsigned
+    LongWord,  // 32-bit unsigned
     Int64,
     String,
 };

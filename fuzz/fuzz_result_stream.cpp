@@ -37,8 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (uint32_t i = 0; used && i < fields; ++i) {
             const char* v = mysqlpkt::rowValue(block.data(), i);
             uint32_t len = mysqlpkt::rowLength(block.data(), i);
-            if (v && (v + len >= reinterpret_cast<const char*>(block.data()) + used || v[len] != 0))
-                __builtin_trap();
+            if (v && (v + len >= reinterpret_cast<const char*>(block.data()) + used || v[len] != 0)) __builtin_trap();
         }
     }
     return 0;

@@ -20,7 +20,8 @@ constexpr size_t LargestPayload = 16777214;
 std::string le(uint64_t v, int n)
 {
     std::string s;
-    for (int i = 0; i < n; ++i) s += char((v >> (8 * i)) & 0xff);
+    for (int i = 0; i < n; ++i)
+        s += char((v >> (8 * i)) & 0xff);
     return s;
 }
 std::string lengthCoded(uint64_t v)
@@ -31,10 +32,7 @@ std::string lengthCoded(uint64_t v)
     return "\xfe" + le(v, 8);
 }
 size_t prefixSize(size_t v) { return v < 251 ? 1 : v < 65536 ? 3 : v < 16777216 ? 4 : 9; }
-std::string packet(uint8_t seq, const std::string& payload)
-{
-    return le(payload.size(), 3) + char(seq) + payload;
-}
+std::string packet(uint8_t seq, const std::string& payload) { return le(payload.size(), 3) + char(seq) + payload; }
 char fillOf(size_t row, size_t col) { return char('a' + (row * 7 + col) % 26); }
 
 struct Shape {
@@ -102,7 +100,8 @@ std::string plainStream(const Shape& s)
     payloads.push_back("\xfe");
     std::string out;
     uint8_t seq = 1;
-    for (const auto& p : payloads) out += packet(seq++, p);
+    for (const auto& p : payloads)
+        out += packet(seq++, p);
     return out;
 }
 
@@ -118,8 +117,8 @@ std::string compressedStream(const std::string& plain, uint8_t chunkChoice, bool
         if (zlib && body.size() >= 50) {
             uLongf n = compressBound(uLong(body.size()));
             packed.resize(n);
-            if (::compress(reinterpret_cast<Bytef*>(packed.data()), &n,
-                           reinterpret_cast<const Bytef*>(body.data()), uLong(body.size())) == Z_OK &&
+            if (::compress(reinterpret_cast<Bytef*>(packed.data()), &n, reinterpret_cast<const Bytef*>(body.data()),
+                           uLong(body.size())) == Z_OK &&
                 n < body.size()) {
                 packed.resize(n);
                 out += le(packed.size(), 3) + char(seq++) + le(body.size(), 3) + packed;
@@ -140,7 +139,7 @@ bool valueMatches(const char* v, uint32_t length, long expected, char fill)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -170,7 +169,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         impl.net.SetCompress(compress);
         impl.net.SetSequence(1);
         impl.serverCapabilities = MysqlFlags::CLIENT_LONG_FLAG;
-        if (impl.readQueryResult() != 0) { fprintf(stderr, "E %d %s\n", client.ErrorCode(), client.ErrorText().c_str()); __builtin_trap(); }
+        if (impl.readQueryResult() != 0) {
+            fprintf(stderr, "E %d %s\n", client.ErrorCode(), client.ErrorText().c_str());
+            __builtin_trap();
+        }
         auto r = store ? impl.storeResult() : impl.useResult();
         if (!r || r->FieldCount() != shape.columns) __builtin_trap();
         for (size_t row = 0; row < shape.sizes.size(); ++row) {

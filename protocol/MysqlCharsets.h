@@ -17,5 +17,4 @@ uint8_t CharsetIndexFromName(std::string_view name);
 // The 256-entry table of index (taken modulo 128); nullptr for indexes without a table.
 const uint16_t* CharsetTable(int index);
 // Copies count bytes and converts them up to the first 0 byte; source may equal destination.
-void ConvertCharset(const char* source, char* destination, size_t count, uint8_t fromIndex,
-                    uint8_t toIndex);
+void ConvertCharset(const char* source, char* destination, size_t count, uint8_t fromIndex, uint8_t toIndex);

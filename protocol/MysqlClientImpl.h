@@ -88,13 +88,13 @@ struct TMysqlClient::Impl {
     std::string serverVersion;
     uint32_t serverCapabilities = 0;
     uint32_t serverStatus = 2;
-    bool transactionLost = false;        // the connection dropped inside a transaction
-    uint64_t connectionCount = 0;        // connections established so far
-    uint8_t status = 0;                  // 0 ready, 1 result header read, 2 unbuffered open
+    bool transactionLost = false;  // the connection dropped inside a transaction
+    uint64_t connectionCount = 0;  // connections established so far
+    uint8_t status = 0;            // 0 ready, 1 result header read, 2 unbuffered open
     uint64_t affectedRows = 0;
     uint64_t insertId = 0;
-    uint32_t fieldCount = 0;             // columns of the pending result
-    std::vector<TMysqlFieldInfo> fields; // column descriptions of the pending result
+    uint32_t fieldCount = 0;              // columns of the pending result
+    std::vector<TMysqlFieldInfo> fields;  // column descriptions of the pending result
     TMysqlResult::Impl* currentResult = nullptr;
 
     bool connect(const std::string& host, const std::string& user, const std::string& password,
@@ -142,7 +142,7 @@ struct TMysqlResult::Impl {
     // Buffered: the row blocks and the row index.
     RowArena arena;
     std::vector<const uint8_t*> rows;
-    int64_t current = -1;                  // index of the current row, -1 none
+    int64_t current = -1;  // index of the current row, -1 none
     // Unbuffered: the one row block, valid when hasRow.
     std::vector<uint8_t> rowBuffer;
     bool hasRow = false;

@@ -43,12 +43,11 @@ bool hasFlag(const TMysqlFieldInfo* f, uint32_t flag) { return f && (f->Flags & 
 
 uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-} // namespace
+}  // namespace
 
 const char* MysqlClientErrorText(int code)
 {
-    if (code < kFirstClientError || code >= kFirstClientError + kClientErrorCount)
-        return "";
+    if (code < kFirstClientError || code >= kFirstClientError + kClientErrorCount) return "";
     return kClientErrors[code - kFirstClientError];
 }
 
@@ -62,10 +61,10 @@ std::string EscapeString(std::string_view text)
         case '\t': out += "\\t"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
-        case '"':  out += "\\\""; break;
+        case '"': out += "\\\""; break;
         case '\'': out += "\\'"; break;
         case '\\': out += "\\\\"; break;
-        default:   out += c; break;
+        default: out += c; break;
         }
     }
     return out;
@@ -99,8 +98,7 @@ void Sha1::Reset()
 
 void Sha1::Input(const void* data, size_t length)
 {
-    if (m_done)
-        return;  // input after the result is ignored until Reset
+    if (m_done) return;  // input after the result is ignored until Reset
     auto p = static_cast<const uint8_t*>(data);
     m_length += static_cast<uint64_t>(length) * 8;
     while (length > 0) {
@@ -151,8 +149,8 @@ void Sha1::processBlock()
 {
     uint32_t w[80];
     for (int t = 0; t < 16; ++t)
-        w[t] = uint32_t(m_block[4 * t]) << 24 | uint32_t(m_block[4 * t + 1]) << 16
-             | uint32_t(m_block[4 * t + 2]) << 8 | uint32_t(m_block[4 * t + 3]);
+        w[t] = uint32_t(m_block[4 * t]) << 24 | uint32_t(m_block[4 * t + 1]) << 16 | uint32_t(m_block[4 * t + 2]) << 8 |
+               uint32_t(m_block[4 * t + 3]);
     for (int t = 16; t < 80; ++t)
         w[t] = rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
 
@@ -192,8 +190,7 @@ std::pair<uint32_t, uint32_t> HashPasswordOld(std::string_view text)
 {
     uint32_t nr = 1345345333u, add = 7, nr2 = 0x12345671u;
     for (char ch : text) {
-        if (ch == ' ' || ch == '\t')
-            continue;
+        if (ch == ' ' || ch == '\t') continue;
         const uint32_t c = static_cast<uint8_t>(ch);
         nr ^= (((nr & 63) + add) * c) + (nr << 8);
         nr2 += (nr2 << 8) ^ nr;
@@ -227,8 +224,7 @@ std::string ScrambleOld(std::string_view password, std::string_view message)
 std::array<uint8_t, 20> ScrambleSha1(std::string_view scramble20, std::string_view password)
 {
     const auto stage1 = Sha1::Of(password);
-    const auto stage2 = Sha1::Of(std::string_view(reinterpret_cast<const char*>(stage1.data()),
-                                                  stage1.size()));
+    const auto stage2 = Sha1::Of(std::string_view(reinterpret_cast<const char*>(stage1.data()), stage1.size()));
     Sha1 sha;
     sha.Input(scramble20.data(), scramble20.size());
     sha.Input(stage2.data(), stage2.size());

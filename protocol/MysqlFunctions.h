@@ -29,12 +29,13 @@ public:
     void Input(const void* data, size_t length);
     std::array<uint8_t, 20> Result();
     static std::array<uint8_t, 20> Of(std::string_view data);
+
 private:
-    uint32_t m_h[5] {};
+    uint32_t m_h[5]{};
     uint64_t m_length = 0;
-    uint8_t m_block[64] {};
+    uint8_t m_block[64]{};
     size_t m_used = 0;
     bool m_done = false;
-    std::array<uint8_t, 20> m_digest {};
+    std::array<uint8_t, 20> m_digest{};
     void processBlock();
 };

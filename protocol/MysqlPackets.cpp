@@ -7,7 +7,8 @@ namespace mysqlpkt {
 void appendLengthCoded(std::string& out, uint64_t v)
 {
     auto put = [&out](uint64_t x, int n) {
-        for (int i = 0; i < n; ++i) out.push_back(char(uint8_t(x >> (8 * i))));
+        for (int i = 0; i < n; ++i)
+            out.push_back(char(uint8_t(x >> (8 * i))));
     };
     if (v < 251) {
         out.push_back(char(v));
@@ -107,12 +108,14 @@ bool parseColumnDefinition(const uint8_t* p, size_t n, bool longFlag, TMysqlFiel
     PacketReader r(p, n);
     f = TMysqlFieldInfo{};
     std::string_view v[5];
-    bool isNull[5] {};
-    for (int i = 0; i < 5; ++i) v[i] = r.lengthCodedString(&isNull[i]);
+    bool isNull[5]{};
+    for (int i = 0; i < 5; ++i)
+        v[i] = r.lengthCodedString(&isNull[i]);
     if (r.failed() || !r.atEnd()) return false;
     auto le = [](std::string_view s, size_t count) {
         uint32_t x = 0;
-        for (size_t i = 0; i < count && i < s.size(); ++i) x |= uint32_t(uint8_t(s[i])) << (8 * i);
+        for (size_t i = 0; i < count && i < s.size(); ++i)
+            x |= uint32_t(uint8_t(s[i])) << (8 * i);
         return x;
     };
     f.Table = std::string(v[0]);
@@ -129,8 +132,7 @@ bool parseColumnDefinition(const uint8_t* p, size_t n, bool longFlag, TMysqlFiel
     return true;
 }
 
-size_t parseRow(const uint8_t* p, size_t n, uint32_t fieldCount, uint8_t* block,
-                uint32_t* maxLengths)
+size_t parseRow(const uint8_t* p, size_t n, uint32_t fieldCount, uint8_t* block, uint32_t* maxLengths)
 {
     auto pos = reinterpret_cast<uint32_t*>(block);
     size_t off = 4 * (size_t(fieldCount) + 1);
@@ -155,4 +157,4 @@ size_t parseRow(const uint8_t* p, size_t n, uint32_t fieldCount, uint8_t* block,
     return off;
 }
 
-} // namespace mysqlpkt
+}  // namespace mysqlpkt

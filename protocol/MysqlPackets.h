@@ -16,10 +16,10 @@
 namespace mysqlpkt {
 
 // Limits of the packet layer.
-constexpr uint32_t MaxBufferSize = 16777216;     // the buffer never grows to this size
-constexpr uint32_t MaxPayload = 16777214;        // largest payload written or received
+constexpr uint32_t MaxBufferSize = 16777216;  // the buffer never grows to this size
+constexpr uint32_t MaxPayload = 16777214;     // largest payload written or received
 constexpr uint32_t InitialBufferSize = 8192;
-constexpr int PacketTooLarge = 1153;             // internal marker, reported as 2020
+constexpr int PacketTooLarge = 1153;  // internal marker, reported as 2020
 
 // Client error codes.
 enum ClientError : int {
@@ -39,15 +39,14 @@ enum ClientError : int {
 // Commands.
 enum Command : uint8_t { COM_QUIT = 1, COM_INIT_DB = 2, COM_QUERY = 3, COM_PING = 14 };
 
-constexpr uint64_t NullLength = ~uint64_t(0);    // a length-coded NULL (251)
+constexpr uint64_t NullLength = ~uint64_t(0);  // a length-coded NULL (251)
 
 // A cursor over one payload. Every getter checks the remaining length; reading past the
 // end sets failed() and yields 0 / an empty view from then on.
 class PacketReader {
 public:
     PacketReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    PacketReader(std::string_view s)
-        : m_data(reinterpret_cast<const uint8_t*>(s.data())), m_size(s.size()) {}
+    PacketReader(std::string_view s) : m_data(reinterpret_cast<const uint8_t*>(s.data())), m_size(s.size()) {}
 
     bool failed() const { return m_failed; }
     size_t remaining() const { return m_size - m_pos; }
@@ -62,15 +61,18 @@ public:
     uint64_t u64() { return fixed(8); }
 
     // Little-endian number of n bytes (n <= 8).
-    uint64_t fixed(size_t n) {
+    uint64_t fixed(size_t n)
+    {
         if (!take(n)) return 0;
         uint64_t v = 0;
-        for (size_t i = 0; i < n; ++i) v |= uint64_t(m_data[m_pos - n + i]) << (8 * i);
+        for (size_t i = 0; i < n; ++i)
+            v |= uint64_t(m_data[m_pos - n + i]) << (8 * i);
         return v;
     }
 
     // Length-coded number; NullLength for the NULL marker 251.
-    uint64_t lengthCoded() {
+    uint64_t lengthCoded()
+    {
         if (!take(1)) return 0;
         uint8_t b = m_data[m_pos - 1];
         if (b < 251) return b;
@@ -81,7 +83,8 @@ public:
     }
 
     // n bytes as a view; empty and failed when fewer remain.
-    std::string_view bytes(uint64_t n) {
+    std::string_view bytes(uint64_t n)
+    {
         if (n > remaining()) {
             fail();
             return {};
@@ -92,7 +95,8 @@ public:
     }
 
     // Length-coded string. isNull tells a NULL marker apart from an empty string.
-    std::string_view lengthCodedString(bool* isNull = nullptr) {
+    std::string_view lengthCodedString(bool* isNull = nullptr)
+    {
         uint64_t n = lengthCoded();
         if (isNull) *isNull = (n == NullLength && !m_failed);
         if (n == NullLength || m_failed) return {};
@@ -100,7 +104,8 @@ public:
     }
 
     // Text up to the next 0 byte (consumed) or up to the end of the payload.
-    std::string_view zeroTerminated() {
+    std::string_view zeroTerminated()
+    {
         const uint8_t* start = m_data + m_pos;
         const void* z = std::memchr(start, 0, remaining());
         size_t n = z ? size_t(static_cast<const uint8_t*>(z) - start) : remaining();
@@ -110,13 +115,15 @@ public:
 
     std::string_view rest() { return bytes(remaining()); }
     void skip(size_t n) { (void)bytes(n); }
-    void fail() {
+    void fail()
+    {
         m_failed = true;
         m_pos = m_size;
     }
 
 private:
-    bool take(size_t n) {
+    bool take(size_t n)
+    {
         if (m_failed || n > remaining()) {
             fail();
             return false;
@@ -141,7 +148,7 @@ struct Greeting {
     uint8_t protocolVersion = 0;
     std::string serverVersion;
     uint32_t connectionId = 0;
-    std::string scramble;            // first part followed by the second, at most 20 bytes
+    std::string scramble;  // first part followed by the second, at most 20 bytes
     uint32_t serverCapabilities = 0;
     uint32_t serverStatus = 2;
     bool hasStatus = false;
@@ -181,18 +188,18 @@ inline size_t rowBlockBound(size_t n, uint32_t fieldCount) { return 4 * (size_t(
 // Stores a row packet into block (rowBlockBound bytes) and returns the size used, or 0 when
 // the packet does not hold exactly fieldCount values. maxLengths (fieldCount entries) is
 // raised to the value lengths when given.
-size_t parseRow(const uint8_t* p, size_t n, uint32_t fieldCount, uint8_t* block,
-                uint32_t* maxLengths);
+size_t parseRow(const uint8_t* p, size_t n, uint32_t fieldCount, uint8_t* block, uint32_t* maxLengths);
 
-inline const char* rowValue(const uint8_t* block, uint32_t i) {
+inline const char* rowValue(const uint8_t* block, uint32_t i)
+{
     auto pos = reinterpret_cast<const uint32_t*>(block);
-    return (pos[i] & RowNullBit) ? nullptr
-                                 : reinterpret_cast<const char*>(block + (pos[i] & RowOffsetMask));
+    return (pos[i] & RowNullBit) ? nullptr : reinterpret_cast<const char*>(block + (pos[i] & RowOffsetMask));
 }
-inline uint32_t rowLength(const uint8_t* block, uint32_t i) {
+inline uint32_t rowLength(const uint8_t* block, uint32_t i)
+{
     auto pos = reinterpret_cast<const uint32_t*>(block);
     if (pos[i] & RowNullBit) return 0;
     return (pos[i + 1] & RowOffsetMask) - pos[i] - 1;
 }
 
-} // namespace mysqlpkt
+}  // namespace mysqlpkt

@@ -20,18 +20,14 @@ constexpr size_t LocalFileBlock = 61440;
 constexpr uint32_t StatusInTransaction = 1;
 constexpr uint32_t StatusAutocommit = 2;
 
-void setTableError(TMysqlNet& net, int code)
-{
-    net.SetError(code, MysqlClientErrorText(code));
-}
-} // namespace
+void setTableError(TMysqlNet& net, int code) { net.SetError(code, MysqlClientErrorText(code)); }
+}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Handshake
 
-bool TMysqlClient::Impl::connect(const std::string& hostArg, const std::string& userArg,
-                                 const std::string& passwordArg, const std::string& databaseArg,
-                                 uint32_t portArg, uint32_t flags)
+bool TMysqlClient::Impl::connect(const std::string& hostArg, const std::string& userArg, const std::string& passwordArg,
+                                 const std::string& databaseArg, uint32_t portArg, uint32_t flags)
 {
     Guard guard(*this);
     if (net.Connected()) return true;
@@ -82,8 +78,7 @@ bool TMysqlClient::Impl::handshake()
 
     clientFlags |= DefaultClientFlags;
     if (!database.empty()) clientFlags |= CLIENT_CONNECT_WITH_DB;
-    bool compress = (serverCapabilities & CLIENT_COMPRESS) &&
-                    (preferCompression || (flags & CLIENT_COMPRESS));
+    bool compress = (serverCapabilities & CLIENT_COMPRESS) && (preferCompression || (flags & CLIENT_COMPRESS));
     if (compress)
         clientFlags |= CLIENT_COMPRESS;
     else
@@ -108,8 +103,7 @@ bool TMysqlClient::Impl::handshake()
         auth.append(ScrambleOld(password, std::string_view(scramble).substr(0, 8)));
         auth.push_back('\0');
     }
-    if (!database.empty() && (serverCapabilities & CLIENT_CONNECT_WITH_DB))
-        auth.append(database.substr(0, 64));
+    if (!database.empty() && (serverCapabilities & CLIENT_CONNECT_WITH_DB)) auth.append(database.substr(0, 64));
     auth.push_back('\0');
     if (net.WritePacket(auth.data(), auth.size()) != 0 || net.Flush() != 0) {
         if (net.ErrorCode() == 0) setTableError(net, CR_SERVER_LOST);
@@ -161,15 +155,12 @@ bool TMysqlClient::Impl::reconnect()
 // ---------------------------------------------------------------------------------------
 // Commands
 
-int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t length,
-                                      bool skipReply, bool retry)
+int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry)
 {
     // A connection lost inside a transaction is never silently replaced: the work of the
     // transaction is gone, and a new connection would let a later COMMIT report success.
     // Every command fails until the owner connects again explicitly (or closes).
-    auto mayReconnect = [this] {
-        return autoReconnect && !transactionLost && !(serverStatus & StatusInTransaction);
-    };
+    auto mayReconnect = [this] { return autoReconnect && !transactionLost && !(serverStatus & StatusInTransaction); };
     auto connectionLost = [this] {
         if (serverStatus & StatusInTransaction) transactionLost = true;
     };
@@ -235,8 +226,7 @@ bool TMysqlClient::Impl::ping()
 bool TMysqlClient::Impl::selectDatabase(const std::string& name)
 {
     Guard guard(*this);
-    if (simpleCommand(COM_INIT_DB, name.data(), name.size(), false, autoReconnect) != 0)
-        return false;
+    if (simpleCommand(COM_INIT_DB, name.data(), name.size(), false, autoReconnect) != 0) return false;
     database = name;
     return true;
 }
@@ -364,8 +354,8 @@ bool TMysqlClient::Impl::sendLocalFile(const std::string& name)
         // The request is answered with the empty packet and nothing else is sent.
         net.WritePacket(nullptr, 0);
         net.Flush();
-        std::string text = "LOAD DATA LOCAL INFILE refused: sending local files is switched off ('" +
-                           name.substr(0, 64) + "')";
+        std::string text =
+            "LOAD DATA LOCAL INFILE refused: sending local files is switched off ('" + name.substr(0, 64) + "')";
         net.SetError(CR_UNKNOWN_ERROR, text);
         return false;
     }
@@ -513,7 +503,8 @@ int TMysqlClient::Impl::fetchRow(TMysqlResult::Impl& r)
         return -1;
     }
     r.hasRow = true;
-    for (uint32_t i = 0; i < r.fieldCount; ++i) r.lengths[i] = rowLength(r.rowBuffer.data(), i);
+    for (uint32_t i = 0; i < r.fieldCount; ++i)
+        r.lengths[i] = rowLength(r.rowBuffer.data(), i);
     return 0;
 }
 
@@ -540,14 +531,13 @@ TMysqlClient::~TMysqlClient()
     if (lock) lock->unlock();
 }
 
-bool TMysqlClient::Connect(const std::string& host, const std::string& user,
-                           const std::string& password, const std::string& database,
-                           uint32_t port, uint32_t clientFlags)
+bool TMysqlClient::Connect(const std::string& host, const std::string& user, const std::string& password,
+                           const std::string& database, uint32_t port, uint32_t clientFlags)
 {
     if (port > 65535) {
         // A port number outside the TCP range would wrap to another port.
-        m_impl->net.SetError(CR_CONNECTION_ERROR, "Can't connect to MySQL server on '" + host +
-                                                     "': port " + std::to_string(port) + " is not 1 to 65535");
+        m_impl->net.SetError(CR_CONNECTION_ERROR, "Can't connect to MySQL server on '" + host + "': port " +
+                                                      std::to_string(port) + " is not 1 to 65535");
         return false;
     }
     m_impl->transactionLost = false;
@@ -586,8 +576,7 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
     Impl& c = *m_impl;
     if (c.autoReconnect && !c.ping()) return nullptr;
     Impl::Guard guard(c);
-    if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, c.autoReconnect) != 0)
-        return nullptr;
+    if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, c.autoReconnect) != 0) return nullptr;
     if (c.readQueryResult() != 0) return nullptr;
     std::unique_ptr<TMysqlResult> result;
     if (store) {

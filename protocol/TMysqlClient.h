@@ -26,8 +26,8 @@ constexpr uint32_t CLIENT_PROTOCOL_41 = 512;
 constexpr uint32_t CLIENT_INTERACTIVE = 1024;
 constexpr uint32_t CLIENT_TRANSACTIONS = 8192;
 constexpr uint32_t CLIENT_SECURE_CONNECTION = 32768;
-constexpr uint32_t DefaultClientFlags = 41093; // added by Connect to whatever it is given
-} // namespace MysqlFlags
+constexpr uint32_t DefaultClientFlags = 41093;  // added by Connect to whatever it is given
+}  // namespace MysqlFlags
 
 class TMysqlClient {
 public:

@@ -24,12 +24,9 @@ void put24(uint8_t* p, size_t v)
     p[1] = uint8_t(v >> 8);
     p[2] = uint8_t(v >> 16);
 }
-} // namespace
+}  // namespace
 
-TMysqlNet::~TMysqlNet()
-{
-    Close();
-}
+TMysqlNet::~TMysqlNet() { Close(); }
 
 void TMysqlNet::prepare()
 {
@@ -224,9 +221,7 @@ bool TMysqlNet::fillCompressed()
     const uint8_t* body = m_raw.data() + m_rawStart + CompressedHeader;
     if (plainLength) {
         uLongf out = uLongf(plainLength);
-        if (::uncompress(m_buffer + m_inEnd, &out, body, uLong(bodyLength)) != Z_OK ||
-            out != plainLength)
-            return false;
+        if (::uncompress(m_buffer + m_inEnd, &out, body, uLong(bodyLength)) != Z_OK || out != plainLength) return false;
     } else if (bodyLength) {
         std::memcpy(m_buffer + m_inEnd, body, bodyLength);
     }
@@ -409,8 +404,8 @@ int TMysqlNet::sendBlock(const uint8_t* data, size_t length)
         uint8_t* body = m_work.data() + CompressedHeader;
         uLongf bodyLength = uLongf(bound);
         size_t plainLength = 0;
-        if (length >= MinCompressLength &&
-            ::compress(body, &bodyLength, data, uLong(length)) == Z_OK && bodyLength < length) {
+        if (length >= MinCompressLength && ::compress(body, &bodyLength, data, uLong(length)) == Z_OK &&
+            bodyLength < length) {
             plainLength = length;
         } else {
             std::memcpy(body, data, length);

@@ -97,9 +97,9 @@ private:
     // Input: Buffer[m_inStart, m_inEnd) holds received plain-packet bytes not yet consumed.
     size_t m_inStart = 0;
     size_t m_inEnd = 0;
-    size_t m_savedPos = SIZE_MAX;   // where the 0 after the last payload overwrote a byte
+    size_t m_savedPos = SIZE_MAX;  // where the 0 after the last payload overwrote a byte
     uint8_t m_savedByte = 0;
-    int m_retries = 0;              // socket read retries left for the current packet
+    int m_retries = 0;  // socket read retries left for the current packet
 
     // Compressed input as it came from the socket, before inflating into Buffer.
     std::vector<uint8_t> m_raw;
@@ -108,7 +108,7 @@ private:
     // Output accumulates in its own block of 8192 bytes, so input the server sent ahead is
     // never overwritten by a command.
     std::unique_ptr<uint8_t[]> m_out;
-    std::vector<uint8_t> m_work;    // compressed output packet
+    std::vector<uint8_t> m_work;  // compressed output packet
 
     uint64_t m_roundTrips = 0;
 };

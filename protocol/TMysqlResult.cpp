@@ -53,8 +53,7 @@ const char* TMysqlResult::RowValue(int64_t row, int i, uint32_t& length) const
 {
     length = 0;
     const Impl& r = *m_impl;
-    if (!r.buffered || row < 0 || row >= int64_t(r.rows.size()) || i < 0 || uint32_t(i) >= r.fieldCount)
-        return nullptr;
+    if (!r.buffered || row < 0 || row >= int64_t(r.rows.size()) || i < 0 || uint32_t(i) >= r.fieldCount) return nullptr;
     const uint8_t* block = r.rows[size_t(row)];
     const char* v = rowValue(block, uint32_t(i));
     if (v) length = rowLength(block, uint32_t(i));
@@ -67,7 +66,8 @@ void TMysqlResult::FetchLengths()
     r.lengthsValid = true;
     if (!r.buffered) return;  // filled by the fetch
     const uint8_t* block = r.currentBlock();
-    for (uint32_t i = 0; i < r.fieldCount; ++i) r.lengths[i] = block ? rowLength(block, i) : 0;
+    for (uint32_t i = 0; i < r.fieldCount; ++i)
+        r.lengths[i] = block ? rowLength(block, i) : 0;
 }
 
 uint32_t TMysqlResult::FieldLength(int i) const
@@ -110,7 +110,8 @@ void TMysqlResult::Last()
     r.bof = r.rowCount == 0;
     if (r.client) {
         TMysqlClient::Impl& c = *r.client;
-        while (c.fetchRow(r) == 0) ++r.rowCount;
+        while (c.fetchRow(r) == 0)
+            ++r.rowCount;
         r.recNo = int32_t(r.rowCount - 1);
         if (r.client) c.detach(r);
     }
@@ -181,10 +182,7 @@ void TMysqlResult::Seek(int64_t i)
 namespace {
 
 // Types whose values never match in Locate: NULL, YEAR .. BLOB, GEOMETRY.
-bool neverMatches(uint8_t type)
-{
-    return type == MysqlType::NULL_ || (type >= 13 && type <= 252) || type == 255;
-}
+bool neverMatches(uint8_t type) { return type == MysqlType::NULL_ || (type >= 13 && type <= 252) || type == 255; }
 
 bool sameText(std::string_view a, std::string_view b, bool caseInsensitive)
 {
@@ -198,10 +196,9 @@ bool sameText(std::string_view a, std::string_view b, bool caseInsensitive)
     return true;
 }
 
-} // namespace
+}  // namespace
 
-int64_t TMysqlResult::Locate(const int* columns, const std::string* keys, int count,
-                             bool caseInsensitive)
+int64_t TMysqlResult::Locate(const int* columns, const std::string* keys, int count, bool caseInsensitive)
 {
     Impl& r = *m_impl;
     if (!r.buffered || r.rowCount == 0 || count <= 0 || !columns || !keys) return -1;

@@ -20,17 +20,37 @@ struct TMysqlFieldInfo {
 // Protocol type codes.
 namespace MysqlType {
 enum : uint8_t {
-    DECIMAL = 0, TINY = 1, SHORT = 2, LONG = 3, FLOAT = 4, DOUBLE = 5, NULL_ = 6, TIMESTAMP = 7,
-    LONGLONG = 8, INT24 = 9, DATE = 10, TIME = 11, DATETIME = 12, YEAR = 13, NEWDATE = 14,
-    ENUM = 247, SET = 248, TINY_BLOB = 249, MEDIUM_BLOB = 250, LONG_BLOB = 251, BLOB = 252,
-    VAR_STRING = 253, STRING = 254, GEOMETRY = 255
+    DECIMAL = 0,
+    TINY = 1,
+    SHORT = 2,
+    LONG = 3,
+    FLOAT = 4,
+    DOUBLE = 5,
+    NULL_ = 6,
+    TIMESTAMP = 7,
+    LONGLONG = 8,
+    INT24 = 9,
+    DATE = 10,
+    TIME = 11,
+    DATETIME = 12,
+    YEAR = 13,
+    NEWDATE = 14,
+    ENUM = 247,
+    SET = 248,
+    TINY_BLOB = 249,
+    MEDIUM_BLOB = 250,
+    LONG_BLOB = 251,
+    BLOB = 252,
+    VAR_STRING = 253,
+    STRING = 254,
+    GEOMETRY = 255
 };
 }
 
 // Column flags.
 namespace MysqlFieldFlag {
-constexpr uint32_t NOT_NULL = 1, PRI_KEY = 2, UNIQUE_KEY = 4, BLOB = 16, UNSIGNED = 32,
-                   ZEROFILL = 64, BINARY = 128, ENUM = 256, AUTO_INCREMENT = 512, SET = 2048;
+constexpr uint32_t NOT_NULL = 1, PRI_KEY = 2, UNIQUE_KEY = 4, BLOB = 16, UNSIGNED = 32, ZEROFILL = 64, BINARY = 128,
+                   ENUM = 256, AUTO_INCREMENT = 512, SET = 2048;
 }
 
 // The ten field-flag tests; each is false for a missing description.
@@ -60,7 +80,7 @@ public:
     bool Eof() const;
     bool Bof() const;
 
-    const TMysqlFieldInfo* FieldDef(int i) const;   // nullptr when out of range
+    const TMysqlFieldInfo* FieldDef(int i) const;  // nullptr when out of range
     // The current row's value i as 0-terminated bytes; nullptr for SQL NULL, an index out of
     // range, or a buffered result without a current row. Values may contain 0 bytes: use
     // FieldLength for their length.
@@ -69,7 +89,7 @@ public:
     // current row; nullptr for SQL NULL, an unbuffered result, or a row or column out of range.
     const char* RowValue(int64_t row, int i, uint32_t& length) const;
     void FetchLengths();
-    uint32_t FieldLength(int i) const;              // 0 when out of range or lengths not valid
+    uint32_t FieldLength(int i) const;  // 0 when out of range or lengths not valid
 
     bool First();
     void Last();

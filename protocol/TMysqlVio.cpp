@@ -21,7 +21,7 @@ namespace {
 // Waits for the socket to become ready for events; true when ready in time.
 bool waitFor(int fd, short events, int timeoutSeconds)
 {
-    pollfd p {fd, events, 0};
+    pollfd p{fd, events, 0};
     for (;;) {
         int r = ::poll(&p, 1, timeoutSeconds * 1000);
         if (r > 0) return true;
@@ -33,17 +33,14 @@ bool waitFor(int fd, short events, int timeoutSeconds)
     }
 }
 
-} // namespace
+}  // namespace
 
 TMysqlVio::~TMysqlVio()
 {
     if (IsOpen()) Close();
 }
 
-void TMysqlVio::SetErrorText(std::string_view text)
-{
-    m_errorText.assign(text.substr(0, 200));
-}
+void TMysqlVio::SetErrorText(std::string_view text) { m_errorText.assign(text.substr(0, 200)); }
 
 void TMysqlVio::setClientError(int code, const std::string& host, int err)
 {
@@ -63,18 +60,17 @@ int TMysqlVio::Connect(const std::string& hostArg, uint32_t port, int timeoutSec
     if (fd < 0) {
         m_socketError = errno;
         char text[256];
-        std::snprintf(text, sizeof text, MysqlClientErrorText(mysqlpkt::CR_IPSOCK_ERROR),
-                      m_socketError);
+        std::snprintf(text, sizeof text, MysqlClientErrorText(mysqlpkt::CR_IPSOCK_ERROR), m_socketError);
         SetError(mysqlpkt::CR_IPSOCK_ERROR, text);
         return -8;
     }
 
     // A dotted quad is taken as it is; a name is looked up and its first address used.
-    sockaddr_in addr {};
+    sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(uint16_t(port));
     if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
-        addrinfo hints {};
+        addrinfo hints{};
         hints.ai_family = AF_INET;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
@@ -93,8 +89,7 @@ int TMysqlVio::Connect(const std::string& hostArg, uint32_t port, int timeoutSec
     m_socket = fd;
     m_kind = 1;
     SetBlocking(false);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 &&
-        errno != EINPROGRESS && errno != EINTR) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 && errno != EINPROGRESS && errno != EINTR) {
         m_socketError = errno;
         Close();
         setClientError(mysqlpkt::CR_CONNECTION_ERROR, host, m_socketError);
@@ -210,11 +205,8 @@ int TMysqlVio::SetBlocking(bool blocking)
 
 bool TMysqlVio::ShouldRetry() const
 {
-    return IsOpen() && (m_socketError == EINTR || m_socketError == EAGAIN ||
-                        m_socketError == EWOULDBLOCK || m_socketError == EINPROGRESS);
+    return IsOpen() && (m_socketError == EINTR || m_socketError == EAGAIN || m_socketError == EWOULDBLOCK ||
+                        m_socketError == EINPROGRESS);
 }
 
-bool TMysqlVio::WasInterrupted() const
-{
-    return m_socketError == EINTR;
-}
+bool TMysqlVio::WasInterrupted() const { return m_socketError == EINTR; }

@@ -39,7 +39,7 @@ public:
     int ErrorCode() const { return m_errorCode; }
     const std::string& ErrorText() const { return m_errorText; }
     void SetErrorCode(int code) { m_errorCode = code; }
-    void SetErrorText(std::string_view text);   // cut to 200 characters
+    void SetErrorText(std::string_view text);  // cut to 200 characters
     void SetError(int code, std::string_view text)
     {
         m_errorCode = code;
@@ -59,10 +59,10 @@ private:
     void setClientError(int code, const std::string& host, int err);
 
     int m_socket = -1;
-    uint8_t m_kind = 0;          // 0 closed, 1 TCP/IP
+    uint8_t m_kind = 0;  // 0 closed, 1 TCP/IP
     bool m_nonBlocking = false;
     std::string m_errorText;
     int m_errorCode = 0;
     int m_timeoutSeconds = 30;
-    int m_socketError = 0;       // errno of the last failing socket call, 0 after a success
+    int m_socketError = 0;  // errno of the last failing socket call, 0 after a success
 };

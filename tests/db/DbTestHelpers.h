@@ -7,13 +7,14 @@
 #include <utility>
 #include <vector>
 
-#include "db/DbSettings.h"
 #include "TestServer.h"
+#include "db/DbSettings.h"
 #include "db/TmySQLDatabase.h"
 
 namespace dbtest {
 
-inline std::unique_ptr<TmySQLDatabase> connectTo(const std::string& database, bool connect = true) {
+inline std::unique_ptr<TmySQLDatabase> connectTo(const std::string& database, bool connect = true)
+{
     const auto& s = vt::test::testServer();
     auto db = std::make_unique<TmySQLDatabase>("mySQLDatabase1");
     db->SetDatabaseName(database);
@@ -28,12 +29,14 @@ inline std::unique_ptr<TmySQLDatabase> connectTo(const std::string& database, bo
 // Records every traced operation while it lives.
 class TraceRecorder {
 public:
-    TraceRecorder() {
+    TraceRecorder()
+    {
         SetTraceHook([this](TraceOp op, const std::string& text) { events.emplace_back(op, text); });
     }
     ~TraceRecorder() { SetTraceHook({}); }
     // The statements sent, in order (Execute, Begin, Commit, Rollback).
-    std::vector<std::string> statements() const {
+    std::vector<std::string> statements() const
+    {
         std::vector<std::string> out;
         for (const auto& [op, text] : events)
             if (op == TraceOp::Execute || op == TraceOp::Begin || op == TraceOp::Commit || op == TraceOp::Rollback)
@@ -50,4 +53,4 @@ struct FormatGuard {
     ~FormatGuard() { FormatSettings() = saved; }
 };
 
-} // namespace dbtest
+}  // namespace dbtest

@@ -5,8 +5,8 @@
 
 #include <climits>
 
-#include "db/DbErrors.h"
 #include "DbTestHelpers.h"
+#include "db/DbErrors.h"
 #include "db/TmySQLQuery.h"
 
 using namespace dbtest;
@@ -15,7 +15,8 @@ using vt::test::runSql;
 
 namespace {
 
-TEST(ServerConnect, LearnsVersionAndCharsetThroughOneProbe) {
+TEST(ServerConnect, LearnsVersionAndCharsetThroughOneProbe)
+{
     std::string name = freshDatabase("dbconn");
     TraceRecorder trace;
     ServerVersionNumber = 0;
@@ -34,7 +35,8 @@ TEST(ServerConnect, LearnsVersionAndCharsetThroughOneProbe) {
     EXPECT_EQ(trace.events.back().first, TraceOp::Disconnect);
 }
 
-TEST(ServerConnect, PropertiesWhileConnected) {
+TEST(ServerConnect, PropertiesWhileConnected)
+{
     std::string name = freshDatabase("dbconn");
     auto db = connectTo(name);
     const auto params = db->Params().Lines();
@@ -71,13 +73,15 @@ TEST(ServerConnect, PropertiesWhileConnected) {
     EXPECT_TRUE(db->Connected());
 }
 
-TEST(ServerConnect, RefusedLoginsComposeTheServerMessage) {
+TEST(ServerConnect, RefusedLoginsComposeTheServerMessage)
+{
     struct Case {
         std::string password, database;
         const char* prefix;
     } cases[] = {
         {"wrong", "", "mySQL Error Code: (1045)\r\nAccess denied for user 'vttest'@"},
-        {vt::test::testServer().password, "no_such_db_x", "mySQL Error Code: (1049)\r\nUnknown database 'no_such_db_x'"},
+        {vt::test::testServer().password, "no_such_db_x",
+         "mySQL Error Code: (1049)\r\nUnknown database 'no_such_db_x'"},
     };
     for (const auto& c : cases) {
         auto db = connectTo(c.database, false);
@@ -95,7 +99,8 @@ TEST(ServerConnect, RefusedLoginsComposeTheServerMessage) {
     }
 }
 
-TEST(ServerConnect, EventsAroundConnectAndDisconnect) {
+TEST(ServerConnect, EventsAroundConnectAndDisconnect)
+{
     std::string name = freshDatabase("dbconn");
     auto db = connectTo(name, false);
     std::vector<std::string> seen;
@@ -108,7 +113,8 @@ TEST(ServerConnect, EventsAroundConnectAndDisconnect) {
     EXPECT_EQ(seen, (std::vector<std::string>{"before-", "after+", "bdis+", "adis-"}));
 }
 
-TEST(ServerConnect, ExecuteDirectAndTransactions) {
+TEST(ServerConnect, ExecuteDirectAndTransactions)
+{
     std::string name = freshDatabase("dbconn");
     runSql("create table t (a int) engine=InnoDB", name);
     auto db = connectTo(name);
@@ -126,7 +132,7 @@ TEST(ServerConnect, ExecuteDirectAndTransactions) {
     db->CommitTransaction();
     EXPECT_EQ(runSql("select count(*) from t", name), "2\n");
     EXPECT_EQ(trace.statements(), (std::vector<std::string>{"BEGIN", "delete from t", "ROLLBACK", "BEGIN",
-                                                           "delete from t where a = 1", "COMMIT"}));
+                                                            "delete from t where a = 1", "COMMIT"}));
     try {
         db->ExecuteDirect("delete from missing");
         FAIL();
@@ -135,7 +141,8 @@ TEST(ServerConnect, ExecuteDirectAndTransactions) {
     }
 }
 
-TEST(ServerConnect, DisconnectClosesAttachedQueries) {
+TEST(ServerConnect, DisconnectClosesAttachedQueries)
+{
     std::string name = freshDatabase("dbconn");
     runSql("create table t (a int); insert into t values (1),(2)", name);
     auto db = connectTo(name, false);
@@ -161,7 +168,8 @@ TEST(ServerConnect, DisconnectClosesAttachedQueries) {
     EXPECT_EQ(q2.FieldByName("a").AsInteger(), 2);
 }
 
-TEST(ServerConnect, WithoutKeepConnectionTheLastReleaseDisconnects) {
+TEST(ServerConnect, WithoutKeepConnectionTheLastReleaseDisconnects)
+{
     std::string name = freshDatabase("dbconn");
     runSql("create table t (a int); insert into t values (1)", name);
     auto db = connectTo(name, false);
@@ -181,7 +189,8 @@ TEST(ServerConnect, WithoutKeepConnectionTheLastReleaseDisconnects) {
     EXPECT_FALSE(db->Connected());  // freeing the query released the connection
 }
 
-TEST(ServerConnect, DestroyingTheComponentDetachesQueries) {
+TEST(ServerConnect, DestroyingTheComponentDetachesQueries)
+{
     std::string name = freshDatabase("dbconn");
     auto db = connectTo(name);
     TmySQLQuery q;
@@ -199,4 +208,4 @@ TEST(ServerConnect, DestroyingTheComponentDetachesQueries) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -13,9 +13,10 @@
 namespace {
 
 // A loopback port with nothing listening on it.
-uint32_t closedPort() {
+uint32_t closedPort()
+{
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a {};
+    sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
@@ -25,7 +26,8 @@ uint32_t closedPort() {
     return ntohs(a.sin_port);
 }
 
-TEST(ConnectionParams, PropertiesAreMirroredUnderTheirKeys) {
+TEST(ConnectionParams, PropertiesAreMirroredUnderTheirKeys)
+{
     TmySQLDatabase db;
     EXPECT_EQ(db.Params().Lines(), (std::vector<std::string>{"Port=3306", "TIMEOUT=30"}));
     db.SetDatabaseName("veltrana");
@@ -35,7 +37,7 @@ TEST(ConnectionParams, PropertiesAreMirroredUnderTheirKeys) {
     db.SetPort(3307);
     db.SetConnectionTimeout(5);
     EXPECT_EQ(db.Params().Lines(), (std::vector<std::string>{"Port=3307", "TIMEOUT=5", "DatabaseName=veltrana",
-                                                            "Host=dbhost", "UID=ADMIN", "PWD=secret"}));
+                                                             "Host=dbhost", "UID=ADMIN", "PWD=secret"}));
     // Keys compare without regard to case: a line written by hand is replaced in place.
     db.Params().Assign({"host=a", "Port=3306"});
     db.SetHost("b");
@@ -43,7 +45,8 @@ TEST(ConnectionParams, PropertiesAreMirroredUnderTheirKeys) {
     EXPECT_EQ(db.Host(), "b");
 }
 
-TEST(ConnectionParams, PortAndTimeoutMustBeIntegers) {
+TEST(ConnectionParams, PortAndTimeoutMustBeIntegers)
+{
     struct Case {
         std::vector<std::string> params;
         const char* message;
@@ -67,7 +70,8 @@ TEST(ConnectionParams, PortAndTimeoutMustBeIntegers) {
     }
 }
 
-TEST(ConnectionParams, MissingHostMeansLocalhostAndRefusalIsAClientError) {
+TEST(ConnectionParams, MissingHostMeansLocalhostAndRefusalIsAClientError)
+{
     TmySQLDatabase db;
     db.Params().Assign({"Port=" + std::to_string(closedPort()), "TIMEOUT=2", "max_allowed_packet=16M"});
     try {
@@ -82,7 +86,8 @@ TEST(ConnectionParams, MissingHostMeansLocalhostAndRefusalIsAClientError) {
     EXPECT_FALSE(db.Connected());
 }
 
-TEST(ConnectionLogin, OnLoginSuppliesAccountAndCancelledDialogRefuses) {
+TEST(ConnectionLogin, OnLoginSuppliesAccountAndCancelledDialogRefuses)
+{
     TmySQLDatabase db;
     db.SetDatabaseName("veltrana");
     db.SetLoginPrompt(true);
@@ -107,7 +112,8 @@ TEST(ConnectionLogin, OnLoginSuppliesAccountAndCancelledDialogRefuses) {
     EXPECT_EQ(db.Params().Values("PWD"), "PW");
 }
 
-TEST(ConnectionState, ClosedDatabaseRefusesTransactions) {
+TEST(ConnectionState, ClosedDatabaseRefusesTransactions)
+{
     TmySQLDatabase db("mySQLDatabase1");
     try {
         db.BeginTransaction();
@@ -120,4 +126,4 @@ TEST(ConnectionState, ClosedDatabaseRefusesTransactions) {
     EXPECT_FALSE(db.Connected());
 }
 
-} // namespace
+}  // namespace

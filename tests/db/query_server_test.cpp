@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <fstream>
 
+#include "DbTestHelpers.h"
 #include "db/DateTimeUtil.h"
 #include "db/DbErrors.h"
-#include "DbTestHelpers.h"
 #include "db/TmySQLQuery.h"
 
 using namespace dbtest;
@@ -21,17 +21,20 @@ namespace {
 
 class QueryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         FormatSettings().DecimalSeparator = ',';
         FormatSettings().DateSeparator = '-';
         FormatSettings().ShortDateFormat = "yyyy/mm/dd";
         FormatSettings().LongTimeFormat = "hh:nn:ss";
     }
-    void useDatabase(const std::string& name) {
+    void useDatabase(const std::string& name)
+    {
         m_name = name;
         m_db = connectTo(name);
     }
-    std::unique_ptr<TmySQLQuery> query(const std::string& sql, const std::string& component = {}) {
+    std::unique_ptr<TmySQLQuery> query(const std::string& sql, const std::string& component = {})
+    {
         auto q = std::make_unique<TmySQLQuery>(component);
         q->SetDatabase(m_db.get());
         q->SetSQL(sql);
@@ -54,7 +57,8 @@ const char* kTypesTable =
     " 'abc', 'N', 'X', 'a,b', 'memo text', 'bytes', '', 'vb', 7);"
     "insert into types (id) values (2);";
 
-TEST_F(QueryTest, EveryColumnTypeMapsToItsField) {
+TEST_F(QueryTest, EveryColumnTypeMapsToItsField)
+{
     useDatabase(freshDatabase("dbq"));
     runSql(kTypesTable, m_name);
     auto q = query("select * from types order by id");
@@ -64,8 +68,8 @@ TEST_F(QueryTest, EveryColumnTypeMapsToItsField) {
         const char* name;
         TFieldType type;
         int size;
-        const char* text;   // first row
-        bool nullInRow2;    // Value() of the second row is null
+        const char* text;  // first row
+        bool nullInRow2;   // Value() of the second row is null
     } expected[] = {
         {"id", ftAutoInc, 0, "1", false},
         {"si", ftSmallint, 0, "-2", true},
@@ -132,12 +136,14 @@ TEST_F(QueryTest, EveryColumnTypeMapsToItsField) {
     EXPECT_EQ(q->FieldValues("tx").AsString(), "");
 }
 
-TEST_F(QueryTest, RequiredFollowsNotNullWithoutDefault) {
+TEST_F(QueryTest, RequiredFollowsNotNullWithoutDefault)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table r (id int not null primary key, a int not null, b int not null default 3, c varchar(10) null);"
            "create table ai (i int not null auto_increment primary key);"
            "create table bi (k bigint not null auto_increment primary key);"
-           "insert into r (id, a) values (1, 1); insert into ai values (1); insert into bi values (1);", m_name);
+           "insert into r (id, a) values (1, 1); insert into ai values (1); insert into bi values (1);",
+           m_name);
     auto q = query("select id, a, b, c, i, k from r, ai, bi");
     q->Open();
     struct Case {
@@ -150,7 +156,8 @@ TEST_F(QueryTest, RequiredFollowsNotNullWithoutDefault) {
     EXPECT_EQ(q->FieldByName("k").DataType(), ftLargeint);
 }
 
-TEST_F(QueryTest, NamesAreMadeUniqueAndEmptyOrNullExpressionsHaveNoField) {
+TEST_F(QueryTest, NamesAreMadeUniqueAndEmptyOrNullExpressionsHaveNoField)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table a (id int); insert into a values (7);", m_name);
     auto q = query("select x.id, y.id, x.id as ID, '' as e, null as n, 'v' as s from a x, a y", "mySQLQuery2");
@@ -171,11 +178,13 @@ TEST_F(QueryTest, NamesAreMadeUniqueAndEmptyOrNullExpressionsHaveNoField) {
     }
 }
 
-TEST_F(QueryTest, ZeroDatesAndTimestampForms) {
+TEST_F(QueryTest, ZeroDatesAndTimestampForms)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("set sql_mode=''; create table z (dt datetime, ts timestamp null default null, d date);"
            "insert into z values ('0000-00-00 00:00:00', '0000-00-00 00:00:00', '0000-00-00');"
-           "insert into z values ('2004-01-15 13:05:09', '2004-01-15 13:05:09', '2004-01-15');", m_name);
+           "insert into z values ('2004-01-15 13:05:09', '2004-01-15 13:05:09', '2004-01-15');",
+           m_name);
     auto q = query("select dt, ts, d from z");
     q->Open();
     EXPECT_EQ(q->FieldValues("dt").AsDateTime(), 0);  // 1899-12-30 00:00:00
@@ -187,18 +196,20 @@ TEST_F(QueryTest, ZeroDatesAndTimestampForms) {
     EXPECT_EQ(q->FieldValues("dt").AsDateTime(), stamp);
 }
 
-TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder) {
+TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder)
+{
     useDatabase(freshDatabase("dbq"));
     // Both columns NOT NULL: each gets a DESCRIBE probe.
     runSql("create table users (Username varchar(60) not null primary key, Role varchar(10) not null);"
-           "insert into users values ('ADMIN', 'ADMIN');", m_name);
+           "insert into users values ('ADMIN', 'ADMIN');",
+           m_name);
     TraceRecorder trace;
     auto q = query("select Role, Username from users");
     uint64_t trips = m_db->RoundTrips();
     q->Open();
-    EXPECT_EQ(trace.statements(), (std::vector<std::string>{"select Role, Username from users\r\n",
-                                                           "SHOW INDEX FROM `users`", "DESCRIBE `users` 'Role'",
-                                                           "DESCRIBE `users` 'Username'"}));
+    EXPECT_EQ(trace.statements(),
+              (std::vector<std::string>{"select Role, Username from users\r\n", "SHOW INDEX FROM `users`",
+                                        "DESCRIBE `users` 'Role'", "DESCRIBE `users` 'Username'"}));
     // A ping and the statement, then the three probes without pings of their own.
     EXPECT_EQ(m_db->RoundTrips() - trips, 5u);
     EXPECT_EQ(q->RecordCount(), 1);
@@ -234,7 +245,8 @@ TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder) {
     EXPECT_EQ(trace.events.front().first, TraceOp::Prepare);
 }
 
-TEST_F(QueryTest, ProbeAnswersAreAskedAgainAfterTheConnectionIsReestablished) {
+TEST_F(QueryTest, ProbeAnswersAreAskedAgainAfterTheConnectionIsReestablished)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table p (id int not null primary key)", m_name);
     auto q = query("select id from p");
@@ -249,11 +261,12 @@ TEST_F(QueryTest, ProbeAnswersAreAskedAgainAfterTheConnectionIsReestablished) {
     TraceRecorder trace;
     auto again = query("select id from p");
     again->Open();
-    EXPECT_EQ(trace.statements(), (std::vector<std::string>{"select id from p\r\n", "SHOW INDEX FROM `p`",
-                                                           "DESCRIBE `p` 'id'"}));
+    EXPECT_EQ(trace.statements(),
+              (std::vector<std::string>{"select id from p\r\n", "SHOW INDEX FROM `p`", "DESCRIBE `p` 'id'"}));
 }
 
-TEST_F(QueryTest, NavigationOverTheStoredRows) {
+TEST_F(QueryTest, NavigationOverTheStoredRows)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table n (a int); insert into n values (1),(2),(3);", m_name);
     auto q = query("select a from n order by a");
@@ -300,7 +313,8 @@ TEST_F(QueryTest, NavigationOverTheStoredRows) {
     }
 }
 
-TEST_F(QueryTest, BlobsReadBackByteForByte) {
+TEST_F(QueryTest, BlobsReadBackByteForByte)
+{
     useDatabase(freshVeltranaDatabase("dbq"));
     std::string all;
     for (int i = 0; i < 256; ++i)
@@ -350,7 +364,8 @@ TEST_F(QueryTest, BlobsReadBackByteForByte) {
     std::remove(path.c_str());
 }
 
-TEST_F(QueryTest, ParameterStatementTextIsRenderedExactly) {
+TEST_F(QueryTest, ParameterStatementTextIsRenderedExactly)
+{
     useDatabase(freshVeltranaDatabase("dbq"));
     const std::string path = ::testing::TempDir() + "/dbq_three.rvf";
     {
@@ -361,8 +376,8 @@ TEST_F(QueryTest, ParameterStatementTextIsRenderedExactly) {
     ins->ParamNamed("Document").LoadValueFromFile(path, ftBlob);
     TraceRecorder trace;
     ins->Execute();
-    EXPECT_EQ(trace.statements(),
-              std::vector<std::string>{std::string("insert into Req_objects (RequirementID, Document) values (5,'a\\0\\'')")});
+    EXPECT_EQ(trace.statements(), std::vector<std::string>{std::string(
+                                      "insert into Req_objects (RequirementID, Document) values (5,'a\\0\\'')")});
     EXPECT_EQ(runSql("select hex(Document) from Req_objects where RequirementID = 5", m_name), "610027\n");
     // A new text keeps value and type of a parameter of the same name.
     ins->SetSQL("select RequirementID from Req_objects where RequirementID = :requirementid");
@@ -374,7 +389,8 @@ TEST_F(QueryTest, ParameterStatementTextIsRenderedExactly) {
     std::remove(path.c_str());
 }
 
-TEST_F(QueryTest, OpenAndExecuteFailures) {
+TEST_F(QueryTest, OpenAndExecuteFailures)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table u (a int, b int unsigned); insert into u values (1, 4294967295);", m_name);
 
@@ -426,7 +442,8 @@ TEST_F(QueryTest, OpenAndExecuteFailures) {
     EXPECT_THROW(big->FieldByName("b").AsInteger(), EConvertError);
 }
 
-TEST_F(QueryTest, MisuseMessagesCarryTheComponentName) {
+TEST_F(QueryTest, MisuseMessagesCarryTheComponentName)
+{
     useDatabase(freshDatabase("dbq"));
     struct Case {
         std::function<void()> act;
@@ -439,10 +456,25 @@ TEST_F(QueryTest, MisuseMessagesCarryTheComponentName) {
     Case cases[] = {
         {[&] { named.Open(); }, "SelectRTFQuery: No SQL statement available"},
         {[&] { named.Execute(); }, "SelectRTFQuery: No SQL statement available"},
-        {[&] { named.SetSQL("select :a"); named.ParamByName("b"); }, "SelectRTFQuery: Parameter 'b' not found"},
-        {[&] { named.SetSQL("select 1 as a"); named.SetParamCheck(false); named.SetSQL("select :b as a");
-               named.Params().Add("c"); named.Open(); }, "SelectRTFQuery: Parameter 'b' not found"},
-        {[&] { named.SetParamCheck(true); named.SetSQL("select 1 as a"); named.Open(); named.Execute(); },
+        {[&] {
+             named.SetSQL("select :a");
+             named.ParamByName("b");
+         },
+         "SelectRTFQuery: Parameter 'b' not found"},
+        {[&] {
+             named.SetSQL("select 1 as a");
+             named.SetParamCheck(false);
+             named.SetSQL("select :b as a");
+             named.Params().Add("c");
+             named.Open();
+         },
+         "SelectRTFQuery: Parameter 'b' not found"},
+        {[&] {
+             named.SetParamCheck(true);
+             named.SetSQL("select 1 as a");
+             named.Open();
+             named.Execute();
+         },
          "SelectRTFQuery: Cannot perform this operation on an open dataset"},
         {[&] { noDb.Open(); }, "(InsertRTFQuery) property Database is not set!"},
         {[&] { noDb.Execute(); }, "Property Database not set!"},
@@ -458,7 +490,8 @@ TEST_F(QueryTest, MisuseMessagesCarryTheComponentName) {
     EXPECT_TRUE(named.Active());
 }
 
-TEST_F(QueryTest, CommentsAndColonsInTheSentText) {
+TEST_F(QueryTest, CommentsAndColonsInTheSentText)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table one (k int); insert into one values (1);", m_name);
     TraceRecorder trace;
@@ -476,12 +509,13 @@ TEST_F(QueryTest, CommentsAndColonsInTheSentText) {
     EXPECT_EQ(r->FieldByName("z").AsString(), "7");
 }
 
-TEST_F(QueryTest, ReadTextIsConvertedBetweenDifferingCharsets) {
+TEST_F(QueryTest, ReadTextIsConvertedBetweenDifferingCharsets)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table c (v varbinary(10), b blob); insert into c values (0xE0, 0xE0);", m_name);
     const uint8_t savedClient = ClientCharsetIndex();
-    ServerCharsetIndex = 15;       // windows-1251
-    SetClientCharsetIndex(43);     // KOI8-R
+    ServerCharsetIndex = 15;    // windows-1251
+    SetClientCharsetIndex(43);  // KOI8-R
     auto q = query("select v, b from c");
     q->Open();
     EXPECT_EQ(q->FieldByName("v").AsString(), "\xC1");
@@ -493,7 +527,8 @@ TEST_F(QueryTest, ReadTextIsConvertedBetweenDifferingCharsets) {
     EXPECT_EQ(q->FieldByName("v").AsString(), "\xE0");
 }
 
-TEST_F(QueryTest, MasterDataSetFillsUnassignedParameters) {
+TEST_F(QueryTest, MasterDataSetFillsUnassignedParameters)
+{
     useDatabase(freshDatabase("dbq"));
     runSql("create table m (id int, name varchar(20)); insert into m values (1,'one'),(2,'two');", m_name);
     auto master = query("select 2 as id");
@@ -509,4 +544,4 @@ TEST_F(QueryTest, MasterDataSetFillsUnassignedParameters) {
     EXPECT_EQ(detail->FieldByName("name").AsString(), "one");
 }
 
-} // namespace
+}  // namespace

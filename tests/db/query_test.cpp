@@ -7,7 +7,8 @@
 
 namespace {
 
-TEST(QueryText, ParamCheckRebuildsParametersAndKeepsValuesOfTheSameName) {
+TEST(QueryText, ParamCheckRebuildsParametersAndKeepsValuesOfTheSameName)
+{
     TmySQLQuery q;
     q.SetSQL("select * from t where a = :A and b = :b");
     ASSERT_EQ(q.ParamCount(), 2);
@@ -32,7 +33,8 @@ TEST(QueryText, ParamCheckRebuildsParametersAndKeepsValuesOfTheSameName) {
     EXPECT_EQ(q.ParamCount(), 0);
 }
 
-TEST(QueryText, DesignTimeQueryTakesItsStoredParameterList) {
+TEST(QueryText, DesignTimeQueryTakesItsStoredParameterList)
+{
     TParams stored;
     stored.CreateParam(ftInteger, "RequirementID", ptInput);
     stored.CreateParam(ftBlob, "Document", ptInput);
@@ -49,4 +51,4 @@ TEST(QueryText, DesignTimeQueryTakesItsStoredParameterList) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -7,9 +7,9 @@
 
 #include <cmath>
 
+#include "DbTestHelpers.h"
 #include "db/DateTimeUtil.h"
 #include "db/DbErrors.h"
-#include "DbTestHelpers.h"
 #include "db/SqlText.h"
 #include "db/TmySQLQuery.h"
 
@@ -21,17 +21,20 @@ namespace {
 
 class SafetyTest : public ::testing::Test {
 protected:
-    void useDatabase(const std::string& prefix) {
+    void useDatabase(const std::string& prefix)
+    {
         m_name = freshDatabase(prefix);
         m_db = connectTo(m_name);
     }
-    std::unique_ptr<TmySQLQuery> query(const std::string& sql) {
+    std::unique_ptr<TmySQLQuery> query(const std::string& sql)
+    {
         auto q = std::make_unique<TmySQLQuery>();
         q->SetDatabase(m_db.get());
         q->SetSQL(sql);
         return q;
     }
-    int count(const std::string& sql) {
+    int count(const std::string& sql)
+    {
         auto q = query(sql);
         q->Open();
         return q->RecordCount();
@@ -40,16 +43,41 @@ protected:
     std::unique_ptr<TmySQLDatabase> m_db;
 };
 
-std::vector<std::string> hostileValues() {
-    return {"'", "\"", "\\", std::string("a\0b", 3), std::string(1, '\0'), "\x1a", "/*", "*/", "x/*", "*/y",
-            "-- c", "# c", "a--b#c", ":p", "::", ":'p'", "?", "`", "\\'", "'\\", "x' or '1'='1",
-            "Ünïcödé Café", "line 1 -- a\r\nline 2 # b\nline 3", "\t\r\n", "", std::string(70000, 'q'),
+std::vector<std::string> hostileValues()
+{
+    return {"'",
+            "\"",
+            "\\",
+            std::string("a\0b", 3),
+            std::string(1, '\0'),
+            "\x1a",
+            "/*",
+            "*/",
+            "x/*",
+            "*/y",
+            "-- c",
+            "# c",
+            "a--b#c",
+            ":p",
+            "::",
+            ":'p'",
+            "?",
+            "`",
+            "\\'",
+            "'\\",
+            "x' or '1'='1",
+            "Ünïcödé Café",
+            "line 1 -- a\r\nline 2 # b\nline 3",
+            "\t\r\n",
+            "",
+            std::string(70000, 'q'),
             std::string(40000, '\'') + std::string(40000, '\\')};
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(SafetyTest, CommentMarkersInsideValuesNeitherLogInNorDropColumns) {
+TEST_F(SafetyTest, CommentMarkersInsideValuesNeitherLogInNorDropColumns)
+{
     useDatabase("safe_cm");
     runSql("create table users (Username varchar(40), password varchar(40));"
            "insert into users values ('ADMIN', 'ADMIN');"
@@ -68,7 +96,8 @@ TEST_F(SafetyTest, CommentMarkersInsideValuesNeitherLogInNorDropColumns) {
     EXPECT_EQ(runSql("select a, b from c", m_name), "x/*\t*/y\n");
 }
 
-TEST_F(SafetyTest, HostileValuesRoundTripByteExactThroughEveryStatementPath) {
+TEST_F(SafetyTest, HostileValuesRoundTripByteExactThroughEveryStatementPath)
+{
     useDatabase("safe_hv");
     runSql("create table h (id int primary key, v longblob)", m_name);
     int id = 0;
@@ -107,7 +136,8 @@ TEST_F(SafetyTest, HostileValuesRoundTripByteExactThroughEveryStatementPath) {
     EXPECT_EQ(count("select * from h"), id) << "no statement touched other rows";
 }
 
-TEST_F(SafetyTest, BlobReadersAndFieldsOutliveCloseWithoutReadingFreedMemory) {
+TEST_F(SafetyTest, BlobReadersAndFieldsOutliveCloseWithoutReadingFreedMemory)
+{
     useDatabase("safe_uac");
     const std::string body(100000, 'b');
     runSql("create table d (id int primary key, name varchar(20), Document longblob);"
@@ -147,7 +177,8 @@ TEST_F(SafetyTest, BlobReadersAndFieldsOutliveCloseWithoutReadingFreedMemory) {
     EXPECT_EQ(second->ReadAll(), "two");
 }
 
-TEST_F(SafetyTest, ValuesBeyondTheirRangeRaiseInsteadOfReadingWrong) {
+TEST_F(SafetyTest, ValuesBeyondTheirRangeRaiseInsteadOfReadingWrong)
+{
     useDatabase("safe_rng");
     runSql("create table n (big bigint, dbl double, ubig bigint unsigned, t time);"
            "insert into n values (5000000000, 1e308, 18446744073709551615, '838:59:59');",
@@ -164,7 +195,8 @@ TEST_F(SafetyTest, ValuesBeyondTheirRangeRaiseInsteadOfReadingWrong) {
     EXPECT_DOUBLE_EQ(q->FieldByName("t").AsDateTime(), (838 * 3600 + 59 * 60 + 59) / 86400.0);
 }
 
-TEST_F(SafetyTest, TimeValuesReadAsTheirNumberOfDays) {
+TEST_F(SafetyTest, TimeValuesReadAsTheirNumberOfDays)
+{
     useDatabase("safe_time");
     struct Case {
         const char* text;
@@ -195,7 +227,8 @@ TEST_F(SafetyTest, TimeValuesReadAsTheirNumberOfDays) {
         EXPECT_THROW(TimeFromColumnText(bad), EConvertError) << bad;
 }
 
-TEST_F(SafetyTest, PortsOutsideTheTcpRangeAreRefused) {
+TEST_F(SafetyTest, PortsOutsideTheTcpRangeAreRefused)
+{
     for (int port : {-1, 65536, 117631}) {
         auto db = connectTo("", false);
         db->Params().SetValue("Port", std::to_string(port));
@@ -203,14 +236,14 @@ TEST_F(SafetyTest, PortsOutsideTheTcpRangeAreRefused) {
             db->SetConnected(true);
             FAIL() << port;
         } catch (const EDatabaseError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "Invalid port number " + std::to_string(port) + ": a port is 1 to 65535");
+            EXPECT_EQ(std::string(e.what()), "Invalid port number " + std::to_string(port) + ": a port is 1 to 65535");
         }
         EXPECT_FALSE(db->Connected()) << port;
     }
 }
 
-TEST_F(SafetyTest, ColumnProbesQuoteNamesFromTheServer) {
+TEST_F(SafetyTest, ColumnProbesQuoteNamesFromTheServer)
+{
     useDatabase("safe_probe");
     // A quote, a LIKE wildcard, a back quote: each probe names exactly its own column. Both
     // columns have defaults, so neither is required; "axb" comes first and would answer a
@@ -227,7 +260,8 @@ TEST_F(SafetyTest, ColumnProbesQuoteNamesFromTheServer) {
     EXPECT_TRUE(q->FieldByName("axb").Required());
 }
 
-TEST(ParamsList, PositionsOutOfRangeAreRefused) {
+TEST(ParamsList, PositionsOutOfRangeAreRefused)
+{
     TStringList list;
     list.Assign({"Port=3306", "TIMEOUT=30"});
     EXPECT_THROW(list.Insert(3, "x"), EListError);
@@ -242,7 +276,8 @@ TEST(ParamsList, PositionsOutOfRangeAreRefused) {
     EXPECT_EQ(list[1], "end");
 }
 
-TEST_F(SafetyTest, ConnectionLostInsideATransactionFailsInsteadOfReconnecting) {
+TEST_F(SafetyTest, ConnectionLostInsideATransactionFailsInsteadOfReconnecting)
+{
     useDatabase("safe_tx");
     runSql("create table w (id int primary key) engine=InnoDB", m_name);
     auto idQuery = query("select connection_id() as id");

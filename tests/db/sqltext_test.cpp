@@ -16,7 +16,8 @@ struct CleanCase {
     const char* expected;
 };
 
-TEST(CommentCleaning, RemovesFirstBlockCommentAndLineCommentsExceptOnLastLine) {
+TEST(CommentCleaning, RemovesFirstBlockCommentAndLineCommentsExceptOnLastLine)
+{
     const CleanCase cases[] = {
         {"select 1\r\n", "select 1\r\n"},
         {"select /* c */1\r\n", "select 1\r\n"},
@@ -61,10 +62,12 @@ struct ScanCase {
     std::vector<std::string> names;
 };
 
-TEST(ParameterScan, MarkersBecomeQuestionMarksAndCreateParameters) {
+TEST(ParameterScan, MarkersBecomeQuestionMarksAndCreateParameters)
+{
     const ScanCase cases[] = {
         {"insert into Req_objects (RequirementID, Document) values (:RequirementID,:Document)",
-         "insert into Req_objects (RequirementID, Document) values (?,?)", {"RequirementID", "Document"}},
+         "insert into Req_objects (RequirementID, Document) values (?,?)",
+         {"RequirementID", "Document"}},
         {"select a::b", "select a:b", {}},
         {"select ':x' from t where a = :a", "select ':x' from t where a = ?", {"a"}},
         {"select \":x\", `:y` from t", "select \":x\", `:y` from t", {}},
@@ -104,14 +107,16 @@ TEST(ParameterScan, MarkersBecomeQuestionMarksAndCreateParameters) {
     }
 }
 
-TParams paramsOf(std::initializer_list<std::pair<const char*, Variant>> values) {
+TParams paramsOf(std::initializer_list<std::pair<const char*, Variant>> values)
+{
     TParams params;
     for (const auto& [name, value] : values)
         params.Add(name).SetValue(value);
     return params;
 }
 
-TEST(Substitution, RendersValuesInPlaceOfMarkers) {
+TEST(Substitution, RendersValuesInPlaceOfMarkers)
+{
     TParams params = paramsOf({{"RequirementID", 5}, {"Name", "O'Brien"}, {"n", Variant::Null()}});
     TParam& doc = params.Add("Document");
     doc.SetAsBlob(std::string("a\0'", 3));
@@ -136,8 +141,7 @@ TEST(Substitution, RendersValuesInPlaceOfMarkers) {
         {"  leading and trailing  \r\n", "leading and trailing"},
         // Colons in literals of every kind, escaped quotes and escaped backslashes included,
         // are never markers.
-        {"select 'he said \"hi: there' as x, :RequirementID as y\r\n",
-         "select 'he said \"hi: there' as x, 5 as y"},
+        {"select 'he said \"hi: there' as x, :RequirementID as y\r\n", "select 'he said \"hi: there' as x, 5 as y"},
         {"select `a:b`, 'a\\\\', :RequirementID\r\n", "select `a:b`, 'a\\\\', 5"},
         {"select 'O\\'Brien: x', :RequirementID\r\n", "select 'O\\'Brien: x', 5"},
     };
@@ -145,7 +149,8 @@ TEST(Substitution, RendersValuesInPlaceOfMarkers) {
         EXPECT_EQ(SubstituteParams(c.input, params), c.expected) << c.input;
 }
 
-TEST(Substitution, UnknownParameterRaisesWithOwnerlessMessage) {
+TEST(Substitution, UnknownParameterRaisesWithOwnerlessMessage)
+{
     TParams params = paramsOf({{"a", 1}});
     try {
         SubstituteParams("select :b\r\n", params);
@@ -155,7 +160,8 @@ TEST(Substitution, UnknownParameterRaisesWithOwnerlessMessage) {
     }
 }
 
-TEST(Rendering, EveryKindOfValue) {
+TEST(Rendering, EveryKindOfValue)
+{
     const double stamp = EncodeDate(2004, 1, 15) + EncodeTime(13, 5, 9);
     struct Case {
         TFieldType type;
@@ -193,8 +199,7 @@ TEST(Rendering, EveryKindOfValue) {
         {ftDate, Variant::DateTime(0), true, "'0000-00-00'"},
         {ftTime, Variant::DateTime(3.0), true, "'00:00:00'"},
         {ftTime, Variant::DateTime(0.5), true, "'12:00:00'"},
-        {ftUnknown, Variant("tab\there\nq\"\\\r\x1a\xe9"), true,
-         "'tab\\there\\nq\\\"\\\\\\r\x1a\xe9'"},
+        {ftUnknown, Variant("tab\there\nq\"\\\r\x1a\xe9"), true, "'tab\\there\\nq\\\"\\\\\\r\x1a\xe9'"},
         {ftUnknown, Variant::WideString("it's"), true, "'it\\'s'"},
     };
     for (const auto& c : cases) {
@@ -204,7 +209,8 @@ TEST(Rendering, EveryKindOfValue) {
     }
 }
 
-TEST(Rendering, FloatsIgnoreTheRegionalDecimalSeparator) {
+TEST(Rendering, FloatsIgnoreTheRegionalDecimalSeparator)
+{
     TFormatSettings saved = FormatSettings();
     FormatSettings().DecimalSeparator = ',';
     TParam p("p");
@@ -214,16 +220,20 @@ TEST(Rendering, FloatsIgnoreTheRegionalDecimalSeparator) {
     FormatSettings() = saved;
 }
 
-TEST(Params, DataTypeFollowsTheFirstValueOnly) {
+TEST(Params, DataTypeFollowsTheFirstValueOnly)
+{
     struct Case {
         Variant value;
         TFieldType type;
     } cases[] = {
-        {Variant::Smallint(1), ftSmallint}, {Variant::ShortInt(1), ftSmallint}, {Variant::Byte(1), ftSmallint},
-        {Variant(1), ftInteger}, {Variant::Word(1), ftInteger}, {Variant(1.5), ftFloat},
-        {Variant::Single(1), ftFloat}, {Variant::LongWord(1), ftFloat}, {Variant::Currency(1), ftBCD},
-        {Variant::DateTime(1), ftDateTime}, {Variant("x"), ftString}, {Variant::WideString("x"), ftString},
-        {Variant(true), ftBoolean}, {Variant::Int64(1), ftLargeint}, {Variant::Null(), ftUnknown},
+        {Variant::Smallint(1), ftSmallint}, {Variant::ShortInt(1), ftSmallint},
+        {Variant::Byte(1), ftSmallint},     {Variant(1), ftInteger},
+        {Variant::Word(1), ftInteger},      {Variant(1.5), ftFloat},
+        {Variant::Single(1), ftFloat},      {Variant::LongWord(1), ftFloat},
+        {Variant::Currency(1), ftBCD},      {Variant::DateTime(1), ftDateTime},
+        {Variant("x"), ftString},           {Variant::WideString("x"), ftString},
+        {Variant(true), ftBoolean},         {Variant::Int64(1), ftLargeint},
+        {Variant::Null(), ftUnknown},
     };
     for (const auto& c : cases) {
         TParam p("p");
@@ -235,7 +245,8 @@ TEST(Params, DataTypeFollowsTheFirstValueOnly) {
     }
 }
 
-TEST(Params, LookupIgnoresCaseAndMissingFileLeavesParameterAlone) {
+TEST(Params, LookupIgnoresCaseAndMissingFileLeavesParameterAlone)
+{
     TParams params;
     params.Add("RequirementID").SetValue(3);
     EXPECT_EQ(params.ParamByName("requirementid").Value().AsInteger(), 3);
@@ -250,7 +261,8 @@ TEST(Params, LookupIgnoresCaseAndMissingFileLeavesParameterAlone) {
     EXPECT_EQ(p.Value().AsInteger(), 3);
 }
 
-TEST(TableName, FirstNameAfterFrom) {
+TEST(TableName, FirstNameAfterFrom)
+{
     ServerVersionNumber = 100000;
     struct Case {
         const char* sql;
@@ -275,4 +287,4 @@ TEST(TableName, FirstNameAfterFrom) {
     ServerVersionNumber = 0;
 }
 
-} // namespace
+}  // namespace

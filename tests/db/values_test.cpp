@@ -20,7 +20,8 @@ struct FormatGuard {
     ~FormatGuard() { FormatSettings() = saved; }
 };
 
-TEST(FloatText, GeneralFormatWithGivenSeparator) {
+TEST(FloatText, GeneralFormatWithGivenSeparator)
+{
     struct Case {
         double value;
         const char* dot;
@@ -44,7 +45,8 @@ TEST(FloatText, GeneralFormatWithGivenSeparator) {
     }
 }
 
-TEST(DateValues, EncodeDecodeAroundTheEpoch) {
+TEST(DateValues, EncodeDecodeAroundTheEpoch)
+{
     EXPECT_EQ(EncodeDate(1899, 12, 30), 0);
     EXPECT_EQ(EncodeDate(1900, 1, 1), 2);
     EXPECT_EQ(EncodeDate(2004, 1, 15), 38001);
@@ -68,7 +70,8 @@ TEST(DateValues, EncodeDecodeAroundTheEpoch) {
     EXPECT_EQ(h * 10000 + n * 100 + s, 130509);
 }
 
-TEST(DateValues, RegionalTextForms) {
+TEST(DateValues, RegionalTextForms)
+{
     FormatGuard guard;
     const double stamp = EncodeDate(2004, 1, 15) + EncodeTime(13, 5, 9);
     TFormatSettings& fs = FormatSettings();
@@ -87,30 +90,33 @@ TEST(DateValues, RegionalTextForms) {
     EXPECT_EQ(FormatDateTime("'Day' d", EncodeDate(2004, 1, 5)), "Day 5");
 }
 
-TEST(ColumnTexts, DateRuleAndTimestampRule) {
+TEST(ColumnTexts, DateRuleAndTimestampRule)
+{
     const double date = EncodeDate(2004, 1, 15);
     const double time = EncodeTime(13, 5, 9);
     struct Case {
         const char* text;
         double value;
-    } dates[] = {
-        {"2004-01-15", date},
-        {"2004-01-15 13:05:09", date + time},
-        {"13:05:09", time},
-        {"0000-00-00", 0},
-        {"0000-00-00 00:00:00", 0},
-        {"2004-00-15 13:05:09", time},  // a zero part leaves the date at day 0
-        {"2004-01-15 13:05", date},     // a time needs 8 characters
-        {"", 0},
-    }, stamps[] = {
-        {"20040115130509", date + time},
-        {"2004-01-15 13:05:09", date + time},
-        {"00000000000000", EncodeDate(1, 1, 1)},
-        {"0000-00-00 00:00:00", EncodeDate(1, 1, 1)},
-        {"20040230000000", 0},          // impossible: 0, nothing raised
-        {"20040115250000", 0},
-        {"2004", EncodeDate(2004, 1, 1)},
-    };
+    } dates[] =
+        {
+            {"2004-01-15", date},
+            {"2004-01-15 13:05:09", date + time},
+            {"13:05:09", time},
+            {"0000-00-00", 0},
+            {"0000-00-00 00:00:00", 0},
+            {"2004-00-15 13:05:09", time},  // a zero part leaves the date at day 0
+            {"2004-01-15 13:05", date},     // a time needs 8 characters
+            {"", 0},
+        },
+      stamps[] = {
+          {"20040115130509", date + time},
+          {"2004-01-15 13:05:09", date + time},
+          {"00000000000000", EncodeDate(1, 1, 1)},
+          {"0000-00-00 00:00:00", EncodeDate(1, 1, 1)},
+          {"20040230000000", 0},  // impossible: 0, nothing raised
+          {"20040115250000", 0},
+          {"2004", EncodeDate(2004, 1, 1)},
+      };
     for (const auto& c : dates)
         EXPECT_EQ(DateTimeFromColumnText(c.text), c.value) << c.text;
     for (const auto& c : stamps)
@@ -127,7 +133,8 @@ TEST(ColumnTexts, DateRuleAndTimestampRule) {
     }
 }
 
-TEST(Integers, StrictConversion) {
+TEST(Integers, StrictConversion)
+{
     EXPECT_EQ(StrToInt("3306"), 3306);
     EXPECT_EQ(StrToInt("-2147483648"), INT_MIN);
     EXPECT_EQ(StrToInt64("9223372036854775807"), INT64_MAX);
@@ -141,7 +148,8 @@ TEST(Integers, StrictConversion) {
     }
 }
 
-TEST(VariantValues, TextAndIntegerForms) {
+TEST(VariantValues, TextAndIntegerForms)
+{
     FormatGuard guard;
     FormatSettings().DecimalSeparator = ',';
     EXPECT_EQ(Variant().AsString(), "");
@@ -151,7 +159,7 @@ TEST(VariantValues, TextAndIntegerForms) {
     EXPECT_EQ(Variant(true).AsString(), "True");
     EXPECT_EQ(Variant(false).AsString(), "False");
     EXPECT_EQ(Variant("12").AsInteger(), 12);
-    EXPECT_EQ(Variant(2.5).AsInteger(), 2);   // rounds half to even
+    EXPECT_EQ(Variant(2.5).AsInteger(), 2);  // rounds half to even
     EXPECT_EQ(Variant(3.5).AsInteger(), 4);
     EXPECT_EQ(Variant().AsInteger(), 0);
     EXPECT_THROW(Variant::Null().AsInteger(), EVariantError);
@@ -163,7 +171,8 @@ TEST(VariantValues, TextAndIntegerForms) {
     EXPECT_EQ(Variant(std::string("a\0b", 3)).AsString().size(), 3u);
 }
 
-TEST(VersionNumber, DigitGroupsOfOneGetALeadingZero) {
+TEST(VersionNumber, DigitGroupsOfOneGetALeadingZero)
+{
     struct Case {
         const char* text;
         int32_t number;
@@ -183,10 +192,12 @@ TEST(VersionNumber, DigitGroupsOfOneGetALeadingZero) {
         EXPECT_EQ(VersionNumberFromText(c.text), c.number) << c.text;
 }
 
-TEST(EngineMessages, ThreeForms) {
+TEST(EngineMessages, ThreeForms)
+{
     TmySQLEngine engine;
     // A client error with the server's number and text.
-    uint16_t code = engine.Guard([] { throw EmySQLException(1045, "Access denied for user 'x'@'localhost' (using password: YES)"); });
+    uint16_t code = engine.Guard(
+        [] { throw EmySQLException(1045, "Access denied for user 'x'@'localhost' (using password: YES)"); });
     EXPECT_EQ(code, 1001);
     EXPECT_EQ(engine.ComposeMessage(code),
               "mySQL Error Code: (1045)\r\nAccess denied for user 'x'@'localhost' (using password: YES)");
@@ -197,7 +208,8 @@ TEST(EngineMessages, ThreeForms) {
     EXPECT_EQ(engine.ComposeMessage(4242), "DBI Error Code: (4242)\r\n \r\nUnknown error");
     // A client error without a server number (a local file that is missing).
     code = engine.Guard([] { throw EmySQLException(0, "File 'x' not found (Errcode: 2)"); });
-    EXPECT_EQ(engine.ComposeMessage(code), "DBI Error Code: (1001)\r\nFile 'x' not found (Errcode: 2) \r\nUnknown error");
+    EXPECT_EQ(engine.ComposeMessage(code),
+              "DBI Error Code: (1001)\r\nFile 'x' not found (Errcode: 2) \r\nUnknown error");
     // Success and foreign exceptions.
     EXPECT_EQ(engine.Guard([] {}), 0);
     EXPECT_THROW(engine.Guard([] { throw EConvertError("x"); }), EConvertError);
@@ -210,7 +222,8 @@ TEST(EngineMessages, ThreeForms) {
     }
 }
 
-TEST(StringList, KeysIgnoreCaseAndEmptyValuesDeleteTheLine) {
+TEST(StringList, KeysIgnoreCaseAndEmptyValuesDeleteTheLine)
+{
     TStringList list{"Port=3306", "TIMEOUT=30"};
     EXPECT_EQ(list.Values("port"), "3306");
     list.SetValue("HOST", "db1");
@@ -229,4 +242,4 @@ TEST(StringList, KeysIgnoreCaseAndEmptyValuesDeleteTheLine) {
     EXPECT_EQ(changes, 0);
 }
 
-} // namespace
+}  // namespace

@@ -23,18 +23,20 @@ constexpr uint16_t NoCompress = 0xA0AD & ~32;
 std::string row(std::initializer_list<std::optional<std::string>> values)
 {
     std::string s;
-    for (const auto& v : values) s += v ? lengthCodedString(*v) : std::string("\xfb");
+    for (const auto& v : values)
+        s += v ? lengthCodedString(*v) : std::string("\xfb");
     return s;
 }
 
 // A result set's packets starting at sequence seq.
-std::string resultSet(uint8_t seq, const std::vector<std::string>& columns,
-                      const std::vector<std::string>& rows)
+std::string resultSet(uint8_t seq, const std::vector<std::string>& columns, const std::vector<std::string>& rows)
 {
     std::string s = packet(seq++, lengthCoded(columns.size()));
-    for (const auto& c : columns) s += packet(seq++, c);
+    for (const auto& c : columns)
+        s += packet(seq++, c);
     s += packet(seq++, eofPayload());
-    for (const auto& r : rows) s += packet(seq++, r);
+    for (const auto& r : rows)
+        s += packet(seq++, r);
     s += packet(seq++, eofPayload());
     return s;
 }
@@ -65,8 +67,8 @@ struct Client {
 struct Auth {
     uint16_t flags = 0;
     std::string user;
-    std::string response;   // password response as sent (with its length byte or terminator)
-    std::string rest;       // database and terminator
+    std::string response;  // password response as sent (with its length byte or terminator)
+    std::string rest;      // database and terminator
 };
 Auth splitAuth(const std::string& p, bool secure)
 {
@@ -81,7 +83,7 @@ Auth splitAuth(const std::string& p, bool secure)
     return a;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Handshake, SecureConnectionSendsTheSha1ScrambleAndCompressionFollows)
 {
@@ -229,14 +231,17 @@ TEST(Handshake, Failures)
     GreetingOptions v11 = g;
     v11.protocol = 11;
     Case cases[] = {
-        {"access denied", packet(0, greeting(g)), true, packet(2, errorPayload(1045, "Access denied for user 'alice'")), 1045,
-         "Access denied for user 'alice'"},
+        {"access denied", packet(0, greeting(g)), true, packet(2, errorPayload(1045, "Access denied for user 'alice'")),
+         1045, "Access denied for user 'alice'"},
         {"error packet instead of a greeting", packet(0, errorPayload(1130, "Host is not allowed")), false, "", 1130,
          "Host is not allowed"},
         {"protocol 11", packet(0, greeting(v11)), false, "", 2007,
          "Protocol mismatch. Server Version = 11 Client Version = 10"},
-        {"greeting too short", packet(0, std::string("\x0a" "5.0\0\x01\x02", 7)), false, "", 2012,
-         "Error in server handshake"},
+        {"greeting too short",
+         packet(0, std::string("\x0a"
+                               "5.0\0\x01\x02",
+                               7)),
+         false, "", 2012, "Error in server handshake"},
         {"connection dropped after the auth packet", packet(0, greeting(g)), true, "", 2013,
          "Lost connection to MySQL server during query"},
     };
@@ -318,16 +323,22 @@ TEST(Commands, RepliesARealServerWillNotSend)
         {"error packet of 3 bytes", packet(1, std::string("\xff\x10\x04", 3)), 2000, "Unknown MySQL error", true},
         {"result header with a truncated column count", packet(1, "\xfe\x01\x02"), 2013,
          "Lost connection to MySQL server during query", false},
-        {"truncated column definition", packet(1, "\x01") + packet(2, "\x03" "abc"), 2013,
-         "Lost connection to MySQL server during query", false},
+        {"truncated column definition",
+         packet(1, "\x01") + packet(2, "\x03"
+                                       "abc"),
+         2013, "Lost connection to MySQL server during query", false},
         {"more column definitions than announced",
-         packet(1, "\x01") + packet(2, columnPayload("t", "a", 3)) + packet(3, columnPayload("t", "b", 3)) + packet(4, eofPayload()),
+         packet(1, "\x01") + packet(2, columnPayload("t", "a", 3)) + packet(3, columnPayload("t", "b", 3)) +
+             packet(4, eofPayload()),
          2013, "Lost connection to MySQL server during query", false},
         {"row value longer than the packet",
-         packet(1, "\x01") + packet(2, columnPayload("t", "a", 253)) + packet(3, eofPayload()) + packet(4, "\x09" "abc"),
+         packet(1, "\x01") + packet(2, columnPayload("t", "a", 253)) + packet(3, eofPayload()) +
+             packet(4, "\x09"
+                       "abc"),
          2013, "Lost connection to MySQL server during query", false},
         {"row with a value too many",
-         packet(1, "\x01") + packet(2, columnPayload("t", "a", 253)) + packet(3, eofPayload()) + packet(4, row({"a", "b"})),
+         packet(1, "\x01") + packet(2, columnPayload("t", "a", 253)) + packet(3, eofPayload()) +
+             packet(4, row({"a", "b"})),
          2013, "Lost connection to MySQL server during query", false},
     };
     for (const Case& k : cases) {
@@ -385,7 +396,8 @@ TEST(Commands, QueryPingsFirstAndCountsRoundTrips)
     auto got = s.received();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[1].payload, "\x0e");
-    EXPECT_EQ(got[2].payload, "\x03" "delete from t");
+    EXPECT_EQ(got[2].payload, "\x03"
+                              "delete from t");
 }
 
 TEST(Commands, LocalFileRequestIsRefusedByDefaultWithTheEmptyPacket)
@@ -424,7 +436,12 @@ TEST(Commands, LocalFileIsSentWhenAllowed)
     FakeServer s;
     GreetingOptions g;
     g.capabilities = NoCompress;
-    s.handshake(g).expect().send(packet(1, std::string("\xfb") + name)).expect().expect().expect()
+    s.handshake(g)
+        .expect()
+        .send(packet(1, std::string("\xfb") + name))
+        .expect()
+        .expect()
+        .expect()
         .send(packet(5, okPayload(70000)));
     s.start();
     Client c;
@@ -519,18 +536,14 @@ TEST(Results, BufferedNavigationLengthsAndLocate)
         bool ci;
         int64_t expected;
     } cases[] = {
-        {{0}, {"3"}, false, 2},
-        {{1}, {"gamma"}, true, 3},
-        {{1}, {"gamma"}, false, -1},
-        {{1}, {""}, false, 1},            // NULL reads as the empty text
-        {{0, 1}, {"3", ""}, false, 2},
-        {{0, 1}, {"1", "Beta"}, false, -1},
-        {{2}, {"x"}, false, -1},          // BLOB/TEXT never match
+        {{0}, {"3"}, false, 2},        {{1}, {"gamma"}, true, 3},
+        {{1}, {"gamma"}, false, -1},   {{1}, {""}, false, 1},  // NULL reads as the empty text
+        {{0, 1}, {"3", ""}, false, 2}, {{0, 1}, {"1", "Beta"}, false, -1},
+        {{2}, {"x"}, false, -1},  // BLOB/TEXT never match
         {{9}, {"x"}, false, -1},
     };
     for (const auto& k : cases) {
-        EXPECT_EQ(r->Locate(k.cols.data(), k.keys.data(), int(k.cols.size()), k.ci), k.expected)
-            << k.keys[0];
+        EXPECT_EQ(r->Locate(k.cols.data(), k.keys.data(), int(k.cols.size()), k.ci), k.expected) << k.keys[0];
     }
     EXPECT_EQ(r->RecNo(), 0) << "Locate does not move the cursor";
 }
@@ -562,8 +575,12 @@ TEST(Results, UnbufferedFetchOutOfSyncAndDrainOnDestroy)
     GreetingOptions g;
     g.capabilities = NoCompress;
     std::vector<std::string> rows;
-    for (int i = 0; i < 5; ++i) rows.push_back(row({std::to_string(i)}));
-    s.handshake(g).expect().send(resultSet(1, {columnPayload("t", "a", 3)}, rows)).expect()
+    for (int i = 0; i < 5; ++i)
+        rows.push_back(row({std::to_string(i)}));
+    s.handshake(g)
+        .expect()
+        .send(resultSet(1, {columnPayload("t", "a", 3)}, rows))
+        .expect()
         .send(packet(1, okPayload()));
     s.start();
     Client c;
@@ -594,7 +611,8 @@ TEST(Results, UnbufferedLastReadsToTheEnd)
     GreetingOptions g;
     g.capabilities = NoCompress;
     std::vector<std::string> rows;
-    for (int i = 0; i < 4; ++i) rows.push_back(row({std::to_string(i)}));
+    for (int i = 0; i < 4; ++i)
+        rows.push_back(row({std::to_string(i)}));
     s.handshake(g).expect().send(resultSet(1, {columnPayload("t", "a", 3)}, rows));
     s.start();
     Client c;
@@ -615,7 +633,8 @@ TEST(Results, CompressedResultStraddlingCompressedPackets)
 {
     FakeServer s;
     std::vector<std::string> rows;
-    for (int i = 0; i < 300; ++i) rows.push_back(row({"value number " + std::to_string(i), std::nullopt}));
+    for (int i = 0; i < 300; ++i)
+        rows.push_back(row({"value number " + std::to_string(i), std::nullopt}));
     std::string inner = resultSet(1, {columnPayload("t", "a", 253), columnPayload("t", "b", 253)}, rows);
     std::string wire;
     uint8_t seq = 1;

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "TestServer.h"
 #include "protocol/MysqlFunctions.h"
 #include "protocol/TMysqlClient.h"
-#include "TestServer.h"
 
 using vt::test::runSql;
 using vt::test::testServer;
@@ -52,12 +52,9 @@ struct Connection {
 
 class BothCompressions : public testing::TestWithParam<bool> {};
 
-std::string modeName(const testing::TestParamInfo<bool>& info)
-{
-    return info.param ? "Compressed" : "Plain";
-}
+std::string modeName(const testing::TestParamInfo<bool>& info) { return info.param ? "Compressed" : "Plain"; }
 
-} // namespace
+}  // namespace
 
 INSTANTIATE_TEST_SUITE_P(ServerClient, BothCompressions, testing::Values(true, false), modeName);
 
@@ -123,7 +120,8 @@ TEST_P(BothCompressions, LargeValuesRoundTrip)
     ASSERT_TRUE(k.c.SelectDatabase(db));
     k.exec("create table b (id int primary key, v longblob)");
     std::string value(3 * 1024 * 1024, '\0');
-    for (size_t i = 0; i < value.size(); ++i) value[i] = char((i * 7919) >> 3);
+    for (size_t i = 0; i < value.size(); ++i)
+        value[i] = char((i * 7919) >> 3);
     k.exec("insert into b values (1, '" + EscapeString(value) + "')");
     auto r = k.rows("select v, length(v) from b");
     ASSERT_NE(r, nullptr);
@@ -280,7 +278,7 @@ TEST(ServerClient, ThreadSafeClientSerializesQueriesFromTwoThreads)
     Connection k;
     ASSERT_TRUE(k.connected) << k.c.ErrorText();
     k.c.SetThreadSafe(true);
-    std::atomic<int> good {0};
+    std::atomic<int> good{0};
     auto work = [&](int base) {
         for (int i = 0; i < 100; ++i) {
             bool ok = false;

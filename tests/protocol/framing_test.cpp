@@ -65,13 +65,13 @@ std::string inflate(std::string_view body, size_t plain)
 {
     std::string out(plain, '\0');
     uLongf n = plain;
-    EXPECT_EQ(::uncompress(reinterpret_cast<Bytef*>(out.data()), &n,
-                           reinterpret_cast<const Bytef*>(body.data()), uLong(body.size())),
+    EXPECT_EQ(::uncompress(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(body.data()),
+                           uLong(body.size())),
               Z_OK);
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LengthCodedNumber, DecodesEveryForm)
 {
@@ -107,7 +107,8 @@ TEST(LengthCodedNumber, TruncatedFormsFailWithoutReadingPastTheEnd)
         EXPECT_EQ(r.remaining(), 0u);
     }
     // A string whose declared length exceeds the payload.
-    std::string s = "\x05" "abc";
+    std::string s = "\x05"
+                    "abc";
     PacketReader r(s);
     EXPECT_TRUE(r.lengthCodedString().empty());
     EXPECT_TRUE(r.failed());
@@ -115,8 +116,7 @@ TEST(LengthCodedNumber, TruncatedFormsFailWithoutReadingPastTheEnd)
 
 TEST(LengthCodedNumber, WrittenFormsReadBack)
 {
-    for (uint64_t v : {0ull, 250ull, 251ull, 0xffffull, 0x10000ull, 0xffffffull, 0x1000000ull,
-                       0xffffffffffffffffull}) {
+    for (uint64_t v : {0ull, 250ull, 251ull, 0xffffull, 0x10000ull, 0xffffffull, 0x1000000ull, 0xffffffffffffffffull}) {
         std::string out;
         mysqlpkt::appendLengthCoded(out, v);
         PacketReader r(out);
@@ -147,7 +147,8 @@ TEST(PlainFraming, PacketSplitAcrossManySendsIsReassembled)
 {
     Pair p;
     std::string payload(20000, 'q');
-    for (size_t i = 0; i < payload.size(); ++i) payload[i] = char('a' + i % 26);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = char('a' + i % 26);
     std::string wire = packet(0, payload);
     std::thread writer([&] {
         for (size_t i = 0; i < wire.size(); i += 3001) {
@@ -311,7 +312,8 @@ TEST(Writing, OutputLargerThanTheBufferGoesOutWholeAndPartialWritesContinue)
     Pair p(5);
     std::string big(3 * 1024 * 1024 + 17, '\0');
     std::mt19937 rng(7);
-    for (char& c : big) c = char(rng());
+    for (char& c : big)
+        c = char(rng());
     std::string wire;
     std::thread reader([&] {
         const size_t want = big.size() + 4 + 5 + 4;
@@ -354,7 +356,8 @@ TEST(CompressedFraming, SeveralInnerPacketsInOneCompressedPacket)
     Pair p;
     p.net.SetCompress(true);
     std::string inner;
-    for (int i = 0; i < 50; ++i) inner += packet(uint8_t(i), "row " + std::to_string(i));
+    for (int i = 0; i < 50; ++i)
+        inner += packet(uint8_t(i), "row " + std::to_string(i));
     p.serve(compressedPacket(0, zlibCompress(inner), uint32_t(inner.size())));
     for (int i = 0; i < 50; ++i) {
         long n = p.net.ReadReply();
@@ -423,10 +426,11 @@ TEST(CompressedFraming, ShortBlocksAreStoredAndLongOnesDeflatedUnlessZlibCannotS
     };
     std::string random(200, '\0');
     std::mt19937 rng(1);
-    for (char& c : random) c = char(rng());
+    for (char& c : random)
+        c = char(rng());
     Case cases[] = {
-        {std::string(45, 'a'), false},   // 49 bytes with the header
-        {std::string(46, 'a'), true},    // 50 bytes
+        {std::string(45, 'a'), false},  // 49 bytes with the header
+        {std::string(46, 'a'), true},   // 50 bytes
         {random, false},
     };
     for (const Case& c : cases) {

@@ -23,7 +23,11 @@ std::string hex(const uint8_t* p, size_t n)
     }
     return s;
 }
-template <size_t N> std::string hex(const std::array<uint8_t, N>& a) { return hex(a.data(), N); }
+template <size_t N>
+std::string hex(const std::array<uint8_t, N>& a)
+{
+    return hex(a.data(), N);
+}
 
 std::string hashHex(std::string_view text)
 {
@@ -33,7 +37,7 @@ std::string hashHex(std::string_view text)
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ClientErrorText, HoldsTheTwentyOneTextsOfTheTable)
 {
@@ -76,8 +80,8 @@ TEST(EscapeString, EscapesTheSevenBytesAndNothingElse)
         {"C:\\dir\\", "C:\\\\dir\\\\"},
         {"a\tb\nc\rd", "a\\tb\\nc\\rd"},
         {std::string("x\0y", 3), "x\\0y"},
-        {"\x1a", "\x1a"},                                  // Ctrl-Z is left alone
-        {"\x80\xff\xc3\xa9", "\x80\xff\xc3\xa9"},          // high bytes pass unchanged
+        {"\x1a", "\x1a"},                          // Ctrl-Z is left alone
+        {"\x80\xff\xc3\xa9", "\x80\xff\xc3\xa9"},  // high bytes pass unchanged
         {"\\'", "\\\\\\'"},
     };
     for (const auto& [in, out] : cases)
@@ -96,9 +100,8 @@ TEST(FieldFlags, EachTestReadsItsOwnBitAndIsFalseWithoutADescription)
 {
     using Test = bool (*)(const TMysqlFieldInfo*);
     const std::vector<std::pair<Test, uint32_t>> tests = {
-        {IsNotNull, 1},  {IsPrimaryKey, 2}, {IsUniqueKey, 4},        {IsBlob, 16},
-        {IsUnsigned, 32}, {IsZerofill, 64}, {IsBinary, 128},          {IsEnum, 256},
-        {IsAutoIncrement, 512}, {IsSet, 2048},
+        {IsNotNull, 1},   {IsPrimaryKey, 2}, {IsUniqueKey, 4}, {IsBlob, 16},           {IsUnsigned, 32},
+        {IsZerofill, 64}, {IsBinary, 128},   {IsEnum, 256},    {IsAutoIncrement, 512}, {IsSet, 2048},
     };
     TMysqlFieldInfo f;
     for (size_t i = 0; i < tests.size(); ++i) {
@@ -116,8 +119,7 @@ TEST(Sha1, MatchesThePublishedTestVectors)
     EXPECT_EQ(hex(Sha1::Of("abc")), "a9993e364706816aba3e25717850c26c9cd0d89d");
     EXPECT_EQ(hex(Sha1::Of("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
               "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
-    EXPECT_EQ(hex(Sha1::Of(std::string(1000000, 'a'))),
-              "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+    EXPECT_EQ(hex(Sha1::Of(std::string(1000000, 'a'))), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
     EXPECT_EQ(hex(Sha1::Of("")), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
 }
 
@@ -155,10 +157,10 @@ TEST(HashPasswordOld, MatchesTheServersOldPasswordFunction)
         {"vttest", "44f5f17058c4753b"},
         {"ADMIN", "45b07dcb6b0e20fb"},
         {"mypass", "6f8c114b58f2ce9e"},
-        {"my pass", "6f8c114b58f2ce9e"},   // spaces are skipped
-        {"a\tb c", "7cd2b5942be28759"},   // tabs too
+        {"my pass", "6f8c114b58f2ce9e"},                                           // spaces are skipped
+        {"a\tb c", "7cd2b5942be28759"},                                            // tabs too
         {"\xe4\xf6\xfc\xff\xe4\xf6\xfc\xff\xe4\xf6\xfc\xff", "32e4c58516cde919"},  // high bytes unsigned
-        {"", "5030573512345671"},          // the initial values, masked to 31 bits
+        {"", "5030573512345671"},  // the initial values, masked to 31 bits
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(hashHex(text), expected) << text;
@@ -169,7 +171,9 @@ TEST(HashPasswordOld, MatchesTheServersOldPasswordFunction)
 // 10.11 as an account with an old-style password, and was refused with a wrong password.
 TEST(ScrambleOld, ProducesTheKnownResponses)
 {
-    struct Case { std::string password, message, expected; };
+    struct Case {
+        std::string password, message, expected;
+    };
     const std::vector<Case> cases = {
         {"vttest", "12345678", "SU@GSKYS"},
         {"ADMIN", "ABCDEFGH", "HLK]ZBFR"},
@@ -193,7 +197,9 @@ TEST(ScrambleSha1, ProducesTheKnownResponses)
     std::string s2(20, '\0');
     for (int i = 0; i < 20; ++i)
         s2[i] = static_cast<char>(i + 1);
-    struct Case { std::string scramble, password, expected; };
+    struct Case {
+        std::string scramble, password, expected;
+    };
     const std::vector<Case> cases = {
         {"12345678901234567890", "vttest", "d028bc66c69a4f1dd0bb035030f186301647a04b"},
         {s2, "secret", "b32bb3a583e1340c0a1108d58b1be49781ad8c2f"},

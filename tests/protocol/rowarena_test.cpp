@@ -20,7 +20,7 @@ std::vector<size_t> sizesAroundPowersOfTwo()
     return sizes;
 }
 
-} // namespace
+}  // namespace
 
 TEST(RowStore, EveryBlockFitsItsChunkForEverySizeAndOrder)
 {

@@ -8,8 +8,8 @@
 #include <tuple>
 #include <vector>
 
-#include "protocol/TMysqlClient.h"
 #include "TestServer.h"
+#include "protocol/TMysqlClient.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ std::string valueSql(size_t n, char fill)
 
 class RowStoreSweep : public testing::TestWithParam<std::tuple<bool, bool>> {};
 
-} // namespace
+}  // namespace
 
 TEST_P(RowStoreSweep, EverySizeClassReadsBackExactly)
 {
@@ -62,8 +62,8 @@ TEST_P(RowStoreSweep, EverySizeClassReadsBackExactly)
     for (size_t n : sweepSizes()) {
         // Three rows: the size under test twice (the second lands after the first in the
         // store), then a short row that must not be disturbed by either.
-        std::string sql = "select " + valueSql(n, 'x') + ", 'tail1' union all select " +
-                          valueSql(n, 'y') + ", 'tail2' union all select 'z', 'tail3'";
+        std::string sql = "select " + valueSql(n, 'x') + ", 'tail1' union all select " + valueSql(n, 'y') +
+                          ", 'tail2' union all select 'z', 'tail3'";
         bool ok = false;
         auto r = c.Query(sql, store, ok);
         ASSERT_TRUE(ok && r) << n << ": " << c.ErrorText();
@@ -74,8 +74,7 @@ TEST_P(RowStoreSweep, EverySizeClassReadsBackExactly)
             r->FetchLengths();
             ASSERT_NE(r->FieldValue(0), nullptr) << n << " row " << row;
             ASSERT_EQ(r->FieldLength(0), values[row].size()) << n << " row " << row;
-            EXPECT_TRUE(std::equal(values[row].begin(), values[row].end(), r->FieldValue(0)))
-                << n << " row " << row;
+            EXPECT_TRUE(std::equal(values[row].begin(), values[row].end(), r->FieldValue(0))) << n << " row " << row;
             EXPECT_EQ(r->FieldValue(0)[values[row].size()], '\0') << n;
             EXPECT_STREQ(r->FieldValue(1), tails[row]) << n << " row " << row;
             if (!store) r->Next();
@@ -87,9 +86,8 @@ TEST_P(RowStoreSweep, EverySizeClassReadsBackExactly)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ServerClient, RowStoreSweep, testing::Combine(testing::Bool(), testing::Bool()),
-    [](const testing::TestParamInfo<std::tuple<bool, bool>>& info) {
-        return std::string(std::get<0>(info.param) ? "Compressed" : "Plain") +
-               (std::get<1>(info.param) ? "Buffered" : "Unbuffered");
-    });
+INSTANTIATE_TEST_SUITE_P(ServerClient, RowStoreSweep, testing::Combine(testing::Bool(), testing::Bool()),
+                         [](const testing::TestParamInfo<std::tuple<bool, bool>>& info) {
+                             return std::string(std::get<0>(info.param) ? "Compressed" : "Plain") +
+                                    (std::get<1>(info.param) ? "Buffered" : "Unbuffered");
+                         });

@@ -12,7 +12,8 @@
 namespace vt::test {
 namespace {
 
-std::string readFile(const std::string& path) {
+std::string readFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     std::stringstream s;
@@ -20,22 +21,25 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-std::string shellQuote(const std::string& s) {
+std::string shellQuote(const std::string& s)
+{
     std::string out = "'";
     for (char c : s) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }
 
-} // namespace
+}  // namespace
 
-const TestServer& testServer() {
+const TestServer& testServer()
+{
     static const TestServer server = [] {
         const char* dir = std::getenv("VT_TEST_SERVER_DIR");
-        if (!dir || !*dir)
-            throw std::runtime_error("VT_TEST_SERVER_DIR is not set: run the tests through ctest");
+        if (!dir || !*dir) throw std::runtime_error("VT_TEST_SERVER_DIR is not set: run the tests through ctest");
         TestServer s;
         s.dir = dir;
         s.port = static_cast<unsigned>(std::stoul(readFile(s.dir + "/port")));
@@ -45,7 +49,8 @@ const TestServer& testServer() {
     return server;
 }
 
-std::string runSql(const std::string& sql, const std::string& database) {
+std::string runSql(const std::string& sql, const std::string& database)
+{
     const TestServer& s = testServer();
     char path[] = "/tmp/vt-sql-XXXXXX";
     int fd = mkstemp(path);
@@ -66,29 +71,32 @@ std::string runSql(const std::string& sql, const std::string& database) {
     }
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        output.append(buf, n);
     int rc = pclose(p);
     unlink(path);
     if (rc != 0) throw std::runtime_error("SQL failed: " + output + "\nstatement: " + sql.substr(0, 500));
     return output;
 }
 
-std::string freshDatabase(const std::string& prefix) {
+std::string freshDatabase(const std::string& prefix)
+{
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::string name = prefix + "_" + std::to_string(getpid()) + "_" + std::to_string(stamp % 1000000) +
-                       "_" + std::to_string(counter++);
+    std::string name = prefix + "_" + std::to_string(getpid()) + "_" + std::to_string(stamp % 1000000) + "_" +
+                       std::to_string(counter++);
     runSql("CREATE DATABASE `" + name + "` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci");
     return name;
 }
 
 std::string sqlDir() { return VT_SQL_DIR; }
 
-std::string freshVeltranaDatabase(const std::string& prefix) {
+std::string freshVeltranaDatabase(const std::string& prefix)
+{
     std::string name = freshDatabase(prefix);
     runSql(readFile(sqlDir() + "/schema.sql"), name);
     runSql(readFile(sqlDir() + "/initial-data.sql"), name);
     return name;
 }
 
-} // namespace vt::test
+}  // namespace vt::test

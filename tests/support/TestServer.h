@@ -9,10 +9,10 @@ namespace vt::test {
 struct TestServer {
     std::string host = "127.0.0.1";
     unsigned port = 0;
-    std::string user = "vttest";      // all privileges, native password, reachable over TCP
+    std::string user = "vttest";  // all privileges, native password, reachable over TCP
     std::string password = "vttest";
-    std::string socket;               // Unix socket of the server (for the mariadb CLI)
-    std::string dir;                  // the server's folder
+    std::string socket;  // Unix socket of the server (for the mariadb CLI)
+    std::string dir;     // the server's folder
 };
 
 // The running test server. Throws std::runtime_error when the fixture did not start one
@@ -34,4 +34,4 @@ std::string freshVeltranaDatabase(const std::string& prefix);
 // Folder of the source tree's sql/ files.
 std::string sqlDir();
 
-} // namespace vt::test
+}  // namespace vt::test

@@ -19,7 +19,7 @@ constexpr int StepTimeoutMs = 5000;
 
 bool waitReadable(int fd, int ms)
 {
-    pollfd p {fd, POLLIN, 0};
+    pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, ms) > 0;
 }
 
@@ -34,12 +34,13 @@ bool writeAll(int fd, const std::string& bytes)
     }
     return true;
 }
-} // namespace
+}  // namespace
 
 std::string le(uint64_t value, int bytes)
 {
     std::string s;
-    for (int i = 0; i < bytes; ++i) s.push_back(char(uint8_t(value >> (8 * i))));
+    for (int i = 0; i < bytes; ++i)
+        s.push_back(char(uint8_t(value >> (8 * i))));
     return s;
 }
 
@@ -51,10 +52,7 @@ std::string lengthCoded(uint64_t v)
     return std::string(1, char(254)) + le(v, 8);
 }
 
-std::string lengthCodedString(std::string_view s)
-{
-    return lengthCoded(s.size()) + std::string(s);
-}
+std::string lengthCodedString(std::string_view s) { return lengthCoded(s.size()) + std::string(s); }
 
 std::string packet(uint8_t seq, std::string_view payload)
 {
@@ -70,8 +68,8 @@ std::string zlibCompress(std::string_view data)
 {
     uLongf n = compressBound(uLong(data.size()));
     std::string out(n, '\0');
-    if (::compress(reinterpret_cast<Bytef*>(out.data()), &n,
-                   reinterpret_cast<const Bytef*>(data.data()), uLong(data.size())) != Z_OK)
+    if (::compress(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
+                   uLong(data.size())) != Z_OK)
         throw std::runtime_error("compress failed");
     out.resize(n);
     return out;
@@ -82,11 +80,11 @@ std::string greeting(const GreetingOptions& o)
     std::string s(1, char(o.protocol));
     s += o.version;
     s.push_back('\0');
-    s += le(42, 4);                            // connection id
+    s += le(42, 4);  // connection id
     s += o.scramble.substr(0, 8);
     s.push_back('\0');
     s += le(o.capabilities, 2);
-    s.push_back(char(8));                      // character set
+    s.push_back(char(8));  // character set
     s += le(o.status, 2);
     s.append(13, '\0');
     s += o.scramble.substr(8);
@@ -105,23 +103,19 @@ std::string errorPayload(uint16_t code, std::string_view message)
     return std::string(1, char(255)) + le(code, 2) + std::string(message);
 }
 
-std::string eofPayload()
-{
-    return std::string(1, char(254));
-}
+std::string eofPayload() { return std::string(1, char(254)); }
 
-std::string columnPayload(std::string_view table, std::string_view name, uint8_t type,
-                          uint32_t length, uint16_t flags, uint8_t decimals)
+std::string columnPayload(std::string_view table, std::string_view name, uint8_t type, uint32_t length, uint16_t flags,
+                          uint8_t decimals)
 {
     return lengthCodedString(table) + lengthCodedString(name) + lengthCodedString(le(length, 3)) +
-           lengthCodedString(std::string(1, char(type))) +
-           lengthCodedString(le(flags, 2) + char(decimals));
+           lengthCodedString(std::string(1, char(type))) + lengthCodedString(le(flags, 2) + char(decimals));
 }
 
 FakeServer::FakeServer()
 {
     m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr {};
+    sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
@@ -237,9 +231,7 @@ void FakeServer::run()
         const Step& step = m_steps[i];
         bool ok = true;
         switch (step.kind) {
-        case Step::Send:
-            ok = writeAll(fd, step.bytes);
-            break;
+        case Step::Send: ok = writeAll(fd, step.bytes); break;
         case Step::Expect: {
             uint8_t h[4];
             ok = readExactly(fd, h, 4);
@@ -277,9 +269,7 @@ void FakeServer::run()
             m_received.push_back(std::move(r));
             break;
         }
-        case Step::Pause:
-            std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
-            break;
+        case Step::Pause: std::this_thread::sleep_for(std::chrono::milliseconds(step.ms)); break;
         case Step::Close:
             ::close(fd);
             if (i + 1 == m_steps.size()) return;  // hang up: the script ends here
@@ -304,4 +294,4 @@ void FakeServer::run()
     ::close(fd);
 }
 
-} // namespace fake
+}  // namespace fake

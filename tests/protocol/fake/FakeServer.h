@@ -24,18 +24,19 @@ std::string zlibCompress(std::string_view data);
 struct GreetingOptions {
     uint8_t protocol = 10;
     std::string version = "5.0.99-fake";
-    std::string scramble = "abcdefgh" "ijklmnopqrst";  // 8 + 12 characters
-    uint16_t capabilities = 0xA0AD;  // long password, long flag, with db, compress, local
-                                     // files, transactions, secure connection
+    std::string scramble = "abcdefgh"
+                           "ijklmnopqrst";  // 8 + 12 characters
+    uint16_t capabilities = 0xA0AD;         // long password, long flag, with db, compress, local
+                                            // files, transactions, secure connection
     uint16_t status = 2;
-    size_t cutAt = 0;                // when nonzero: the payload is cut to this length
+    size_t cutAt = 0;  // when nonzero: the payload is cut to this length
 };
 std::string greeting(const GreetingOptions& o = {});
 std::string okPayload(uint64_t affected = 0, uint64_t insertId = 0, uint16_t status = 2);
 std::string errorPayload(uint16_t code, std::string_view message);
 std::string eofPayload();
-std::string columnPayload(std::string_view table, std::string_view name, uint8_t type,
-                          uint32_t length = 11, uint16_t flags = 0, uint8_t decimals = 0);
+std::string columnPayload(std::string_view table, std::string_view name, uint8_t type, uint32_t length = 11,
+                          uint16_t flags = 0, uint8_t decimals = 0);
 
 struct Received {
     uint8_t seq = 0;
@@ -51,10 +52,10 @@ public:
 
     // Script steps, played in order on the accepted connection.
     FakeServer& send(std::string bytes);
-    FakeServer& expect();             // one plain packet
-    FakeServer& expectCompressed();   // one compressed packet (recorded inflated)
+    FakeServer& expect();            // one plain packet
+    FakeServer& expectCompressed();  // one compressed packet (recorded inflated)
     FakeServer& pause(int ms);
-    FakeServer& closeConnection();    // close; unless it is the last step, accept the next
+    FakeServer& closeConnection();  // close; unless it is the last step, accept the next
     // Common openings.
     FakeServer& handshake(const GreetingOptions& o = {});  // greeting, expect auth, OK
 
@@ -65,8 +66,8 @@ public:
     void finish();
 
     std::vector<Received> received();
-    std::string trailing();           // bytes the client sent after the last step
-    bool failed();                    // a step could not be played (timeout, short read)
+    std::string trailing();  // bytes the client sent after the last step
+    bool failed();           // a step could not be played (timeout, short read)
 
 private:
     struct Step {
@@ -89,4 +90,4 @@ private:
     bool m_finished = false;
 };
 
-} // namespace fake
+}  // namespace fake
