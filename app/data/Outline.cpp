@@ -192,6 +192,22 @@ std::optional<TProjRec> category(const Session& session, qint32 catagoryId)
     return found.front();
 }
 
+void renameCategory(const Session& session, qint32 catagoryId, const QString& name)
+{
+    auto query = session.newQuery();
+    query->SetSQL("Update Catagories set Catagoryname = " + sqlQuoted(name)
+                  + " where CatagoryID = " + std::to_string(catagoryId));
+    query->Execute();
+}
+
+void describeCategory(const Session& session, qint32 catagoryId, const QString& description)
+{
+    auto query = session.newQuery();
+    query->SetSQL("Update Catagories set Description = " + sqlQuoted(description)
+                  + " where CatagoryID = " + std::to_string(catagoryId));
+    query->Execute();
+}
+
 std::optional<qint32> findDocumentId(const Session& session, const QString& topic, int hash)
 {
     auto query = session.newQuery();

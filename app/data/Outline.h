@@ -68,6 +68,10 @@ std::vector<CategoryNode> loadOutlineByNode(const Session& session, qint32 proje
 // One category's row; nothing when there is no such category.
 std::optional<TProjRec> category(const Session& session, qint32 catagoryId);
 
+// Stores a category's name / description.
+void renameCategory(const Session& session, qint32 catagoryId, const QString& name);
+void describeCategory(const Session& session, qint32 catagoryId, const QString& description);
+
 // The id of a just-inserted document, found again by its topic and the hash drawn for it;
 // nothing when no row matches.
 std::optional<qint32> findDocumentId(const Session& session, const QString& topic, int hash);

@@ -42,6 +42,30 @@ public:
     void Loggoff1Click();
     void LoadProjectList();
 
+    // The project list and the outline.
+    void Combo_projectsChange();
+    qint32 GetProjectID(const QString& name);
+    void LoadProjectOutline(const QString& name);
+    void ProjectTreeChange();
+    void ShowNodePanel();
+    void ShowCatagory();
+    void ListBox1Click();
+    void ExpandAll1Click();
+    void CollapseAll1Click();
+    void refreshlist1Click();
+    // Outline commands limited by role (the operations come with outline editing).
+    void Delete1Click();
+    void DeleteCatagory1Click();
+
+    // Project details and document bodies.
+    void ShowProjectInfo(qint32 projectId);
+    void SaveProjectInfo();
+    void SaveCatagory();
+    void ShowDocument();
+    void SaveDocument();
+    void Save1Click();
+    void btnSaveClick();
+
     // Presence: stamps the user's poll time and reloads the who's-online list.
     void PollPresence();
     void Timer1Timer();

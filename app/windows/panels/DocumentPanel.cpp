@@ -1,9 +1,23 @@
 #include "windows/panels/DocumentPanel.h"
 
+#include "ErrorDisplay.h"
+#include "data/ActivityLog.h"
+#include "data/Documents.h"
+#include "data/Projects.h"
+#include "platform/Platform.h"
+#include "session/Rights.h"
+#include "session/Session.h"
+#include "ui/Icons.h"
 #include "ui/Ui.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -18,9 +32,16 @@ using ui::named;
 
 namespace {
 constexpr int kPageAreaHeight = 250;
-}
 
-DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
+QStringList upperCased(QStringList names)
+{
+    for (QString& n : names)
+        n = n.toUpper();
+    return names;
+}
+} // namespace
+
+DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Pan_Req_Panel"));
     auto* column = ui::tight(new QVBoxLayout(this));
@@ -32,10 +53,55 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
     Tab_Details = named(new QWidget, "Tab_Details");
     Tab_Req_Discussions = named(new QWidget, "Tab_Req_Discussions");
     Attachments = named(new QWidget, "Attachments");
-    Tab_Control->addTab(Tab_Details, QStringLiteral("Details"));
-    Tab_Control->addTab(Tab_Req_Discussions, QStringLiteral("Discussion"));
-    Tab_Control->addTab(Attachments, QStringLiteral("Attachments"));
+    Tab_Control->addTab(Tab_Details, ui::imageList(ui::kSelectedDocument), QStringLiteral("Details"));
+    Tab_Control->addTab(Tab_Req_Discussions, ui::imageList(ui::kDiscussion), QStringLiteral("Discussion"));
+    Tab_Control->addTab(Attachments, ui::imageList(ui::kAttachments), QStringLiteral("Attachments"));
     (new QVBoxLayout(Pan_tabContent))->addWidget(Tab_Control);
+
+    // Details
+    auto* details = new QGridLayout(Tab_Details);
+    Edit_RequireMentName = ui::lineEdit(Tab_Details, "Edit_RequireMentName");
+    Combo_Owner = named(new QComboBox(Tab_Details), "Combo_Owner");
+    Combo_Owner->setEditable(true);
+    Combo_Owner->setEditText(QStringLiteral("Select...."));
+    Combo_Owner->setEnabled(false);
+    Edit_Version = ui::lineEdit(Tab_Details, "Edit_Version");
+    Edit_Version->setText(QStringLiteral("1.0"));
+    Combo_STATUS = named(new QComboBox(Tab_Details), "Combo_STATUS");
+    Combo_STATUS->setEditable(true);
+    Combo_STATUS->addItems({QStringLiteral("Submitted"), QStringLiteral("In Progress"),
+                            QStringLiteral("Completed"), QStringLiteral("Closed")});
+    Combo_Priority = named(new QComboBox(Tab_Details), "Combo_Priority");
+    Combo_Priority->setEditable(true);
+    Combo_Priority->addItems({QStringLiteral("Unassigned"), QStringLiteral("Very Critical"),
+                              QStringLiteral("Critical"), QStringLiteral("Not Critical")});
+    details->addWidget(new QLabel(QStringLiteral("Document Topic:"), Tab_Details), 0, 0);
+    details->addWidget(Edit_RequireMentName, 0, 1);
+    details->addWidget(new QLabel(QStringLiteral("Owner:"), Tab_Details), 1, 0);
+    details->addWidget(Combo_Owner, 1, 1);
+    // Shown nowhere and never stored: they only carry the row's values.
+    const std::pair<const char*, QWidget*> hidden[] = {
+        {"Version:", Edit_Version}, {"Status:", Combo_STATUS}, {"Priority:", Combo_Priority}};
+    for (const auto& [caption, field] : hidden) {
+        auto* label = new QLabel(QString::fromLatin1(caption), Tab_Details);
+        label->hide();
+        field->hide();
+        field->setEnabled(false);
+    }
+    Memo2 = named(new QPlainTextEdit(Tab_Details), "Memo2");
+    Memo2->setPlainText(QStringList{
+        QStringLiteral("Use this panel to provide a Topic Name to your project Document."),
+        QStringLiteral("Documents are ordered in Numerical/Alphabetical order in the main Project Tree."),
+        QStringLiteral("Use numeric document Prefixes to arrange order. (ex. 1.0, 1.1, 1.1.2 etc)"), QString(),
+        QStringLiteral("The creator of the document becomes the initial owner. "),
+        QStringLiteral("Document owners are notified when new messages are posted in the discussion forums."),
+        QString(), QStringLiteral("Only the current owner can reassign the Document to a new owner."),
+        QStringLiteral("Only the current owner of a document can delete the document from the project.")}
+                             .join(QLatin1Char('\n')));
+    Memo2->setReadOnly(true);
+    Memo2->setFrameShape(QFrame::NoFrame);
+    details->addWidget(Memo2, 2, 0, 1, 2);
+    details->setRowStretch(2, 1);
 
     auto* editorArea = new QWidget(m_pageSplitter);
     auto* editorColumn = ui::tight(new QVBoxLayout(editorArea));
@@ -62,12 +128,97 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
     connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos));
     });
+
+    connect(Edit_RequireMentName, &QLineEdit::textChanged, this, &DocumentPanel::topicChanged);
+    onEvent(Combo_Owner, &QComboBox::textActivated, this, [this] { Combo_OwnerChange(); });
+    onEvent(Combo_Owner->lineEdit(), &QLineEdit::textEdited, this, [this] { Combo_OwnerChange(); });
+    onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
+        if (Tab_Control->currentWidget() == Tab_Details)
+            Tab_DetailsShow();
+    });
 }
 
 void DocumentPanel::resetPageAreaHeight()
 {
     m_pageSplitter->setSizes({kPageAreaHeight, std::max(1, height() - kPageAreaHeight)});
     Pan_tabContent->resize(Pan_tabContent->width(), kPageAreaHeight);
+}
+
+void DocumentPanel::ShowDocument(qint32 requirementId)
+{
+    HourglassCursor wait;
+    m_session.CurrentDocumentID = requirementId;
+    QString owner = Combo_Owner->currentText();
+    if (const auto row = data::documents::details(m_session, requirementId)) {
+        Edit_RequireMentName->setText(row->RequirementName);
+        Edit_Version->setText(row->Version);
+        Combo_STATUS->setEditText(row->Status);
+        Combo_Priority->setEditText(row->Priority);
+        owner = row->Owner;
+        const QSignalBlocker quiet(Combo_Owner);
+        Combo_Owner->setEditText(owner);
+    }
+    Edit_RequireMentName->setModified(false);
+    RichEdit1->document()->setModified(false);
+    applyOwnerRule(owner);
+}
+
+void DocumentPanel::applyOwnerRule(const QString& owner)
+{
+    const bool isOwner = rights::isDocumentOwner(m_session.CurrentUser, owner);
+    Combo_Owner->setEnabled(isOwner);
+    Edit_RequireMentName->setEnabled(isOwner);
+    if (!isOwner)
+        return;
+    const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
+    const QSignalBlocker quiet(Combo_Owner);
+    if (!members.isEmpty()) {
+        Combo_Owner->clear();
+        Combo_Owner->addItems(upperCased(members));
+        Combo_Owner->setCurrentIndex(-1);
+    }
+    Combo_Owner->setEditText(owner);
+}
+
+void DocumentPanel::SaveDocument()
+{
+    HourglassCursor wait;
+    const bool bodyModified = RichEdit1->document()->isModified();
+    if (Edit_RequireMentName->isModified() || bodyModified) {
+        data::documents::updateTopic(m_session, m_session.CurrentDocumentID, Edit_RequireMentName->text(),
+                                     m_session.CurrentUser);
+        data::activitylog::LogActivity(m_session, QStringLiteral("UPD_DOC"), m_session.CurrentUser,
+                                       m_session.CurrentProjectID, m_session.CurrentCatagoryID,
+                                       m_session.CurrentDocumentID, 0);
+        Edit_RequireMentName->setModified(false);
+    }
+    if (bodyModified) {
+        RichEdit1->document()->setModified(false);
+    }
+}
+
+void DocumentPanel::Tab_DetailsShow()
+{
+    Combo_Owner->setEnabled(rights::isDocumentOwner(m_session.CurrentUser, Combo_Owner->currentText()));
+}
+
+void DocumentPanel::Combo_OwnerChange()
+{
+    data::documents::setOwner(m_session, m_session.CurrentDocumentID, Combo_Owner->currentText());
+}
+
+QString DocumentPanel::ownerText() const { return Combo_Owner->currentText(); }
+
+void DocumentPanel::clear()
+{
+    const QSignalBlocker quiet(Combo_Owner);
+    Edit_RequireMentName->clear();
+    Edit_RequireMentName->setModified(false);
+    Combo_Owner->clear();
+    Combo_Owner->setEditText(QStringLiteral("Select...."));
+    Combo_Owner->setEnabled(false);
+    RichEdit1->clear();
+    RichEdit1->document()->setModified(false);
 }
 
 } // namespace vt::app
