@@ -22,8 +22,8 @@
 
 #include <sys/resource.h>
 
-#include "Db.h"
-#include "TMysqlClient.h"
+#include "db/Db.h"
+#include "protocol/TMysqlClient.h"
 #include "TestServer.h"
 
 #ifndef VT_SOURCE_DIR

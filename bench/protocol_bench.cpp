@@ -32,8 +32,8 @@
 #include <thread>
 #include <vector>
 
-#include "MysqlFunctions.h"
-#include "TMysqlClient.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/TMysqlClient.h"
 
 // Taken before Connector/C's header, whose macros reuse the capability flag names.
 constexpr uint32_t kCompressFlag = MysqlFlags::CLIENT_COMPRESS;

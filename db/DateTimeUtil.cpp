@@ -1,4 +1,4 @@
-#include "DateTimeUtil.h"
+#include "db/DateTimeUtil.h"
 
 #include <cctype>
 #include <charconv>
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <algorithm>
 
-#include "DbErrors.h"
-#include "DbSettings.h"
+#include "db/DbErrors.h"
+#include "db/DbSettings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "DbSettings.h"
+#include "db/DbSettings.h"
 
 void dbTrace(TraceOp op, const std::string& text);
 

@@ -1,8 +1,8 @@
-#include "DbSettings.h"
+#include "db/DbSettings.h"
 
 #include <climits>
 
-#include "MysqlCharsets.h"
+#include "protocol/MysqlCharsets.h"
 
 int32_t ServerVersionNumber = 0;
 uint8_t ServerCharsetIndex = 0;

@@ -1,14 +1,14 @@
-#include "SqlText.h"
+#include "db/SqlText.h"
 
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "DateTimeUtil.h"
-#include "DbInternal.h"
-#include "MysqlFunctions.h"
-#include "TParam.h"
-#include "TStringList.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbInternal.h"
+#include "protocol/MysqlFunctions.h"
+#include "db/TParam.h"
+#include "db/TStringList.h"
 
 namespace {
 

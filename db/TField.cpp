@@ -1,12 +1,12 @@
-#include "TField.h"
+#include "db/TField.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
-#include "DbInternal.h"
-#include "TmySQLDataSet.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
+#include "db/DbInternal.h"
+#include "db/TmySQLDataSet.h"
 
 void TField::checkBound() const {
     if (!m_bound) m_dataSet->databaseError("Cannot perform this operation on a closed dataset");

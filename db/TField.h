@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "TFieldType.h"
-#include "Variant.h"
+#include "db/TFieldType.h"
+#include "db/Variant.h"
 
 class TmySQLDataSet;
 

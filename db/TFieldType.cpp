@@ -1,9 +1,9 @@
-#include "TFieldType.h"
+#include "db/TFieldType.h"
 
 #include <cctype>
 
-#include "DbInternal.h"
-#include "MysqlCharsets.h"
+#include "db/DbInternal.h"
+#include "protocol/MysqlCharsets.h"
 
 const char* FieldTypeName(TFieldType type) {
     static const char* const names[] = {

@@ -1,11 +1,11 @@
-#include "TNativeConnect.h"
+#include "db/TNativeConnect.h"
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
-#include "DbInternal.h"
-#include "MysqlCharsets.h"
-#include "TMysqlClient.h"
-#include "TmySQLEngine.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
+#include "db/DbInternal.h"
+#include "protocol/MysqlCharsets.h"
+#include "protocol/TMysqlClient.h"
+#include "db/TmySQLEngine.h"
 
 TNativeConnect::TNativeConnect(uint16_t options, bool multiThreaded)
     : m_client(std::make_unique<TMysqlClient>()), m_options(options) {
@@ -82,6 +82,29 @@ std::unique_ptr<TMysqlResult> TNativeConnect::TryProbe(const std::string& sql, b
 std::unique_ptr<TMysqlResult> TNativeConnect::Probe(const std::string& sql) {
     NoPing noPing(*m_client);
     return Query(sql);
+}
+
+std::shared_ptr<TMysqlResult> TNativeConnect::CachedProbe(const std::string& sql, bool mustSucceed, bool& ok) {
+    if (m_probeCacheConnection != m_client->ConnectionCount()) {
+        // A new connection may see another schema: ask again.
+        m_probeCache.clear();
+        m_probeCacheConnection = m_client->ConnectionCount();
+    }
+    const std::string key = m_client->Database() + '\0' + sql;
+    auto it = m_probeCache.find(key);
+    if (it != m_probeCache.end()) {
+        ok = it->second.ok;
+        return it->second.result;
+    }
+    std::shared_ptr<TMysqlResult> result = mustSucceed ? Probe(sql) : TryProbe(sql, ok);
+    if (mustSucceed) ok = true;
+    // The probe itself may have reconnected: the answer belongs to the connection it came from.
+    if (m_probeCacheConnection != m_client->ConnectionCount()) {
+        m_probeCache.clear();
+        m_probeCacheConnection = m_client->ConnectionCount();
+    }
+    m_probeCache[key] = {result, ok};
+    return result;
 }
 
 void TNativeConnect::Transaction(const std::string& sql) {

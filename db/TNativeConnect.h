@@ -3,11 +3,12 @@
 // transaction mark and the statements created on it.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "TStringList.h"
+#include "db/TStringList.h"
 
 class TMysqlClient;
 class TMysqlResult;
@@ -36,7 +37,12 @@ public:
     // leading ping unless PingBeforeProbes is set.
     std::unique_ptr<TMysqlResult> Probe(const std::string& sql);
     std::unique_ptr<TMysqlResult> TryProbe(const std::string& sql, bool& ok);
-    // A transaction statement: traced under its own operation, outcome not checked.
+    // A metadata probe of a table (SHOW INDEX, DESCRIBE) answered once per connection: the
+    // stored answer is kept by statement text and database, and dropped when the client
+    // connects again. A failed probe is kept as failed when mustSucceed is off; with it on,
+    // the failure raises as Probe does and is not kept.
+    std::shared_ptr<TMysqlResult> CachedProbe(const std::string& sql, bool mustSucceed, bool& ok);
+    // A transaction statement, traced under its own operation; a failure raises.
     void Transaction(const std::string& sql);
 
     TMysqlClient& Client() { return *m_client; }
@@ -61,4 +67,10 @@ private:
     std::string m_user, m_password, m_database, m_host;
     int m_port = 0;
     int m_timeout = 30;
+    struct CachedAnswer {
+        std::shared_ptr<TMysqlResult> result;
+        bool ok = false;
+    };
+    std::map<std::string, CachedAnswer> m_probeCache;
+    uint64_t m_probeCacheConnection = 0;  // the client's connection count the cache belongs to
 };

@@ -1,14 +1,14 @@
-#include "TNativeDataSet.h"
+#include "db/TNativeDataSet.h"
 
 #include <algorithm>
 #include <strings.h>
 
-#include "DbInternal.h"
-#include "SqlText.h"
-#include "TMysqlClient.h"
-#include "TMysqlResult.h"
-#include "TNativeConnect.h"
-#include "TmySQLEngine.h"
+#include "db/DbInternal.h"
+#include "db/SqlText.h"
+#include "protocol/TMysqlClient.h"
+#include "protocol/TMysqlResult.h"
+#include "db/TNativeConnect.h"
+#include "db/TmySQLEngine.h"
 
 namespace {
 std::vector<std::string> splitAllowed(const std::string& list) {
@@ -82,7 +82,8 @@ std::string TNativeDataSet::TableName() const { return TableNameOfStatement(Text
 void TNativeDataSet::readIndexes() {
     std::string table = TableName();
     if (table.empty()) return;
-    std::unique_ptr<TMysqlResult> r = m_connection->Probe("SHOW INDEX FROM " + table);
+    bool ok = false;
+    std::shared_ptr<TMysqlResult> r = m_connection->CachedProbe("SHOW INDEX FROM " + table, true, ok);
     if (!r) return;
     for (int64_t i = 0; i < r->RowCount(); ++i) {
         r->Seek(i);
@@ -142,7 +143,7 @@ void TNativeDataSet::DescribeFields() {
         const std::string probe = describeProbe(info->Table, info->Name);
         if (enumOrSet && !info->Table.empty()) {
             bool ok = false;
-            std::unique_ptr<TMysqlResult> r = m_connection->TryProbe(probe, ok);
+            std::shared_ptr<TMysqlResult> r = m_connection->CachedProbe(probe, false, ok);
             if (ok && r && r->RowCount() > 0) {
                 r->First();
                 const char* type = r->FieldValue(1);
@@ -158,7 +159,7 @@ void TNativeDataSet::DescribeFields() {
         }
         if ((f.Flags & MysqlFieldFlag::NOT_NULL) && !info->Table.empty()) {
             bool ok = false;
-            std::unique_ptr<TMysqlResult> r = m_connection->TryProbe(probe, ok);
+            std::shared_ptr<TMysqlResult> r = m_connection->CachedProbe(probe, false, ok);
             if (ok && r && r->RowCount() > 0) {
                 r->First();
                 f.HasDefault = r->FieldValue(4) != nullptr;

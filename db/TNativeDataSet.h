@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "TFieldType.h"
+#include "db/TFieldType.h"
 
 class TNativeConnect;
 class TMysqlResult;

@@ -1,11 +1,11 @@
-#include "TParam.h"
+#include "db/TParam.h"
 
 #include <fstream>
 #include <iterator>
 
-#include "DbErrors.h"
-#include "DbInternal.h"
-#include "TmySQLDataSet.h"
+#include "db/DbErrors.h"
+#include "db/DbInternal.h"
+#include "db/TmySQLDataSet.h"
 
 namespace {
 TFieldType typeOfKind(VarKind kind) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "TFieldType.h"
-#include "Variant.h"
+#include "db/TFieldType.h"
+#include "db/Variant.h"
 
 class TmySQLDataSet;
 

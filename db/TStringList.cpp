@@ -1,7 +1,7 @@
-#include "TStringList.h"
+#include "db/TStringList.h"
 
-#include "DbErrors.h"
-#include "DbInternal.h"
+#include "db/DbErrors.h"
+#include "db/DbInternal.h"
 
 TStringList& TStringList::operator=(const TStringList& other) {
     if (this != &other) Assign(other.m_lines);

@@ -1,12 +1,12 @@
-#include "TmySQLBlobStream.h"
+#include "db/TmySQLBlobStream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "DbErrors.h"
-#include "DbInternal.h"
-#include "TField.h"
-#include "TmySQLDataSet.h"
+#include "db/DbErrors.h"
+#include "db/DbInternal.h"
+#include "db/TField.h"
+#include "db/TmySQLDataSet.h"
 
 
 TmySQLBlobStream::TmySQLBlobStream(TField& field, TBlobStreamMode mode) {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "TFieldType.h"
+#include "db/TFieldType.h"
 
 class TField;
 class TmySQLDataSet;

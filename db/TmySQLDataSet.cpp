@@ -1,15 +1,15 @@
-#include "TmySQLDataSet.h"
+#include "db/TmySQLDataSet.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "DateTimeUtil.h"
-#include "DbInternal.h"
-#include "TMysqlResult.h"
-#include "TNativeDataSet.h"
-#include "TmySQLDatabase.h"
-#include "TmySQLEngine.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbInternal.h"
+#include "protocol/TMysqlResult.h"
+#include "db/TNativeDataSet.h"
+#include "db/TmySQLDatabase.h"
+#include "db/TmySQLEngine.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "DbErrors.h"
-#include "TField.h"
-#include "TmySQLBlobStream.h"
-#include "Variant.h"
+#include "db/DbErrors.h"
+#include "db/TField.h"
+#include "db/TmySQLBlobStream.h"
+#include "db/Variant.h"
 
 class TmySQLDatabase;
 class TNativeDataSet;

@@ -1,13 +1,13 @@
-#include "TmySQLDatabase.h"
+#include "db/TmySQLDatabase.h"
 
 #include <algorithm>
 #include <new>
 
-#include "DbInternal.h"
-#include "TMysqlClient.h"
-#include "TNativeConnect.h"
-#include "TmySQLDataSet.h"
-#include "TmySQLEngine.h"
+#include "db/DbInternal.h"
+#include "protocol/TMysqlClient.h"
+#include "db/TNativeConnect.h"
+#include "db/TmySQLDataSet.h"
+#include "db/TmySQLEngine.h"
 
 namespace {
 TmySQLDatabase::LoginDialog& loginDialog() {

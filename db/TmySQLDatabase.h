@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "DbErrors.h"
-#include "TStringList.h"
+#include "db/DbErrors.h"
+#include "db/TStringList.h"
 
 class TmySQLEngine;
 class TNativeConnect;

@@ -1,6 +1,6 @@
-#include "TmySQLEngine.h"
+#include "db/TmySQLEngine.h"
 
-#include "DbErrors.h"
+#include "db/DbErrors.h"
 
 uint16_t TmySQLEngine::record(const EmySQLException& e) {
     if (e.IsClientError()) {

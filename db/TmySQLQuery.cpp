@@ -1,11 +1,11 @@
-#include "TmySQLQuery.h"
+#include "db/TmySQLQuery.h"
 
-#include "DbInternal.h"
-#include "SqlText.h"
-#include "TNativeConnect.h"
-#include "TNativeDataSet.h"
-#include "TmySQLDatabase.h"
-#include "TmySQLEngine.h"
+#include "db/DbInternal.h"
+#include "db/SqlText.h"
+#include "db/TNativeConnect.h"
+#include "db/TNativeDataSet.h"
+#include "db/TmySQLDatabase.h"
+#include "db/TmySQLEngine.h"
 
 TmySQLQuery::TmySQLQuery(std::string name) : TmySQLDataSet(std::move(name)), m_params(this) {
     m_sql.OnChange = [this] { sqlChanged(); };

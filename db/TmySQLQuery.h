@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "TParam.h"
-#include "TStringList.h"
-#include "TmySQLDataSet.h"
+#include "db/TParam.h"
+#include "db/TStringList.h"
+#include "db/TmySQLDataSet.h"
 
 class TNativeDataSet;
 

@@ -1,4 +1,4 @@
-#include "Variant.h"
+#include "db/Variant.h"
 
 #include <cctype>
 #include <charconv>
@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
-#include "DbSettings.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
+#include "db/DbSettings.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "TMysqlNet.h"
+#include "protocol/TMysqlNet.h"
 
 // The bytes are written to the peer, which then closes: reads end with a lost connection.
 inline bool playAsServer(TMysqlNet& net, const uint8_t* data, size_t size)

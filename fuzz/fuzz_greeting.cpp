@@ -1,5 +1,5 @@
 // The server greeting parser fed arbitrary bytes.
-#include "MysqlPackets.h"
+#include "protocol/MysqlPackets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

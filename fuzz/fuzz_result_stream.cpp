@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "FuzzStream.h"
-#include "MysqlPackets.h"
+#include "protocol/MysqlPackets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "MysqlClientImpl.h"
+#include "protocol/MysqlClientImpl.h"
 
 namespace {
 

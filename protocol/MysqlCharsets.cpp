@@ -1,6 +1,6 @@
 // Character-set indexes and the byte-by-byte conversion between code pages.
 
-#include "MysqlCharsets.h"
+#include "protocol/MysqlCharsets.h"
 
 #include <cctype>
 #include <cstring>

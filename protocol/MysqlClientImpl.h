@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "TMysqlClient.h"
-#include "TMysqlNet.h"
-#include "TMysqlResult.h"
+#include "protocol/TMysqlClient.h"
+#include "protocol/TMysqlNet.h"
+#include "protocol/TMysqlResult.h"
 
 // Holds the row blocks of a buffered result: a few large chunks instead of one allocation
 // per row or per value.
@@ -89,6 +89,7 @@ struct TMysqlClient::Impl {
     uint32_t serverCapabilities = 0;
     uint32_t serverStatus = 2;
     bool transactionLost = false;        // the connection dropped inside a transaction
+    uint64_t connectionCount = 0;        // connections established so far
     uint8_t status = 0;                  // 0 ready, 1 result header read, 2 unbuffered open
     uint64_t affectedRows = 0;
     uint64_t insertId = 0;

@@ -1,13 +1,13 @@
 // Free functions of the protocol client: error texts, escaping, field-flag tests, SHA-1 and
 // the two password scrambles.
 
-#include "MysqlFunctions.h"
+#include "protocol/MysqlFunctions.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "TMysqlResult.h"
+#include "protocol/TMysqlResult.h"
 
 namespace {
 

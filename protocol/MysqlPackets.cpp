@@ -1,4 +1,4 @@
-#include "MysqlPackets.h"
+#include "protocol/MysqlPackets.h"
 
 #include <algorithm>
 

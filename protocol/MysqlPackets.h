@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TMysqlResult.h"
+#include "protocol/TMysqlResult.h"
 
 namespace mysqlpkt {
 

@@ -1,4 +1,4 @@
-#include "TMysqlClient.h"
+#include "protocol/TMysqlClient.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,9 +8,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "MysqlClientImpl.h"
-#include "MysqlFunctions.h"
-#include "MysqlPackets.h"
+#include "protocol/MysqlClientImpl.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/MysqlPackets.h"
 
 using namespace mysqlpkt;
 using namespace MysqlFlags;
@@ -45,7 +45,9 @@ bool TMysqlClient::Impl::connect(const std::string& hostArg, const std::string& 
 
     net.Connect(host, port, connectTimeout);
     if (!net.Connected()) return false;
-    return handshake();
+    if (!handshake()) return false;
+    ++connectionCount;
+    return true;
 }
 
 bool TMysqlClient::Impl::handshake()
@@ -559,6 +561,7 @@ bool TMysqlClient::Reconnect()
 }
 
 bool TMysqlClient::TransactionLost() const { return m_impl->transactionLost; }
+uint64_t TMysqlClient::ConnectionCount() const { return m_impl->connectionCount; }
 
 void TMysqlClient::SetThreadSafe(bool on)
 {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "TMysqlResult.h"
+#include "protocol/TMysqlResult.h"
 
 class TMysqlNet;
 
@@ -52,6 +52,9 @@ public:
     // The connection dropped while a transaction was open. Every command then fails (2006)
     // instead of reconnecting, until Connect, Reconnect or Close.
     bool TransactionLost() const;
+    // How many times a connection was established (explicitly or by reconnecting): a change
+    // tells the caller that anything it learned of the previous connection is stale.
+    uint64_t ConnectionCount() const;
     void Close();
     bool Connected() const;
 

@@ -1,4 +1,4 @@
-#include "TMysqlNet.h"
+#include "protocol/TMysqlNet.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,8 +7,8 @@
 
 #include <zlib.h>
 
-#include "MysqlFunctions.h"
-#include "MysqlPackets.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/MysqlPackets.h"
 
 using namespace mysqlpkt;
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TMysqlVio.h"
+#include "protocol/TMysqlVio.h"
 
 class TMysqlNet {
 public:

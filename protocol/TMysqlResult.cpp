@@ -1,9 +1,9 @@
-#include "TMysqlResult.h"
+#include "protocol/TMysqlResult.h"
 
 #include <cstring>
 
-#include "MysqlClientImpl.h"
-#include "MysqlPackets.h"
+#include "protocol/MysqlClientImpl.h"
+#include "protocol/MysqlPackets.h"
 
 using namespace mysqlpkt;
 

@@ -1,4 +1,4 @@
-#include "TMysqlVio.h"
+#include "protocol/TMysqlVio.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,8 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "MysqlFunctions.h"
-#include "MysqlPackets.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/MysqlPackets.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the protocol fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan) in their
-# own build folder and runs each for a bounded time.
+# Builds the protocol and document-format fuzz targets with clang (libFuzzer,
+# AddressSanitizer, UBSan) in their own build folder and runs each for a bounded time.
 #   scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
 seconds=${1:-60}
@@ -24,8 +24,12 @@ seed store '\x02\x00\x00\x00\x0f\x02' row40k
 seed store '\x03\x04\x01\x00\x10\x02\x0a\x01\x12\xff' compressed
 seed store '\x00\x00\x02\x01\x03\x01\x14\x00\x05\xff\x11\x04\x00\x00' streamed
 
+# Documents written by the engine (the committed golden files).
+mkdir -p "$build/corpus/rvf_reader"
+cp "$root"/tests/richtext/data/*.rvf "$build/corpus/rvf_reader/"
+
 status=0
-for target in greeting ok_error result_stream compressed client store; do
+for target in greeting ok_error result_stream compressed client store rvf_reader; do
   log="$build/fuzz_$target.log"
   mkdir -p "$build/corpus/$target"
   if "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=3072 \

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "DbSettings.h"
+#include "db/DbSettings.h"
 #include "TestServer.h"
-#include "TmySQLDatabase.h"
+#include "db/TmySQLDatabase.h"
 
 namespace dbtest {
 

@@ -5,9 +5,9 @@
 
 #include <climits>
 
-#include "DbErrors.h"
+#include "db/DbErrors.h"
 #include "DbTestHelpers.h"
-#include "TmySQLQuery.h"
+#include "db/TmySQLQuery.h"
 
 using namespace dbtest;
 using vt::test::freshDatabase;

@@ -7,8 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "DbErrors.h"
-#include "TmySQLDatabase.h"
+#include "db/DbErrors.h"
+#include "db/TmySQLDatabase.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <fstream>
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
 #include "DbTestHelpers.h"
-#include "TmySQLQuery.h"
+#include "db/TmySQLQuery.h"
 
 using namespace dbtest;
 using vt::test::freshDatabase;
@@ -208,8 +208,22 @@ TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder) {
     trace.clear();
     q->Open();
     EXPECT_EQ(trace.statements(), std::vector<std::string>{"select Role, Username from users\r\n"});
-    // Assigning the text again prepares anew; the probes can be given their pings back.
+    // Assigning the text again prepares anew, and another query on the same table is a new
+    // statement too: the connection answered the probes of this table already.
     q->SetSQL("select Role, Username from users");
+    auto other = query("select Username from users where Role = 'ADMIN'");
+    for (TmySQLQuery* each : {q.get(), other.get()}) {
+        trace.clear();
+        trips = m_db->RoundTrips();
+        each->Open();
+        EXPECT_EQ(m_db->RoundTrips() - trips, 2u) << "a ping and the statement";
+        EXPECT_EQ(trace.statements().size(), 1u);
+        EXPECT_EQ(each->FieldByName("Username").Required(), true) << "the kept answers still apply";
+        each->Close();
+    }
+    // A new connection asks again; the probes can be given their pings back.
+    m_db->SetConnected(false);
+    m_db->SetConnected(true);
     trace.clear();
     PingBeforeProbes = true;
     trips = m_db->RoundTrips();
@@ -218,6 +232,25 @@ TEST_F(QueryTest, OpeningSendsTheStatementAndItsProbesInOrder) {
     EXPECT_EQ(m_db->RoundTrips() - trips, 8u);
     EXPECT_EQ(trace.statements().size(), 4u);
     EXPECT_EQ(trace.events.front().first, TraceOp::Prepare);
+}
+
+TEST_F(QueryTest, ProbeAnswersAreAskedAgainAfterTheConnectionIsReestablished) {
+    useDatabase(freshDatabase("dbq"));
+    runSql("create table p (id int not null primary key)", m_name);
+    auto q = query("select id from p");
+    q->Open();
+    const std::string id = [&] {
+        auto c = query("select connection_id() as c");
+        c->Open();
+        return c->FieldByName("c").AsString();
+    }();
+    // The server drops the connection; the next statement reconnects silently.
+    runSql("kill " + id);
+    TraceRecorder trace;
+    auto again = query("select id from p");
+    again->Open();
+    EXPECT_EQ(trace.statements(), (std::vector<std::string>{"select id from p\r\n", "SHOW INDEX FROM `p`",
+                                                           "DESCRIBE `p` 'id'"}));
 }
 
 TEST_F(QueryTest, NavigationOverTheStoredRows) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "DbErrors.h"
-#include "TmySQLQuery.h"
+#include "db/DbErrors.h"
+#include "db/TmySQLQuery.h"
 
 namespace {
 

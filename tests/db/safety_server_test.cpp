@@ -7,11 +7,11 @@
 
 #include <cmath>
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
 #include "DbTestHelpers.h"
-#include "SqlText.h"
-#include "TmySQLQuery.h"
+#include "db/SqlText.h"
+#include "db/TmySQLQuery.h"
 
 using namespace dbtest;
 using vt::test::freshDatabase;

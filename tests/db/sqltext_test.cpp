@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
-#include "DbSettings.h"
-#include "SqlText.h"
-#include "TParam.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
+#include "db/DbSettings.h"
+#include "db/SqlText.h"
+#include "db/TParam.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 
 #include <climits>
 
-#include "DateTimeUtil.h"
-#include "DbErrors.h"
-#include "DbSettings.h"
-#include "TStringList.h"
-#include "TmySQLEngine.h"
-#include "Variant.h"
+#include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
+#include "db/DbSettings.h"
+#include "db/TStringList.h"
+#include "db/TmySQLEngine.h"
+#include "db/Variant.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "MysqlCharsets.h"
+#include "protocol/MysqlCharsets.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "FakeServer.h"
-#include "MysqlFunctions.h"
-#include "TMysqlClient.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/TMysqlClient.h"
 
 using namespace fake;
 

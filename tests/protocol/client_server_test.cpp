@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "MysqlFunctions.h"
-#include "TMysqlClient.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/TMysqlClient.h"
 #include "TestServer.h"
 
 using vt::test::runSql;

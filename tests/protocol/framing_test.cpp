@@ -13,9 +13,9 @@
 #include <zlib.h>
 
 #include "FakeServer.h"
-#include "MysqlPackets.h"
-#include "TMysqlNet.h"
-#include "TMysqlVio.h"
+#include "protocol/MysqlPackets.h"
+#include "protocol/TMysqlNet.h"
+#include "protocol/TMysqlVio.h"
 
 using namespace fake;
 using mysqlpkt::PacketReader;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "MysqlFunctions.h"
-#include "TMysqlResult.h"
+#include "protocol/MysqlFunctions.h"
+#include "protocol/TMysqlResult.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "MysqlClientImpl.h"
+#include "protocol/MysqlClientImpl.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "TMysqlClient.h"
+#include "protocol/TMysqlClient.h"
 #include "TestServer.h"
 
 namespace {

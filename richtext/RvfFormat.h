@@ -1,0 +1,35 @@
+#pragma once
+// The Veltrana Document Format (.rvf): a byte-oriented, versioned container of
+// length-prefixed chunks (see docs/rvf-format.md). writeRvf() and readRvf() convert between
+// its bytes and a DocModel. The reader is bounds-checked: any byte sequence either gives a
+// document or an error, never a crash, and it never reserves more elements than the bytes
+// left could describe.
+
+#include "richtext/DocModel.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vt::rt {
+
+inline constexpr int kRvfMajorVersion = 1;
+inline constexpr int kRvfMinorVersion = 0;
+
+struct RvfReadResult {
+  bool ok = false;
+  std::string error;          // "not a Veltrana document", "damaged at byte N", ...
+  std::size_t offset = 0;     // where the damage starts, when damaged
+  int unknownChunks = 0;      // chunks skipped because this version does not know them
+  explicit operator bool() const { return ok; }
+};
+
+std::string writeRvf(const DocModel& doc);
+
+// Reads bytes into doc (replaced only on success). References to text or paragraph styles
+// that do not exist become 0, to lists that do not exist "no list", to pictures that do not
+// exist drop the item; a document without a text or paragraph style table gets the starting
+// sheet's. Property values out of their range are clamped.
+RvfReadResult readRvf(std::string_view bytes, DocModel& doc);
+
+}  // namespace vt::rt

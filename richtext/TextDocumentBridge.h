@@ -1,0 +1,64 @@
+#pragma once
+// Conversion between the plain document (DocModel) and Qt's QTextDocument, and the
+// normalisation that keeps every run and paragraph of a QTextDocument on one style number of
+// the sheet. Style numbers ride in QTextFormat::UserProperty of character and block formats.
+
+#include "richtext/DocModel.h"
+
+#include <QImage>
+#include <QList>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextTableFormat>
+
+class QTextDocument;
+
+namespace vt::rt {
+
+inline constexpr int kStyleNumberProperty = QTextFormat::UserProperty;
+inline constexpr int kCharsetProperty = QTextFormat::UserProperty + 1;
+
+// Formats of a style, carrying its number.
+QTextCharFormat toCharFormat(const TextStyle& s, int number);
+QTextBlockFormat toBlockFormat(const ParaStyle& s, int number);
+// The style properties of a format as Qt holds them (missing properties take the defaults).
+TextStyle fromCharFormat(const QTextCharFormat& f);
+ParaStyle fromBlockFormat(const QTextBlockFormat& f);
+
+// The style number a format carries, or -1 when it has none.
+int styleNumberOf(const QTextFormat& f);
+
+// Replaces the document's content with the model (styles are the caller's: pass the
+// model's sheet as the document's). Pictures that cannot be decoded as PNG or JPEG are
+// skipped; picture-list entries that do not exist become entry 0. The model's margins and
+// background are set on the root frame before the content arrives, so that the document is
+// laid out once.
+void buildDocument(QTextDocument& doc, const DocModel& model, const QList<QImage>& pictureList);
+
+// The document as a model, using and extending `styles` for any format not yet on it.
+DocModel extractModel(const QTextDocument& doc, DocStyles& styles);
+
+// Puts every run and paragraph that carries no valid style number, or whose formatting
+// differs from its numbered style, on an equal style of the sheet or on a newly appended
+// one. Returns whether anything changed.
+bool normalizeDocument(QTextDocument& doc, DocStyles& styles);
+
+// The full format of a run put on style n, keeping what belongs to the run itself (link
+// target, picture name and size).
+QTextCharFormat restyledFormat(const QTextCharFormat& old, const DocStyles& styles, int n);
+
+// Makes a picture available to the document; returns the image name for a QTextImageFormat,
+// or an empty string when the bytes cannot be read.
+QString registerPicture(QTextDocument& doc, const std::string& bytes, PictureFormat format);
+// The image name of picture-list entry `index` (entry 0 when it does not exist).
+QString registerListPicture(QTextDocument& doc, int index, const QList<QImage>& pictureList);
+// Format of the tables the engine creates.
+QTextTableFormat tableFormat(int border);
+
+// Largest decoded picture accepted (pixels); larger pictures are skipped like unreadable ones.
+inline constexpr qint64 kMaxPicturePixels = 40'000'000;
+
+// Decodes PNG or JPEG bytes; null when the bytes are neither or too large.
+QImage decodePicture(const std::string& bytes, PictureFormat format);
+
+}  // namespace vt::rt
