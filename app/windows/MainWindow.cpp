@@ -103,6 +103,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     connect(m_categoryPanel, &CategoryPanel::nameChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
     connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
     onEvent(m_toolbar, &FormatToolbar::saveRequested, this, [this] { btnSaveClick(); });
+    onEvent(m_toolbar, &FormatToolbar::saveAsRequested, this, [this] { btnSaveAsClick(); });
     setWindowIcon(ui::appIcon());
 
     m_session.whenLoggedIn([this] { enterLoggedIn(); });
@@ -389,5 +390,38 @@ void TVeltrana::SaveDocument() { m_documentPanel->SaveDocument(); }
 void TVeltrana::Save1Click() { SaveDocument(); }
 
 void TVeltrana::btnSaveClick() { SaveDocument(); }
+
+namespace {
+
+// The file written is RTF: a name without extension gets ".rtf", and a name of a body file
+// (".rvf") gets ".rtf" added, so that an export is never taken for a body.
+QString rtfFileName(const QString& chosen)
+{
+    const QString suffix = QFileInfo(chosen).suffix();
+    if (suffix.isEmpty() || suffix.compare(QLatin1String("rvf"), Qt::CaseInsensitive) == 0)
+        return chosen + (chosen.endsWith(QLatin1Char('.')) ? QStringLiteral("rtf") : QStringLiteral(".rtf"));
+    return chosen;
+}
+
+} // namespace
+
+bool TVeltrana::SaveDocumentAs()
+{
+    QString folder = m_session.CommonDir;
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const QString chosen = platform().saveFileName(
+        QStringLiteral("Save As"),
+        QStringLiteral("Rich Text Format (*.rtf);;Veltrana Document Files (*.rvf)"), folder);
+    if (chosen.isEmpty())
+        return false;
+    const QString path = rtfFileName(chosen);
+    m_documentPanel->exportRtf(path);
+    m_statusText->clear();
+    setWindowTitle(QFileInfo(path).fileName());
+    return true;
+}
+
+void TVeltrana::btnSaveAsClick() { SaveDocumentAs(); }
 
 } // namespace vt::app

@@ -65,6 +65,11 @@ public:
     void SaveDocument();
     void Save1Click();
     void btnSaveClick();
+    // Exports the shown body as RTF to a file the user names; false when cancelled.
+    bool SaveDocumentAs();
+    void btnSaveAsClick();
+    // The body storage of a just-created document (called when a document is inserted).
+    DocumentPanel& documentPanel() { return *m_documentPanel; }
 
     // Presence: stamps the user's poll time and reloads the who's-online list.
     void PollPresence();

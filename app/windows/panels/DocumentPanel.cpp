@@ -10,20 +10,26 @@
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 
+#include "richtext/RichEditor.h"
+#include "richtext/Ruler.h"
+
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace vt::app {
 
@@ -105,11 +111,18 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
 
     auto* editorArea = new QWidget(m_pageSplitter);
     auto* editorColumn = ui::tight(new QVBoxLayout(editorArea));
-    Ruler1 = named(new QFrame(editorArea), "Ruler1");
-    Ruler1->setFixedHeight(24);
+    Ruler1 = named(new vt::rt::Ruler(editorArea), "Ruler1");
     editorColumn->addWidget(Ruler1);
-    RichEdit1 = named(new QTextEdit(editorArea), "RichEdit1");
+    RichEdit1 = named(new vt::rt::RichEditor(editorArea), "RichEdit1");
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Ruler1->setEditor(RichEdit1);
+    // Bodies that refer to picture-list entries get the shared image list.
+    RichEdit1->setPictureListRequest([] {
+        QList<QImage> images;
+        for (int i = 0; i < ui::kImageCount; ++i)
+            images << ui::imageList(i).pixmap(16, 16).toImage();
+        return images;
+    });
     editorColumn->addWidget(RichEdit1, 1);
     m_pageSplitter->addWidget(Pan_tabContent);
     m_pageSplitter->addWidget(editorArea);
@@ -159,8 +172,42 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
         Combo_Owner->setEditText(owner);
     }
     Edit_RequireMentName->setModified(false);
-    RichEdit1->document()->setModified(false);
+    showBody();
+    RichEdit1->setModified(false);
     applyOwnerRule(owner);
+}
+
+void DocumentPanel::showMissing(const QString& message)
+{
+    RichEdit1->clear();
+    RichEdit1->appendParagraph(message);
+    RichEdit1->format();
+    RichEdit1->setEnabled(false);
+}
+
+void DocumentPanel::showBody()
+{
+    const qint32 id = m_session.CurrentDocumentID;
+    if (m_session.StoreDocumentsAsFiles) {
+        const QString path = data::documents::bodyFilePath(m_session.DocumentsFolder, id);
+        if (!QFileInfo::exists(path)) {
+            showMissing(QStringLiteral("Document not found in shared folder:") + path);
+            return;
+        }
+        RichEdit1->setEnabled(true);
+        RichEdit1->clear();
+        RichEdit1->loadFromFile(path);
+    } else {
+        if (!data::documents::hasBody(m_session, id)) {
+            showMissing(QStringLiteral("Document Not found in Central Database"));
+            return;
+        }
+        RichEdit1->setEnabled(true);
+        RichEdit1->clear();
+        RichEdit1->loadFromBytes(data::documents::body(m_session, id));
+    }
+    RichEdit1->format();
+    RichEdit1->notifyCurrentStyles();
 }
 
 void DocumentPanel::applyOwnerRule(const QString& owner)
@@ -183,7 +230,7 @@ void DocumentPanel::applyOwnerRule(const QString& owner)
 void DocumentPanel::SaveDocument()
 {
     HourglassCursor wait;
-    const bool bodyModified = RichEdit1->document()->isModified();
+    const bool bodyModified = RichEdit1->isModified();
     if (Edit_RequireMentName->isModified() || bodyModified) {
         data::documents::updateTopic(m_session, m_session.CurrentDocumentID, Edit_RequireMentName->text(),
                                      m_session.CurrentUser);
@@ -193,8 +240,40 @@ void DocumentPanel::SaveDocument()
         Edit_RequireMentName->setModified(false);
     }
     if (bodyModified) {
-        RichEdit1->document()->setModified(false);
+        if (m_session.StoreDocumentsAsFiles) {
+            // The new body replaces the file only once it is written whole: a folder that
+            // fails midway keeps the previous body.
+            QSaveFile file(data::documents::bodyFilePath(m_session.DocumentsFolder, m_session.CurrentDocumentID));
+            if (!file.open(QIODevice::WriteOnly))
+                throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ": "
+                                         + file.errorString().toStdString());
+            RichEdit1->saveToStream(file);
+            if (!file.commit())
+                throw std::runtime_error("Cannot write file " + file.fileName().toStdString() + ": "
+                                         + file.errorString().toStdString());
+        } else {
+            const QString path = m_session.WorkFolder + QStringLiteral("prmOut.rvf");
+            QFile::remove(path);
+            RichEdit1->saveToFile(path);
+            data::documents::updateBodyFromFile(m_session, m_session.CurrentDocumentID, path);
+        }
+        RichEdit1->setModified(false);
     }
+}
+
+void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor)
+{
+    if (m_session.StoreDocumentsAsFiles)
+        dialogEditor.saveToFile(data::documents::bodyFilePath(m_session.DocumentsFolder, requirementId));
+    else
+        data::documents::insertBodyFromFile(m_session, requirementId,
+                                            m_session.WorkFolder + QStringLiteral("TempReq.rvf"));
+}
+
+void DocumentPanel::exportRtf(const QString& path)
+{
+    RichEdit1->saveRtfToFile(path);
+    RichEdit1->setModified(false);
 }
 
 void DocumentPanel::Tab_DetailsShow()
@@ -218,7 +297,8 @@ void DocumentPanel::clear()
     Combo_Owner->setEditText(QStringLiteral("Select...."));
     Combo_Owner->setEnabled(false);
     RichEdit1->clear();
-    RichEdit1->document()->setModified(false);
+    RichEdit1->setModified(false);
+    RichEdit1->setEnabled(true);
 }
 
 } // namespace vt::app

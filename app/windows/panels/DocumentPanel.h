@@ -11,7 +11,11 @@ class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
-class QTextEdit;
+
+namespace vt::rt {
+class RichEditor;
+class Ruler;
+}
 
 namespace vt::app {
 
@@ -30,6 +34,13 @@ public:
     void ShowDocument(qint32 requirementId);
     // Stores the topic and the body when the user changed them; one "UPD_DOC" record per save.
     void SaveDocument();
+    // Stores the body of a just-created document: in files mode the dialog's editor is saved as
+    // the document's body file; in database mode the body row is inserted from the file the
+    // dialog wrote ("TempReq.rvf" in the work folder).
+    void storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor);
+    // Writes the shown body as RTF to path and marks the editor as not modified.
+    void exportRtf(const QString& path);
+
     // Re-evaluates the owner selector when the Details page is shown.
     void Tab_DetailsShow();
     void Combo_OwnerChange();
@@ -44,6 +55,8 @@ signals:
 
 private:
     void applyOwnerRule(const QString& owner);
+    void showBody();
+    void showMissing(const QString& message);
 
     Session& m_session;
     QSplitter* m_pageSplitter = nullptr;
@@ -58,8 +71,8 @@ private:
     QComboBox* Combo_STATUS = nullptr;
     QComboBox* Combo_Priority = nullptr;
     QPlainTextEdit* Memo2 = nullptr;
-    QWidget* Ruler1 = nullptr;
-    QTextEdit* RichEdit1 = nullptr;
+    vt::rt::Ruler* Ruler1 = nullptr;
+    vt::rt::RichEditor* RichEdit1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QMenu* AttachmentsPopUp = nullptr;
 };
