@@ -5,7 +5,13 @@
 #include "AppFixture.h"
 #include "TestServer.h"
 
+#include "richtext/RichEditor.h"
+#include "windows/panels/DocumentPanel.h"
+
 #include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -15,6 +21,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -388,4 +395,169 @@ TEST_F(Workspace, RefreshShowsNewRowsAndAnUnknownProjectShowsOnlyItsRoot)
     EXPECT_EQ(session().CurrentProjectID, 0);
     EXPECT_FALSE(session().IsProjectManager);
     EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+namespace {
+
+// A body as the editor writes it, with one paragraph of text.
+QByteArray bodyWith(const QString& text)
+{
+    vt::rt::RichEditor editor;
+    editor.appendParagraph(text);
+    return editor.saveToBytes();
+}
+
+} // namespace
+
+class Bodies : public Workspace {
+protected:
+    vt::rt::RichEditor& editor() { return mainChild<vt::rt::RichEditor>("RichEdit1"); }
+    void storeBody(int id, const QByteArray& body)
+    {
+        sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (" + std::to_string(id) + ", X'"
+            + body.toHex().toStdString() + "')");
+    }
+    QByteArray storedBody(int id)
+    {
+        return QByteArray::fromHex(
+            QByteArray::fromStdString(sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID="
+                                          + std::to_string(id)))
+                .trimmed());
+    }
+    // Types at the end of the body, as the user does.
+    void typeIntoBody(const QString& text)
+    {
+        editor().moveCursor(QTextCursor::End);
+        QTest::keyClicks(&editor(), text);
+    }
+    std::string updates() { return count("activity_Log WHERE Note='UPD_DOC'"); }
+};
+
+TEST_F(Bodies, DatabaseBodyLoadsEditsSavesAndReloadsEqual)
+{
+    storeBody(10, bodyWith("First body line"));
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    select("1.2 Second");
+    EXPECT_TRUE(editor().isEnabled());
+    EXPECT_FALSE(editor().isModified());
+    EXPECT_EQ(editor().toPlainText(), "First body line");
+
+    // Only the body is edited: the topic row is stamped and one record written.
+    typeIntoBody(" and more");
+    EXPECT_TRUE(editor().isModified());
+    select("  ...Zeta");
+    EXPECT_EQ(updates(), "1\n");
+    EXPECT_EQ(sql("SELECT RequirementName, modifiedBy FROM Requirements WHERE RequirementID=10"), "1.2 Second\tBOB\n");
+    EXPECT_EQ(count("Req_objects WHERE RequirementID=10"), "1\n");
+    const QByteArray saved = storedBody(10);
+    {
+        vt::rt::RichEditor reader;
+        reader.loadFromBytes(saved);
+        EXPECT_EQ(reader.toPlainText(), "First body line and more");
+    }
+    select("1.2 Second");
+    EXPECT_EQ(editor().toPlainText(), "First body line and more");
+    // Save twice without edits: nothing more.
+    mainChild<QAction>("Save1").trigger();
+    mainChild<QToolButton>("btnSave").click();
+    EXPECT_EQ(updates(), "1\n");
+    EXPECT_EQ(storedBody(10), saved);
+
+    // A document without a body row: the message in the disabled editor, nothing written.
+    select("1.10 First");
+    EXPECT_EQ(editor().toPlainText(), "Document Not found in Central Database");
+    EXPECT_FALSE(editor().isEnabled());
+    EXPECT_FALSE(editor().isModified());
+    select("1.2 Second");
+    EXPECT_TRUE(editor().isEnabled());
+    EXPECT_EQ(count("Req_objects"), "1\n");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+TEST_F(Bodies, SharedFolderBodyLoadsEditsSavesAndReloadsEqual)
+{
+    const QString folder = path("shared");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    sql("UPDATE global_settings SET documents='" + folder.toStdString() + "', SaveAsFiles=1");
+    storeBody(10, bodyWith("In the database"));   // the other mode's body is not looked at
+    {
+        QFile file(folder + "/10.rvf");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bodyWith("From the folder"));
+    }
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    select("1.2 Second");
+    EXPECT_EQ(editor().toPlainText(), "From the folder");
+    typeIntoBody("!");
+    select("Alpha");
+    {
+        vt::rt::RichEditor reader;
+        reader.loadFromFile(folder + "/10.rvf");
+        EXPECT_EQ(reader.toPlainText(), "From the folder!");
+    }
+    EXPECT_EQ(updates(), "1\n");
+    select("1.2 Second");
+    EXPECT_EQ(editor().toPlainText(), "From the folder!");
+
+    select("1.10 First");
+    EXPECT_EQ(editor().toPlainText(), "Document not found in shared folder:" + folder + "/11.rvf");
+    EXPECT_FALSE(editor().isEnabled());
+    EXPECT_FALSE(QFileInfo::exists(folder + "/11.rvf"));
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+TEST_F(Bodies, SaveAsExportsTheShownBodyAsRtf)
+{
+    storeBody(10, bodyWith("Exported words"));
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    select("1.2 Second");
+    typeIntoBody(" now");
+
+    // Cancelled: nothing changes.
+    mainChild<QToolButton>("btnSaveAs").click();
+    EXPECT_TRUE(editor().isModified());
+    EXPECT_EQ(mainWindow().windowTitle(), "Veltrana");
+
+    // A name without extension gets ".rtf"; one of a body file keeps its name and gets ".rtf" too.
+    for (const QString& name : {QStringLiteral("export"), QStringLiteral("looks.rvf")}) {
+        SCOPED_TRACE(name.toStdString());
+        m_platform.fileNames.push_back(path(name));
+        mainChild<QToolButton>("btnSaveAs").click();
+        const QByteArray rtf = readFile(name + ".rtf");
+        EXPECT_TRUE(rtf.startsWith("{\\rtf1")) << rtf.left(40).toStdString();
+        EXPECT_TRUE(rtf.contains("Exported words now"));
+        EXPECT_FALSE(QFileInfo::exists(path(name)) && name.endsWith(".rvf"));
+        EXPECT_EQ(mainWindow().windowTitle(), name + ".rtf");
+    }
+    EXPECT_FALSE(editor().isModified());   // the export clears it: nothing reaches the database
+    select("  ...Zeta");
+    EXPECT_EQ(updates(), "0\n");
+    EXPECT_EQ(mainChild<QStatusBar>("StatusBar1").findChildren<QLabel*>().front()->text(), "");
+    // File > Save As runs nothing.
+    m_platform.clear();
+    mainChild<QAction>("SaveAs1").trigger();
+    EXPECT_TRUE(m_platform.shown.empty());
+}
+
+TEST_F(Bodies, NewBodiesAreStoredWhereTheSettingsSay)
+{
+    loginAs("bob", "pw");
+    vt::rt::RichEditor dialogEditor;
+    dialogEditor.appendParagraph("Brand new");
+    dialogEditor.saveToFile(session().WorkFolder + "TempReq.rvf");
+    mainWindow().documentPanel().storeNewBody(13, dialogEditor);
+    EXPECT_EQ(storedBody(13), dialogEditor.saveToBytes());
+
+    const QString folder = path("shared");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    session().StoreDocumentsAsFiles = true;
+    session().DocumentsFolder = folder;
+    mainWindow().documentPanel().storeNewBody(12, dialogEditor);
+    vt::rt::RichEditor reader;
+    reader.loadFromFile(folder + "/12.rvf");
+    EXPECT_EQ(reader.toPlainText(), "Brand new");
+    EXPECT_EQ(count("Req_objects"), "1\n");
 }
