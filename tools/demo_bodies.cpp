@@ -13,7 +13,9 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextTable>
 
 #include <cstdio>
@@ -54,12 +56,10 @@ QByteArray chart()
 
 void list(RichEditor& e, const QStringList& items, vt::rt::ListKind kind)
 {
-    QTextCursor c = e.textCursor();
-    c.movePosition(QTextCursor::End);
-    const int start = c.position();
+    const int firstBlock = e.document()->blockCount();   // the first appended paragraph's number
     for (const QString& item : items)
         e.appendParagraph(item);
-    c.setPosition(start);
+    QTextCursor c(e.document()->findBlockByNumber(firstBlock));
     c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     e.setTextCursor(c);
     e.setListKind(kind);
@@ -74,7 +74,10 @@ void table(RichEditor& e, const QList<QStringList>& rows)
     c.movePosition(QTextCursor::End);
     e.setTextCursor(c);
     e.insertTable(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
-    QTextTable* t = e.textCursor().currentTable();
+    QTextTable* t = nullptr;
+    for (QTextFrame* frame : e.document()->rootFrame()->childFrames())
+        if (auto* found = qobject_cast<QTextTable*>(frame))
+            t = found;
     if (!t)
         return;
     for (int r = 0; r < rows.size(); ++r)
@@ -82,6 +85,7 @@ void table(RichEditor& e, const QList<QStringList>& rows)
             QTextCursor cell = t->cellAt(r, k).firstCursorPosition();
             e.setTextCursor(cell);
             e.insertPlainText(rows[r][k]);
+            (void)cell;
         }
     c.movePosition(QTextCursor::End);
     e.setTextCursor(c);

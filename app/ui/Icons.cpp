@@ -63,13 +63,14 @@ QPixmap composed(int pictureIndex, int stateIndex)
     result.fill(Qt::transparent);
     QPainter painter(&result);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(0, 0, imagePixmap(pictureIndex));
-    // The state pictures: a message mark and a paper clip, each in its half of the area.
+    // The state pictures stand left of the picture, so that every picture sits beside its
+    // caption: a message mark and a paper clip, each in its half of the state area.
     const int half = kStateWidth / 2;
     if (stateIndex & 1)
-        painter.drawPixmap(QRect(kPicture + 2, 2, half - 2, half - 2), picture("mail-unread", true));
+        painter.drawPixmap(QRect(1, 2, half - 2, half - 2), picture("mail-unread", true));
     if (stateIndex & 2)
-        painter.drawPixmap(QRect(kPicture + half + 1, 2, half - 2, half - 2), picture("mail-attachment", true));
+        painter.drawPixmap(QRect(half, 2, half - 2, half - 2), picture("mail-attachment", true));
+    painter.drawPixmap(kStateWidth, 0, imagePixmap(pictureIndex));
     return result;
 }
 

@@ -93,6 +93,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     onEvent(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     onEvent(m_navigator, &NavigatorPanel::onlineRefreshRequested, this, [this] { Refresh1Click(); });
     onEvent(m_navigator, &NavigatorPanel::projectChosen, this, [this] { Combo_projectsChange(); });
+    onEvent(m_navigator, &NavigatorPanel::projectTyped, this, [this] { Combo_projectsChange(true); });
     onEvent(m_navigator, &NavigatorPanel::selectionChanged, this, [this] { ProjectTreeChange(); });
     onEvent(m_navigator, &NavigatorPanel::unreadClicked, this, [this] { ListBox1Click(); });
     onEvent(m_navigator, &NavigatorPanel::outlineRefreshRequested, this, [this] { refreshlist1Click(); });
@@ -290,7 +291,7 @@ void TVeltrana::Timer1Timer() { PollPresence(); }
 
 void TVeltrana::Refresh1Click() { PollPresence(); }
 
-void TVeltrana::Combo_projectsChange()
+void TVeltrana::Combo_projectsChange(bool typing)
 {
     HourglassCursor wait;
     Pan_Content->show();
@@ -298,7 +299,7 @@ void TVeltrana::Combo_projectsChange()
     LoadProjectOutline(m_navigator->projectText());
     m_navigator->showUnread(
         data::discussions::unreadMessages(m_session, m_session.CurrentProjectID, m_session.CurrentUser));
-    m_navigator->selectRoot();
+    m_navigator->selectRoot(!typing);
 }
 
 qint32 TVeltrana::GetProjectID(const QString& name) { return data::projects::projectId(m_session, name); }

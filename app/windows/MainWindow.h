@@ -43,7 +43,9 @@ public:
     void LoadProjectList();
 
     // The project list and the outline.
-    void Combo_projectsChange();
+    // typing: the change comes from a key typed into the selector, which keeps the focus so
+    // that the next key goes there too.
+    void Combo_projectsChange(bool typing = false);
     qint32 GetProjectID(const QString& name);
     void LoadProjectOutline(const QString& name);
     void ProjectTreeChange();

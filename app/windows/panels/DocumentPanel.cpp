@@ -153,8 +153,17 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
 
 void DocumentPanel::resetPageAreaHeight()
 {
+    // A hidden panel has no height yet: the split is made when it is shown.
+    m_resizePending = !isVisible();
     m_pageSplitter->setSizes({kPageAreaHeight, std::max(1, height() - kPageAreaHeight)});
     Pan_tabContent->resize(Pan_tabContent->width(), kPageAreaHeight);
+}
+
+void DocumentPanel::showEvent(QShowEvent* event)
+{
+    QFrame::showEvent(event);
+    if (m_resizePending)
+        resetPageAreaHeight();
 }
 
 void DocumentPanel::ShowDocument(qint32 requirementId)

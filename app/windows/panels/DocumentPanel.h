@@ -49,6 +49,9 @@ public:
     // The owner selector's text: the document owner of the role rules.
     QString ownerText() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 signals:
     // The topic field's text changed (by the user or when the panel is filled).
     void topicChanged(const QString& topic);
@@ -59,6 +62,7 @@ private:
     void showMissing(const QString& message);
 
     Session& m_session;
+    bool m_resizePending = true;   // the page area takes its height when next shown
     QSplitter* m_pageSplitter = nullptr;
     QFrame* Pan_tabContent = nullptr;
     QTabWidget* Tab_Control = nullptr;

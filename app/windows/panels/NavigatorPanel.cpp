@@ -119,7 +119,7 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     connect(ProjectTree, &QTreeWidget::currentItemChanged, this, &NavigatorPanel::selectionChanged);
     connect(ListBox1, &QListWidget::itemClicked, this, &NavigatorPanel::unreadClicked);
     connect(Combo_projects, &QComboBox::textActivated, this, &NavigatorPanel::projectChosen);
-    connect(Combo_projects->lineEdit(), &QLineEdit::textEdited, this, &NavigatorPanel::projectChosen);
+    connect(Combo_projects->lineEdit(), &QLineEdit::textEdited, this, &NavigatorPanel::projectTyped);
     connect(ProjectTree, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(ProjectTree->viewport()->mapToGlobal(pos));
     });
@@ -211,9 +211,10 @@ void NavigatorPanel::setSelectedCaption(const QString& caption)
         node->setText(0, caption);
 }
 
-void NavigatorPanel::selectRoot()
+void NavigatorPanel::selectRoot(bool takeFocus)
 {
-    ProjectTree->setFocus();
+    if (takeFocus)
+        ProjectTree->setFocus();
     if (QTreeWidgetItem* root = ProjectTree->topLevelItem(0))
         ProjectTree->setCurrentItem(root);
 }

@@ -49,9 +49,10 @@ public:
     qint32 selectedId() const;
     // The selected node's caption (live captions of the category and topic fields).
     void setSelectedCaption(const QString& caption);
-    // Gives the tree the focus and selects the root / the first document with this id (by
-    // position, from the top); false when there is none.
-    void selectRoot();
+    // Selects the root, giving the tree the focus when takeFocus is set; selects the first
+    // document with this id (by position, from the top) and gives the tree the focus; false
+    // when there is none.
+    void selectRoot(bool takeFocus);
     bool selectDocument(qint32 requirementId);
     void expandAll();
     void collapseAll();
@@ -67,6 +68,7 @@ signals:
     void onlineRefreshRequested();
     // The user picked a project or edited the selector's text.
     void projectChosen();
+    void projectTyped();
     // The outline's selected node changed (by the user or by the program).
     void selectionChanged();
     // A click on an entry of the unread list.
