@@ -291,9 +291,19 @@ void TVeltrana::Timer1Timer() { PollPresence(); }
 
 void TVeltrana::Refresh1Click() { PollPresence(); }
 
+void TVeltrana::saveEdits()
+{
+    SaveDocument();
+    SaveCatagory();
+    SaveProjectInfo();
+}
+
 void TVeltrana::Combo_projectsChange(bool typing)
 {
     HourglassCursor wait;
+    // Edits of the project shown so far are stored under its own id before the id changes;
+    // loading the next project would otherwise refill the fields and drop them.
+    saveEdits();
     Pan_Content->show();
     m_navigator->clearUnread();
     LoadProjectOutline(m_navigator->projectText());
@@ -314,9 +324,7 @@ void TVeltrana::LoadProjectOutline(const QString& name)
 void TVeltrana::ProjectTreeChange()
 {
     HourglassCursor wait;
-    SaveDocument();
-    SaveCatagory();
-    SaveProjectInfo();
+    saveEdits();
     ShowNodePanel();
 }
 
@@ -356,6 +364,7 @@ void TVeltrana::CollapseAll1Click() { m_navigator->collapseAll(); }
 void TVeltrana::refreshlist1Click()
 {
     HourglassCursor wait;
+    saveEdits();
     LoadProjectOutline(m_navigator->projectText());
 }
 

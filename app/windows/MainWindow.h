@@ -86,6 +86,8 @@ private:
     void buildMenus();
     // What the window does when the session logs in: presence polling, navigator, projects.
     void enterLoggedIn();
+    // Stores what the shown document, category and project left modified, in this order.
+    void saveEdits();
 
     Session& m_session;
 

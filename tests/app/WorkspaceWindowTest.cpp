@@ -328,6 +328,22 @@ TEST_F(Workspace, ManagerEditsTheProjectAndManagesMembers)
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
 
+TEST_F(Workspace, EditsAreStoredForTheirOwnProjectBeforeAnotherProjectIsLoaded)
+{
+    sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ALICE', 2)");
+    sql("UPDATE Projects SET ProjectManager='ALICE'");
+    loginAs("alice", "pw");
+    chooseProject("Alpha");
+    auto& description = mainChild<QPlainTextEdit>("ProjectDescription");
+    description.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&description, " and more");
+    chooseProject("Other");
+    EXPECT_EQ(sql("SELECT ProjectID, Description FROM Projects ORDER BY ProjectID"),
+              "1\tAbout alpha and more\n2\t\n");
+    EXPECT_EQ(description.toPlainText(), "");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
 TEST_F(Workspace, MembersPageRefusesUsersWithoutRightsAndAdministratorsManageWithoutEditing)
 {
     loginAs("bob", "pw");
