@@ -186,8 +186,8 @@ int main(int argc, char** argv)
         };
         row("whole outline, one statement per level", byLevel);
         row("whole outline, one statement per node (as first specified)", byNode);
-        row("show a document, first time (row, body test, body)", firstOpen);
-        row("show the same document again", secondOpen);
+        row("show a document without body, first time (row, body test)", firstOpen);
+        row("the same document again (metadata answers kept)", secondOpen);
         std::printf("| %-62s | %11llu | %10d | %7.1f ms |\n",
                     ("select a document to its body shown, " + std::to_string(body.size() / 1000) + " kB body").c_str(),
                     static_cast<unsigned long long>(bigBody.roundTrips), bigBody.statements, bigBody.ms);

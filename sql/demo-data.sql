@@ -50,13 +50,12 @@ INSERT INTO Req_messages (Subject, Name, msg, created, RequirementID, hash, Pare
   ('Guest checkout', 'ALICE', 'Legal says we may keep the address for 30 days.', now() - INTERVAL 3 HOUR, 2, 203, 0, 1),
   ('Budget review', 'BOB', 'Hosting quotes are in the shared folder.', now() - INTERVAL 1 HOUR, 12, 204, 0, 1);
 
--- Every member of Website Relaunch has a read state per message; some are still unread.
+-- Read states of each message for its two members and the administrator; some unread.
 INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES
   (1, 1, 'ALICE', 2), (1, 1, 'BOB', 2), (1, 1, 'ADMIN', 1),
   (1, 2, 'ALICE', 2), (1, 2, 'BOB', 1), (1, 2, 'ADMIN', 1),
   (2, 3, 'ALICE', 2), (2, 3, 'BOB', 1), (2, 3, 'ADMIN', 1),
   (12, 4, 'ALICE', 1), (12, 4, 'BOB', 2), (12, 4, 'ADMIN', 1);
-INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ADMIN', 1);
 
 INSERT INTO Attachments (RequirementID, Link, Description, Owner, Created, Filetype) VALUES
   (1, 'https://example.org/mockups/product-page', 'Mock-ups of the product page', 'ALICE', now(), 0),
