@@ -3,7 +3,10 @@
 // list, saving on selection change, the manager, owner and member rules.
 
 #include "AppFixture.h"
+#include "OutlineGenerator.h"
 #include "TestServer.h"
+
+#include "data/Outline.h"
 
 #include "richtext/RichEditor.h"
 #include "windows/panels/DocumentPanel.h"
@@ -205,6 +208,62 @@ TEST_F(Workspace, MemberWalksTheOutlineAndEveryNodeShowsItsPanel)
     EXPECT_FALSE(tree().topLevelItem(0)->child(0)->isExpanded());
     EXPECT_EQ(m_platform.messages(), QStringList{});
     EXPECT_EQ(m_platform.waitDepth, 0);
+}
+
+// The lines outlineLines() gives for a tree as the node-by-node load finds it.
+static void expectedLines(const std::vector<vt::app::data::outline::DocumentNode>& nodes, int depth,
+                          QStringList& out)
+{
+    for (const auto& n : nodes) {
+        out << QString(depth * 2, ' ') + n.record.RequirementName
+                   + QString(" [%1]").arg(vt::app::data::outline::stateIndex(n.record));
+        expectedLines(n.children, depth + 1, out);
+    }
+}
+
+TEST_F(Workspace, AdministratorAndMemberWalkAGeneratedProject)
+{
+    vt::test::OutlineShape shape;
+    shape.projectId = 3;
+    shape.categories = 5;
+    shape.documents = 80;
+    shape.depth = 5;
+    shape.seed = 99;
+    shape.firstCategoryId = 300;
+    shape.firstDocumentId = 3000;
+    sql(vt::test::outlineSql(shape));
+    sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('BOB', 3)");
+
+    // The reference: the outline read node by node, straight from the rows.
+    QStringList expected{"Generated 3"};
+    {
+        vt::app::Session reference;
+        const auto& server = vt::test::testServer();
+        reference.connect({QString::fromStdString(m_db),
+                           QString::fromStdString(server.host) + ":" + QString::number(server.port),
+                           QString::fromStdString(server.user), QString::fromStdString(server.password)});
+        for (const auto& c : vt::app::data::outline::loadOutlineByNode(reference, 3)) {
+            expected << "    ..." + c.record.CatagoryName;
+            expectedLines(c.children, 2, expected);
+        }
+    }
+    ASSERT_GT(expected.size(), 80);
+
+    for (const char* user : {"admin", "bob"}) {
+        SCOPED_TRACE(user);
+        loginAs(user, user == std::string("admin") ? "admin" : "pw");
+        EXPECT_EQ(session().CurrentUser, QString(user).toUpper());
+        chooseProject("Generated 3");
+        EXPECT_EQ(outlineLines(tree()), expected);
+        // Every document node has its picture; the selected picture differs from the normal one.
+        for (QTreeWidgetItemIterator it(&tree()); *it; ++it) {
+            const QIcon icon = (*it)->icon(0);
+            ASSERT_FALSE(icon.isNull());
+            EXPECT_NE(icon.pixmap(44, 16, QIcon::Normal).toImage(), icon.pixmap(44, 16, QIcon::Selected).toImage());
+        }
+        mainChild<QAction>("Loggoff1").trigger();
+    }
+    EXPECT_EQ(m_platform.messages(), QStringList{});
 }
 
 TEST_F(Workspace, OwnerRuleOpensTopicAndOwnerToTheOwnerOnly)
