@@ -7,8 +7,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${VT_BENCH_BUILD:-$root/build-bench}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target protocol_bench db_bench richtext_bench
+cmake --build "$build" -j2 --target protocol_bench db_bench richtext_bench workspace_bench
 [ $# -eq 0 ] && set -- --reps 3
 "$build/bench/protocol_bench" "$@"
 "$build/bench/db_bench"
 QT_QPA_PLATFORM=offscreen "$build/bench/richtext_bench" "$@"
+QT_QPA_PLATFORM=offscreen "$build/bench/workspace_bench" "$@"

@@ -19,9 +19,16 @@ if [ -n "${DISPLAY:-}" ]; then
   "$root/build/app/veltrana"
 else
   echo "No display: running under Xvfb; a screenshot goes to $data/screenshot.png"
+  # Logs in as ADMIN, picks Website Relaunch and opens its first document, as a user would.
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$1" & pid=$!
     sleep "${VT_DEMO_SECONDS:-8}"
+    if command -v xdotool >/dev/null; then
+      xdotool key ctrl+a; xdotool type --delay 20 ADMIN; xdotool key Tab
+      xdotool type --delay 20 ADMIN; xdotool key Return; sleep 2
+      xdotool key ctrl+a; xdotool type --delay 20 "Website Relaunch"; sleep 2
+      xdotool mousemove 258 356 click 1; sleep 1; xdotool key Right; sleep 0.5; xdotool key Down; sleep 2
+    fi
     import -window root "$2/screenshot.png"
     kill $pid' _ "$root/build/app/veltrana" "$data"
 fi

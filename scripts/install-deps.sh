@@ -6,7 +6,8 @@ pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev
       libgtest-dev libgmock-dev libbenchmark-dev libmariadb-dev
       mariadb-server mariadb-client xvfb xauth x11-utils imagemagick fonts-dejavu-core
       clang libclang-rt-14-dev
-      libreoffice-writer-nogui poppler-utils)
+      libreoffice-writer-nogui poppler-utils
+      xdotool)   # the demo's screenshot logs in and opens a document by typed keys
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

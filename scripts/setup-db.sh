@@ -28,7 +28,15 @@ pw_sql=${dbpw//\\/\\\\}; pw_sql=${pw_sql//\'/\\\'}
 "$client" "${args[@]}" -e "CREATE DATABASE \`$db\` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci"
 "$client" "${args[@]}" "$db" < "$here/../sql/schema.sql"
 "$client" "${args[@]}" "$db" < "$here/../sql/initial-data.sql"
-[ "$demo" = 1 ] && "$client" "${args[@]}" "$db" < "$here/../sql/demo-data.sql"
+if [ "$demo" = 1 ]; then
+  "$client" "${args[@]}" "$db" < "$here/../sql/demo-data.sql"
+  # The demo's document bodies, one file per document id, stored as the program stores them.
+  for body in "$here"/../sql/demo-bodies/*.rvf; do
+    id=$(basename "$body" .rvf)
+    hex=$(od -An -v -tx1 "$body" | tr -d ' \n')
+    echo "INSERT INTO Req_objects (RequirementID, Document) VALUES ($id, X'$hex');"
+  done | "$client" "${args[@]}" "$db"
+fi
 "$client" "${args[@]}" <<SQL
 CREATE USER IF NOT EXISTS '$dbuser'@'%' IDENTIFIED VIA mysql_native_password USING PASSWORD('$pw_sql');
 GRANT SELECT, INSERT, UPDATE, DELETE ON \`$db\`.* TO '$dbuser'@'%';

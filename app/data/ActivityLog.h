@@ -2,9 +2,17 @@
 // The activity log and notifications: a row per document save and per member notified of a
 // post, the unread messages of the user and the latest changes in the user's projects.
 
+#include <QString>
+
 namespace vt::app {
 class Session;
 }
 
 namespace vt::app::data::activitylog {
+
+// Writes an activity_Log row with the server's time (the user name upper-cased); for the note
+// "DISC_POST" also the user's unread msg_state row of the message.
+void LogActivity(const Session& session, const QString& note, const QString& userName,
+                 qint32 projectId, qint32 catagoryId, qint32 documentId, qint32 msgId);
+
 } // namespace vt::app::data::activitylog

@@ -1,16 +1,76 @@
 #pragma once
 // The outline of a project: its categories and the tree of documents under them, and the
 // statements of outline editing (creating, moving and deleting documents and categories).
+//
+// Documents of Level 2 hang under the category whose CatagoryID is their ParentID; documents
+// of a Level above 2 hang under the document whose RequirementID is their ParentID. Siblings
+// are ordered by name as the server compares text, ties by id.
 
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace vt::app {
 class Session;
 }
 
 namespace vt::app::data::outline {
+
+// A category row (the data of a category node).
+struct TProjRec {
+    qint32 ProjectID = 0;
+    qint32 CatagoryID = 0;
+    QString CatagoryName;
+    QString Description;
+    bool operator==(const TProjRec&) const = default;
+};
+
+// A document row as the outline keeps it (the data of a document node).
+struct TReqRec {
+    qint32 ParentID = 0;
+    qint32 RequirementID = 0;
+    QString RequirementName;
+    double Version = 0;
+    QString Owner;
+    QString Created;   // the date-time as text
+    QString Status;
+    QString Priority;
+    qint32 Messages = 0;
+    qint32 Attachments = 0;
+    bool operator==(const TReqRec&) const = default;
+};
+
+// The state picture of a document node: 0 none, 1 messages, 2 attachments, 3 both.
+int stateIndex(const TReqRec& document);
+
+struct DocumentNode {
+    TReqRec record;
+    std::vector<DocumentNode> children;
+    bool operator==(const DocumentNode&) const = default;
+};
+
+struct CategoryNode {
+    TProjRec record;
+    std::vector<DocumentNode> children;
+    bool operator==(const CategoryNode&) const = default;
+};
+
+// The categories of a project in order, each with its documents at every depth. Loaded with
+// one statement per level: the categories, the documents of Level 2 under them, then the
+// documents under those loaded in the previous round, until a round finds none.
+std::vector<CategoryNode> loadOutline(const Session& session, qint32 projectId);
+
+// The same tree loaded node by node: one statement for the categories, then one per category
+// and one per document. Kept as the reference the level-wise load is compared against.
+std::vector<CategoryNode> loadOutlineByNode(const Session& session, qint32 projectId);
+
+// One category's row; nothing when there is no such category.
+std::optional<TProjRec> category(const Session& session, qint32 catagoryId);
+
+// Stores a category's name / description.
+void renameCategory(const Session& session, qint32 catagoryId, const QString& name);
+void describeCategory(const Session& session, qint32 catagoryId, const QString& description);
 
 // The id of a just-inserted document, found again by its topic and the hash drawn for it;
 // nothing when no row matches.

@@ -1,8 +1,10 @@
 #pragma once
-// Projects: the project list of the navigator. Project creation, details and membership
-// statements belong here too.
+// Projects: the project list of the navigator, the lookup by name, the details of the project
+// panel and the project's members.
 
 #include <QStringList>
+
+#include <optional>
 
 namespace vt::app {
 class Session;
@@ -13,5 +15,29 @@ namespace vt::app::data::projects {
 // Names of the projects a user sees, newest (highest ProjectID) first: every project when
 // everyProject is set (administrators), otherwise those the user is a member of.
 QStringList projectNames(const Session& session, const QString& userName, bool everyProject);
+
+// The id of the first project the server returns with this name; 0 when there is none.
+qint32 projectId(const Session& session, const QString& name);
+
+struct ProjectInfo {
+    QString name;
+    QString description;
+    QString manager;
+};
+// The project's row; nothing when there is no such project.
+std::optional<ProjectInfo> projectInfo(const Session& session, qint32 id);
+
+// Stores name and description of the project.
+void saveProjectInfo(const Session& session, qint32 id, const QString& name,
+                     const QString& description);
+// Stores the project's manager as given.
+void setProjectManager(const Session& session, qint32 id, const QString& manager);
+
+// The project's member names as stored, ordered by name.
+QStringList memberNames(const Session& session, qint32 projectId);
+// Every account's user name, ordered by name.
+QStringList userNames(const Session& session);
+void addMember(const Session& session, qint32 projectId, const QString& userName);
+void removeMember(const Session& session, qint32 projectId, const QString& userName);
 
 } // namespace vt::app::data::projects

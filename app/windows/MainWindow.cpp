@@ -1,12 +1,15 @@
 #include "windows/MainWindow.h"
 
 #include "ErrorDisplay.h"
+#include "data/Discussions.h"
+#include "data/Outline.h"
 #include "data/Presence.h"
 #include "data/Projects.h"
 #include "platform/Cleanup.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "ui/Icons.h"
 #include "ui/Ui.h"
 #include "windows/AboutForm.h"
 #include "windows/Forms.h"
@@ -62,9 +65,9 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     Pan_Content->setPalette(QPalette(QColor(Qt::white)));
     contentColumn->addWidget(Pan_Content);
     auto* panels = ui::tight(new QVBoxLayout(Pan_Content));
-    m_projectPanel = new ProjectPanel(Pan_Content);
-    m_categoryPanel = new CategoryPanel(Pan_Content);
-    m_documentPanel = new DocumentPanel(Pan_Content);
+    m_projectPanel = new ProjectPanel(m_session, Pan_Content);
+    m_categoryPanel = new CategoryPanel(m_session, Pan_Content);
+    m_documentPanel = new DocumentPanel(m_session, Pan_Content);
     for (QWidget* panel : {static_cast<QWidget*>(m_projectPanel), static_cast<QWidget*>(m_categoryPanel),
                            static_cast<QWidget*>(m_documentPanel)})
         panels->addWidget(panel);
@@ -89,11 +92,28 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     Timer1->setInterval(30000);
     onEvent(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     onEvent(m_navigator, &NavigatorPanel::onlineRefreshRequested, this, [this] { Refresh1Click(); });
+    onEvent(m_navigator, &NavigatorPanel::projectChosen, this, [this] { Combo_projectsChange(); });
+    onEvent(m_navigator, &NavigatorPanel::projectTyped, this, [this] { Combo_projectsChange(true); });
+    onEvent(m_navigator, &NavigatorPanel::selectionChanged, this, [this] { ProjectTreeChange(); });
+    onEvent(m_navigator, &NavigatorPanel::unreadClicked, this, [this] { ListBox1Click(); });
+    onEvent(m_navigator, &NavigatorPanel::outlineRefreshRequested, this, [this] { refreshlist1Click(); });
+    onEvent(m_navigator, &NavigatorPanel::outlineMenuAboutToShow, this, [this] { PopupMenu1Popup(); });
+    onEvent(m_navigator, &NavigatorPanel::deleteDocumentRequested, this, [this] { Delete1Click(); });
+    onEvent(m_navigator, &NavigatorPanel::deleteCategoryRequested, this, [this] { DeleteCatagory1Click(); });
+    // Live captions: the category name and the document topic name the selected node.
+    connect(m_categoryPanel, &CategoryPanel::nameChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
+    connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
+    onEvent(m_toolbar, &FormatToolbar::saveRequested, this, [this] { btnSaveClick(); });
+    onEvent(m_toolbar, &FormatToolbar::saveAsRequested, this, [this] { btnSaveAsClick(); });
+    setWindowIcon(ui::appIcon());
 
     m_session.whenLoggedIn([this] { enterLoggedIn(); });
     m_session.whenLoggedOff([this] {
         FormCreate();
         m_navigator->clearOutline();
+        m_navigator->clearUnread();
+        m_projectPanel->clear();
+        m_documentPanel->clear();
     });
 
     guarded([this] { FormCreate(); });
@@ -155,6 +175,8 @@ void TVeltrana::buildMenus()
     onEvent(Options1, &QAction::triggered, this, [this] { Options1Click(); });
     onEvent(UserManagement1, &QAction::triggered, this, [this] { UserManagement1Click(); });
     onEvent(Deleteproject2, &QAction::triggered, this, [this] { Deleteproject2Click(); });
+    onEvent(Save1, &QAction::triggered, this, [this] { Save1Click(); });
+    // "Save As" and "Print Setup" of the File menu run nothing; the toolbar's "Save As" exports.
 }
 
 void TVeltrana::FormCreate()
@@ -268,5 +290,148 @@ void TVeltrana::PollPresence()
 void TVeltrana::Timer1Timer() { PollPresence(); }
 
 void TVeltrana::Refresh1Click() { PollPresence(); }
+
+void TVeltrana::saveEdits()
+{
+    SaveDocument();
+    SaveCatagory();
+    SaveProjectInfo();
+}
+
+void TVeltrana::Combo_projectsChange(bool typing)
+{
+    HourglassCursor wait;
+    // Edits of the project shown so far are stored under its own id before the id changes;
+    // loading the next project would otherwise refill the fields and drop them.
+    saveEdits();
+    Pan_Content->show();
+    m_navigator->clearUnread();
+    LoadProjectOutline(m_navigator->projectText());
+    m_navigator->showUnread(
+        data::discussions::unreadMessages(m_session, m_session.CurrentProjectID, m_session.CurrentUser));
+    m_navigator->selectRoot(!typing);
+}
+
+qint32 TVeltrana::GetProjectID(const QString& name) { return data::projects::projectId(m_session, name); }
+
+void TVeltrana::LoadProjectOutline(const QString& name)
+{
+    m_session.CurrentProjectID = GetProjectID(name);
+    m_navigator->showOutline(name, data::outline::loadOutline(m_session, m_session.CurrentProjectID));
+    ShowProjectInfo(m_session.CurrentProjectID);
+}
+
+void TVeltrana::ProjectTreeChange()
+{
+    HourglassCursor wait;
+    saveEdits();
+    ShowNodePanel();
+}
+
+void TVeltrana::ShowNodePanel()
+{
+    for (QAction* a : {Print1, PrintSetup1, Save1, SaveAs1})
+        a->setEnabled(false);
+    const int level = m_navigator->selectedLevel();
+    if (level < 0)
+        return;
+    m_projectPanel->setVisible(level == 0);
+    m_categoryPanel->setVisible(level == 1);
+    m_documentPanel->setVisible(level >= 2);
+    if (level == 0) {
+        ShowProjectInfo(m_session.CurrentProjectID);
+    } else if (level == 1) {
+        ShowCatagory();
+    } else {
+        for (QAction* a : {Print1, PrintSetup1, Save1, SaveAs1})
+            a->setEnabled(true);
+        ShowDocument();
+    }
+}
+
+void TVeltrana::ShowCatagory() { m_categoryPanel->ShowCatagory(m_navigator->selectedId()); }
+
+void TVeltrana::ListBox1Click()
+{
+    if (const auto document = m_navigator->selectedUnreadDocument())
+        m_navigator->selectDocument(*document);
+}
+
+void TVeltrana::ExpandAll1Click() { m_navigator->expandAll(); }
+
+void TVeltrana::CollapseAll1Click() { m_navigator->collapseAll(); }
+
+void TVeltrana::refreshlist1Click()
+{
+    HourglassCursor wait;
+    saveEdits();
+    LoadProjectOutline(m_navigator->projectText());
+}
+
+void TVeltrana::Delete1Click()
+{
+    if (!rights::isDocumentOwner(m_session.CurrentUser, m_documentPanel->ownerText())) {
+        platform().showMessage(QStringLiteral("Only the Document Owner can delete it"));
+        return;
+    }
+    // Deleting the document comes with outline editing.
+}
+
+void TVeltrana::DeleteCatagory1Click()
+{
+    if (!rights::mayManageProject(m_session.UserRole, m_session.IsProjectManager)
+        || m_session.CurrentCatagoryID <= 0) {
+        platform().showMessage(QStringLiteral("You must have Admin or Project Manager rights to delete Catagories"));
+        return;
+    }
+    // Deleting the category comes with outline editing.
+}
+
+void TVeltrana::ShowProjectInfo(qint32 projectId) { m_projectPanel->ShowProjectInfo(projectId); }
+
+void TVeltrana::SaveProjectInfo() { m_projectPanel->SaveProjectInfo(); }
+
+void TVeltrana::SaveCatagory() { m_categoryPanel->SaveCatagory(); }
+
+void TVeltrana::ShowDocument() { m_documentPanel->ShowDocument(m_navigator->selectedId()); }
+
+void TVeltrana::SaveDocument() { m_documentPanel->SaveDocument(); }
+
+void TVeltrana::Save1Click() { SaveDocument(); }
+
+void TVeltrana::btnSaveClick() { SaveDocument(); }
+
+namespace {
+
+// The file written is RTF: a name without extension gets ".rtf", and a name of a body file
+// (".rvf") gets ".rtf" added, so that an export is never taken for a body.
+QString rtfFileName(const QString& chosen)
+{
+    const QString suffix = QFileInfo(chosen).suffix();
+    if (suffix.isEmpty() || suffix.compare(QLatin1String("rvf"), Qt::CaseInsensitive) == 0)
+        return chosen + (chosen.endsWith(QLatin1Char('.')) ? QStringLiteral("rtf") : QStringLiteral(".rtf"));
+    return chosen;
+}
+
+} // namespace
+
+bool TVeltrana::SaveDocumentAs()
+{
+    QString folder = m_session.CommonDir;
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const QString chosen = platform().saveFileName(
+        QStringLiteral("Save As"),
+        QStringLiteral("Rich Text Format (*.rtf);;Veltrana Document Files (*.rvf)"), folder);
+    if (chosen.isEmpty())
+        return false;
+    const QString path = rtfFileName(chosen);
+    m_documentPanel->exportRtf(path);
+    m_statusText->clear();
+    setWindowTitle(QFileInfo(path).fileName());
+    return true;
+}
+
+void TVeltrana::btnSaveAsClick() { SaveDocumentAs(); }
 
 } // namespace vt::app

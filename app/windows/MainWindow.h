@@ -42,6 +42,37 @@ public:
     void Loggoff1Click();
     void LoadProjectList();
 
+    // The project list and the outline.
+    // typing: the change comes from a key typed into the selector, which keeps the focus so
+    // that the next key goes there too.
+    void Combo_projectsChange(bool typing = false);
+    qint32 GetProjectID(const QString& name);
+    void LoadProjectOutline(const QString& name);
+    void ProjectTreeChange();
+    void ShowNodePanel();
+    void ShowCatagory();
+    void ListBox1Click();
+    void ExpandAll1Click();
+    void CollapseAll1Click();
+    void refreshlist1Click();
+    // Outline commands limited by role (the operations come with outline editing).
+    void Delete1Click();
+    void DeleteCatagory1Click();
+
+    // Project details and document bodies.
+    void ShowProjectInfo(qint32 projectId);
+    void SaveProjectInfo();
+    void SaveCatagory();
+    void ShowDocument();
+    void SaveDocument();
+    void Save1Click();
+    void btnSaveClick();
+    // Exports the shown body as RTF to a file the user names; false when cancelled.
+    bool SaveDocumentAs();
+    void btnSaveAsClick();
+    // The body storage of a just-created document (called when a document is inserted).
+    DocumentPanel& documentPanel() { return *m_documentPanel; }
+
     // Presence: stamps the user's poll time and reloads the who's-online list.
     void PollPresence();
     void Timer1Timer();
@@ -55,6 +86,8 @@ private:
     void buildMenus();
     // What the window does when the session logs in: presence polling, navigator, projects.
     void enterLoggedIn();
+    // Stores what the shown document, category and project left modified, in this order.
+    void saveEdits();
 
     Session& m_session;
 

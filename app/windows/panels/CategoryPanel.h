@@ -9,12 +9,25 @@ class QTabWidget;
 
 namespace vt::app {
 
+class Session;
+
 class CategoryPanel : public QFrame {
     Q_OBJECT
 public:
-    explicit CategoryPanel(QWidget* parent = nullptr);
+    CategoryPanel(Session& session, QWidget* parent = nullptr);
+
+    // Fills the panel for the category (Session::CurrentCatagoryID := catagoryId); the fields
+    // are open to the project's manager only.
+    void ShowCatagory(qint32 catagoryId);
+    // Stores name and description, each when the user changed it.
+    void SaveCatagory();
+
+signals:
+    // The name field's text changed (by the user or when the panel is filled).
+    void nameChanged(const QString& name);
 
 private:
+    Session& m_session;
     QLineEdit* CatagoryName = nullptr;
     QTabWidget* m_descriptionPages = nullptr;
     QPlainTextEdit* CatagoryDescription = nullptr;

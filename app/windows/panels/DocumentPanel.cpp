@@ -1,15 +1,35 @@
 #include "windows/panels/DocumentPanel.h"
 
+#include "ErrorDisplay.h"
+#include "data/ActivityLog.h"
+#include "data/Documents.h"
+#include "data/Projects.h"
+#include "platform/Platform.h"
+#include "session/Rights.h"
+#include "session/Session.h"
+#include "ui/Icons.h"
 #include "ui/Ui.h"
 
+#include "richtext/RichEditor.h"
+#include "richtext/Ruler.h"
+
 #include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace vt::app {
 
@@ -18,9 +38,16 @@ using ui::named;
 
 namespace {
 constexpr int kPageAreaHeight = 250;
-}
 
-DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
+QStringList upperCased(QStringList names)
+{
+    for (QString& n : names)
+        n = n.toUpper();
+    return names;
+}
+} // namespace
+
+DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Pan_Req_Panel"));
     auto* column = ui::tight(new QVBoxLayout(this));
@@ -32,18 +59,70 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
     Tab_Details = named(new QWidget, "Tab_Details");
     Tab_Req_Discussions = named(new QWidget, "Tab_Req_Discussions");
     Attachments = named(new QWidget, "Attachments");
-    Tab_Control->addTab(Tab_Details, QStringLiteral("Details"));
-    Tab_Control->addTab(Tab_Req_Discussions, QStringLiteral("Discussion"));
-    Tab_Control->addTab(Attachments, QStringLiteral("Attachments"));
+    Tab_Control->addTab(Tab_Details, ui::imageList(ui::kSelectedDocument), QStringLiteral("Details"));
+    Tab_Control->addTab(Tab_Req_Discussions, ui::imageList(ui::kDiscussion), QStringLiteral("Discussion"));
+    Tab_Control->addTab(Attachments, ui::imageList(ui::kAttachments), QStringLiteral("Attachments"));
     (new QVBoxLayout(Pan_tabContent))->addWidget(Tab_Control);
+
+    // Details
+    auto* details = new QGridLayout(Tab_Details);
+    Edit_RequireMentName = ui::lineEdit(Tab_Details, "Edit_RequireMentName");
+    Combo_Owner = named(new QComboBox(Tab_Details), "Combo_Owner");
+    Combo_Owner->setEditable(true);
+    Combo_Owner->setEditText(QStringLiteral("Select...."));
+    Combo_Owner->setEnabled(false);
+    Edit_Version = ui::lineEdit(Tab_Details, "Edit_Version");
+    Edit_Version->setText(QStringLiteral("1.0"));
+    Combo_STATUS = named(new QComboBox(Tab_Details), "Combo_STATUS");
+    Combo_STATUS->setEditable(true);
+    Combo_STATUS->addItems({QStringLiteral("Submitted"), QStringLiteral("In Progress"),
+                            QStringLiteral("Completed"), QStringLiteral("Closed")});
+    Combo_Priority = named(new QComboBox(Tab_Details), "Combo_Priority");
+    Combo_Priority->setEditable(true);
+    Combo_Priority->addItems({QStringLiteral("Unassigned"), QStringLiteral("Very Critical"),
+                              QStringLiteral("Critical"), QStringLiteral("Not Critical")});
+    details->addWidget(new QLabel(QStringLiteral("Document Topic:"), Tab_Details), 0, 0);
+    details->addWidget(Edit_RequireMentName, 0, 1);
+    details->addWidget(new QLabel(QStringLiteral("Owner:"), Tab_Details), 1, 0);
+    details->addWidget(Combo_Owner, 1, 1);
+    // Shown nowhere and never stored: they only carry the row's values.
+    const std::pair<const char*, QWidget*> hidden[] = {
+        {"Version:", Edit_Version}, {"Status:", Combo_STATUS}, {"Priority:", Combo_Priority}};
+    for (const auto& [caption, field] : hidden) {
+        auto* label = new QLabel(QString::fromLatin1(caption), Tab_Details);
+        label->hide();
+        field->hide();
+        field->setEnabled(false);
+    }
+    Memo2 = named(new QPlainTextEdit(Tab_Details), "Memo2");
+    Memo2->setPlainText(QStringList{
+        QStringLiteral("Use this panel to provide a Topic Name to your project Document."),
+        QStringLiteral("Documents are ordered in Numerical/Alphabetical order in the main Project Tree."),
+        QStringLiteral("Use numeric document Prefixes to arrange order. (ex. 1.0, 1.1, 1.1.2 etc)"), QString(),
+        QStringLiteral("The creator of the document becomes the initial owner. "),
+        QStringLiteral("Document owners are notified when new messages are posted in the discussion forums."),
+        QString(), QStringLiteral("Only the current owner can reassign the Document to a new owner."),
+        QStringLiteral("Only the current owner of a document can delete the document from the project.")}
+                             .join(QLatin1Char('\n')));
+    Memo2->setReadOnly(true);
+    Memo2->setFrameShape(QFrame::NoFrame);
+    details->addWidget(Memo2, 2, 0, 1, 2);
+    details->setRowStretch(2, 1);
 
     auto* editorArea = new QWidget(m_pageSplitter);
     auto* editorColumn = ui::tight(new QVBoxLayout(editorArea));
-    Ruler1 = named(new QFrame(editorArea), "Ruler1");
-    Ruler1->setFixedHeight(24);
+    Ruler1 = named(new vt::rt::Ruler(editorArea), "Ruler1");
     editorColumn->addWidget(Ruler1);
-    RichEdit1 = named(new QTextEdit(editorArea), "RichEdit1");
+    RichEdit1 = named(new vt::rt::RichEditor(editorArea), "RichEdit1");
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Ruler1->setEditor(RichEdit1);
+    // Bodies that refer to picture-list entries get the shared image list.
+    RichEdit1->setPictureListRequest([] {
+        QList<QImage> images;
+        for (int i = 0; i < ui::kImageCount; ++i)
+            images << ui::imageList(i).pixmap(16, 16).toImage();
+        return images;
+    });
     editorColumn->addWidget(RichEdit1, 1);
     m_pageSplitter->addWidget(Pan_tabContent);
     m_pageSplitter->addWidget(editorArea);
@@ -62,12 +141,173 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QFrame(parent)
     connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos));
     });
+
+    connect(Edit_RequireMentName, &QLineEdit::textChanged, this, &DocumentPanel::topicChanged);
+    onEvent(Combo_Owner, &QComboBox::textActivated, this, [this] { Combo_OwnerChange(); });
+    onEvent(Combo_Owner->lineEdit(), &QLineEdit::textEdited, this, [this] { Combo_OwnerChange(); });
+    onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
+        if (Tab_Control->currentWidget() == Tab_Details)
+            Tab_DetailsShow();
+    });
 }
 
 void DocumentPanel::resetPageAreaHeight()
 {
+    // A hidden panel has no height yet: the split is made when it is shown.
+    m_resizePending = !isVisible();
     m_pageSplitter->setSizes({kPageAreaHeight, std::max(1, height() - kPageAreaHeight)});
     Pan_tabContent->resize(Pan_tabContent->width(), kPageAreaHeight);
+}
+
+void DocumentPanel::showEvent(QShowEvent* event)
+{
+    QFrame::showEvent(event);
+    if (m_resizePending)
+        resetPageAreaHeight();
+}
+
+void DocumentPanel::ShowDocument(qint32 requirementId)
+{
+    HourglassCursor wait;
+    m_session.CurrentDocumentID = requirementId;
+    QString owner = Combo_Owner->currentText();
+    if (const auto row = data::documents::details(m_session, requirementId)) {
+        Edit_RequireMentName->setText(row->RequirementName);
+        Edit_Version->setText(row->Version);
+        Combo_STATUS->setEditText(row->Status);
+        Combo_Priority->setEditText(row->Priority);
+        owner = row->Owner;
+        const QSignalBlocker quiet(Combo_Owner);
+        Combo_Owner->setEditText(owner);
+    }
+    Edit_RequireMentName->setModified(false);
+    showBody();
+    RichEdit1->setModified(false);
+    applyOwnerRule(owner);
+}
+
+void DocumentPanel::showMissing(const QString& message)
+{
+    RichEdit1->clear();
+    RichEdit1->appendParagraph(message);
+    RichEdit1->format();
+    RichEdit1->setEnabled(false);
+}
+
+void DocumentPanel::showBody()
+{
+    const qint32 id = m_session.CurrentDocumentID;
+    if (m_session.StoreDocumentsAsFiles) {
+        const QString path = data::documents::bodyFilePath(m_session.DocumentsFolder, id);
+        if (!QFileInfo::exists(path)) {
+            showMissing(QStringLiteral("Document not found in shared folder:") + path);
+            return;
+        }
+        RichEdit1->setEnabled(true);
+        RichEdit1->clear();
+        RichEdit1->loadFromFile(path);
+    } else {
+        if (!data::documents::hasBody(m_session, id)) {
+            showMissing(QStringLiteral("Document Not found in Central Database"));
+            return;
+        }
+        RichEdit1->setEnabled(true);
+        RichEdit1->clear();
+        RichEdit1->loadFromBytes(data::documents::body(m_session, id));
+    }
+    RichEdit1->format();
+    RichEdit1->notifyCurrentStyles();
+}
+
+void DocumentPanel::applyOwnerRule(const QString& owner)
+{
+    const bool isOwner = rights::isDocumentOwner(m_session.CurrentUser, owner);
+    Combo_Owner->setEnabled(isOwner);
+    Edit_RequireMentName->setEnabled(isOwner);
+    if (!isOwner)
+        return;
+    const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
+    const QSignalBlocker quiet(Combo_Owner);
+    if (!members.isEmpty()) {
+        Combo_Owner->clear();
+        Combo_Owner->addItems(upperCased(members));
+        Combo_Owner->setCurrentIndex(-1);
+    }
+    Combo_Owner->setEditText(owner);
+}
+
+void DocumentPanel::SaveDocument()
+{
+    HourglassCursor wait;
+    const bool bodyModified = RichEdit1->isModified();
+    if (Edit_RequireMentName->isModified() || bodyModified) {
+        data::documents::updateTopic(m_session, m_session.CurrentDocumentID, Edit_RequireMentName->text(),
+                                     m_session.CurrentUser);
+        data::activitylog::LogActivity(m_session, QStringLiteral("UPD_DOC"), m_session.CurrentUser,
+                                       m_session.CurrentProjectID, m_session.CurrentCatagoryID,
+                                       m_session.CurrentDocumentID, 0);
+        Edit_RequireMentName->setModified(false);
+    }
+    if (bodyModified) {
+        if (m_session.StoreDocumentsAsFiles) {
+            // The new body replaces the file only once it is written whole: a folder that
+            // fails midway keeps the previous body.
+            QSaveFile file(data::documents::bodyFilePath(m_session.DocumentsFolder, m_session.CurrentDocumentID));
+            if (!file.open(QIODevice::WriteOnly))
+                throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ": "
+                                         + file.errorString().toStdString());
+            RichEdit1->saveToStream(file);
+            if (!file.commit())
+                throw std::runtime_error("Cannot write file " + file.fileName().toStdString() + ": "
+                                         + file.errorString().toStdString());
+        } else {
+            const QString path = m_session.WorkFolder + QStringLiteral("prmOut.rvf");
+            QFile::remove(path);
+            RichEdit1->saveToFile(path);
+            data::documents::updateBodyFromFile(m_session, m_session.CurrentDocumentID, path);
+        }
+        RichEdit1->setModified(false);
+    }
+}
+
+void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor)
+{
+    if (m_session.StoreDocumentsAsFiles)
+        dialogEditor.saveToFile(data::documents::bodyFilePath(m_session.DocumentsFolder, requirementId));
+    else
+        data::documents::insertBodyFromFile(m_session, requirementId,
+                                            m_session.WorkFolder + QStringLiteral("TempReq.rvf"));
+}
+
+void DocumentPanel::exportRtf(const QString& path)
+{
+    RichEdit1->saveRtfToFile(path);
+    RichEdit1->setModified(false);
+}
+
+void DocumentPanel::Tab_DetailsShow()
+{
+    Combo_Owner->setEnabled(rights::isDocumentOwner(m_session.CurrentUser, Combo_Owner->currentText()));
+}
+
+void DocumentPanel::Combo_OwnerChange()
+{
+    data::documents::setOwner(m_session, m_session.CurrentDocumentID, Combo_Owner->currentText());
+}
+
+QString DocumentPanel::ownerText() const { return Combo_Owner->currentText(); }
+
+void DocumentPanel::clear()
+{
+    const QSignalBlocker quiet(Combo_Owner);
+    Edit_RequireMentName->clear();
+    Edit_RequireMentName->setModified(false);
+    Combo_Owner->clear();
+    Combo_Owner->setEditText(QStringLiteral("Select...."));
+    Combo_Owner->setEnabled(false);
+    RichEdit1->clear();
+    RichEdit1->setModified(false);
+    RichEdit1->setEnabled(true);
 }
 
 } // namespace vt::app

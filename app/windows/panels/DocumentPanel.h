@@ -1,33 +1,82 @@
 #pragma once
 // The document panel of the content area: the pages Details, Discussion and Attachments above,
-// the ruler and the document editor below, with a splitter between them.
+// the ruler and the document editor below, with a splitter between them. It shows a document's
+// details and body and stores them back.
 
 #include <QFrame>
 
+class QComboBox;
+class QLineEdit;
 class QMenu;
+class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
-class QTextEdit;
+
+namespace vt::rt {
+class RichEditor;
+class Ruler;
+}
 
 namespace vt::app {
+
+class Session;
 
 class DocumentPanel : public QFrame {
     Q_OBJECT
 public:
-    explicit DocumentPanel(QWidget* parent = nullptr);
+    DocumentPanel(Session& session, QWidget* parent = nullptr);
 
     // The page area above the editor gets its design height of 250.
     void resetPageAreaHeight();
 
+    // Fills the details and the body of the document (Session::CurrentDocumentID := id) and
+    // applies the owner rule.
+    void ShowDocument(qint32 requirementId);
+    // Stores the topic and the body when the user changed them; one "UPD_DOC" record per save.
+    void SaveDocument();
+    // Stores the body of a just-created document: in files mode the dialog's editor is saved as
+    // the document's body file; in database mode the body row is inserted from the file the
+    // dialog wrote ("TempReq.rvf" in the work folder).
+    void storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor);
+    // Writes the shown body as RTF to path and marks the editor as not modified.
+    void exportRtf(const QString& path);
+
+    // Re-evaluates the owner selector when the Details page is shown.
+    void Tab_DetailsShow();
+    void Combo_OwnerChange();
+    // Empties the panel (Log Off).
+    void clear();
+    // The owner selector's text: the document owner of the role rules.
+    QString ownerText() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+signals:
+    // The topic field's text changed (by the user or when the panel is filled).
+    void topicChanged(const QString& topic);
+
 private:
+    void applyOwnerRule(const QString& owner);
+    void showBody();
+    void showMissing(const QString& message);
+
+    Session& m_session;
+    bool m_resizePending = true;   // the page area takes its height when next shown
     QSplitter* m_pageSplitter = nullptr;
     QFrame* Pan_tabContent = nullptr;
     QTabWidget* Tab_Control = nullptr;
     QWidget* Tab_Details = nullptr;
     QWidget* Tab_Req_Discussions = nullptr;
     QWidget* Attachments = nullptr;
-    QWidget* Ruler1 = nullptr;
-    QTextEdit* RichEdit1 = nullptr;
+    QLineEdit* Edit_RequireMentName = nullptr;
+    QComboBox* Combo_Owner = nullptr;
+    QLineEdit* Edit_Version = nullptr;
+    QComboBox* Combo_STATUS = nullptr;
+    QComboBox* Combo_Priority = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    vt::rt::Ruler* Ruler1 = nullptr;
+    vt::rt::RichEditor* RichEdit1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QMenu* AttachmentsPopUp = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "windows/panels/FormatToolbar.h"
 
+#include "ui/Icons.h"
 #include "ui/Ui.h"
 
 #include <QButtonGroup>
@@ -59,6 +60,27 @@ FormatToolbar::FormatToolbar(QWidget* parent) : QFrame(parent)
                               QStringLiteral("Paragraph Background Color"));
     SpeedButton1->hide();
     row->addStretch(1);
+
+    // Pictures instead of letters; the caption stays as the text read by screen readers.
+    const std::pair<QToolButton*, const char*> glyphs[] = {
+        {btnNew, "document-new"}, {btnOpen, "document-open"}, {btnSave, "document-save"},
+        {btnSaveAs, "document-save-as"}, {btnBold, "format-text-bold"},
+        {btnItalic, "format-text-italic"}, {btnUnderline, "format-text-underline"},
+        {btnFont, "font-select"}, {btnFontColor, "color-select"}, {btnFontBackColor, "color-select"},
+        {btnLeft, "format-justify-left"}, {btnCenter, "format-justify-center"},
+        {btnRight, "format-justify-right"}, {btnJustify, "format-justify-fill"},
+        {btnIdentDec, "format-indent-less"}, {btnIdentInc, "format-indent-more"},
+        {SpeedButton1, "color-select"}};
+    for (const auto& [button, name] : glyphs) {
+        button->setIcon(ui::glyph(name));
+        button->setIconSize(QSize(16, 16));
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
+    // "Save As" keeps its caption beside the picture, as the toolbar shows it by name.
+    btnSaveAs->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    connect(btnSave, &QToolButton::clicked, this, &FormatToolbar::saveRequested);
+    connect(btnSaveAs, &QToolButton::clicked, this, &FormatToolbar::saveAsRequested);
 }
 
 void FormatToolbar::setFontNames(const QStringList& names)

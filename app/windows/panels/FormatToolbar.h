@@ -17,6 +17,11 @@ public:
     // The font selector lists the installed screen fonts.
     void setFontNames(const QStringList& names);
 
+signals:
+    // The toolbar's "Save" and "Save As" buttons.
+    void saveRequested();
+    void saveAsRequested();
+
 private:
     QToolButton *btnNew = nullptr, *btnOpen = nullptr, *btnSave = nullptr, *btnSaveAs = nullptr;
     QComboBox* cmbFont = nullptr;

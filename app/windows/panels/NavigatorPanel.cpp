@@ -1,6 +1,7 @@
 #include "windows/panels/NavigatorPanel.h"
 
 #include "ErrorDisplay.h"
+#include "ui/Icons.h"
 #include "ui/Ui.h"
 
 #include <QAction>
@@ -10,12 +11,44 @@
 #include <QMenu>
 #include <QTextEdit>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QLineEdit>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace vt::app {
 
 using ui::menuItem;
 using ui::named;
+
+namespace {
+
+// The node's CatagoryID or RequirementID, and the unread entry's msgID and RequirementID.
+constexpr int kIdRole = Qt::UserRole;
+constexpr int kStateRole = Qt::UserRole + 1;
+constexpr int kMsgRole = Qt::UserRole + 2;
+
+int levelOf(const QTreeWidgetItem* node)
+{
+    int level = -1;
+    for (; node; node = node->parent())
+        ++level;
+    return level;
+}
+
+void addDocuments(QTreeWidgetItem* parent, const std::vector<data::outline::DocumentNode>& nodes)
+{
+    for (const auto& node : nodes) {
+        auto* item = new QTreeWidgetItem(parent, QStringList{node.record.RequirementName});
+        const int state = data::outline::stateIndex(node.record);
+        item->setIcon(0, ui::outlineIcon(ui::kDocument, ui::kSelectedDocument, state));
+        item->setData(0, kIdRole, node.record.RequirementID);
+        item->setData(0, kStateRole, state);
+        addDocuments(item, node.children);
+    }
+}
+
+} // namespace
 
 NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
 {
@@ -49,6 +82,8 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     ProjectTree->setSelectionBehavior(QAbstractItemView::SelectRows);
     ProjectTree->setDragEnabled(true);
     ProjectTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    ProjectTree->setIconSize(ui::outlineIconSize());
+    ProjectTree->setAllColumnsShowFocus(true);
     (new QVBoxLayout(GroupBox5))->addWidget(ProjectTree);
     column->addWidget(GroupBox5, 1);
 
@@ -75,7 +110,16 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     ExpandAll1 = menuItem(PopupMenu1, "ExpandAll1", QStringLiteral("Expand All"));
     CollapseAll1 = menuItem(PopupMenu1, "CollapseAll1", QStringLiteral("Collapse All"));
     refreshlist1 = menuItem(PopupMenu1, "refreshlist1", QStringLiteral("Refresh"));
-    onEvent(PopupMenu1, &QMenu::aboutToShow, this, [this] { updateOutlineMenu(); });
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &NavigatorPanel::outlineMenuAboutToShow);
+    onEvent(ExpandAll1, &QAction::triggered, this, [this] { expandAll(); });
+    onEvent(CollapseAll1, &QAction::triggered, this, [this] { collapseAll(); });
+    connect(refreshlist1, &QAction::triggered, this, &NavigatorPanel::outlineRefreshRequested);
+    connect(Delete1, &QAction::triggered, this, &NavigatorPanel::deleteDocumentRequested);
+    connect(DeleteCatagory1, &QAction::triggered, this, &NavigatorPanel::deleteCategoryRequested);
+    connect(ProjectTree, &QTreeWidget::currentItemChanged, this, &NavigatorPanel::selectionChanged);
+    connect(ListBox1, &QListWidget::itemClicked, this, &NavigatorPanel::unreadClicked);
+    connect(Combo_projects, &QComboBox::textActivated, this, &NavigatorPanel::projectChosen);
+    connect(Combo_projects->lineEdit(), &QLineEdit::textEdited, this, &NavigatorPanel::projectTyped);
     connect(ProjectTree, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(ProjectTree->viewport()->mapToGlobal(pos));
     });
@@ -113,15 +157,14 @@ void NavigatorPanel::clearSelectors()
 
 void NavigatorPanel::clearOutline()
 {
+    const QSignalBlocker quiet(ProjectTree);
     ProjectTree->clear();
     Combo_projects->clear();
 }
 
 void NavigatorPanel::updateOutlineMenu()
 {
-    int level = -1;
-    for (const QTreeWidgetItem* n = ProjectTree->currentItem(); n; n = n->parent())
-        ++level;
+    const int level = selectedLevel();
     const bool category = level == 1;
     const bool document = level >= 2;
     NewReq1->setVisible(category || document);
@@ -129,6 +172,107 @@ void NavigatorPanel::updateOutlineMenu()
     Delete1->setVisible(document);
     AddCatagory1->setVisible(level == 0 || category);
     DeleteCatagory1->setVisible(category);
+}
+
+QString NavigatorPanel::projectText() const { return Combo_projects->currentText(); }
+
+void NavigatorPanel::showOutline(const QString& rootCaption,
+                                 const std::vector<data::outline::CategoryNode>& tree)
+{
+    // Rebuilding is no change of selection: nothing is saved or shown meanwhile.
+    const QSignalBlocker quiet(ProjectTree);
+    ProjectTree->setEnabled(false);
+    ProjectTree->clear();
+    ProjectTree->setEnabled(true);
+    auto* root = new QTreeWidgetItem(ProjectTree, QStringList{rootCaption});
+    root->setIcon(0, ui::outlineIcon(ui::kProject, ui::kSelectedProject, 0));
+    root->setData(0, kIdRole, 0);
+    for (const auto& category : tree) {
+        auto* node = new QTreeWidgetItem(root, QStringList{QStringLiteral("  ...") + category.record.CatagoryName});
+        node->setIcon(0, ui::outlineIcon(ui::kCategory, ui::kSelectedCategory, 0));
+        node->setData(0, kIdRole, category.record.CatagoryID);
+        addDocuments(node, category.children);
+    }
+    ProjectTree->setCurrentItem(nullptr);
+    root->setExpanded(true);
+}
+
+int NavigatorPanel::selectedLevel() const { return levelOf(ProjectTree->currentItem()); }
+
+qint32 NavigatorPanel::selectedId() const
+{
+    const QTreeWidgetItem* node = ProjectTree->currentItem();
+    return node ? node->data(0, kIdRole).toInt() : 0;
+}
+
+void NavigatorPanel::setSelectedCaption(const QString& caption)
+{
+    if (QTreeWidgetItem* node = ProjectTree->currentItem())
+        node->setText(0, caption);
+}
+
+void NavigatorPanel::selectRoot(bool takeFocus)
+{
+    if (takeFocus)
+        ProjectTree->setFocus();
+    if (QTreeWidgetItem* root = ProjectTree->topLevelItem(0))
+        ProjectTree->setCurrentItem(root);
+}
+
+bool NavigatorPanel::selectDocument(qint32 requirementId)
+{
+    for (QTreeWidgetItemIterator it(ProjectTree); *it; ++it) {
+        if (levelOf(*it) >= 2 && (*it)->data(0, kIdRole).toInt() == requirementId) {
+            ProjectTree->setFocus();
+            ProjectTree->setCurrentItem(*it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void NavigatorPanel::expandAll()
+{
+    if (QTreeWidgetItem* root = ProjectTree->topLevelItem(0)) {
+        root->setExpanded(true);
+        for (QTreeWidgetItemIterator it(root); *it; ++it)
+            (*it)->setExpanded(true);
+    }
+}
+
+void NavigatorPanel::collapseAll()
+{
+    if (QTreeWidgetItem* root = ProjectTree->topLevelItem(0)) {
+        for (QTreeWidgetItemIterator it(root); *it; ++it)
+            (*it)->setExpanded(false);
+        root->setExpanded(true);
+    }
+}
+
+void NavigatorPanel::showUnread(const std::vector<data::discussions::UnreadMessage>& messages)
+{
+    ListBox1->clear();
+    for (const auto& m : messages) {
+        auto* entry = new QListWidgetItem(m.Name + QStringLiteral("> \"") + m.Subject + QStringLiteral("\" (")
+                                          + m.Created + QStringLiteral(")"), ListBox1);
+        entry->setData(kMsgRole, m.msgID);
+        entry->setData(kIdRole, m.RequirementID);
+    }
+    GroupBox1->setVisible(!messages.empty());
+}
+
+void NavigatorPanel::clearUnread()
+{
+    GroupBox1->hide();
+    ListBox1->clear();
+}
+
+std::optional<qint32> NavigatorPanel::selectedUnreadDocument() const
+{
+    const QListWidgetItem* entry = ListBox1->currentItem();
+    if (!entry || !entry->isSelected())
+        return std::nullopt;
+    return entry->data(kIdRole).toInt();
 }
 
 } // namespace vt::app

@@ -2,7 +2,13 @@
 // The navigator on the left of the main window: project selector, unread messages, project
 // outline with its popup menu, and who's online.
 
+#include "data/Discussions.h"
+#include "data/Outline.h"
+
 #include <QFrame>
+
+#include <optional>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -11,6 +17,7 @@ class QMenu;
 class QAction;
 class QTextEdit;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace vt::app {
 
@@ -30,9 +37,49 @@ public:
     // Shows the outline popup menu's items for the level of the selected node.
     void updateOutlineMenu();
 
+    // The project selector's text.
+    QString projectText() const;
+
+    // Rebuilds the outline: the project root captioned rootCaption, its categories and their
+    // documents at every depth; the root is expanded one level. Nothing is selected.
+    void showOutline(const QString& rootCaption, const std::vector<data::outline::CategoryNode>& tree);
+    // The selected node's level (0 project, 1 category, 2 and deeper documents), -1 for none,
+    // and its CatagoryID or RequirementID (0 for the project).
+    int selectedLevel() const;
+    qint32 selectedId() const;
+    // The selected node's caption (live captions of the category and topic fields).
+    void setSelectedCaption(const QString& caption);
+    // Selects the root, giving the tree the focus when takeFocus is set; selects the first
+    // document with this id (by position, from the top) and gives the tree the focus; false
+    // when there is none.
+    void selectRoot(bool takeFocus);
+    bool selectDocument(qint32 requirementId);
+    void expandAll();
+    void collapseAll();
+
+    // The unread-messages list: the group is shown only while it has entries.
+    void showUnread(const std::vector<data::discussions::UnreadMessage>& messages);
+    void clearUnread();
+    // The document of the selected unread entry; nothing when no entry is selected.
+    std::optional<qint32> selectedUnreadDocument() const;
+
 signals:
     // "Refresh" of the who's-online list.
     void onlineRefreshRequested();
+    // The user picked a project or edited the selector's text.
+    void projectChosen();
+    void projectTyped();
+    // The outline's selected node changed (by the user or by the program).
+    void selectionChanged();
+    // A click on an entry of the unread list.
+    void unreadClicked();
+    // "Refresh" of the outline's popup menu.
+    void outlineRefreshRequested();
+    // The outline popup menu is about to show.
+    void outlineMenuAboutToShow();
+    // "Delete Document" and "Delete Catagory" of the outline's popup menu.
+    void deleteDocumentRequested();
+    void deleteCategoryRequested();
 
 private:
     QComboBox* Combo_projects = nullptr;

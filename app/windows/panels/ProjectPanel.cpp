@@ -1,7 +1,23 @@
 #include "windows/panels/ProjectPanel.h"
 
+#include "ErrorDisplay.h"
+#include "data/Projects.h"
+#include "platform/Platform.h"
+#include "session/Rights.h"
+#include "session/Session.h"
+#include "ui/Icons.h"
 #include "ui/Ui.h"
 
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -9,15 +25,198 @@ namespace vt::app {
 
 using ui::named;
 
-ProjectPanel::ProjectPanel(QWidget* parent) : QFrame(parent)
+namespace {
+
+QPlainTextEdit* helpText(QWidget* parent, const char* name, const QStringList& lines)
+{
+    auto* memo = named(new QPlainTextEdit(parent), name);
+    memo->setPlainText(lines.join(QLatin1Char('\n')));
+    memo->setReadOnly(true);
+    memo->setFrameShape(QFrame::NoFrame);
+    memo->setMaximumHeight(110);
+    QPalette quiet = memo->palette();
+    quiet.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
+    memo->setPalette(quiet);
+    return memo;
+}
+
+// Replaces the selector's entries and keeps its text.
+void refill(QComboBox* selector, const QStringList& entries)
+{
+    const QSignalBlocker quiet(selector);
+    const QString text = selector->currentText();
+    selector->clear();
+    selector->addItems(entries);
+    selector->setCurrentIndex(-1);
+    selector->setEditText(text);
+}
+
+QStringList upperCased(QStringList names)
+{
+    for (QString& n : names)
+        n = n.toUpper();
+    return names;
+}
+
+} // namespace
+
+ProjectPanel::ProjectPanel(Session& session, QWidget* parent) : QFrame(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Pan_Project_Overview"));
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     Tab_ProjectInfo = named(new QWidget, "Tab_ProjectInfo");
     Tab_members = named(new QWidget, "Tab_members");
-    PageControl1->addTab(Tab_ProjectInfo, QStringLiteral("Project Info"));
-    PageControl1->addTab(Tab_members, QStringLiteral("Members"));
+    PageControl1->addTab(Tab_ProjectInfo, ui::imageList(ui::kProject), QStringLiteral("Project Info"));
+    PageControl1->addTab(Tab_members, ui::imageList(ui::kMembers), QStringLiteral("Members"));
     (new QVBoxLayout(this))->addWidget(PageControl1);
+
+    // Project Info
+    auto* info = new QGridLayout(Tab_ProjectInfo);
+    ProjectManager = named(new QComboBox(Tab_ProjectInfo), "ProjectManager");
+    ProjectManager->setEditable(true);
+    ProjectName = ui::lineEdit(Tab_ProjectInfo, "ProjectName");
+    ProjectDescription = named(new QPlainTextEdit(Tab_ProjectInfo), "ProjectDescription");
+    info->addWidget(new QLabel(QStringLiteral("Project Manager:"), Tab_ProjectInfo), 0, 0);
+    info->addWidget(ProjectManager, 0, 1);
+    info->addWidget(new QLabel(QStringLiteral("Project Name:"), Tab_ProjectInfo), 1, 0);
+    info->addWidget(ProjectName, 1, 1);
+    info->addWidget(new QLabel(QStringLiteral("Description:"), Tab_ProjectInfo), 2, 0, Qt::AlignTop);
+    info->addWidget(ProjectDescription, 2, 1);
+    Memo3 = helpText(Tab_ProjectInfo, "Memo3",
+                     {QStringLiteral("Use this panel to manage your project overview."), QString(),
+                      QStringLiteral("Only the current Project manager has modify rights on this panel."),
+                      QStringLiteral("The project Manager can release management of the project to "),
+                      QStringLiteral("another user in the project Members list.")});
+    info->addWidget(Memo3, 3, 0, 1, 2);
+    info->setRowStretch(2, 1);
+
+    // Members
+    auto* members = new QVBoxLayout(Tab_members);
+    auto* lists = new QHBoxLayout;
+    auto* nonGroup = named(new QGroupBox(QStringLiteral("Non Members"), Tab_members), "GroupBox3");
+    non_list = named(new QListWidget(nonGroup), "non_list");
+    (new QVBoxLayout(nonGroup))->addWidget(non_list);
+    auto* memberGroup = named(new QGroupBox(QStringLiteral("Project Members"), Tab_members), "GroupBox4");
+    member_list = named(new QListWidget(memberGroup), "member_list");
+    (new QVBoxLayout(memberGroup))->addWidget(member_list);
+    auto* buttons = new QVBoxLayout;
+    But_AddMember = named(new QPushButton(QStringLiteral("Add >"), Tab_members), "But_AddMember");
+    But_removeMember = named(new QPushButton(QStringLiteral("< Remove"), Tab_members), "But_removeMember");
+    But_AddMember->setEnabled(false);
+    But_removeMember->setEnabled(false);
+    buttons->addStretch(1);
+    buttons->addWidget(But_AddMember);
+    buttons->addWidget(But_removeMember);
+    buttons->addStretch(1);
+    lists->addWidget(nonGroup, 1);
+    lists->addLayout(buttons);
+    lists->addWidget(memberGroup, 1);
+    members->addLayout(lists, 1);
+    Memo1 = helpText(Tab_members, "Memo1",
+                     {QStringLiteral("Use this panel to Add and Remove members from your projects."),
+                      QStringLiteral("Non-Members will not be able to see or access the project.")});
+    members->addWidget(Memo1);
+
+    onEvent(non_list, &QListWidget::itemClicked, this, [this] { But_AddMember->setEnabled(true); });
+    onEvent(member_list, &QListWidget::itemClicked, this, [this] { But_removeMember->setEnabled(true); });
+    onEvent(But_AddMember, &QPushButton::clicked, this, [this] { But_AddMemberClick(); });
+    onEvent(But_removeMember, &QPushButton::clicked, this, [this] { But_removeMemberClick(); });
+    onEvent(ProjectManager, &QComboBox::textActivated, this, [this] { ProjectManagerChange(); });
+    onEvent(ProjectManager->lineEdit(), &QLineEdit::textEdited, this, [this] { ProjectManagerChange(); });
+}
+
+void ProjectPanel::ShowProjectInfo(qint32 projectId)
+{
+    if (const auto info = data::projects::projectInfo(m_session, projectId)) {
+        ProjectDescription->setPlainText(info->description);
+        ProjectDescription->document()->setModified(false);
+        const QSignalBlocker quiet(ProjectManager);
+        ProjectManager->setEditText(info->manager);
+        ProjectName->setText(info->name);
+    } else {
+        // No such project (a name typed into the selector): nobody manages it, rather than
+        // the manager of the project shown before.
+        clear();
+    }
+    m_session.IsProjectManager = rights::isProjectManager(m_session.CurrentUser, ProjectManager->currentText());
+    const bool manager = m_session.IsProjectManager;
+    ProjectDescription->setEnabled(manager);
+    ProjectName->setEnabled(manager);
+    ProjectManager->setEnabled(manager);
+    if (manager) {
+        const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
+        if (!members.isEmpty())
+            refill(ProjectManager, upperCased(members));
+    }
+    Tab_membersShow();
+}
+
+void ProjectPanel::SaveProjectInfo()
+{
+    if (!ProjectDescription->document()->isModified() && !ProjectName->isModified())
+        return;
+    data::projects::saveProjectInfo(m_session, m_session.CurrentProjectID, ProjectName->text(),
+                                    ProjectDescription->toPlainText());
+    ProjectDescription->document()->setModified(false);
+    ProjectName->setModified(false);
+}
+
+void ProjectPanel::clear()
+{
+    const QSignalBlocker quiet(ProjectManager);
+    ProjectManager->clear();
+    ProjectName->clear();
+    ProjectDescription->clear();
+    ProjectDescription->document()->setModified(false);
+    non_list->clear();
+    member_list->clear();
+}
+
+void ProjectPanel::ProjectManagerChange()
+{
+    data::projects::setProjectManager(m_session, m_session.CurrentProjectID, ProjectManager->currentText());
+}
+
+void ProjectPanel::Tab_membersShow()
+{
+    non_list->clear();
+    non_list->addItems(upperCased(data::projects::userNames(m_session)));
+    member_list->clear();
+    member_list->addItems(data::projects::memberNames(m_session, m_session.CurrentProjectID));
+}
+
+void ProjectPanel::But_AddMemberClick()
+{
+    if (!rights::mayManageProject(m_session.UserRole, m_session.IsProjectManager)) {
+        platform().showMessage(QStringLiteral("You must have Admin or Project Manager Rights"));
+        return;
+    }
+    const QListWidgetItem* selected = non_list->currentItem();
+    if (!selected)
+        return;
+    const QString name = selected->text().toUpper();
+    bool member = false;
+    for (int i = 0; i < member_list->count(); ++i)
+        member = member || member_list->item(i)->text().toUpper() == name;
+    if (!member) {
+        data::projects::addMember(m_session, m_session.CurrentProjectID, name);
+        member_list->addItem(name);
+    }
+    But_AddMember->setEnabled(false);
+}
+
+void ProjectPanel::But_removeMemberClick()
+{
+    if (!rights::mayManageProject(m_session.UserRole, m_session.IsProjectManager)) {
+        platform().showMessage(QStringLiteral("You must have Admin or Project Manager Rights"));
+        return;
+    }
+    QListWidgetItem* selected = member_list->currentItem();
+    if (!selected)
+        return;
+    data::projects::removeMember(m_session, m_session.CurrentProjectID, selected->text());
+    delete selected;
+    But_removeMember->setEnabled(false);
 }
 
 } // namespace vt::app

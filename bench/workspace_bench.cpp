@@ -1,0 +1,203 @@
+// Workspace benchmark: what loading a project's outline costs, one statement per level beside
+// one statement per node, in the same run on the same generated project (2,000 documents in
+// 20 categories, 6 levels deep); the round trips of showing a document the first and the
+// second time; and the time from selecting a document to its 2 MB body shown in the editor.
+//
+//   workspace_bench [--reps N]
+//
+// Uses the server of VT_TEST_SERVER_DIR when that folder holds a running one; otherwise starts
+// its own with scripts/db-server.sh and stops it afterwards. Runs offscreen.
+
+#include "OutlineGenerator.h"
+#include "TestServer.h"
+
+#include "data/Documents.h"
+#include "data/Outline.h"
+#include "session/Session.h"
+
+#include "db/DbSettings.h"
+#include "db/TmySQLDatabase.h"
+
+#include "richtext/RichEditor.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <unistd.h>
+
+#ifndef VT_SOURCE_DIR
+#define VT_SOURCE_DIR "."
+#endif
+
+namespace {
+
+std::string g_ownDir;
+int g_statements = 0;
+
+double now()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool startServer()
+{
+    if (const char* dir = std::getenv("VT_TEST_SERVER_DIR");
+        dir && *dir && std::filesystem::exists(std::string(dir) + "/port"))
+        return true;
+    g_ownDir = std::filesystem::temp_directory_path() / ("vt-ws-bench-" + std::to_string(getpid()));
+    const std::string cmd = std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '" + g_ownDir + "' >/dev/null";
+    if (std::system(cmd.c_str()) != 0)
+        return false;
+    setenv("VT_TEST_SERVER_DIR", g_ownDir.c_str(), 1);
+    return true;
+}
+
+void stopServer()
+{
+    if (g_ownDir.empty())
+        return;
+    const std::string cmd = std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '" + g_ownDir + "' >/dev/null";
+    std::system(cmd.c_str());
+    std::filesystem::remove_all(g_ownDir);
+}
+
+struct Figures {
+    double ms = 1e30;   // best of the repetitions
+    uint64_t roundTrips = 0;
+    int statements = 0;
+};
+
+Figures measure(int reps, vt::app::Session& session, const std::function<void()>& op)
+{
+    Figures best;
+    for (int r = 0; r < reps; ++r) {
+        const uint64_t before = session.connection().RoundTrips();
+        g_statements = 0;
+        const double t0 = now();
+        op();
+        const double ms = (now() - t0) * 1000;
+        best.ms = std::min(best.ms, ms);
+        best.roundTrips = session.connection().RoundTrips() - before;
+        best.statements = g_statements;
+    }
+    return best;
+}
+
+// Opens the document as the document panel does: its row, the body's existence, the body.
+void showDocument(vt::app::Session& session, qint32 id, vt::rt::RichEditor* editor)
+{
+    volatile bool found = vt::app::data::documents::details(session, id).has_value();
+    (void)found;
+    if (!vt::app::data::documents::hasBody(session, id))
+        return;
+    const QByteArray body = vt::app::data::documents::body(session, id);
+    if (editor) {
+        editor->clear();
+        editor->loadFromBytes(body);
+        editor->format();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int reps = 3;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
+            reps = std::max(1, std::atoi(argv[++i]));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (!startServer()) {
+        std::fprintf(stderr, "could not start or find a MariaDB server\n");
+        return 1;
+    }
+    int rc = 0;
+    try {
+        const std::string db = vt::test::freshVeltranaDatabase("vt_ws_bench");
+        vt::test::OutlineShape shape;
+        shape.categories = 20;
+        shape.documents = 2000;
+        shape.depth = 6;
+        shape.seed = 2026;
+        shape.ties = false;
+        vt::test::runSql(vt::test::outlineSql(shape), db);
+
+        // A body of about 2 MB: formatted paragraphs as people write them.
+        vt::rt::RichEditor writer;
+        const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog, again and again; ");
+        QString paragraph;
+        for (int i = 0; i < 8; ++i)
+            paragraph += line;
+        QByteArray body;
+        for (int i = 0; body.size() < 2'000'000; ++i) {
+            for (int k = 0; k < 200; ++k)
+                writer.appendParagraph(QString::number(i * 200 + k) + ". " + paragraph, k % 3, 0);
+            body = writer.saveToBytes();
+        }
+        const qint32 bodyDocument = shape.firstDocumentId + 5;
+        const std::string file = std::filesystem::temp_directory_path() / ("vt-ws-bench-" + std::to_string(getpid()) + ".rvf");
+        writer.saveToFile(QString::fromStdString(file));
+        vt::test::runSql("INSERT INTO Req_objects (RequirementID, Document) VALUES (" + std::to_string(bodyDocument) + ", '')", db);
+
+        const auto& server = vt::test::testServer();
+        vt::app::Session session;
+        session.connect({QString::fromStdString(db), QString::fromStdString(server.host) + ":" + QString::number(server.port),
+                         QString::fromStdString(server.user), QString::fromStdString(server.password)});
+        vt::app::data::documents::updateBodyFromFile(session, bodyDocument, QString::fromStdString(file));
+        std::filesystem::remove(file);
+
+        SetTraceHook([](TraceOp op, const std::string&) {
+            if (op == TraceOp::Execute)
+                ++g_statements;
+        });
+        size_t nodes = 0;
+        const Figures byLevel = measure(reps, session, [&] {
+            const auto tree = vt::app::data::outline::loadOutline(session, shape.projectId);
+            nodes = tree.size();
+        });
+        const Figures byNode = measure(reps, session, [&] { vt::app::data::outline::loadOutlineByNode(session, shape.projectId); });
+        const qint32 plain = shape.firstDocumentId + 17;
+        const Figures firstOpen = measure(1, session, [&] { showDocument(session, plain, nullptr); });
+        const Figures secondOpen = measure(1, session, [&] { showDocument(session, plain, nullptr); });
+        vt::rt::RichEditor editor;
+        editor.resize(800, 600);
+        const Figures bigBody = measure(reps, session, [&] { showDocument(session, bodyDocument, &editor); });
+        SetTraceHook({});
+
+        std::printf("\nWorkspace: a generated project of %d documents in %d categories, %d levels deep "
+                    "(%zu categories loaded; best of %d runs)\n\n",
+                    shape.documents, shape.categories, shape.depth, nodes, reps);
+        std::printf("| %-62s | %11s | %10s | %10s |\n", "operation", "round trips", "statements", "time");
+        std::printf("|%s|%s|%s|%s|\n", std::string(64, '-').c_str(), std::string(13, '-').c_str(),
+                    std::string(12, '-').c_str(), std::string(12, '-').c_str());
+        auto row = [](const char* what, const Figures& f) {
+            std::printf("| %-62s | %11llu | %10d | %7.1f ms |\n", what, static_cast<unsigned long long>(f.roundTrips),
+                        f.statements, f.ms);
+        };
+        row("whole outline, one statement per level", byLevel);
+        row("whole outline, one statement per node (as first specified)", byNode);
+        row("show a document without body, first time (row, body test)", firstOpen);
+        row("the same document again (metadata answers kept)", secondOpen);
+        std::printf("| %-62s | %11llu | %10d | %7.1f ms |\n",
+                    ("select a document to its body shown, " + std::to_string(body.size() / 1000) + " kB body").c_str(),
+                    static_cast<unsigned long long>(bigBody.roundTrips), bigBody.statements, bigBody.ms);
+        std::printf("\nStatements are those the access layer sent, metadata probes included; a round trip is one\n"
+                    "exchange with the server (each statement and each ping before it count one).\n");
+        vt::test::runSql("drop database " + db);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        rc = 1;
+    }
+    stopServer();
+    return rc;
+}

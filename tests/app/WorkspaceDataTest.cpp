@@ -1,0 +1,275 @@
+// The workspace's data modules against the private test server, without any window: the
+// outline loaded by level equals the outline loaded node by node, and every text value of the
+// project, member, document and activity statements goes in and comes back byte for byte.
+
+#include "AppFixture.h"
+#include "OutlineGenerator.h"
+#include "TestServer.h"
+
+#include "data/ActivityLog.h"
+#include "data/Discussions.h"
+#include "data/Documents.h"
+#include "data/Outline.h"
+#include "data/Projects.h"
+#include "session/Session.h"
+
+#include "db/DbSettings.h"
+#include "db/TmySQLDatabase.h"
+
+#include <QFile>
+
+using namespace vt::app;
+namespace outline = vt::app::data::outline;
+
+namespace {
+
+// Counts the statements the access layer sends, its metadata probes apart.
+struct StatementCounter {
+    int statements = 0;
+    StatementCounter()
+    {
+        SetTraceHook([this](TraceOp op, const std::string& text) {
+            if (op == TraceOp::Execute && text.rfind("SHOW", 0) != 0 && text.rfind("DESCRIBE", 0) != 0)
+                ++statements;
+        });
+    }
+    ~StatementCounter() { SetTraceHook({}); }
+};
+
+// The tree as indented lines (caption, ids, state), so that a failure shows where trees part.
+void describe(const std::vector<outline::DocumentNode>& nodes, int depth, QStringList& out)
+{
+    for (const auto& n : nodes) {
+        const auto& r = n.record;
+        out << QString(depth * 2, ' ') + r.RequirementName + QString(" #%1 <%2 state %3 %4 %5 %6 v%7")
+                                                              .arg(r.RequirementID)
+                                                              .arg(r.ParentID)
+                                                              .arg(outline::stateIndex(r))
+                                                              .arg(r.Owner, r.Status, r.Priority)
+                                                              .arg(r.Version);
+        describe(n.children, depth + 1, out);
+    }
+}
+
+QStringList describe(const std::vector<outline::CategoryNode>& tree)
+{
+    QStringList out;
+    for (const auto& c : tree) {
+        out << "  ..." + c.record.CatagoryName + QString(" #%1 [%2]").arg(c.record.CatagoryID).arg(c.record.Description);
+        describe(c.children, 1, out);
+    }
+    return out;
+}
+
+int depthOf(const std::vector<outline::DocumentNode>& nodes)
+{
+    int deepest = 0;
+    for (const auto& n : nodes)
+        deepest = std::max(deepest, 1 + depthOf(n.children));
+    return deepest;
+}
+
+} // namespace
+
+class WorkspaceData : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_db = vt::test::freshVeltranaDatabase("vt_ws");
+        const auto& server = vt::test::testServer();
+        m_session.connect({QString::fromStdString(m_db),
+                           QString::fromStdString(server.host) + ":" + QString::number(server.port),
+                           QString::fromStdString(server.user), QString::fromStdString(server.password)});
+    }
+    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
+
+    std::string m_db;
+    Session m_session;
+};
+
+TEST_F(WorkspaceData, OutlineByLevelEqualsOutlineByNodeAtEveryDepth)
+{
+    // Several projects side by side, so that rows of one never leak into another's outline.
+    int project = 1;
+    for (int depth = 1; depth <= 6; ++depth) {
+        for (unsigned seed : {1u, 7u}) {
+            vt::test::OutlineShape shape;
+            shape.projectId = project;
+            shape.categories = 3 + static_cast<int>(seed % 3);
+            shape.documents = 25 + 10 * depth;
+            shape.depth = depth;
+            shape.seed = seed * 31 + static_cast<unsigned>(depth);
+            shape.firstCategoryId = project * 100;
+            shape.firstDocumentId = 100000 * project;
+            sql(vt::test::outlineSql(shape));
+            ++project;
+        }
+    }
+    sql("INSERT INTO Projects (ProjectID, ProjectName) VALUES (99, 'Empty')");
+
+    for (int id = 1; id < project; ++id) {
+        SCOPED_TRACE(id);
+        std::vector<outline::CategoryNode> byLevel, byNode;
+        int levelStatements = 0;
+        {
+            StatementCounter counter;
+            byLevel = outline::loadOutline(m_session, id);
+            levelStatements = counter.statements;
+        }
+        byNode = outline::loadOutlineByNode(m_session, id);
+        EXPECT_EQ(describe(byLevel), describe(byNode));
+        EXPECT_TRUE(byLevel == byNode);
+
+        int depth = 0;
+        size_t documents = 0;
+        std::function<void(const std::vector<outline::DocumentNode>&)> count =
+            [&](const std::vector<outline::DocumentNode>& nodes) {
+                for (const auto& n : nodes) {
+                    ++documents;
+                    EXPECT_FALSE(n.record.RequirementName.startsWith("Orphan"));
+                    count(n.children);
+                }
+            };
+        for (const auto& c : byLevel) {
+            depth = std::max(depth, depthOf(c.children));
+            count(c.children);
+        }
+        const int generatedDepth = (id + 1) / 2;
+        EXPECT_EQ(depth, generatedDepth);
+        EXPECT_EQ(static_cast<int>(documents), 25 + 10 * generatedDepth);
+        // The categories, one statement per level, and the round that finds nothing more.
+        EXPECT_EQ(levelStatements, depth + 2);
+    }
+    EXPECT_TRUE(outline::loadOutline(m_session, 99).empty());
+}
+
+TEST_F(WorkspaceData, OutlineOrdersSiblingsAsTextAndKeepsTheRowValues)
+{
+    sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 5, 'b'), (2, 5, 'A')");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner, "
+        "Messages, Attachments) VALUES "
+        "(10, 2, 1, '1.2 Second', '2026-01-02 03:04:05', 'bob', 0, 0),"
+        "(11, 2, 1, '1.10 First', '2026-01-02 03:04:05', 'ADMIN', 1, 0),"
+        "(12, 4, 11, 'Deep under a Level 2', '2026-01-02 03:04:05', 'ADMIN', 0, 3),"
+        "(13, 3, 11, 'Also under', '2026-01-02 03:04:05', 'ADMIN', 2, 1)");
+    const auto tree = outline::loadOutline(m_session, 5);
+    ASSERT_EQ(tree.size(), 2u);
+    EXPECT_EQ(tree[0].record.CatagoryName, "A");
+    EXPECT_EQ(tree[0].record.Description, "");   // NULL reads as empty
+    ASSERT_EQ(tree[1].children.size(), 2u);
+    const auto& first = tree[1].children[0];
+    EXPECT_EQ(first.record.RequirementName, "1.10 First");
+    EXPECT_EQ(tree[1].children[1].record.RequirementName, "1.2 Second");
+    EXPECT_EQ(tree[1].children[1].record.Version, 1.0);   // the column's default
+    EXPECT_EQ(tree[1].children[1].record.Status, "Submitted");
+    ASSERT_EQ(first.children.size(), 2u);
+    EXPECT_EQ(first.children[0].record.RequirementName, "Also under");
+    EXPECT_EQ(first.children[1].record.RequirementName, "Deep under a Level 2");
+    EXPECT_EQ(outline::stateIndex(first.record), 1);
+    EXPECT_EQ(outline::stateIndex(first.children[0].record), 3);
+    EXPECT_EQ(outline::stateIndex(first.children[1].record), 2);
+    EXPECT_EQ(outline::stateIndex(tree[1].children[1].record), 0);
+}
+
+// Values that break or change a statement whose text is not escaped, and text beyond ASCII.
+static const QString kHostile[] = {
+    QStringLiteral("O'Hara"),
+    QStringLiteral("back\\slash\\"),
+    QString::fromUtf8("nul\0inside", 10),
+    QString::fromUtf8("ctrl-z \x1a end"),
+    QStringLiteral("x'); delete from Projects; -- "),
+    QStringLiteral("\"double\" and `back`"),
+    QString::fromUtf8("Ünïcödé Café 日本語 😀"),
+    QStringLiteral("trailing space "),
+};
+
+TEST_F(WorkspaceData, HostileTextIsStoredAndReadBackExactly)
+{
+    sql("INSERT INTO Projects (ProjectID, ProjectName, ProjectManager) VALUES (1, 'P', 'ADMIN'), (2, 'Q', 'ADMIN')");
+    sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'C')");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES (7, 2, 1, 'D', 'ADMIN')");
+    for (const QString& value : kHostile) {
+        SCOPED_TRACE(value.toStdString());
+        data::projects::saveProjectInfo(m_session, 1, value, value + "\ndescription");
+        const auto info = data::projects::projectInfo(m_session, 1);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->name, value);
+        EXPECT_EQ(info->description, value + "\ndescription");
+        EXPECT_EQ(data::projects::projectId(m_session, value), 1);
+
+        data::projects::setProjectManager(m_session, 1, value);
+        EXPECT_EQ(data::projects::projectInfo(m_session, 1)->manager, value);
+
+        data::projects::addMember(m_session, 1, value);
+        EXPECT_EQ(data::projects::memberNames(m_session, 1), QStringList{value});
+        data::projects::removeMember(m_session, 1, value);
+        EXPECT_TRUE(data::projects::memberNames(m_session, 1).isEmpty());
+
+        data::documents::updateTopic(m_session, 7, value, value);
+        data::documents::setOwner(m_session, 7, value);
+        const auto doc = data::documents::details(m_session, 7);
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(doc->RequirementName, value);
+        EXPECT_EQ(doc->Owner, value);
+
+        data::activitylog::LogActivity(m_session, "DISC_POST", value, 1, 1, 7, 42);
+    }
+    // Nothing else changed: the other project, and one log row and one unread row per value.
+    EXPECT_EQ(data::projects::projectInfo(m_session, 2)->name, "Q");
+    const size_t n = std::size(kHostile);
+    EXPECT_EQ(sql("SELECT count(*) FROM activity_Log WHERE Note='DISC_POST' AND msgID=42"),
+              std::to_string(n) + "\n");
+    EXPECT_EQ(sql("SELECT count(*) FROM msg_state WHERE msgID=42 AND state=1"), std::to_string(n) + "\n");
+}
+
+TEST_F(WorkspaceData, LogActivityWritesTheUnreadRowOnlyForPosts)
+{
+    data::activitylog::LogActivity(m_session, "UPD_DOC", "alice", 3, 4, 5, 0);
+    data::activitylog::LogActivity(m_session, "disc_post", "bob", 3, 4, 5, 6);   // exact kind only
+    data::activitylog::LogActivity(m_session, "DISC_POST", "carol", 3, 4, 5, 6);
+    EXPECT_EQ(sql("SELECT Note, ModifiedBy, ProjectID, CatagoryID, DocumentID, msgID, "
+                  "ModifyDate > now() - INTERVAL 1 MINUTE FROM activity_Log ORDER BY ModifiedBy"),
+              "UPD_DOC\tALICE\t3\t4\t5\t0\t1\ndisc_post\tBOB\t3\t4\t5\t6\t1\nDISC_POST\tCAROL\t3\t4\t5\t6\t1\n");
+    EXPECT_EQ(sql("SELECT RequirementID, msgID, username, state FROM msg_state"), "5\t6\tCAROL\t1\n");
+}
+
+TEST_F(WorkspaceData, UnreadMessagesOfTheUserInTheProject)
+{
+    sql("INSERT INTO Req_messages (msgID, Subject, Name, created, RequirementID, ProjectID) VALUES "
+        "(1, 'Hello', 'BOB', '2026-03-04 05:06:07', 10, 1), (2, 'Other project', 'BOB', now(), 20, 2),"
+        "(3, 'Read already', 'BOB', now(), 10, 1)");
+    sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES "
+        "(10, 1, 'ALICE', 1), (20, 2, 'ALICE', 1), (10, 3, 'ALICE', 2), (10, 1, 'BOB', 1)");
+    const auto unread = data::discussions::unreadMessages(m_session, 1, "ALICE");
+    ASSERT_EQ(unread.size(), 1u);
+    EXPECT_EQ(unread[0].msgID, 1);
+    EXPECT_EQ(unread[0].RequirementID, 10);
+    EXPECT_EQ(unread[0].Name, "BOB");
+    EXPECT_EQ(unread[0].Subject, "Hello");
+    EXPECT_TRUE(unread[0].Created.contains("05:06")) << unread[0].Created.toStdString();
+}
+
+TEST_F(WorkspaceData, BodiesAreStoredAndReadAsBytes)
+{
+    sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (7, 'old')");
+    EXPECT_TRUE(data::documents::hasBody(m_session, 7));
+    EXPECT_FALSE(data::documents::hasBody(m_session, 8));
+    QByteArray bytes;
+    for (int i = 0; i < 300000; ++i)
+        bytes += char(i * 7 % 256);
+    const QString file = QDir::temp().filePath(QString::fromStdString(m_db) + ".rvf");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    data::documents::updateBodyFromFile(m_session, 7, file);
+    EXPECT_EQ(data::documents::body(m_session, 7), bytes);
+    // Only an update: a document without a body row keeps having none.
+    data::documents::updateBodyFromFile(m_session, 8, file);
+    EXPECT_FALSE(data::documents::hasBody(m_session, 8));
+    data::documents::insertBodyFromFile(m_session, 8, file);
+    EXPECT_EQ(data::documents::body(m_session, 8), bytes);
+    QFile::remove(file);
+    EXPECT_EQ(data::documents::bodyFilePath("/srv/docs", 42), "/srv/docs/42.rvf");
+}
