@@ -124,7 +124,10 @@ std::string FieldLiteral(const TmySQLField& field, const Variant& value, Literal
     case ftFloat:
         return FloatToStrGeneral(value.IsFloat() ? d : value.AsFloat(), '.');
     case ftMemo: case ftBlob: {
-        if (use == LiteralUse::Condition) return {};
+        // A memo is text (a VARCHAR beyond 255 bytes becomes one, such as a user name of 400
+        // utf8mb4 characters) and names its row like any text; binary bytes do not.
+        if (use == LiteralUse::Condition)
+            return field.FieldType == ftMemo ? quoted(value.AsString()) : std::string();
         const std::string& bytes = value.IsText() ? value.RawText() : value.AsString();
         // Compared unsigned: a LONGBLOB or LONGTEXT declares 4294967295 and takes any value.
         if (bytes.size() > field.DeclaredLength)
@@ -193,7 +196,8 @@ std::string TNativeDataSet::KeyConditions(const KeyColumns& keys, const std::vec
 std::string TNativeDataSet::BuildDelete(const std::vector<Variant>& row) const {
     const KeyColumns keys = Keys();
     const std::string conditions = KeyConditions(keys, row);
-    if (conditions.empty()) return {};
+    if (conditions.empty())
+        throw EDatabaseError("Delete refused: no key value names the row in " + TableName());
     std::string sql = "DELETE FROM " + TableName() + " WHERE " + conditions;
     // Without a unique key, equal rows would all go: only the chosen one does.
     if (!keys.Unique) sql += " LIMIT 1";

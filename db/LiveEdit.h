@@ -16,5 +16,6 @@ enum class LiteralUse { Condition, Assignment };
 // 'yyyy-mm-dd hh:nn:ss' forms, booleans as a letter taken from the column's allowed values,
 // numbers in decimal with "." as separator. A blob or memo value is written only as an
 // assignment (EmySQLException 1001 "Image size exceeds maximum blob field size" when longer
-// than the declared length); in a condition it gives "" (no literal).
+// than the declared length); in a condition a memo is written as text and a blob gives ""
+// (no literal).
 std::string FieldLiteral(const TmySQLField& field, const Variant& value, LiteralUse use);

@@ -106,10 +106,9 @@ public:
     KeyColumns Keys() const;
     // "col=literal AND ..." for the key columns of row; "" when no key column gives a condition.
     std::string KeyConditions(const KeyColumns& keys, const std::vector<Variant>& row) const;
-    // The statements of the three changes; "" when there is nothing to send. BuildUpdate
-    // raises 13062 (update aborted) when the key columns give no condition, so an UPDATE
-    // never goes out without WHERE; a delete or update by every column (no unique key) is
-    // limited to one row.
+    // The statements of the three changes; "" when there is nothing to send. A delete or
+    // update whose key columns give no condition is refused (EDatabaseError), so neither goes
+    // out without WHERE; one by every column (no unique key) is limited to one row.
     std::string BuildDelete(const std::vector<Variant>& row) const;
     std::string BuildUpdate(const std::vector<Variant>& oldRow, const std::vector<Variant>& newRow,
                             const std::vector<uint8_t>& changed) const;

@@ -109,6 +109,8 @@ TEST_F(LiveTest, DeleteNamesTheRowByItsKeyAndKeepsTheRowNumber) {
     sql("create table pk (id int not null primary key, name varchar(20));"
         "create table uq (code varchar(10) null, name varchar(20), unique key (code));"
         "create table nokey (a int, b varchar(10), c text);"
+        "create table mk (name varchar(300) not null primary key) default charset=latin1;"
+        "insert into mk values ('O\\'B\\\\X'),('z');"
         "insert into pk values (1,'one'),(2,'two'),(3,'three');"
         "insert into uq values ('a','one'),(null,'two'),('c','three');"
         "insert into nokey values (1,'x','p'),(1,'x','q'),(2,NULL,'r')");
@@ -122,6 +124,8 @@ TEST_F(LiveTest, DeleteNamesTheRowByItsKeyAndKeepsTheRowNumber) {
         {"select id, name from pk order by id", 2, "DELETE FROM `pk` WHERE `id`=2", "1\n3\n", 2},
         {"select id, name from pk order by id", 2, "DELETE FROM `pk` WHERE `id`=3", "1\n", 1},  // was last
         {"select name, code from uq order by name", 3, "DELETE FROM `uq` WHERE `code` IS NULL", "a\nc\n", 2},  // was last
+        // A key longer than 255 characters reaches the client as a memo: still a text condition.
+        {"select name from mk order by name", 1, "DELETE FROM `mk` WHERE `name`='O\\'B\\\\X'", "z\n", 1},
         {"select * from nokey order by a, b", 1, "DELETE FROM `nokey` WHERE `a`=1 AND `b`='x' LIMIT 1",
          "1\tx\n2\tNULL\n", 1},
         {"select * from nokey order by a, b", 2, "DELETE FROM `nokey` WHERE `a`=2 AND `b` IS NULL LIMIT 1",
@@ -137,7 +141,7 @@ TEST_F(LiveTest, DeleteNamesTheRowByItsKeyAndKeepsTheRowNumber) {
         EXPECT_EQ(q->RecNo(), c.recNoAfter);
         EXPECT_FALSE(q->Eof());
         const std::string table = std::string(c.statement).substr(13, std::string(c.statement).find('`', 13) - 13);
-        const std::string first = table == "nokey" ? "a, b" : table == "uq" ? "code" : "id";
+        const std::string first = table == "nokey" ? "a, b" : table == "uq" ? "code" : table == "mk" ? "name" : "id";
         EXPECT_EQ(sql("select " + first + " from " + table + " order by 1"), c.remaining);
     }
     // Deleting the only row leaves an empty result at its end.
@@ -212,8 +216,9 @@ TEST_F(LiveTest, UpdateSendsOnlyAssignedFieldsAndFollowsTheRow) {
     q->Cancel();
 }
 
-// Only key is a blob prefix: no condition can name the row, so no UPDATE goes out at all.
-TEST_F(LiveTest, UpdateWithoutAConditionIsRefusedAndSendsNothing) {
+// Only key is a blob prefix: no condition can name the row, so neither an UPDATE nor a DELETE
+// goes out at all.
+TEST_F(LiveTest, ChangeWithoutAConditionIsRefusedAndSendsNothing) {
     sql("create table bk (b blob, n int, unique key (b(10))); insert into bk values ('k1',1),('k2',2)");
     auto q = live("select b, n from bk");
     TraceRecorder trace;
@@ -228,6 +233,8 @@ TEST_F(LiveTest, UpdateWithoutAConditionIsRefusedAndSendsNothing) {
     EXPECT_TRUE(sent(trace).empty());
     EXPECT_EQ(q->EditState(), TmySQLDataSet::State::Edit);   // the user may still cancel
     q->Cancel();
+    EXPECT_THROW(q->Delete(), EDatabaseError);
+    EXPECT_TRUE(sent(trace).empty());
     EXPECT_EQ(sql("select n from bk order by n"), "1\n2\n");
 }
 
