@@ -74,6 +74,17 @@ VeltranaApp::VeltranaApp()
     create(f.Recent_upd_form);
     create(f.TOptions);
 
+    // Account changes made in the editor and the creation window reload the administration grid.
+    TUserAdmin_form* admin = f.UserAdmin_form;
+    onEvent(f.Form_UserEditor, &TForm_UserEditor::accountsChanged, admin, [admin] {
+        if (admin->isVisible())
+            admin->reload();
+    });
+    onEvent(f.Form_UserCreate, &TForm_UserCreate::accountsChanged, admin, [admin] {
+        if (admin->isVisible())
+            admin->reload();
+    });
+
     TVeltrana* main = f.Veltrana;
     onEvent(f.Login_Form, &TLogin_Form::closedByUser, main, [main] {
         if (!main->isVisible())

@@ -16,17 +16,29 @@ void TField::checkBound() const
 const Variant& TField::current() const
 {
     checkBound();
+    if (const Variant* edited = m_dataSet->editValue(m_fieldNo)) return *edited;
     return m_dataSet->columnValue(m_fieldNo);
+}
+
+void TField::SetValue(const Variant& value)
+{
+    checkBound();
+    m_dataSet->setFieldValue(m_fieldNo, value);
 }
 
 bool TField::IsNull() const
 {
+    if (const Variant* edited = m_dataSet->editValue(m_fieldNo)) return edited->IsNullOrEmpty();
     if (IsBlob()) return (checkBound(), m_dataSet->columnIsNull(m_fieldNo));
     return current().IsNull();
 }
 
 Variant TField::Value() const
 {
+    if (const Variant* edited = (checkBound(), m_dataSet->editValue(m_fieldNo))) {
+        if (IsBlob() && edited->IsNullOrEmpty()) return Variant(std::string());
+        return *edited;
+    }
     if (IsBlob()) {
         size_t length = 0;
         const char* bytes = (checkBound(), m_dataSet->columnBytes(m_fieldNo, length));
@@ -40,7 +52,7 @@ Variant TField::Value() const
 std::string TField::AsString() const
 {
     if (IsBlob()) return Value().RawText();
-    if (m_dataType == ftLargeint) {
+    if (m_dataType == ftLargeint && !m_dataSet->editValue(m_fieldNo)) {
         // The server's decimal digits as they are: this also shows a BIGINT UNSIGNED value
         // beyond the 64-bit signed range, whose value cannot be read.
         size_t length = 0;

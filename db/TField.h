@@ -45,6 +45,11 @@ public:
     double AsDateTime() const;
     bool AsBoolean() const;
 
+    // Assigns the field of the row being edited or inserted (live results only); a null
+    // Variant stores NULL.
+    void SetValue(const Variant& value);
+    void Clear() { SetValue(Variant::Null()); }
+
     // Whether the field belongs to the open dataset. A field of a closed dataset stays valid
     // as an object; reading its value raises "Cannot perform this operation on a closed
     // dataset".

@@ -141,6 +141,7 @@ void TNativeDataSet::DescribeFields()
         f.FieldNo = static_cast<int>(i) + 1;
         f.Flags = info->Flags;
         f.Table = info->Table;
+        f.DeclaredLength = info->Length;
         f.Calculated = info->Table.empty();
         std::string name = convertReadText(info->Name.data(), info->Name.size());
         f.Name = name.substr(0, 63);

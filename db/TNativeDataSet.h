@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/TFieldType.h"
+#include "db/Variant.h"
 
 class TNativeConnect;
 class TMysqlResult;
@@ -20,9 +21,10 @@ struct TmySQLField {
     TFieldType FieldType = ftUnknown;  // ftUnknown: the column has no field
     int Size = 0;
     int Offset = 0;
-    uint8_t NativeType = 0;     // type code after the adjustments
-    uint32_t NativeSize = 0;    // working length
-    std::string AllowedValues;  // ENUM / SET: "Y,N"
+    uint8_t NativeType = 0;       // type code after the adjustments
+    uint32_t NativeSize = 0;      // working length
+    uint32_t DeclaredLength = 0;  // the column's declared length, as the server sent it
+    std::string AllowedValues;    // ENUM / SET: "Y,N"
     bool Required = false;
     bool HasDefault = false;
     bool IsBoolean = false;
@@ -89,6 +91,33 @@ public:
     // Raw bytes of column (0-based) of the current row; nullptr for NULL. 10003 for a column
     // out of range.
     const char* ColumnBytes(int column, size_t& length) const;
+
+    // Live editing. Rows are given as one value per column (index FieldNo - 1), a null
+    // Variant for NULL; blob and memo columns hold their bytes as text.
+    //
+    // The key columns that name a row: those of the first primary index, else of the first
+    // unique index, else every non-blob column of the result that comes from a table (then
+    // Unique is false). 10003 when an index column is not selected by the query.
+    struct KeyColumns {
+        std::vector<const TmySQLField*> Fields;
+        std::vector<std::string> Names;
+        bool Unique = true;
+    };
+    KeyColumns Keys() const;
+    // "col=literal AND ..." for the key columns of row; "" when no key column gives a condition.
+    std::string KeyConditions(const KeyColumns& keys, const std::vector<Variant>& row) const;
+    // The statements of the three changes; "" when there is nothing to send. A delete or
+    // update whose key columns give no condition is refused (EDatabaseError), so neither goes
+    // out without WHERE; one by every column (no unique key) is limited to one row.
+    std::string BuildDelete(const std::vector<Variant>& row) const;
+    std::string BuildUpdate(const std::vector<Variant>& oldRow, const std::vector<Variant>& newRow,
+                            const std::vector<uint8_t>& changed) const;
+    std::string BuildInsert(const std::vector<Variant>& row) const;
+    // Sends one change (traced); 10763 when the statement is not live. The caller runs the
+    // query again afterwards.
+    void SendChange(const std::string& statement);
+    // Index of the row of the stored result whose key columns hold the values of row, or -1.
+    int64_t FindRow(const KeyColumns& keys, const std::vector<Variant>& row) const;
 
 private:
     void readIndexes();

@@ -1,5 +1,6 @@
 #include "db/TmySQLDataSet.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -115,6 +116,7 @@ void TmySQLDataSet::SetActive(bool on)
 
 void TmySQLDataSet::closeCursor()
 {
+    m_state = State::Browse;
     for (auto& f : m_fields) {
         f->SetBound(false);
         m_retiredFields.push_back(std::move(f));
@@ -359,4 +361,167 @@ void TmySQLDataSet::storeCachedBlob(int64_t row, int fieldNo, std::string_view v
 std::unique_ptr<TmySQLBlobStream> TmySQLDataSet::OpenBlobReader(TField& field, TBlobStreamMode mode)
 {
     return std::make_unique<TmySQLBlobStream>(field, mode);
+}
+
+// ---- Live editing ----------------------------------------------------------------------
+
+void TmySQLDataSet::checkLive() const
+{
+    checkActive();
+    if (!m_cursor->Live) databaseError("Cannot modify a read-only dataset");
+}
+
+std::vector<Variant> TmySQLDataSet::currentRow() const
+{
+    std::vector<Variant> row(m_cursor->Fields().size(), Variant::Null());
+    for (const TmySQLField& f : m_cursor->Fields()) {
+        const size_t i = static_cast<size_t>(f.FieldNo) - 1;
+        if (f.FieldType == ftBlob || f.FieldType == ftMemo) {
+            size_t length = 0;
+            const char* bytes = columnBytes(f.FieldNo, length);
+            if (bytes) row[i] = Variant(std::string(bytes, length));
+        } else if (f.FieldType != ftUnknown) {
+            row[i] = columnValue(f.FieldNo);
+        }
+    }
+    return row;
+}
+
+void TmySQLDataSet::Edit()
+{
+    checkLive();
+    if (m_state != State::Browse) return;
+    if (currentRowIndex() < 0) {
+        Insert();
+        return;
+    }
+    m_oldRow = currentRow();
+    m_newRow = m_oldRow;
+    m_changed.assign(m_oldRow.size(), 0);
+    m_state = State::Edit;
+}
+
+void TmySQLDataSet::Insert()
+{
+    checkLive();
+    if (m_state != State::Browse) return;
+    m_oldRow.clear();
+    m_newRow.assign(m_cursor->Fields().size(), Variant::Null());
+    m_changed.assign(m_newRow.size(), 0);
+    m_state = State::Insert;
+}
+
+void TmySQLDataSet::Cancel()
+{
+    m_state = State::Browse;
+    m_oldRow.clear();
+    m_newRow.clear();
+    m_changed.clear();
+}
+
+void TmySQLDataSet::setFieldValue(int fieldNo, const Variant& value)
+{
+    checkActive();
+    if (m_state == State::Browse) databaseError("Dataset not in edit or insert mode");
+    if (fieldNo < 1 || static_cast<size_t>(fieldNo) > m_newRow.size()) return;
+    m_newRow[static_cast<size_t>(fieldNo) - 1] = value.IsEmpty() ? Variant::Null() : value;
+    m_changed[static_cast<size_t>(fieldNo) - 1] = 1;
+}
+
+const Variant* TmySQLDataSet::editValue(int fieldNo) const
+{
+    if (m_state == State::Browse || fieldNo < 1 || static_cast<size_t>(fieldNo) > m_newRow.size()) return nullptr;
+    return &m_newRow[static_cast<size_t>(fieldNo) - 1];
+}
+
+// Runs the statement again with the same text; the fields stay as they are. Until it has
+// run the cursor stands on no row.
+void TmySQLDataSet::runAgain()
+{
+    m_rowValues.assign(m_cursor->Fields().size(), Variant::Null());
+    m_converted.assign(m_cursor->Fields().size(), 0);
+    m_blobCache.clear();
+    ++m_generation;
+    m_eof = m_bof = true;
+    TmySQLEngine& engine = m_database->Engine();
+    engine.Run([&] {
+        engine.LastObject = m_cursor;
+        m_cursor->Execute(true);
+    });
+}
+
+void TmySQLDataSet::placeAt(int64_t row)
+{
+    const int64_t count = m_cursor->RecordCount();
+    if (count == 0) {
+        m_cursor->SetToBegin();
+        m_eof = m_bof = true;
+    } else {
+        m_cursor->SetRow(std::clamp<int64_t>(row, 0, count - 1));
+        m_eof = m_bof = false;
+    }
+    rowChanged();
+}
+
+void TmySQLDataSet::Post()
+{
+    checkActive();
+    if (m_state == State::Browse) return;
+    for (const auto& field : m_fields)
+        if (field->Required() && m_newRow[static_cast<size_t>(field->FieldNo()) - 1].IsNullOrEmpty())
+            databaseError("Field '" + field->FieldName() + "' must have a value");
+
+    TmySQLEngine& engine = m_database->Engine();
+    const int64_t former = currentRowIndex();
+    TNativeDataSet::KeyColumns keys;
+    std::string sql;
+    engine.Run([&] {
+        engine.LastObject = m_cursor;
+        if (!m_cursor->Live) throw EmySQLException(EngineCode::TableReadOnly);
+        keys = m_cursor->Keys();
+        sql = m_state == State::Edit ? m_cursor->BuildUpdate(m_oldRow, m_newRow, m_changed)
+                                     : m_cursor->BuildInsert(m_newRow);
+        if (!sql.empty()) m_cursor->SendChange(sql);
+    });
+    const State was = m_state;
+    std::vector<Variant> wanted = std::move(m_newRow);
+    Cancel();
+    if (sql.empty()) return;
+    m_affectedRowsOfChange = m_cursor->AffectedRows();
+    m_insertIdOfChange = m_cursor->InsertId();
+    if (was == State::Insert)
+        for (const TmySQLField* f : keys.Fields)
+            if (f->FieldType == ftAutoInc || (f->Flags & MysqlFieldFlag::AUTO_INCREMENT)) {
+                Variant& v = wanted[static_cast<size_t>(f->FieldNo) - 1];
+                if (v.IsNullOrEmpty()) v = Variant::Int64(static_cast<int64_t>(m_insertIdOfChange));
+            }
+    runAgain();
+    const int64_t found = m_cursor->FindRow(keys, wanted);
+    if (found >= 0)
+        placeAt(found);
+    else
+        placeAt(was == State::Insert ? m_cursor->RecordCount() - 1 : former);
+}
+
+void TmySQLDataSet::Delete()
+{
+    checkActive();
+    if (m_state == State::Insert) {
+        Cancel();
+        return;
+    }
+    Cancel();
+    const int64_t former = currentRowIndex();
+    if (former < 0) databaseError("Cannot perform this operation on an empty dataset");
+    const std::vector<Variant> row = currentRow();
+    TmySQLEngine& engine = m_database->Engine();
+    engine.Run([&] {
+        engine.LastObject = m_cursor;
+        if (!m_cursor->Live) throw EmySQLException(EngineCode::TableReadOnly);
+        const std::string sql = m_cursor->BuildDelete(row);
+        if (!sql.empty()) m_cursor->SendChange(sql);
+    });
+    m_affectedRowsOfChange = m_cursor->AffectedRows();
+    runAgain();
+    placeAt(former);
 }

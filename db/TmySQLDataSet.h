@@ -68,6 +68,29 @@ public:
 
     std::function<void(TmySQLDataSet&)> BeforeOpen, AfterOpen, BeforeClose, AfterClose;
 
+    // Live editing. A result opened live (a query with RequestLive) turns each posted change
+    // into a statement on its table, runs it, and runs the query again so that the rows show
+    // the server's state. On any other result Edit, Insert and Append raise "Cannot modify a
+    // read-only dataset" and Delete raises engine code 10763.
+    enum class State { Browse, Edit, Insert };
+    State EditState() const { return m_state; }
+    void Edit();
+    void Insert();
+    void Append() { Insert(); }
+    // Sends the change: "Field '%s' must have a value" for an empty required field before
+    // anything is sent; an edit without a changed field sends nothing.
+    void Post();
+    void Cancel();  // drops the new values; nothing is sent
+    // Deletes the current row and stays at its row number (the last row when it was the last).
+    void Delete();
+    // Affected rows and insert id of the last change sent.
+    uint64_t ChangeAffectedRows() const { return m_affectedRowsOfChange; }
+    uint64_t ChangeInsertId() const { return m_insertIdOfChange; }
+    // Assigns a field of the row being edited or inserted.
+    void setFieldValue(int fieldNo, const Variant& value);
+    // The value a field shows while its row is edited or inserted; none while browsing.
+    const Variant* editValue(int fieldNo) const;
+
     // For fields and blob readers: the current row's column value. A non-blob column is
     // converted when it is first read on a row, not on every move.
     bool columnIsNull(int fieldNo) const;
@@ -112,6 +135,10 @@ protected:
 
 private:
     void positionFirst();
+    void checkLive() const;
+    std::vector<Variant> currentRow() const;
+    void runAgain();
+    void placeAt(int64_t row);
     void rowChanged();
     void convertColumn(size_t index) const;
 
@@ -127,4 +154,11 @@ private:
     std::shared_ptr<TmySQLDataSet*> m_self = std::make_shared<TmySQLDataSet*>(this);
     bool m_eof = true;
     bool m_bof = true;
+    // The row being edited or inserted: values as they were (edit only), the new values and
+    // which fields were assigned, one entry per column.
+    State m_state = State::Browse;
+    std::vector<Variant> m_oldRow, m_newRow;
+    std::vector<uint8_t> m_changed;
+    uint64_t m_affectedRowsOfChange = 0;
+    uint64_t m_insertIdOfChange = 0;
 };

@@ -1,8 +1,9 @@
 -- Sample content for the demo: users, three projects with members, categories and documents.
+-- Each user's password is the user name, stored as its Argon2id hash.
 INSERT INTO Users (Username, password, FirstName, LastName, email, Position, Role, Created) VALUES
-  ('ALICE', 'ALICE', 'Alice', 'Moreau', 'alice@example.org', 'Project lead', 'USER', now()),
-  ('BOB', 'BOB', 'Bob', 'Lindqvist', 'bob@example.org', 'Developer', 'USER', now()),
-  ('CHLOÉ', 'CHLOÉ', 'Chloé', 'Ünïcödé', 'chloe@example.org', 'Writer', 'USER', now());
+  ('ALICE', '$argon2id$v=19$m=65536,t=2,p=1$I2oOsHLYu8MXJlorFfbJvA$+kjBxCDUkPNhoyglmjJfk4ifvKJeFZjwYbQDZDQj1Dg', 'Alice', 'Moreau', 'alice@example.org', 'Project lead', 'USER', now()),
+  ('BOB', '$argon2id$v=19$m=65536,t=2,p=1$SGdEOi9wP0xVyfUAOAihSg$auPZTnxkQQTZJwKo95qXyyaqZGN8raUe67hOxrs+JRM', 'Bob', 'Lindqvist', 'bob@example.org', 'Developer', 'USER', now()),
+  ('CHLOÉ', '$argon2id$v=19$m=65536,t=2,p=1$d4Pvt36S6IRCtll2u4/+ZA$IX6nd5eWZpUfR4Ryp+vkFpvRdxwE67bcBDs/EHYgWSs', 'Chloé', 'Ünïcödé', 'chloe@example.org', 'Writer', 'USER', now());
 
 INSERT INTO Projects (ProjectName, Description, createdate, ProjectManager) VALUES
   ('Website Relaunch', 'New public website with a shop.', now(), 'ALICE'),

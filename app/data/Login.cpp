@@ -1,6 +1,8 @@
 #include "data/Login.h"
 
 #include "data/SqlText.h"
+#include "data/Users.h"
+#include "session/Passwords.h"
 #include "session/Session.h"
 #include "session/TextCodec.h"
 
@@ -13,14 +15,27 @@ namespace vt::app::data::login {
 std::optional<QString> userRole(const Session& session, const QString& userName,
                                 const QString& password)
 {
+    // The row is found by name alone; the password is checked here, against a hash the server
+    // never sees the password of.
     auto query = session.newQuery();
-    query->SetSQL("select * from users where (Username = " + sqlQuoted(userName)
-                  + ") and (password = " + sqlQuoted(password) + ")");
+    query->SetSQL("select * from users where (Username = " + sqlQuoted(userName) + ")");
     query->Open();
     std::optional<QString> role;
-    if (query->RecordCount() > 0)
+    QString storedName;
+    QString legacyPassword;
+    bool legacy = false;
+    for (int i = 0, count = query->RecordCount(); i < count && !role; ++i, query->Next()) {
+        const QString stored = textOf(*query, "password");
+        if (!passwords::matches(stored, password))
+            continue;
         role = textOf(*query, "Role");
+        legacy = !passwords::isHash(stored);
+        storedName = textOf(*query, "Username");
+        legacyPassword = stored;
+    }
     query->Close();
+    if (role && legacy)
+        users::replaceLegacyPassword(session, storedName, legacyPassword, password);
     return role;
 }
 

@@ -15,7 +15,9 @@ class Session;
 namespace vt::app::data::login {
 
 // The stored role of the account with this name and password; nothing when no account
-// matches. Both values are compared by the server as sent (the login fields force upper case).
+// matches. The row is read by name and its password checked in the client: an Argon2id hash is
+// verified; a password an older client stored as typed is accepted once and replaced by its
+// hash before this returns.
 std::optional<QString> userRole(const Session& session, const QString& userName,
                                 const QString& password);
 

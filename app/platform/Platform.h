@@ -24,6 +24,8 @@ public:
     // Yes/No confirmation, asked before every deletion; true for Yes.
     virtual bool AskConfirmation(const QString& text) = 0;
     virtual Answer askYesNoCancel(const QString& text) = 0;
+    // OK/Cancel question (the live grids' "Delete record?"); true for OK.
+    virtual bool askOkCancel(const QString& text) = 0;
 
     // File dialogs; an empty result means the user cancelled.
     virtual QString openFileName(const QString& title, const QString& filter) = 0;

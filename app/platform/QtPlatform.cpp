@@ -38,6 +38,13 @@ bool QtPlatform::AskConfirmation(const QString& text)
            == QMessageBox::Yes;
 }
 
+bool QtPlatform::askOkCancel(const QString& text)
+{
+    return QMessageBox::question(QApplication::activeWindow(), appTitle(), text,
+                                 QMessageBox::Ok | QMessageBox::Cancel)
+           == QMessageBox::Ok;
+}
+
 Platform::Answer QtPlatform::askYesNoCancel(const QString& text)
 {
     switch (QMessageBox::question(QApplication::activeWindow(), appTitle(), text,

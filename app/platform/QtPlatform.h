@@ -10,6 +10,7 @@ public:
     void showMessage(const QString& text) override;
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
+    bool askOkCancel(const QString& text) override;
     QString openFileName(const QString& title, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& filter,
                          const QString& suggestedName) override;

@@ -13,6 +13,7 @@
 #include "ui/Ui.h"
 #include "windows/AboutForm.h"
 #include "windows/Forms.h"
+#include "windows/UserAdminForm.h"
 #include "windows/LogForm.h"
 #include "windows/OptionsForm.h"
 #include "windows/panels/CategoryPanel.h"
@@ -248,7 +249,7 @@ void TVeltrana::UserManagement1Click()
         platform().showMessage(QStringLiteral("You must have Admin rights to Add New Users"));
         return;
     }
-    // The user administration window comes with its own feature.
+    forms().UserAdmin_form->show();
 }
 
 void TVeltrana::Deleteproject2Click()

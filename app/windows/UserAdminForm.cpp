@@ -1,11 +1,208 @@
 #include "windows/UserAdminForm.h"
 
+#include "data/SqlText.h"
+#include "data/Users.h"
+#include "platform/Platform.h"
+#include "session/Session.h"
+#include "ui/QueryModel.h"
+#include "ui/Ui.h"
+#include "windows/Forms.h"
+#include "windows/UserCreateForm.h"
+#include "windows/UserEditorForm.h"
+
+#include "db/TmySQLQuery.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTableView>
+#include <QVBoxLayout>
+
 namespace vt::app {
 
-TUserAdmin_form::TUserAdmin_form(QWidget* parent) : QDialog(parent)
+using namespace ui;
+
+TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session), mySQLQuery1(session.newQuery())
 {
     setObjectName(QStringLiteral("UserAdmin_form"));
     setWindowTitle(QStringLiteral("User Account Administration"));
+    resize(720, 380);
+
+    mySQLQuery1->SetName("mySQLQuery1");
+    mySQLQuery1->SetSQL(data::users::kListSql);
+    mySQLQuery1->SetRequestLive(true);
+
+    m_model = new QueryModel(this);
+    m_model->setTitle(QStringLiteral("Username"), QStringLiteral("UserName *"));
+    m_model->setTitle(QStringLiteral("Firstname"), QStringLiteral("First Name"));
+    m_model->setTitle(QStringLiteral("Lastname"), QStringLiteral("Last Name"));
+    m_model->setBold(QStringLiteral("Username"));
+
+    DBGrid1 = named(new QTableView(this), "DBGrid1");
+    DBGrid1->setModel(m_model);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->hide();
+    DBGrid1->setStyleSheet(QStringLiteral("QTableView { background-color: #ffffe1; }"));
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    DBGrid1->installEventFilter(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(DBGrid1);
+
+    userMan_pop_up = named(new QMenu(this), "userMan_pop_up");
+    QAction* edit = menuItem(userMan_pop_up, "EditUser1", QStringLiteral("Edit User"));
+    userMan_pop_up->addSeparator();
+    QAction* add = menuItem(userMan_pop_up, "AddUser1", QStringLiteral("Add User"));
+    QAction* remove = menuItem(userMan_pop_up, "DeleteUser1", QStringLiteral("Delete User"));
+    menuItem(userMan_pop_up, "DisableUser1", QStringLiteral("Disable User"))->setEnabled(false);
+    userMan_pop_up->addSeparator();
+    QAction* refresh = menuItem(userMan_pop_up, "Refresh1", QStringLiteral("Refresh"));
+
+    onEvent(edit, &QAction::triggered, this, [this] { EditUser1Click(); });
+    onEvent(add, &QAction::triggered, this, [this] { AddUser1Click(); });
+    onEvent(remove, &QAction::triggered, this, [this] { DeleteUser1Click(); });
+    onEvent(refresh, &QAction::triggered, this, [this] { Refresh1Click(); });
+    onEvent(DBGrid1, &QTableView::doubleClicked, this, [this] { DBGrid1DblClick(); });
+    QObject::connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+                     [this](const QPoint& at) { userMan_pop_up->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+    onShow(this, [this] { FormShow(); });
+}
+
+TUserAdmin_form::~TUserAdmin_form()
+{
+    m_model->setQuery(nullptr);
+}
+
+void TUserAdmin_form::FormShow()
+{
+    mySQLQuery1->SetDatabase(&m_session.connection());
+    reload();
+}
+
+void TUserAdmin_form::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (event->spontaneous())
+        return;
+    guarded([this] {
+        m_model->setQuery(nullptr);
+        mySQLQuery1->Close();
+    });
+}
+
+void TUserAdmin_form::reload()
+{
+    const int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
+    m_model->setQuery(nullptr);
+    mySQLQuery1->Close();
+    mySQLQuery1->Open();
+    m_model->setQuery(mySQLQuery1.get());
+    mySQLQuery1AfterOpen();
+    if (m_model->rowCount() > 0)
+        DBGrid1->setCurrentIndex(m_model->index(std::min(row, m_model->rowCount() - 1), 0));
+}
+
+void TUserAdmin_form::mySQLQuery1AfterOpen()
+{
+    const int widths[] = {51, 88, 106, 106, 176, 150};
+    for (int i = 0; i < m_model->columnCount() && i < 6; ++i)
+        DBGrid1->setColumnWidth(i, widths[i]);
+}
+
+bool TUserAdmin_form::toCurrentRow()
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    return m_model->selectRow(current.isValid() ? current.row() : 0);
+}
+
+QString TUserAdmin_form::currentText(const char* column) const
+{
+    return data::textOf(*mySQLQuery1, column);
+}
+
+void TUserAdmin_form::EditUser1Click()
+{
+    if (!toCurrentRow())
+        return;
+    data::users::Profile profile;
+    profile.firstName = currentText("FirstName");
+    profile.lastName = currentText("LastName");
+    profile.email = currentText("email");
+    profile.position = currentText("Position");
+    profile.role = data::users::roleOf(currentText("Role"));
+    if (TForm_UserEditor* editor = forms().Form_UserEditor)
+        editor->editAccount(currentText("Username"), profile);
+}
+
+void TUserAdmin_form::AddUser1Click()
+{
+    if (TForm_UserCreate* create = forms().Form_UserCreate)
+        create->show();   // its show step starts with "Create User" disabled
+}
+
+bool TUserAdmin_form::mayDelete(const QString& name) const
+{
+    if (!data::users::isMasterAccount(name))
+        return true;
+    platform().showMessage(QStringLiteral("You cannot delete the Master Admin Account"));
+    return false;
+}
+
+void TUserAdmin_form::DeleteUser1Click()
+{
+    if (!toCurrentRow())
+        return;
+    const QString name = currentText("Username");
+    if (!mayDelete(name))
+        return;
+    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete user: ") + name))
+        return;
+    {
+        HourglassCursor wait;
+        data::users::remove(m_session, name);
+    }
+    reload();
+}
+
+// The grid's own delete goes through the live result; the master account is kept here too.
+void TUserAdmin_form::DBGrid1CtrlDelete()
+{
+    if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow())
+        return;
+    if (!mayDelete(currentText("Username")))
+        return;
+    if (!platform().askOkCancel(QStringLiteral("Delete record?")))
+        return;
+    const int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
+    m_model->setQuery(nullptr);
+    try {
+        toCurrentRow();
+        mySQLQuery1->Delete();
+    } catch (...) {
+        m_model->setQuery(mySQLQuery1->Active() ? mySQLQuery1.get() : nullptr);
+        throw;
+    }
+    const int at = mySQLQuery1->RecNo() - 1;
+    m_model->setQuery(mySQLQuery1.get());
+    mySQLQuery1AfterOpen();
+    if (m_model->rowCount() > 0)
+        DBGrid1->setCurrentIndex(m_model->index(at >= 0 ? at : std::min(row, m_model->rowCount() - 1), 0));
+}
+
+bool TUserAdmin_form::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier)) {
+            guarded([this] { DBGrid1CtrlDelete(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace vt::app

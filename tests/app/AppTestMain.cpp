@@ -3,6 +3,7 @@
 
 #include "platform/Cleanup.h"
 #include "ErrorDisplay.h"
+#include "session/Passwords.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     vt::app::VeltranaApplication application(argc, argv);
+    // Cheaper password hashes keep the suite fast: 2 passes over 16 MiB instead of 64 MiB.
+    vt::app::passwords::setHashCost({2, 16u * 1024 * 1024});
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -85,8 +85,8 @@ TEST_F(Data, LoginUserRoleNeedsTheExactNameAndPassword)
     const Case cases[] = {
         {"ADMIN", "ADMIN", "ADMIN"},
         {"O'HARA", "P\\W", "admin"},                  // quote and backslash reach the server escaped
-        {"BOB", "PW", "USER"},
-        {"BOB", "pw", "USER"},                         // the server compares without case
+        {"BOB", "PW", "USER"},                         // stored as typed: now replaced by a hash
+        {"BOB", "pw", nullptr},                        // a hash is verified exactly
         {"BOB", "WRONG", nullptr},
         {"NOSUCHUSER", "PW", nullptr},
         {"BOB' or '1'='1", "x' or '1'='1", nullptr},   // stays a value, never becomes SQL
@@ -107,6 +107,8 @@ TEST_F(Data, LoginUserRoleNeedsTheExactNameAndPassword)
             EXPECT_EQ(*role, c.role);
         }
     }
+    // Every account that logged in holds a hash now.
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE password NOT LIKE '$argon2id$%'"), "0\n");
 }
 
 TEST_F(Data, GlobalSettingsComeFromTheFirstRow)

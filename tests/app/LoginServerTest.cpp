@@ -3,6 +3,7 @@
 
 #include "AppFixture.h"
 #include "windows/LogForm.h"
+#include "session/Passwords.h"
 #include "TestServer.h"
 
 #include "db/TmySQLDatabase.h"
@@ -288,4 +289,70 @@ TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
     EXPECT_EQ(sql("SELECT lastPollRequest < now() - INTERVAL 9 MINUTE FROM Users WHERE Username='frank'"),
               "1\n");
     EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "DAVE", "ERIN"}));
+}
+
+// Passwords are kept as Argon2id hashes: a hashed row logs in by verification, a row an older
+// client stored as typed logs in once and is rewritten as a hash in the same login, and a wrong
+// password is refused either way without changing the row.
+TEST_F(Login, PasswordsAreVerifiedAgainstHashesAndLegacyRowsAreUpgraded)
+{
+    const std::string hashed = passwords::hash("S3CRET").toStdString();
+    sql("INSERT INTO Users (Username, password, Role) VALUES ('HASHED','" + hashed + "','USER'),"
+        "('O\\'B\\\\LEGACY','PLAIN\\'PW\\\\','USER')");
+    const auto stored = [&](const char* name) {
+        return sql(std::string("SELECT password FROM Users WHERE Username='") + name + "'");
+    };
+
+    struct Case {
+        const char* user;       // typed
+        const char* password;   // typed
+        const char* row;        // the account's name as stored, escaped for a literal
+        bool accepted;
+    } cases[] = {
+        {"hashed", "wrong", "HASHED", false},
+        {"hashed", "", "HASHED", false},
+        {"hashed", "s3cret", "HASHED", true},
+        {"o'b\\legacy", "PLAIN'PW", "O\\'B\\\\LEGACY", false},          // a prefix is not enough
+        {"o'b\\legacy", "plain'pw\\", "O\\'B\\\\LEGACY", true},          // upgraded here
+        {"o'b\\legacy", "plain'pw\\", "O\\'B\\\\LEGACY", true},          // and verified next time
+        {"o'b\\legacy", "PLAIN\\'PW\\\\", "O\\'B\\\\LEGACY", false},   // nor the escaped text
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.user) + " / " + c.password);
+        const std::string before = stored(c.row);
+        m_platform.clear();
+        loginAs(c.user, c.password);
+        if (c.accepted) {
+            EXPECT_EQ(m_platform.messages(), QStringList{});
+            EXPECT_FALSE(login().isVisible());
+            mainChild<QAction>("Loggoff1").trigger();
+        } else {
+            EXPECT_EQ(m_platform.messages(), QStringList{"Invalid User Name or Password. Try Again"});
+            expectLoggedOut();
+            EXPECT_EQ(stored(c.row), before);   // a refusal writes nothing
+        }
+        // After any accepted login the row holds a hash of what was typed, never the text.
+        const QString now = QString::fromStdString(stored(c.row)).trimmed();
+        if (c.accepted) {
+            EXPECT_TRUE(passwords::isHash(now)) << now.toStdString();
+            EXPECT_TRUE(passwords::matches(now, QString::fromUtf8(c.password).toUpper()));
+        }
+    }
+    EXPECT_EQ(stored("HASHED"), hashed + "\n");
+    // No account that has logged in keeps a plain password.
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username IN ('HASHED','O\\'B\\\\LEGACY') AND "
+                  "password NOT LIKE '$argon2id$v=19$m=%'"),
+              "0\n");
+}
+
+// A legacy row that the server used to match without regard to case keeps working once.
+TEST_F(Login, LegacyPasswordStoredInLowerCaseIsAcceptedAndRewritten)
+{
+    sql("INSERT INTO Users (Username, password, Role) VALUES ('CAROL','secret','USER')");
+    loginAs("carol", "secret");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    const QString now = QString::fromStdString(
+                            sql("SELECT password FROM Users WHERE Username='CAROL'")).trimmed();
+    EXPECT_TRUE(passwords::matches(now, "SECRET"));
+    EXPECT_FALSE(passwords::matches(now, "secret"));   // the hash is of what was typed: upper case
 }

@@ -32,6 +32,12 @@ bool ScriptedPlatform::AskConfirmation(const QString& text)
     return takeFront(answers).value_or(Answer::No) == Answer::Yes;
 }
 
+bool ScriptedPlatform::askOkCancel(const QString& text)
+{
+    shown.push_back({"okcancel", text});
+    return takeFront(answers).value_or(Answer::Cancel) == Answer::Yes;
+}
+
 Platform::Answer ScriptedPlatform::askYesNoCancel(const QString& text)
 {
     shown.push_back({"yesnocancel", text});

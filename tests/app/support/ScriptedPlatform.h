@@ -13,7 +13,7 @@ namespace vt::app {
 class ScriptedPlatform : public Platform {
 public:
     struct Shown {
-        QString kind;   // "message", "confirm", "yesnocancel", "open", "save", "print",
+        QString kind;   // "message", "confirm", "yesnocancel", "okcancel", "open", "save", "print",
                         // "printsetup", "font", "color", "shell", "batch"
         QString text;   // message text, dialog title, opened address or batch file
     };
@@ -25,7 +25,7 @@ public:
     void clear() { shown.clear(); }
 
     // Script: answers taken from the front, one per question of that kind.
-    std::deque<Answer> answers;          // for AskConfirmation and askYesNoCancel
+    std::deque<Answer> answers;          // for AskConfirmation, askYesNoCancel, askOkCancel
     std::deque<QString> fileNames;       // for openFileName and saveFileName
     std::deque<bool> printAnswers;       // for printDialog and printSetupDialog
     std::deque<QFont> fonts;
@@ -42,6 +42,7 @@ public:
     void showMessage(const QString& text) override;
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
+    bool askOkCancel(const QString& text) override;   // Yes in answers is OK
     QString openFileName(const QString& title, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& filter,
                          const QString& suggestedName) override;

@@ -1,0 +1,43 @@
+#pragma once
+// A read-only grid model over an open query: one column per field, one row per stored row, the
+// cells as the fields show their values. Reading a cell moves the query's cursor, so a window
+// that reads the grid's current row first moves the cursor there (selectRow).
+
+#include <QAbstractTableModel>
+#include <QMap>
+
+class TmySQLDataSet;
+
+namespace vt::app::ui {
+
+class QueryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit QueryModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    // The query shown; null shows nothing. reload() after it was opened, closed or changed.
+    void setQuery(TmySQLDataSet* query);
+    void reload();
+
+    // A title instead of the field name, and a column drawn in bold (title and cells).
+    void setTitle(const QString& fieldName, const QString& title);
+    void setBold(const QString& fieldName);
+
+    // Moves the query to the grid row (from 0); false when there is no such row.
+    bool selectRow(int row) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QString fieldName(int column) const;
+    bool isBold(int column) const;
+
+    TmySQLDataSet* m_query = nullptr;
+    QMap<QString, QString> m_titles;   // by upper-case field name
+    QStringList m_bold;                // upper-case field names
+};
+
+} // namespace vt::app::ui
