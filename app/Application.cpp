@@ -32,7 +32,8 @@ Forms& forms()
     return registry;
 }
 
-template <class W> W* VeltranaApp::create(W*& slot)
+template <class W>
+W* VeltranaApp::create(W*& slot)
 {
     std::unique_ptr<W> window;
     if constexpr (std::is_constructible_v<W, Session&>)
@@ -64,7 +65,7 @@ VeltranaApp::VeltranaApp()
     create(f.Disc_entry_Child_Form);
     create(f.CreateProjectsForm);
     create(f.Form_CreateRequirement);
-    create(f.Login_Form)->show();   // created visible: shown while the rest are being created
+    create(f.Login_Form)->show();  // created visible: shown while the rest are being created
     create(f.UserAdmin_form);
     create(f.Log_Form);
     create(f.About_Form);
@@ -77,18 +78,15 @@ VeltranaApp::VeltranaApp()
     // Account changes made in the editor and the creation window reload the administration grid.
     TUserAdmin_form* admin = f.UserAdmin_form;
     onEvent(f.Form_UserEditor, &TForm_UserEditor::accountsChanged, admin, [admin] {
-        if (admin->isVisible())
-            admin->reload();
+        if (admin->isVisible()) admin->reload();
     });
     onEvent(f.Form_UserCreate, &TForm_UserCreate::accountsChanged, admin, [admin] {
-        if (admin->isVisible())
-            admin->reload();
+        if (admin->isVisible()) admin->reload();
     });
 
     TVeltrana* main = f.Veltrana;
     onEvent(f.Login_Form, &TLogin_Form::closedByUser, main, [main] {
-        if (!main->isVisible())
-            QCoreApplication::exit(0);
+        if (!main->isVisible()) QCoreApplication::exit(0);
     });
 }
 
@@ -115,4 +113,4 @@ int VeltranaApp::run()
     return QApplication::exec();
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -32,11 +32,12 @@ public:
     const std::vector<QWidget*>& windows() const { return m_order; }
 
 private:
-    template <class W> W* create(W*& slot);
+    template <class W>
+    W* create(W*& slot);
 
     std::unique_ptr<Session> m_session;
     std::vector<std::unique_ptr<QWidget>> m_owned;
     std::vector<QWidget*> m_order;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -16,4 +16,4 @@ bool VeltranaApplication::notify(QObject* receiver, QEvent* event)
     return result;
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -14,7 +14,8 @@ namespace vt::app {
 void showError(const std::exception& error);
 void showUnknownError();
 
-template <class F> void guarded(F&& handler) noexcept
+template <class F>
+void guarded(F&& handler) noexcept
 {
     try {
         std::forward<F>(handler)();
@@ -40,4 +41,4 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -13,187 +13,207 @@
 
 namespace vt::rt {
 
-QString htmlEscape(const QString& text) {
-  QString out;
-  out.reserve(text.size() + text.size() / 8);
-  for (QChar c : text) {
-    switch (c.unicode()) {
-      case '&': out += QLatin1String("&amp;"); break;
-      case '<': out += QLatin1String("&lt;"); break;
-      case '>': out += QLatin1String("&gt;"); break;
-      case '"': out += QLatin1String("&quot;"); break;
-      case '\'': out += QLatin1String("&#39;"); break;
-      case 0x2028: out += QLatin1String("<br>"); break;
-      default:
-        if (c.unicode() >= 0x20 || c == QLatin1Char('\t')) out += c;
+QString htmlEscape(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        case '\'': out += QLatin1String("&#39;"); break;
+        case 0x2028: out += QLatin1String("<br>"); break;
+        default:
+            if (c.unicode() >= 0x20 || c == QLatin1Char('\t')) out += c;
+        }
     }
-  }
-  return out;
+    return out;
 }
 
 namespace {
 
-QString hexColor(std::uint32_t c) {
-  return QStringLiteral("#%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0'));
-}
+QString hexColor(std::uint32_t c) { return QStringLiteral("#%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0')); }
 
 QString esc(const std::string& utf8) { return htmlEscape(QString::fromStdString(utf8)); }
 
 // A CSS font family name: quoted, without characters that could end the quote or the rule.
-QString cssFamily(const std::string& name) {
-  QString s = QString::fromStdString(name);
-  s.remove(QRegularExpression(QStringLiteral("[\"'\\\\<>;{}\\r\\n]")));
-  return QLatin1Char('\'') + s + QLatin1Char('\'');
+QString cssFamily(const std::string& name)
+{
+    QString s = QString::fromStdString(name);
+    s.remove(QRegularExpression(QStringLiteral("[\"'\\\\<>;{}\\r\\n]")));
+    return QLatin1Char('\'') + s + QLatin1Char('\'');
 }
 
 class Writer {
 public:
-  Writer(const DocModel& d, const QList<QImage>& list, const QString& folder, const QString& prefix)
-      : m_d(d), m_list(list), m_folder(folder), m_prefix(prefix) {}
+    Writer(const DocModel& d, const QList<QImage>& list, const QString& folder, const QString& prefix)
+        : m_d(d), m_list(list), m_folder(folder), m_prefix(prefix)
+    {
+    }
 
-  QString run(const QString& title) {
-    QString o = QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>") +
-                htmlEscape(title) + QStringLiteral("</title>\n<style type=\"text/css\">\n");
-    o += QStringLiteral("body { %1margin: 0; }\np, li { margin: 0; }\ntable { border-collapse: collapse; }\n")
-             .arg(m_d.hasBackground ? QStringLiteral("background-color: %1; ").arg(hexColor(m_d.background)) : QString());
-    for (int i = 0; i < m_d.styles.textCount(); ++i) {
-      const TextStyle& s = m_d.styles.textStyles[size_t(i)];
-      o += QStringLiteral(".t%1 { font-family: %2; font-size: %3pt; font-weight: %4; font-style: %5; "
-                          "text-decoration: %6; color: %7; background-color: %8; }\n")
-               .arg(i).arg(cssFamily(s.fontName)).arg(s.size)
-               .arg(s.bold ? QStringLiteral("bold") : QStringLiteral("normal"))
-               .arg(s.italic ? QStringLiteral("italic") : QStringLiteral("normal"))
-               .arg(s.underline && s.strikeOut ? QStringLiteral("underline line-through")
-                    : s.underline ? QStringLiteral("underline")
-                    : s.strikeOut ? QStringLiteral("line-through") : QStringLiteral("none"))
-               .arg(hexColor(s.color))
-               .arg(s.transparentBack ? QStringLiteral("transparent") : hexColor(s.backColor));
+    QString run(const QString& title)
+    {
+        QString o = QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>") +
+                    htmlEscape(title) + QStringLiteral("</title>\n<style type=\"text/css\">\n");
+        o += QStringLiteral("body { %1margin: 0; }\np, li { margin: 0; }\ntable { border-collapse: collapse; }\n")
+                 .arg(m_d.hasBackground ? QStringLiteral("background-color: %1; ").arg(hexColor(m_d.background))
+                                        : QString());
+        for (int i = 0; i < m_d.styles.textCount(); ++i) {
+            const TextStyle& s = m_d.styles.textStyles[size_t(i)];
+            o += QStringLiteral(".t%1 { font-family: %2; font-size: %3pt; font-weight: %4; font-style: %5; "
+                                "text-decoration: %6; color: %7; background-color: %8; }\n")
+                     .arg(i)
+                     .arg(cssFamily(s.fontName))
+                     .arg(s.size)
+                     .arg(s.bold ? QStringLiteral("bold") : QStringLiteral("normal"))
+                     .arg(s.italic ? QStringLiteral("italic") : QStringLiteral("normal"))
+                     .arg(s.underline && s.strikeOut ? QStringLiteral("underline line-through")
+                          : s.underline              ? QStringLiteral("underline")
+                          : s.strikeOut              ? QStringLiteral("line-through")
+                                                     : QStringLiteral("none"))
+                     .arg(hexColor(s.color))
+                     .arg(s.transparentBack ? QStringLiteral("transparent") : hexColor(s.backColor));
+        }
+        static const char* align[] = {"left", "right", "center", "justify"};
+        for (int i = 0; i < m_d.styles.paraCount(); ++i) {
+            const ParaStyle& s = m_d.styles.paraStyles[size_t(i)];
+            o += QStringLiteral(".p%1 { text-align: %2; margin: %3px %4px %5px %6px; text-indent: %7px; }\n")
+                     .arg(i)
+                     .arg(QLatin1String(align[int(s.alignment) & 3]))
+                     .arg(s.spaceBefore)
+                     .arg(s.rightIndent)
+                     .arg(s.spaceAfter)
+                     .arg(s.leftIndent)
+                     .arg(s.firstIndent);
+        }
+        o += QStringLiteral("</style>\n</head>\n<body>\n");
+        o += blocks();
+        o += QStringLiteral("</body>\n</html>\n");
+        return o;
     }
-    static const char* align[] = {"left", "right", "center", "justify"};
-    for (int i = 0; i < m_d.styles.paraCount(); ++i) {
-      const ParaStyle& s = m_d.styles.paraStyles[size_t(i)];
-      o += QStringLiteral(".p%1 { text-align: %2; margin: %3px %4px %5px %6px; text-indent: %7px; }\n")
-               .arg(i).arg(QLatin1String(align[int(s.alignment) & 3]))
-               .arg(s.spaceBefore).arg(s.rightIndent).arg(s.spaceAfter).arg(s.leftIndent).arg(s.firstIndent);
-    }
-    o += QStringLiteral("</style>\n</head>\n<body>\n");
-    o += blocks();
-    o += QStringLiteral("</body>\n</html>\n");
-    return o;
-  }
 
 private:
-  QString blocks() {
-    QString o;
-    int openList = -1;
-    auto closeList = [&] {
-      if (openList >= 0) o += listTag(openList, false);
-      openList = -1;
-    };
-    for (const Block& b : m_d.blocks) {
-      if (b.kind == Block::Kind::Table) {
+    QString blocks()
+    {
+        QString o;
+        int openList = -1;
+        auto closeList = [&] {
+            if (openList >= 0) o += listTag(openList, false);
+            openList = -1;
+        };
+        for (const Block& b : m_d.blocks) {
+            if (b.kind == Block::Kind::Table) {
+                closeList();
+                o += table(m_d.tables.at(size_t(b.table)));
+                continue;
+            }
+            const Paragraph& p = b.paragraph;
+            if (p.list != openList) {
+                closeList();
+                if (p.list >= 0) o += listTag(p.list, true);
+                openList = p.list;
+            }
+            o += paragraph(p, p.list >= 0 ? QStringLiteral("li") : QStringLiteral("p"));
+        }
         closeList();
-        o += table(m_d.tables.at(size_t(b.table)));
-        continue;
-      }
-      const Paragraph& p = b.paragraph;
-      if (p.list != openList) {
-        closeList();
-        if (p.list >= 0) o += listTag(p.list, true);
-        openList = p.list;
-      }
-      o += paragraph(p, p.list >= 0 ? QStringLiteral("li") : QStringLiteral("p"));
+        return o;
     }
-    closeList();
-    return o;
-  }
 
-  QString listTag(int list, bool open) {
-    ListKind k = m_d.lists.at(size_t(list)).kind;
-    bool ordered = k >= ListKind::Decimal;
-    if (!open) return ordered ? QStringLiteral("</ol>\n") : QStringLiteral("</ul>\n");
-    static const char* types[] = {"", "disc", "circle", "square", "decimal", "lower-alpha",
-                                  "upper-alpha", "lower-roman", "upper-roman"};
-    return QStringLiteral("<%1 style=\"list-style-type: %2\">\n")
-        .arg(ordered ? QStringLiteral("ol") : QStringLiteral("ul"), QLatin1String(types[int(k)]));
-  }
-
-  QString table(const Table& t) {
-    QString o = QStringLiteral("<table border=\"%1\" cellspacing=\"0\" cellpadding=\"4\">\n").arg(t.border);
-    for (int r = 0; r < t.rows; ++r) {
-      o += QStringLiteral("<tr>");
-      for (int c = 0; c < t.columns; ++c) {
-        o += QStringLiteral("<td>");
-        for (const Paragraph& p : t.cells[size_t(r) * size_t(t.columns) + size_t(c)])
-          o += paragraph(p, QStringLiteral("p"));
-        o += QStringLiteral("</td>");
-      }
-      o += QStringLiteral("</tr>\n");
+    QString listTag(int list, bool open)
+    {
+        ListKind k = m_d.lists.at(size_t(list)).kind;
+        bool ordered = k >= ListKind::Decimal;
+        if (!open) return ordered ? QStringLiteral("</ol>\n") : QStringLiteral("</ul>\n");
+        static const char* types[] = {
+            "", "disc", "circle", "square", "decimal", "lower-alpha", "upper-alpha", "lower-roman", "upper-roman"};
+        return QStringLiteral("<%1 style=\"list-style-type: %2\">\n")
+            .arg(ordered ? QStringLiteral("ol") : QStringLiteral("ul"), QLatin1String(types[int(k)]));
     }
-    return o + QStringLiteral("</table>\n");
-  }
 
-  QString paragraph(const Paragraph& p, const QString& tag) {
-    QString o = QStringLiteral("<%1 class=\"p%2\">").arg(tag).arg(m_d.styles.paraCount() > p.style ? p.style : 0);
-    if (p.items.empty()) o += QStringLiteral("<br>");
-    for (const Item& it : p.items) {
-      if (it.kind != Item::Kind::Text) {
-        o += image(it);
-        continue;
-      }
-      QString span = QStringLiteral("<span class=\"t%1\">%2</span>").arg(it.style).arg(esc(it.text));
-      if (!it.link.empty())
-        o += QStringLiteral("<a class=\"t%1\" href=\"%2\">%3</a>").arg(it.style).arg(esc(it.link), span);
-      else
-        o += span;
+    QString table(const Table& t)
+    {
+        QString o = QStringLiteral("<table border=\"%1\" cellspacing=\"0\" cellpadding=\"4\">\n").arg(t.border);
+        for (int r = 0; r < t.rows; ++r) {
+            o += QStringLiteral("<tr>");
+            for (int c = 0; c < t.columns; ++c) {
+                o += QStringLiteral("<td>");
+                for (const Paragraph& p : t.cells[size_t(r) * size_t(t.columns) + size_t(c)])
+                    o += paragraph(p, QStringLiteral("p"));
+                o += QStringLiteral("</td>");
+            }
+            o += QStringLiteral("</tr>\n");
+        }
+        return o + QStringLiteral("</table>\n");
     }
-    return o + QStringLiteral("</%1>\n").arg(tag);
-  }
 
-  QString image(const Item& it) {
-    QByteArray bytes;
-    QString ext = QStringLiteral(".png");
-    if (it.kind == Item::Kind::Picture) {
-      const Picture& p = m_d.pictures.at(size_t(it.index));
-      if (p.bytes.empty()) return {};
-      bytes = QByteArray(p.bytes.data(), qsizetype(p.bytes.size()));
-      if (p.format == PictureFormat::Jpeg) ext = QStringLiteral(".jpg");
-    } else {
-      int i = (it.index >= 0 && it.index < m_list.size()) ? it.index : 0;
-      if (i >= m_list.size()) return {};
-      QBuffer buf(&bytes);
-      buf.open(QIODevice::WriteOnly);
-      m_list[i].save(&buf, "PNG");
+    QString paragraph(const Paragraph& p, const QString& tag)
+    {
+        QString o = QStringLiteral("<%1 class=\"p%2\">").arg(tag).arg(m_d.styles.paraCount() > p.style ? p.style : 0);
+        if (p.items.empty()) o += QStringLiteral("<br>");
+        for (const Item& it : p.items) {
+            if (it.kind != Item::Kind::Text) {
+                o += image(it);
+                continue;
+            }
+            QString span = QStringLiteral("<span class=\"t%1\">%2</span>").arg(it.style).arg(esc(it.text));
+            if (!it.link.empty())
+                o += QStringLiteral("<a class=\"t%1\" href=\"%2\">%3</a>").arg(it.style).arg(esc(it.link), span);
+            else
+                o += span;
+        }
+        return o + QStringLiteral("</%1>\n").arg(tag);
     }
-    QString name = m_prefix +
-                   QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16)) + ext;
-    auto written = m_written.find(name);
-    if (written == m_written.end()) {
-      QSaveFile f(m_folder + name);
-      if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw RichTextError("cannot write " + (m_folder + name).toStdString() + ": " + f.errorString().toStdString());
-      m_written[name] = true;
-    }
-    QString size;
-    if (it.width > 0) size += QStringLiteral(" width=\"%1\"").arg(it.width);
-    if (it.height > 0) size += QStringLiteral(" height=\"%1\"").arg(it.height);
-    return QStringLiteral("<img src=\"%1\"%2 alt=\"\">").arg(htmlEscape(name), size);
-  }
 
-  const DocModel& m_d;
-  const QList<QImage>& m_list;
-  QString m_folder;
-  QString m_prefix;
-  std::map<QString, bool> m_written;
+    QString image(const Item& it)
+    {
+        QByteArray bytes;
+        QString ext = QStringLiteral(".png");
+        if (it.kind == Item::Kind::Picture) {
+            const Picture& p = m_d.pictures.at(size_t(it.index));
+            if (p.bytes.empty()) return {};
+            bytes = QByteArray(p.bytes.data(), qsizetype(p.bytes.size()));
+            if (p.format == PictureFormat::Jpeg) ext = QStringLiteral(".jpg");
+        } else {
+            int i = (it.index >= 0 && it.index < m_list.size()) ? it.index : 0;
+            if (i >= m_list.size()) return {};
+            QBuffer buf(&bytes);
+            buf.open(QIODevice::WriteOnly);
+            m_list[i].save(&buf, "PNG");
+        }
+        QString name = m_prefix +
+                       QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16)) +
+                       ext;
+        auto written = m_written.find(name);
+        if (written == m_written.end()) {
+            QSaveFile f(m_folder + name);
+            if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+                throw RichTextError("cannot write " + (m_folder + name).toStdString() + ": " +
+                                    f.errorString().toStdString());
+            m_written[name] = true;
+        }
+        QString size;
+        if (it.width > 0) size += QStringLiteral(" width=\"%1\"").arg(it.width);
+        if (it.height > 0) size += QStringLiteral(" height=\"%1\"").arg(it.height);
+        return QStringLiteral("<img src=\"%1\"%2 alt=\"\">").arg(htmlEscape(name), size);
+    }
+
+    const DocModel& m_d;
+    const QList<QImage>& m_list;
+    QString m_folder;
+    QString m_prefix;
+    std::map<QString, bool> m_written;
 };
 
 }  // namespace
 
-void writeHtml(const DocModel& doc, const QList<QImage>& pictureList, QIODevice& out,
-               const QString& pictureFolder, const QString& title, const QString& picturePrefix) {
-  QByteArray html = Writer(doc, pictureList, pictureFolder, picturePrefix).run(title).toUtf8();
-  if (out.write(html) != html.size())
-    throw RichTextError("cannot write the HTML: " + out.errorString().toStdString());
+void writeHtml(const DocModel& doc, const QList<QImage>& pictureList, QIODevice& out, const QString& pictureFolder,
+               const QString& title, const QString& picturePrefix)
+{
+    QByteArray html = Writer(doc, pictureList, pictureFolder, picturePrefix).run(title).toUtf8();
+    if (out.write(html) != html.size())
+        throw RichTextError("cannot write the HTML: " + out.errorString().toStdString());
 }
 
 }  // namespace vt::rt

@@ -16,9 +16,8 @@ class QIODevice;
 namespace vt::rt {
 
 // Writes at the current position of out. Throws RichTextError when a file cannot be written.
-void writeHtml(const DocModel& doc, const QList<QImage>& pictureList, QIODevice& out,
-               const QString& pictureFolder, const QString& title = {},
-               const QString& picturePrefix = QStringLiteral("vt_"));
+void writeHtml(const DocModel& doc, const QList<QImage>& pictureList, QIODevice& out, const QString& pictureFolder,
+               const QString& title = {}, const QString& picturePrefix = QStringLiteral("vt_"));
 
 // The text with &, <, >, " and ' replaced by entities.
 QString htmlEscape(const QString& text);

@@ -8,7 +8,7 @@ namespace vt::rt {
 // message for the user ("not a Veltrana document", "damaged at byte N", ...).
 class RichTextError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error;
 };
 
 }  // namespace vt::rt

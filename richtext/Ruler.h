@@ -11,36 +11,36 @@ namespace vt::rt {
 class RichEditor;
 
 class Ruler : public QWidget {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  enum class Marker { None, FirstIndent, LeftIndent, RightIndent };
+    enum class Marker { None, FirstIndent, LeftIndent, RightIndent };
 
-  explicit Ruler(QWidget* parent = nullptr);
-  void setEditor(RichEditor* editor);
-  RichEditor* editor() const { return m_editor; }
+    explicit Ruler(QWidget* parent = nullptr);
+    void setEditor(RichEditor* editor);
+    RichEditor* editor() const { return m_editor; }
 
-  // The ruler's x for a position in engine units from the text's left edge of the page
-  // (the left margin's end is 0). Used for painting and by tests.
-  int xForTextPosition(int units) const;
-  // Where a marker of the current paragraph stands, in ruler coordinates.
-  int markerX(Marker m) const;
+    // The ruler's x for a position in engine units from the text's left edge of the page
+    // (the left margin's end is 0). Used for painting and by tests.
+    int xForTextPosition(int units) const;
+    // Where a marker of the current paragraph stands, in ruler coordinates.
+    int markerX(Marker m) const;
 
-  QSize sizeHint() const override;
-  QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
-  void paintEvent(QPaintEvent*) override;
-  void mousePressEvent(QMouseEvent*) override;
-  void mouseMoveEvent(QMouseEvent*) override;
-  void mouseReleaseEvent(QMouseEvent*) override;
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
 
 private:
-  int pageOriginX() const;
-  int unitsForX(int x) const;
+    int pageOriginX() const;
+    int unitsForX(int x) const;
 
-  RichEditor* m_editor = nullptr;
-  Marker m_drag = Marker::None;
-  int m_dragX = 0;
+    RichEditor* m_editor = nullptr;
+    Marker m_drag = Marker::None;
+    int m_dragX = 0;
 };
 
 }  // namespace vt::rt

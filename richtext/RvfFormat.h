@@ -17,11 +17,11 @@ inline constexpr int kRvfMajorVersion = 1;
 inline constexpr int kRvfMinorVersion = 0;
 
 struct RvfReadResult {
-  bool ok = false;
-  std::string error;          // "not a Veltrana document", "damaged at byte N", ...
-  std::size_t offset = 0;     // where the damage starts, when damaged
-  int unknownChunks = 0;      // chunks skipped because this version does not know them
-  explicit operator bool() const { return ok; }
+    bool ok = false;
+    std::string error;       // "not a Veltrana document", "damaged at byte N", ...
+    std::size_t offset = 0;  // where the damage starts, when damaged
+    int unknownChunks = 0;   // chunks skipped because this version does not know them
+    explicit operator bool() const { return ok; }
 };
 
 std::string writeRvf(const DocModel& doc);

@@ -56,7 +56,7 @@ QByteArray chart()
 
 void list(RichEditor& e, const QStringList& items, vt::rt::ListKind kind)
 {
-    const int firstBlock = e.document()->blockCount();   // the first appended paragraph's number
+    const int firstBlock = e.document()->blockCount();  // the first appended paragraph's number
     for (const QString& item : items)
         e.appendParagraph(item);
     QTextCursor c(e.document()->findBlockByNumber(firstBlock));
@@ -76,10 +76,8 @@ void table(RichEditor& e, const QList<QStringList>& rows)
     e.insertTable(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
     QTextTable* t = nullptr;
     for (QTextFrame* frame : e.document()->rootFrame()->childFrames())
-        if (auto* found = qobject_cast<QTextTable*>(frame))
-            t = found;
-    if (!t)
-        return;
+        if (auto* found = qobject_cast<QTextTable*>(frame)) t = found;
+    if (!t) return;
     for (int r = 0; r < rows.size(); ++r)
         for (int k = 0; k < rows[r].size(); ++k) {
             QTextCursor cell = t->cellAt(r, k).firstCursorPosition();
@@ -97,10 +95,10 @@ void productPages(RichEditor& e)
     e.appendParagraph(QStringLiteral("Every product gets one page that sells it: pictures first, the price and "
                                      "the button to buy within reach, the details below."));
     e.appendParagraph(QStringLiteral("Must have"), kSubheading);
-    list(e, {QStringLiteral("A gallery of at least three pictures, zoomable"),
-             QStringLiteral("Price, stock and delivery time above the fold"),
-             QStringLiteral("Reviews with a summary of the stars"),
-             QStringLiteral("Related products at the end")},
+    list(e,
+         {QStringLiteral("A gallery of at least three pictures, zoomable"),
+          QStringLiteral("Price, stock and delivery time above the fold"),
+          QStringLiteral("Reviews with a summary of the stars"), QStringLiteral("Related products at the end")},
          vt::rt::ListKind::Disc);
     e.appendParagraph(QStringLiteral("Traffic so far"), kSubheading);
     QTextCursor c = e.textCursor();
@@ -122,11 +120,10 @@ void simple(RichEditor& e, const QString& title, const QString& text, const QStr
 {
     e.appendParagraph(title, kHeading);
     e.appendParagraph(text);
-    if (!points.isEmpty())
-        list(e, points, vt::rt::ListKind::Decimal);
+    if (!points.isEmpty()) list(e, points, vt::rt::ListKind::Decimal);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -143,23 +140,51 @@ int main(int argc, char** argv)
     };
     const Body bodies[] = {
         {1, productPages},
-        {2, [](RichEditor& e) { simple(e, "Checkout", "Three steps, no account needed: address, payment, review.",
-                                       {"Guest checkout", "Saved addresses for members", "One page on phones"}); }},
-        {3, [](RichEditor& e) { simple(e, "Payment providers", "We compare fees, payout times and the countries served.", {}); }},
-        {4, [](RichEditor& e) { simple(e, "Style guide", "Colours, type and spacing of the new site.",
-                                       {"Two typefaces at most", "Blue for actions, green for success"}); }},
+        {2,
+         [](RichEditor& e) {
+             simple(e, "Checkout", "Three steps, no account needed: address, payment, review.",
+                    {"Guest checkout", "Saved addresses for members", "One page on phones"});
+         }},
+        {3,
+         [](RichEditor& e) {
+             simple(e, "Payment providers", "We compare fees, payout times and the countries served.", {});
+         }},
+        {4,
+         [](RichEditor& e) {
+             simple(e, "Style guide", "Colours, type and spacing of the new site.",
+                    {"Two typefaces at most", "Blue for actions, green for success"});
+         }},
         {5, [](RichEditor& e) { simple(e, "Interview plan", "Twelve interviews in four cities, one hour each.", {}); }},
-        {6, [](RichEditor& e) { simple(e, "Breakfast", "Served from seven to eleven.", {"Croissants", "Porridge", "Eggs any style"}); }},
-        {7, [](RichEditor& e) { simple(e, "Coffee roasters", "Three roasters sent samples; we taste them on Friday.", {}); }},
-        {8, [](RichEditor& e) { simple(e, "Product detail page", "The layout of one product, from the top.",
-                                       {"Gallery", "Title, price, stock", "Buy button", "Details and reviews"}); }},
+        {6,
+         [](RichEditor& e) {
+             simple(e, "Breakfast", "Served from seven to eleven.", {"Croissants", "Porridge", "Eggs any style"});
+         }},
+        {7,
+         [](RichEditor& e) {
+             simple(e, "Coffee roasters", "Three roasters sent samples; we taste them on Friday.", {});
+         }},
+        {8,
+         [](RichEditor& e) {
+             simple(e, "Product detail page", "The layout of one product, from the top.",
+                    {"Gallery", "Title, price, stock", "Buy button", "Details and reviews"});
+         }},
         {9, [](RichEditor& e) { simple(e, "Image gallery", "Swipe on phones, arrows and thumbnails elsewhere.", {}); }},
-        {10, [](RichEditor& e) { simple(e, "Search results", "Filters on the left, sorting on top, twenty results a page.", {}); }},
-        {11, [](RichEditor& e) { simple(e, "Milestones", "What is done when.",
-                                        {"Design approved: end of February", "Shop live: end of May"}); }},
+        {10,
+         [](RichEditor& e) {
+             simple(e, "Search results", "Filters on the left, sorting on top, twenty results a page.", {});
+         }},
+        {11,
+         [](RichEditor& e) {
+             simple(e, "Milestones", "What is done when.",
+                    {"Design approved: end of February", "Shop live: end of May"});
+         }},
         {12, [](RichEditor& e) { simple(e, "Budget", "Design, development and three months of hosting.", {}); }},
-        {13, [](RichEditor& e) { simple(e, "Test plan", "Every page on three browsers and two phones before launch.", {}); }},
-        {14, [](RichEditor& e) { simple(e, "Card payments", "Cards go through the provider's hosted page only.", {}); }},
+        {13,
+         [](RichEditor& e) {
+             simple(e, "Test plan", "Every page on three browsers and two phones before launch.", {});
+         }},
+        {14,
+         [](RichEditor& e) { simple(e, "Card payments", "Cards go through the provider's hosted page only.", {}); }},
     };
     for (const Body& b : bodies) {
         RichEditor editor;

@@ -12,7 +12,7 @@ namespace vt::app::data::activitylog {
 
 // Writes an activity_Log row with the server's time (the user name upper-cased); for the note
 // "DISC_POST" also the user's unread msg_state row of the message.
-void LogActivity(const Session& session, const QString& note, const QString& userName,
-                 qint32 projectId, qint32 catagoryId, qint32 documentId, qint32 msgId);
+void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
+                 qint32 catagoryId, qint32 documentId, qint32 msgId);
 
-} // namespace vt::app::data::activitylog
+}  // namespace vt::app::data::activitylog

@@ -6,4 +6,4 @@ class Session;
 }
 
 namespace vt::app::data::attachments {
-} // namespace vt::app::data::attachments
+}  // namespace vt::app::data::attachments

@@ -16,12 +16,11 @@ namespace vt::app::data::discussions {
 struct UnreadMessage {
     qint32 msgID = 0;
     qint32 RequirementID = 0;
-    QString Name;      // the poster
+    QString Name;  // the poster
     QString Subject;
-    QString Created;   // date and time as local text
+    QString Created;  // date and time as local text
 };
 // The user's unread messages of a project, in the order the server returns them.
-std::vector<UnreadMessage> unreadMessages(const Session& session, qint32 projectId,
-                                          const QString& userName);
+std::vector<UnreadMessage> unreadMessages(const Session& session, qint32 projectId, const QString& userName);
 
-} // namespace vt::app::data::discussions
+}  // namespace vt::app::data::discussions

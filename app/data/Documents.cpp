@@ -20,8 +20,8 @@ std::optional<Details> details(const Session& session, qint32 requirementId)
     query->Open();
     std::optional<Details> found;
     if (query->RecordCount() > 0)
-        found = Details{textOf(*query, "RequirementName"), textOf(*query, "Version"),
-                        textOf(*query, "Status"), textOf(*query, "Priority"), textOf(*query, "Owner")};
+        found = Details{textOf(*query, "RequirementName"), textOf(*query, "Version"), textOf(*query, "Status"),
+                        textOf(*query, "Priority"), textOf(*query, "Owner")};
     query->Close();
     return found;
 }
@@ -70,21 +70,19 @@ void insertBodyFromFile(const Session& session, qint32 requirementId, const QStr
     query->Execute();
 }
 
-void updateTopic(const Session& session, qint32 requirementId, const QString& topic,
-                 const QString& userName)
+void updateTopic(const Session& session, qint32 requirementId, const QString& topic, const QString& userName)
 {
     auto query = session.newQuery();
-    query->SetSQL("Update Requirements set Requirementname = " + sqlQuoted(topic)
-                  + ",modified=now(),modifiedBy=" + sqlQuoted(userName)
-                  + " where RequirementID = " + std::to_string(requirementId));
+    query->SetSQL("Update Requirements set Requirementname = " + sqlQuoted(topic) + ",modified=now(),modifiedBy=" +
+                  sqlQuoted(userName) + " where RequirementID = " + std::to_string(requirementId));
     query->Execute();
 }
 
 void setOwner(const Session& session, qint32 requirementId, const QString& owner)
 {
     auto query = session.newQuery();
-    query->SetSQL("Update Requirements set owner = " + sqlQuoted(owner)
-                  + " where RequirementID = " + std::to_string(requirementId));
+    query->SetSQL("Update Requirements set owner = " + sqlQuoted(owner) +
+                  " where RequirementID = " + std::to_string(requirementId));
     query->Execute();
 }
 
@@ -93,4 +91,4 @@ QString bodyFilePath(const QString& documentsFolder, qint32 requirementId)
     return documentsFolder + QLatin1Char('/') + QString::number(requirementId) + QStringLiteral(".rvf");
 }
 
-} // namespace vt::app::data::documents
+}  // namespace vt::app::data::documents

@@ -16,7 +16,7 @@ namespace vt::app::data::documents {
 // The detail fields of a document row.
 struct Details {
     QString RequirementName;
-    QString Version;   // as text
+    QString Version;  // as text
     QString Status;
     QString Priority;
     QString Owner;
@@ -34,12 +34,11 @@ void updateBodyFromFile(const Session& session, qint32 requirementId, const QStr
 void insertBodyFromFile(const Session& session, qint32 requirementId, const QString& path);
 
 // Stores the topic, stamps modified with the server's time and modifiedBy with the user.
-void updateTopic(const Session& session, qint32 requirementId, const QString& topic,
-                 const QString& userName);
+void updateTopic(const Session& session, qint32 requirementId, const QString& topic, const QString& userName);
 // Stores the owner as given.
 void setOwner(const Session& session, qint32 requirementId, const QString& owner);
 
 // The body file of a document in the shared documents folder: folder, separator, id, ".rvf".
 QString bodyFilePath(const QString& documentsFolder, qint32 requirementId);
 
-} // namespace vt::app::data::documents
+}  // namespace vt::app::data::documents

@@ -12,8 +12,7 @@
 
 namespace vt::app::data::login {
 
-std::optional<QString> userRole(const Session& session, const QString& userName,
-                                const QString& password)
+std::optional<QString> userRole(const Session& session, const QString& userName, const QString& password)
 {
     // The row is found by name alone; the password is checked here, against a hash the server
     // never sees the password of.
@@ -26,16 +25,14 @@ std::optional<QString> userRole(const Session& session, const QString& userName,
     bool legacy = false;
     for (int i = 0, count = query->RecordCount(); i < count && !role; ++i, query->Next()) {
         const QString stored = textOf(*query, "password");
-        if (!passwords::matches(stored, password))
-            continue;
+        if (!passwords::matches(stored, password)) continue;
         role = textOf(*query, "Role");
         legacy = !passwords::isHash(stored);
         storedName = textOf(*query, "Username");
         legacyPassword = stored;
     }
     query->Close();
-    if (role && legacy)
-        users::replaceLegacyPassword(session, storedName, legacyPassword, password);
+    if (role && legacy) users::replaceLegacyPassword(session, storedName, legacyPassword, password);
     return role;
 }
 
@@ -50,16 +47,13 @@ std::optional<GlobalSettings> globalSettings(const Session& session)
         settings->commonDir = textOf(*query, "commondir");
         settings->documents = textOf(*query, "documents");
         settings->saveAsFiles = query->FieldByName("SaveAsFiles").Value().AsFloat() > 0;
-        settings->attachments = textOf(*query, "attachments");   // must exist; no further use
+        settings->attachments = textOf(*query, "attachments");  // must exist; no further use
     }
     query->Close();
     return settings;
 }
 
-bool isReadOnlyPacketLimit(const EmySQLDatabaseError& error)
-{
-    return error.ServerError() == kPacketLimitReadOnly;
-}
+bool isReadOnlyPacketLimit(const EmySQLDatabaseError& error) { return error.ServerError() == kPacketLimitReadOnly; }
 
 QString setPacketLimit(const Session& session)
 {
@@ -68,11 +62,10 @@ QString setPacketLimit(const Session& session)
     try {
         query->Execute();
     } catch (const EmySQLDatabaseError& error) {
-        if (!isReadOnlyPacketLimit(error))
-            throw;
+        if (!isReadOnlyPacketLimit(error)) throw;
         return textFromBytes(error.what()).simplified();
     }
     return QString();
 }
 
-} // namespace vt::app::data::login
+}  // namespace vt::app::data::login

@@ -18,14 +18,13 @@ namespace vt::app::data::login {
 // matches. The row is read by name and its password checked in the client: an Argon2id hash is
 // verified; a password an older client stored as typed is accepted once and replaced by its
 // hash before this returns.
-std::optional<QString> userRole(const Session& session, const QString& userName,
-                                const QString& password);
+std::optional<QString> userRole(const Session& session, const QString& userName, const QString& password);
 
 struct GlobalSettings {
     QString commonDir;
     QString attachments;
     QString documents;
-    bool saveAsFiles = false;   // SaveAsFiles compared as a number is greater than 0
+    bool saveAsFiles = false;  // SaveAsFiles compared as a number is greater than 0
 };
 // The first global_settings row; nothing when the table is empty.
 std::optional<GlobalSettings> globalSettings(const Session& session);
@@ -41,4 +40,4 @@ bool isReadOnlyPacketLimit(const EmySQLDatabaseError& error);
 // propagates and ends the login.
 QString setPacketLimit(const Session& session);
 
-} // namespace vt::app::data::login
+}  // namespace vt::app::data::login

@@ -21,8 +21,8 @@ constexpr size_t kIdsPerStatement = 5000;
 
 std::string categoriesStatement(qint32 projectId)
 {
-    return "Select * from Catagories where ProjectID = " + std::to_string(projectId)
-           + " order by CatagoryName, CatagoryID";
+    return "Select * from Catagories where ProjectID = " + std::to_string(projectId) +
+           " order by CatagoryName, CatagoryID";
 }
 
 TProjRec categoryOf(const TmySQLQuery& q)
@@ -71,28 +71,23 @@ std::vector<TProjRec> categories(const Session& session, qint32 projectId)
 
 // Documents of Level 2 (under categories) or above 2 (under documents) whose parent is one of
 // parentIds, in name order.
-std::vector<TReqRec> documentsUnder(const Session& session, bool underCategories,
-                                    const std::vector<qint32>& parentIds, size_t from, size_t to)
+std::vector<TReqRec> documentsUnder(const Session& session, bool underCategories, const std::vector<qint32>& parentIds,
+                                    size_t from, size_t to)
 {
     std::string list;
     for (size_t i = from; i < to; ++i) {
-        if (i > from)
-            list += ',';
+        if (i > from) list += ',';
         list += std::to_string(parentIds[i]);
     }
     return rows<TReqRec>(session,
-                         std::string("Select * from Requirements where (level ")
-                             + (underCategories ? "= 2" : "> 2") + ") and (ParentID in (" + list
-                             + ")) order by requirementName, RequirementID",
+                         std::string("Select * from Requirements where (level ") + (underCategories ? "= 2" : "> 2") +
+                             ") and (ParentID in (" + list + ")) order by requirementName, RequirementID",
                          documentOf);
 }
 
-} // namespace
+}  // namespace
 
-int stateIndex(const TReqRec& document)
-{
-    return (document.Messages > 0 ? 1 : 0) + (document.Attachments > 0 ? 2 : 0);
-}
+int stateIndex(const TReqRec& document) { return (document.Messages > 0 ? 1 : 0) + (document.Attachments > 0 ? 2 : 0); }
 
 std::vector<CategoryNode> loadOutline(const Session& session, qint32 projectId)
 {
@@ -120,32 +115,27 @@ std::vector<CategoryNode> loadOutline(const Session& session, qint32 projectId)
                 round.byParent[doc.ParentID].push_back(std::move(doc));
             }
         }
-        if (next.empty())
-            break;
+        if (next.empty()) break;
         rounds.push_back(std::move(round));
         parents = std::move(next);
         underCategories = false;
     }
 
     // Attach each round's documents to their parents, deepest round first.
-    std::function<void(std::vector<DocumentNode>&, size_t)> fill =
-        [&](std::vector<DocumentNode>& nodes, size_t depth) {
-            if (depth >= rounds.size())
-                return;
-            for (DocumentNode& node : nodes) {
-                auto it = rounds[depth].byParent.find(node.record.RequirementID);
-                if (it == rounds[depth].byParent.end())
-                    continue;
-                for (TReqRec& doc : it->second)
-                    node.children.push_back(DocumentNode{std::move(doc), {}});
-                fill(node.children, depth + 1);
-            }
-        };
+    std::function<void(std::vector<DocumentNode>&, size_t)> fill = [&](std::vector<DocumentNode>& nodes, size_t depth) {
+        if (depth >= rounds.size()) return;
+        for (DocumentNode& node : nodes) {
+            auto it = rounds[depth].byParent.find(node.record.RequirementID);
+            if (it == rounds[depth].byParent.end()) continue;
+            for (TReqRec& doc : it->second)
+                node.children.push_back(DocumentNode{std::move(doc), {}});
+            fill(node.children, depth + 1);
+        }
+    };
     if (!rounds.empty()) {
         for (CategoryNode& c : tree) {
             auto it = rounds[0].byParent.find(c.record.CatagoryID);
-            if (it == rounds[0].byParent.end())
-                continue;
+            if (it == rounds[0].byParent.end()) continue;
             for (TReqRec& doc : it->second)
                 c.children.push_back(DocumentNode{std::move(doc), {}});
             fill(c.children, 1);
@@ -156,25 +146,24 @@ std::vector<CategoryNode> loadOutline(const Session& session, qint32 projectId)
 
 std::vector<CategoryNode> loadOutlineByNode(const Session& session, qint32 projectId)
 {
-    std::function<void(std::vector<DocumentNode>&, qint32)> under =
-        [&](std::vector<DocumentNode>& nodes, qint32 parentId) {
-            for (TReqRec& doc : rows<TReqRec>(
-                     session,
-                     "Select * from Requirements where (level > 2) and (ParentID = "
-                         + std::to_string(parentId) + ") order by requirementName, RequirementID",
-                     documentOf))
-                nodes.push_back(DocumentNode{std::move(doc), {}});
-            for (DocumentNode& node : nodes)
-                under(node.children, node.record.RequirementID);
-        };
+    std::function<void(std::vector<DocumentNode>&, qint32)> under = [&](std::vector<DocumentNode>& nodes,
+                                                                        qint32 parentId) {
+        for (TReqRec& doc : rows<TReqRec>(session,
+                                          "Select * from Requirements where (level > 2) and (ParentID = " +
+                                              std::to_string(parentId) + ") order by requirementName, RequirementID",
+                                          documentOf))
+            nodes.push_back(DocumentNode{std::move(doc), {}});
+        for (DocumentNode& node : nodes)
+            under(node.children, node.record.RequirementID);
+    };
     std::vector<CategoryNode> tree;
     for (TProjRec& rec : categories(session, projectId))
         tree.push_back(CategoryNode{std::move(rec), {}});
     for (CategoryNode& c : tree) {
         for (TReqRec& doc : rows<TReqRec>(
                  session,
-                 "Select * from Requirements where (level = 2) and (ParentID = "
-                     + std::to_string(c.record.CatagoryID) + ") order by requirementName, RequirementID",
+                 "Select * from Requirements where (level = 2) and (ParentID = " + std::to_string(c.record.CatagoryID) +
+                     ") order by requirementName, RequirementID",
                  documentOf))
             c.children.push_back(DocumentNode{std::move(doc), {}});
         for (DocumentNode& node : c.children)
@@ -185,40 +174,38 @@ std::vector<CategoryNode> loadOutlineByNode(const Session& session, qint32 proje
 
 std::optional<TProjRec> category(const Session& session, qint32 catagoryId)
 {
-    auto found = rows<TProjRec>(
-        session, "Select * from Catagories where CatagoryID = " + std::to_string(catagoryId), categoryOf);
-    if (found.empty())
-        return std::nullopt;
+    auto found = rows<TProjRec>(session, "Select * from Catagories where CatagoryID = " + std::to_string(catagoryId),
+                                categoryOf);
+    if (found.empty()) return std::nullopt;
     return found.front();
 }
 
 void renameCategory(const Session& session, qint32 catagoryId, const QString& name)
 {
     auto query = session.newQuery();
-    query->SetSQL("Update Catagories set Catagoryname = " + sqlQuoted(name)
-                  + " where CatagoryID = " + std::to_string(catagoryId));
+    query->SetSQL("Update Catagories set Catagoryname = " + sqlQuoted(name) +
+                  " where CatagoryID = " + std::to_string(catagoryId));
     query->Execute();
 }
 
 void describeCategory(const Session& session, qint32 catagoryId, const QString& description)
 {
     auto query = session.newQuery();
-    query->SetSQL("Update Catagories set Description = " + sqlQuoted(description)
-                  + " where CatagoryID = " + std::to_string(catagoryId));
+    query->SetSQL("Update Catagories set Description = " + sqlQuoted(description) +
+                  " where CatagoryID = " + std::to_string(catagoryId));
     query->Execute();
 }
 
 std::optional<qint32> findDocumentId(const Session& session, const QString& topic, int hash)
 {
     auto query = session.newQuery();
-    query->SetSQL("select RequirementID from Requirements where Requirementname ="
-                  + sqlQuoted(topic) + " and Hash = " + std::to_string(hash));
+    query->SetSQL("select RequirementID from Requirements where Requirementname =" + sqlQuoted(topic) +
+                  " and Hash = " + std::to_string(hash));
     query->Open();
     std::optional<qint32> id;
-    if (query->RecordCount() > 0)
-        id = query->FieldByName("RequirementID").AsInteger();
+    if (query->RecordCount() > 0) id = query->FieldByName("RequirementID").AsInteger();
     query->Close();
     return id;
 }
 
-} // namespace vt::app::data::outline
+}  // namespace vt::app::data::outline

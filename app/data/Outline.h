@@ -33,7 +33,7 @@ struct TReqRec {
     QString RequirementName;
     double Version = 0;
     QString Owner;
-    QString Created;   // the date-time as text
+    QString Created;  // the date-time as text
     QString Status;
     QString Priority;
     qint32 Messages = 0;
@@ -76,4 +76,4 @@ void describeCategory(const Session& session, qint32 catagoryId, const QString& 
 // nothing when no row matches.
 std::optional<qint32> findDocumentId(const Session& session, const QString& topic, int hash);
 
-} // namespace vt::app::data::outline
+}  // namespace vt::app::data::outline

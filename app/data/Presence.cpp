@@ -10,8 +10,7 @@ namespace vt::app::data::presence {
 void stamp(const Session& session, const QString& userName)
 {
     auto query = session.newQuery();
-    query->SetSQL("Update Users set lastPollRequest=now() where ucase(Username)="
-                  + sqlQuoted(userName));
+    query->SetSQL("Update Users set lastPollRequest=now() where ucase(Username)=" + sqlQuoted(userName));
     query->Execute();
 }
 
@@ -31,4 +30,4 @@ QStringList usersOnline(const Session& session)
     return names;
 }
 
-} // namespace vt::app::data::presence
+}  // namespace vt::app::data::presence

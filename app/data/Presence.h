@@ -17,4 +17,4 @@ void stamp(const Session& session, const QString& userName);
 // of user names.
 QStringList usersOnline(const Session& session);
 
-} // namespace vt::app::data::presence
+}  // namespace vt::app::data::presence

@@ -35,18 +35,18 @@ void execute(const Session& session, const std::string& statement)
     query->Execute();
 }
 
-} // namespace
+}  // namespace
 
 QStringList projectNames(const Session& session, const QString& userName, bool everyProject)
 {
     if (everyProject)
-        return column(session,
-                      "SELECT projects.ProjectID,projects.projectName FROM projects order by ProjectID DESC",
+        return column(session, "SELECT projects.ProjectID,projects.projectName FROM projects order by ProjectID DESC",
                       "ProjectName");
     return column(session,
                   "SELECT projects.ProjectID,projects.projectName FROM projectmembers,projects "
-                  "WHERE (projectmembers.username = " + sqlQuoted(userName)
-                      + ") and (projects.projectid = projectmembers.projectID) order by ProjectID DESC",
+                  "WHERE (projectmembers.username = " +
+                      sqlQuoted(userName) +
+                      ") and (projects.projectid = projectmembers.projectID) order by ProjectID DESC",
                   "ProjectName");
 }
 
@@ -67,31 +67,28 @@ std::optional<ProjectInfo> projectInfo(const Session& session, qint32 id)
     query->Open();
     std::optional<ProjectInfo> info;
     if (query->RecordCount() > 0)
-        info = ProjectInfo{textOf(*query, "ProjectName"), textOf(*query, "Description"),
-                           textOf(*query, "ProjectManager")};
+        info =
+            ProjectInfo{textOf(*query, "ProjectName"), textOf(*query, "Description"), textOf(*query, "ProjectManager")};
     query->Close();
     return info;
 }
 
-void saveProjectInfo(const Session& session, qint32 id, const QString& name,
-                     const QString& description)
+void saveProjectInfo(const Session& session, qint32 id, const QString& name, const QString& description)
 {
-    execute(session, "Update Projects set ProjectName = " + sqlQuoted(name)
-                         + ", Description = " + sqlQuoted(description)
-                         + " where ProjectID = " + std::to_string(id));
+    execute(session, "Update Projects set ProjectName = " + sqlQuoted(name) +
+                         ", Description = " + sqlQuoted(description) + " where ProjectID = " + std::to_string(id));
 }
 
 void setProjectManager(const Session& session, qint32 id, const QString& manager)
 {
-    execute(session, "Update Projects set projectManager = " + sqlQuoted(manager)
-                         + " where ProjectID = " + std::to_string(id));
+    execute(session,
+            "Update Projects set projectManager = " + sqlQuoted(manager) + " where ProjectID = " + std::to_string(id));
 }
 
 QStringList memberNames(const Session& session, qint32 projectId)
 {
     return column(session,
-                  "select * from ProjectMembers where projectID=" + std::to_string(projectId)
-                      + " order by username",
+                  "select * from ProjectMembers where projectID=" + std::to_string(projectId) + " order by username",
                   "username");
 }
 
@@ -102,14 +99,14 @@ QStringList userNames(const Session& session)
 
 void addMember(const Session& session, qint32 projectId, const QString& userName)
 {
-    execute(session, "insert into ProjectMembers (UserName,ProjectID) values (" + sqlQuoted(userName)
-                         + "," + std::to_string(projectId) + ")");
+    execute(session, "insert into ProjectMembers (UserName,ProjectID) values (" + sqlQuoted(userName) + "," +
+                         std::to_string(projectId) + ")");
 }
 
 void removeMember(const Session& session, qint32 projectId, const QString& userName)
 {
-    execute(session, "delete from ProjectMembers where (UserName=" + sqlQuoted(userName)
-                         + ") and (ProjectID=" + std::to_string(projectId) + ")");
+    execute(session, "delete from ProjectMembers where (UserName=" + sqlQuoted(userName) +
+                         ") and (ProjectID=" + std::to_string(projectId) + ")");
 }
 
-} // namespace vt::app::data::projects
+}  // namespace vt::app::data::projects

@@ -28,8 +28,7 @@ struct ProjectInfo {
 std::optional<ProjectInfo> projectInfo(const Session& session, qint32 id);
 
 // Stores name and description of the project.
-void saveProjectInfo(const Session& session, qint32 id, const QString& name,
-                     const QString& description);
+void saveProjectInfo(const Session& session, qint32 id, const QString& name, const QString& description);
 // Stores the project's manager as given.
 void setProjectManager(const Session& session, qint32 id, const QString& manager);
 
@@ -40,4 +39,4 @@ QStringList userNames(const Session& session);
 void addMember(const Session& session, qint32 projectId, const QString& userName);
 void removeMember(const Session& session, qint32 projectId, const QString& userName);
 
-} // namespace vt::app::data::projects
+}  // namespace vt::app::data::projects

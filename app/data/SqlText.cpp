@@ -19,4 +19,4 @@ QString textOf(const TmySQLDataSet& rows, const char* column)
     return textFromBytes(rows.FieldByName(column).AsString());
 }
 
-} // namespace vt::app::data
+}  // namespace vt::app::data

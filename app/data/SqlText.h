@@ -19,4 +19,4 @@ std::string sqlQuoted(const QString& text);
 // The current row's value of a text column, in the client's code page; NULL reads as empty.
 QString textOf(const TmySQLDataSet& rows, const char* column);
 
-} // namespace vt::app::data
+}  // namespace vt::app::data

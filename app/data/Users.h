@@ -12,8 +12,7 @@ class Session;
 namespace vt::app::data::users {
 
 // The administration grid's statement, opened live so that a row can be deleted through it.
-inline constexpr const char* kListSql =
-    "select Role,Username, Firstname,Lastname,Email,Position from users";
+inline constexpr const char* kListSql = "select Role,Username, Firstname,Lastname,Email,Position from users";
 
 // The master account "ADMIN", in any letter case: it can be neither deleted nor demoted.
 bool isMasterAccount(const QString& userName);
@@ -25,14 +24,13 @@ struct Profile {
     QString lastName;
     QString email;
     QString position;
-    QString role;   // "USER" or "ADMIN"
+    QString role;  // "USER" or "ADMIN"
 };
 
 // Whether an account has exactly this name, as the server compares names.
 bool nameInUse(const Session& session, const QString& userName);
 // A new account with the password hashed and Created set to the server's current time.
-void create(const Session& session, const QString& userName, const QString& password,
-            const Profile& profile);
+void create(const Session& session, const QString& userName, const QString& password, const Profile& profile);
 // Profile and role of the account whose upper-case name is the upper-case userName.
 void updateProfile(const Session& session, const QString& userName, const Profile& profile);
 // Stores the hash of password for the account whose upper-case name is the upper-case userName.
@@ -42,7 +40,7 @@ void remove(const Session& session, const QString& userName);
 
 // Replaces a password an older client stored as typed (legacy) by the hash of password, on the
 // account named storedName as stored, unless its password has changed meanwhile.
-void replaceLegacyPassword(const Session& session, const QString& storedName,
-                           const QString& legacy, const QString& password);
+void replaceLegacyPassword(const Session& session, const QString& storedName, const QString& legacy,
+                           const QString& password);
 
-} // namespace vt::app::data::users
+}  // namespace vt::app::data::users

@@ -14,8 +14,8 @@ void writeCleanupBatch(const QString& folder)
 {
     QFile file(QDir(folder).filePath(QString::fromLatin1(kCleanupBatchName)));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ". "
-                                 + file.errorString().toStdString());
+        throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ". " +
+                                 file.errorString().toStdString());
     file.write("erase vt_*.*\r\nerase *.rvf\r\n");
 }
 
@@ -28,33 +28,28 @@ bool matchesShellWildcard(const QString& pattern, const QString& fileName)
         const auto m = re.match(fileName);
         return m.hasMatch() && m.capturedStart() == 0 && m.capturedLength() == fileName.size();
     };
-    if (matches(pattern))
-        return true;
+    if (matches(pattern)) return true;
     // "name.*" matches a name with any extension or with none.
-    if (pattern.endsWith(QLatin1String(".*")))
-        return matches(pattern.left(pattern.size() - 2));
+    if (pattern.endsWith(QLatin1String(".*"))) return matches(pattern.left(pattern.size() - 2));
     return false;
 }
 
 int runBatchFile(const QString& batchFile, const QString& folder)
 {
     QFile file(batchFile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 0;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return 0;
     int removed = 0;
     QDir dir(folder);
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QStringList words = in.readLine().simplified().split(QLatin1Char(' '));
-        if (words.size() < 2 || words.front().compare(QLatin1String("erase"), Qt::CaseInsensitive) != 0)
-            continue;
+        if (words.size() < 2 || words.front().compare(QLatin1String("erase"), Qt::CaseInsensitive) != 0) continue;
         for (qsizetype i = 1; i < words.size(); ++i) {
             const QString pattern = words[i];
             if (pattern.contains(QLatin1Char('/')) || pattern.contains(QLatin1Char('\\')))
-                continue;   // only names in the work folder itself
+                continue;  // only names in the work folder itself
             for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-                if (matchesShellWildcard(pattern, name) && dir.remove(name))
-                    ++removed;
+                if (matchesShellWildcard(pattern, name) && dir.remove(name)) ++removed;
             }
         }
     }
@@ -72,4 +67,4 @@ int runBatchModeIfRequested(int argc, char** argv)
     return -1;
 }
 
-} // namespace vt::app
+}  // namespace vt::app

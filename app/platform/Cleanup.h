@@ -27,4 +27,4 @@ bool matchesShellWildcard(const QString& pattern, const QString& fileName);
 // current folder and returns the exit code; otherwise returns -1 and does nothing.
 int runBatchModeIfRequested(int argc, char** argv);
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -29,8 +29,7 @@ public:
 
     // File dialogs; an empty result means the user cancelled.
     virtual QString openFileName(const QString& title, const QString& filter) = 0;
-    virtual QString saveFileName(const QString& title, const QString& filter,
-                                 const QString& suggestedName) = 0;
+    virtual QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) = 0;
 
     // Print and print-setup dialogs on the given printer; false when cancelled.
     virtual bool printDialog(QPrinter& printer) = 0;
@@ -67,4 +66,4 @@ public:
     HourglassCursor& operator=(const HourglassCursor&) = delete;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

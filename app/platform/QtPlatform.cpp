@@ -24,7 +24,7 @@ namespace vt::app {
 
 namespace {
 QString appTitle() { return QCoreApplication::applicationName(); }
-} // namespace
+}  // namespace
 
 void QtPlatform::showMessage(const QString& text)
 {
@@ -33,16 +33,14 @@ void QtPlatform::showMessage(const QString& text)
 
 bool QtPlatform::AskConfirmation(const QString& text)
 {
-    return QMessageBox::question(QApplication::activeWindow(), appTitle(), text,
-                                 QMessageBox::Yes | QMessageBox::No)
-           == QMessageBox::Yes;
+    return QMessageBox::question(QApplication::activeWindow(), appTitle(), text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 bool QtPlatform::askOkCancel(const QString& text)
 {
     return QMessageBox::question(QApplication::activeWindow(), appTitle(), text,
-                                 QMessageBox::Ok | QMessageBox::Cancel)
-           == QMessageBox::Ok;
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 Platform::Answer QtPlatform::askYesNoCancel(const QString& text)
@@ -60,11 +58,9 @@ QString QtPlatform::openFileName(const QString& title, const QString& filter)
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, QString(), filter);
 }
 
-QString QtPlatform::saveFileName(const QString& title, const QString& filter,
-                                 const QString& suggestedName)
+QString QtPlatform::saveFileName(const QString& title, const QString& filter, const QString& suggestedName)
 {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggestedName,
-                                        filter);
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggestedName, filter);
 }
 
 bool QtPlatform::printDialog(QPrinter& printer)
@@ -83,23 +79,21 @@ std::optional<QFont> QtPlatform::fontDialog(const QFont& initial)
 {
     bool ok = false;
     const QFont font = QFontDialog::getFont(&ok, initial, QApplication::activeWindow());
-    if (!ok)
-        return std::nullopt;
+    if (!ok) return std::nullopt;
     return font;
 }
 
 std::optional<QColor> QtPlatform::colorDialog(const QColor& initial)
 {
     const QColor color = QColorDialog::getColor(initial, QApplication::activeWindow());
-    if (!color.isValid())
-        return std::nullopt;
+    if (!color.isValid()) return std::nullopt;
     return color;
 }
 
 bool QtPlatform::shellOpen(const QString& fileOrAddress)
 {
-    const QUrl url = QFileInfo::exists(fileOrAddress) ? QUrl::fromLocalFile(fileOrAddress)
-                                                      : QUrl::fromUserInput(fileOrAddress);
+    const QUrl url =
+        QFileInfo::exists(fileOrAddress) ? QUrl::fromLocalFile(fileOrAddress) : QUrl::fromUserInput(fileOrAddress);
     return QDesktopServices::openUrl(url);
 }
 
@@ -109,8 +103,7 @@ void QtPlatform::startBatch(const QString& batchFile, const QString& workFolder)
     // child process, so the caller never waits for the deletions. A process that was itself
     // started for a batch file never starts another, so a program that fails to handle the
     // switch cannot start copies of itself without end.
-    if (QCoreApplication::arguments().contains(QString::fromLatin1(kRunBatchArgument)))
-        return;
+    if (QCoreApplication::arguments().contains(QString::fromLatin1(kRunBatchArgument))) return;
     QProcess::startDetached(QCoreApplication::applicationFilePath(),
                             {QString::fromLatin1(kRunBatchArgument), batchFile}, workFolder);
 }
@@ -133,7 +126,7 @@ int codePageFromCodeset(const QString& codeset)
 
 namespace {
 Platform* g_platform = nullptr;
-} // namespace
+}  // namespace
 
 Platform& platform()
 {
@@ -146,4 +139,4 @@ Platform& platform()
 
 void setPlatform(Platform* p) { g_platform = p; }
 
-} // namespace vt::app
+}  // namespace vt::app

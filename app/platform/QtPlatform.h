@@ -12,8 +12,7 @@ public:
     Answer askYesNoCancel(const QString& text) override;
     bool askOkCancel(const QString& text) override;
     QString openFileName(const QString& title, const QString& filter) override;
-    QString saveFileName(const QString& title, const QString& filter,
-                         const QString& suggestedName) override;
+    QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) override;
     bool printDialog(QPrinter& printer) override;
     bool printSetupDialog(QPrinter& printer) override;
     std::optional<QFont> fontDialog(const QFont& initial) override;
@@ -29,4 +28,4 @@ public:
 // Code page number named by a locale codeset ("CP1252", "windows-1250", ...); 0 for any other.
 int codePageFromCodeset(const QString& codeset);
 
-} // namespace vt::app
+}  // namespace vt::app

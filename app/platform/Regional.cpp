@@ -15,7 +15,7 @@ std::string convertFormat(const QString& qtFormat, bool isTime, char placeholder
     bool separatorSeen = false;
     for (qsizetype i = 0; i < qtFormat.size(); ++i) {
         const QChar c = qtFormat[i];
-        if (c == QLatin1Char('\'')) {   // quoted text stays quoted
+        if (c == QLatin1Char('\'')) {  // quoted text stays quoted
             const qsizetype end = qtFormat.indexOf(QLatin1Char('\''), i + 1);
             const qsizetype stop = end < 0 ? qtFormat.size() : end;
             out += '"' + qtFormat.mid(i + 1, stop - i - 1).toStdString() + '"';
@@ -33,19 +33,17 @@ std::string convertFormat(const QString& qtFormat, bool isTime, char placeholder
         case 'A':
         case 'a':
             out += "ampm";
-            if (i + 1 < qtFormat.size() && (qtFormat[i + 1] == QLatin1Char('P')
-                                            || qtFormat[i + 1] == QLatin1Char('p')))
+            if (i + 1 < qtFormat.size() && (qtFormat[i + 1] == QLatin1Char('P') || qtFormat[i + 1] == QLatin1Char('p')))
                 ++i;
             break;
         case 'z':
         case 't': break;
         default:
-            if (c.unicode() > 127) {   // text of the language itself stays as text
+            if (c.unicode() > 127) {  // text of the language itself stays as text
                 out += '"' + QString(c).toStdString() + '"';
                 break;
             }
-            if (c.isLetter())
-                break;
+            if (c.isLetter()) break;
             if (c.isSpace()) {
                 out += ' ';
             } else if (!separatorSeen || c.toLatin1() == separator) {
@@ -63,25 +61,20 @@ std::string convertFormat(const QString& qtFormat, bool isTime, char placeholder
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TFormatSettings formatSettingsFromLocale(const QLocale& locale)
 {
     TFormatSettings fs;
     const QString decimal = locale.decimalPoint();
-    if (decimal.size() == 1 && decimal[0].toLatin1())
-        fs.DecimalSeparator = decimal[0].toLatin1();
-    fs.ShortDateFormat = convertFormat(locale.dateFormat(QLocale::ShortFormat), false, '/',
-                                       fs.DateSeparator);
-    fs.LongTimeFormat = convertFormat(locale.timeFormat(QLocale::LongFormat), true, ':',
-                                      fs.TimeSeparator);
-    if (!locale.amText().isEmpty())
-        fs.TimeAMString = locale.amText().toStdString();
-    if (!locale.pmText().isEmpty())
-        fs.TimePMString = locale.pmText().toStdString();
+    if (decimal.size() == 1 && decimal[0].toLatin1()) fs.DecimalSeparator = decimal[0].toLatin1();
+    fs.ShortDateFormat = convertFormat(locale.dateFormat(QLocale::ShortFormat), false, '/', fs.DateSeparator);
+    fs.LongTimeFormat = convertFormat(locale.timeFormat(QLocale::LongFormat), true, ':', fs.TimeSeparator);
+    if (!locale.amText().isEmpty()) fs.TimeAMString = locale.amText().toStdString();
+    if (!locale.pmText().isEmpty()) fs.TimePMString = locale.pmText().toStdString();
     return fs;
 }
 
 void applySystemFormatSettings() { FormatSettings() = formatSettingsFromLocale(QLocale::system()); }
 
-} // namespace vt::app
+}  // namespace vt::app

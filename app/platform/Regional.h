@@ -11,4 +11,4 @@ TFormatSettings formatSettingsFromLocale(const QLocale& locale);
 // Fills the database layer's process-wide formats from the system locale.
 void applySystemFormatSettings();
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -11,7 +11,7 @@ namespace vt::app::passwords {
 // lowering these (as the tests do) never locks out an account hashed with other ones.
 struct HashCost {
     unsigned long long opsLimit;
-    size_t memLimit;   // bytes
+    size_t memLimit;  // bytes
 };
 // libsodium's interactive limits: 2 passes over 64 MiB.
 HashCost hashCost();
@@ -30,4 +30,4 @@ bool isHash(const QString& stored);
 // regard to letter case). An empty password matches only an empty legacy value.
 bool matches(const QString& stored, const QString& password);
 
-} // namespace vt::app::passwords
+}  // namespace vt::app::passwords

@@ -4,7 +4,7 @@ namespace vt::app::rights {
 
 namespace {
 bool sameName(const QString& a, const QString& b) { return a.toUpper() == b.toUpper(); }
-} // namespace
+}  // namespace
 
 bool isAdministrator(const QString& userRole) { return sameName(userRole, QStringLiteral("ADMIN")); }
 
@@ -23,4 +23,4 @@ bool mayManageProject(const QString& userRole, bool isProjectManager)
     return isAdministrator(userRole) || isProjectManager;
 }
 
-} // namespace vt::app::rights
+}  // namespace vt::app::rights

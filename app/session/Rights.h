@@ -19,4 +19,4 @@ bool isDocumentOwner(const QString& currentUser, const QString& documentOwner);
 // managing its members.
 bool mayManageProject(const QString& userRole, bool isProjectManager);
 
-} // namespace vt::app::rights
+}  // namespace vt::app::rights

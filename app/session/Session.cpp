@@ -22,12 +22,11 @@ namespace {
 
 QString withSeparator(QString folder)
 {
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     return folder;
 }
 
-} // namespace
+}  // namespace
 
 Session::Session() : m_connection(std::make_unique<TmySQLDatabase>("mySQLDatabase1"))
 {
@@ -48,9 +47,8 @@ void Session::resetLoginState()
     CurrentCatagoryID = 0;
     IsProjectManager = false;
 
-    ProgramFolder = withSeparator(programFolderOverride.isEmpty()
-                                      ? QCoreApplication::applicationDirPath()
-                                      : programFolderOverride);
+    ProgramFolder =
+        withSeparator(programFolderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : programFolderOverride);
     // Temporary files go to the program's folder; where that is not writable (an installed
     // program), to a folder of the user's own so that they never fail.
     WorkFolder = ProgramFolder;
@@ -90,20 +88,17 @@ void Session::connect(const ConnectionValues& values)
     db.SetConnected(true);
 }
 
-Session::LoginResult Session::logIn(const ConnectionValues& values, const QString& userName,
-                                    const QString& password)
+Session::LoginResult Session::logIn(const ConnectionValues& values, const QString& userName, const QString& password)
 {
     CurrentUser = userName.toUpper();
     connect(values);
 
     const std::optional<QString> role = data::login::userRole(*this, userName, password);
-    if (!role)
-        return LoginResult::UnknownUser;
+    if (!role) return LoginResult::UnknownUser;
     UserRole = role->toUpper();
 
     const std::optional<data::login::GlobalSettings> settings = data::login::globalSettings(*this);
-    if (!settings)
-        return LoginResult::NoGlobalSettings;
+    if (!settings) return LoginResult::NoGlobalSettings;
     CommonDir = settings->commonDir;
     DocumentsFolder = settings->documents;
     StoreDocumentsAsFiles = settings->saveAsFiles;
@@ -124,11 +119,8 @@ void Session::logOff()
 
 void Session::whenLoggedIn(std::function<void()> observer) { m_loggedIn.push_back(std::move(observer)); }
 
-void Session::whenLoggedOff(std::function<void()> observer)
-{
-    m_loggedOff.push_back(std::move(observer));
-}
+void Session::whenLoggedOff(std::function<void()> observer) { m_loggedOff.push_back(std::move(observer)); }
 
 bool Session::isAdministrator() const { return rights::isAdministrator(UserRole); }
 
-} // namespace vt::app
+}  // namespace vt::app

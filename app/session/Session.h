@@ -17,7 +17,7 @@ namespace vt::app {
 // The connection fields of the login dialog.
 struct ConnectionValues {
     QString database;
-    QString host;   // may carry a port: "host:port"
+    QString host;  // may carry a port: "host:port"
     QString user;
     QString password;
 };
@@ -66,8 +66,7 @@ public:
     // Takes the user name (upper-cased) as CurrentUser, connects with values, checks the user
     // and password, reads the shared settings and sets the packet limit; on success enters the
     // logged-in state and tells the observers. Server and connection errors propagate.
-    LoginResult logIn(const ConnectionValues& values, const QString& userName,
-                      const QString& password);
+    LoginResult logIn(const ConnectionValues& values, const QString& userName, const QString& password);
     // Why the server kept its own packet limit at the last log-in; empty when it took ours.
     const QString& packetLimitNote() const { return m_packetLimitNote; }
     // Resets the login state and tells the observers; the connection stays open.
@@ -87,4 +86,4 @@ private:
     std::vector<std::function<void()>> m_loggedOff;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -11,8 +11,7 @@ namespace vt::app {
 QString GetSettingValue(const QString& key, const QString& line)
 {
     const qsizetype p = line.indexOf(key);
-    if (p < 0)
-        return QString();
+    if (p < 0) return QString();
     const QString piece = line.mid(p + key.size(), 256);
     const qsizetype end = piece.indexOf(QLatin1Char('#'));
     return end < 0 ? QString() : piece.left(end);
@@ -21,19 +20,16 @@ QString GetSettingValue(const QString& key, const QString& line)
 bool readFirstLine(const QString& path, QString& line)
 {
     QFile file(path);
-    if (!file.exists())
-        return false;
+    if (!file.exists()) return false;
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Cannot open file " + path.toStdString() + ". "
-                                 + file.errorString().toStdString());
+        throw std::runtime_error("Cannot open file " + path.toStdString() + ". " + file.errorString().toStdString());
     QByteArray bytes = file.readLine();
     while (bytes.endsWith('\n') || bytes.endsWith('\r'))
         bytes.chop(1);
     // A lone CR also ends a line.
-    if (const qsizetype cr = bytes.indexOf('\r'); cr >= 0)
-        bytes.truncate(cr);
+    if (const qsizetype cr = bytes.indexOf('\r'); cr >= 0) bytes.truncate(cr);
     line = textFromBytes(std::string_view(bytes.constData(), size_t(bytes.size())));
     return true;
 }
 
-} // namespace vt::app
+}  // namespace vt::app

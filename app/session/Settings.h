@@ -17,4 +17,4 @@ QString GetSettingValue(const QString& key, const QString& line);
 // Returns false when the file does not exist; throws std::runtime_error when it cannot be read.
 bool readFirstLine(const QString& path, QString& line);
 
-} // namespace vt::app
+}  // namespace vt::app

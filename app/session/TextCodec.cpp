@@ -15,7 +15,7 @@ bool isWindowsCodePage(int codePage) { return codePage >= 1250 && codePage <= 12
 
 QByteArray codecName() { return "windows-" + QByteArray::number(g_codePage); }
 
-} // namespace
+}  // namespace
 
 void setClientCodePage(int codePage)
 {
@@ -29,8 +29,7 @@ QString textFromBytes(std::string_view bytes)
 {
     if (g_codePage != 0) {
         QStringDecoder decoder(codecName().constData());
-        if (decoder.isValid())
-            return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        if (decoder.isValid()) return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     }
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
@@ -40,12 +39,10 @@ std::string bytesFromText(const QString& text)
     QByteArray bytes;
     if (g_codePage != 0) {
         QStringEncoder encoder(codecName().constData());
-        if (encoder.isValid())
-            bytes = encoder.encode(text);
+        if (encoder.isValid()) bytes = encoder.encode(text);
     }
-    if (bytes.isNull())
-        bytes = text.toUtf8();
+    if (bytes.isNull()) bytes = text.toUtf8();
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -18,4 +18,4 @@ int clientCodePage();
 QString textFromBytes(std::string_view bytes);
 std::string bytesFromText(const QString& text);
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -16,8 +16,7 @@ constexpr int kStateWidth = 28;
 QPixmap dark(const QString& file)
 {
     QImage image(file);
-    if (image.isNull())
-        return {};
+    if (image.isNull()) return {};
     image = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -32,8 +31,7 @@ QPixmap picture(const char* name, bool monochrome)
     static QHash<QString, QPixmap> cache;
     const QString file = QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".png");
     auto it = cache.find(file);
-    if (it == cache.end())
-        it = cache.insert(file, monochrome ? dark(file) : QPixmap(file));
+    if (it == cache.end()) it = cache.insert(file, monochrome ? dark(file) : QPixmap(file));
     return *it;
 }
 
@@ -66,22 +64,19 @@ QPixmap composed(int pictureIndex, int stateIndex)
     // The state pictures stand left of the picture, so that every picture sits beside its
     // caption: a message mark and a paper clip, each in its half of the state area.
     const int half = kStateWidth / 2;
-    if (stateIndex & 1)
-        painter.drawPixmap(QRect(1, 2, half - 2, half - 2), picture("mail-unread", true));
-    if (stateIndex & 2)
-        painter.drawPixmap(QRect(half, 2, half - 2, half - 2), picture("mail-attachment", true));
+    if (stateIndex & 1) painter.drawPixmap(QRect(1, 2, half - 2, half - 2), picture("mail-unread", true));
+    if (stateIndex & 2) painter.drawPixmap(QRect(half, 2, half - 2, half - 2), picture("mail-attachment", true));
     painter.drawPixmap(kStateWidth, 0, imagePixmap(pictureIndex));
     return result;
 }
 
-} // namespace
+}  // namespace
 
 QIcon imageList(int index)
 {
     QIcon icon;
     const QPixmap pixmap = imagePixmap(index);
-    if (!pixmap.isNull())
-        icon.addPixmap(pixmap);
+    if (!pixmap.isNull()) icon.addPixmap(pixmap);
     return icon;
 }
 
@@ -99,8 +94,7 @@ QIcon glyph(const char* name)
 {
     QIcon icon;
     const QPixmap pixmap = picture(name, true);
-    if (!pixmap.isNull())
-        icon.addPixmap(pixmap);
+    if (!pixmap.isNull()) icon.addPixmap(pixmap);
     return icon;
 }
 
@@ -112,4 +106,4 @@ QIcon appIcon()
     return icon;
 }
 
-} // namespace vt::app::ui
+}  // namespace vt::app::ui

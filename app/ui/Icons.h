@@ -17,7 +17,7 @@ enum ImageIndex {
     kProject = 8,
     kAttachments = 10,
     kDocument = 11,
-    kSelectedDocument = 12,   // also the Details page
+    kSelectedDocument = 12,  // also the Details page
     kImageCount = 13,
 };
 QIcon imageList(int index);
@@ -34,4 +34,4 @@ QIcon glyph(const char* name);
 // The program's own icon (window and desktop entry).
 QIcon appIcon();
 
-} // namespace vt::app::ui
+}  // namespace vt::app::ui

@@ -33,48 +33,39 @@ void QueryModel::setBold(const QString& fieldName) { m_bold << fieldName.toUpper
 
 bool QueryModel::selectRow(int row) const
 {
-    if (!m_query || !m_query->Active() || row < 0 || row >= m_query->RecordCount())
-        return false;
+    if (!m_query || !m_query->Active() || row < 0 || row >= m_query->RecordCount()) return false;
     m_query->SetRecNo(row + 1);
     return m_query->RecNo() == row + 1;
 }
 
 int QueryModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !m_query || !m_query->Active())
-        return 0;
+    if (parent.isValid() || !m_query || !m_query->Active()) return 0;
     return m_query->RecordCount();
 }
 
 int QueryModel::columnCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !m_query || !m_query->Active())
-        return 0;
+    if (parent.isValid() || !m_query || !m_query->Active()) return 0;
     return m_query->FieldCount();
 }
 
-QString QueryModel::fieldName(int column) const
-{
-    return textFromBytes(m_query->Fields(column).FieldName());
-}
+QString QueryModel::fieldName(int column) const { return textFromBytes(m_query->Fields(column).FieldName()); }
 
 bool QueryModel::isBold(int column) const { return m_bold.contains(fieldName(column).toUpper()); }
 
 QVariant QueryModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.column() >= columnCount() || index.row() >= rowCount())
-        return {};
+    if (!index.isValid() || index.column() >= columnCount() || index.row() >= rowCount()) return {};
     if (role == Qt::FontRole && isBold(index.column())) {
         QFont bold;
         bold.setBold(true);
         return bold;
     }
-    if (role != Qt::DisplayRole)
-        return {};
+    if (role != Qt::DisplayRole) return {};
     // Painting must never fail: a value the field cannot show is shown empty.
     try {
-        if (!selectRow(index.row()))
-            return {};
+        if (!selectRow(index.row())) return {};
         return textFromBytes(m_query->Fields(index.column()).AsString());
     } catch (const std::exception&) {
         return {};
@@ -90,10 +81,9 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
         bold.setBold(true);
         return bold;
     }
-    if (role != Qt::DisplayRole)
-        return {};
+    if (role != Qt::DisplayRole) return {};
     const QString name = fieldName(section);
     return m_titles.value(name.toUpper(), name);
 }
 
-} // namespace vt::app::ui
+}  // namespace vt::app::ui

@@ -36,8 +36,8 @@ private:
     bool isBold(int column) const;
 
     TmySQLDataSet* m_query = nullptr;
-    QMap<QString, QString> m_titles;   // by upper-case field name
-    QStringList m_bold;                // upper-case field names
+    QMap<QString, QString> m_titles;  // by upper-case field name
+    QStringList m_bold;               // upper-case field names
 };
 
-} // namespace vt::app::ui
+}  // namespace vt::app::ui

@@ -15,8 +15,7 @@ namespace vt::app::ui {
 QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& hint)
 {
     auto* edit = named(new QLineEdit(parent), name);
-    if (!hint.isEmpty())
-        edit->setToolTip(hint);
+    if (!hint.isEmpty()) edit->setToolTip(hint);
     return edit;
 }
 
@@ -37,8 +36,8 @@ QAction* menuItem(QMenu* menu, const char* name, const QString& caption)
     return named(menu->addAction(caption), name);
 }
 
-QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text,
-                        const QString& hint, bool checkable)
+QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text, const QString& hint,
+                        bool checkable)
 {
     auto* button = named(new QToolButton(parent), name);
     button->setText(text);
@@ -74,10 +73,8 @@ public:
     bool operator<(const QListWidgetItem& other) const override
     {
         const QString a = text(), b = other.text();
-        if (const int c = collator(Qt::CaseInsensitive).compare(a, b))
-            return c < 0;
-        if (const int c = collator(Qt::CaseSensitive).compare(a, b))
-            return c < 0;
+        if (const int c = collator(Qt::CaseInsensitive).compare(a, b)) return c < 0;
+        if (const int c = collator(Qt::CaseSensitive).compare(a, b)) return c < 0;
         return a < b;
     }
 };
@@ -93,8 +90,7 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Show && !event->spontaneous())
-            guarded(m_step);
+        if (event->type() == QEvent::Show && !event->spontaneous()) guarded(m_step);
         return false;
     }
 
@@ -102,10 +98,10 @@ private:
     std::function<void()> m_step;
 };
 
-} // namespace
+}  // namespace
 
 QListWidgetItem* sortedListEntry(const QString& text) { return new SortedEntry(text); }
 
 void onShow(QWidget* window, std::function<void()> step) { new ShowHook(window, std::move(step)); }
 
-} // namespace vt::app::ui
+}  // namespace vt::app::ui

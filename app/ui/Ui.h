@@ -24,7 +24,8 @@ class QWidget;
 namespace vt::app::ui {
 
 // Gives the widget (or action, menu, layout) its object name, by which tests find it.
-template <class W> W* named(W* object, const char* name)
+template <class W>
+W* named(W* object, const char* name)
 {
     object->setObjectName(QString::fromLatin1(name));
     return object;
@@ -40,11 +41,12 @@ void forceUpperCase(QLineEdit* edit);
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
 
 // A flat tool button added to layout.
-QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text,
-                        const QString& hint, bool checkable = false);
+QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text, const QString& hint,
+                        bool checkable = false);
 
 // A layout without margins or spacing (for panels that fill their parent).
-template <class L> L* tight(L* layout)
+template <class L>
+L* tight(L* layout)
 {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -60,4 +62,4 @@ QListWidgetItem* sortedListEntry(const QString& text);
 // system re-exposes it). Every window's show step goes through here.
 void onShow(QWidget* window, std::function<void()> step);
 
-} // namespace vt::app::ui
+}  // namespace vt::app::ui

@@ -14,8 +14,7 @@ namespace vt::app {
 using ui::named;
 
 TAbout_Form::TAbout_Form(Session& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_session(session)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_session(session)
 {
     setObjectName(QStringLiteral("About_Form"));
     setFixedSize(253, 181);
@@ -62,4 +61,4 @@ TAbout_Form::TAbout_Form(Session& session, QWidget* parent)
 
 void TAbout_Form::FormShow() { m_title->setText(m_session.AppTitle); }
 
-} // namespace vt::app
+}  // namespace vt::app

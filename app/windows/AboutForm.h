@@ -22,4 +22,4 @@ private:
     QLabel* m_title = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -8,4 +8,4 @@ TDialog_attach::TDialog_attach(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Attachment Add/Edit"));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -11,4 +11,4 @@ public:
     explicit TDialog_attach(QWidget* parent = nullptr);
 };
 
-} // namespace vt::app
+}  // namespace vt::app

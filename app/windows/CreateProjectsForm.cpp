@@ -8,4 +8,4 @@ TCreateProjectsForm::TCreateProjectsForm(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Create New Project Form"));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -11,4 +11,4 @@ public:
     explicit TCreateProjectsForm(QWidget* parent = nullptr);
 };
 
-} // namespace vt::app
+}  // namespace vt::app

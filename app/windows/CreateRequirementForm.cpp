@@ -8,4 +8,4 @@ TForm_CreateRequirement::TForm_CreateRequirement(QWidget* parent) : QDialog(pare
     setWindowTitle(QStringLiteral("Create Document"));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

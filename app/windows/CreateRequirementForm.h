@@ -11,4 +11,4 @@ public:
     explicit TForm_CreateRequirement(QWidget* parent = nullptr);
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -8,4 +8,4 @@ TDisc_entry_Child_Form::TDisc_entry_Child_Form(QWidget* parent) : QDialog(parent
     setWindowTitle(QStringLiteral("Discussion Item Reply Entry Form"));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -11,4 +11,4 @@ public:
     explicit TDisc_entry_Child_Form(QWidget* parent = nullptr);
 };
 
-} // namespace vt::app
+}  // namespace vt::app

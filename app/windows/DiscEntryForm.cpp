@@ -8,4 +8,4 @@ TDisc_Entry_Form::TDisc_Entry_Form(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Create a New Discussion Item"));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -11,4 +11,4 @@ public:
     explicit TDisc_Entry_Form(QWidget* parent = nullptr);
 };
 
-} // namespace vt::app
+}  // namespace vt::app

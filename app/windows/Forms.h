@@ -40,4 +40,4 @@ struct Forms {
 // The windows of the running application; members are null before their window exists.
 Forms& forms();
 
-} // namespace vt::app
+}  // namespace vt::app

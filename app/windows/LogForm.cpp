@@ -36,8 +36,7 @@ void TLog_Form::appendLine(const QString& text) { Memo1->appendPlainText(text); 
 void LogLine(const QString& text)
 {
     TLog_Form* console = forms().Log_Form;
-    if (console && console->isVisible())
-        console->appendLine(text);
+    if (console && console->isVisible()) console->appendLine(text);
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -25,4 +25,4 @@ private:
 // does nothing.
 void LogLine(const QString& text);
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -32,11 +32,10 @@ constexpr int kClientHeight = 157;
 constexpr int kShortFormHeight = 186;
 constexpr int kTallFormHeight = 412;
 
-} // namespace
+}  // namespace
 
 TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint),
-      m_session(session)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint), m_session(session)
 {
     setObjectName(QStringLiteral("Login_Form"));
     move(271, 235);
@@ -77,12 +76,13 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     column->addLayout(buttons);
 
     // Shown only while "Connect Options>>>" has enlarged the dialog.
-    m_connectionGroup = named(new QGroupBox(
-        QStringLiteral("Central Server / mySQL Database Connectivity Settings:"), this), "GroupBox1");
+    m_connectionGroup = named(
+        new QGroupBox(QStringLiteral("Central Server / mySQL Database Connectivity Settings:"), this), "GroupBox1");
     auto* connection = new QVBoxLayout(m_connectionGroup);
     connection->setSpacing(2);
-    Edit2 = ui::lineEdit(m_connectionGroup, "Edit2", QStringLiteral(
-        "Enter the Computer Name or IP address of the computer hosting the Veltrana Database"));
+    Edit2 = ui::lineEdit(
+        m_connectionGroup, "Edit2",
+        QStringLiteral("Enter the Computer Name or IP address of the computer hosting the Veltrana Database"));
     Edit2->setText(QStringLiteral("localhost"));
     Edit1 = ui::lineEdit(m_connectionGroup, "Edit1", QStringLiteral("Enter the name of the mySQL database "));
     Edit1->setText(QStringLiteral("Veltrana"));
@@ -113,7 +113,7 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
 
     m_session.whenLoggedOff([this] {
         if (isVisible())
-            FormShow();   // showing it again would not run its show step
+            FormShow();  // showing it again would not run its show step
         else
             show();
         raise();
@@ -134,8 +134,7 @@ void TLogin_Form::keyPressEvent(QKeyEvent* event)
 void TLogin_Form::closeEvent(QCloseEvent* event)
 {
     QDialog::closeEvent(event);
-    if (event->isAccepted())
-        emit closedByUser();
+    if (event->isAccepted()) emit closedByUser();
 }
 
 int TLogin_Form::formHeight() const { return height() + kFrameHeight; }
@@ -156,8 +155,7 @@ void TLogin_Form::FormShow()
 void TLogin_Form::ReadSettings()
 {
     QString line;
-    if (!readFirstLine(QString::fromLatin1(kSettingsFileName), line))
-        return;
+    if (!readFirstLine(QString::fromLatin1(kSettingsFileName), line)) return;
     UserID->setText(GetSettingValue(QStringLiteral("UN:"), line));
     Edit2->setText(GetSettingValue(QStringLiteral("SQ:"), line));
     Edit1->setText(GetSettingValue(QStringLiteral("DB:"), line));
@@ -169,22 +167,18 @@ void TLogin_Form::WriteSettings()
 {
     QFile file(QString::fromLatin1(kSettingsFileName));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error("Cannot create file " + std::string(kSettingsFileName) + ". "
-                                 + file.errorString().toStdString());
-    const QString line = QStringLiteral("UN:") + UserID->text() + QStringLiteral("#SQ:")
-                         + Edit2->text() + QStringLiteral("#DB:") + Edit1->text()
-                         + QStringLiteral("#DU:") + Edit3->text() + QStringLiteral("#DP:")
-                         + Edit4->text() + QStringLiteral("##");
+        throw std::runtime_error("Cannot create file " + std::string(kSettingsFileName) + ". " +
+                                 file.errorString().toStdString());
+    const QString line = QStringLiteral("UN:") + UserID->text() + QStringLiteral("#SQ:") + Edit2->text() +
+                         QStringLiteral("#DB:") + Edit1->text() + QStringLiteral("#DU:") + Edit3->text() +
+                         QStringLiteral("#DP:") + Edit4->text() + QStringLiteral("##");
     const std::string bytes = bytesFromText(line) + "\r\n";
     if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
-        throw std::runtime_error("Cannot write file " + std::string(kSettingsFileName) + ". "
-                                 + file.errorString().toStdString());
+        throw std::runtime_error("Cannot write file " + std::string(kSettingsFileName) + ". " +
+                                 file.errorString().toStdString());
 }
 
-void TLogin_Form::Button2Click()
-{
-    setFormHeight(formHeight() >= 400 ? kShortFormHeight : kTallFormHeight);
-}
+void TLogin_Form::Button2Click() { setFormHeight(formHeight() >= 400 ? kShortFormHeight : kTallFormHeight); }
 
 void TLogin_Form::Button1Click()
 {
@@ -220,4 +214,4 @@ void TLogin_Form::ConnectAndLogin()
     platform().showMessage(QStringLiteral("Invalid User Name or Password. Try Again"));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -45,17 +45,17 @@ private:
     ConnectionValues connectionValues() const;
 
     Session& m_session;
-    QLabel* m_titleLabel = nullptr;   // the application title
+    QLabel* m_titleLabel = nullptr;  // the application title
     QLineEdit* UserID = nullptr;
     QLineEdit* Password = nullptr;
-    QPushButton* Button1 = nullptr;   // "Login"
-    QPushButton* Button2 = nullptr;   // "Connect Options>>>"
-    QGroupBox* m_connectionGroup = nullptr;   // connection settings
-    QLineEdit* Edit1 = nullptr;       // database name
-    QLineEdit* Edit2 = nullptr;       // server name or address, optionally host:port
-    QLineEdit* Edit3 = nullptr;       // database account
-    QLineEdit* Edit4 = nullptr;       // database password
-    QLabel* m_dbPasswordLabel = nullptr;         // "DB Password:"
+    QPushButton* Button1 = nullptr;          // "Login"
+    QPushButton* Button2 = nullptr;          // "Connect Options>>>"
+    QGroupBox* m_connectionGroup = nullptr;  // connection settings
+    QLineEdit* Edit1 = nullptr;              // database name
+    QLineEdit* Edit2 = nullptr;              // server name or address, optionally host:port
+    QLineEdit* Edit3 = nullptr;              // database account
+    QLineEdit* Edit4 = nullptr;              // database password
+    QLabel* m_dbPasswordLabel = nullptr;     // "DB Password:"
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -13,9 +13,9 @@
 #include "ui/Ui.h"
 #include "windows/AboutForm.h"
 #include "windows/Forms.h"
-#include "windows/UserAdminForm.h"
 #include "windows/LogForm.h"
 #include "windows/OptionsForm.h"
+#include "windows/UserAdminForm.h"
 #include "windows/panels/CategoryPanel.h"
 #include "windows/panels/DocumentPanel.h"
 #include "windows/panels/FormatToolbar.h"
@@ -134,8 +134,7 @@ void TVeltrana::buildMenus()
     Concept1 = menuItem(newProject, "Concept1", QStringLiteral("Concept - Brainstorming"));
     MarketingPlan1 = menuItem(newProject, "MarketingPlan1", QStringLiteral("Marketing Plan"));
     SoftwareDevelopment2 = menuItem(newProject, "SoftwareDevelopment2", QStringLiteral("Software Project"));
-    SoftwareDevelopment2->setToolTip(
-        QStringLiteral("Use for Software, Website or Creative development Projects"));
+    SoftwareDevelopment2->setToolTip(QStringLiteral("Use for Software, Website or Creative development Projects"));
     SoftwareDevelopment2->setStatusTip(SoftwareDevelopment2->toolTip());
     newProject->setToolTipsVisible(true);
     OpenProject = menuItem(file, "OpenProject", QStringLiteral("Open Project"));
@@ -150,7 +149,7 @@ void TVeltrana::buildMenus()
     Loggoff1 = menuItem(file, "Loggoff1", QStringLiteral("Log Off Identity"));
     ExitMenu = menuItem(file, "ExitMenu", QStringLiteral("Exit"));
     for (QAction* a : {Save1, SaveAs1, PrintSetup1, Print1})
-        a->setEnabled(false);   // only while a document is shown
+        a->setEnabled(false);  // only while a document is shown
 
     QMenu* reports = named(bar->addMenu(QStringLiteral("&Reports")), "Reports1");
     StructuredProjectDocument1 =
@@ -219,26 +218,22 @@ void TVeltrana::ExitMenuClick() { QCoreApplication::exit(0); }
 void TVeltrana::closeEvent(QCloseEvent* event)
 {
     QMainWindow::closeEvent(event);
-    if (event->isAccepted())
-        QCoreApplication::exit(0);
+    if (event->isAccepted()) QCoreApplication::exit(0);
 }
 
 void TVeltrana::Console1Click()
 {
-    if (TLog_Form* console = forms().Log_Form)
-        console->setVisible(!console->isVisible());
+    if (TLog_Form* console = forms().Log_Form) console->setVisible(!console->isVisible());
 }
 
 void TVeltrana::About1Click()
 {
-    if (TAbout_Form* about = forms().About_Form)
-        about->show();
+    if (TAbout_Form* about = forms().About_Form) about->show();
 }
 
 void TVeltrana::Options1Click()
 {
-    if (TTOptions* options = forms().TOptions)
-        options->show();
+    if (TTOptions* options = forms().TOptions) options->show();
 }
 
 void TVeltrana::PopupMenu1Popup() { m_navigator->updateOutlineMenu(); }
@@ -264,8 +259,7 @@ void TVeltrana::Deleteproject2Click()
 void TVeltrana::enterLoggedIn()
 {
     if (!m_session.packetLimitNote().isEmpty())
-        LogLine(QStringLiteral("max_allowed_packet left at the server's value: ")
-                + m_session.packetLimitNote());
+        LogLine(QStringLiteral("max_allowed_packet left at the server's value: ") + m_session.packetLimitNote());
     LogLine(QStringLiteral("Logged IN"));
     PollPresence();
     Timer1->start();
@@ -278,8 +272,8 @@ void TVeltrana::Loggoff1Click() { m_session.logOff(); }
 
 void TVeltrana::LoadProjectList()
 {
-    m_navigator->showProjectNames(data::projects::projectNames(
-        m_session, m_session.CurrentUser, rights::isAdministrator(m_session.UserRole)));
+    m_navigator->showProjectNames(
+        data::projects::projectNames(m_session, m_session.CurrentUser, rights::isAdministrator(m_session.UserRole)));
 }
 
 void TVeltrana::PollPresence()
@@ -334,8 +328,7 @@ void TVeltrana::ShowNodePanel()
     for (QAction* a : {Print1, PrintSetup1, Save1, SaveAs1})
         a->setEnabled(false);
     const int level = m_navigator->selectedLevel();
-    if (level < 0)
-        return;
+    if (level < 0) return;
     m_projectPanel->setVisible(level == 0);
     m_categoryPanel->setVisible(level == 1);
     m_documentPanel->setVisible(level >= 2);
@@ -354,8 +347,7 @@ void TVeltrana::ShowCatagory() { m_categoryPanel->ShowCatagory(m_navigator->sele
 
 void TVeltrana::ListBox1Click()
 {
-    if (const auto document = m_navigator->selectedUnreadDocument())
-        m_navigator->selectDocument(*document);
+    if (const auto document = m_navigator->selectedUnreadDocument()) m_navigator->selectDocument(*document);
 }
 
 void TVeltrana::ExpandAll1Click() { m_navigator->expandAll(); }
@@ -380,8 +372,7 @@ void TVeltrana::Delete1Click()
 
 void TVeltrana::DeleteCatagory1Click()
 {
-    if (!rights::mayManageProject(m_session.UserRole, m_session.IsProjectManager)
-        || m_session.CurrentCatagoryID <= 0) {
+    if (!rights::mayManageProject(m_session.UserRole, m_session.IsProjectManager) || m_session.CurrentCatagoryID <= 0) {
         platform().showMessage(QStringLiteral("You must have Admin or Project Manager rights to delete Catagories"));
         return;
     }
@@ -414,18 +405,15 @@ QString rtfFileName(const QString& chosen)
     return chosen;
 }
 
-} // namespace
+}  // namespace
 
 bool TVeltrana::SaveDocumentAs()
 {
     QString folder = m_session.CommonDir;
-    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     const QString chosen = platform().saveFileName(
-        QStringLiteral("Save As"),
-        QStringLiteral("Rich Text Format (*.rtf);;Veltrana Document Files (*.rvf)"), folder);
-    if (chosen.isEmpty())
-        return false;
+        QStringLiteral("Save As"), QStringLiteral("Rich Text Format (*.rtf);;Veltrana Document Files (*.rvf)"), folder);
+    if (chosen.isEmpty()) return false;
     const QString path = rtfFileName(chosen);
     m_documentPanel->exportRtf(path);
     m_statusText->clear();
@@ -435,4 +423,4 @@ bool TVeltrana::SaveDocumentAs()
 
 void TVeltrana::btnSaveAsClick() { SaveDocumentAs(); }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -104,11 +104,10 @@ private:
     QTimer* Timer1 = nullptr;
 
     QAction *Blank1 = nullptr, *BusPlan = nullptr, *Concept1 = nullptr, *MarketingPlan1 = nullptr,
-            *SoftwareDevelopment2 = nullptr, *OpenProject = nullptr, *Save1 = nullptr,
-            *SaveAs1 = nullptr, *PrintSetup1 = nullptr, *Print1 = nullptr, *Loggoff1 = nullptr,
-            *ExitMenu = nullptr, *StructuredProjectDocument1 = nullptr, *LastModified1 = nullptr,
-            *UserManagement1 = nullptr, *Deleteproject2 = nullptr, *Options1 = nullptr,
-            *Console1 = nullptr, *About1 = nullptr;
+            *SoftwareDevelopment2 = nullptr, *OpenProject = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr,
+            *PrintSetup1 = nullptr, *Print1 = nullptr, *Loggoff1 = nullptr, *ExitMenu = nullptr,
+            *StructuredProjectDocument1 = nullptr, *LastModified1 = nullptr, *UserManagement1 = nullptr,
+            *Deleteproject2 = nullptr, *Options1 = nullptr, *Console1 = nullptr, *About1 = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -19,8 +19,7 @@ namespace vt::app {
 using ui::named;
 
 TTOptions::TTOptions(Session& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint),
-      m_session(session)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint), m_session(session)
 {
     setObjectName(QStringLiteral("TOptions"));
     setWindowTitle(QStringLiteral("Options"));
@@ -39,8 +38,7 @@ TTOptions::TTOptions(Session& session, QWidget* parent)
     admin->addWidget(CommonPath);
 
     RadioGroup1 = named(new QGroupBox(QStringLiteral("Saved Documents:"), AdminPanel), "RadioGroup1");
-    RadioGroup1->setToolTip(
-        QStringLiteral("Optionally store Veltrana Documents as Files instead of database Records"));
+    RadioGroup1->setToolTip(QStringLiteral("Optionally store Veltrana Documents as Files instead of database Records"));
     RadioGroup1->setEnabled(false);
     auto* choices = new QHBoxLayout(RadioGroup1);
     m_inDatabase = named(new QRadioButton(QStringLiteral("In Database (Default)"), RadioGroup1), "inDatabase");
@@ -93,4 +91,4 @@ void TTOptions::Button1Click() { hide(); }
 
 void TTOptions::Button2Click() { hide(); }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -34,4 +34,4 @@ private:
     QPushButton* Button2 = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

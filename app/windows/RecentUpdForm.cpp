@@ -8,4 +8,4 @@ TRecent_upd_form::TRecent_upd_form(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Recent Updates"));
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -11,4 +11,4 @@ public:
     explicit TRecent_upd_form(QWidget* parent = nullptr);
 };
 
-} // namespace vt::app
+}  // namespace vt::app

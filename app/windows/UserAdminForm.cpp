@@ -72,10 +72,7 @@ TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
     onShow(this, [this] { FormShow(); });
 }
 
-TUserAdmin_form::~TUserAdmin_form()
-{
-    m_model->setQuery(nullptr);
-}
+TUserAdmin_form::~TUserAdmin_form() { m_model->setQuery(nullptr); }
 
 void TUserAdmin_form::FormShow()
 {
@@ -86,8 +83,7 @@ void TUserAdmin_form::FormShow()
 void TUserAdmin_form::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
-    if (event->spontaneous())
-        return;
+    if (event->spontaneous()) return;
     guarded([this] {
         m_model->setQuery(nullptr);
         mySQLQuery1->Close();
@@ -102,8 +98,7 @@ void TUserAdmin_form::reload()
     mySQLQuery1->Open();
     m_model->setQuery(mySQLQuery1.get());
     mySQLQuery1AfterOpen();
-    if (m_model->rowCount() > 0)
-        DBGrid1->setCurrentIndex(m_model->index(std::min(row, m_model->rowCount() - 1), 0));
+    if (m_model->rowCount() > 0) DBGrid1->setCurrentIndex(m_model->index(std::min(row, m_model->rowCount() - 1), 0));
 }
 
 void TUserAdmin_form::mySQLQuery1AfterOpen()
@@ -119,48 +114,39 @@ bool TUserAdmin_form::toCurrentRow()
     return m_model->selectRow(current.isValid() ? current.row() : 0);
 }
 
-QString TUserAdmin_form::currentText(const char* column) const
-{
-    return data::textOf(*mySQLQuery1, column);
-}
+QString TUserAdmin_form::currentText(const char* column) const { return data::textOf(*mySQLQuery1, column); }
 
 void TUserAdmin_form::EditUser1Click()
 {
-    if (!toCurrentRow())
-        return;
+    if (!toCurrentRow()) return;
     data::users::Profile profile;
     profile.firstName = currentText("FirstName");
     profile.lastName = currentText("LastName");
     profile.email = currentText("email");
     profile.position = currentText("Position");
     profile.role = data::users::roleOf(currentText("Role"));
-    if (TForm_UserEditor* editor = forms().Form_UserEditor)
-        editor->editAccount(currentText("Username"), profile);
+    if (TForm_UserEditor* editor = forms().Form_UserEditor) editor->editAccount(currentText("Username"), profile);
 }
 
 void TUserAdmin_form::AddUser1Click()
 {
     if (TForm_UserCreate* create = forms().Form_UserCreate)
-        create->show();   // its show step starts with "Create User" disabled
+        create->show();  // its show step starts with "Create User" disabled
 }
 
 bool TUserAdmin_form::mayDelete(const QString& name) const
 {
-    if (!data::users::isMasterAccount(name))
-        return true;
+    if (!data::users::isMasterAccount(name)) return true;
     platform().showMessage(QStringLiteral("You cannot delete the Master Admin Account"));
     return false;
 }
 
 void TUserAdmin_form::DeleteUser1Click()
 {
-    if (!toCurrentRow())
-        return;
+    if (!toCurrentRow()) return;
     const QString name = currentText("Username");
-    if (!mayDelete(name))
-        return;
-    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete user: ") + name))
-        return;
+    if (!mayDelete(name)) return;
+    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete user: ") + name)) return;
     {
         HourglassCursor wait;
         data::users::remove(m_session, name);
@@ -171,12 +157,9 @@ void TUserAdmin_form::DeleteUser1Click()
 // The grid's own delete goes through the live result; the master account is kept here too.
 void TUserAdmin_form::DBGrid1CtrlDelete()
 {
-    if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow())
-        return;
-    if (!mayDelete(currentText("Username")))
-        return;
-    if (!platform().askOkCancel(QStringLiteral("Delete record?")))
-        return;
+    if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow()) return;
+    if (!mayDelete(currentText("Username"))) return;
+    if (!platform().askOkCancel(QStringLiteral("Delete record?"))) return;
     const int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
     m_model->setQuery(nullptr);
     try {
@@ -205,4 +188,4 @@ bool TUserAdmin_form::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -56,4 +56,4 @@ private:
     QMenu* userMan_pop_up = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

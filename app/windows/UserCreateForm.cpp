@@ -18,8 +18,7 @@ namespace vt::app {
 
 using namespace ui;
 
-TForm_UserCreate::TForm_UserCreate(Session& session, QWidget* parent)
-    : QDialog(parent), m_session(session)
+TForm_UserCreate::TForm_UserCreate(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Form_UserCreate"));
     setWindowTitle(QStringLiteral("Create New User Account"));
@@ -90,10 +89,8 @@ void TForm_UserCreate::Button2Click()
         platform().showMessage(QStringLiteral("Password entries are not identical. Try Again"));
         return;
     }
-    data::users::Profile profile{FirstName->text(), LastName->text(), Email->text(),
-                                 Position->text(),
-                                 m_roles->checkedId() == 1 ? QStringLiteral("ADMIN")
-                                                           : QStringLiteral("USER")};
+    data::users::Profile profile{FirstName->text(), LastName->text(), Email->text(), Position->text(),
+                                 m_roles->checkedId() == 1 ? QStringLiteral("ADMIN") : QStringLiteral("USER")};
     {
         HourglassCursor wait;
         data::users::create(m_session, name, Password->text(), profile);
@@ -103,4 +100,4 @@ void TForm_UserCreate::Button2Click()
     hide();
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -17,7 +17,7 @@ class TForm_UserCreate : public QDialog {
 public:
     explicit TForm_UserCreate(Session& session, QWidget* parent = nullptr);
 
-    void Button2Click();   // "Create User"
+    void Button2Click();  // "Create User"
 
 signals:
     // An account was created: the administration grid reloads.
@@ -38,4 +38,4 @@ private:
     QPushButton* Button2 = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

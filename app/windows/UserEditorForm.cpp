@@ -38,10 +38,9 @@ QGroupBox* roleSelector(QWidget* parent, QButtonGroup*& group)
     return box;
 }
 
-} // namespace
+}  // namespace
 
-TForm_UserEditor::TForm_UserEditor(Session& session, QWidget* parent)
-    : QDialog(parent), m_session(session)
+TForm_UserEditor::TForm_UserEditor(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Form_UserEditor"));
     setWindowTitle(QStringLiteral("Update User Account"));
@@ -113,8 +112,7 @@ QString TForm_UserEditor::chosenRole() const
 
 void TForm_UserEditor::Button2Click()
 {
-    data::users::Profile profile{FirstName->text(), LastName->text(), Email->text(),
-                                 Position->text(), chosenRole()};
+    data::users::Profile profile{FirstName->text(), LastName->text(), Email->text(), Position->text(), chosenRole()};
     {
         HourglassCursor wait;
         data::users::updateProfile(m_session, Lab_Username->text(), profile);
@@ -137,11 +135,10 @@ void TForm_UserEditor::Button1Click()
 void TForm_UserEditor::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
-    if (event->spontaneous())
-        return;
+    if (event->spontaneous()) return;
     Password->clear();
     Button1->setEnabled(false);
     Button2->setEnabled(false);
 }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -25,8 +25,8 @@ public:
     // account's role cannot be changed here.
     void editAccount(const QString& userName, const data::users::Profile& profile);
 
-    void Button2Click();   // "Update"
-    void Button1Click();   // "Set Password"
+    void Button2Click();  // "Update"
+    void Button1Click();  // "Set Password"
 
 signals:
     // An account was changed: the administration grid reloads.
@@ -51,4 +51,4 @@ private:
     QPushButton* Button1 = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -37,7 +37,6 @@ void AppFixture::writeFile(const QString& name, const QByteArray& bytes) const
 QByteArray AppFixture::readFile(const QString& name) const
 {
     QFile file(path(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
 }

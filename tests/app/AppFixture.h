@@ -34,12 +34,12 @@ QT_END_NAMESPACE
 
 // The child of parent with this object name and type; throws (failing the test) when there is
 // none. Windows keep their widgets private: tests find them as a user would, by name.
-template <class T> T& child(const QObject& parent, const char* name)
+template <class T>
+T& child(const QObject& parent, const char* name)
 {
     T* found = parent.findChild<T*>(QString::fromLatin1(name));
     if (!found)
-        throw std::runtime_error(std::string("no child named ") + name + " in "
-                                 + parent.objectName().toStdString());
+        throw std::runtime_error(std::string("no child named ") + name + " in " + parent.objectName().toStdString());
     return *found;
 }
 
@@ -61,8 +61,16 @@ protected:
     vt::app::Session& session() const { return m_app->session(); }
 
     // A control of the main window or the login dialog, by name.
-    template <class T> T& mainChild(const char* name) const { return child<T>(mainWindow(), name); }
-    template <class T> T& loginChild(const char* name) const { return child<T>(login(), name); }
+    template <class T>
+    T& mainChild(const char* name) const
+    {
+        return child<T>(mainWindow(), name);
+    }
+    template <class T>
+    T& loginChild(const char* name) const
+    {
+        return child<T>(login(), name);
+    }
 
     vt::app::ScriptedPlatform m_platform;
     std::unique_ptr<vt::app::PlatformScope> m_scope;

@@ -1,8 +1,8 @@
 // Clean-up of temporary files: the first start writes the batch file, later starts have a
 // separate process erase vt_* and *.rvf in the work folder.
 
-#include "AppFixture.h"
 #include "platform/Cleanup.h"
+#include "AppFixture.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -18,11 +18,9 @@ TEST(ShellWildcard, MatchesLikeEraseDoes)
         bool matches;
     };
     const Case cases[] = {
-        {"vt_*.*", "vt_img1.png", true},   {"vt_*.*", "vt_noext", true},
-        {"vt_*.*", "VT_Upper.JPG", true},  {"vt_*.*", "avt_x.png", false},
-        {"vt_*.*", "vtranTemp.html", false}, {"*.rvf", "12.rvf", true},
-        {"*.rvf", "12.RVF", true},         {"*.rvf", "12.rvf.bak", false},
-        {"*.rvf", "rvf", false},
+        {"vt_*.*", "vt_img1.png", true}, {"vt_*.*", "vt_noext", true},        {"vt_*.*", "VT_Upper.JPG", true},
+        {"vt_*.*", "avt_x.png", false},  {"vt_*.*", "vtranTemp.html", false}, {"*.rvf", "12.rvf", true},
+        {"*.rvf", "12.RVF", true},       {"*.rvf", "12.rvf.bak", false},      {"*.rvf", "rvf", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(matchesShellWildcard(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
@@ -44,12 +42,11 @@ TEST_F(Cleanup, FirstStartWritesTheBatchFileWithoutRunningIt)
 
 TEST_F(Cleanup, SecondStartErasesTemporaryFilesInASeparateProcess)
 {
-    startApp();   // first start: writes the batch file
+    startApp();  // first start: writes the batch file
     stopApp();
 
     const QStringList removed = {"vt_img1.png", "vt_noext", "VT_Upper.JPG", "12.rvf", "3.RVF"};
-    const QStringList kept = {"keep.txt", "avt_x.png", "vtranTemp.html", "12.rvf.bak",
-                              "defaults.cfg"};
+    const QStringList kept = {"keep.txt", "avt_x.png", "vtranTemp.html", "12.rvf.bak", "defaults.cfg"};
     for (const QString& name : removed + kept)
         writeFile(name, "x");
 
@@ -63,8 +60,7 @@ TEST_F(Cleanup, SecondStartErasesTemporaryFilesInASeparateProcess)
     QDeadlineTimer deadline(15000);
     auto anyLeft = [&] {
         for (const QString& name : removed)
-            if (QFileInfo::exists(path(name)))
-                return true;
+            if (QFileInfo::exists(path(name))) return true;
         return false;
     };
     while (anyLeft() && !deadline.hasExpired())

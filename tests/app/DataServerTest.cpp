@@ -33,7 +33,7 @@ int serverErrorOf(const std::function<void()>& op)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 class Data : public ::testing::Test {
 protected:
@@ -80,16 +80,16 @@ TEST_F(Data, LoginUserRoleNeedsTheExactNameAndPassword)
     struct Case {
         const char* user;
         const char* password;
-        const char* role;   // nullptr: no account matches
+        const char* role;  // nullptr: no account matches
     };
     const Case cases[] = {
         {"ADMIN", "ADMIN", "ADMIN"},
-        {"O'HARA", "P\\W", "admin"},                  // quote and backslash reach the server escaped
-        {"BOB", "PW", "USER"},                         // stored as typed: now replaced by a hash
-        {"BOB", "pw", nullptr},                        // a hash is verified exactly
+        {"O'HARA", "P\\W", "admin"},  // quote and backslash reach the server escaped
+        {"BOB", "PW", "USER"},        // stored as typed: now replaced by a hash
+        {"BOB", "pw", nullptr},       // a hash is verified exactly
         {"BOB", "WRONG", nullptr},
         {"NOSUCHUSER", "PW", nullptr},
-        {"BOB' or '1'='1", "x' or '1'='1", nullptr},   // stays a value, never becomes SQL
+        {"BOB' or '1'='1", "x' or '1'='1", nullptr},  // stays a value, never becomes SQL
         {"BOB' -- ", "", nullptr},
         // Comment markers inside the values are text: nobody logs in as ADMIN without its
         // password.
@@ -114,8 +114,7 @@ TEST_F(Data, LoginUserRoleNeedsTheExactNameAndPassword)
 TEST_F(Data, GlobalSettingsComeFromTheFirstRow)
 {
     const QString longPath = "/srv/" + QString(3000, 'p');
-    sql("UPDATE global_settings SET commondir='/srv/att', attachments='x', documents='"
-        + longPath.toStdString() + "'");
+    sql("UPDATE global_settings SET commondir='/srv/att', attachments='x', documents='" + longPath.toStdString() + "'");
     struct Case {
         int saveAsFiles;
         bool asFiles;
@@ -142,7 +141,7 @@ TEST_F(Data, SessionLogsInAndOffAndTellsItsObservers)
 
     EXPECT_EQ(session.logIn(m_values, "admin", "WRONG"), Session::LoginResult::UnknownUser);
     EXPECT_TRUE(events.isEmpty());
-    EXPECT_EQ(session.CurrentUser, "ADMIN");   // taken before the check, as typed upper-cased
+    EXPECT_EQ(session.CurrentUser, "ADMIN");  // taken before the check, as typed upper-cased
     EXPECT_EQ(session.UserRole, "USER");
 
     sql("UPDATE global_settings SET commondir='/c', documents='/d', SaveAsFiles=1");
@@ -158,8 +157,8 @@ TEST_F(Data, SessionLogsInAndOffAndTellsItsObservers)
     session.logOff();
     EXPECT_EQ(events, (QStringList{"in:ADMIN/ADMIN", "off:/USER"}));
     EXPECT_EQ(session.CurrentProjectID, 0);
-    EXPECT_TRUE(session.connection().Connected());   // the connection stays open
-    EXPECT_TRUE(session.StoreDocumentsAsFiles);       // shared settings are kept
+    EXPECT_TRUE(session.connection().Connected());  // the connection stays open
+    EXPECT_TRUE(session.StoreDocumentsAsFiles);     // shared settings are kept
 
     sql("DELETE FROM global_settings");
     EXPECT_EQ(session.logIn(m_values, "ADMIN", "ADMIN"), Session::LoginResult::NoGlobalSettings);
@@ -188,13 +187,12 @@ TEST_F(Data, ReadOnlyPacketLimitIsRecognisedByItsNumberAlone)
     };
     const Case cases[] = {
         {"mySQL Error Code: (1621)\r\nSESSION variable 'max_allowed_packet' is read-only", 1621, true},
-        {"mySQL Error Code: (1621)\r\nlooks the same", 1064, false},   // the text does not count
+        {"mySQL Error Code: (1621)\r\nlooks the same", 1064, false},  // the text does not count
         {"some other wording", 1621, true},
         {"DBI Error Code: (1001)\r\n \r\nUnknown error", 0, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(data::login::isReadOnlyPacketLimit(EmySQLDatabaseError(1001, c.message, c.serverError)),
-                  c.tolerated)
+        EXPECT_EQ(data::login::isReadOnlyPacketLimit(EmySQLDatabaseError(1001, c.message, c.serverError)), c.tolerated)
             << c.message;
 
     // This server keeps the session's limit read-only: the refusal is tolerated and reported.
@@ -235,7 +233,7 @@ TEST_F(Data, PresenceStampsInUpperCaseAndListsStampsYoungerThanFiveMinutes)
 {
     sql("INSERT INTO Users (Username, password, lastPollRequest) VALUES "
         "('carol','X', now() - INTERVAL 290 SECOND),"
-        "('DAVE','X', now() - INTERVAL 5 MINUTE),"   // exactly five minutes: not listed
+        "('DAVE','X', now() - INTERVAL 5 MINUTE),"  // exactly five minutes: not listed
         "('ERIN','X', NULL), ('frank','X', NULL)");
     EXPECT_EQ(data::presence::usersOnline(m_session), QStringList{"carol"});
 
@@ -249,18 +247,17 @@ TEST_F(Data, PresenceStampsInUpperCaseAndListsStampsYoungerThanFiveMinutes)
 // Text as long as users type it is stored whole and read back as text; longer text is refused.
 TEST_F(Data, LongTextsAreStoredWholeOrRefused)
 {
-    const QString topic = QString::fromUtf8("Ü") + QString(399, 't');   // 400 characters
-    execute("insert into Requirements (hash, Level, ParentID, RequirementName) values (4242, 2, 1, "
-            + data::sqlQuoted(topic) + ")");
+    const QString topic = QString::fromUtf8("Ü") + QString(399, 't');  // 400 characters
+    execute("insert into Requirements (hash, Level, ParentID, RequirementName) values (4242, 2, 1, " +
+            data::sqlQuoted(topic) + ")");
     const auto id = data::outline::findDocumentId(m_session, topic, 4242);
     ASSERT_TRUE(id);
-    EXPECT_EQ(readText("select * from Requirements where RequirementID = " + std::to_string(*id),
-                       "RequirementName"),
+    EXPECT_EQ(readText("select * from Requirements where RequirementID = " + std::to_string(*id), "RequirementName"),
               topic);
 
-    const QString link = "https://example.org/" + QString(3980, 'l');   // 4000 characters
-    execute("insert into Attachments (RequirementID, Link, Description, Filetype) values (1, "
-            + data::sqlQuoted(link) + ", " + data::sqlQuoted(QString(1000, 'd')) + ", 0)");
+    const QString link = "https://example.org/" + QString(3980, 'l');  // 4000 characters
+    execute("insert into Attachments (RequirementID, Link, Description, Filetype) values (1, " + data::sqlQuoted(link) +
+            ", " + data::sqlQuoted(QString(1000, 'd')) + ", 0)");
     EXPECT_EQ(readText("select * from Attachments", "Link"), link);
     EXPECT_EQ(readText("select * from Attachments", "Description"), QString(1000, 'd'));
 
@@ -268,8 +265,8 @@ TEST_F(Data, LongTextsAreStoredWholeOrRefused)
     for (int i = 0; description.size() < 70000; ++i)
         description += QString::fromUtf8("Zeile %1: café, 'quoted', back\\slash.\n").arg(i);
     description.truncate(70000);
-    execute("insert into Catagories (ProjectID, CatagoryName, Description) values (1, 'Long', "
-            + data::sqlQuoted(description) + ")");
+    execute("insert into Catagories (ProjectID, CatagoryName, Description) values (1, 'Long', " +
+            data::sqlQuoted(description) + ")");
     EXPECT_EQ(readText("select * from Catagories", "Description"), description);
 
     // One character more than the column holds: an error, and nothing stored cut.
@@ -278,16 +275,15 @@ TEST_F(Data, LongTextsAreStoredWholeOrRefused)
         const char* column;
         int length;
     };
-    for (const TooLong t : {TooLong{"Requirements", "RequirementName", 401},
-                            TooLong{"Attachments", "Link", 4001},
+    for (const TooLong t : {TooLong{"Requirements", "RequirementName", 401}, TooLong{"Attachments", "Link", 4001},
                             TooLong{"Users", "Username", 401}}) {
         SCOPED_TRACE(t.column);
         const std::string count = sql(std::string("select count(*) from ") + t.table);
         EXPECT_EQ(serverErrorOf([&] {
-                      execute(std::string("insert into ") + t.table + " (" + t.column + ") values ("
-                              + data::sqlQuoted(QString(t.length, 'x')) + ")");
+                      execute(std::string("insert into ") + t.table + " (" + t.column + ") values (" +
+                              data::sqlQuoted(QString(t.length, 'x')) + ")");
                   }),
-                  1406);   // data too long for the column
+                  1406);  // data too long for the column
         EXPECT_EQ(sql(std::string("select count(*) from ") + t.table), count);
     }
 }

@@ -2,9 +2,9 @@
 // selector, presence, Log Off, and the messages of every failure.
 
 #include "AppFixture.h"
-#include "windows/LogForm.h"
-#include "session/Passwords.h"
 #include "TestServer.h"
+#include "session/Passwords.h"
+#include "windows/LogForm.h"
 
 #include "db/TmySQLDatabase.h"
 
@@ -40,7 +40,7 @@ QStringList items(const QListWidget* list)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 class Login : public AppFixture {
 protected:
@@ -50,9 +50,9 @@ protected:
         m_db = vt::test::freshVeltranaDatabase("vt_login");
         const auto& server = vt::test::testServer();
         m_server = QString::fromStdString(server.host) + ":" + QString::number(server.port);
-        writeFile("defaults.cfg", ("UN:#SQ:" + m_server + "#DB:" + QString::fromStdString(m_db)
-                                   + "#DU:" + QString::fromStdString(server.user) + "#DP:"
-                                   + QString::fromStdString(server.password) + "##\r\n")
+        writeFile("defaults.cfg", ("UN:#SQ:" + m_server + "#DB:" + QString::fromStdString(m_db) +
+                                   "#DU:" + QString::fromStdString(server.user) +
+                                   "#DP:" + QString::fromStdString(server.password) + "##\r\n")
                                       .toUtf8());
         // Three projects, newest last; BOB is a member of the first and the third.
         sql("INSERT INTO Projects (ProjectName, ProjectManager) VALUES ('Alpha','ADMIN'),"
@@ -90,8 +90,8 @@ TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
 {
     sql("UPDATE global_settings SET commondir='/srv/att', documents='/srv/docs', SaveAsFiles=1");
     sql("INSERT INTO Projects (ProjectName, ProjectManager) VALUES ('Ünïcödé Café','ADMIN')");
-    mainChild<QAction>("Console1").trigger();   // the console shows what the login writes
-    loginAs("admin", "admin");           // typed in lower case, sent in upper case
+    mainChild<QAction>("Console1").trigger();  // the console shows what the login writes
+    loginAs("admin", "admin");                 // typed in lower case, sent in upper case
 
     EXPECT_EQ(m_platform.messages(), QStringList{});
     TVeltrana& w = mainWindow();
@@ -105,17 +105,15 @@ TEST_F(Login, AdministratorSeesEveryProjectNewestFirst)
     EXPECT_FALSE(mainChild<QFrame>("Pan_Content").isVisible());
     EXPECT_FALSE(login().isVisible());
     EXPECT_EQ(items(&mainChild<QComboBox>("Combo_projects")),
-              (QStringList{QString::fromUtf8("Ünïcödé Café"),
-                           "Gamma", "Beta", "Alpha"}));
+              (QStringList{QString::fromUtf8("Ünïcödé Café"), "Gamma", "Beta", "Alpha"}));
     EXPECT_EQ(mainChild<QComboBox>("Combo_projects").currentText(), "Select a Project...");
-    EXPECT_GE(m_platform.maxWaitDepth, 1);   // hourglass while checking the user
+    EXPECT_GE(m_platform.maxWaitDepth, 1);  // hourglass while checking the user
     EXPECT_EQ(m_platform.waitDepth, 0);
     EXPECT_TRUE(mainChild<QTimer>("Timer1").isActive());
     EXPECT_EQ(mainChild<QTimer>("Timer1").interval(), 30000);
 
     // The server keeps its packet limit read-only: the refusal is noted and the login goes on.
-    const QStringList console =
-        child<QPlainTextEdit>(*forms().Log_Form, "Memo1").toPlainText().split('\n');
+    const QStringList console = child<QPlainTextEdit>(*forms().Log_Form, "Memo1").toPlainText().split('\n');
     ASSERT_EQ(console.size(), 3);
     EXPECT_EQ(console[0], "Memo1");
     EXPECT_TRUE(console[1].contains("(1621)")) << console[1].toStdString();
@@ -170,7 +168,7 @@ TEST_F(Login, WrongNameOrPasswordIsRefused)
         EXPECT_EQ(m_platform.messages(), QStringList{"Invalid User Name or Password. Try Again"});
         expectLoggedOut();
         EXPECT_EQ(session().UserRole, "USER");
-        EXPECT_EQ(m_platform.waitDepth, 0);   // the hourglass is gone after a refusal too
+        EXPECT_EQ(m_platform.waitDepth, 0);  // the hourglass is gone after a refusal too
     }
     // The dialog stays for the next attempt.
     m_platform.clear();
@@ -183,15 +181,15 @@ TEST_F(Login, MissingGlobalSettingsRowEndsTheLoginWithBothMessages)
 {
     sql("DELETE FROM global_settings");
     loginAs("admin", "admin");
-    EXPECT_EQ(m_platform.messages(), (QStringList{"Cannot retrieve Global Settings",
-                                                  "Invalid User Name or Password. Try Again"}));
+    EXPECT_EQ(m_platform.messages(),
+              (QStringList{"Cannot retrieve Global Settings", "Invalid User Name or Password. Try Again"}));
     expectLoggedOut();
     EXPECT_FALSE(mainChild<QTimer>("Timer1").isActive());
 }
 
 TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
 {
-    QTcpServer probe;   // a port on which nothing listens
+    QTcpServer probe;  // a port on which nothing listens
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 closedPort = probe.serverPort();
     probe.close();
@@ -221,8 +219,7 @@ TEST_F(Login, ChangedConnectionFieldAfterAFailedAttemptIsRefusedByTheOpenConnect
     m_platform.clear();
     loginChild<QLineEdit>("Edit2").setText("localhost:" + QString::number(vt::test::testServer().port));
     loginAs("admin", "admin");
-    EXPECT_EQ(m_platform.messages(),
-              QStringList{"mySQLDatabase1: Cannot perform this operation on an open database"});
+    EXPECT_EQ(m_platform.messages(), QStringList{"mySQLDatabase1: Cannot perform this operation on an open database"});
     expectLoggedOut();
     EXPECT_EQ(session().connection().Host(), "127.0.0.1");
 }
@@ -241,15 +238,15 @@ TEST_F(Login, LogOffReturnsToTheLoginDialogAndASecondLoginWorks)
     EXPECT_EQ(login().windowTitle(), "Veltrana Login");
     EXPECT_EQ(loginChild<QLineEdit>("UserID").text(), "");
     EXPECT_EQ(loginChild<QLineEdit>("Password").text(), "");
-    EXPECT_EQ(loginChild<QLineEdit>("Edit2").text(), m_server);   // read from the settings file again
+    EXPECT_EQ(loginChild<QLineEdit>("Edit2").text(), m_server);  // read from the settings file again
     EXPECT_EQ(mainChild<QTreeWidget>("ProjectTree").topLevelItemCount(), 0);
     EXPECT_EQ(mainChild<QComboBox>("Combo_projects").count(), 0);
     EXPECT_EQ(session().CurrentUser, "");
     EXPECT_EQ(session().UserRole, "USER");
     EXPECT_EQ(session().CurrentProjectID, 0);
     EXPECT_FALSE(mainChild<QFrame>("pan_Navigator").isVisible());
-    EXPECT_TRUE(session().connection().Connected());   // the connection stays open
-    EXPECT_TRUE(mainChild<QTimer>("Timer1").isActive());            // and the poll timer keeps running
+    EXPECT_TRUE(session().connection().Connected());      // the connection stays open
+    EXPECT_TRUE(mainChild<QTimer>("Timer1").isActive());  // and the poll timer keeps running
     // The clean-up ran again: the batch file exists since the first start.
     ASSERT_EQ(m_platform.shown.size(), 1u);
     EXPECT_EQ(m_platform.shown.front().kind, "batch");
@@ -266,10 +263,10 @@ TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
 {
     sql("INSERT INTO Users (Username, password, Role, lastPollRequest) VALUES "
         "('CAROL','X','USER', now() - INTERVAL 290 SECOND),"
-        "('DAVE','X','USER', now() - INTERVAL 5 MINUTE),"   // exactly five minutes: not listed
+        "('DAVE','X','USER', now() - INTERVAL 5 MINUTE),"  // exactly five minutes: not listed
         "('ERIN','X','USER', NULL),"
         "('frank','F','USER', NULL)");
-    loginAs("frank", "f");   // stored in lower case: still stamped
+    loginAs("frank", "f");  // stored in lower case: still stamped
     ASSERT_EQ(m_platform.messages(), QStringList{});
 
     EXPECT_EQ(sql("SELECT lastPollRequest IS NOT NULL AND lastPollRequest > now() - INTERVAL 1 MINUTE "
@@ -286,8 +283,7 @@ TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
     mainChild<QAction>("Loggoff1").trigger();
     sql("UPDATE Users SET lastPollRequest = now() - INTERVAL 10 MINUTE WHERE Username='frank'");
     mainWindow().Timer1Timer();
-    EXPECT_EQ(sql("SELECT lastPollRequest < now() - INTERVAL 9 MINUTE FROM Users WHERE Username='frank'"),
-              "1\n");
+    EXPECT_EQ(sql("SELECT lastPollRequest < now() - INTERVAL 9 MINUTE FROM Users WHERE Username='frank'"), "1\n");
     EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "DAVE", "ERIN"}));
 }
 
@@ -297,25 +293,26 @@ TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
 TEST_F(Login, PasswordsAreVerifiedAgainstHashesAndLegacyRowsAreUpgraded)
 {
     const std::string hashed = passwords::hash("S3CRET").toStdString();
-    sql("INSERT INTO Users (Username, password, Role) VALUES ('HASHED','" + hashed + "','USER'),"
+    sql("INSERT INTO Users (Username, password, Role) VALUES ('HASHED','" + hashed +
+        "','USER'),"
         "('O\\'B\\\\LEGACY','PLAIN\\'PW\\\\','USER')");
     const auto stored = [&](const char* name) {
         return sql(std::string("SELECT password FROM Users WHERE Username='") + name + "'");
     };
 
     struct Case {
-        const char* user;       // typed
-        const char* password;   // typed
-        const char* row;        // the account's name as stored, escaped for a literal
+        const char* user;      // typed
+        const char* password;  // typed
+        const char* row;       // the account's name as stored, escaped for a literal
         bool accepted;
     } cases[] = {
         {"hashed", "wrong", "HASHED", false},
         {"hashed", "", "HASHED", false},
         {"hashed", "s3cret", "HASHED", true},
-        {"o'b\\legacy", "PLAIN'PW", "O\\'B\\\\LEGACY", false},          // a prefix is not enough
-        {"o'b\\legacy", "plain'pw\\", "O\\'B\\\\LEGACY", true},          // upgraded here
-        {"o'b\\legacy", "plain'pw\\", "O\\'B\\\\LEGACY", true},          // and verified next time
-        {"o'b\\legacy", "PLAIN\\'PW\\\\", "O\\'B\\\\LEGACY", false},   // nor the escaped text
+        {"o'b\\legacy", "PLAIN'PW", "O\\'B\\\\LEGACY", false},        // a prefix is not enough
+        {"o'b\\legacy", "plain'pw\\", "O\\'B\\\\LEGACY", true},       // upgraded here
+        {"o'b\\legacy", "plain'pw\\", "O\\'B\\\\LEGACY", true},       // and verified next time
+        {"o'b\\legacy", "PLAIN\\'PW\\\\", "O\\'B\\\\LEGACY", false},  // nor the escaped text
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.user) + " / " + c.password);
@@ -329,7 +326,7 @@ TEST_F(Login, PasswordsAreVerifiedAgainstHashesAndLegacyRowsAreUpgraded)
         } else {
             EXPECT_EQ(m_platform.messages(), QStringList{"Invalid User Name or Password. Try Again"});
             expectLoggedOut();
-            EXPECT_EQ(stored(c.row), before);   // a refusal writes nothing
+            EXPECT_EQ(stored(c.row), before);  // a refusal writes nothing
         }
         // After any accepted login the row holds a hash of what was typed, never the text.
         const QString now = QString::fromStdString(stored(c.row)).trimmed();
@@ -351,8 +348,7 @@ TEST_F(Login, LegacyPasswordStoredInLowerCaseIsAcceptedAndRewritten)
     sql("INSERT INTO Users (Username, password, Role) VALUES ('CAROL','secret','USER')");
     loginAs("carol", "secret");
     EXPECT_EQ(m_platform.messages(), QStringList{});
-    const QString now = QString::fromStdString(
-                            sql("SELECT password FROM Users WHERE Username='CAROL'")).trimmed();
+    const QString now = QString::fromStdString(sql("SELECT password FROM Users WHERE Username='CAROL'")).trimmed();
     EXPECT_TRUE(passwords::matches(now, "SECRET"));
-    EXPECT_FALSE(passwords::matches(now, "secret"));   // the hash is of what was typed: upper case
+    EXPECT_FALSE(passwords::matches(now, "secret"));  // the hash is of what was typed: upper case
 }

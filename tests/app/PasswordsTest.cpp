@@ -13,14 +13,14 @@ TEST(Passwords, HashesAreSaltedEncodedArgon2idThatVerifyOnlyTheirPassword)
     const QString a = passwords::hash(secret);
     const QString b = passwords::hash(secret);
     EXPECT_TRUE(a.startsWith("$argon2id$v=19$m=16384,t=2,p=1$")) << a.toStdString();
-    EXPECT_NE(a, b);   // a fresh salt each time
+    EXPECT_NE(a, b);  // a fresh salt each time
     EXPECT_TRUE(passwords::isHash(a));
     EXPECT_FALSE(a.contains(secret));
     for (const QString& h : {a, b}) {
         EXPECT_TRUE(passwords::matches(h, secret));
-        EXPECT_FALSE(passwords::matches(h, secret.toLower()));   // a hash is checked exactly
+        EXPECT_FALSE(passwords::matches(h, secret.toLower()));  // a hash is checked exactly
         EXPECT_FALSE(passwords::matches(h, ""));
-        EXPECT_FALSE(passwords::matches(h, h));                   // the hash is no password
+        EXPECT_FALSE(passwords::matches(h, h));  // the hash is no password
     }
 }
 
@@ -31,12 +31,12 @@ TEST(Passwords, StoredValuesThatAreNotGoodHashesNeverCrashOrMatchByAccident)
         QString typed;
         bool matches;
     } cases[] = {
-        {"PW", "PW", true},                              // legacy, as typed
-        {"pw", "PW", true},                              // legacy, as the server compared it
+        {"PW", "PW", true},  // legacy, as typed
+        {"pw", "PW", true},  // legacy, as the server compared it
         {"PW", "PW ", false},
-        {"", "", true},                                  // an empty legacy password
+        {"", "", true},  // an empty legacy password
         {"", "X", false},
-        {"$argon2id$", "", false},                       // truncated hash
+        {"$argon2id$", "", false},  // truncated hash
         {"$argon2id$v=19$m=16384,t=2,p=1$AAAA$BBBB", "x", false},
         {"$argon2id$" + QString(500, 'A'), "x", false},  // longer than any encoded hash
         {"$ARGON2ID$V=19", "$ARGON2ID$V=19", true},      // an upper-case typed text is legacy

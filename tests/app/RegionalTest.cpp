@@ -1,8 +1,8 @@
 // The database layer's regional formats taken from a locale.
 
+#include "platform/Regional.h"
 #include "AppFixture.h"
 #include "platform/QtPlatform.h"
-#include "platform/Regional.h"
 #include "session/TextCodec.h"
 
 #include "db/DbSettings.h"
@@ -43,9 +43,8 @@ TEST(Regional, LocaleFormatsBecomeTheLayersLetters)
 
 TEST(Regional, ClientCodePageComesFromTheLocaleCodeset)
 {
-    const std::pair<const char*, int> cases[] = {{"CP1250", 1250},      {"windows-1258", 1258},
-                                                 {"WINDOWS1252", 1252},  {"UTF-8", 0},
-                                                 {"CP1249", 0},          {"ISO-8859-1", 0},
+    const std::pair<const char*, int> cases[] = {{"CP1250", 1250},     {"windows-1258", 1258}, {"WINDOWS1252", 1252},
+                                                 {"UTF-8", 0},         {"CP1249", 0},          {"ISO-8859-1", 0},
                                                  {"ANSI_X3.4-1968", 0}};
     for (const auto& [codeset, codePage] : cases)
         EXPECT_EQ(vt::app::codePageFromCodeset(QString::fromLatin1(codeset)), codePage) << codeset;
@@ -59,15 +58,14 @@ TEST(Regional, ClientCodePageIsSetOnceForTheCodecAndTheAccessLayer)
         int kept;            // as the program uses it
         uint8_t layerIndex;  // the access layer's character-set index
         const char* bytes;
-        const char* text;    // UTF-8
+        const char* text;  // UTF-8
     };
-    const Case cases[] = {
-        {0, 0, 0, "Caf\xc3\xa9", "Café"},
-        {1250, 1250, 14, "\x8a\xe8", "Šč"},
-        {1251, 1251, 15, "\xc4\xe0", "Да"},
-        {1252, 1252, 16, "Caf\xe9", "Café"},
-        {65001, 0, 0, "Caf\xc3\xa9", "Café"},   // UTF-8 is not a code page of the table
-    };
+    const Case cases[] =
+        {
+            {0, 0, 0, "Caf\xc3\xa9", "Café"},     {1250, 1250, 14, "\x8a\xe8", "Šč"},
+            {1251, 1251, 15, "\xc4\xe0", "Да"},   {1252, 1252, 16, "Caf\xe9", "Café"},
+            {65001, 0, 0, "Caf\xc3\xa9", "Café"},  // UTF-8 is not a code page of the table
+        };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.codePage);
         vt::app::setClientCodePage(c.codePage);
@@ -106,11 +104,9 @@ TEST(Regional, DesktopCodePageFollowsTheLocaleCodeset)
         EXPECT_EQ(desktop.codePage(), 0);
     }
 
-    const auto dir = std::filesystem::temp_directory_path()
-                     / ("vt-app-locale-" + std::to_string(::getpid()));
+    const auto dir = std::filesystem::temp_directory_path() / ("vt-app-locale-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    const std::string cmd = "localedef -i ru_RU -f CP1251 '" + (dir / "ru_RU.CP1251").string()
-                            + "' >/dev/null 2>&1";
+    const std::string cmd = "localedef -i ru_RU -f CP1251 '" + (dir / "ru_RU.CP1251").string() + "' >/dev/null 2>&1";
     const bool built = std::system(cmd.c_str()) == 0;
     const char* oldPath = std::getenv("LOCPATH");
     const std::string savedPath = oldPath ? oldPath : "";
@@ -123,7 +119,6 @@ TEST(Regional, DesktopCodePageFollowsTheLocaleCodeset)
         ::unsetenv("LOCPATH");
     std::setlocale(LC_ALL, saved.c_str());
     std::filesystem::remove_all(dir);
-    if (!set)
-        GTEST_SKIP() << "no windows-1251 locale could be built here";
+    if (!set) GTEST_SKIP() << "no windows-1251 locale could be built here";
     EXPECT_EQ(codePage, 1251);
 }

@@ -11,24 +11,24 @@ TEST(Rights, NamesAndRolesCompareAfterUpperCasing)
     enum Rule { Administrator, ProjectManager, DocumentOwner };
     struct Case {
         Rule rule;
-        const char* user;    // the role for Administrator, the current user otherwise
-        const char* other;   // the project's manager or the document's owner
+        const char* user;   // the role for Administrator, the current user otherwise
+        const char* other;  // the project's manager or the document's owner
         bool allowed;
     };
     const Case cases[] = {
         {Administrator, "ADMIN", "", true},
-        {Administrator, "admin", "", true},          // stored in lower case: still an administrator
+        {Administrator, "admin", "", true},  // stored in lower case: still an administrator
         {Administrator, "Admin", "", true},
         {Administrator, "USER", "", false},
         {Administrator, "", "", false},
-        {Administrator, "ADMIN ", "", false},        // no trimming: the role is compared whole
+        {Administrator, "ADMIN ", "", false},  // no trimming: the role is compared whole
         {Administrator, "ADMINISTRATOR", "", false},
         {ProjectManager, "BOB", "BOB", true},
-        {ProjectManager, "BOB", "bob", true},        // manager stored in lower case
-        {ProjectManager, "CHLOÉ", "chloé", true},    // upper-casing beyond ASCII
+        {ProjectManager, "BOB", "bob", true},      // manager stored in lower case
+        {ProjectManager, "CHLOÉ", "chloé", true},  // upper-casing beyond ASCII
         {ProjectManager, "BOB", "BOBBY", false},
-        {ProjectManager, "ADMIN", "BOB", false},     // administrators are not managers by name
-        {ProjectManager, "", "", false},             // nobody logged in manages nothing
+        {ProjectManager, "ADMIN", "BOB", false},  // administrators are not managers by name
+        {ProjectManager, "", "", false},          // nobody logged in manages nothing
         {DocumentOwner, "ALICE", "alice", true},
         {DocumentOwner, "ALICE", "BOB", false},
         {DocumentOwner, "", "", false},
@@ -52,8 +52,7 @@ TEST(Rights, ProjectIsManagedByAdministratorsAndItsManager)
         bool manager;
         bool allowed;
     };
-    const Case cases[] = {{"USER", false, false}, {"USER", true, true}, {"admin", false, true},
-                          {"ADMIN", true, true}};
+    const Case cases[] = {{"USER", false, false}, {"USER", true, true}, {"admin", false, true}, {"ADMIN", true, true}};
     for (const Case& c : cases)
         EXPECT_EQ(rights::mayManageProject(QString::fromUtf8(c.role), c.manager), c.allowed)
             << c.role << " " << c.manager;

@@ -1,8 +1,8 @@
 // The connection-settings file: reading the first line into the login dialog, writing it on
 // every Login click, and refusing incomplete connection fields.
 
-#include "AppFixture.h"
 #include "session/Settings.h"
+#include "AppFixture.h"
 
 #include "db/TmySQLDatabase.h"
 
@@ -19,7 +19,7 @@ struct Fields {
 
 struct ReadCase {
     const char* name;
-    const char* file;   // nullptr: no settings file
+    const char* file;  // nullptr: no settings file
     Fields expected;
 };
 
@@ -32,15 +32,15 @@ std::vector<ReadCase> readCases()
     static const QByteArray long256 = "UN:U#SQ:" + k256.toLatin1() + "#DB:D#DU:DU#DP:P##\r\n";
     return {
         {"no file keeps the design defaults", nullptr, {"", "localhost", "Veltrana", "vtran", ""}},
-        {"all five keys", "UN:BOB#SQ:db.example#DB:vdb#DU:acct#DP:secret##\r\n",
+        {"all five keys",
+         "UN:BOB#SQ:db.example#DB:vdb#DU:acct#DP:secret##\r\n",
          {"BOB", "db.example", "vdb", "acct", "secret"}},
-        {"missing key empties its field", "UN:BOB#SQ:srv#DU:acct#DP:pw##\r\n",
-         {"BOB", "srv", "", "acct", "pw"}},
-        {"key followed by # is empty", "UN:#SQ:srv#DB:vdb#DU:acct#DP:##\r\n",
-         {"", "srv", "vdb", "acct", ""}},
+        {"missing key empties its field", "UN:BOB#SQ:srv#DU:acct#DP:pw##\r\n", {"BOB", "srv", "", "acct", "pw"}},
+        {"key followed by # is empty", "UN:#SQ:srv#DB:vdb#DU:acct#DP:##\r\n", {"", "srv", "vdb", "acct", ""}},
         {"255 characters read back whole", long255.constData(), {"U", k255, "D", "DU", "P"}},
         {"256 characters read back empty", long256.constData(), {"U", "", "D", "DU", "P"}},
-        {"SQ: inside the user name wins", "UN:XSQ:EVIL#SQ:srv#DB:vdb#DU:acct#DP:pw##\r\n",
+        {"SQ: inside the user name wins",
+         "UN:XSQ:EVIL#SQ:srv#DB:vdb#DU:acct#DP:pw##\r\n",
          {"XSQ:EVIL", "EVIL", "vdb", "acct", "pw"}},
         {"lines after the first are ignored",
          "UN:FIRST#SQ:one#DB:db1#DU:u1##\r\nUN:SECOND#SQ:two#DB:db2#DU:u2#DP:p2##\r\n",
@@ -50,7 +50,7 @@ std::vector<ReadCase> readCases()
     };
 }
 
-} // namespace
+}  // namespace
 
 TEST(GetSettingValue, TakesTheValueUpToTheNextHashWithin256Characters)
 {
@@ -61,11 +61,11 @@ TEST(GetSettingValue, TakesTheValueUpToTheNextHashWithin256Characters)
     };
     const std::vector<Case> cases = {
         {"SQ:", "UN:A#SQ:host#DB:x##", "host"},
-        {"DP:", "UN:A#SQ:host#DB:x##", ""},                 // key missing
-        {"UN:", "UN:A", ""},                                // no # after the value
-        {"SQ:", "SQ:" + k255 + "#", k255},                  // 255 characters and the #
-        {"SQ:", "SQ:" + k256 + "#", ""},                    // the # is the 257th character
-        {"DB:", "XDB:first#DB:second#", "first"},           // first occurrence wins
+        {"DP:", "UN:A#SQ:host#DB:x##", ""},        // key missing
+        {"UN:", "UN:A", ""},                       // no # after the value
+        {"SQ:", "SQ:" + k255 + "#", k255},         // 255 characters and the #
+        {"SQ:", "SQ:" + k256 + "#", ""},           // the # is the 257th character
+        {"DB:", "XDB:first#DB:second#", "first"},  // first occurrence wins
         {"UN:", "UN:#", ""},
     };
     for (const Case& c : cases)
@@ -80,8 +80,7 @@ TEST_F(SettingsFile, StartUpFillsTheLoginFieldsFromTheFirstLine)
     for (const ReadCase& c : readCases()) {
         SCOPED_TRACE(c.name);
         QFile::remove(path("defaults.cfg"));
-        if (c.file)
-            writeFile("defaults.cfg", QByteArray(c.file));
+        if (c.file) writeFile("defaults.cfg", QByteArray(c.file));
         startApp();
         EXPECT_EQ(loginChild<QLineEdit>("UserID").text(), c.expected.user);
         EXPECT_EQ(loginChild<QLineEdit>("Edit2").text(), c.expected.server);
@@ -96,7 +95,7 @@ TEST_F(SettingsFile, EveryLoginClickRewritesTheFileEvenWhenRefused)
 {
     startApp();
     loginChild<QLineEdit>("UserID").setText("ALICE");
-    loginChild<QLineEdit>("Edit2").setText("x");   // too short: refused after writing
+    loginChild<QLineEdit>("Edit2").setText("x");  // too short: refused after writing
     loginChild<QLineEdit>("Edit4").setText("dbpw");
     loginChild<QPushButton>("Button1").click();
     EXPECT_EQ(readFile("defaults.cfg"), QByteArray("UN:ALICE#SQ:x#DB:Veltrana#DU:vtran#DP:dbpw##\r\n"));
@@ -143,14 +142,14 @@ TEST_F(SettingsFile, ShortConnectionFieldsAreRefusedWithTheConnectionGroupShown)
         EXPECT_EQ(login().formHeight(), 412);
         EXPECT_TRUE(login().isVisible());
         EXPECT_EQ(session().CurrentUser, QString());
-        EXPECT_FALSE(session().connection().Connected());   // nothing was sent
+        EXPECT_FALSE(session().connection().Connected());  // nothing was sent
     }
 }
 
 TEST_F(SettingsFile, UnwritableFileEndsTheLoginThroughTheErrorDisplay)
 {
     startApp();
-    QDir().mkdir(path("defaults.cfg"));   // a folder where the file should be
+    QDir().mkdir(path("defaults.cfg"));  // a folder where the file should be
     loginChild<QLineEdit>("Edit2").setText("x");
     loginChild<QPushButton>("Button1").click();
     ASSERT_EQ(m_platform.messages().size(), 1);

@@ -2,12 +2,12 @@
 // console, the Options dialog, and the central error display.
 
 #include "AppFixture.h"
-#include "windows/Forms.h"
-#include "windows/UserAdminForm.h"
 #include "ErrorDisplay.h"
 #include "windows/AboutForm.h"
+#include "windows/Forms.h"
 #include "windows/LogForm.h"
 #include "windows/OptionsForm.h"
+#include "windows/UserAdminForm.h"
 #include "windows/panels/NavigatorPanel.h"
 
 #include "db/TmySQLDatabase.h"
@@ -118,7 +118,7 @@ TEST_F(Startup, LoginDialogHasItsControlsTextsAndGeometry)
     EXPECT_LE(group.geometry().bottom(), dlg.height());
     for (const char* name : {"Edit1", "Edit2", "Edit3"}) {
         const auto& edit = loginChild<QLineEdit>(name);
-        EXPECT_GE(edit.height(), edit.sizeHint().height()) << name;   // not squeezed
+        EXPECT_GE(edit.height(), edit.sizeHint().height()) << name;  // not squeezed
     }
     b2->click();
     EXPECT_EQ(dlg.formHeight(), 186);
@@ -133,7 +133,7 @@ TEST_F(Startup, NameAndPasswordTurnTypedLettersIntoUpperCase)
         QTest::keyClicks(edit, "bob9x");
         EXPECT_EQ(edit->text(), "BOB9X");
     }
-    loginChild<QLineEdit>("UserID").setText("mixed");   // set by the program: kept as given
+    loginChild<QLineEdit>("UserID").setText("mixed");  // set by the program: kept as given
     EXPECT_EQ(loginChild<QLineEdit>("UserID").text(), "mixed");
 }
 
@@ -162,13 +162,40 @@ TEST_F(Startup, MainWindowStartsWithoutNavigatorAndContent)
     EXPECT_EQ(mainChild<QComboBox>("cmbFont").count(), m_platform.fontList.size());
     EXPECT_EQ(mainChild<QComboBox>("cmbFont").itemText(0), m_platform.fontList.front());
 
-    for (const char* name :
-         {"BackGround", "speedPanel", "pan_Navigator", "Combo_projects", "ListBox1", "ProjectTree",
-          "OnlineList", "RichEdit2", "Pan_Content", "Pan_Project_Overview", "PageControl1",
-          "Tab_ProjectInfo", "Tab_members", "Pan_Catagory", "CatagoryName", "CatagoryDescription",
-          "Pan_Req_Panel", "Pan_tabContent", "Tab_Control", "Tab_Details", "Tab_Req_Discussions",
-          "Attachments", "Ruler1", "RichEdit1", "StatusBar1", "btnSave", "btnSaveAs", "cmbFont",
-          "cmbFontSize", "btnBold", "btnLeft", "btnJustify", "btnIdentInc", "Timer1"})
+    for (const char* name : {"BackGround",
+                             "speedPanel",
+                             "pan_Navigator",
+                             "Combo_projects",
+                             "ListBox1",
+                             "ProjectTree",
+                             "OnlineList",
+                             "RichEdit2",
+                             "Pan_Content",
+                             "Pan_Project_Overview",
+                             "PageControl1",
+                             "Tab_ProjectInfo",
+                             "Tab_members",
+                             "Pan_Catagory",
+                             "CatagoryName",
+                             "CatagoryDescription",
+                             "Pan_Req_Panel",
+                             "Pan_tabContent",
+                             "Tab_Control",
+                             "Tab_Details",
+                             "Tab_Req_Discussions",
+                             "Attachments",
+                             "Ruler1",
+                             "RichEdit1",
+                             "StatusBar1",
+                             "btnSave",
+                             "btnSaveAs",
+                             "cmbFont",
+                             "cmbFontSize",
+                             "btnBold",
+                             "btnLeft",
+                             "btnJustify",
+                             "btnIdentInc",
+                             "Timer1"})
         EXPECT_TRUE(w.findChild<QObject*>(name)) << name;
 }
 
@@ -245,8 +272,8 @@ TEST_F(Startup, OutlinePopupOffersItemsByTheSelectedLevel)
         EXPECT_EQ(mainChild<QAction>("Delete1").isVisible(), c.deleteDoc);
         EXPECT_EQ(mainChild<QAction>("AddCatagory1").isVisible(), c.addCat);
         EXPECT_EQ(mainChild<QAction>("DeleteCatagory1").isVisible(), c.deleteCat);
-        EXPECT_TRUE(mainChild<QAction>("ExpandAll1").isVisible() && mainChild<QAction>("CollapseAll1").isVisible()
-                    && mainChild<QAction>("refreshlist1").isVisible());
+        EXPECT_TRUE(mainChild<QAction>("ExpandAll1").isVisible() && mainChild<QAction>("CollapseAll1").isVisible() &&
+                    mainChild<QAction>("refreshlist1").isVisible());
     }
 }
 
@@ -311,7 +338,7 @@ TEST_F(Startup, ExitClosingTheMainWindowOrTheLoginDialogAloneEndsTheEventLoop)
 {
     startApp();
     QTimer::singleShot(0, &mainChild<QAction>("ExitMenu"), &QAction::trigger);
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });   // safety net
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // safety net
     EXPECT_EQ(QCoreApplication::exec(), 0);
 
     // Escape leaves the login dialog up. Closing the login dialog beside the main window, or
@@ -345,12 +372,11 @@ class ThrowingObject : public QObject {
 protected:
     bool event(QEvent* e) override
     {
-        if (e->type() == QEvent::User)
-            throw std::runtime_error("event handler failed");
+        if (e->type() == QEvent::User) throw std::runtime_error("event handler failed");
         return QObject::event(e);
     }
 };
-} // namespace
+}  // namespace
 
 TEST_F(Startup, HandlerExceptionsReachTheErrorDisplayAndTheWindowStaysUsable)
 {
@@ -361,8 +387,7 @@ TEST_F(Startup, HandlerExceptionsReachTheErrorDisplayAndTheWindowStaysUsable)
     button.click();
     button.click();
     EXPECT_EQ(m_platform.messages(),
-              (QStringList{"mySQL Error Code: (1146)\r\nTable missing",
-                           "mySQL Error Code: (1146)\r\nTable missing"}));
+              (QStringList{"mySQL Error Code: (1146)\r\nTable missing", "mySQL Error Code: (1146)\r\nTable missing"}));
 
     // Even a handler outside the guard cannot end the program: the application object catches.
     ThrowingObject object;
@@ -382,14 +407,12 @@ TEST_F(Startup, LimitedCommandsRefuseWithTheirMessages)
     struct Case {
         const char* role;
         bool manager;
-        QStringList userManagement;   // messages of Tools > Admin > User Management
-        QStringList deleteProject;    // messages of Tools > Admin > Delete project
+        QStringList userManagement;  // messages of Tools > Admin > User Management
+        QStringList deleteProject;   // messages of Tools > Admin > Delete project
     };
     const QStringList noAdmin{"You must have Admin rights to Add New Users"};
     const QStringList noDelete{"You must have Admin rights to delete projects"};
-    const Case cases[] = {{"USER", false, noAdmin, noDelete},
-                          {"USER", true, noAdmin, {}},
-                          {"admin", false, {}, {}}};
+    const Case cases[] = {{"USER", false, noAdmin, noDelete}, {"USER", true, noAdmin, {}}, {"admin", false, {}, {}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.role) + (c.manager ? " manager" : ""));
         session().UserRole = c.role;
@@ -399,8 +422,7 @@ TEST_F(Startup, LimitedCommandsRefuseWithTheirMessages)
         const bool administrator = QString(c.role).toUpper() == "ADMIN";
         // An administrator gets the window (whose grid needs the server, not connected here).
         EXPECT_EQ(forms().UserAdmin_form->isVisible(), administrator);
-        if (!administrator)
-            EXPECT_EQ(m_platform.messages(), c.userManagement);
+        if (!administrator) EXPECT_EQ(m_platform.messages(), c.userManagement);
         forms().UserAdmin_form->hide();
         m_platform.clear();
         mainChild<QAction>("Deleteproject2").trigger();
@@ -412,8 +434,7 @@ TEST_F(Startup, ConnectionComponentCarriesItsDesignValuesAndAboutShowsTheTitle)
 {
     startApp();
     const TStringList& params = session().connection().Params();
-    EXPECT_EQ(params.Lines(),
-              (std::vector<std::string>{"Port=3306", "TIMEOUT=30", "max_allowed_packet=16M"}));
+    EXPECT_EQ(params.Lines(), (std::vector<std::string>{"Port=3306", "TIMEOUT=30", "max_allowed_packet=16M"}));
     EXPECT_FALSE(session().connection().Connected());
 
     mainChild<QAction>("About1").trigger();
@@ -449,10 +470,10 @@ TEST_F(Startup, WhoIsOnlineSortsLikeASortedListBox)
          {"aaron", QString::fromUtf8("CHLOÉ"), QString::fromUtf8("ÉMILE"), "ZOE"}},
         {QLocale(QLocale::English, QLocale::UnitedStates),
          {"bob", "Bob", "BOB", "alice", "Carl"},
-         {"alice", "bob", "Bob", "BOB", "Carl"}},   // equal but for case: lower case first
+         {"alice", "bob", "Bob", "BOB", "Carl"}},  // equal but for case: lower case first
         {QLocale(QLocale::Swedish, QLocale::Sweden),
          {QString::fromUtf8("Åsa"), "Zack", "Olle"},
-         {"Olle", "Zack", QString::fromUtf8("Åsa")}},   // Å comes after Z in Swedish
+         {"Olle", "Zack", QString::fromUtf8("Åsa")}},  // Å comes after Z in Swedish
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale.name().toStdString());

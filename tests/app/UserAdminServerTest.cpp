@@ -29,11 +29,11 @@ protected:
         AppFixture::SetUp();
         m_db = vt::test::freshVeltranaDatabase("vt_users");
         const auto& server = vt::test::testServer();
-        writeFile("defaults.cfg", ("UN:#SQ:" + QString::fromStdString(server.host) + ":"
-                                   + QString::number(server.port) + "#DB:" + QString::fromStdString(m_db)
-                                   + "#DU:" + QString::fromStdString(server.user) + "#DP:"
-                                   + QString::fromStdString(server.password) + "##\r\n")
-                                      .toUtf8());
+        writeFile("defaults.cfg",
+                  ("UN:#SQ:" + QString::fromStdString(server.host) + ":" + QString::number(server.port) +
+                   "#DB:" + QString::fromStdString(m_db) + "#DU:" + QString::fromStdString(server.user) +
+                   "#DP:" + QString::fromStdString(server.password) + "##\r\n")
+                      .toUtf8());
         sql("INSERT INTO Users (Username, password, FirstName, Role) VALUES ('BOB','PW','Bob','USER'),"
             "('O\\'B\\\\X','PW','Quote','admin')");
         startApp();
@@ -93,7 +93,7 @@ TEST_F(UserAdmin, OnlyAdministratorsOpenTheGridWithItsColumns)
     EXPECT_FALSE(admin().isVisible());
 
     mainChild<QAction>("Loggoff1").trigger();
-    loginAs("o'b\\x", "pw");   // role stored as "admin": administrators in any case
+    loginAs("o'b\\x", "pw");  // role stored as "admin": administrators in any case
     openAdministration();
     EXPECT_EQ(admin().windowTitle(), "User Account Administration");
     auto* model = grid().model();
@@ -133,7 +133,7 @@ TEST_F(UserAdmin, CreateRefusesANameInUseAndDifferingPasswordsThenStoresAHash)
     create.click();
     EXPECT_EQ(m_platform.messages(), QStringList{"Username Already in use - try another"});
     EXPECT_TRUE(creator().isVisible());
-    EXPECT_EQ(child<QLineEdit>(creator(), "UserName").text(), "BOB");   // entries stay
+    EXPECT_EQ(child<QLineEdit>(creator(), "UserName").text(), "BOB");  // entries stay
 
     m_platform.clear();
     type("UserName", "n'e\\w");
@@ -145,16 +145,16 @@ TEST_F(UserAdmin, CreateRefusesANameInUseAndDifferingPasswordsThenStoresAHash)
 
     m_platform.clear();
     type("Password2", "s'3\\");
-    child<QLineEdit>(creator(), "FirstName").setText(QString::fromUtf8("Zoë 'q'"));   // not typeable
+    child<QLineEdit>(creator(), "FirstName").setText(QString::fromUtf8("Zoë 'q'"));  // not typeable
     type("Email", "a\\b@x");
     child<QRadioButton>(creator(), "RadioGroup1_Admin").click();
     create.click();
     EXPECT_EQ(m_platform.messages(), QStringList{});
     EXPECT_FALSE(creator().isVisible());
-    EXPECT_TRUE(gridNames().contains("N'E\\W"));   // the grid was reloaded
+    EXPECT_TRUE(gridNames().contains("N'E\\W"));  // the grid was reloaded
     const std::string name = "N\\'E\\\\W";
     EXPECT_EQ(stored("FirstName", name), QString::fromUtf8("Zoë 'q'"));
-    EXPECT_EQ(stored("email", name), "a\\\\b@x");   // the client's batch output escapes "\"
+    EXPECT_EQ(stored("email", name), "a\\\\b@x");  // the client's batch output escapes "\"
     EXPECT_EQ(stored("Role", name), "ADMIN");
     EXPECT_NE(stored("Created", name), "NULL");
     const QString hash = stored("password", name);
@@ -177,7 +177,7 @@ TEST_F(UserAdmin, CreateRefusesANameInUseAndDifferingPasswordsThenStoresAHash)
 
 TEST_F(UserAdmin, EditorUpdatesProfileAndRoleAndSetsPasswordsByUpperCaseName)
 {
-    sql("UPDATE Users SET Username='o\\'b\\\\x' WHERE Username='O\\'B\\\\X'");   // stored mixed case
+    sql("UPDATE Users SET Username='o\\'b\\\\x' WHERE Username='O\\'B\\\\X'");  // stored mixed case
     loginAs("admin", "admin");
     openAdministration();
     auto& update = child<QPushButton>(editor(), "Button2");
@@ -186,10 +186,8 @@ TEST_F(UserAdmin, EditorUpdatesProfileAndRoleAndSetsPasswordsByUpperCaseName)
 
     // The master account: its role cannot be changed here.
     selectUser("ADMIN");
-    QTest::mouseClick(grid().viewport(), Qt::LeftButton, {},
-                      grid().visualRect(grid().currentIndex()).center());
-    QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {},
-                       grid().visualRect(grid().currentIndex()).center());
+    QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, grid().visualRect(grid().currentIndex()).center());
+    QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, grid().visualRect(grid().currentIndex()).center());
     ASSERT_TRUE(editor().isVisible());
     EXPECT_EQ(child<QLabel>(editor(), "Lab_Username").text(), "ADMIN");
     EXPECT_FALSE(roles.isEnabled());
@@ -201,8 +199,8 @@ TEST_F(UserAdmin, EditorUpdatesProfileAndRoleAndSetsPasswordsByUpperCaseName)
     EXPECT_EQ(editor().windowTitle(), "Update User Account");
     EXPECT_EQ(child<QLineEdit>(editor(), "FirstName").text(), "Quote");
     EXPECT_TRUE(roles.isEnabled());
-    EXPECT_TRUE(child<QRadioButton>(editor(), "RadioGroup1_Admin").isChecked());   // "admin"
-    EXPECT_FALSE(update.isEnabled());   // filling is no change
+    EXPECT_TRUE(child<QRadioButton>(editor(), "RadioGroup1_Admin").isChecked());  // "admin"
+    EXPECT_FALSE(update.isEnabled());                                             // filling is no change
     EXPECT_FALSE(setPassword.isEnabled());
 
     // Set Password: stays open, emptied, disabled; the stored value is a hash.
@@ -223,7 +221,7 @@ TEST_F(UserAdmin, EditorUpdatesProfileAndRoleAndSetsPasswordsByUpperCaseName)
     EXPECT_FALSE(editor().isVisible());
     EXPECT_EQ(stored("Position", "O\\'B\\\\X"), "Chief 'x' \\\\");
     EXPECT_EQ(stored("Role", "O\\'B\\\\X"), "USER");
-    EXPECT_EQ(stored("Username", "O\\'B\\\\X"), "o'b\\\\x");   // the name itself is untouched
+    EXPECT_EQ(stored("Username", "O\\'B\\\\X"), "o'b\\\\x");  // the name itself is untouched
 }
 
 TEST_F(UserAdmin, MasterAccountIsRefusedByBothDeletesInAnyLetterCase)
@@ -233,8 +231,7 @@ TEST_F(UserAdmin, MasterAccountIsRefusedByBothDeletesInAnyLetterCase)
     sql("UPDATE Users SET Username='aDmIn' WHERE Username='ADMIN'");
     openAdministration();
     menu("Refresh1");
-    for (const auto& remove : {std::function<void()>([&] { menu("DeleteUser1"); }),
-                               std::function<void()>([&] {
+    for (const auto& remove : {std::function<void()>([&] { menu("DeleteUser1"); }), std::function<void()>([&] {
                                    QTest::keyClick(&grid(), Qt::Key_Delete, Qt::ControlModifier);
                                })}) {
         m_platform.clear();

@@ -19,8 +19,7 @@ QStringList windowManagerNames(const QWidget& window)
     QProcess xprop;
     xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()),
                                           QStringLiteral("_NET_WM_NAME"), QStringLiteral("WM_NAME")});
-    if (!xprop.waitForFinished(10000))
-        return {QStringLiteral("xprop did not finish")};
+    if (!xprop.waitForFinished(10000)) return {QStringLiteral("xprop did not finish")};
     QStringList names;
     static const QRegularExpression line(QStringLiteral("^\\w+\\([^)]*\\) = \"(.*)\"$"));
     for (const QString& text : QString::fromUtf8(xprop.readAllStandardOutput()).split('\n')) {
@@ -31,7 +30,7 @@ QStringList windowManagerNames(const QWidget& window)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 class WindowTitles : public AppFixture {};
 
@@ -45,16 +44,24 @@ TEST_F(WindowTitles, AreExactlyTheCaptionsAsTheWindowManagerSeesThem)
     startApp();
     // Every window in creation order. The About box has no caption and no title bar (the
     // toolkit names such a window after the application, which no user sees).
-    const char* const captions[] = {
-        "Veltrana", "Create a New Discussion Item", "Discussion Item Reply Entry Form",
-        "Create New Project Form", "Create Document", "Veltrana Login",
-        "User Account Administration", "Log_Form", nullptr, "Attachment Add/Edit",
-        "Update User Account", "Create New User Account", "Recent Updates", "Options"};
+    const char* const captions[] = {"Veltrana",
+                                    "Create a New Discussion Item",
+                                    "Discussion Item Reply Entry Form",
+                                    "Create New Project Form",
+                                    "Create Document",
+                                    "Veltrana Login",
+                                    "User Account Administration",
+                                    "Log_Form",
+                                    nullptr,
+                                    "Attachment Add/Edit",
+                                    "Update User Account",
+                                    "Create New User Account",
+                                    "Recent Updates",
+                                    "Options"};
     const auto& windows = m_app->windows();
     ASSERT_EQ(windows.size(), std::size(captions));
     for (size_t i = 0; i < windows.size(); ++i) {
-        if (!captions[i])
-            continue;
+        if (!captions[i]) continue;
         QWidget* window = windows[i];
         const char* caption = captions[i];
         SCOPED_TRACE(caption);

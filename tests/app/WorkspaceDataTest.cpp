@@ -29,8 +29,7 @@ struct StatementCounter {
     StatementCounter()
     {
         SetTraceHook([this](TraceOp op, const std::string& text) {
-            if (op == TraceOp::Execute && text.rfind("SHOW", 0) != 0 && text.rfind("DESCRIBE", 0) != 0)
-                ++statements;
+            if (op == TraceOp::Execute && text.rfind("SHOW", 0) != 0 && text.rfind("DESCRIBE", 0) != 0) ++statements;
         });
     }
     ~StatementCounter() { SetTraceHook({}); }
@@ -41,12 +40,13 @@ void describe(const std::vector<outline::DocumentNode>& nodes, int depth, QStrin
 {
     for (const auto& n : nodes) {
         const auto& r = n.record;
-        out << QString(depth * 2, ' ') + r.RequirementName + QString(" #%1 <%2 state %3 %4 %5 %6 v%7")
-                                                              .arg(r.RequirementID)
-                                                              .arg(r.ParentID)
-                                                              .arg(outline::stateIndex(r))
-                                                              .arg(r.Owner, r.Status, r.Priority)
-                                                              .arg(r.Version);
+        out << QString(depth * 2, ' ') + r.RequirementName +
+                   QString(" #%1 <%2 state %3 %4 %5 %6 v%7")
+                       .arg(r.RequirementID)
+                       .arg(r.ParentID)
+                       .arg(outline::stateIndex(r))
+                       .arg(r.Owner, r.Status, r.Priority)
+                       .arg(r.Version);
         describe(n.children, depth + 1, out);
     }
 }
@@ -55,7 +55,8 @@ QStringList describe(const std::vector<outline::CategoryNode>& tree)
 {
     QStringList out;
     for (const auto& c : tree) {
-        out << "  ..." + c.record.CatagoryName + QString(" #%1 [%2]").arg(c.record.CatagoryID).arg(c.record.Description);
+        out << "  ..." + c.record.CatagoryName +
+                   QString(" #%1 [%2]").arg(c.record.CatagoryID).arg(c.record.Description);
         describe(c.children, 1, out);
     }
     return out;
@@ -69,7 +70,7 @@ int depthOf(const std::vector<outline::DocumentNode>& nodes)
     return deepest;
 }
 
-} // namespace
+}  // namespace
 
 class WorkspaceData : public ::testing::Test {
 protected:
@@ -155,12 +156,12 @@ TEST_F(WorkspaceData, OutlineOrdersSiblingsAsTextAndKeepsTheRowValues)
     const auto tree = outline::loadOutline(m_session, 5);
     ASSERT_EQ(tree.size(), 2u);
     EXPECT_EQ(tree[0].record.CatagoryName, "A");
-    EXPECT_EQ(tree[0].record.Description, "");   // NULL reads as empty
+    EXPECT_EQ(tree[0].record.Description, "");  // NULL reads as empty
     ASSERT_EQ(tree[1].children.size(), 2u);
     const auto& first = tree[1].children[0];
     EXPECT_EQ(first.record.RequirementName, "1.10 First");
     EXPECT_EQ(tree[1].children[1].record.RequirementName, "1.2 Second");
-    EXPECT_EQ(tree[1].children[1].record.Version, 1.0);   // the column's default
+    EXPECT_EQ(tree[1].children[1].record.Version, 1.0);  // the column's default
     EXPECT_EQ(tree[1].children[1].record.Status, "Submitted");
     ASSERT_EQ(first.children.size(), 2u);
     EXPECT_EQ(first.children[0].record.RequirementName, "Also under");
@@ -187,7 +188,8 @@ TEST_F(WorkspaceData, HostileTextIsStoredAndReadBackExactly)
 {
     sql("INSERT INTO Projects (ProjectID, ProjectName, ProjectManager) VALUES (1, 'P', 'ADMIN'), (2, 'Q', 'ADMIN')");
     sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'C')");
-    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES (7, 2, 1, 'D', 'ADMIN')");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES (7, 2, 1, 'D', "
+        "'ADMIN')");
     for (const QString& value : kHostile) {
         SCOPED_TRACE(value.toStdString());
         data::projects::saveProjectInfo(m_session, 1, value, value + "\ndescription");
@@ -217,15 +219,14 @@ TEST_F(WorkspaceData, HostileTextIsStoredAndReadBackExactly)
     // Nothing else changed: the other project, and one log row and one unread row per value.
     EXPECT_EQ(data::projects::projectInfo(m_session, 2)->name, "Q");
     const size_t n = std::size(kHostile);
-    EXPECT_EQ(sql("SELECT count(*) FROM activity_Log WHERE Note='DISC_POST' AND msgID=42"),
-              std::to_string(n) + "\n");
+    EXPECT_EQ(sql("SELECT count(*) FROM activity_Log WHERE Note='DISC_POST' AND msgID=42"), std::to_string(n) + "\n");
     EXPECT_EQ(sql("SELECT count(*) FROM msg_state WHERE msgID=42 AND state=1"), std::to_string(n) + "\n");
 }
 
 TEST_F(WorkspaceData, LogActivityWritesTheUnreadRowOnlyForPosts)
 {
     data::activitylog::LogActivity(m_session, "UPD_DOC", "alice", 3, 4, 5, 0);
-    data::activitylog::LogActivity(m_session, "disc_post", "bob", 3, 4, 5, 6);   // exact kind only
+    data::activitylog::LogActivity(m_session, "disc_post", "bob", 3, 4, 5, 6);  // exact kind only
     data::activitylog::LogActivity(m_session, "DISC_POST", "carol", 3, 4, 5, 6);
     EXPECT_EQ(sql("SELECT Note, ModifiedBy, ProjectID, CatagoryID, DocumentID, msgID, "
                   "ModifyDate > now() - INTERVAL 1 MINUTE FROM activity_Log ORDER BY ModifiedBy"),

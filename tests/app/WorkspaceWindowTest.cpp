@@ -12,16 +12,16 @@
 #include "windows/panels/DocumentPanel.h"
 
 #include <QAction>
-#include <QFile>
-#include <QLabel>
-#include <QStatusBar>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -57,14 +57,13 @@ QStringList outlineLines(const QTreeWidget& tree)
         for (auto* p = (*it)->parent(); p; p = p->parent())
             ++depth;
         QString line = QString(depth * 2, ' ') + (*it)->text(0);
-        if (depth >= 2)
-            line += QString(" [%1]").arg((*it)->data(0, Qt::UserRole + 1).toInt());
+        if (depth >= 2) line += QString(" [%1]").arg((*it)->data(0, Qt::UserRole + 1).toInt());
         lines << line;
     }
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 class Workspace : public AppFixture {
 protected:
@@ -73,11 +72,11 @@ protected:
         AppFixture::SetUp();
         m_db = vt::test::freshVeltranaDatabase("vt_wsw");
         const auto& server = vt::test::testServer();
-        writeFile("defaults.cfg", ("UN:#SQ:" + QString::fromStdString(server.host) + ":"
-                                   + QString::number(server.port) + "#DB:" + QString::fromStdString(m_db)
-                                   + "#DU:" + QString::fromStdString(server.user) + "#DP:"
-                                   + QString::fromStdString(server.password) + "##\r\n")
-                                      .toUtf8());
+        writeFile("defaults.cfg",
+                  ("UN:#SQ:" + QString::fromStdString(server.host) + ":" + QString::number(server.port) +
+                   "#DB:" + QString::fromStdString(m_db) + "#DU:" + QString::fromStdString(server.user) +
+                   "#DP:" + QString::fromStdString(server.password) + "##\r\n")
+                      .toUtf8());
         // Alpha is managed by ALICE (stored in lower case); BOB and ALICE are its members.
         sql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE','PW','USER'), ('BOB','PW','USER')");
         sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES "
@@ -94,7 +93,8 @@ protected:
             "(14, 2, 3, 'Not in Alpha', now(), 'BOB', 0, 0)");
         sql("INSERT INTO Req_messages (msgID, Subject, Name, created, RequirementID, ProjectID) VALUES "
             "(1, 'Look here', 'ALICE', '2026-05-06 07:08:09', 12, 1), (2, 'Gone', 'ALICE', now(), 99, 1)");
-        sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (12, 1, 'BOB', 1), (99, 2, 'BOB', 1)");
+        sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (12, 1, 'BOB', 1), (99, 2, 'BOB', "
+            "1)");
         startApp();
     }
 
@@ -149,9 +149,8 @@ TEST_F(Workspace, MemberWalksTheOutlineAndEveryNodeShowsItsPanel)
 
     // Categories and documents sorted as text at every level; a Level 4 document under a
     // Level 2 one; state pictures from the flags; rows of other projects absent.
-    EXPECT_EQ(outlineLines(tree()), (QStringList{"Alpha", "    ...Area", "    1.10 First [3]",
-                                                 "      1.10.1 Deep [1]", "        Deeper [0]",
-                                                 "    1.2 Second [2]", "    ...Zeta"}));
+    EXPECT_EQ(outlineLines(tree()), (QStringList{"Alpha", "    ...Area", "    1.10 First [3]", "      1.10.1 Deep [1]",
+                                                 "        Deeper [0]", "    1.2 Second [2]", "    ...Zeta"}));
     EXPECT_EQ(session().CurrentProjectID, 1);
     EXPECT_TRUE(tree().topLevelItem(0)->isExpanded());
     EXPECT_FALSE(tree().topLevelItem(0)->child(0)->isExpanded());
@@ -164,7 +163,7 @@ TEST_F(Workspace, MemberWalksTheOutlineAndEveryNodeShowsItsPanel)
     EXPECT_FALSE(shown("Pan_Req_Panel"));
     EXPECT_FALSE(fileItemsEnabled());
     EXPECT_EQ(mainChild<QLineEdit>("ProjectName").text(), "Alpha");
-    EXPECT_FALSE(mainChild<QLineEdit>("ProjectName").isEnabled());   // BOB is no manager
+    EXPECT_FALSE(mainChild<QLineEdit>("ProjectName").isEnabled());  // BOB is no manager
     EXPECT_FALSE(session().IsProjectManager);
 
     // Unread list: one entry per unread message of this project.
@@ -211,12 +210,11 @@ TEST_F(Workspace, MemberWalksTheOutlineAndEveryNodeShowsItsPanel)
 }
 
 // The lines outlineLines() gives for a tree as the node-by-node load finds it.
-static void expectedLines(const std::vector<vt::app::data::outline::DocumentNode>& nodes, int depth,
-                          QStringList& out)
+static void expectedLines(const std::vector<vt::app::data::outline::DocumentNode>& nodes, int depth, QStringList& out)
 {
     for (const auto& n : nodes) {
-        out << QString(depth * 2, ' ') + n.record.RequirementName
-                   + QString(" [%1]").arg(vt::app::data::outline::stateIndex(n.record));
+        out << QString(depth * 2, ' ') + n.record.RequirementName +
+                   QString(" [%1]").arg(vt::app::data::outline::stateIndex(n.record));
         expectedLines(n.children, depth + 1, out);
     }
 }
@@ -273,13 +271,13 @@ TEST_F(Workspace, OwnerRuleOpensTopicAndOwnerToTheOwnerOnly)
     auto& topic = mainChild<QLineEdit>("Edit_RequireMentName");
     auto& owner = mainChild<QComboBox>("Combo_Owner");
 
-    select("1.2 Second");   // BOB's document
+    select("1.2 Second");  // BOB's document
     EXPECT_TRUE(topic.isEnabled());
     EXPECT_TRUE(owner.isEnabled());
     EXPECT_EQ(owner.currentText(), "BOB");
     EXPECT_EQ(items(owner), (QStringList{"ALICE", "BOB"}));
 
-    select("1.10 First");   // ALICE's, stored in lower case
+    select("1.10 First");  // ALICE's, stored in lower case
     EXPECT_FALSE(topic.isEnabled());
     EXPECT_FALSE(owner.isEnabled());
     EXPECT_EQ(owner.currentText(), "alice");
@@ -288,10 +286,9 @@ TEST_F(Workspace, OwnerRuleOpensTopicAndOwnerToTheOwnerOnly)
     mainChild<QAction>("Delete1").trigger();
     mainChild<QAction>("DeleteCatagory1").trigger();
     mainChild<QAction>("Deleteproject2").trigger();
-    EXPECT_EQ(m_platform.messages(),
-              (QStringList{"Only the Document Owner can delete it",
-                           "You must have Admin or Project Manager rights to delete Catagories",
-                           "You must have Admin rights to delete projects"}));
+    EXPECT_EQ(m_platform.messages(), (QStringList{"Only the Document Owner can delete it",
+                                                  "You must have Admin or Project Manager rights to delete Catagories",
+                                                  "You must have Admin rights to delete projects"}));
     EXPECT_EQ(count("Requirements"), "5\n");
 
     // The owner hands the document over: stored at once.
@@ -314,7 +311,7 @@ TEST_F(Workspace, TopicIsSavedOnceWhenTheSelectionMoves)
     auto& topic = mainChild<QLineEdit>("Edit_RequireMentName");
     topic.selectAll();
     QTest::keyClicks(&topic, "1.3 It's \\ moved");
-    EXPECT_EQ(tree().currentItem()->text(0), "1.3 It's \\ moved");   // live caption
+    EXPECT_EQ(tree().currentItem()->text(0), "1.3 It's \\ moved");  // live caption
 
     select("  ...Zeta");
     EXPECT_EQ(sql("SELECT RequirementName, modifiedBy, modified > now() - INTERVAL 1 MINUTE FROM "
@@ -326,7 +323,7 @@ TEST_F(Workspace, TopicIsSavedOnceWhenTheSelectionMoves)
     // Nothing changed since: neither selecting nor Save writes again.
     select("1.3 It's \\ moved");
     mainChild<QAction>("Save1").trigger();
-    select("Zeta");   // shown before: its caption is the bare name now
+    select("Zeta");  // shown before: its caption is the bare name now
     EXPECT_EQ(count("activity_Log"), "1\n");
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
@@ -335,7 +332,7 @@ TEST_F(Workspace, ManagerEditsTheProjectAndManagesMembers)
 {
     loginAs("alice", "pw");
     chooseProject("Alpha");
-    EXPECT_TRUE(session().IsProjectManager);   // "alice" as stored makes ALICE the manager
+    EXPECT_TRUE(session().IsProjectManager);  // "alice" as stored makes ALICE the manager
     auto& name = mainChild<QLineEdit>("ProjectName");
     auto& manager = mainChild<QComboBox>("ProjectManager");
     EXPECT_TRUE(name.isEnabled());
@@ -348,7 +345,7 @@ TEST_F(Workspace, ManagerEditsTheProjectAndManagesMembers)
     QTest::keyClicks(&name, "Alpha's");
     select("  ...Area");
     EXPECT_EQ(sql("SELECT ProjectName, Description FROM Projects WHERE ProjectID=1"), "Alpha's\tAbout alpha\n");
-    EXPECT_TRUE(mainChild<QLineEdit>("CatagoryName").isEnabled());   // the manager's category fields
+    EXPECT_TRUE(mainChild<QLineEdit>("CatagoryName").isEnabled());  // the manager's category fields
 
     // Members: every account is listed; adding a member twice inserts once.
     auto& nonMembers = mainChild<QListWidget>("non_list");
@@ -397,8 +394,7 @@ TEST_F(Workspace, EditsAreStoredForTheirOwnProjectBeforeAnotherProjectIsLoaded)
     description.moveCursor(QTextCursor::End);
     QTest::keyClicks(&description, " and more");
     chooseProject("Other");
-    EXPECT_EQ(sql("SELECT ProjectID, Description FROM Projects ORDER BY ProjectID"),
-              "1\tAbout alpha and more\n2\t\n");
+    EXPECT_EQ(sql("SELECT ProjectID, Description FROM Projects ORDER BY ProjectID"), "1\tAbout alpha and more\n2\t\n");
     EXPECT_EQ(description.toPlainText(), "");
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
@@ -413,14 +409,14 @@ TEST_F(Workspace, MembersPageRefusesUsersWithoutRightsAndAdministratorsManageWit
     emit nonMembers.itemClicked(admin);
     mainChild<QPushButton>("But_AddMember").click();
     EXPECT_EQ(m_platform.messages(), QStringList{"You must have Admin or Project Manager Rights"});
-    EXPECT_TRUE(mainChild<QPushButton>("But_AddMember").isEnabled());   // the button stays
+    EXPECT_TRUE(mainChild<QPushButton>("But_AddMember").isEnabled());  // the button stays
     EXPECT_EQ(count("ProjectMembers"), "2\n");
     mainChild<QAction>("Loggoff1").trigger();
     m_platform.clear();
 
     loginAs("admin", "admin");
     chooseProject("Alpha");
-    EXPECT_FALSE(mainChild<QLineEdit>("ProjectName").isEnabled());   // not the manager
+    EXPECT_FALSE(mainChild<QLineEdit>("ProjectName").isEnabled());  // not the manager
     nonMembers.setCurrentItem(nonMembers.findItems("ADMIN", Qt::MatchExactly).front());
     emit nonMembers.itemClicked(nonMembers.currentItem());
     mainChild<QPushButton>("But_AddMember").click();
@@ -437,9 +433,9 @@ TEST_F(Workspace, OutlinePopupShowsTheItemsOfTheSelectedLevel)
         const char* node;
         bool newDoc, newSub, deleteDoc, addCat, deleteCat;
     };
-    for (const Case& c : {Case{"Alpha", false, false, false, true, false},
-                          Case{"  ...Zeta", true, false, false, true, true},
-                          Case{"Deeper", true, true, true, false, false}}) {
+    for (const Case& c :
+         {Case{"Alpha", false, false, false, true, false}, Case{"  ...Zeta", true, false, false, true, true},
+          Case{"Deeper", true, true, true, false, false}}) {
         SCOPED_TRACE(c.node);
         select(c.node);
         emit menu.aboutToShow();
@@ -482,21 +478,21 @@ QByteArray bodyWith(const QString& text)
     return editor.saveToBytes();
 }
 
-} // namespace
+}  // namespace
 
 class Bodies : public Workspace {
 protected:
     vt::rt::RichEditor& editor() { return mainChild<vt::rt::RichEditor>("RichEdit1"); }
     void storeBody(int id, const QByteArray& body)
     {
-        sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (" + std::to_string(id) + ", X'"
-            + body.toHex().toStdString() + "')");
+        sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (" + std::to_string(id) + ", X'" +
+            body.toHex().toStdString() + "')");
     }
     QByteArray storedBody(int id)
     {
         return QByteArray::fromHex(
-            QByteArray::fromStdString(sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID="
-                                          + std::to_string(id)))
+            QByteArray::fromStdString(
+                sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID=" + std::to_string(id)))
                 .trimmed());
     }
     // Types at the end of the body, as the user does.
@@ -555,7 +551,7 @@ TEST_F(Bodies, SharedFolderBodyLoadsEditsSavesAndReloadsEqual)
     const QString folder = path("shared");
     ASSERT_TRUE(QDir().mkpath(folder));
     sql("UPDATE global_settings SET documents='" + folder.toStdString() + "', SaveAsFiles=1");
-    storeBody(10, bodyWith("In the database"));   // the other mode's body is not looked at
+    storeBody(10, bodyWith("In the database"));  // the other mode's body is not looked at
     {
         QFile file(folder + "/10.rvf");
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -607,7 +603,7 @@ TEST_F(Bodies, SaveAsExportsTheShownBodyAsRtf)
         EXPECT_FALSE(QFileInfo::exists(path(name)) && name.endsWith(".rvf"));
         EXPECT_EQ(mainWindow().windowTitle(), name + ".rtf");
     }
-    EXPECT_FALSE(editor().isModified());   // the export clears it: nothing reaches the database
+    EXPECT_FALSE(editor().isModified());  // the export clears it: nothing reaches the database
     select("  ...Zeta");
     EXPECT_EQ(updates(), "0\n");
     EXPECT_EQ(mainChild<QStatusBar>("StatusBar1").findChildren<QLabel*>().front()->text(), "");

@@ -6,9 +6,9 @@ namespace vt::rt::test {
 
 class PeakHeap {
 public:
-  PeakHeap();
-  ~PeakHeap();
-  std::size_t peak() const;  // bytes above the starting level at the highest point so far
+    PeakHeap();
+    ~PeakHeap();
+    std::size_t peak() const;  // bytes above the starting level at the highest point so far
 };
 
 }  // namespace vt::rt::test

@@ -1,7 +1,7 @@
 // The editor: the document model on Qt's text engine, loading and saving, the sheet rule.
+#include "TestDocs.h"
 #include "richtext/RichEditor.h"
 #include "richtext/RvfFormat.h"
-#include "TestDocs.h"
 #include "richtext/TextDocumentBridge.h"
 
 #include <QApplication>
@@ -11,61 +11,62 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTextFrame>
-#include <QTextLayout>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
 using namespace vt::rt;
 using namespace vt::rt::test;
 
-TEST(Editor, FullDocumentSurvivesSaveLoadSave) {
-  RichEditor ed;
-  ed.setPictureListRequest(samplePictureList);
-  ed.setModel(fullDocument());
-  DocModel m = ed.toModel();
-  DocModel expected = fullDocument();
-  EXPECT_EQ(m.plainText(), expected.plainText());
-  QByteArray first = ed.saveToBytes();
-  RichEditor other;
-  other.setPictureListRequest(samplePictureList);
-  other.loadFromBytes(first);
-  QByteArray second = other.saveToBytes();
-  EXPECT_EQ(first, second);
-  DocModel back;
-  ASSERT_TRUE(readRvf(std::string_view(second.constData(), size_t(second.size())), back).ok);
-  if (!(back == expected)) {
-    // Show where they differ.
-    EXPECT_TRUE(back.styles == expected.styles);
-    EXPECT_EQ(back.lists, expected.lists);
-    EXPECT_EQ(back.pictures.size(), expected.pictures.size());
-    EXPECT_EQ(back.tables, expected.tables);
-    ASSERT_EQ(back.blocks.size(), expected.blocks.size());
-    for (size_t i = 0; i < back.blocks.size(); ++i) {
-      SCOPED_TRACE(i);
-      EXPECT_EQ(back.blocks[i].paragraph.style, expected.blocks[i].paragraph.style);
-      EXPECT_EQ(back.blocks[i].paragraph.list, expected.blocks[i].paragraph.list);
-      ASSERT_EQ(back.blocks[i].paragraph.items.size(), expected.blocks[i].paragraph.items.size());
-      for (size_t k = 0; k < back.blocks[i].paragraph.items.size(); ++k) {
-        const Item& a = back.blocks[i].paragraph.items[k];
-        const Item& b = expected.blocks[i].paragraph.items[k];
-        EXPECT_EQ(int(a.kind), int(b.kind));
-        EXPECT_EQ(a.style, b.style);
-        EXPECT_EQ(a.text, b.text);
-        EXPECT_EQ(a.link, b.link);
-        EXPECT_EQ(a.index, b.index);
-        EXPECT_EQ(a.width, b.width);
-        EXPECT_EQ(a.height, b.height);
-      }
+TEST(Editor, FullDocumentSurvivesSaveLoadSave)
+{
+    RichEditor ed;
+    ed.setPictureListRequest(samplePictureList);
+    ed.setModel(fullDocument());
+    DocModel m = ed.toModel();
+    DocModel expected = fullDocument();
+    EXPECT_EQ(m.plainText(), expected.plainText());
+    QByteArray first = ed.saveToBytes();
+    RichEditor other;
+    other.setPictureListRequest(samplePictureList);
+    other.loadFromBytes(first);
+    QByteArray second = other.saveToBytes();
+    EXPECT_EQ(first, second);
+    DocModel back;
+    ASSERT_TRUE(readRvf(std::string_view(second.constData(), size_t(second.size())), back).ok);
+    if (!(back == expected)) {
+        // Show where they differ.
+        EXPECT_TRUE(back.styles == expected.styles);
+        EXPECT_EQ(back.lists, expected.lists);
+        EXPECT_EQ(back.pictures.size(), expected.pictures.size());
+        EXPECT_EQ(back.tables, expected.tables);
+        ASSERT_EQ(back.blocks.size(), expected.blocks.size());
+        for (size_t i = 0; i < back.blocks.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(back.blocks[i].paragraph.style, expected.blocks[i].paragraph.style);
+            EXPECT_EQ(back.blocks[i].paragraph.list, expected.blocks[i].paragraph.list);
+            ASSERT_EQ(back.blocks[i].paragraph.items.size(), expected.blocks[i].paragraph.items.size());
+            for (size_t k = 0; k < back.blocks[i].paragraph.items.size(); ++k) {
+                const Item& a = back.blocks[i].paragraph.items[k];
+                const Item& b = expected.blocks[i].paragraph.items[k];
+                EXPECT_EQ(int(a.kind), int(b.kind));
+                EXPECT_EQ(a.style, b.style);
+                EXPECT_EQ(a.text, b.text);
+                EXPECT_EQ(a.link, b.link);
+                EXPECT_EQ(a.index, b.index);
+                EXPECT_EQ(a.width, b.width);
+                EXPECT_EQ(a.height, b.height);
+            }
+        }
+        EXPECT_EQ(back.hasBackground, expected.hasBackground);
+        EXPECT_EQ(back.background, expected.background);
+        EXPECT_EQ(back.layout, expected.layout);
+        EXPECT_EQ(back.properties, expected.properties);
     }
-    EXPECT_EQ(back.hasBackground, expected.hasBackground);
-    EXPECT_EQ(back.background, expected.background);
-    EXPECT_EQ(back.layout, expected.layout);
-    EXPECT_EQ(back.properties, expected.properties);
-  }
-  EXPECT_TRUE(back == expected);
+    EXPECT_TRUE(back == expected);
 }
 
 namespace {
@@ -73,486 +74,527 @@ namespace {
 // What the formatting toolbar holds, and its answers to conversions, as the main window
 // gives them.
 struct Toolbar {
-  bool bold = false, italic = false, underline = false;
-  std::string font = "Arial";
-  int size = 10;
-  std::uint32_t color = 0;
-  bool transparent = true;
-  Alignment alignment = Alignment::Left;
-  int textCalls = 0, paraCalls = 0;
-  std::vector<int> askedTextStyles;
+    bool bold = false, italic = false, underline = false;
+    std::string font = "Arial";
+    int size = 10;
+    std::uint32_t color = 0;
+    bool transparent = true;
+    Alignment alignment = Alignment::Left;
+    int textCalls = 0, paraCalls = 0;
+    std::vector<int> askedTextStyles;
 
-  void attach(RichEditor& ed) {
-    ed.setTextStyleConversion([this](DocStyles& s, int n, int code) {
-      ++textCalls;
-      askedTextStyles.push_back(n);
-      TextStyle c = s.text(n);
-      switch (code) {
-        case 1: c.bold = bold; break;
-        case 2: c.italic = italic; break;
-        case 3: c.underline = underline; break;
-        case 4: c.fontName = font; break;
-        case 6: c.size = size; break;
-        case 7: c.color = color; break;
-        case 8: c.transparentBack = transparent; c.backColor = color; break;
-      }
-      return s.findOrAppendText(c);
-    });
-    ed.setParaStyleConversion([this](DocStyles& s, int n, int code) {
-      ++paraCalls;
-      ParaStyle c = s.para(n);
-      switch (code) {
-        case 1: c.alignment = alignment; break;
-        case 2: c.leftIndent = std::min(c.leftIndent + 20, 200); break;
-        case 3: c.leftIndent = std::max(c.leftIndent - 20, 0); break;
-      }
-      return s.findOrAppendPara(c);
-    });
-  }
+    void attach(RichEditor& ed)
+    {
+        ed.setTextStyleConversion([this](DocStyles& s, int n, int code) {
+            ++textCalls;
+            askedTextStyles.push_back(n);
+            TextStyle c = s.text(n);
+            switch (code) {
+            case 1: c.bold = bold; break;
+            case 2: c.italic = italic; break;
+            case 3: c.underline = underline; break;
+            case 4: c.fontName = font; break;
+            case 6: c.size = size; break;
+            case 7: c.color = color; break;
+            case 8:
+                c.transparentBack = transparent;
+                c.backColor = color;
+                break;
+            }
+            return s.findOrAppendText(c);
+        });
+        ed.setParaStyleConversion([this](DocStyles& s, int n, int code) {
+            ++paraCalls;
+            ParaStyle c = s.para(n);
+            switch (code) {
+            case 1: c.alignment = alignment; break;
+            case 2: c.leftIndent = std::min(c.leftIndent + 20, 200); break;
+            case 3: c.leftIndent = std::max(c.leftIndent - 20, 0); break;
+            }
+            return s.findOrAppendPara(c);
+        });
+    }
 };
 
-void select(RichEditor& ed, int from, int to) {
-  QTextCursor c = ed.textCursor();
-  c.setPosition(from);
-  c.setPosition(to, QTextCursor::KeepAnchor);
-  ed.setTextCursor(c);
+void select(RichEditor& ed, int from, int to)
+{
+    QTextCursor c = ed.textCursor();
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    ed.setTextCursor(c);
 }
 
 // Style number of every character of the first paragraph.
-std::vector<int> runStyles(RichEditor& ed) {
-  std::vector<int> out;
-  QTextBlock b = ed.document()->begin();
-  for (auto it = b.begin(); !it.atEnd(); ++it)
-    for (int i = 0; i < it.fragment().length(); ++i) out.push_back(styleNumberOf(it.fragment().charFormat()));
-  return out;
+std::vector<int> runStyles(RichEditor& ed)
+{
+    std::vector<int> out;
+    QTextBlock b = ed.document()->begin();
+    for (auto it = b.begin(); !it.atEnd(); ++it)
+        for (int i = 0; i < it.fragment().length(); ++i)
+            out.push_back(styleNumberOf(it.fragment().charFormat()));
+    return out;
 }
 
 // Every run and paragraph carries a number of the sheet whose formatting it has.
-void expectSheetRuleHolds(RichEditor& ed) {
-  DocStyles copy = ed.styles();
-  QTextDocument* doc = ed.document();
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    int pn = styleNumberOf(b.blockFormat());
-    ASSERT_GE(pn, 0) << "paragraph without a style: " << b.text().toStdString();
-    ASSERT_LT(pn, copy.paraCount());
-    EXPECT_TRUE(copy.paraStyles[size_t(pn)].equalTo(fromBlockFormat(b.blockFormat()))) << b.text().toStdString();
-    for (auto it = b.begin(); !it.atEnd(); ++it) {
-      QTextCharFormat f = it.fragment().charFormat();
-      int n = styleNumberOf(f);
-      ASSERT_GE(n, 0) << "run without a style: " << it.fragment().text().toStdString();
-      ASSERT_LT(n, copy.textCount());
-      EXPECT_TRUE(copy.textStyles[size_t(n)].equalTo(fromCharFormat(f))) << it.fragment().text().toStdString();
+void expectSheetRuleHolds(RichEditor& ed)
+{
+    DocStyles copy = ed.styles();
+    QTextDocument* doc = ed.document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        int pn = styleNumberOf(b.blockFormat());
+        ASSERT_GE(pn, 0) << "paragraph without a style: " << b.text().toStdString();
+        ASSERT_LT(pn, copy.paraCount());
+        EXPECT_TRUE(copy.paraStyles[size_t(pn)].equalTo(fromBlockFormat(b.blockFormat()))) << b.text().toStdString();
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            QTextCharFormat f = it.fragment().charFormat();
+            int n = styleNumberOf(f);
+            ASSERT_GE(n, 0) << "run without a style: " << it.fragment().text().toStdString();
+            ASSERT_LT(n, copy.textCount());
+            EXPECT_TRUE(copy.textStyles[size_t(n)].equalTo(fromCharFormat(f))) << it.fragment().text().toStdString();
+        }
     }
-  }
-  EXPECT_FALSE(normalizeDocument(*doc, copy)) << "normalising changed a normalised document";
+    EXPECT_FALSE(normalizeDocument(*doc, copy)) << "normalising changed a normalised document";
 }
 
 }  // namespace
 
-TEST(Editor, TextConversionsReuseEqualStylesAndAppendOnlyNewCombinations) {
-  RichEditor ed;
-  Toolbar tb;
-  tb.attach(ed);
-  ed.appendParagraph("Hello world");
-  select(ed, 6, 11);
-  tb.bold = true;
-  ed.applyTextConversion(1);
-  EXPECT_EQ(ed.styles().textCount(), 7);
-  EXPECT_EQ(runStyles(ed), (std::vector<int>{0, 0, 0, 0, 0, 0, 6, 6, 6, 6, 6}));
-  select(ed, 0, 5);
-  ed.applyTextConversion(1);  // the same combination: reused
-  EXPECT_EQ(ed.styles().textCount(), 7);
-  EXPECT_EQ(runStyles(ed)[0], 6);
-  // A selection over two styles asks once per style.
-  select(ed, 0, 11);
-  tb.askedTextStyles.clear();
-  tb.color = 0x0000FF;  // bold blue is the starting sheet's "Heading"
-  ed.applyTextConversion(7);
-  EXPECT_EQ(tb.askedTextStyles, (std::vector<int>{6, 0}));
-  EXPECT_EQ(runStyles(ed), (std::vector<int>{1, 1, 1, 1, 1, 7, 1, 1, 1, 1, 1}));
-  EXPECT_EQ(ed.styles().textCount(), 8);  // blue not bold (the space) is new
-  EXPECT_TRUE(ed.isModified());
-  expectSheetRuleHolds(ed);
+TEST(Editor, TextConversionsReuseEqualStylesAndAppendOnlyNewCombinations)
+{
+    RichEditor ed;
+    Toolbar tb;
+    tb.attach(ed);
+    ed.appendParagraph("Hello world");
+    select(ed, 6, 11);
+    tb.bold = true;
+    ed.applyTextConversion(1);
+    EXPECT_EQ(ed.styles().textCount(), 7);
+    EXPECT_EQ(runStyles(ed), (std::vector<int>{0, 0, 0, 0, 0, 0, 6, 6, 6, 6, 6}));
+    select(ed, 0, 5);
+    ed.applyTextConversion(1);  // the same combination: reused
+    EXPECT_EQ(ed.styles().textCount(), 7);
+    EXPECT_EQ(runStyles(ed)[0], 6);
+    // A selection over two styles asks once per style.
+    select(ed, 0, 11);
+    tb.askedTextStyles.clear();
+    tb.color = 0x0000FF;  // bold blue is the starting sheet's "Heading"
+    ed.applyTextConversion(7);
+    EXPECT_EQ(tb.askedTextStyles, (std::vector<int>{6, 0}));
+    EXPECT_EQ(runStyles(ed), (std::vector<int>{1, 1, 1, 1, 1, 7, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(ed.styles().textCount(), 8);  // blue not bold (the space) is new
+    EXPECT_TRUE(ed.isModified());
+    expectSheetRuleHolds(ed);
 }
 
-TEST(Editor, BoldOffUnderTheCaretChangesWhatIsTypedNext) {
-  RichEditor ed;
-  Toolbar tb;
-  tb.attach(ed);
-  ed.appendParagraph("Heading", 1);
-  ed.moveCursor(QTextCursor::End);
-  ASSERT_EQ(ed.currentTextStyle(), 1);
-  tb.bold = false;  // the context menu flips the down button up first
-  tb.color = 0x0000FF;
-  ed.applyTextConversion(1);
-  int plainBlue = ed.currentTextStyle();
-  EXPECT_NE(plainBlue, 1);
-  EXPECT_FALSE(ed.styles().text(plainBlue).bold);
-  EXPECT_EQ(ed.styles().text(plainBlue).color, 0x0000FFu);
-  QTest::keyClicks(&ed, "ab");
-  std::vector<int> styles = runStyles(ed);
-  EXPECT_EQ(styles.back(), plainBlue);
-  EXPECT_EQ(styles.front(), 1);
-  expectSheetRuleHolds(ed);
+TEST(Editor, BoldOffUnderTheCaretChangesWhatIsTypedNext)
+{
+    RichEditor ed;
+    Toolbar tb;
+    tb.attach(ed);
+    ed.appendParagraph("Heading", 1);
+    ed.moveCursor(QTextCursor::End);
+    ASSERT_EQ(ed.currentTextStyle(), 1);
+    tb.bold = false;  // the context menu flips the down button up first
+    tb.color = 0x0000FF;
+    ed.applyTextConversion(1);
+    int plainBlue = ed.currentTextStyle();
+    EXPECT_NE(plainBlue, 1);
+    EXPECT_FALSE(ed.styles().text(plainBlue).bold);
+    EXPECT_EQ(ed.styles().text(plainBlue).color, 0x0000FFu);
+    QTest::keyClicks(&ed, "ab");
+    std::vector<int> styles = runStyles(ed);
+    EXPECT_EQ(styles.back(), plainBlue);
+    EXPECT_EQ(styles.front(), 1);
+    expectSheetRuleHolds(ed);
 }
 
-TEST(Editor, ParagraphConversionsAndIndentLimits) {
-  RichEditor ed;
-  Toolbar tb;
-  tb.attach(ed);
-  ed.appendParagraph("one");
-  ed.appendParagraph("two");
-  // "Left" on a left-aligned paragraph still runs a conversion, answered with its own style.
-  ed.moveCursor(QTextCursor::Start);
-  tb.alignment = Alignment::Left;
-  ed.applyParaConversion(1);
-  EXPECT_EQ(tb.paraCalls, 1);
-  EXPECT_EQ(ed.currentParaStyle(), 0);
-  EXPECT_EQ(ed.styles().paraCount(), 2);
-  EXPECT_FALSE(ed.isModified());
-  // Increase indent eleven times from 0: stops at 200.
-  for (int i = 0; i < 11; ++i) ed.applyParaConversion(2);
-  EXPECT_EQ(ed.styles().para(ed.currentParaStyle()).leftIndent, 200);
-  EXPECT_EQ(ed.styles().paraCount(), 2 + 10);
-  // Decrease from 10 gives 0, which is the starting style again.
-  ed.convertSelectedParagraphs([](ParaStyle& s) { s.leftIndent = 10; });
-  ed.applyParaConversion(3);
-  EXPECT_EQ(ed.currentParaStyle(), 0);
-  // Centring both paragraphs lands on the starting sheet's "Centered".
-  ed.selectAll();
-  tb.alignment = Alignment::Center;
-  ed.applyParaConversion(1);
-  for (QTextBlock b = ed.document()->begin(); b.isValid(); b = b.next())
-    EXPECT_EQ(styleNumberOf(b.blockFormat()), 1);
-  expectSheetRuleHolds(ed);
+TEST(Editor, ParagraphConversionsAndIndentLimits)
+{
+    RichEditor ed;
+    Toolbar tb;
+    tb.attach(ed);
+    ed.appendParagraph("one");
+    ed.appendParagraph("two");
+    // "Left" on a left-aligned paragraph still runs a conversion, answered with its own style.
+    ed.moveCursor(QTextCursor::Start);
+    tb.alignment = Alignment::Left;
+    ed.applyParaConversion(1);
+    EXPECT_EQ(tb.paraCalls, 1);
+    EXPECT_EQ(ed.currentParaStyle(), 0);
+    EXPECT_EQ(ed.styles().paraCount(), 2);
+    EXPECT_FALSE(ed.isModified());
+    // Increase indent eleven times from 0: stops at 200.
+    for (int i = 0; i < 11; ++i)
+        ed.applyParaConversion(2);
+    EXPECT_EQ(ed.styles().para(ed.currentParaStyle()).leftIndent, 200);
+    EXPECT_EQ(ed.styles().paraCount(), 2 + 10);
+    // Decrease from 10 gives 0, which is the starting style again.
+    ed.convertSelectedParagraphs([](ParaStyle& s) { s.leftIndent = 10; });
+    ed.applyParaConversion(3);
+    EXPECT_EQ(ed.currentParaStyle(), 0);
+    // Centring both paragraphs lands on the starting sheet's "Centered".
+    ed.selectAll();
+    tb.alignment = Alignment::Center;
+    ed.applyParaConversion(1);
+    for (QTextBlock b = ed.document()->begin(); b.isValid(); b = b.next())
+        EXPECT_EQ(styleNumberOf(b.blockFormat()), 1);
+    expectSheetRuleHolds(ed);
 }
 
-TEST(Editor, PastedFormattingLandsInTheSheetAndUndoesInOneStep) {
-  RichEditor ed;
-  ed.appendParagraph("Start ");
-  ed.setModified(false);
-  ed.moveCursor(QTextCursor::End);
-  int stylesBefore = ed.styles().textCount();
-  auto* mime = new QMimeData;
-  mime->setHtml(
-      "<p style='margin-top:12px'><b>bold</b> <span style='color:#ff0000; font-size:18pt; "
-      "font-family:Times'>red</span> <a href='http://example.com/?a=1&amp;b=2'>link</a> "
-      "<span style='background-color:#00ff00'>marked</span></p><ul><li>item</li></ul>"
-      "<table border=1><tr><td><i>cell</i></td></tr></table><img src='does-not-exist.png'>");
-  QApplication::clipboard()->setMimeData(mime);
-  ed.paste();
-  EXPECT_TRUE(ed.isModified());
-  EXPECT_GT(ed.styles().textCount(), stylesBefore);
-  expectSheetRuleHolds(ed);
-  DocModel m = ed.toModel();
-  std::string text = m.plainText();
-  EXPECT_NE(text.find("bold red link marked"), std::string::npos) << text;
-  EXPECT_NE(text.find("cell"), std::string::npos);
-  // The link kept its target and is in a hypertext style.
-  bool foundLink = false;
-  for (const Block& b : m.blocks)
-    for (const Item& it : b.paragraph.items)
-      if (it.link.rfind("http://example.com/?a=1&", 0) == 0) {
-        foundLink = true;
-        EXPECT_TRUE(m.styles.text(it.style).hypertext);
-      }
-  EXPECT_TRUE(foundLink);
-  // The same paste again appends no style.
-  int afterFirst = ed.styles().textCount();
-  ed.paste();
-  EXPECT_EQ(ed.styles().textCount(), afterFirst);
-  ed.undo();
-  ed.undo();
-  EXPECT_EQ(ed.toPlainText(), "Start ");
-  expectSheetRuleHolds(ed);
+TEST(Editor, PastedFormattingLandsInTheSheetAndUndoesInOneStep)
+{
+    RichEditor ed;
+    ed.appendParagraph("Start ");
+    ed.setModified(false);
+    ed.moveCursor(QTextCursor::End);
+    int stylesBefore = ed.styles().textCount();
+    auto* mime = new QMimeData;
+    mime->setHtml("<p style='margin-top:12px'><b>bold</b> <span style='color:#ff0000; font-size:18pt; "
+                  "font-family:Times'>red</span> <a href='http://example.com/?a=1&amp;b=2'>link</a> "
+                  "<span style='background-color:#00ff00'>marked</span></p><ul><li>item</li></ul>"
+                  "<table border=1><tr><td><i>cell</i></td></tr></table><img src='does-not-exist.png'>");
+    QApplication::clipboard()->setMimeData(mime);
+    ed.paste();
+    EXPECT_TRUE(ed.isModified());
+    EXPECT_GT(ed.styles().textCount(), stylesBefore);
+    expectSheetRuleHolds(ed);
+    DocModel m = ed.toModel();
+    std::string text = m.plainText();
+    EXPECT_NE(text.find("bold red link marked"), std::string::npos) << text;
+    EXPECT_NE(text.find("cell"), std::string::npos);
+    // The link kept its target and is in a hypertext style.
+    bool foundLink = false;
+    for (const Block& b : m.blocks)
+        for (const Item& it : b.paragraph.items)
+            if (it.link.rfind("http://example.com/?a=1&", 0) == 0) {
+                foundLink = true;
+                EXPECT_TRUE(m.styles.text(it.style).hypertext);
+            }
+    EXPECT_TRUE(foundLink);
+    // The same paste again appends no style.
+    int afterFirst = ed.styles().textCount();
+    ed.paste();
+    EXPECT_EQ(ed.styles().textCount(), afterFirst);
+    ed.undo();
+    ed.undo();
+    EXPECT_EQ(ed.toPlainText(), "Start ");
+    expectSheetRuleHolds(ed);
 }
 
-TEST(Editor, ModifiedFlagFollowsUserEditsOnly) {
-  RichEditor ed;
-  int changes = 0;
-  QObject::connect(&ed, &RichEditor::modifiedChanged, [&](bool) { ++changes; });
-  ed.appendParagraph("by the program");
-  ed.format();
-  EXPECT_FALSE(ed.isModified());
-  QByteArray saved = ed.saveToBytes();
-  ed.loadFromBytes(saved);
-  EXPECT_FALSE(ed.isModified());
-  ed.moveCursor(QTextCursor::End);
-  QTest::keyClicks(&ed, "x");
-  EXPECT_TRUE(ed.isModified());
-  EXPECT_EQ(changes, 1);
-  ed.setModified(false);
-  EXPECT_FALSE(ed.isModified());
-  ed.undo();  // undo is a user edit
-  EXPECT_TRUE(ed.isModified());
-  ed.clear();
-  EXPECT_FALSE(ed.isModified());
-  EXPECT_EQ(ed.itemCount(), 0);
-  ed.setEnabled(false);
-  EXPECT_FALSE(ed.isEnabled());
-}
-
-TEST(Editor, TypingIntoAClearedDocumentUsesTheFirstStyles) {
-  RichEditor ed;
-  ed.clear();
-  QTest::keyClicks(&ed, "abc");
-  QTest::keyClick(&ed, Qt::Key_Return);
-  QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("Ünï"));
-  QApplication::sendEvent(&ed, &typed);
-  DocModel m = ed.toModel();
-  EXPECT_EQ(m.styles.textCount(), 6);
-  EXPECT_EQ(m.styles.paraCount(), 2);
-  ASSERT_EQ(m.blocks.size(), 2u);
-  EXPECT_EQ(m.blocks[1].paragraph.items.at(0).text, "Ünï");
-  EXPECT_EQ(m.blocks[1].paragraph.items.at(0).style, 0);
-}
-
-TEST(Editor, ItemCountAndAppendParagraph) {
-  RichEditor ed;
-  EXPECT_EQ(ed.itemCount(), 0);
-  ed.appendParagraph("");
-  EXPECT_EQ(ed.itemCount(), 0);
-  ed.clear();
-  ed.appendParagraph("Document not found in shared folder:/x/1.rvf");
-  EXPECT_EQ(ed.toPlainText(), "Document not found in shared folder:/x/1.rvf");
-  EXPECT_EQ(ed.itemCount(), 1);
-  ed.appendParagraph("second", 1, 1);
-  EXPECT_EQ(ed.itemCount(), 2);
-  EXPECT_EQ(ed.document()->blockCount(), 2);
-  ed.clear();
-  ASSERT_TRUE(ed.insertPicture(pictureBytes(4, 4, Qt::red)));
-  EXPECT_EQ(ed.itemCount(), 1);
-}
-
-TEST(Editor, CaretStyleNotifications) {
-  RichEditor ed;
-  ed.appendParagraph("plain");
-  ed.appendParagraph("centred heading", 1, 1);
-  std::vector<int> text, para;
-  QObject::connect(&ed, &RichEditor::currentTextStyleChanged, [&](int n) { text.push_back(n); });
-  QObject::connect(&ed, &RichEditor::currentParaStyleChanged, [&](int n) { para.push_back(n); });
-  ed.moveCursor(QTextCursor::Start);
-  ed.moveCursor(QTextCursor::Right);
-  ed.moveCursor(QTextCursor::End);
-  EXPECT_EQ(text, (std::vector<int>{0, 1}));
-  EXPECT_EQ(para, (std::vector<int>{0, 1}));
-  ed.notifyCurrentStyles();  // after loading, both are announced even when unchanged
-  EXPECT_EQ(text.back(), 1);
-  EXPECT_EQ(para.back(), 1);
-  EXPECT_EQ(text.size(), 3u);
-}
-
-TEST(Editor, PictureListIsAskedForOnlyWhenTheDocumentUsesIt) {
-  int asked = 0;
-  RichEditor ed;
-  ed.setPictureListRequest([&] { ++asked; return samplePictureList(); });
-  DocModel m;
-  ed.setModel(m);
-  EXPECT_EQ(asked, 0);
-  Block b;
-  Item it;
-  it.kind = Item::Kind::ListPicture;
-  it.index = 2;
-  b.paragraph.items.push_back(it);
-  it.index = 9;  // not in the list: entry 0
-  b.paragraph.items.push_back(it);
-  m.blocks.push_back(b);
-  std::string bytes = writeRvf(m);
-  ed.loadFromBytes(QByteArray(bytes.data(), qsizetype(bytes.size())));
-  EXPECT_EQ(asked, 1);
-  DocModel back = ed.toModel();
-  ASSERT_EQ(back.blocks.at(0).paragraph.items.size(), 2u);
-  EXPECT_EQ(back.blocks[0].paragraph.items[0].index, 2);
-  EXPECT_EQ(back.blocks[0].paragraph.items[1].index, 0);
-}
-
-TEST(Editor, UnreadablePicturesAreSkipped) {
-  DocModel m = fullDocument();
-  m.pictures[0].bytes = "\x89PNG\r\n\x1a\n but not really";
-  m.pictures[1].format = PictureFormat::Png;  // JPEG bytes announced as PNG
-  Picture huge;
-  // A PNG header claiming 60000 x 60000 pixels.
-  QByteArray big = pictureBytes(1, 1, Qt::red);
-  big[16] = 0; big[17] = 0; big[18] = char(0xEA); big[19] = char(0x60);
-  big[20] = 0; big[21] = 0; big[22] = char(0xEA); big[23] = char(0x60);
-  huge.bytes.assign(big.constData(), size_t(big.size()));
-  m.pictures.push_back(huge);
-  m.blocks[2].paragraph.items[2].index = 2;  // the huge one instead of the JPEG
-  RichEditor ed;
-  ed.setModel(m);
-  DocModel back = ed.toModel();
-  const auto& items = back.blocks[2].paragraph.items;
-  // The text around the skipped pictures joins into one run; the picture-list entry stays.
-  ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].text, " between  list ");
-  EXPECT_EQ(int(items[1].kind), int(Item::Kind::ListPicture));
-  EXPECT_EQ(back.pictures.size(), 0u);
-}
-
-TEST(Editor, DamagedBodiesAreNotWrittenBackUnlessEdited) {
-  RichEditor ed;
-  ed.appendParagraph("previous document");
-  struct Case { const char* name; QByteArray bytes; const char* error; };
-  std::string good = writeRvf(fullDocument());
-  Case cases[] = {{"empty", QByteArray(), "not a Veltrana document"},
-                  {"plain text", QByteArray("hello"), "not a Veltrana document"},
-                  {"cut short", QByteArray(good.data(), 100), "damaged at byte "}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    try {
-      ed.loadFromBytes(c.bytes);
-      ADD_FAILURE() << "loaded";
-    } catch (const RichTextError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(c.error, 0), 0u) << e.what();
-    }
-    EXPECT_TRUE(ed.lastLoadFailed());
+TEST(Editor, ModifiedFlagFollowsUserEditsOnly)
+{
+    RichEditor ed;
+    int changes = 0;
+    QObject::connect(&ed, &RichEditor::modifiedChanged, [&](bool) { ++changes; });
+    ed.appendParagraph("by the program");
+    ed.format();
+    EXPECT_FALSE(ed.isModified());
+    QByteArray saved = ed.saveToBytes();
+    ed.loadFromBytes(saved);
+    EXPECT_FALSE(ed.isModified());
+    ed.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&ed, "x");
+    EXPECT_TRUE(ed.isModified());
+    EXPECT_EQ(changes, 1);
+    ed.setModified(false);
+    EXPECT_FALSE(ed.isModified());
+    ed.undo();  // undo is a user edit
+    EXPECT_TRUE(ed.isModified());
+    ed.clear();
     EXPECT_FALSE(ed.isModified());
     EXPECT_EQ(ed.itemCount(), 0);
-    EXPECT_THROW(ed.saveToBytes(), RichTextError);
-  }
-  QTest::keyClicks(&ed, "new text");
-  EXPECT_FALSE(ed.lastLoadFailed());
-  EXPECT_NO_THROW(ed.saveToBytes());
-  EXPECT_THROW(ed.loadFromFile("/nonexistent/folder/1.rvf"), RichTextError);
+    ed.setEnabled(false);
+    EXPECT_FALSE(ed.isEnabled());
 }
 
-TEST(Editor, FilesAndStreams) {
-  QString dir = tempFolder("files");
-  RichEditor ed;
-  ed.setModel(fullDocument());
-  ed.saveToFile(dir + "/1.rvf");
-  QByteArray bytes = readFile(dir + "/1.rvf");
-  EXPECT_EQ(bytes, ed.saveToBytes());
-  // A stream is read from its current position, as a database field's stream would be.
-  QByteArray withPrefix = "prefix" + bytes;
-  QBuffer buf(&withPrefix);
-  buf.open(QIODevice::ReadOnly);
-  buf.seek(6);
-  RichEditor other;
-  other.loadFromStream(buf);
-  EXPECT_EQ(other.saveToBytes(), bytes);
-  QBuffer out;
-  out.open(QIODevice::WriteOnly);
-  out.write("head");
-  other.saveToStream(out);
-  EXPECT_EQ(out.data(), "head" + bytes);
-  other.clear();
-  other.loadFromFile(dir + "/1.rvf");
-  EXPECT_EQ(other.documentProperty("Title"), "Full document");
-  EXPECT_EQ(other.backgroundColor().value_or(0) & 0xFFFFFF, 0xF8F4E8u);
-  EXPECT_THROW(other.saveToFile(dir + "/no/such/folder/x.rvf"), RichTextError);
+TEST(Editor, TypingIntoAClearedDocumentUsesTheFirstStyles)
+{
+    RichEditor ed;
+    ed.clear();
+    QTest::keyClicks(&ed, "abc");
+    QTest::keyClick(&ed, Qt::Key_Return);
+    QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("Ünï"));
+    QApplication::sendEvent(&ed, &typed);
+    DocModel m = ed.toModel();
+    EXPECT_EQ(m.styles.textCount(), 6);
+    EXPECT_EQ(m.styles.paraCount(), 2);
+    ASSERT_EQ(m.blocks.size(), 2u);
+    EXPECT_EQ(m.blocks[1].paragraph.items.at(0).text, "Ünï");
+    EXPECT_EQ(m.blocks[1].paragraph.items.at(0).style, 0);
 }
 
-TEST(Editor, MarginsAndFixedTextWidth) {
-  RichEditor ed;
-  EXPECT_EQ(ed.leftMarginWidth(), 72);
-  EXPECT_EQ(ed.rightMarginWidth(), 72);
-  EXPECT_EQ(ed.textWidth(), 672);
-  EXPECT_EQ(ed.lineWrapMode(), QTextEdit::FixedPixelWidth);
-  EXPECT_EQ(ed.lineWrapColumnOrWidth(), 72 + 672 + 72);
-  ed.appendParagraph(QString(400, 'w').replace(QRegularExpression("(w{9})"), "\\1 "));
-  ed.format();
-  // Lines wrap at the fixed width whatever the window's width.
-  ed.resize(300, 200);
-  QTextBlock b = ed.document()->begin();
-  for (int i = 0; i < b.layout()->lineCount(); ++i) EXPECT_LE(b.layout()->lineAt(i).naturalTextWidth(), 672.5);
-  EXPECT_GT(b.layout()->lineCount(), 1);
-  EXPECT_DOUBLE_EQ(ed.document()->rootFrame()->frameFormat().leftMargin(), 72);
-  ed.setMargins(10, 20);
-  ed.setTextWidth(0, 0);
-  EXPECT_EQ(ed.lineWrapMode(), QTextEdit::WidgetWidth);
-  ed.setTextWidth(500, 600);
-  EXPECT_EQ(ed.lineWrapColumnOrWidth(), 630);
-  DocModel m = ed.toModel();
-  EXPECT_EQ(m.layout.leftMargin, 10);
-  EXPECT_EQ(m.layout.minTextWidth, 500);
+TEST(Editor, ItemCountAndAppendParagraph)
+{
+    RichEditor ed;
+    EXPECT_EQ(ed.itemCount(), 0);
+    ed.appendParagraph("");
+    EXPECT_EQ(ed.itemCount(), 0);
+    ed.clear();
+    ed.appendParagraph("Document not found in shared folder:/x/1.rvf");
+    EXPECT_EQ(ed.toPlainText(), "Document not found in shared folder:/x/1.rvf");
+    EXPECT_EQ(ed.itemCount(), 1);
+    ed.appendParagraph("second", 1, 1);
+    EXPECT_EQ(ed.itemCount(), 2);
+    EXPECT_EQ(ed.document()->blockCount(), 2);
+    ed.clear();
+    ASSERT_TRUE(ed.insertPicture(pictureBytes(4, 4, Qt::red)));
+    EXPECT_EQ(ed.itemCount(), 1);
 }
 
-TEST(Editor, ListsTablesLinksAndPicturesInsertedAtTheCaret) {
-  RichEditor ed;
-  ed.appendParagraph("one");
-  ed.appendParagraph("two");
-  ed.selectAll();
-  ed.setListKind(ListKind::Decimal);
-  ed.moveCursor(QTextCursor::End);
-  ed.insertLink(" link", "https://example.com/ä");
-  QTest::keyClick(&ed, Qt::Key_Return);
-  ed.setListKind(std::nullopt);
-  ed.insertTable(2, 3);
-  ASSERT_TRUE(ed.insertPicture(pictureBytes(5, 5, Qt::green, "JPEG"), 10, 10));
-  EXPECT_FALSE(ed.insertPicture("not a picture"));
-  expectSheetRuleHolds(ed);
-  DocModel m = ed.toModel();
-  ASSERT_EQ(m.lists.size(), 1u);
-  EXPECT_EQ(m.lists[0].kind, ListKind::Decimal);
-  EXPECT_EQ(m.blocks[0].paragraph.list, 0);
-  EXPECT_EQ(m.blocks[1].paragraph.list, 0);
-  EXPECT_EQ(m.blocks[1].paragraph.items.back().link, "https://example.com/ä");
-  EXPECT_EQ(m.blocks[1].paragraph.items.back().style, 4);
-  ASSERT_EQ(m.tables.size(), 1u);
-  EXPECT_EQ(m.tables[0].rows, 2);
-  EXPECT_EQ(m.tables[0].columns, 3);
-  ASSERT_EQ(m.pictures.size(), 1u);
-  EXPECT_EQ(m.pictures[0].format, PictureFormat::Jpeg);
-  // Saved and read back it is the same document.
-  QByteArray bytes = ed.saveToBytes();
-  RichEditor other;
-  other.loadFromBytes(bytes);
-  EXPECT_EQ(other.saveToBytes(), bytes);
+TEST(Editor, CaretStyleNotifications)
+{
+    RichEditor ed;
+    ed.appendParagraph("plain");
+    ed.appendParagraph("centred heading", 1, 1);
+    std::vector<int> text, para;
+    QObject::connect(&ed, &RichEditor::currentTextStyleChanged, [&](int n) { text.push_back(n); });
+    QObject::connect(&ed, &RichEditor::currentParaStyleChanged, [&](int n) { para.push_back(n); });
+    ed.moveCursor(QTextCursor::Start);
+    ed.moveCursor(QTextCursor::Right);
+    ed.moveCursor(QTextCursor::End);
+    EXPECT_EQ(text, (std::vector<int>{0, 1}));
+    EXPECT_EQ(para, (std::vector<int>{0, 1}));
+    ed.notifyCurrentStyles();  // after loading, both are announced even when unchanged
+    EXPECT_EQ(text.back(), 1);
+    EXPECT_EQ(para.back(), 1);
+    EXPECT_EQ(text.size(), 3u);
 }
 
-TEST(Editor, LoadingReplacesTheDocumentWithoutKeepingTheOldOne) {
-  RichEditor ed;
-  QByteArray bytes = [] {
-    RichEditor src;
-    src.setModel(fullDocument());
-    return src.saveToBytes();
-  }();
-  ed.loadFromBytes(bytes);
-  QPointer<QTextDocument> first = ed.document();
-  ed.loadFromBytes(bytes);
-  EXPECT_TRUE(first.isNull());
-  // The new document reports its edits.
-  ed.moveCursor(QTextCursor::End);
-  QTest::keyClicks(&ed, "x");
-  EXPECT_TRUE(ed.isModified());
-  EXPECT_EQ(ed.document()->parent(), &ed);
+TEST(Editor, PictureListIsAskedForOnlyWhenTheDocumentUsesIt)
+{
+    int asked = 0;
+    RichEditor ed;
+    ed.setPictureListRequest([&] {
+        ++asked;
+        return samplePictureList();
+    });
+    DocModel m;
+    ed.setModel(m);
+    EXPECT_EQ(asked, 0);
+    Block b;
+    Item it;
+    it.kind = Item::Kind::ListPicture;
+    it.index = 2;
+    b.paragraph.items.push_back(it);
+    it.index = 9;  // not in the list: entry 0
+    b.paragraph.items.push_back(it);
+    m.blocks.push_back(b);
+    std::string bytes = writeRvf(m);
+    ed.loadFromBytes(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    EXPECT_EQ(asked, 1);
+    DocModel back = ed.toModel();
+    ASSERT_EQ(back.blocks.at(0).paragraph.items.size(), 2u);
+    EXPECT_EQ(back.blocks[0].paragraph.items[0].index, 2);
+    EXPECT_EQ(back.blocks[0].paragraph.items[1].index, 0);
+}
+
+TEST(Editor, UnreadablePicturesAreSkipped)
+{
+    DocModel m = fullDocument();
+    m.pictures[0].bytes = "\x89PNG\r\n\x1a\n but not really";
+    m.pictures[1].format = PictureFormat::Png;  // JPEG bytes announced as PNG
+    Picture huge;
+    // A PNG header claiming 60000 x 60000 pixels.
+    QByteArray big = pictureBytes(1, 1, Qt::red);
+    big[16] = 0;
+    big[17] = 0;
+    big[18] = char(0xEA);
+    big[19] = char(0x60);
+    big[20] = 0;
+    big[21] = 0;
+    big[22] = char(0xEA);
+    big[23] = char(0x60);
+    huge.bytes.assign(big.constData(), size_t(big.size()));
+    m.pictures.push_back(huge);
+    m.blocks[2].paragraph.items[2].index = 2;  // the huge one instead of the JPEG
+    RichEditor ed;
+    ed.setModel(m);
+    DocModel back = ed.toModel();
+    const auto& items = back.blocks[2].paragraph.items;
+    // The text around the skipped pictures joins into one run; the picture-list entry stays.
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].text, " between  list ");
+    EXPECT_EQ(int(items[1].kind), int(Item::Kind::ListPicture));
+    EXPECT_EQ(back.pictures.size(), 0u);
+}
+
+TEST(Editor, DamagedBodiesAreNotWrittenBackUnlessEdited)
+{
+    RichEditor ed;
+    ed.appendParagraph("previous document");
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        const char* error;
+    };
+    std::string good = writeRvf(fullDocument());
+    Case cases[] = {{"empty", QByteArray(), "not a Veltrana document"},
+                    {"plain text", QByteArray("hello"), "not a Veltrana document"},
+                    {"cut short", QByteArray(good.data(), 100), "damaged at byte "}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            ed.loadFromBytes(c.bytes);
+            ADD_FAILURE() << "loaded";
+        } catch (const RichTextError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(c.error, 0), 0u) << e.what();
+        }
+        EXPECT_TRUE(ed.lastLoadFailed());
+        EXPECT_FALSE(ed.isModified());
+        EXPECT_EQ(ed.itemCount(), 0);
+        EXPECT_THROW(ed.saveToBytes(), RichTextError);
+    }
+    QTest::keyClicks(&ed, "new text");
+    EXPECT_FALSE(ed.lastLoadFailed());
+    EXPECT_NO_THROW(ed.saveToBytes());
+    EXPECT_THROW(ed.loadFromFile("/nonexistent/folder/1.rvf"), RichTextError);
+}
+
+TEST(Editor, FilesAndStreams)
+{
+    QString dir = tempFolder("files");
+    RichEditor ed;
+    ed.setModel(fullDocument());
+    ed.saveToFile(dir + "/1.rvf");
+    QByteArray bytes = readFile(dir + "/1.rvf");
+    EXPECT_EQ(bytes, ed.saveToBytes());
+    // A stream is read from its current position, as a database field's stream would be.
+    QByteArray withPrefix = "prefix" + bytes;
+    QBuffer buf(&withPrefix);
+    buf.open(QIODevice::ReadOnly);
+    buf.seek(6);
+    RichEditor other;
+    other.loadFromStream(buf);
+    EXPECT_EQ(other.saveToBytes(), bytes);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    out.write("head");
+    other.saveToStream(out);
+    EXPECT_EQ(out.data(), "head" + bytes);
+    other.clear();
+    other.loadFromFile(dir + "/1.rvf");
+    EXPECT_EQ(other.documentProperty("Title"), "Full document");
+    EXPECT_EQ(other.backgroundColor().value_or(0) & 0xFFFFFF, 0xF8F4E8u);
+    EXPECT_THROW(other.saveToFile(dir + "/no/such/folder/x.rvf"), RichTextError);
+}
+
+TEST(Editor, MarginsAndFixedTextWidth)
+{
+    RichEditor ed;
+    EXPECT_EQ(ed.leftMarginWidth(), 72);
+    EXPECT_EQ(ed.rightMarginWidth(), 72);
+    EXPECT_EQ(ed.textWidth(), 672);
+    EXPECT_EQ(ed.lineWrapMode(), QTextEdit::FixedPixelWidth);
+    EXPECT_EQ(ed.lineWrapColumnOrWidth(), 72 + 672 + 72);
+    ed.appendParagraph(QString(400, 'w').replace(QRegularExpression("(w{9})"), "\\1 "));
+    ed.format();
+    // Lines wrap at the fixed width whatever the window's width.
+    ed.resize(300, 200);
+    QTextBlock b = ed.document()->begin();
+    for (int i = 0; i < b.layout()->lineCount(); ++i)
+        EXPECT_LE(b.layout()->lineAt(i).naturalTextWidth(), 672.5);
+    EXPECT_GT(b.layout()->lineCount(), 1);
+    EXPECT_DOUBLE_EQ(ed.document()->rootFrame()->frameFormat().leftMargin(), 72);
+    ed.setMargins(10, 20);
+    ed.setTextWidth(0, 0);
+    EXPECT_EQ(ed.lineWrapMode(), QTextEdit::WidgetWidth);
+    ed.setTextWidth(500, 600);
+    EXPECT_EQ(ed.lineWrapColumnOrWidth(), 630);
+    DocModel m = ed.toModel();
+    EXPECT_EQ(m.layout.leftMargin, 10);
+    EXPECT_EQ(m.layout.minTextWidth, 500);
+}
+
+TEST(Editor, ListsTablesLinksAndPicturesInsertedAtTheCaret)
+{
+    RichEditor ed;
+    ed.appendParagraph("one");
+    ed.appendParagraph("two");
+    ed.selectAll();
+    ed.setListKind(ListKind::Decimal);
+    ed.moveCursor(QTextCursor::End);
+    ed.insertLink(" link", "https://example.com/ä");
+    QTest::keyClick(&ed, Qt::Key_Return);
+    ed.setListKind(std::nullopt);
+    ed.insertTable(2, 3);
+    ASSERT_TRUE(ed.insertPicture(pictureBytes(5, 5, Qt::green, "JPEG"), 10, 10));
+    EXPECT_FALSE(ed.insertPicture("not a picture"));
+    expectSheetRuleHolds(ed);
+    DocModel m = ed.toModel();
+    ASSERT_EQ(m.lists.size(), 1u);
+    EXPECT_EQ(m.lists[0].kind, ListKind::Decimal);
+    EXPECT_EQ(m.blocks[0].paragraph.list, 0);
+    EXPECT_EQ(m.blocks[1].paragraph.list, 0);
+    EXPECT_EQ(m.blocks[1].paragraph.items.back().link, "https://example.com/ä");
+    EXPECT_EQ(m.blocks[1].paragraph.items.back().style, 4);
+    ASSERT_EQ(m.tables.size(), 1u);
+    EXPECT_EQ(m.tables[0].rows, 2);
+    EXPECT_EQ(m.tables[0].columns, 3);
+    ASSERT_EQ(m.pictures.size(), 1u);
+    EXPECT_EQ(m.pictures[0].format, PictureFormat::Jpeg);
+    // Saved and read back it is the same document.
+    QByteArray bytes = ed.saveToBytes();
+    RichEditor other;
+    other.loadFromBytes(bytes);
+    EXPECT_EQ(other.saveToBytes(), bytes);
+}
+
+TEST(Editor, LoadingReplacesTheDocumentWithoutKeepingTheOldOne)
+{
+    RichEditor ed;
+    QByteArray bytes = [] {
+        RichEditor src;
+        src.setModel(fullDocument());
+        return src.saveToBytes();
+    }();
+    ed.loadFromBytes(bytes);
+    QPointer<QTextDocument> first = ed.document();
+    ed.loadFromBytes(bytes);
+    EXPECT_TRUE(first.isNull());
+    // The new document reports its edits.
+    ed.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&ed, "x");
+    EXPECT_TRUE(ed.isModified());
+    EXPECT_EQ(ed.document()->parent(), &ed);
 }
 
 // The Qt side of loading with hostile content: every mutation of a full body either fails
 // with the engine's error or gives a document that saves and reloads to itself.
-TEST(Editor, MutatedBodiesLoadOrFailCleanly) {
-  RichEditor src;
-  src.setPictureListRequest(samplePictureList);
-  src.setModel(fullDocument());
-  const QByteArray good = src.saveToBytes();
-  RichEditor ed, again;
-  ed.setPictureListRequest(samplePictureList);
-  again.setPictureListRequest(samplePictureList);
-  std::uint32_t seed = 1;
-  auto next = [&] { seed = seed * 1103515245u + 12345u; return seed >> 8; };
-  int loaded = 0, failed = 0;
-  for (int i = 0; i < 1500; ++i) {
-    QByteArray bytes = good;
-    for (int k = 0, n = 1 + int(next() % 4); k < n; ++k) {
-      int at = 12 + int(next() % std::uint32_t(bytes.size() - 12));
-      switch (next() % 3) {
-        case 0: bytes[at] = char(next()); break;
-        case 1: bytes[at] = char(bytes[at] ^ (1 << (next() % 8))); break;
-        case 2: bytes.remove(at, 1 + int(next() % 8)); break;
-      }
+TEST(Editor, MutatedBodiesLoadOrFailCleanly)
+{
+    RichEditor src;
+    src.setPictureListRequest(samplePictureList);
+    src.setModel(fullDocument());
+    const QByteArray good = src.saveToBytes();
+    RichEditor ed, again;
+    ed.setPictureListRequest(samplePictureList);
+    again.setPictureListRequest(samplePictureList);
+    std::uint32_t seed = 1;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    int loaded = 0, failed = 0;
+    for (int i = 0; i < 1500; ++i) {
+        QByteArray bytes = good;
+        for (int k = 0, n = 1 + int(next() % 4); k < n; ++k) {
+            int at = 12 + int(next() % std::uint32_t(bytes.size() - 12));
+            switch (next() % 3) {
+            case 0: bytes[at] = char(next()); break;
+            case 1: bytes[at] = char(bytes[at] ^ (1 << (next() % 8))); break;
+            case 2: bytes.remove(at, 1 + int(next() % 8)); break;
+            }
+        }
+        try {
+            ed.loadFromBytes(bytes);
+        } catch (const RichTextError&) {
+            ++failed;
+            continue;
+        }
+        ++loaded;
+        QByteArray saved = ed.saveToBytes();
+        again.loadFromBytes(saved);
+        ASSERT_EQ(again.saveToBytes(), saved) << "mutation " << i;
     }
-    try {
-      ed.loadFromBytes(bytes);
-    } catch (const RichTextError&) {
-      ++failed;
-      continue;
-    }
-    ++loaded;
-    QByteArray saved = ed.saveToBytes();
-    again.loadFromBytes(saved);
-    ASSERT_EQ(again.saveToBytes(), saved) << "mutation " << i;
-  }
-  EXPECT_GT(loaded, 100);
-  EXPECT_GT(failed, 100);
+    EXPECT_GT(loaded, 100);
+    EXPECT_GT(failed, 100);
 }

@@ -1,9 +1,9 @@
 // HTML export for the report: a complete document written at the file's current position,
 // pictures as files of their own, every text escaped.
-#include "richtext/HtmlWriter.h"
-#include "richtext/RichTextError.h"
-#include "richtext/RichEditor.h"
 #include "TestDocs.h"
+#include "richtext/HtmlWriter.h"
+#include "richtext/RichEditor.h"
+#include "richtext/RichTextError.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -16,91 +16,95 @@
 using namespace vt::rt;
 using namespace vt::rt::test;
 
-TEST(Html, CompleteDocumentAtTheFilesPositionWithPictureFiles) {
-  QString dir = tempFolder("html");
-  RichEditor ed;
-  ed.setPictureListRequest(samplePictureList);
-  ed.setModel(fullDocument());
-  QFile f(dir + "/report.html");
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("<html><body><div>");
-  ed.writeHtml(f, dir + "/", "", "vt_");
-  f.write("</div></body></html>");
-  f.close();
-  QString html = QString::fromUtf8(readFile(dir + "/report.html"));
-  ASSERT_TRUE(html.startsWith("<html><body><div><!DOCTYPE html>\n<html>\n<head>"));
-  EXPECT_TRUE(html.endsWith("</body>\n</html>\n</div></body></html>"));
-  for (const char* part : {"<title></title>", "<style type=\"text/css\">", "</head>\n<body>",
-                           "A justified paragraph &amp; &lt;markup&gt; that is not markup.",
-                           "href=\"https://example.com/a?b=1&amp;c=&quot;2&quot;\"",
-                           "<ul style=\"list-style-type: disc\">", "<ol style=\"list-style-type: lower-roman\">",
-                           "<table border=\"1\"", ".t6 { font-family: 'DejaVu Serif'; font-size: 14pt; font-weight: bold; "
-                           "font-style: italic; text-decoration: underline line-through; color: #123456; background-color: #ffff00; }",
-                           ".p2 { text-align: right; margin: 6px 30px 8px 40px; text-indent: -20px; }",
-                           "background-color: #f8f4e8"})
-    EXPECT_TRUE(html.contains(QString::fromUtf8(part))) << part;
-  EXPECT_EQ(html.count("<tr>"), 3);
-  EXPECT_EQ(html.count("<li "), 5);
-  // Three pictures, each a file named vt_..., the stored ones byte for byte.
-  QRegularExpression img("<img src=\"(vt_[0-9a-f]{16}\\.(png|jpg))\"");
-  QStringList files;
-  for (auto it = img.globalMatch(html); it.hasNext();) files << it.next().captured(1);
-  ASSERT_EQ(files.size(), 3);
-  EXPECT_TRUE(files[1].endsWith(".jpg"));
-  DocModel m = fullDocument();
-  EXPECT_EQ(readFile(dir + "/" + files[0]), QByteArray::fromStdString(m.pictures[0].bytes));
-  EXPECT_EQ(readFile(dir + "/" + files[1]), QByteArray::fromStdString(m.pictures[1].bytes));
-  EXPECT_FALSE(QImage(dir + "/" + files[2]).isNull());
-  EXPECT_TRUE(html.contains("<img src=\"" + files[0] + "\" width=\"32\" height=\"24\""));
-  // An HTML reader sees the text.
-  QTextDocument reader;
-  reader.setHtml(html);
-  EXPECT_TRUE(reader.toPlainText().contains(QString::fromUtf8("Ünïcödé Café € 日本語 😀")));
-  EXPECT_TRUE(reader.toPlainText().contains("A justified paragraph & <markup> that is not markup."));
+TEST(Html, CompleteDocumentAtTheFilesPositionWithPictureFiles)
+{
+    QString dir = tempFolder("html");
+    RichEditor ed;
+    ed.setPictureListRequest(samplePictureList);
+    ed.setModel(fullDocument());
+    QFile f(dir + "/report.html");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html><body><div>");
+    ed.writeHtml(f, dir + "/", "", "vt_");
+    f.write("</div></body></html>");
+    f.close();
+    QString html = QString::fromUtf8(readFile(dir + "/report.html"));
+    ASSERT_TRUE(html.startsWith("<html><body><div><!DOCTYPE html>\n<html>\n<head>"));
+    EXPECT_TRUE(html.endsWith("</body>\n</html>\n</div></body></html>"));
+    for (const char* part :
+         {"<title></title>", "<style type=\"text/css\">", "</head>\n<body>",
+          "A justified paragraph &amp; &lt;markup&gt; that is not markup.",
+          "href=\"https://example.com/a?b=1&amp;c=&quot;2&quot;\"", "<ul style=\"list-style-type: disc\">",
+          "<ol style=\"list-style-type: lower-roman\">", "<table border=\"1\"",
+          ".t6 { font-family: 'DejaVu Serif'; font-size: 14pt; font-weight: bold; "
+          "font-style: italic; text-decoration: underline line-through; color: #123456; background-color: #ffff00; }",
+          ".p2 { text-align: right; margin: 6px 30px 8px 40px; text-indent: -20px; }", "background-color: #f8f4e8"})
+        EXPECT_TRUE(html.contains(QString::fromUtf8(part))) << part;
+    EXPECT_EQ(html.count("<tr>"), 3);
+    EXPECT_EQ(html.count("<li "), 5);
+    // Three pictures, each a file named vt_..., the stored ones byte for byte.
+    QRegularExpression img("<img src=\"(vt_[0-9a-f]{16}\\.(png|jpg))\"");
+    QStringList files;
+    for (auto it = img.globalMatch(html); it.hasNext();)
+        files << it.next().captured(1);
+    ASSERT_EQ(files.size(), 3);
+    EXPECT_TRUE(files[1].endsWith(".jpg"));
+    DocModel m = fullDocument();
+    EXPECT_EQ(readFile(dir + "/" + files[0]), QByteArray::fromStdString(m.pictures[0].bytes));
+    EXPECT_EQ(readFile(dir + "/" + files[1]), QByteArray::fromStdString(m.pictures[1].bytes));
+    EXPECT_FALSE(QImage(dir + "/" + files[2]).isNull());
+    EXPECT_TRUE(html.contains("<img src=\"" + files[0] + "\" width=\"32\" height=\"24\""));
+    // An HTML reader sees the text.
+    QTextDocument reader;
+    reader.setHtml(html);
+    EXPECT_TRUE(reader.toPlainText().contains(QString::fromUtf8("Ünïcödé Café € 日本語 😀")));
+    EXPECT_TRUE(reader.toPlainText().contains("A justified paragraph & <markup> that is not markup."));
 }
 
-TEST(Html, HostileTextStaysText) {
-  QString dir = tempFolder("html_hostile");
-  DocModel m;
-  TextStyle evil = m.styles.textStyles[0];
-  evil.fontName = "x'; } body { display:none } .y { font-family: '";
-  int n = m.styles.appendText(evil);
-  Block b;
-  Item it;
-  it.style = n;
-  it.text = "<script>alert('x')</script> \"quoted\"";
-  it.link = "javascript:\"><script>";
-  b.paragraph.items.push_back(it);
-  m.blocks.push_back(b);
-  QBuffer out;
-  out.open(QIODevice::WriteOnly);
-  writeHtml(m, {}, out, dir + "/", "<title>&", "vt_");
-  QString html = QString::fromUtf8(out.data());
-  EXPECT_FALSE(html.contains("<script>"));
-  EXPECT_TRUE(html.contains("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &quot;quoted&quot;"));
-  EXPECT_TRUE(html.contains("<title>&lt;title&gt;&amp;</title>"));
-  EXPECT_TRUE(html.contains("href=\"javascript:&quot;&gt;&lt;script&gt;\""));
-  EXPECT_TRUE(html.contains("font-family: 'x  body  display:none  .y  font-family: '"));
-}
-
-TEST(Html, DocumentsSharingAFolderKeepTheirOwnPictures) {
-  QString dir = tempFolder("html_shared");
-  auto docWithPicture = [](QColor c) {
+TEST(Html, HostileTextStaysText)
+{
+    QString dir = tempFolder("html_hostile");
     DocModel m;
-    m.pictures.push_back({PictureFormat::Png, pictureString(3, 3, c)});
+    TextStyle evil = m.styles.textStyles[0];
+    evil.fontName = "x'; } body { display:none } .y { font-family: '";
+    int n = m.styles.appendText(evil);
     Block b;
     Item it;
-    it.kind = Item::Kind::Picture;
+    it.style = n;
+    it.text = "<script>alert('x')</script> \"quoted\"";
+    it.link = "javascript:\"><script>";
     b.paragraph.items.push_back(it);
     m.blocks.push_back(b);
-    return m;
-  };
-  QBuffer one, two;
-  one.open(QIODevice::WriteOnly);
-  two.open(QIODevice::WriteOnly);
-  writeHtml(docWithPicture(Qt::red), {}, one, dir + "/");
-  writeHtml(docWithPicture(Qt::blue), {}, two, dir + "/");
-  EXPECT_EQ(QDir(dir).entryList({"vt_*.png"}).size(), 2);
-  EXPECT_NE(one.data(), two.data());
-  EXPECT_THROW(writeHtml(docWithPicture(Qt::green), {}, one, dir + "/missing/"), RichTextError);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    writeHtml(m, {}, out, dir + "/", "<title>&", "vt_");
+    QString html = QString::fromUtf8(out.data());
+    EXPECT_FALSE(html.contains("<script>"));
+    EXPECT_TRUE(html.contains("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &quot;quoted&quot;"));
+    EXPECT_TRUE(html.contains("<title>&lt;title&gt;&amp;</title>"));
+    EXPECT_TRUE(html.contains("href=\"javascript:&quot;&gt;&lt;script&gt;\""));
+    EXPECT_TRUE(html.contains("font-family: 'x  body  display:none  .y  font-family: '"));
+}
+
+TEST(Html, DocumentsSharingAFolderKeepTheirOwnPictures)
+{
+    QString dir = tempFolder("html_shared");
+    auto docWithPicture = [](QColor c) {
+        DocModel m;
+        m.pictures.push_back({PictureFormat::Png, pictureString(3, 3, c)});
+        Block b;
+        Item it;
+        it.kind = Item::Kind::Picture;
+        b.paragraph.items.push_back(it);
+        m.blocks.push_back(b);
+        return m;
+    };
+    QBuffer one, two;
+    one.open(QIODevice::WriteOnly);
+    two.open(QIODevice::WriteOnly);
+    writeHtml(docWithPicture(Qt::red), {}, one, dir + "/");
+    writeHtml(docWithPicture(Qt::blue), {}, two, dir + "/");
+    EXPECT_EQ(QDir(dir).entryList({"vt_*.png"}).size(), 2);
+    EXPECT_NE(one.data(), two.data());
+    EXPECT_THROW(writeHtml(docWithPicture(Qt::green), {}, one, dir + "/missing/"), RichTextError);
 }

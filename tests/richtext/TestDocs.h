@@ -35,7 +35,6 @@ QByteArray readFile(const QString& path);
 QString tempFolder(const QString& name);
 
 // Runs a program, returns its exit code (-1 when it cannot start); output in *out.
-int runProgram(const QString& program, const QStringList& args, QByteArray* out = nullptr,
-               int timeoutMs = 120000);
+int runProgram(const QString& program, const QStringList& args, QByteArray* out = nullptr, int timeoutMs = 120000);
 
 }  // namespace vt::rt::test

@@ -48,10 +48,9 @@ void CategoryPanel::SaveCatagory()
         CatagoryName->setModified(false);
     }
     if (CatagoryDescription->document()->isModified()) {
-        data::outline::describeCategory(m_session, m_session.CurrentCatagoryID,
-                                        CatagoryDescription->toPlainText());
+        data::outline::describeCategory(m_session, m_session.CurrentCatagoryID, CatagoryDescription->toPlainText());
         CatagoryDescription->document()->setModified(false);
     }
 }
 
-} // namespace vt::app
+}  // namespace vt::app

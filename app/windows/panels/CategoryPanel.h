@@ -33,4 +33,4 @@ private:
     QPlainTextEdit* CatagoryDescription = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

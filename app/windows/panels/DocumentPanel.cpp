@@ -45,7 +45,7 @@ QStringList upperCased(QStringList names)
         n = n.toUpper();
     return names;
 }
-} // namespace
+}  // namespace
 
 DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent), m_session(session)
 {
@@ -75,12 +75,12 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     Edit_Version->setText(QStringLiteral("1.0"));
     Combo_STATUS = named(new QComboBox(Tab_Details), "Combo_STATUS");
     Combo_STATUS->setEditable(true);
-    Combo_STATUS->addItems({QStringLiteral("Submitted"), QStringLiteral("In Progress"),
-                            QStringLiteral("Completed"), QStringLiteral("Closed")});
+    Combo_STATUS->addItems({QStringLiteral("Submitted"), QStringLiteral("In Progress"), QStringLiteral("Completed"),
+                            QStringLiteral("Closed")});
     Combo_Priority = named(new QComboBox(Tab_Details), "Combo_Priority");
     Combo_Priority->setEditable(true);
-    Combo_Priority->addItems({QStringLiteral("Unassigned"), QStringLiteral("Very Critical"),
-                              QStringLiteral("Critical"), QStringLiteral("Not Critical")});
+    Combo_Priority->addItems({QStringLiteral("Unassigned"), QStringLiteral("Very Critical"), QStringLiteral("Critical"),
+                              QStringLiteral("Not Critical")});
     details->addWidget(new QLabel(QStringLiteral("Document Topic:"), Tab_Details), 0, 0);
     details->addWidget(Edit_RequireMentName, 0, 1);
     details->addWidget(new QLabel(QStringLiteral("Owner:"), Tab_Details), 1, 0);
@@ -103,7 +103,7 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
         QStringLiteral("Document owners are notified when new messages are posted in the discussion forums."),
         QString(), QStringLiteral("Only the current owner can reassign the Document to a new owner."),
         QStringLiteral("Only the current owner of a document can delete the document from the project.")}
-                             .join(QLatin1Char('\n')));
+                            .join(QLatin1Char('\n')));
     Memo2->setReadOnly(true);
     Memo2->setFrameShape(QFrame::NoFrame);
     details->addWidget(Memo2, 2, 0, 1, 2);
@@ -138,16 +138,14 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     menuItem(PopupMenu2, "Bold1", QStringLiteral("Bold"));
     menuItem(PopupMenu2, "Italic1", QStringLiteral("Italic"));
     menuItem(PopupMenu2, "Underline1", QStringLiteral("Underline"));
-    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos));
-    });
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos)); });
 
     connect(Edit_RequireMentName, &QLineEdit::textChanged, this, &DocumentPanel::topicChanged);
     onEvent(Combo_Owner, &QComboBox::textActivated, this, [this] { Combo_OwnerChange(); });
     onEvent(Combo_Owner->lineEdit(), &QLineEdit::textEdited, this, [this] { Combo_OwnerChange(); });
     onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
-        if (Tab_Control->currentWidget() == Tab_Details)
-            Tab_DetailsShow();
+        if (Tab_Control->currentWidget() == Tab_Details) Tab_DetailsShow();
     });
 }
 
@@ -162,8 +160,7 @@ void DocumentPanel::resetPageAreaHeight()
 void DocumentPanel::showEvent(QShowEvent* event)
 {
     QFrame::showEvent(event);
-    if (m_resizePending)
-        resetPageAreaHeight();
+    if (m_resizePending) resetPageAreaHeight();
 }
 
 void DocumentPanel::ShowDocument(qint32 requirementId)
@@ -224,8 +221,7 @@ void DocumentPanel::applyOwnerRule(const QString& owner)
     const bool isOwner = rights::isDocumentOwner(m_session.CurrentUser, owner);
     Combo_Owner->setEnabled(isOwner);
     Edit_RequireMentName->setEnabled(isOwner);
-    if (!isOwner)
-        return;
+    if (!isOwner) return;
     const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
     const QSignalBlocker quiet(Combo_Owner);
     if (!members.isEmpty()) {
@@ -254,12 +250,12 @@ void DocumentPanel::SaveDocument()
             // fails midway keeps the previous body.
             QSaveFile file(data::documents::bodyFilePath(m_session.DocumentsFolder, m_session.CurrentDocumentID));
             if (!file.open(QIODevice::WriteOnly))
-                throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ": "
-                                         + file.errorString().toStdString());
+                throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ": " +
+                                         file.errorString().toStdString());
             RichEdit1->saveToStream(file);
             if (!file.commit())
-                throw std::runtime_error("Cannot write file " + file.fileName().toStdString() + ": "
-                                         + file.errorString().toStdString());
+                throw std::runtime_error("Cannot write file " + file.fileName().toStdString() + ": " +
+                                         file.errorString().toStdString());
         } else {
             const QString path = m_session.WorkFolder + QStringLiteral("prmOut.rvf");
             QFile::remove(path);
@@ -310,4 +306,4 @@ void DocumentPanel::clear()
     RichEdit1->setEnabled(true);
 }
 
-} // namespace vt::app
+}  // namespace vt::app

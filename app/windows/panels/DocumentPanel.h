@@ -15,7 +15,7 @@ class QTabWidget;
 namespace vt::rt {
 class RichEditor;
 class Ruler;
-}
+}  // namespace vt::rt
 
 namespace vt::app {
 
@@ -62,7 +62,7 @@ private:
     void showMissing(const QString& message);
 
     Session& m_session;
-    bool m_resizePending = true;   // the page area takes its height when next shown
+    bool m_resizePending = true;  // the page area takes its height when next shown
     QSplitter* m_pageSplitter = nullptr;
     QFrame* Pan_tabContent = nullptr;
     QTabWidget* Tab_Control = nullptr;
@@ -81,4 +81,4 @@ private:
     QMenu* AttachmentsPopUp = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -43,8 +43,8 @@ FormatToolbar::FormatToolbar(QWidget* parent) : QFrame(parent)
     btnUnderline = toolButton(this, row, "btnUnderline", QStringLiteral("U"), QStringLiteral("Underline"), true);
     btnFont = toolButton(this, row, "btnFont", QStringLiteral("F"), QStringLiteral("Apply Font"));
     btnFontColor = toolButton(this, row, "btnFontColor", QStringLiteral("A"), QStringLiteral("Text Color"));
-    btnFontBackColor = toolButton(this, row, "btnFontBackColor", QStringLiteral("ab"),
-                                  QStringLiteral("Text Background Color"));
+    btnFontBackColor =
+        toolButton(this, row, "btnFontBackColor", QStringLiteral("ab"), QStringLiteral("Text Background Color"));
     btnLeft = toolButton(this, row, "btnLeft", QStringLiteral("L"), QStringLiteral("Left"), true);
     btnCenter = toolButton(this, row, "btnCenter", QStringLiteral("C"), QStringLiteral("Center"), true);
     btnRight = toolButton(this, row, "btnRight", QStringLiteral("R"), QStringLiteral("Right"), true);
@@ -56,21 +56,29 @@ FormatToolbar::FormatToolbar(QWidget* parent) : QFrame(parent)
     btnLeft->setChecked(true);
     btnIdentDec = toolButton(this, row, "btnIdentDec", QStringLiteral("<"), QString());
     btnIdentInc = toolButton(this, row, "btnIdentInc", QStringLiteral(">"), QString());
-    SpeedButton1 = toolButton(this, row, "SpeedButton1", QStringLiteral("P"),
-                              QStringLiteral("Paragraph Background Color"));
+    SpeedButton1 =
+        toolButton(this, row, "SpeedButton1", QStringLiteral("P"), QStringLiteral("Paragraph Background Color"));
     SpeedButton1->hide();
     row->addStretch(1);
 
     // Pictures instead of letters; the caption stays as the text read by screen readers.
-    const std::pair<QToolButton*, const char*> glyphs[] = {
-        {btnNew, "document-new"}, {btnOpen, "document-open"}, {btnSave, "document-save"},
-        {btnSaveAs, "document-save-as"}, {btnBold, "format-text-bold"},
-        {btnItalic, "format-text-italic"}, {btnUnderline, "format-text-underline"},
-        {btnFont, "font-select"}, {btnFontColor, "color-select"}, {btnFontBackColor, "color-select"},
-        {btnLeft, "format-justify-left"}, {btnCenter, "format-justify-center"},
-        {btnRight, "format-justify-right"}, {btnJustify, "format-justify-fill"},
-        {btnIdentDec, "format-indent-less"}, {btnIdentInc, "format-indent-more"},
-        {SpeedButton1, "color-select"}};
+    const std::pair<QToolButton*, const char*> glyphs[] = {{btnNew, "document-new"},
+                                                           {btnOpen, "document-open"},
+                                                           {btnSave, "document-save"},
+                                                           {btnSaveAs, "document-save-as"},
+                                                           {btnBold, "format-text-bold"},
+                                                           {btnItalic, "format-text-italic"},
+                                                           {btnUnderline, "format-text-underline"},
+                                                           {btnFont, "font-select"},
+                                                           {btnFontColor, "color-select"},
+                                                           {btnFontBackColor, "color-select"},
+                                                           {btnLeft, "format-justify-left"},
+                                                           {btnCenter, "format-justify-center"},
+                                                           {btnRight, "format-justify-right"},
+                                                           {btnJustify, "format-justify-fill"},
+                                                           {btnIdentDec, "format-indent-less"},
+                                                           {btnIdentInc, "format-indent-more"},
+                                                           {SpeedButton1, "color-select"}};
     for (const auto& [button, name] : glyphs) {
         button->setIcon(ui::glyph(name));
         button->setIconSize(QSize(16, 16));
@@ -89,4 +97,4 @@ void FormatToolbar::setFontNames(const QStringList& names)
     cmbFont->addItems(names);
 }
 
-} // namespace vt::app
+}  // namespace vt::app

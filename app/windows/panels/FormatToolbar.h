@@ -28,10 +28,9 @@ private:
     QComboBox* cmbFontSize = nullptr;
     QToolButton *btnBold = nullptr, *btnItalic = nullptr, *btnUnderline = nullptr;
     QToolButton *btnFont = nullptr, *btnFontColor = nullptr, *btnFontBackColor = nullptr;
-    QToolButton *btnLeft = nullptr, *btnCenter = nullptr, *btnRight = nullptr,
-                *btnJustify = nullptr;
+    QToolButton *btnLeft = nullptr, *btnCenter = nullptr, *btnRight = nullptr, *btnJustify = nullptr;
     QButtonGroup* m_alignGroup = nullptr;
     QToolButton *btnIdentDec = nullptr, *btnIdentInc = nullptr, *SpeedButton1 = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

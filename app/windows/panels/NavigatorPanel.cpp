@@ -7,13 +7,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QTextEdit>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
-#include <QLineEdit>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace vt::app {
@@ -48,7 +48,7 @@ void addDocuments(QTreeWidgetItem* parent, const std::vector<data::outline::Docu
     }
 }
 
-} // namespace
+}  // namespace
 
 NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
 {
@@ -120,9 +120,8 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     connect(ListBox1, &QListWidget::itemClicked, this, &NavigatorPanel::unreadClicked);
     connect(Combo_projects, &QComboBox::textActivated, this, &NavigatorPanel::projectChosen);
     connect(Combo_projects->lineEdit(), &QLineEdit::textEdited, this, &NavigatorPanel::projectTyped);
-    connect(ProjectTree, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu1->popup(ProjectTree->viewport()->mapToGlobal(pos));
-    });
+    connect(ProjectTree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(ProjectTree->viewport()->mapToGlobal(pos)); });
 
     onlineRefresh = named(new QMenu(this), "onlineRefresh");
     Refresh1 = menuItem(onlineRefresh, "Refresh1", QStringLiteral("Refresh"));
@@ -142,8 +141,7 @@ void NavigatorPanel::showProjectNames(const QStringList& names)
 
 void NavigatorPanel::showOnlineUsers(const QStringList& names)
 {
-    if (names.isEmpty())
-        return;
+    if (names.isEmpty()) return;
     OnlineList->clear();
     for (const QString& name : names)
         OnlineList->addItem(ui::sortedListEntry(name));
@@ -176,8 +174,7 @@ void NavigatorPanel::updateOutlineMenu()
 
 QString NavigatorPanel::projectText() const { return Combo_projects->currentText(); }
 
-void NavigatorPanel::showOutline(const QString& rootCaption,
-                                 const std::vector<data::outline::CategoryNode>& tree)
+void NavigatorPanel::showOutline(const QString& rootCaption, const std::vector<data::outline::CategoryNode>& tree)
 {
     // Rebuilding is no change of selection: nothing is saved or shown meanwhile.
     const QSignalBlocker quiet(ProjectTree);
@@ -207,16 +204,13 @@ qint32 NavigatorPanel::selectedId() const
 
 void NavigatorPanel::setSelectedCaption(const QString& caption)
 {
-    if (QTreeWidgetItem* node = ProjectTree->currentItem())
-        node->setText(0, caption);
+    if (QTreeWidgetItem* node = ProjectTree->currentItem()) node->setText(0, caption);
 }
 
 void NavigatorPanel::selectRoot(bool takeFocus)
 {
-    if (takeFocus)
-        ProjectTree->setFocus();
-    if (QTreeWidgetItem* root = ProjectTree->topLevelItem(0))
-        ProjectTree->setCurrentItem(root);
+    if (takeFocus) ProjectTree->setFocus();
+    if (QTreeWidgetItem* root = ProjectTree->topLevelItem(0)) ProjectTree->setCurrentItem(root);
 }
 
 bool NavigatorPanel::selectDocument(qint32 requirementId)
@@ -253,8 +247,9 @@ void NavigatorPanel::showUnread(const std::vector<data::discussions::UnreadMessa
 {
     ListBox1->clear();
     for (const auto& m : messages) {
-        auto* entry = new QListWidgetItem(m.Name + QStringLiteral("> \"") + m.Subject + QStringLiteral("\" (")
-                                          + m.Created + QStringLiteral(")"), ListBox1);
+        auto* entry = new QListWidgetItem(m.Name + QStringLiteral("> \"") + m.Subject + QStringLiteral("\" (") +
+                                              m.Created + QStringLiteral(")"),
+                                          ListBox1);
         entry->setData(kMsgRole, m.msgID);
         entry->setData(kIdRole, m.RequirementID);
     }
@@ -270,9 +265,8 @@ void NavigatorPanel::clearUnread()
 std::optional<qint32> NavigatorPanel::selectedUnreadDocument() const
 {
     const QListWidgetItem* entry = ListBox1->currentItem();
-    if (!entry || !entry->isSelected())
-        return std::nullopt;
+    if (!entry || !entry->isSelected()) return std::nullopt;
     return entry->data(kIdRole).toInt();
 }
 
-} // namespace vt::app
+}  // namespace vt::app

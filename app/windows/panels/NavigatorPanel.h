@@ -83,20 +83,19 @@ signals:
 
 private:
     QComboBox* Combo_projects = nullptr;
-    QGroupBox* GroupBox1 = nullptr;   // "Unread Messages"
+    QGroupBox* GroupBox1 = nullptr;  // "Unread Messages"
     QListWidget* ListBox1 = nullptr;
-    QGroupBox* GroupBox5 = nullptr;   // "Project Outline:"
+    QGroupBox* GroupBox5 = nullptr;  // "Project Outline:"
     QTreeWidget* ProjectTree = nullptr;
-    QGroupBox* GroupBox2 = nullptr;   // "Who's Online"
+    QGroupBox* GroupBox2 = nullptr;  // "Who's Online"
     QListWidget* OnlineList = nullptr;
-    QTextEdit* RichEdit2 = nullptr;   // renders bodies for the report; never shown
+    QTextEdit* RichEdit2 = nullptr;  // renders bodies for the report; never shown
 
     QMenu* PopupMenu1 = nullptr;
-    QAction *NewReq1 = nullptr, *NewSubRequirement1 = nullptr, *Delete1 = nullptr,
-            *AddCatagory1 = nullptr, *DeleteCatagory1 = nullptr, *ExpandAll1 = nullptr,
-            *CollapseAll1 = nullptr, *refreshlist1 = nullptr;
+    QAction *NewReq1 = nullptr, *NewSubRequirement1 = nullptr, *Delete1 = nullptr, *AddCatagory1 = nullptr,
+            *DeleteCatagory1 = nullptr, *ExpandAll1 = nullptr, *CollapseAll1 = nullptr, *refreshlist1 = nullptr;
     QMenu* onlineRefresh = nullptr;
     QAction* Refresh1 = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

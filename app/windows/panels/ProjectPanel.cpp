@@ -58,7 +58,7 @@ QStringList upperCased(QStringList names)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 ProjectPanel::ProjectPanel(Session& session, QWidget* parent) : QFrame(parent), m_session(session)
 {
@@ -145,16 +145,14 @@ void ProjectPanel::ShowProjectInfo(qint32 projectId)
     ProjectManager->setEnabled(manager);
     if (manager) {
         const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
-        if (!members.isEmpty())
-            refill(ProjectManager, upperCased(members));
+        if (!members.isEmpty()) refill(ProjectManager, upperCased(members));
     }
     Tab_membersShow();
 }
 
 void ProjectPanel::SaveProjectInfo()
 {
-    if (!ProjectDescription->document()->isModified() && !ProjectName->isModified())
-        return;
+    if (!ProjectDescription->document()->isModified() && !ProjectName->isModified()) return;
     data::projects::saveProjectInfo(m_session, m_session.CurrentProjectID, ProjectName->text(),
                                     ProjectDescription->toPlainText());
     ProjectDescription->document()->setModified(false);
@@ -192,8 +190,7 @@ void ProjectPanel::But_AddMemberClick()
         return;
     }
     const QListWidgetItem* selected = non_list->currentItem();
-    if (!selected)
-        return;
+    if (!selected) return;
     const QString name = selected->text().toUpper();
     bool member = false;
     for (int i = 0; i < member_list->count(); ++i)
@@ -212,11 +209,10 @@ void ProjectPanel::But_removeMemberClick()
         return;
     }
     QListWidgetItem* selected = member_list->currentItem();
-    if (!selected)
-        return;
+    if (!selected) return;
     data::projects::removeMember(m_session, m_session.CurrentProjectID, selected->text());
     delete selected;
     But_removeMember->setEnabled(false);
 }
 
-} // namespace vt::app
+}  // namespace vt::app

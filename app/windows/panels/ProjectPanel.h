@@ -50,4 +50,4 @@ private:
     QPlainTextEdit* Memo1 = nullptr;
 };
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -5,22 +5,21 @@
 namespace vt::app {
 
 namespace {
-template <class T> std::optional<T> takeFront(std::deque<T>& queue)
+template <class T>
+std::optional<T> takeFront(std::deque<T>& queue)
 {
-    if (queue.empty())
-        return std::nullopt;
+    if (queue.empty()) return std::nullopt;
     T value = queue.front();
     queue.pop_front();
     return value;
 }
-} // namespace
+}  // namespace
 
 QStringList ScriptedPlatform::messages() const
 {
     QStringList result;
     for (const auto& s : shown)
-        if (s.kind == QLatin1String("message"))
-            result << s.text;
+        if (s.kind == QLatin1String("message")) result << s.text;
     return result;
 }
 
@@ -89,8 +88,7 @@ bool ScriptedPlatform::shellOpen(const QString& fileOrAddress)
 void ScriptedPlatform::startBatch(const QString& batchFile, const QString& workFolder)
 {
     shown.push_back({"batch", batchFile});
-    if (runBatches)
-        QtPlatform().startBatch(batchFile, workFolder);
+    if (runBatches) QtPlatform().startBatch(batchFile, workFolder);
 }
 
 void ScriptedPlatform::beginWait()
@@ -105,4 +103,4 @@ PlatformScope::PlatformScope(Platform& p) : m_previous(&platform()) { setPlatfor
 
 PlatformScope::~PlatformScope() { setPlatform(m_previous); }
 
-} // namespace vt::app
+}  // namespace vt::app

@@ -13,9 +13,9 @@ namespace vt::app {
 class ScriptedPlatform : public Platform {
 public:
     struct Shown {
-        QString kind;   // "message", "confirm", "yesnocancel", "okcancel", "open", "save", "print",
-                        // "printsetup", "font", "color", "shell", "batch"
-        QString text;   // message text, dialog title, opened address or batch file
+        QString kind;  // "message", "confirm", "yesnocancel", "okcancel", "open", "save", "print",
+                       // "printsetup", "font", "color", "shell", "batch"
+        QString text;  // message text, dialog title, opened address or batch file
     };
 
     // Every message, question and dialog in the order shown.
@@ -25,16 +25,15 @@ public:
     void clear() { shown.clear(); }
 
     // Script: answers taken from the front, one per question of that kind.
-    std::deque<Answer> answers;          // for AskConfirmation, askYesNoCancel, askOkCancel
-    std::deque<QString> fileNames;       // for openFileName and saveFileName
-    std::deque<bool> printAnswers;       // for printDialog and printSetupDialog
+    std::deque<Answer> answers;     // for AskConfirmation, askYesNoCancel, askOkCancel
+    std::deque<QString> fileNames;  // for openFileName and saveFileName
+    std::deque<bool> printAnswers;  // for printDialog and printSetupDialog
     std::deque<QFont> fonts;
     std::deque<QColor> colors;
 
     // When set, startBatch really starts the detached clean-up process (like the desktop).
     bool runBatches = false;
-    QStringList fontList = {QStringLiteral("Arial"), QStringLiteral("Courier New"),
-                            QStringLiteral("Times New Roman")};
+    QStringList fontList = {QStringLiteral("Arial"), QStringLiteral("Courier New"), QStringLiteral("Times New Roman")};
     int clientCodePage = 0;
     int waitDepth = 0;
     int maxWaitDepth = 0;
@@ -42,10 +41,9 @@ public:
     void showMessage(const QString& text) override;
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
-    bool askOkCancel(const QString& text) override;   // Yes in answers is OK
+    bool askOkCancel(const QString& text) override;  // Yes in answers is OK
     QString openFileName(const QString& title, const QString& filter) override;
-    QString saveFileName(const QString& title, const QString& filter,
-                         const QString& suggestedName) override;
+    QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) override;
     bool printDialog(QPrinter& printer) override;
     bool printSetupDialog(QPrinter& printer) override;
     std::optional<QFont> fontDialog(const QFont& initial) override;
@@ -70,4 +68,4 @@ private:
     Platform* m_previous;
 };
 
-} // namespace vt::app
+}  // namespace vt::app
