@@ -43,12 +43,14 @@ namespace {
 // name holding quotes, "%" or "_" probes exactly its own column.
 std::string describeProbe(const std::string& table, const std::string& column)
 {
+    // The LIKE pattern first (its escape character is the backslash, so "\\", "%" and "_"
+    // stand for themselves), then the string literal around it.
     std::string pattern;
-    for (char c : EscapeText(column)) {
-        if (c == '%' || c == '_') pattern += '\\';
+    for (char c : column) {
+        if (c == '%' || c == '_' || c == '\\') pattern += '\\';
         pattern += c;
     }
-    return "DESCRIBE " + QuoteIdentifier(table) + " '" + pattern + "'";
+    return "DESCRIBE " + QuoteIdentifier(table) + " '" + EscapeText(pattern) + "'";
 }
 
 }  // namespace

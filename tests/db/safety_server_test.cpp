@@ -260,6 +260,19 @@ TEST_F(SafetyTest, ColumnProbesQuoteNamesFromTheServer)
     EXPECT_TRUE(q->FieldByName("axb").Required());
 }
 
+TEST_F(SafetyTest, ColumnProbeOfANameWithABackslashNamesOnlyThatColumn)
+{
+    useDatabase("safe_probe_bs");
+    // "ab" comes first and has no default; a probe of a\b whose backslash reached the LIKE
+    // pattern unescaped would match "ab" and mark a\b required.
+    runSql("create table t (ab int not null, `a\\b` int not null default 0, `a%` int not null default 0)", m_name);
+    auto q = query("select ab, `a\\b`, `a%` from t");
+    q->Open();
+    EXPECT_TRUE(q->FieldByName("ab").Required());
+    EXPECT_FALSE(q->FieldByName("a\\b").Required());
+    EXPECT_FALSE(q->FieldByName("a%").Required());
+}
+
 TEST(ParamsList, PositionsOutOfRangeAreRefused)
 {
     TStringList list;
