@@ -69,7 +69,7 @@ TEST(AttachmentReference, OnlyWebLinksAndPlainExistingFilesAreOpened)
         {toScript, ""},  // a link is judged by the file it leads to
         {dir.path(), ""},
         {dir.filePath("missing.doc"), ""},
-        {"C:/Docs/spec.doc", ""},
+        {"C:/Docs/plan.doc", ""},
         {"", ""},
         {QString::fromUtf16(u"http://example.com/\0x", 21), ""},
     };
@@ -87,7 +87,7 @@ TEST(AttachmentReference, OnlyWebLinksAndPlainExistingFilesAreOpened)
 
 TEST(AttachmentReference, FilePathsAreStoredWithForwardSlashesWebLinksAsTyped)
 {
-    EXPECT_EQ(attachments::storedReference(attachments::File, "C:\\Docs\\spec.doc"), "C:/Docs/spec.doc");
+    EXPECT_EQ(attachments::storedReference(attachments::File, "C:\\Docs\\plan.doc"), "C:/Docs/plan.doc");
     EXPECT_EQ(attachments::storedReference(attachments::File, "\\\\server\\share\\"), "//server/share/");
     EXPECT_EQ(attachments::storedReference(attachments::WebLink, "http://x/a\\b"), "http://x/a\\b");
     EXPECT_EQ(attachments::storedReference(2, "a\\b"), "a\\b");
