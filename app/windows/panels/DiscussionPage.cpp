@@ -114,6 +114,7 @@ DiscussionPage::DiscussionPage(Session& session, QWidget* parent) : QWidget(pare
     header->setModel(headerModel);
     header->resizeSection(0, 300);
     header->setStretchLastSection(false);
+    header->setFixedHeight(header->fontMetrics().height() + 8);
     treeColumn->addWidget(header);
     DiscTree = named(new QTreeWidget(treeArea), "DiscTree");
     DiscTree->setHeaderHidden(true);
