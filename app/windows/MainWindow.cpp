@@ -368,6 +368,14 @@ void TVeltrana::connectCollaborationWindows(const Forms& windows)
         windows.Disc_entry_Child_Form->setSource([discussion] { return discussion->selectedMessage(); },
                                                  [this] { return m_documentPanel->topicText(); });
     }
+    // These windows act for the user and the document of the session: none stays open for
+    // the next user after Log Off.
+    m_session.whenLoggedOff([windows] {
+        for (QWidget* w :
+             {static_cast<QWidget*>(windows.Recent_upd_form), static_cast<QWidget*>(windows.Disc_Entry_Form),
+              static_cast<QWidget*>(windows.Disc_entry_Child_Form), static_cast<QWidget*>(windows.Dialog_attach)})
+            if (w) w->hide();
+    });
     if (windows.Dialog_attach) {
         AttachmentsPage* attachments = &m_documentPanel->attachmentsPage();
         windows.Dialog_attach->setAdder([attachments](int kind, const QString& reference, const QString& description) {

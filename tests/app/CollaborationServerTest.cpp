@@ -6,6 +6,8 @@
 #include "AppFixture.h"
 #include "TestServer.h"
 
+#include "data/ActivityLog.h"
+#include "data/Attachments.h"
 #include "data/Discussions.h"
 #include "session/TextCodec.h"
 #include "windows/AttachDialog.h"
@@ -334,6 +336,28 @@ TEST_F(Collab, TwoUsersDiscussAndEachReadStateIsTheUsersOwn)
     EXPECT_EQ(replies[0].msg, QString::fromUtf8("Grüße 'back'"));
     EXPECT_EQ(replies[0].state, 1);
     EXPECT_EQ(discussions::unreadMessages(*bob, 1, "BOB").size(), 2u);
+
+    // BOB saves the document and adds a reference; ALICE sees both.
+    vt::app::data::activitylog::LogActivity(*bob, "UPD_DOC", "bob", 1, 1, 10, 0);
+    vt::app::data::attachments::insert(*bob, 10, 0, "https://example.com/shared", "from bob", "BOB");
+    mainChild<QAction>("LastModified1").trigger();
+    auto* updates = child<QTableView>(*forms().Recent_upd_form, "DBGrid1").model();
+    ASSERT_EQ(updates->rowCount(), 1);
+    EXPECT_EQ(updates->data(updates->index(0, 1)).toString(), "BOB");
+    EXPECT_EQ(updates->data(updates->index(0, 2)).toString(), "Doc A1");
+    showPage("Attachments");
+    ASSERT_EQ(attachList().topLevelItemCount(), 1);
+    EXPECT_EQ(attachList().topLevelItem(0)->text(0), "https://example.com/shared");
+    EXPECT_EQ(attachList().topLevelItem(0)->text(3), "BOB");
+
+    // Log Off leaves none of the user's collaboration windows open for the next user.
+    child<QPushButton>(discussion(), "Button4").click();
+    ASSERT_TRUE(forms().Disc_Entry_Form->isVisible());
+    mainChild<QAction>("Loggoff1").trigger();
+    EXPECT_FALSE(forms().Recent_upd_form->isVisible());
+    EXPECT_FALSE(forms().Disc_Entry_Form->isVisible());
+    EXPECT_EQ(discTree().topLevelItemCount(), 0);
+    EXPECT_EQ(attachList().topLevelItemCount(), 0);
 }
 
 TEST_F(Collab, TreeShowsThreadsToAnyDepthWithTextsAndStatesOfTheViewer)
