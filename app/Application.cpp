@@ -85,6 +85,7 @@ VeltranaApp::VeltranaApp()
     });
 
     TVeltrana* main = f.Veltrana;
+    main->connectCollaborationWindows(f);
     onEvent(f.Login_Form, &TLogin_Form::closedByUser, main, [main] {
         if (!main->isVisible()) QCoreApplication::exit(0);
     });

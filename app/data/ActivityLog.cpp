@@ -9,6 +9,21 @@
 
 namespace vt::app::data::activitylog {
 
+const char* const kRecentUpdatesSql =
+    "SELECT \n"
+    "  activity_log.ProjectID, \n"
+    "  activity_log.modifyDate, \n"
+    "  activity_log.Modifiedby,\n"
+    "  activity_log.DocumentID,\n"
+    "  projects.ProjectName,\n"
+    "  requirements.RequirementName\n"
+    "FROM activity_log, requirements,projects,projectmembers\n"
+    "Where (activity_log.note='UPD_DOC') and  (requirements.RequirementID = activity_log.DocumentID) and "
+    "(projects.ProjectID = activity_log.ProjectID) and (projectmembers.username = :username) and "
+    "(activity_log.projectid = projectmembers.projectid)\n"
+    "order by ModifyDate DESC\n"
+    "limit 20";
+
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
                  qint32 catagoryId, qint32 documentId, qint32 msgId)
 {

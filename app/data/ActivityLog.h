@@ -15,4 +15,8 @@ namespace vt::app::data::activitylog {
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
                  qint32 catagoryId, qint32 documentId, qint32 msgId);
 
+// The twenty latest document saves in the projects the user (parameter "username") is a member
+// of, newest first: the statement of the Recent Updates grid, whose live table is activity_log.
+extern const char* const kRecentUpdatesSql;
+
 }  // namespace vt::app::data::activitylog

@@ -1,10 +1,14 @@
 #include "data/Discussions.h"
 
+#include "data/ActivityLog.h"
 #include "data/SqlText.h"
 #include "session/Session.h"
 
 #include "db/TField.h"
 #include "db/TmySQLQuery.h"
+
+#include <QRandomGenerator>
+#include <QStringList>
 
 #include <string>
 
@@ -28,6 +32,111 @@ std::vector<UnreadMessage> unreadMessages(const Session& session, qint32 project
     }
     query->Close();
     return found;
+}
+
+namespace {
+
+std::vector<TMyRec> messages(const Session& session, const std::string& sql, bool withParent)
+{
+    auto query = session.newQuery();
+    query->SetSQL(sql);
+    query->Open();
+    std::vector<TMyRec> found;
+    const int rows = query->RecordCount();
+    for (int i = 0; i < rows; ++i) {
+        TMyRec rec;
+        rec.msgID = query->FieldByName("msgID").AsInteger();
+        if (withParent) rec.ParentID = query->FieldByName("parentid").AsInteger();
+        rec.Name = textOf(*query, "name");
+        rec.Subject = textOf(*query, "Subject");
+        rec.Created = textOf(*query, "Created");
+        rec.msg = textOf(*query, "msg");
+        rec.state = query->FieldByName("state").AsInteger();
+        found.push_back(std::move(rec));
+        query->Next();
+    }
+    query->Close();
+    return found;
+}
+
+}  // namespace
+
+std::vector<TMyRec> threads(const Session& session, qint32 documentId, const QString& userName)
+{
+    return messages(
+        session,
+        "select req_messages.msgID,name,Subject,Created,msg,msg_state.state from req_messages,msg_state "
+        "where (msg_state.msgID=req_messages.msgID) and (ParentID = 0 ) and (req_messages.RequirementID = " +
+            std::to_string(documentId) + ") and (msg_state.username=" + sqlQuoted(userName) + ")",
+        false);
+}
+
+std::vector<TMyRec> replies(const Session& session, qint32 msgId, qint32 documentId, const QString& userName)
+{
+    return messages(session,
+                    "select req_messages.msgID,parentid,name,Subject,Created,msg,msg_state.state from "
+                    "req_messages,msg_state where (msg_state.msgID=req_messages.msgID) and (ParentID = " +
+                        std::to_string(msgId) + ") and (req_messages.RequirementID = " + std::to_string(documentId) +
+                        ") and (msg_state.username=" + sqlQuoted(userName) + ")",
+                    true);
+}
+
+void markRead(const Session& session, qint32 msgId, const QString& userName)
+{
+    auto query = session.newQuery();
+    query->SetSQL("Update msg_state set state = 2 where msgID = " + std::to_string(msgId) +
+                  " and username = " + sqlQuoted(userName));
+    query->Execute();
+}
+
+qint32 drawTag() { return static_cast<qint32>(QRandomGenerator::global()->bounded(100000)); }
+
+qint32 FindMessageID(const Session& session, const QString& subject, qint32 tag)
+{
+    auto query = session.newQuery();
+    query->SetSQL("select msgID from req_messages where subject =" + sqlQuoted(subject) +
+                  " and Hash = " + std::to_string(tag));
+    query->Open();
+    const qint32 id = query->RecordCount() > 0 ? query->FieldByName("msgID").AsInteger() : 0;
+    query->Close();
+    return id;
+}
+
+PostResult PostDiscussionMessage(const Session& session, const QString& subject, const QString& text, qint32 parentId)
+{
+    PostResult result;
+    result.tag = drawTag();
+    const std::string documentId = std::to_string(session.CurrentDocumentID);
+    {
+        auto query = session.newQuery();
+        query->SetSQL("insert into Req_messages (Subject, Name, msg, created, RequirementID, hash, ParentID, "
+                      "ProjectID) values (" +
+                      sqlQuoted(subject) + ", " + sqlQuoted(session.CurrentUser) + "," + sqlQuoted(text) + ",now()," +
+                      documentId + "," + std::to_string(result.tag) + "," + std::to_string(parentId) + "," +
+                      std::to_string(session.CurrentProjectID) + ")");
+        query->Execute();
+        query->SetSQL("Update Requirements set messages = 1 where RequirementID=" + documentId);
+        query->Execute();
+    }
+    result.msgId = FindMessageID(session, subject, result.tag);
+    if (result.msgId <= 0) return result;
+
+    QStringList members;
+    {
+        auto query = session.newQuery();
+        query->SetSQL("select * from ProjectMembers where projectID=" + std::to_string(session.CurrentProjectID));
+        query->Open();
+        const int rows = query->RecordCount();
+        for (int i = 0; i < rows; ++i) {
+            members << textOf(*query, "username");
+            query->Next();
+        }
+        query->Close();
+    }
+    for (const QString& member : members)
+        activitylog::LogActivity(session, QStringLiteral("DISC_POST"), member, session.CurrentProjectID,
+                                 session.CurrentCatagoryID, session.CurrentDocumentID, result.msgId);
+    return result;
 }
 
 }  // namespace vt::app::data::discussions

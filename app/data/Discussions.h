@@ -23,4 +23,37 @@ struct UnreadMessage {
 // The user's unread messages of a project, in the order the server returns them.
 std::vector<UnreadMessage> unreadMessages(const Session& session, qint32 projectId, const QString& userName);
 
+// One message of a document's discussion as the user sees it (the record of a tree node).
+struct TMyRec {
+    qint32 msgID = 0;
+    qint32 ParentID = 0;  // filled for replies
+    QString Name;         // the author
+    QString Subject;
+    QString Created;   // the text form of the date and time
+    QString msg;       // the body
+    qint32 state = 0;  // the user's msg_state: 1 unread, 2 read
+};
+// The threads (messages with parent 0) of a document that the user has a read state for, in
+// the order the server returns them.
+std::vector<TMyRec> threads(const Session& session, qint32 documentId, const QString& userName);
+// The replies to message msgId of a document that the user has a read state for.
+std::vector<TMyRec> replies(const Session& session, qint32 msgId, qint32 documentId, const QString& userName);
+// Marks the message read for the user.
+void markRead(const Session& session, qint32 msgId, const QString& userName);
+
+// A random tag from 0 to 99999 that finds a just-inserted message again with its subject.
+qint32 drawTag();
+// The first message with this subject and tag; 0 when there is none.
+qint32 FindMessageID(const Session& session, const QString& subject, qint32 tag);
+
+struct PostResult {
+    qint32 tag = 0;
+    qint32 msgId = 0;  // 0 or less: the message was stored but could not be found again
+};
+// Stores a message of the session's user on the session's current document and project
+// (parent 0 for a new thread), sets the document's messages flag, finds the new message again
+// and gives every member of the project its unread state ("DISC_POST" for each, in the order
+// the server lists the members). Nobody is notified when the message cannot be found again.
+PostResult PostDiscussionMessage(const Session& session, const QString& subject, const QString& text, qint32 parentId);
+
 }  // namespace vt::app::data::discussions

@@ -31,6 +31,23 @@ void QueryModel::setTitle(const QString& fieldName, const QString& title)
 
 void QueryModel::setBold(const QString& fieldName) { m_bold << fieldName.toUpper(); }
 
+void QueryModel::setColumns(const QStringList& fieldNames)
+{
+    beginResetModel();
+    m_columns = fieldNames;
+    endResetModel();
+}
+
+int QueryModel::fieldIndex(int column) const
+{
+    if (m_columns.isEmpty()) return column;
+    if (column < 0 || column >= m_columns.size()) return -1;
+    const QString wanted = m_columns.at(column).toUpper();
+    for (int i = 0; i < m_query->FieldCount(); ++i)
+        if (textFromBytes(m_query->Fields(i).FieldName()).toUpper() == wanted) return i;
+    return -1;
+}
+
 bool QueryModel::selectRow(int row) const
 {
     if (!m_query || !m_query->Active() || row < 0 || row >= m_query->RecordCount()) return false;
@@ -47,10 +64,14 @@ int QueryModel::rowCount(const QModelIndex& parent) const
 int QueryModel::columnCount(const QModelIndex& parent) const
 {
     if (parent.isValid() || !m_query || !m_query->Active()) return 0;
-    return m_query->FieldCount();
+    return m_columns.isEmpty() ? m_query->FieldCount() : static_cast<int>(m_columns.size());
 }
 
-QString QueryModel::fieldName(int column) const { return textFromBytes(m_query->Fields(column).FieldName()); }
+QString QueryModel::fieldName(int column) const
+{
+    if (!m_columns.isEmpty()) return m_columns.value(column);
+    return textFromBytes(m_query->Fields(column).FieldName());
+}
 
 bool QueryModel::isBold(int column) const { return m_bold.contains(fieldName(column).toUpper()); }
 
@@ -65,8 +86,9 @@ QVariant QueryModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole) return {};
     // Painting must never fail: a value the field cannot show is shown empty.
     try {
-        if (!selectRow(index.row())) return {};
-        return textFromBytes(m_query->Fields(index.column()).AsString());
+        const int field = fieldIndex(index.column());
+        if (field < 0 || !selectRow(index.row())) return {};
+        return textFromBytes(m_query->Fields(field).AsString());
     } catch (const std::exception&) {
         return {};
     }

@@ -22,6 +22,8 @@ public:
     // A title instead of the field name, and a column drawn in bold (title and cells).
     void setTitle(const QString& fieldName, const QString& title);
     void setBold(const QString& fieldName);
+    // Shows only these fields, in this order (a grid with set columns); empty shows every field.
+    void setColumns(const QStringList& fieldNames);
 
     // Moves the query to the grid row (from 0); false when there is no such row.
     bool selectRow(int row) const;
@@ -33,11 +35,14 @@ public:
 
 private:
     QString fieldName(int column) const;
+    // The query's field shown in a grid column; -1 when the query lacks it.
+    int fieldIndex(int column) const;
     bool isBold(int column) const;
 
     TmySQLDataSet* m_query = nullptr;
     QMap<QString, QString> m_titles;  // by upper-case field name
     QStringList m_bold;               // upper-case field names
+    QStringList m_columns;            // the fields shown, when set
 };
 
 }  // namespace vt::app::ui

@@ -1,11 +1,92 @@
 #include "windows/DiscEntryChildForm.h"
 
+#include "platform/Platform.h"
+#include "session/Session.h"
+#include "ui/Ui.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
 namespace vt::app {
 
-TDisc_entry_Child_Form::TDisc_entry_Child_Form(QWidget* parent) : QDialog(parent)
+using ui::named;
+
+TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Disc_entry_Child_Form"));
     setWindowTitle(QStringLiteral("Discussion Item Reply Entry Form"));
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setModal(false);
+    resize(480, 420);
+
+    Button1 = named(new QPushButton(QStringLiteral("Post Reply"), this), "Button1");
+    Button1->setAutoDefault(false);
+    Lab_Requirement = named(new QLabel(this), "Lab_Requirement");
+    Lab_Subject = ui::lineEdit(this, "Lab_Subject");
+    Memo1 = named(new QPlainTextEdit(this), "Memo1");
+    Memo2 = named(new QPlainTextEdit(this), "Memo2");
+    Memo2->setReadOnly(true);
+    Memo2->setFocusPolicy(Qt::NoFocus);
+    Memo2->setStyleSheet(QStringLiteral("QPlainTextEdit { background-color: #ffffe1; }"));
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(Button1, 0, 0, 1, 2, Qt::AlignLeft);
+    grid->addWidget(new QLabel(QStringLiteral("Topic:"), this), 1, 0);
+    grid->addWidget(Lab_Requirement, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Subject:"), this), 2, 0);
+    grid->addWidget(Lab_Subject, 2, 1);
+    grid->addWidget(Memo1, 3, 0, 1, 2);
+    grid->addWidget(Memo2, 4, 0, 1, 2);
+    grid->setRowStretch(3, 2);
+    grid->setRowStretch(4, 1);
+
+    onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    ui::onShow(this, [this] { FormShow(); });
+}
+
+void TDisc_entry_Child_Form::setSource(SelectedMessage selected, std::function<QString()> topic)
+{
+    m_selected = std::move(selected);
+    m_topic = std::move(topic);
+}
+
+void TDisc_entry_Child_Form::FormShow()
+{
+    Memo1->clear();
+    const auto message = m_selected ? m_selected() : std::nullopt;
+    if (message) {
+        Button1->setText(QStringLiteral("Post Reply to ") + message->Name);
+        Lab_Subject->setText(message->Subject);
+        Memo2->setPlainText(message->msg);
+    }
+    Lab_Requirement->setText(m_topic ? m_topic() : QString());
+}
+
+void TDisc_entry_Child_Form::Button1Click()
+{
+    // The reply goes under the message selected now, which may differ from the one shown.
+    const auto parent = m_selected ? m_selected() : std::nullopt;
+    if (!parent) {
+        platform().showMessage(QStringLiteral("Select the message to reply to in the discussion."));
+        return;
+    }
+    {
+        HourglassCursor wait;
+        const auto result = data::discussions::PostDiscussionMessage(m_session, Lab_Subject->text(),
+                                                                     Memo1->toPlainText(), parent->msgID);
+        if (result.msgId <= 0)
+            platform().showMessage(QStringLiteral("Cannot find message for hashcode:") + QString::number(result.tag));
+    }
+    emit posted();
+    Button1->setText(QStringLiteral("Post Reply to ..."));
+    Lab_Requirement->clear();
+    Lab_Subject->clear();
+    Memo1->clear();
+    Memo2->clear();
+    close();
 }
 
 }  // namespace vt::app

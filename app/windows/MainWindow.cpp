@@ -12,11 +12,17 @@
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 #include "windows/AboutForm.h"
+#include "windows/AttachDialog.h"
+#include "windows/DiscEntryChildForm.h"
+#include "windows/DiscEntryForm.h"
 #include "windows/Forms.h"
 #include "windows/LogForm.h"
 #include "windows/OptionsForm.h"
+#include "windows/RecentUpdForm.h"
 #include "windows/UserAdminForm.h"
+#include "windows/panels/AttachmentsPage.h"
 #include "windows/panels/CategoryPanel.h"
+#include "windows/panels/DiscussionPage.h"
 #include "windows/panels/DocumentPanel.h"
 #include "windows/panels/FormatToolbar.h"
 #include "windows/panels/NavigatorPanel.h"
@@ -176,6 +182,7 @@ void TVeltrana::buildMenus()
     onEvent(UserManagement1, &QAction::triggered, this, [this] { UserManagement1Click(); });
     onEvent(Deleteproject2, &QAction::triggered, this, [this] { Deleteproject2Click(); });
     onEvent(Save1, &QAction::triggered, this, [this] { Save1Click(); });
+    onEvent(LastModified1, &QAction::triggered, this, [this] { LastModified1Click(); });
     // "Save As" and "Print Setup" of the File menu run nothing; the toolbar's "Save As" exports.
 }
 
@@ -340,7 +347,58 @@ void TVeltrana::ShowNodePanel()
         for (QAction* a : {Print1, PrintSetup1, Save1, SaveAs1})
             a->setEnabled(true);
         ShowDocument();
+        m_documentPanel->showActivePage();
     }
+}
+
+void TVeltrana::connectCollaborationWindows(const Forms& windows)
+{
+    DiscussionPage* discussion = &m_documentPanel->discussionPage();
+    if (windows.Recent_upd_form)
+        connect(windows.Recent_upd_form, &TRecent_upd_form::documentChosen, this,
+                [this](const QString& project, qint32 document) {
+                    guarded([&] { SelectDocumentInProject(project, document); });
+                });
+    if (windows.Disc_Entry_Form)
+        onEvent(windows.Disc_Entry_Form, &TDisc_Entry_Form::posted, discussion,
+                [discussion] { discussion->But_Disc_RefreshClick(); });
+    if (windows.Disc_entry_Child_Form) {
+        onEvent(windows.Disc_entry_Child_Form, &TDisc_entry_Child_Form::posted, discussion,
+                [discussion] { discussion->But_Disc_RefreshClick(); });
+        windows.Disc_entry_Child_Form->setSource([discussion] { return discussion->selectedMessage(); },
+                                                 [this] { return m_documentPanel->topicText(); });
+    }
+    // These windows act for the user and the document of the session: none stays open for
+    // the next user after Log Off.
+    m_session.whenLoggedOff([windows] {
+        for (QWidget* w :
+             {static_cast<QWidget*>(windows.Recent_upd_form), static_cast<QWidget*>(windows.Disc_Entry_Form),
+              static_cast<QWidget*>(windows.Disc_entry_Child_Form), static_cast<QWidget*>(windows.Dialog_attach)})
+            if (w) w->hide();
+    });
+    if (windows.Dialog_attach) {
+        AttachmentsPage* attachments = &m_documentPanel->attachmentsPage();
+        windows.Dialog_attach->setAdder([attachments](int kind, const QString& reference, const QString& description) {
+            attachments->AddAttachment(kind, reference, description);
+        });
+    }
+}
+
+void TVeltrana::LastModified1Click()
+{
+    if (TRecent_upd_form* recent = forms().Recent_upd_form) {
+        recent->show();
+        recent->raise();
+    }
+}
+
+void TVeltrana::SelectDocumentInProject(const QString& projectName, qint32 documentId)
+{
+    if (m_navigator->projectText() != projectName) {
+        m_navigator->setProjectText(projectName);
+        Combo_projectsChange();
+    }
+    m_navigator->selectDocument(documentId);
 }
 
 void TVeltrana::ShowCatagory() { m_categoryPanel->ShowCatagory(m_navigator->selectedId()); }

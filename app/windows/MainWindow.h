@@ -19,6 +19,7 @@ class FormatToolbar;
 class NavigatorPanel;
 class ProjectPanel;
 class Session;
+struct Forms;
 
 class TVeltrana : public QMainWindow {
     Q_OBJECT
@@ -72,6 +73,14 @@ public:
     void btnSaveAsClick();
     // The body storage of a just-created document (called when a document is inserted).
     DocumentPanel& documentPanel() { return *m_documentPanel; }
+
+    // Recent Updates and the discussion and attachment windows: the main window connects
+    // them to its document panel once they all exist.
+    void connectCollaborationWindows(const Forms& windows);
+    void LastModified1Click();
+    // Switches the navigator to the project (when another is open) and selects the first
+    // outline node of the document; selects nothing when the document is not in the outline.
+    void SelectDocumentInProject(const QString& projectName, qint32 documentId);
 
     // Presence: stamps the user's poll time and reloads the who's-online list.
     void PollPresence();

@@ -1,11 +1,159 @@
 #include "windows/RecentUpdForm.h"
 
+#include "data/ActivityLog.h"
+#include "data/SqlText.h"
+#include "platform/Platform.h"
+#include "session/Session.h"
+#include "session/TextCodec.h"
+#include "ui/QueryModel.h"
+#include "ui/Ui.h"
+
+#include "db/TField.h"
+#include "db/TParam.h"
+#include "db/TmySQLQuery.h"
+
+#include <QHeaderView>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
 namespace vt::app {
 
-TRecent_upd_form::TRecent_upd_form(QWidget* parent) : QDialog(parent)
+using namespace ui;
+
+namespace {
+// The grid's columns: field, title (empty: the field name shows) and width.
+struct Column {
+    const char* field;
+    const char* title;
+    int width;
+};
+constexpr Column kColumns[] = {
+    {"modifyDate", "Date", 100},
+    {"Modifiedby", "Updated By:", 80},
+    {"RequirementName", "Topic:", 300},
+    {"ProjectName", "", 250},
+};
+}  // namespace
+
+TRecent_upd_form::TRecent_upd_form(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session), mySQLQuery1(session.newQuery())
 {
     setObjectName(QStringLiteral("Recent_upd_form"));
     setWindowTitle(QStringLiteral("Recent Updates"));
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setModal(false);
+    resize(760, 300);
+
+    mySQLQuery1->SetName("mySQLQuery1");
+    mySQLQuery1->SetSQL(data::activitylog::kRecentUpdatesSql);
+    mySQLQuery1->SetRequestLive(true);
+
+    m_model = new QueryModel(this);
+    QStringList fields;
+    for (const Column& c : kColumns) {
+        fields << QString::fromLatin1(c.field);
+        if (*c.title) m_model->setTitle(QString::fromLatin1(c.field), QString::fromLatin1(c.title));
+    }
+    m_model->setColumns(fields);
+
+    DBGrid1 = named(new QTableView(this), "DBGrid1");
+    DBGrid1->setModel(m_model);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->hide();
+    // Bold titles on a sky-blue title row; cells on the tooltip background.
+    DBGrid1->setStyleSheet(QStringLiteral("QTableView { background-color: #ffffe1; }"
+                                          "QHeaderView::section { background-color: #a6caf0; font-weight: bold; }"));
+    DBGrid1->installEventFilter(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(DBGrid1);
+
+    onEvent(DBGrid1, &QTableView::doubleClicked, this, [this] { DBGrid1DblClick(); });
+    onShow(this, [this] { FormShow(); });
+}
+
+TRecent_upd_form::~TRecent_upd_form() { m_model->setQuery(nullptr); }
+
+void TRecent_upd_form::FormShow()
+{
+    HourglassCursor wait;
+    m_model->setQuery(nullptr);
+    mySQLQuery1->Close();
+    mySQLQuery1->SetDatabase(&m_session.connection());
+    mySQLQuery1->ParamByName("username").SetAsString(bytesFromText(m_session.CurrentUser));
+    mySQLQuery1->Open();
+    m_model->setQuery(mySQLQuery1.get());
+    mySQLQuery1AfterOpen();
+    if (m_model->rowCount() > 0) DBGrid1->setCurrentIndex(m_model->index(0, 0));
+}
+
+void TRecent_upd_form::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (event->spontaneous()) return;
+    guarded([this] {
+        m_model->setQuery(nullptr);
+        mySQLQuery1->Close();
+    });
+}
+
+void TRecent_upd_form::mySQLQuery1AfterOpen()
+{
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        DBGrid1->setColumnWidth(i, kColumns[i].width);
+}
+
+bool TRecent_upd_form::toCurrentRow()
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    return m_model->selectRow(current.isValid() ? current.row() : 0);
+}
+
+void TRecent_upd_form::DBGrid1DblClick()
+{
+    if (!mySQLQuery1->Active() || !toCurrentRow()) return;
+    const QString project = data::textOf(*mySQLQuery1, "ProjectName");
+    const qint32 document = mySQLQuery1->FieldByName("DocumentID").AsInteger();
+    emit documentChosen(project, document);
+}
+
+// The grid's own delete: the current row goes from activity_log through the live result.
+void TRecent_upd_form::DBGrid1CtrlDelete()
+{
+    if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow()) return;
+    if (!platform().askOkCancel(QStringLiteral("Delete record?"))) return;
+    const int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
+    m_model->setQuery(nullptr);
+    try {
+        toCurrentRow();
+        mySQLQuery1->Delete();
+    } catch (...) {
+        m_model->setQuery(mySQLQuery1->Active() ? mySQLQuery1.get() : nullptr);
+        throw;
+    }
+    const int at = mySQLQuery1->RecNo() - 1;
+    m_model->setQuery(mySQLQuery1.get());
+    mySQLQuery1AfterOpen();
+    if (m_model->rowCount() > 0)
+        DBGrid1->setCurrentIndex(m_model->index(at >= 0 ? at : std::min(row, m_model->rowCount() - 1), 0));
+}
+
+bool TRecent_upd_form::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier)) {
+            guarded([this] { DBGrid1CtrlDelete(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace vt::app

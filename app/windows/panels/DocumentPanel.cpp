@@ -9,6 +9,8 @@
 #include "session/Session.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
+#include "windows/panels/AttachmentsPage.h"
+#include "windows/panels/DiscussionPage.h"
 
 #include "richtext/RichEditor.h"
 #include "richtext/Ruler.h"
@@ -57,11 +59,11 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     Pan_tabContent = named(new QFrame(m_pageSplitter), "Pan_tabContent");
     Tab_Control = named(new QTabWidget(Pan_tabContent), "Tab_Control");
     Tab_Details = named(new QWidget, "Tab_Details");
-    Tab_Req_Discussions = named(new QWidget, "Tab_Req_Discussions");
-    Attachments = named(new QWidget, "Attachments");
+    m_discussion = new DiscussionPage(m_session);
+    m_attachments = new AttachmentsPage(m_session);
     Tab_Control->addTab(Tab_Details, ui::imageList(ui::kSelectedDocument), QStringLiteral("Details"));
-    Tab_Control->addTab(Tab_Req_Discussions, ui::imageList(ui::kDiscussion), QStringLiteral("Discussion"));
-    Tab_Control->addTab(Attachments, ui::imageList(ui::kAttachments), QStringLiteral("Attachments"));
+    Tab_Control->addTab(m_discussion, ui::imageList(ui::kDiscussion), QStringLiteral("Discussion"));
+    Tab_Control->addTab(m_attachments, ui::imageList(ui::kAttachments), QStringLiteral("Attachments"));
     (new QVBoxLayout(Pan_tabContent))->addWidget(Tab_Control);
 
     // Details
@@ -127,13 +129,6 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     m_pageSplitter->addWidget(Pan_tabContent);
     m_pageSplitter->addWidget(editorArea);
 
-    AttachmentsPopUp = named(new QMenu(this), "AttachmentsPopUp");
-    menuItem(AttachmentsPopUp, "AddURL1", QStringLiteral("Add URL"));
-    menuItem(AttachmentsPopUp, "AddFile1", QStringLiteral("Add File"));
-    menuItem(AttachmentsPopUp, "AddText1", QStringLiteral("Add Text"))->setEnabled(false);
-    menuItem(AttachmentsPopUp, "Edit2", QStringLiteral("Edit"))->setEnabled(false);
-    menuItem(AttachmentsPopUp, "Delete2", QStringLiteral("Delete"));
-
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
     menuItem(PopupMenu2, "Bold1", QStringLiteral("Bold"));
     menuItem(PopupMenu2, "Italic1", QStringLiteral("Italic"));
@@ -146,6 +141,7 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     onEvent(Combo_Owner->lineEdit(), &QLineEdit::textEdited, this, [this] { Combo_OwnerChange(); });
     onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
         if (Tab_Control->currentWidget() == Tab_Details) Tab_DetailsShow();
+        if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
     });
 }
 
@@ -166,6 +162,7 @@ void DocumentPanel::showEvent(QShowEvent* event)
 void DocumentPanel::ShowDocument(qint32 requirementId)
 {
     HourglassCursor wait;
+    m_discussion->clearMessage();
     m_session.CurrentDocumentID = requirementId;
     QString owner = Combo_Owner->currentText();
     if (const auto row = data::documents::details(m_session, requirementId)) {
@@ -181,6 +178,13 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     showBody();
     RichEdit1->setModified(false);
     applyOwnerRule(owner);
+    m_discussion->But_Disc_RefreshClick();
+}
+
+void DocumentPanel::showActivePage()
+{
+    if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
+    if (Tab_Control->currentWidget() == m_discussion) m_discussion->But_Disc_RefreshClick();
 }
 
 void DocumentPanel::showMissing(const QString& message)
@@ -293,6 +297,8 @@ void DocumentPanel::Combo_OwnerChange()
 
 QString DocumentPanel::ownerText() const { return Combo_Owner->currentText(); }
 
+QString DocumentPanel::topicText() const { return Edit_RequireMentName->text(); }
+
 void DocumentPanel::clear()
 {
     const QSignalBlocker quiet(Combo_Owner);
@@ -304,6 +310,8 @@ void DocumentPanel::clear()
     RichEdit1->clear();
     RichEdit1->setModified(false);
     RichEdit1->setEnabled(true);
+    m_discussion->clear();
+    m_attachments->clear();
 }
 
 }  // namespace vt::app

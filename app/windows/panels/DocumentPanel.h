@@ -19,6 +19,8 @@ class Ruler;
 
 namespace vt::app {
 
+class AttachmentsPage;
+class DiscussionPage;
 class Session;
 
 class DocumentPanel : public QFrame {
@@ -48,6 +50,14 @@ public:
     void clear();
     // The owner selector's text: the document owner of the role rules.
     QString ownerText() const;
+    // The topic field's text.
+    QString topicText() const;
+
+    // After a document was shown: reloads the attachment list or the discussion once more when
+    // its page is the active one.
+    void showActivePage();
+    DiscussionPage& discussionPage() { return *m_discussion; }
+    AttachmentsPage& attachmentsPage() { return *m_attachments; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -67,8 +77,8 @@ private:
     QFrame* Pan_tabContent = nullptr;
     QTabWidget* Tab_Control = nullptr;
     QWidget* Tab_Details = nullptr;
-    QWidget* Tab_Req_Discussions = nullptr;
-    QWidget* Attachments = nullptr;
+    DiscussionPage* m_discussion = nullptr;    // "Tab_Req_Discussions"
+    AttachmentsPage* m_attachments = nullptr;  // "Attachments"
     QLineEdit* Edit_RequireMentName = nullptr;
     QComboBox* Combo_Owner = nullptr;
     QLineEdit* Edit_Version = nullptr;
@@ -78,7 +88,6 @@ private:
     vt::rt::Ruler* Ruler1 = nullptr;
     vt::rt::RichEditor* RichEdit1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
-    QMenu* AttachmentsPopUp = nullptr;
 };
 
 }  // namespace vt::app

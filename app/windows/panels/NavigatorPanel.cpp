@@ -174,6 +174,14 @@ void NavigatorPanel::updateOutlineMenu()
 
 QString NavigatorPanel::projectText() const { return Combo_projects->currentText(); }
 
+void NavigatorPanel::setProjectText(const QString& name)
+{
+    const QSignalBlocker quiet(Combo_projects);
+    const int index = Combo_projects->findText(name, Qt::MatchExactly);
+    if (index >= 0) Combo_projects->setCurrentIndex(index);
+    Combo_projects->setEditText(name);
+}
+
 void NavigatorPanel::showOutline(const QString& rootCaption, const std::vector<data::outline::CategoryNode>& tree)
 {
     // Rebuilding is no change of selection: nothing is saved or shown meanwhile.

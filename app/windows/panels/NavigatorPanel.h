@@ -39,6 +39,8 @@ public:
 
     // The project selector's text.
     QString projectText() const;
+    // Sets the selector's text as the program does (no change is signalled).
+    void setProjectText(const QString& name);
 
     // Rebuilds the outline: the project root captioned rootCaption, its categories and their
     // documents at every depth; the root is expanded one level. Nothing is selected.

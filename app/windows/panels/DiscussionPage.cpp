@@ -1,0 +1,240 @@
+#include "windows/panels/DiscussionPage.h"
+
+#include "platform/Platform.h"
+#include "session/Session.h"
+#include "ui/Ui.h"
+#include "windows/DiscEntryChildForm.h"
+#include "windows/DiscEntryForm.h"
+#include "windows/Forms.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace vt::app {
+
+using data::discussions::TMyRec;
+using ui::named;
+
+namespace {
+
+// The state picture of a message node (1 unread, 2 read) is kept in this role as well.
+constexpr int kStateRole = Qt::UserRole + 1;
+
+// A node of the tree owns the record of its message.
+class MessageNode : public QTreeWidgetItem {
+public:
+    explicit MessageNode(TMyRec rec) : m_rec(std::move(rec))
+    {
+        setText(0, m_rec.Subject + QStringLiteral("     (") + m_rec.Name + QStringLiteral("  ...") + m_rec.Created +
+                       QStringLiteral(" )"));
+        setData(0, kStateRole, m_rec.state);
+        setIcon(0, stateIcon(m_rec.state));
+    }
+    const TMyRec& rec() const { return m_rec; }
+
+private:
+    // Green dot: unread; grey dot: read; nothing for any other state.
+    static QIcon stateIcon(int state)
+    {
+        QPixmap dot(16, 16);
+        dot.fill(Qt::transparent);
+        if (state == 1 || state == 2) {
+            QPainter p(&dot);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(Qt::NoPen);
+            p.setBrush(state == 1 ? QColor(0, 176, 0) : QColor(150, 150, 150));
+            p.drawEllipse(QRectF(3.5, 3.5, 9, 9));
+        }
+        return QIcon(dot);
+    }
+
+    TMyRec m_rec;
+};
+
+const MessageNode* messageOf(const QTreeWidgetItem* item) { return dynamic_cast<const MessageNode*>(item); }
+
+// The node after item in display order (depth first, parent before children), null at the end.
+QTreeWidgetItem* nextInDisplayOrder(QTreeWidget* tree, QTreeWidgetItem* item)
+{
+    if (item->childCount() > 0) return item->child(0);
+    for (QTreeWidgetItem* at = item; at; at = at->parent()) {
+        QTreeWidgetItem* parent = at->parent();
+        const int index = parent ? parent->indexOfChild(at) : tree->indexOfTopLevelItem(at);
+        const int count = parent ? parent->childCount() : tree->topLevelItemCount();
+        if (index + 1 < count) return parent ? parent->child(index + 1) : tree->topLevelItem(index + 1);
+    }
+    return nullptr;
+}
+
+QLabel* caption(const char* text, QWidget* parent)
+{
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
+}
+
+}  // namespace
+
+DiscussionPage::DiscussionPage(Session& session, QWidget* parent) : QWidget(parent), m_session(session)
+{
+    setObjectName(QStringLiteral("Tab_Req_Discussions"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(2, 2, 2, 2);
+
+    auto* buttons = new QHBoxLayout;
+    Button4 = named(new QPushButton(QStringLiteral("Post New..."), this), "Button4");
+    But_disc_reply = named(new QPushButton(QStringLiteral("Reply..."), this), "But_disc_reply");
+    But_disc_reply->setEnabled(false);
+    But_Disc_Refresh = named(new QPushButton(QStringLiteral("Refresh"), this), "But_Disc_Refresh");
+    for (QPushButton* b : {Button4, But_disc_reply, But_Disc_Refresh})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+
+    auto* split = named(new QSplitter(Qt::Horizontal, this), "Disc_Splitter");
+    column->addWidget(split, 1);
+
+    auto* treeArea = new QWidget(split);
+    auto* treeColumn = ui::tight(new QVBoxLayout(treeArea));
+    auto* header = named(new QHeaderView(Qt::Horizontal, treeArea), "HeaderControl1");
+    auto* headerModel = new QStandardItemModel(0, 1, header);
+    headerModel->setHorizontalHeaderLabels({QStringLiteral("Subject:                ( From    ....Date )")});
+    header->setModel(headerModel);
+    header->resizeSection(0, 300);
+    header->setStretchLastSection(false);
+    header->setFixedHeight(header->fontMetrics().height() + 8);
+    treeColumn->addWidget(header);
+    DiscTree = named(new QTreeWidget(treeArea), "DiscTree");
+    DiscTree->setHeaderHidden(true);
+    DiscTree->setColumnCount(1);
+    treeColumn->addWidget(DiscTree, 1);
+
+    auto* messageArea = new QWidget(split);
+    auto* fields = new QGridLayout(messageArea);
+    fields->setContentsMargins(4, 0, 0, 0);
+    Lab_Disc_From = named(new QLabel(messageArea), "Lab_Disc_From");
+    Lab_Disc_Subject = named(new QLabel(messageArea), "Lab_Disc_Subject");
+    Lab_Disc_Date = named(new QLabel(messageArea), "Lab_Disc_Date");
+    for (QLabel* l : {Lab_Disc_From, Lab_Disc_Subject, Lab_Disc_Date})
+        l->setTextFormat(Qt::PlainText);
+    fields->addWidget(caption("From:", messageArea), 0, 0);
+    fields->addWidget(Lab_Disc_From, 0, 1);
+    fields->addWidget(caption("Subject:", messageArea), 1, 0);
+    fields->addWidget(Lab_Disc_Subject, 1, 1);
+    fields->addWidget(caption("Date:", messageArea), 2, 0);
+    fields->addWidget(Lab_Disc_Date, 2, 1);
+    Discussion_Text = named(new QPlainTextEdit(messageArea), "Discussion_Text");
+    Discussion_Text->setReadOnly(true);
+    fields->addWidget(Discussion_Text, 3, 0, 1, 2);
+    fields->setRowStretch(3, 1);
+    fields->setColumnStretch(1, 1);
+    split->addWidget(treeArea);
+    split->addWidget(messageArea);
+    split->setSizes({320, 400});
+
+    onEvent(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    onEvent(But_disc_reply, &QPushButton::clicked, this, [this] { But_disc_replyClick(); });
+    onEvent(But_Disc_Refresh, &QPushButton::clicked, this, [this] { But_Disc_RefreshClick(); });
+    connect(DiscTree, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { guarded([&] { DiscTreeChange(current); }); });
+}
+
+void DiscussionPage::But_Disc_RefreshClick()
+{
+    HourglassCursor wait;
+    // Rebuilding is no selection by the user: nothing is shown or marked read meanwhile.
+    const QSignalBlocker quiet(DiscTree);
+    DiscTree->clear();
+    const qint32 document = m_session.CurrentDocumentID;
+    for (TMyRec& rec : data::discussions::threads(m_session, document, m_session.CurrentUser))
+        DiscTree->addTopLevelItem(new MessageNode(std::move(rec)));
+    // Every node's replies, in display order; replies added on the way are visited by the same
+    // walk, so replies to replies load to any depth.
+    for (QTreeWidgetItem* node = DiscTree->topLevelItem(0); node; node = nextInDisplayOrder(DiscTree, node))
+        LoadChildMessages(node, messageOf(node)->rec().msgID);
+    DiscTree->expandAll();
+}
+
+void DiscussionPage::LoadChildMessages(QTreeWidgetItem* node, qint32 msgId)
+{
+    for (TMyRec& rec :
+         data::discussions::replies(m_session, msgId, m_session.CurrentDocumentID, m_session.CurrentUser)) {
+        // A message that would be its own ancestor (a parent chain that loops) is left out:
+        // it would otherwise be loaded below itself without end.
+        bool loops = false;
+        for (const QTreeWidgetItem* up = node; up && !loops; up = up->parent())
+            loops = messageOf(up)->rec().msgID == rec.msgID;
+        if (!loops) node->addChild(new MessageNode(std::move(rec)));
+    }
+    node->setChildIndicatorPolicy(node->childCount() > 0 ? QTreeWidgetItem::ShowIndicator
+                                                         : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+void DiscussionPage::DiscTreeChange(QTreeWidgetItem* node)
+{
+    if (!messageOf(node)) return;
+    ShowDiscussionMessage(node);
+    But_disc_reply->setEnabled(true);
+}
+
+void DiscussionPage::ShowDiscussionMessage(QTreeWidgetItem* node)
+{
+    const MessageNode* message = messageOf(node);
+    if (!message) return;
+    const TMyRec& rec = message->rec();
+    Lab_Disc_Subject->setText(rec.Subject);
+    Lab_Disc_From->setText(rec.Name);
+    Lab_Disc_Date->setText(rec.Created);
+    Discussion_Text->setPlainText(rec.msg);
+    // The node keeps its unread dot until the next reload.
+    if (rec.state == 1) data::discussions::markRead(m_session, rec.msgID, m_session.CurrentUser);
+}
+
+void DiscussionPage::Button4Click()
+{
+    if (TDisc_Entry_Form* form = forms().Disc_Entry_Form) form->show();
+}
+
+void DiscussionPage::But_disc_replyClick()
+{
+    if (!selectedMessage()) return;
+    if (TDisc_entry_Child_Form* form = forms().Disc_entry_Child_Form) form->show();
+}
+
+void DiscussionPage::clearMessage()
+{
+    for (QLabel* l : {Lab_Disc_From, Lab_Disc_Subject, Lab_Disc_Date})
+        l->clear();
+    Discussion_Text->clear();
+}
+
+void DiscussionPage::clear()
+{
+    {
+        const QSignalBlocker quiet(DiscTree);
+        DiscTree->clear();
+    }
+    clearMessage();
+    But_disc_reply->setEnabled(false);
+}
+
+std::optional<TMyRec> DiscussionPage::selectedMessage() const
+{
+    const MessageNode* message = messageOf(DiscTree->currentItem());
+    if (!message || !message->isSelected()) return std::nullopt;
+    return message->rec();
+}
+
+}  // namespace vt::app
