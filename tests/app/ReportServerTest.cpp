@@ -28,6 +28,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextDocument>
+#include <QUrl>
 
 using namespace vt::app;
 
@@ -376,4 +377,39 @@ TEST_F(Report, ErrorsEndTheReportWithOneMessageAndOpenNothing)
     runReport();
     EXPECT_EQ(m_platform.messages(), QStringList{});
     EXPECT_EQ(opened(), QStringList{reportPath()});
+}
+
+TEST_F(Report, ChromiumRendersTheReportWithItsHeadingsNamesAndPictures)
+{
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty()) GTEST_SKIP() << "chromium is not installed";
+    sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES "
+        "(1, 'Ünïcödé <Café>', '', 'ADMIN')");
+    sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'Planning & Money')");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+        "(50, 2, 1, '1 Budget', now(), 'ADMIN'), (51, 3, 50, '1.1 Quotes', now(), 'ADMIN')");
+    storeBody(50, bodyBytes("A heading-styled body with a picture:", true));
+    loginAsAdmin();
+    chooseProject("Ünïcödé <Café>");
+    runReport();
+    ASSERT_EQ(opened(), QStringList{reportPath()});
+
+    const QString shot = qEnvironmentVariable("VT_REPORT_SCREENSHOT", path("report.png"));
+    QProcess browser;
+    browser.start(chromium,
+                  {"--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars", "--window-size=900,700",
+                   "--screenshot=" + shot, QUrl::fromLocalFile(reportPath()).toString()});
+    ASSERT_TRUE(browser.waitForFinished(120000));
+    QImage page(shot);
+    ASSERT_FALSE(page.isNull()) << browser.readAllStandardError().toStdString();
+    // The category heading is blue text and the body's picture red: both are on the page.
+    int blue = 0, red = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.blue() > 200 && c.red() < 80 && c.green() < 80) ++blue;
+            if (c == QColor(200, 30, 40)) ++red;
+        }
+    EXPECT_GT(blue, 50);
+    EXPECT_GE(red, 30);
 }
