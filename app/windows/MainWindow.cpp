@@ -454,10 +454,20 @@ void TVeltrana::wireFormatting()
     onEvent(&editor, &vt::rt::RichEditor::currentParaStyleChanged, this, [toolbar, &editor] {
         toolbar->RichEdit1CurParaStyleChanged(editor.styles().para(editor.currentParaStyle()));
     });
-    connect(toolbar, &FormatToolbar::textConversionRequested, this,
-            [&editor](int code) { guarded([&] { editor.applyTextConversion(code); }); });
-    connect(toolbar, &FormatToolbar::paraConversionRequested, this,
-            [&editor](int code) { guarded([&] { editor.applyParaConversion(code); }); });
+    // Only a document the user sees and may edit is formatted: the editor keeps the last body
+    // while other panels are shown, and a disabled one holds a "not found" message, which a
+    // conversion would otherwise mark as an edit to be saved as the body.
+    auto editable = [this, &editor] { return m_documentPanel->isVisible() && editor.isEnabled(); };
+    connect(toolbar, &FormatToolbar::textConversionRequested, this, [&editor, editable](int code) {
+        guarded([&] {
+            if (editable()) editor.applyTextConversion(code);
+        });
+    });
+    connect(toolbar, &FormatToolbar::paraConversionRequested, this, [&editor, editable](int code) {
+        guarded([&] {
+            if (editable()) editor.applyParaConversion(code);
+        });
+    });
     connect(toolbar, &FormatToolbar::editorFocusRequested, this, [this, &editor] {
         if (isVisible()) editor.setFocus();
     });

@@ -29,6 +29,8 @@ protected:
         AppFixture::SetUp();
         startApp();
         mainWindow().show();
+        // The document panel as when a document is selected.
+        mainChild<QWidget>("Pan_Content").show();
         mainChild<QWidget>("Pan_Req_Panel").show();
         editor().clear();
         editor().appendParagraph(QStringLiteral("Hello world"));
@@ -170,6 +172,25 @@ TEST_F(Formatting, EqualStylesAreReusedAndCancelledDialogsChangeNothing)
     EXPECT_EQ(kinds, (QStringList{"font", "color", "yesnocancel", "yesnocancel", "color"}));
     EXPECT_EQ(m_platform.shown[2].text,
               "Make the selected text background transparent?\r(YES - make transparent; NO - choose color)");
+}
+
+TEST_F(Formatting, NothingIsFormattedWhileTheEditorIsHiddenOrDisabled)
+{
+    select(0, 5);
+    const vt::rt::DocModel model = editor().toModel();
+    // A disabled editor holds a "not found" message, not a body.
+    editor().setEnabled(false);
+    button("btnBold").click();
+    button("btnCenter").click();
+    EXPECT_EQ(editor().toModel(), model);
+    EXPECT_FALSE(editor().isModified());
+    // Another node's panel is shown: the editor keeps the last body out of sight.
+    editor().setEnabled(true);
+    mainChild<QWidget>("Pan_Req_Panel").hide();
+    button("btnItalic").click();
+    button("btnIdentInc").click();
+    EXPECT_EQ(editor().toModel(), model);
+    EXPECT_FALSE(editor().isModified());
 }
 
 TEST_F(Formatting, ParagraphCodesAlignAndIndentWithinTheirLimits)
