@@ -445,6 +445,17 @@ TEST_F(Printing, SelectionRangeCancelAndEmptyDocumentPrintNothing)
     EXPECT_EQ(m_platform.shown.size(), 1u);
     EXPECT_EQ(m_platform.messages(), QStringList{});
 
+    // A printer that cannot be opened is told, not taken for printed pages.
+    m_platform.clear();
+    m_platform.printAnswers.push_back(true);
+    m_platform.printChoices.push_back([this](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(path("no such folder/out.pdf"));
+    });
+    mainWindow().Print1Click();
+    ASSERT_EQ(m_platform.messages().size(), 1);
+    EXPECT_TRUE(m_platform.messages()[0].startsWith("Nothing was printed"));
+
     m_platform.clear();
     editor().clear();
     mainWindow().Print1Click();
