@@ -240,7 +240,7 @@ int main(int argc, char** argv)
                         static_cast<unsigned long long>(f.roundTrips), f.statements, f.ms, double(f.bytes) / 1e6);
         };
         row("one body test for the project, each body read once", oneTest);
-        row("a body test per document (as first specified)", perDocument);
+        row("a body test per document, then its body", perDocument);
         std::printf("\n%lld picture files written (\"vt_\" prefix, one per distinct picture). Statements are those\n"
                     "the access layer sent; a round trip is one exchange with the server (each statement and\n"
                     "each ping before it count one).\n",

@@ -216,7 +216,7 @@ TEST_F(Formatting, ParagraphCodesAlignAndIndentWithinTheirLimits)
     EXPECT_EQ(firstParagraph().leftIndent, 0);
 }
 
-TEST_F(Formatting, ContextMenuShortcutsAndSizeBoxFollowThePartsRules)
+TEST_F(Formatting, ContextMenuShortcutsSizeBoxAndBackgroundQuestion)
 {
     // Caret in bold text: the toolbar shows it, and "Bold" of the context menu turns it off.
     select(0, 5);
