@@ -7,6 +7,7 @@ pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev libsodium
       mariadb-server mariadb-client xvfb xauth x11-utils imagemagick fonts-dejavu-core
       clang libclang-rt-14-dev
       libreoffice-writer-nogui poppler-utils
+      chromium libxml2-utils   # the HTML report is rendered by a browser and read by libxml2 in tests
       xdotool)   # the demo's screenshot logs in and opens a document by typed keys
 missing=()
 for p in "${pkgs[@]}"; do

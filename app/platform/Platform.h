@@ -24,6 +24,12 @@ public:
     // Yes/No confirmation, asked before every deletion; true for Yes.
     virtual bool AskConfirmation(const QString& text) = 0;
     virtual Answer askYesNoCancel(const QString& text) = 0;
+    // A Yes/No/Cancel question under a title of its own.
+    virtual Answer askQuestion(const QString& title, const QString& text)
+    {
+        (void)title;
+        return askYesNoCancel(text);
+    }
     // OK/Cancel question (the live grids' "Delete record?"); true for OK.
     virtual bool askOkCancel(const QString& text) = 0;
 
@@ -34,6 +40,9 @@ public:
     // Print and print-setup dialogs on the given printer; false when cancelled.
     virtual bool printDialog(QPrinter& printer) = 0;
     virtual bool printSetupDialog(QPrinter& printer) = 0;
+    // The print dialog offering pages minPage..maxPage, all of them chosen at first. The
+    // choice (range, copies, collation) is left in the printer.
+    virtual bool printPagesDialog(QPrinter& printer, int minPage, int maxPage);
 
     virtual std::optional<QFont> fontDialog(const QFont& initial) = 0;
     virtual std::optional<QColor> colorDialog(const QColor& initial) = 0;

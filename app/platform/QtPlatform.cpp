@@ -43,9 +43,14 @@ bool QtPlatform::askOkCancel(const QString& text)
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-Platform::Answer QtPlatform::askYesNoCancel(const QString& text)
+Platform::Answer QtPlatform::askYesNoCancel(const QString& text) { return askQuestion(appTitle(), text); }
+
+Platform::Answer QtPlatform::askQuestion(const QString& title, const QString& text)
 {
-    switch (QMessageBox::question(QApplication::activeWindow(), appTitle(), text,
+    // A lone carriage return separates lines in the program's texts; the box breaks at '\n'.
+    QString shown = text;
+    shown.replace(QRegularExpression(QStringLiteral("\r(?!\n)")), QStringLiteral("\n"));
+    switch (QMessageBox::question(QApplication::activeWindow(), title, shown,
                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
@@ -66,6 +71,17 @@ QString QtPlatform::saveFileName(const QString& title, const QString& filter, co
 bool QtPlatform::printDialog(QPrinter& printer)
 {
     QPrintDialog dialog(&printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPlatform::printPagesDialog(QPrinter& printer, int minPage, int maxPage)
+{
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    dialog.setMinMax(minPage, maxPage);
+    dialog.setFromTo(minPage, maxPage);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, true);
+    dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -138,5 +154,11 @@ Platform& platform()
 }
 
 void setPlatform(Platform* p) { g_platform = p; }
+
+bool Platform::printPagesDialog(QPrinter& printer, int minPage, int maxPage)
+{
+    printer.setFromTo(minPage, maxPage);
+    return printDialog(printer);
+}
 
 }  // namespace vt::app

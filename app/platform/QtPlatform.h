@@ -10,11 +10,13 @@ public:
     void showMessage(const QString& text) override;
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
+    Answer askQuestion(const QString& title, const QString& text) override;
     bool askOkCancel(const QString& text) override;
     QString openFileName(const QString& title, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) override;
     bool printDialog(QPrinter& printer) override;
     bool printSetupDialog(QPrinter& printer) override;
+    bool printPagesDialog(QPrinter& printer, int minPage, int maxPage) override;
     std::optional<QFont> fontDialog(const QFont& initial) override;
     std::optional<QColor> colorDialog(const QColor& initial) override;
     bool shellOpen(const QString& fileOrAddress) override;

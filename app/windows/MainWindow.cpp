@@ -7,6 +7,7 @@
 #include "data/Projects.h"
 #include "platform/Cleanup.h"
 #include "platform/Platform.h"
+#include "report/ProjectReport.h"
 #include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Icons.h"
@@ -28,9 +29,16 @@
 #include "windows/panels/NavigatorPanel.h"
 #include "windows/panels/ProjectPanel.h"
 
+#include "db/DateTimeUtil.h"
+
+#include "richtext/RichEditor.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -40,6 +48,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <stdexcept>
 
 namespace vt::app {
 
@@ -112,6 +122,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
     onEvent(m_toolbar, &FormatToolbar::saveRequested, this, [this] { btnSaveClick(); });
     onEvent(m_toolbar, &FormatToolbar::saveAsRequested, this, [this] { btnSaveAsClick(); });
+    wireFormatting();
     setWindowIcon(ui::appIcon());
 
     m_session.whenLoggedIn([this] { enterLoggedIn(); });
@@ -183,7 +194,10 @@ void TVeltrana::buildMenus()
     onEvent(Deleteproject2, &QAction::triggered, this, [this] { Deleteproject2Click(); });
     onEvent(Save1, &QAction::triggered, this, [this] { Save1Click(); });
     onEvent(LastModified1, &QAction::triggered, this, [this] { LastModified1Click(); });
-    // "Save As" and "Print Setup" of the File menu run nothing; the toolbar's "Save As" exports.
+    onEvent(Print1, &QAction::triggered, this, [this] { Print1Click(); });
+    onEvent(PrintSetup1, &QAction::triggered, this, [this] { PrintSetup1Click(); });
+    onEvent(StructuredProjectDocument1, &QAction::triggered, this, [this] { StructuredProjectDocument1Click(); });
+    // "Save As" of the File menu runs nothing; the toolbar's "Save As" exports.
 }
 
 void TVeltrana::FormCreate()
@@ -480,5 +494,103 @@ bool TVeltrana::SaveDocumentAs()
 }
 
 void TVeltrana::btnSaveAsClick() { SaveDocumentAs(); }
+
+void TVeltrana::wireFormatting()
+{
+    vt::rt::RichEditor& editor = m_documentPanel->editor();
+    FormatToolbar* toolbar = m_toolbar;
+    editor.setTextStyleConversion([toolbar](vt::rt::DocStyles& styles, int styleNo, int code) {
+        return toolbar->RichEdit1StyleConversion(styles, styleNo, code);
+    });
+    editor.setParaStyleConversion([toolbar](vt::rt::DocStyles& styles, int styleNo, int code) {
+        return toolbar->RichEdit1ParaStyleConversion(styles, styleNo, code);
+    });
+    toolbar->setCaretTextStyle([&editor] { return editor.styles().text(editor.currentTextStyle()); });
+    onEvent(&editor, &vt::rt::RichEditor::currentTextStyleChanged, this, [toolbar, &editor] {
+        toolbar->RichEdit1CurTextStyleChanged(editor.styles().text(editor.currentTextStyle()));
+    });
+    onEvent(&editor, &vt::rt::RichEditor::currentParaStyleChanged, this, [toolbar, &editor] {
+        toolbar->RichEdit1CurParaStyleChanged(editor.styles().para(editor.currentParaStyle()));
+    });
+    // Only a document the user sees and may edit is formatted: the editor keeps the last body
+    // while other panels are shown, and a disabled one holds a "not found" message, which a
+    // conversion would otherwise mark as an edit to be saved as the body.
+    auto editable = [this, &editor] { return m_documentPanel->isVisible() && editor.isEnabled(); };
+    connect(toolbar, &FormatToolbar::textConversionRequested, this, [&editor, editable](int code) {
+        guarded([&] {
+            if (editable()) editor.applyTextConversion(code);
+        });
+    });
+    connect(toolbar, &FormatToolbar::paraConversionRequested, this, [&editor, editable](int code) {
+        guarded([&] {
+            if (editable()) editor.applyParaConversion(code);
+        });
+    });
+    connect(toolbar, &FormatToolbar::editorFocusRequested, this, [this, &editor] {
+        if (isVisible()) editor.setFocus();
+    });
+    connect(m_documentPanel, &DocumentPanel::formatCommand, this, [toolbar](int code) {
+        guarded([&] {
+            if (code == FormatToolbar::kBold)
+                toolbar->Bold1Click();
+            else if (code == FormatToolbar::kItalic)
+                toolbar->Italic1Click();
+            else if (code == FormatToolbar::kUnderline)
+                toolbar->Underline1Click();
+        });
+    });
+    connect(m_documentPanel, &DocumentPanel::progressText, this, &TVeltrana::setStatusText);
+}
+
+void TVeltrana::setStatusText(const QString& text)
+{
+    m_statusText->setText(text);
+    emit statusTextShown(text);
+}
+
+void TVeltrana::Print1Click() { m_documentPanel->Print1Click(); }
+
+void TVeltrana::StructuredProjectDocument1Click()
+{
+    HourglassCursor wait;
+    m_navigator->focusOutline();
+    const QString path = m_session.WorkFolder + QString::fromLatin1(report::kReportFileName);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("Cannot create file " + path.toStdString() + ": " + file.errorString().toStdString());
+    if (!m_reportView) {
+        m_reportView = std::make_unique<vt::rt::RichEditor>();
+        m_reportView->setObjectName(QStringLiteral("RichEdit2"));
+    }
+    std::vector<report::OutlineEntry> outline;
+    for (const auto& node : m_navigator->outlineNodes())
+        outline.push_back({node.level, node.id, node.name});
+    const QDate today = QDate::currentDate();
+    const QString date = QString::fromStdString(DateToStr(EncodeDate(today.year(), today.month(), today.day())));
+
+    // The window keeps painting while the report runs, and the status bar counts the documents.
+    const QString before = m_statusText->text();
+    struct RestoreStatus {
+        TVeltrana* window;
+        QString text;
+        ~RestoreStatus() { window->setStatusText(text); }
+    } restore{this, before};
+    QElapsedTimer sinceUpdate;
+    sinceUpdate.start();
+    report::writeProjectReport(m_session, outline, date, file, *m_reportView, [&](int done, int total) {
+        if (done != total && sinceUpdate.elapsed() < 100) return;
+        setStatusText(QStringLiteral("Report: %1 of %2 documents").arg(done).arg(total));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        sinceUpdate.restart();
+    });
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw std::runtime_error("Cannot write file " + path.toStdString() + ": " + file.errorString().toStdString());
+
+    if (QFileInfo::exists(path))
+        platform().shellOpen(path);
+    else
+        platform().showMessage(QStringLiteral("Can't open file: ") + path);
+}
 
 }  // namespace vt::app

@@ -5,11 +5,17 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QAction;
 class QFrame;
 class QLabel;
 class QSplitter;
 class QTimer;
+
+namespace vt::rt {
+class RichEditor;
+}
 
 namespace vt::app {
 
@@ -82,10 +88,23 @@ public:
     // outline node of the document; selects nothing when the document is not in the outline.
     void SelectDocumentInProject(const QString& projectName, qint32 documentId);
 
+    // Reports > "Formatted Project Document": the HTML report of the open project, written to
+    // the work folder and handed to the desktop; progress is shown in the status bar.
+    void StructuredProjectDocument1Click();
+    // File > "Print" prints the shown document; "Print Setup" does nothing.
+    void Print1Click();
+    void PrintSetup1Click() {}
+    // The status bar's first panel (print and report progress).
+    void setStatusText(const QString& text);
+
     // Presence: stamps the user's poll time and reloads the who's-online list.
     void PollPresence();
     void Timer1Timer();
     void Refresh1Click();
+
+signals:
+    // Every text set in the status bar's first panel, in order.
+    void statusTextShown(const QString& text);
 
 protected:
     // Closing the main window ends the program.
@@ -97,6 +116,8 @@ private:
     void enterLoggedIn();
     // Stores what the shown document, category and project left modified, in this order.
     void saveEdits();
+    // Connects the formatting toolbar with the document editor.
+    void wireFormatting();
 
     Session& m_session;
 
@@ -111,6 +132,8 @@ private:
     QLabel* m_statusText = nullptr;
     QLabel* m_statusLabel = nullptr;
     QTimer* Timer1 = nullptr;
+    // RichEdit2: the hidden view that renders bodies for the report, with a style sheet of its own.
+    std::unique_ptr<vt::rt::RichEditor> m_reportView;
 
     QAction *Blank1 = nullptr, *BusPlan = nullptr, *Concept1 = nullptr, *MarketingPlan1 = nullptr,
             *SoftwareDevelopment2 = nullptr, *OpenProject = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr,

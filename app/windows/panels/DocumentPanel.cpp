@@ -12,6 +12,7 @@
 #include "windows/panels/AttachmentsPage.h"
 #include "windows/panels/DiscussionPage.h"
 
+#include "richtext/DocPrint.h"
 #include "richtext/RichEditor.h"
 #include "richtext/Ruler.h"
 
@@ -20,10 +21,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -130,9 +133,27 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     m_pageSplitter->addWidget(editorArea);
 
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
-    menuItem(PopupMenu2, "Bold1", QStringLiteral("Bold"));
-    menuItem(PopupMenu2, "Italic1", QStringLiteral("Italic"));
-    menuItem(PopupMenu2, "Underline1", QStringLiteral("Underline"));
+    const std::pair<QAction*, int> formatItems[] = {
+        {menuItem(PopupMenu2, "Bold1", QStringLiteral("Bold")), 1},
+        {menuItem(PopupMenu2, "Italic1", QStringLiteral("Italic")), 2},
+        {menuItem(PopupMenu2, "Underline1", QStringLiteral("Underline")), 3}};
+    for (const auto& [item, code] : formatItems)
+        connect(item, &QAction::triggered, this, [this, code = code] { emit formatCommand(code); });
+    RichEdit1->installEventFilter(this);
+
+    DocPrint1 = new vt::rt::DocPrint(this);
+    DocPrint1->setObjectName(QStringLiteral("DocPrint1"));
+    using Step = vt::rt::DocPrint::Step;
+    connect(DocPrint1, &vt::rt::DocPrint::formatting, this, [this](Step step, int page) {
+        emit progressText(step == Step::Start      ? QStringLiteral("Repaginating...")
+                          : step == Step::PageDone ? QStringLiteral("Repaginating (%1)").arg(page)
+                                                   : QString());
+    });
+    connect(DocPrint1, &vt::rt::DocPrint::sendingToPrinter, this, [this](Step step, int page) {
+        emit progressText(step == Step::Start      ? QStringLiteral("Starting...")
+                          : step == Step::PageDone ? QStringLiteral("Printing (%1)").arg(page)
+                                                   : QString());
+    });
     connect(RichEdit1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos)); });
 
@@ -157,6 +178,52 @@ void DocumentPanel::showEvent(QShowEvent* event)
 {
     QFrame::showEvent(event);
     if (m_resizePending) resetPageAreaHeight();
+}
+
+bool DocumentPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == RichEdit1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods =
+            key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+        if (mods == Qt::ControlModifier && (key->key() == Qt::Key_B || key->key() == Qt::Key_U)) {
+            emit formatCommand(key->key() == Qt::Key_B ? 1 : 3);
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+int DocumentPanel::PreparePrint(QPrinter& printer)
+{
+    HourglassCursor wait;
+    DocPrint1->setEditor(RichEdit1);
+    return DocPrint1->formatPages(printer);
+}
+
+void DocumentPanel::Print1Click()
+{
+    if (RichEdit1->itemCount() == 0) {
+        platform().showMessage(QStringLiteral("Nothing to Print"));
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    const int pages = PreparePrint(printer);
+    if (!platform().printPagesDialog(printer, 1, pages)) return;
+    int from = 0;
+    int to = 0;
+    switch (printer.printRange()) {
+    case QPrinter::Selection: return;  // a selection range prints nothing
+    case QPrinter::PageRange:
+        from = printer.fromPage();
+        to = printer.toPage();
+        break;
+    default: break;
+    }
+    if (!DocPrint1->print(printer, Edit_RequireMentName->text(), from, to, printer.copyCount(),
+                          printer.collateCopies()))
+        platform().showMessage(QStringLiteral("Nothing was printed: the printer could not be opened or the pages are "
+                                              "out of range."));
 }
 
 void DocumentPanel::ShowDocument(qint32 requirementId)

@@ -9,10 +9,12 @@ class QComboBox;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QPrinter;
 class QSplitter;
 class QTabWidget;
 
 namespace vt::rt {
+class DocPrint;
 class RichEditor;
 class Ruler;
 }  // namespace vt::rt
@@ -59,12 +61,26 @@ public:
     DiscussionPage& discussionPage() { return *m_discussion; }
     AttachmentsPage& attachmentsPage() { return *m_attachments; }
 
+    // The document editor, for the formatting toolbar's conversions and caret-follow.
+    vt::rt::RichEditor& editor() { return *RichEdit1; }
+    // Prints the shown body: "Nothing to Print" for an empty one; otherwise lays it out, asks
+    // the print dialog for range, copies and collation and prints under the topic as job title.
+    void Print1Click();
+    // Binds the print object to the editor and lays the body out for printer; the page count.
+    int PreparePrint(QPrinter& printer);
+
 protected:
     void showEvent(QShowEvent* event) override;
+    // RichEdit1KeyDown: Ctrl+B runs "Bold" and Ctrl+U "Underline" of the context menu.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // The topic field's text changed (by the user or when the panel is filled).
     void topicChanged(const QString& topic);
+    // "Bold" (1), "Italic" (2) or "Underline" (3) of the editor's context menu or its shortcut.
+    void formatCommand(int code);
+    // Progress of laying out and printing, for the status bar.
+    void progressText(const QString& text);
 
 private:
     void applyOwnerRule(const QString& owner);
@@ -88,6 +104,7 @@ private:
     vt::rt::Ruler* Ruler1 = nullptr;
     vt::rt::RichEditor* RichEdit1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
+    vt::rt::DocPrint* DocPrint1 = nullptr;
 };
 
 }  // namespace vt::app

@@ -27,6 +27,8 @@ namespace {
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kStateRole = Qt::UserRole + 1;
 constexpr int kMsgRole = Qt::UserRole + 2;
+// The name a node was loaded with; its caption may since show unsaved edits.
+constexpr int kNameRole = Qt::UserRole + 3;
 
 int levelOf(const QTreeWidgetItem* node)
 {
@@ -44,6 +46,7 @@ void addDocuments(QTreeWidgetItem* parent, const std::vector<data::outline::Docu
         item->setIcon(0, ui::outlineIcon(ui::kDocument, ui::kSelectedDocument, state));
         item->setData(0, kIdRole, node.record.RequirementID);
         item->setData(0, kStateRole, state);
+        item->setData(0, kNameRole, node.record.RequirementName);
         addDocuments(item, node.children);
     }
 }
@@ -196,6 +199,7 @@ void NavigatorPanel::showOutline(const QString& rootCaption, const std::vector<d
         auto* node = new QTreeWidgetItem(root, QStringList{QStringLiteral("  ...") + category.record.CatagoryName});
         node->setIcon(0, ui::outlineIcon(ui::kCategory, ui::kSelectedCategory, 0));
         node->setData(0, kIdRole, category.record.CatagoryID);
+        node->setData(0, kNameRole, category.record.CatagoryName);
         addDocuments(node, category.children);
     }
     ProjectTree->setCurrentItem(nullptr);
@@ -250,6 +254,19 @@ void NavigatorPanel::collapseAll()
         root->setExpanded(true);
     }
 }
+
+std::vector<NavigatorPanel::OutlineNode> NavigatorPanel::outlineNodes() const
+{
+    std::vector<OutlineNode> nodes;
+    for (QTreeWidgetItemIterator it(ProjectTree); *it; ++it) {
+        const QVariant name = (*it)->data(0, kNameRole);
+        nodes.push_back(
+            {levelOf(*it), (*it)->data(0, kIdRole).toInt(), name.isValid() ? name.toString() : (*it)->text(0)});
+    }
+    return nodes;
+}
+
+void NavigatorPanel::focusOutline() { ProjectTree->setFocus(); }
 
 void NavigatorPanel::showUnread(const std::vector<data::discussions::UnreadMessage>& messages)
 {

@@ -59,6 +59,18 @@ public:
     void expandAll();
     void collapseAll();
 
+    // Every node of the outline in display order, parents before children, collapsed branches
+    // included: its level, its CatagoryID or RequirementID (0 for the project) and its name as
+    // loaded (the project's caption, the category's name, the document's topic).
+    struct OutlineNode {
+        int level = 0;
+        qint32 id = 0;
+        QString name;
+    };
+    std::vector<OutlineNode> outlineNodes() const;
+    // Gives the outline the input focus.
+    void focusOutline();
+
     // The unread-messages list: the group is shown only while it has entries.
     void showUnread(const std::vector<data::discussions::UnreadMessage>& messages);
     void clearUnread();

@@ -2,6 +2,8 @@
 
 #include "platform/QtPlatform.h"
 
+#include <QPrinter>
+
 namespace vt::app {
 
 namespace {
@@ -61,6 +63,15 @@ bool ScriptedPlatform::printDialog(QPrinter&)
     return takeFront(printAnswers).value_or(false);
 }
 
+bool ScriptedPlatform::printPagesDialog(QPrinter& printer, int minPage, int maxPage)
+{
+    shown.push_back({"print", QString::number(minPage) + QLatin1Char('-') + QString::number(maxPage)});
+    printer.setFromTo(minPage, maxPage);
+    if (!takeFront(printAnswers).value_or(false)) return false;
+    if (auto choose = takeFront(printChoices)) (*choose)(printer);
+    return true;
+}
+
 bool ScriptedPlatform::printSetupDialog(QPrinter&)
 {
     shown.push_back({"printsetup", QString()});
@@ -73,9 +84,9 @@ std::optional<QFont> ScriptedPlatform::fontDialog(const QFont&)
     return takeFront(fonts);
 }
 
-std::optional<QColor> ScriptedPlatform::colorDialog(const QColor&)
+std::optional<QColor> ScriptedPlatform::colorDialog(const QColor& initial)
 {
-    shown.push_back({"color", QString()});
+    shown.push_back({"color", initial.name()});
     return takeFront(colors);
 }
 

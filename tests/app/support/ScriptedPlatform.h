@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace vt::app {
@@ -15,7 +16,8 @@ public:
     struct Shown {
         QString kind;  // "message", "confirm", "yesnocancel", "okcancel", "open", "save", "print",
                        // "printsetup", "font", "color", "shell", "batch"
-        QString text;  // message text, dialog title, opened address or batch file
+        QString text;  // message text, dialog title, opened address, batch file, the colour
+                       // dialog's initial colour (#rrggbb) or the print dialog's pages (min-max)
     };
 
     // Every message, question and dialog in the order shown.
@@ -28,6 +30,9 @@ public:
     std::deque<Answer> answers;     // for AskConfirmation, askYesNoCancel, askOkCancel
     std::deque<QString> fileNames;  // for openFileName and saveFileName
     std::deque<bool> printAnswers;  // for printDialog and printSetupDialog
+    // What the user chooses in a confirmed print dialog (range, copies, output file), one per
+    // confirmed dialog; the printer is left as given when there is none.
+    std::deque<std::function<void(QPrinter&)>> printChoices;
     std::deque<QFont> fonts;
     std::deque<QColor> colors;
 
@@ -46,6 +51,8 @@ public:
     QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) override;
     bool printDialog(QPrinter& printer) override;
     bool printSetupDialog(QPrinter& printer) override;
+    // Recorded as "print" with the offered pages, "min-max".
+    bool printPagesDialog(QPrinter& printer, int minPage, int maxPage) override;
     std::optional<QFont> fontDialog(const QFont& initial) override;
     std::optional<QColor> colorDialog(const QColor& initial) override;
     bool shellOpen(const QString& fileOrAddress) override;
