@@ -1,0 +1,330 @@
+// Outline editing and project creation on the real windows against the private test server:
+// documents created beside and below the selection in both body storage modes, category and
+// document renaming, the delete cascades with their rights and confirmations, moves by drops at
+// computed points of the tree, and projects created from each template.
+
+#include "AppFixture.h"
+#include "TestServer.h"
+
+#include "data/Outline.h"
+#include "data/Projects.h"
+#include "windows/CreateProjectsForm.h"
+#include "windows/CreateRequirementForm.h"
+
+#include "richtext/RichEditor.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+using namespace vt::app;
+
+namespace {
+
+// Values that break or change a statement whose text is not escaped, and text beyond ASCII.
+const QString kHostile[] = {
+    QStringLiteral("O'Hara's plan"),
+    QStringLiteral("back\\slash\\"),
+    QString::fromUtf8("nul\0inside", 10),
+    QStringLiteral("x'); delete from Requirements; -- "),
+    QStringLiteral("\"double\" and `back` and %_"),
+    QString::fromUtf8("Ünïcödé Café 日本語 😀"),
+};
+
+// The tree as lines "indent caption", in display order.
+QStringList outlineLines(const QTreeWidget& tree)
+{
+    QStringList lines;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(&tree)); *it; ++it) {
+        int depth = 0;
+        for (auto* p = (*it)->parent(); p; p = p->parent())
+            ++depth;
+        lines << QString(depth * 2, ' ') + (*it)->text(0);
+    }
+    return lines;
+}
+
+QStringList items(const QComboBox& combo)
+{
+    QStringList result;
+    for (int i = 0; i < combo.count(); ++i)
+        result << combo.itemText(i);
+    return result;
+}
+
+}  // namespace
+
+class OutlineEditing : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        m_db = vt::test::freshVeltranaDatabase("vt_oed");
+        const auto& server = vt::test::testServer();
+        writeFile("defaults.cfg",
+                  ("UN:#SQ:" + QString::fromStdString(server.host) + ":" + QString::number(server.port) +
+                   "#DB:" + QString::fromStdString(m_db) + "#DU:" + QString::fromStdString(server.user) +
+                   "#DP:" + QString::fromStdString(server.password) + "##\r\n")
+                      .toUtf8());
+        // Alpha is managed by ALICE; BOB is a member. Area holds a three-level chain, Zeta one
+        // document; Other is a project of its own.
+        sql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE','PW','USER'), ('BOB','PW','USER')");
+        sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES "
+            "(1, 'Alpha', '', 'ALICE'), (2, 'Other', '', 'ADMIN')");
+        sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ALICE', 1), ('BOB', 1), ('ALICE', 2)");
+        sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'Area'), (2, 1, 'Zeta'), "
+            "(3, 2, 'Elsewhere')");
+        sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+            "(10, 2, 1, 'Doc', now(), 'BOB'), (11, 3, 10, 'Child', now(), 'BOB'),"
+            "(12, 4, 11, 'Grandchild', now(), 'ALICE'), (13, 2, 2, 'Other doc', now(), 'ALICE'),"
+            "(14, 2, 3, 'Outside', now(), 'ALICE')");
+        startApp();
+    }
+
+    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
+    std::string count(const std::string& where) { return sql("SELECT count(*) FROM " + where); }
+
+    void loginAs(const char* user, const char* password)
+    {
+        QTest::keyClicks(&loginChild<QLineEdit>("UserID"), user);
+        QTest::keyClicks(&loginChild<QLineEdit>("Password"), password);
+        loginChild<QPushButton>("Button1").click();
+        ASSERT_EQ(m_platform.messages(), QStringList{});
+    }
+    void logOff() { mainChild<QAction>("Loggoff1").trigger(); }
+
+    void chooseProject(const QString& name)
+    {
+        auto& combo = mainChild<QComboBox>("Combo_projects");
+        const int index = combo.findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        combo.setCurrentIndex(index);
+        emit combo.textActivated(name);
+    }
+
+    QTreeWidget& tree() { return mainChild<QTreeWidget>("ProjectTree"); }
+    // The node captioned so; a category is also found by its name before it was shown (when
+    // its caption still starts with "  ...").
+    QTreeWidgetItem* node(const QString& caption)
+    {
+        auto found = tree().findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+        if (found.isEmpty()) found = tree().findItems("  ..." + caption, Qt::MatchExactly | Qt::MatchRecursive);
+        EXPECT_EQ(found.size(), 1) << caption.toStdString() << " in "
+                                   << outlineLines(tree()).join('|').toStdString();
+        return found.isEmpty() ? nullptr : found.front();
+    }
+    void select(const QString& caption)
+    {
+        if (QTreeWidgetItem* n = node(caption)) tree().setCurrentItem(n);
+    }
+
+    TForm_CreateRequirement& documentDialog() { return *forms().Form_CreateRequirement; }
+    TCreateProjectsForm& projectDialog() { return *forms().CreateProjectsForm; }
+
+    // Opens the dialog with "New Document" or "New Sub-Document", types topic and body, and
+    // clicks "Create" (or "Create and Continue").
+    void createDocument(bool sub, const QString& topic, const QString& body, bool keepOpen = false)
+    {
+        if (!documentDialog().isVisible() || sub || !keepOpen)
+            mainChild<QAction>(sub ? "NewSubRequirement1" : "NewReq1").trigger();
+        ASSERT_TRUE(documentDialog().isVisible());
+        auto& edit = child<QLineEdit>(documentDialog(), "Edit1");
+        EXPECT_EQ(edit.text(), "");
+        edit.setText(topic);  // typed text may hold what a keyboard cannot type
+        auto& editor = child<vt::rt::RichEditor>(documentDialog(), "RichEdit1");
+        editor.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&editor, body);
+        child<QPushButton>(documentDialog(), keepOpen ? "Button2" : "Button1").click();
+    }
+
+    // The body stored for a document, as text.
+    QString storedBodyText(qint32 id, bool files)
+    {
+        vt::rt::RichEditor reader;
+        if (files) {
+            reader.loadFromFile(path("shared") + "/" + QString::number(id) + ".rvf");
+        } else {
+            const auto hex = QByteArray::fromStdString(
+                sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID=" + std::to_string(id)));
+            reader.loadFromBytes(QByteArray::fromHex(hex.trimmed()));
+        }
+        return reader.toPlainText();
+    }
+
+    // The id of the only document with this topic (compared as bytes).
+    qint32 idOf(const QString& topic)
+    {
+        const std::string hex = topic.toUtf8().toHex().toStdString();
+        const std::string ids = sql("SELECT RequirementID FROM Requirements WHERE hex(RequirementName)='" + hex + "'");
+        EXPECT_EQ(std::count(ids.begin(), ids.end(), '\n'), 1) << topic.toStdString();
+        return std::atoi(ids.c_str());
+    }
+
+    std::string m_db;
+};
+
+TEST_F(OutlineEditing, NewDocumentsGoBesideOrBelowTheSelectionInBothStorageModes)
+{
+    struct Case {
+        const char* selected;
+        bool sub;
+        int level;
+        qint32 parentId;
+        const char* parentCaption;  // the node the new one hangs under
+    };
+    const Case cases[] = {
+        {"Area", false, 2, 1, "Area"},         // a category: below it, whatever the command
+        {"Doc", false, 2, 1, "Area"},          // beside a level 2 document
+        {"Doc", true, 3, 10, "Doc"},           // below it
+        {"Child", false, 3, 10, "Doc"},        // beside a level 3 document: its ParentID
+        {"Child", true, 4, 11, "Child"},       // below it
+        {"Grandchild", false, 4, 11, "Child"}, // beside a level 4 document
+        {"Grandchild", true, 5, 12, "Grandchild"},
+    };
+    for (const bool files : {false, true}) {
+        SCOPED_TRACE(files ? "files" : "database");
+        if (files) {
+            ASSERT_TRUE(QDir().mkpath(path("shared")));
+            sql("UPDATE global_settings SET documents='" + path("shared").toStdString() + "', SaveAsFiles=1");
+        }
+        loginAs("bob", "pw");
+        chooseProject("Alpha");
+        mainChild<QAction>("ExpandAll1").trigger();
+        int n = 0;
+        for (const Case& c : cases) {
+            // Each topic a hostile value: the new row is found again by it.
+            const QString topic = kHostile[n % std::size(kHostile)] + QString(" %1%2").arg(files).arg(n);
+            const QString body = QString("Body %1").arg(n++);
+            SCOPED_TRACE(topic.toStdString());
+            select(c.selected);
+            QTreeWidgetItem* selected = tree().currentItem();
+            ASSERT_TRUE(selected);
+            createDocument(c.sub, topic, body);
+            EXPECT_FALSE(documentDialog().isVisible());  // "Create" closes the dialog
+            EXPECT_EQ(m_platform.messages(), QStringList{});
+
+            const qint32 id = idOf(topic);
+            ASSERT_GT(id, 14);
+            EXPECT_EQ(sql("SELECT Level, ParentID, Owner, modifiedBy, hash BETWEEN 0 AND 99999, "
+                          "Created > now() - INTERVAL 1 MINUTE, modified > now() - INTERVAL 1 MINUTE "
+                          "FROM Requirements WHERE RequirementID=" +
+                          std::to_string(id)),
+                      std::to_string(c.level) + "\t" + std::to_string(c.parentId) + "\tBOB\tBOB\t1\t1\t1\n");
+            EXPECT_EQ(storedBodyText(id, files), body);
+            EXPECT_EQ(count("Req_objects WHERE RequirementID=" + std::to_string(id)), files ? "0\n" : "1\n");
+
+            // The node: last child of the expected parent, unselected, without state picture.
+            const auto found = tree().findItems(topic, Qt::MatchExactly | Qt::MatchRecursive);
+            ASSERT_EQ(found.size(), 1);
+            QTreeWidgetItem* added = found.front();
+            ASSERT_TRUE(added->parent());
+            EXPECT_TRUE(added->parent()->text(0).endsWith(c.parentCaption)) << added->parent()->text(0).toStdString();
+            EXPECT_EQ(added->parent()->indexOfChild(added), added->parent()->childCount() - 1);
+            EXPECT_EQ(added->data(0, Qt::UserRole).toInt(), id);
+            EXPECT_EQ(added->data(0, Qt::UserRole + 1).toInt(), 0);
+            EXPECT_EQ(tree().currentItem(), selected);
+            // Selecting it shows the stored document.
+            tree().setCurrentItem(added);
+            EXPECT_EQ(mainChild<QLineEdit>("Edit_RequireMentName").text(), topic);
+            EXPECT_EQ(mainChild<vt::rt::RichEditor>("RichEdit1").toPlainText(), body);
+        }
+        // A reload shows every new document where it was added.
+        const QStringList shown = outlineLines(tree());
+        mainChild<QAction>("refreshlist1").trigger();
+        mainChild<QAction>("ExpandAll1").trigger();
+        QStringList reloaded = outlineLines(tree());
+        QStringList before = shown;
+        // Category captions lose their "  ..." once shown; compare without it.
+        for (QStringList* lines : {&before, &reloaded})
+            for (QString& line : *lines)
+                line.replace("  ...", "");
+        std::sort(before.begin(), before.end());
+        std::sort(reloaded.begin(), reloaded.end());
+        EXPECT_EQ(reloaded, before);
+        logOff();
+        m_platform.clear();
+    }
+    EXPECT_EQ(m_platform.waitDepth, 0);
+}
+
+TEST_F(OutlineEditing, CreateAndContinueFollowsTheSelectionAndRefusesWithoutOne)
+{
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    mainChild<QAction>("ExpandAll1").trigger();
+
+    // Inside a category the dialog stays open, and the next creation goes below whatever
+    // document is selected then.
+    select("Zeta");
+    createDocument(false, "First", "one", true);
+    EXPECT_TRUE(documentDialog().isVisible());
+    EXPECT_EQ(child<QLineEdit>(documentDialog(), "Edit1").text(), "");
+    EXPECT_EQ(child<vt::rt::RichEditor>(documentDialog(), "RichEdit1").toPlainText(), "");
+    EXPECT_TRUE(session().NewSubDocument);
+    select("Doc");
+    createDocument(false, "Second", "two", true);
+    EXPECT_EQ(sql("SELECT RequirementName, Level, ParentID FROM Requirements WHERE RequirementID > 14 "
+                  "ORDER BY RequirementID"),
+              "First\t2\t2\nSecond\t3\t10\n");
+    EXPECT_EQ(node("Second")->parent(), node("Doc"));
+
+    // An empty topic is no obstacle.
+    createDocument(false, "", "", true);
+    EXPECT_EQ(count("Requirements WHERE RequirementName='' AND ParentID=10 AND Level=3"), "1\n");
+
+    // With the root selected, or nothing, the dialog refuses and keeps what was typed.
+    for (const bool root : {true, false}) {
+        SCOPED_TRACE(root ? "root" : "nothing");
+        if (root)
+            select("Alpha");
+        else
+            tree().setCurrentItem(nullptr);
+        m_platform.clear();
+        auto& edit = child<QLineEdit>(documentDialog(), "Edit1");
+        edit.setText("Nowhere");
+        child<QPushButton>(documentDialog(), "Button1").click();
+        EXPECT_EQ(m_platform.messages(),
+                  QStringList{"Select a Catagory or a Document in the Project Outline first"});
+        EXPECT_TRUE(documentDialog().isVisible());
+        EXPECT_EQ(edit.text(), "Nowhere");
+        EXPECT_EQ(count("Requirements WHERE RequirementName='Nowhere'"), "0\n");
+        EXPECT_EQ(count("Req_objects"), "3\n");
+    }
+
+    // Hiding the dialog empties it.
+    child<QLineEdit>(documentDialog(), "Edit1").setText("left over");
+    documentDialog().hide();
+    EXPECT_EQ(child<QLineEdit>(documentDialog(), "Edit1").text(), "");
+    EXPECT_EQ(m_platform.waitDepth, 0);
+}
+
+TEST_F(OutlineEditing, ANewRowThatCannotBeFoundAgainIsReportedAndStaysStored)
+{
+    // The server changes the hash on the way in, as if another row had taken its place.
+    sql("CREATE TRIGGER shift_hash BEFORE INSERT ON Requirements FOR EACH ROW SET NEW.hash = NEW.hash + 100000");
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    select("Area");
+    createDocument(false, "Lost", "body");
+    ASSERT_EQ(m_platform.messages().size(), 1);
+    EXPECT_TRUE(m_platform.messages().front().contains("could not be found again"))
+        << m_platform.messages().front().toStdString();
+    EXPECT_TRUE(documentDialog().isVisible());  // nothing of the dialog is lost
+    EXPECT_EQ(child<QLineEdit>(documentDialog(), "Edit1").text(), "Lost");
+    EXPECT_EQ(count("Requirements WHERE RequirementName='Lost'"), "1\n");
+    EXPECT_EQ(count("Req_objects"), "0\n");
+    EXPECT_EQ(tree().findItems("Lost", Qt::MatchExactly | Qt::MatchRecursive).size(), 0);
+    // A refresh shows it.
+    mainChild<QAction>("refreshlist1").trigger();
+    EXPECT_EQ(tree().findItems("Lost", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+}
