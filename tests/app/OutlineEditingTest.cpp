@@ -328,3 +328,169 @@ TEST_F(OutlineEditing, ANewRowThatCannotBeFoundAgainIsReportedAndStaysStored)
     mainChild<QAction>("refreshlist1").trigger();
     EXPECT_EQ(tree().findItems("Lost", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
 }
+
+namespace {
+
+// Statements giving each document a message, its read state, an attachment and a body.
+std::vector<std::string> satelliteRows(std::initializer_list<int> ids)
+{
+    std::vector<std::string> statements;
+    for (int id : ids) {
+        const std::string n = std::to_string(id);
+        statements.push_back("INSERT INTO Req_messages (msgID, Subject, Name, created, RequirementID, ProjectID) "
+                             "VALUES (" + n + "0, 'Subject', 'BOB', now(), " + n + ", 1)");
+        statements.push_back("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (" + n + ", " + n +
+                             "0, 'BOB', 1)");
+        statements.push_back("INSERT INTO Attachments (RequirementID, Link, Owner) VALUES (" + n + ", 'http://x', 'BOB')");
+        statements.push_back("INSERT INTO Req_objects (RequirementID, Document) VALUES (" + n + ", 'body')");
+    }
+    return statements;
+}
+
+}  // namespace
+
+class OutlineDeleting : public OutlineEditing {
+protected:
+    void SetUp() override
+    {
+        OutlineEditing::SetUp();
+        // Doc's subtree gets a second branch, with a Level 5 row under a Level 3 one.
+        sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+            "(15, 3, 10, 'Child two', now(), 'BOB'), (16, 5, 15, 'Deep', now(), 'BOB')");
+        for (const std::string& statement : satelliteRows({10, 11, 12, 13, 14, 15, 16}))
+            sql(statement);
+    }
+    // How many rows each of the five tables holds for the document: "11111" when all are there.
+    std::string rowsOf(int id)
+    {
+        std::string out;
+        for (const char* table : {"Requirements", "Req_objects", "Req_messages", "msg_state", "Attachments"})
+            out += sql(std::string("SELECT count(*) FROM ") + table + " WHERE RequirementID=" + std::to_string(id))
+                       .substr(0, 1);
+        return out;
+    }
+    std::string rowsOf(std::initializer_list<int> ids)
+    {
+        std::string out;
+        for (int id : ids)
+            out += rowsOf(id) + " ";
+        return out;
+    }
+};
+
+TEST_F(OutlineDeleting, DeletingADocumentEmptiesTheFiveTablesForItsWholeSubtree)
+{
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    mainChild<QAction>("ExpandAll1").trigger();
+    select("Doc");
+    // The body is edited and left unsaved: it goes with the document.
+    auto& topic = mainChild<QLineEdit>("Edit_RequireMentName");
+    QTest::keyClicks(&topic, " edited");
+
+    // "No" keeps everything.
+    m_platform.clear();
+    mainChild<QAction>("Delete1").trigger();
+    ASSERT_EQ(m_platform.shown.size(), 1u);
+    EXPECT_EQ(m_platform.shown[0].kind, "confirm");
+    EXPECT_EQ(m_platform.shown[0].text, "Are you sure you want to delete this Document and all subdocuments?");
+    EXPECT_EQ(rowsOf({10, 11, 12, 15, 16}), "11111 11111 11111 11111 11111 ");
+
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    mainChild<QAction>("Delete1").trigger();
+    EXPECT_EQ(rowsOf({10, 11, 12, 15, 16}), "00000 00000 00000 00000 00000 ");
+    EXPECT_EQ(rowsOf({13, 14}), "11111 11111 ");  // other documents keep theirs
+    EXPECT_EQ(count("Catagories"), "3\n");
+    // The node and its subtree are gone; the category is selected and the deleted document's
+    // edits were not stored anywhere.
+    EXPECT_EQ(outlineLines(tree()), (QStringList{"Alpha", "  Area", "    ...Zeta", "    Other doc"}));
+    EXPECT_EQ(tree().currentItem(), node("Area"));
+    EXPECT_EQ(count("activity_Log"), "0\n");
+    EXPECT_EQ(count("Requirements WHERE RequirementName LIKE '%edited%'"), "0\n");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(m_platform.waitDepth, 0);
+}
+
+TEST_F(OutlineDeleting, DeletingACategoryTakesItsDocumentsAndLeavesTheOthers)
+{
+    loginAs("alice", "pw");  // the manager
+    chooseProject("Alpha");
+    select("Area");
+    m_platform.clear();
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    mainChild<QAction>("DeleteCatagory1").trigger();
+    ASSERT_EQ(m_platform.shown.size(), 1u);
+    EXPECT_EQ(m_platform.shown[0].text, "Are you sure you want to delete this catagory?");
+    EXPECT_EQ(sql("SELECT CatagoryID FROM Catagories ORDER BY CatagoryID"), "2\n3\n");
+    EXPECT_EQ(rowsOf({10, 11, 12, 15, 16}), "00000 00000 00000 00000 00000 ");
+    EXPECT_EQ(rowsOf({13, 14}), "11111 11111 ");
+    EXPECT_EQ(outlineLines(tree()), (QStringList{"Alpha", "    ...Zeta", "    Other doc"}));
+
+    // "Add Catagory": a row named "New Catagory", the outline rebuilt with it.
+    select("Zeta");
+    mainChild<QAction>("AddCatagory1").trigger();
+    EXPECT_EQ(count("Catagories WHERE ProjectID=1 AND CatagoryName='New Catagory'"), "1\n");
+    EXPECT_EQ(outlineLines(tree()), (QStringList{"Alpha", "    ...New Catagory", "    ...Zeta", "    Other doc"}));
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+TEST_F(OutlineDeleting, DeletingAProjectTakesItsCategoriesAndDocumentsAndKeepsMembersAndLog)
+{
+    sql("INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) VALUES "
+        "('UPD_DOC', 'ALICE', now(), 1, 1, 10, 0)");
+    // ALICE manages Alpha without being an administrator.
+    loginAs("alice", "pw");
+    chooseProject("Alpha");
+    m_platform.clear();
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    mainChild<QAction>("Deleteproject2").trigger();
+    ASSERT_EQ(m_platform.shown.size(), 1u);
+    EXPECT_EQ(m_platform.shown[0].text, "Are you sure you want to delete this Project and all of its Documents?");
+    EXPECT_EQ(sql("SELECT ProjectID FROM Projects"), "2\n");
+    EXPECT_EQ(sql("SELECT CatagoryID FROM Catagories"), "3\n");
+    EXPECT_EQ(rowsOf({10, 11, 12, 13, 15, 16}), "00000 00000 00000 00000 00000 00000 ");
+    EXPECT_EQ(rowsOf(14), "11111");
+    EXPECT_EQ(count("ProjectMembers WHERE ProjectID=1"), "2\n");
+    EXPECT_EQ(count("activity_Log"), "1\n");
+    // The selector is refilled without it, and nothing of it stays shown.
+    EXPECT_EQ(items(mainChild<QComboBox>("Combo_projects")), QStringList{"Other"});
+    EXPECT_EQ(mainChild<QComboBox>("Combo_projects").currentText(), "Select a Project...");
+    EXPECT_EQ(tree().topLevelItemCount(), 0);
+    EXPECT_FALSE(mainChild<QWidget>("Pan_Content").isVisible());
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+TEST_F(OutlineDeleting, RefusalsAndNoAnswersChangeNothing)
+{
+    struct Case {
+        const char* user;
+        const char* selected;
+        const char* command;
+        const char* message;  // empty: the confirmation is asked and answered No
+    };
+    const Case cases[] = {
+        {"bob", "Grandchild", "Delete1", "Only the Document Owner can delete it"},
+        {"bob", "Area", "DeleteCatagory1", "You must have Admin or Project Manager rights to delete Catagories"},
+        {"bob", "Alpha", "Deleteproject2", "You must have Admin rights to delete projects"},
+        {"alice", "Area", "DeleteCatagory1", ""},
+        {"alice", "Alpha", "Deleteproject2", ""},
+        {"admin", "Area", "DeleteCatagory1", ""},
+        {"admin", "Alpha", "Deleteproject2", ""},
+    };
+    const std::string before = rowsOf({10, 11, 12, 13, 14, 15, 16}) + count("Catagories") + count("Projects");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.user) + " " + c.command);
+        loginAs(c.user, c.user == std::string("admin") ? "admin" : "pw");
+        chooseProject("Alpha");
+        mainChild<QAction>("ExpandAll1").trigger();
+        select(c.selected);
+        m_platform.clear();
+        mainChild<QAction>(c.command).trigger();
+        ASSERT_EQ(m_platform.shown.size(), 1u);
+        EXPECT_EQ(m_platform.shown[0].kind, *c.message ? "message" : "confirm");
+        if (*c.message) EXPECT_EQ(m_platform.shown[0].text, c.message);
+        EXPECT_EQ(rowsOf({10, 11, 12, 13, 14, 15, 16}) + count("Catagories") + count("Projects"), before);
+        logOff();
+        m_platform.clear();
+    }
+}
