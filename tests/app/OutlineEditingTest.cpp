@@ -494,3 +494,131 @@ TEST_F(OutlineDeleting, RefusalsAndNoAnswersChangeNothing)
         m_platform.clear();
     }
 }
+
+class OutlineMoving : public OutlineEditing {
+protected:
+    enum class Where { Picture, Caption, Indent, RightOfCaption, BelowLastRow };
+
+    // The point of the tree's viewport where a drop on the node lands.
+    QPoint pointOn(QTreeWidgetItem* target, Where where)
+    {
+        const QRect row = tree().visualItemRect(target);  // the row right of its indent
+        const int middle = row.center().y();
+        switch (where) {
+        case Where::Picture: return {row.left() + 3, middle};
+        case Where::Caption: return {row.left() + tree().iconSize().width() + 10, middle};
+        case Where::Indent: return {row.left() - 4, middle};
+        case Where::RightOfCaption: return {row.right() - 2, middle};
+        case Where::BelowLastRow: break;
+        }
+        return {row.left() + 3, tree().viewport()->height() - 2};
+    }
+
+    // Drops what is selected at the point, as the tree receives a drop of one of its rows.
+    void dropAt(const QPoint& point)
+    {
+        QMimeData data;
+        data.setData("application/x-qabstractitemmodeldatalist", QByteArray());
+        // The application hands a drop only to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(tree().viewport(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(point), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(tree().viewport(), &drop);
+        QCoreApplication::processEvents();  // the drop is handled once the drag has ended
+    }
+
+    std::string rowOf(int id)
+    {
+        return sql("SELECT Level, ParentID FROM Requirements WHERE RequirementID=" + std::to_string(id));
+    }
+};
+
+TEST_F(OutlineMoving, DropsFollowTheRulesOfTheTree)
+{
+    struct Case {
+        const char* dragged;
+        const char* target;
+        Where where;
+        const char* message;
+        std::string row;           // the dragged document's Level and ParentID afterwards
+        const char* parentCaption; // the dragged node's parent afterwards
+    };
+    const Case cases[] = {
+        // Moves: onto a category's picture and a document's caption.
+        {"Grandchild", "Zeta", Where::Picture, "", "2\t2\n", "Zeta"},
+        {"Grandchild", "Other doc", Where::Caption, "", "3\t13\n", "Other doc"},
+        {"Child", "Zeta", Where::Caption, "", "2\t2\n", "Zeta"},
+        // Nothing happens: the dragged node itself, its descendant, the indent or the empty
+        // part of a row, no row at all.
+        {"Doc", "Doc", Where::Caption, "", "2\t1\n", "Area"},
+        {"Doc", "Grandchild", Where::Caption, "", "2\t1\n", "Area"},
+        {"Grandchild", "Other doc", Where::Indent, "", "4\t11\n", "Child"},
+        {"Grandchild", "Other doc", Where::RightOfCaption, "", "4\t11\n", "Child"},
+        {"Grandchild", "Other doc", Where::BelowLastRow, "", "4\t11\n", "Child"},
+        // Refused.
+        {"Child", "Alpha", Where::Caption, "You cannot drop documents into the Project root folder", "3\t10\n", "Doc"},
+        {"Area", "Other doc", Where::Caption, "Catagories cannot be moved.", "", nullptr},
+        {"Alpha", "Other doc", Where::Caption, "Catagories cannot be moved.", "", nullptr},
+    };
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    const std::string before = sql("SELECT RequirementID, Level, ParentID FROM Requirements ORDER BY RequirementID");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.dragged) + " onto " + c.target + " at " + std::to_string(int(c.where)));
+        sql("DELETE FROM Requirements");
+        sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+            "(10, 2, 1, 'Doc', now(), 'BOB'), (11, 3, 10, 'Child', now(), 'BOB'),"
+            "(12, 4, 11, 'Grandchild', now(), 'ALICE'), (13, 2, 2, 'Other doc', now(), 'ALICE'),"
+            "(14, 2, 3, 'Outside', now(), 'ALICE')");
+        mainChild<QAction>("refreshlist1").trigger();
+        mainChild<QAction>("ExpandAll1").trigger();
+        QTreeWidgetItem* target = node(c.target);
+        select(c.dragged);
+        ASSERT_TRUE(target && tree().currentItem());
+        QTreeWidgetItem* dragged = tree().currentItem();
+        const QStringList linesBefore = outlineLines(tree());
+        m_platform.clear();
+        dropAt(pointOn(target, c.where));
+        EXPECT_EQ(m_platform.messages(), *c.message ? QStringList{c.message} : QStringList{});
+        EXPECT_EQ(tree().currentItem(), dragged);  // the selection stays on the dragged node
+        if (!c.parentCaption) {
+            EXPECT_EQ(sql("SELECT RequirementID, Level, ParentID FROM Requirements ORDER BY RequirementID"), before);
+            EXPECT_EQ(outlineLines(tree()), linesBefore);
+            continue;
+        }
+        const int id = dragged->data(0, Qt::UserRole).toInt();
+        EXPECT_EQ(rowOf(id), c.row);
+        ASSERT_TRUE(dragged->parent());
+        EXPECT_TRUE(dragged->parent()->text(0).endsWith(c.parentCaption)) << dragged->parent()->text(0).toStdString();
+        // Only the dragged row changed: every other row is as before.
+        EXPECT_EQ(count("Requirements WHERE RequirementID <> " + std::to_string(id) +
+                        " AND (RequirementID, Level, ParentID) NOT IN ((10,2,1),(11,3,10),(12,4,11),(13,2,2),(14,2,3))"),
+                  "0\n");
+    }
+}
+
+TEST_F(OutlineMoving, AMovedDocumentKeepsItsSubtreeAndNewDocumentsBesideItFollow)
+{
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    mainChild<QAction>("ExpandAll1").trigger();
+    select("Child");
+    dropAt(pointOn(node("Other doc"), Where::Caption));
+    EXPECT_EQ(rowOf(11), "3\t13\n");
+    EXPECT_EQ(rowOf(12), "4\t11\n");  // the descendant keeps its row
+    EXPECT_EQ(node("Grandchild")->parent(), node("Child"));
+
+    // A new document beside the moved one lands where the tree shows it.
+    select("Child");
+    createDocument(false, "Beside the moved", "");
+    EXPECT_EQ(sql("SELECT Level, ParentID FROM Requirements WHERE RequirementName='Beside the moved'"), "3\t13\n");
+    EXPECT_EQ(node("Beside the moved")->parent(), node("Other doc"));
+
+    // The reload shows them where the tree showed them.
+    mainChild<QAction>("refreshlist1").trigger();
+    EXPECT_EQ(node("Beside the moved")->parent(), node("Other doc"));
+    EXPECT_EQ(node("Child")->parent(), node("Other doc"));
+    EXPECT_EQ(node("Grandchild")->parent(), node("Child"));
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
