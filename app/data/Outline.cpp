@@ -230,8 +230,9 @@ void insertDocument(const Session& session, int hash, qint32 level, qint32 paren
                     const QString& userName)
 {
     auto query = session.newQuery();
-    query->SetSQL("insert into Requirements (hash,Level, ParentID, RequirementName, Created, Owner,modified,modifiedBy ) "
-                  "\r\nvalues (:hash,:Level, :ParentID, :RequirementName, :Created, :Owner,:Modified,:ModifiedBy)");
+    query->SetSQL(
+        "insert into Requirements (hash,Level, ParentID, RequirementName, Created, Owner,modified,modifiedBy ) "
+        "\r\nvalues (:hash,:Level, :ParentID, :RequirementName, :Created, :Owner,:Modified,:ModifiedBy)");
     const double stamp = currentDateTime();
     query->ParamByName("ParentID").SetAsInteger(parentId);
     query->ParamByName("Level").SetAsInteger(level);
@@ -246,8 +247,8 @@ void insertDocument(const Session& session, int hash, qint32 level, qint32 paren
 
 std::optional<TReqRec> document(const Session& session, qint32 requirementId)
 {
-    auto found = rows<TReqRec>(session, "Select * from Requirements where requirementID=" + std::to_string(requirementId),
-                               documentOf);
+    auto found = rows<TReqRec>(
+        session, "Select * from Requirements where requirementID=" + std::to_string(requirementId), documentOf);
     if (found.empty()) return std::nullopt;
     return found.front();
 }
@@ -278,8 +279,9 @@ void deleteSubDocuments(const Session& session, Below kind, qint32 id)
     std::vector<qint32> children;
     {
         auto query = session.newQuery();
-        query->SetSQL(std::string(kind == Below::Category ? "select * from requirements where level = 2 and parentid="
-                                                          : "select * from requirements where level > 2 and parentid=") +
+        query->SetSQL(std::string(kind == Below::Category
+                                      ? "select * from requirements where level = 2 and parentid="
+                                      : "select * from requirements where level > 2 and parentid=") +
                       std::to_string(id));
         query->Open();
         const int count = query->RecordCount();

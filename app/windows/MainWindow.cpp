@@ -268,7 +268,8 @@ void TVeltrana::Deleteproject2Click()
         return;
     }
     if (m_session.CurrentProjectID <= 0) return;  // no project is open
-    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete this Project and all of its Documents?")))
+    if (!platform().AskConfirmation(
+            QStringLiteral("Are you sure you want to delete this Project and all of its Documents?")))
         return;
     HourglassCursor wait;
     data::projects::deleteProject(m_session, m_session.CurrentProjectID);
@@ -394,7 +395,8 @@ void TVeltrana::Delete1Click()
         platform().showMessage(QStringLiteral("Only the Document Owner can delete it"));
         return;
     }
-    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete this Document and all subdocuments?")))
+    if (!platform().AskConfirmation(
+            QStringLiteral("Are you sure you want to delete this Document and all subdocuments?")))
         return;
     HourglassCursor wait;
     const qint32 id = m_session.CurrentDocumentID;

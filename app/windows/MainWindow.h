@@ -97,7 +97,6 @@ signals:
     void projectDialogRequested(int projectTemplate);
 
 public:
-
     // Project details and document bodies.
     void ShowProjectInfo(qint32 projectId);
     void SaveProjectInfo();

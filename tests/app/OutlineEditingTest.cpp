@@ -8,6 +8,7 @@
 
 #include "data/Outline.h"
 #include "data/Projects.h"
+#include "data/SqlText.h"
 #include "windows/CreateProjectsForm.h"
 #include "windows/CreateRequirementForm.h"
 
@@ -119,8 +120,7 @@ protected:
     {
         auto found = tree().findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
         if (found.isEmpty()) found = tree().findItems("  ..." + caption, Qt::MatchExactly | Qt::MatchRecursive);
-        EXPECT_EQ(found.size(), 1) << caption.toStdString() << " in "
-                                   << outlineLines(tree()).join('|').toStdString();
+        EXPECT_EQ(found.size(), 1) << caption.toStdString() << " in " << outlineLines(tree()).join('|').toStdString();
         return found.isEmpty() ? nullptr : found.front();
     }
     void select(const QString& caption)
@@ -183,12 +183,12 @@ TEST_F(OutlineEditing, NewDocumentsGoBesideOrBelowTheSelectionInBothStorageModes
         const char* parentCaption;  // the node the new one hangs under
     };
     const Case cases[] = {
-        {"Area", false, 2, 1, "Area"},         // a category: below it, whatever the command
-        {"Doc", false, 2, 1, "Area"},          // beside a level 2 document
-        {"Doc", true, 3, 10, "Doc"},           // below it
-        {"Child", false, 3, 10, "Doc"},        // beside a level 3 document: its ParentID
-        {"Child", true, 4, 11, "Child"},       // below it
-        {"Grandchild", false, 4, 11, "Child"}, // beside a level 4 document
+        {"Area", false, 2, 1, "Area"},          // a category: below it, whatever the command
+        {"Doc", false, 2, 1, "Area"},           // beside a level 2 document
+        {"Doc", true, 3, 10, "Doc"},            // below it
+        {"Child", false, 3, 10, "Doc"},         // beside a level 3 document: its ParentID
+        {"Child", true, 4, 11, "Child"},        // below it
+        {"Grandchild", false, 4, 11, "Child"},  // beside a level 4 document
         {"Grandchild", true, 5, 12, "Grandchild"},
     };
     for (const bool files : {false, true}) {
@@ -293,8 +293,7 @@ TEST_F(OutlineEditing, CreateAndContinueFollowsTheSelectionAndRefusesWithoutOne)
         auto& edit = child<QLineEdit>(documentDialog(), "Edit1");
         edit.setText("Nowhere");
         child<QPushButton>(documentDialog(), "Button1").click();
-        EXPECT_EQ(m_platform.messages(),
-                  QStringList{"Select a Catagory or a Document in the Project Outline first"});
+        EXPECT_EQ(m_platform.messages(), QStringList{"Select a Catagory or a Document in the Project Outline first"});
         EXPECT_TRUE(documentDialog().isVisible());
         EXPECT_EQ(edit.text(), "Nowhere");
         EXPECT_EQ(count("Requirements WHERE RequirementName='Nowhere'"), "0\n");
@@ -338,10 +337,12 @@ std::vector<std::string> satelliteRows(std::initializer_list<int> ids)
     for (int id : ids) {
         const std::string n = std::to_string(id);
         statements.push_back("INSERT INTO Req_messages (msgID, Subject, Name, created, RequirementID, ProjectID) "
-                             "VALUES (" + n + "0, 'Subject', 'BOB', now(), " + n + ", 1)");
+                             "VALUES (" +
+                             n + "0, 'Subject', 'BOB', now(), " + n + ", 1)");
         statements.push_back("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (" + n + ", " + n +
                              "0, 'BOB', 1)");
-        statements.push_back("INSERT INTO Attachments (RequirementID, Link, Owner) VALUES (" + n + ", 'http://x', 'BOB')");
+        statements.push_back("INSERT INTO Attachments (RequirementID, Link, Owner) VALUES (" + n +
+                             ", 'http://x', 'BOB')");
         statements.push_back("INSERT INTO Req_objects (RequirementID, Document) VALUES (" + n + ", 'body')");
     }
     return statements;
@@ -541,8 +542,8 @@ TEST_F(OutlineMoving, DropsFollowTheRulesOfTheTree)
         const char* target;
         Where where;
         const char* message;
-        std::string row;           // the dragged document's Level and ParentID afterwards
-        const char* parentCaption; // the dragged node's parent afterwards
+        std::string row;            // the dragged document's Level and ParentID afterwards
+        const char* parentCaption;  // the dragged node's parent afterwards
     };
     const Case cases[] = {
         // Moves: onto a category's picture and a document's caption.
@@ -592,9 +593,10 @@ TEST_F(OutlineMoving, DropsFollowTheRulesOfTheTree)
         ASSERT_TRUE(dragged->parent());
         EXPECT_TRUE(dragged->parent()->text(0).endsWith(c.parentCaption)) << dragged->parent()->text(0).toStdString();
         // Only the dragged row changed: every other row is as before.
-        EXPECT_EQ(count("Requirements WHERE RequirementID <> " + std::to_string(id) +
-                        " AND (RequirementID, Level, ParentID) NOT IN ((10,2,1),(11,3,10),(12,4,11),(13,2,2),(14,2,3))"),
-                  "0\n");
+        EXPECT_EQ(
+            count("Requirements WHERE RequirementID <> " + std::to_string(id) +
+                  " AND (RequirementID, Level, ParentID) NOT IN ((10,2,1),(11,3,10),(12,4,11),(13,2,2),(14,2,3))"),
+            "0\n");
     }
 }
 
@@ -621,4 +623,171 @@ TEST_F(OutlineMoving, AMovedDocumentKeepsItsSubtreeAndNewDocumentsBesideItFollow
     EXPECT_EQ(node("Child")->parent(), node("Other doc"));
     EXPECT_EQ(node("Grandchild")->parent(), node("Child"));
     EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+TEST_F(OutlineEditing, EachTemplateCreatesItsCategoriesAndOpensTheProject)
+{
+    const char* commands[] = {"Blank1", "BusPlan", "Concept1", "MarketingPlan1", "SoftwareDevelopment2"};
+    const QStringList expected[] = {
+        {},
+        {"1.0 Executive Summary", "1.1   Highlights", "1.2   Mission", "1.3   Keys to Success", "2.0 Objectives",
+         "3.0 Company Summary", "4.0 Products & Services", "5.0 Market Analysis Summary", "6.0 Management Summary",
+         "7.0 Financial Plan", "Suggestion Box"},
+        {"1. Executive Summary", "2. Objectives", "3. Concept", "FeedBack - Discussions"},
+        {"1. Executive Summary", "2. Situation Analysis", "3. Marketing Strategy", "4. Financials, Budgets & Forcasts",
+         "5. Controls", "Suggestion Box"},
+        {"1. Business Summary", "1.1    Highlights", "1.2    Product Objectives", "2. User Requirements",
+         "3. Functional Requirements", "4. Design Requirements", "5. Tasks", "6. Test Scenarios",
+         "Information Technology", "Suggestion Box"},
+    };
+    const char* headings[] = {
+        "Create a new Empty Project:", "Create a new Business Plan:", "Create a new Concept Plan:",
+        "Create a new Marketing:", "Create a new Software Project Plan:"};
+    loginAs("bob", "pw");  // an ordinary user
+    for (int t = 0; t < 5; ++t) {
+        SCOPED_TRACE(commands[t]);
+        mainChild<QAction>(commands[t]).trigger();
+        ASSERT_TRUE(projectDialog().isVisible());
+        EXPECT_EQ(child<QLabel>(projectDialog(), "ProjectTypeName").text(), headings[t]);
+        EXPECT_EQ(projectDialog().ProjectTemplate(), t);
+        const QString name = QString("Plan %1 of O'Hara").arg(t);
+        child<QLineEdit>(projectDialog(), "Edit1").setText(name);
+        child<QPlainTextEdit>(projectDialog(), "Memo1").setPlainText("What it's for\\");
+        child<QPushButton>(projectDialog(), "Button1").click();
+        EXPECT_FALSE(projectDialog().isVisible());
+        EXPECT_EQ(m_platform.messages(), QStringList{});
+
+        const std::string id =
+            sql("SELECT ProjectID FROM Projects WHERE ProjectName=" + vt::app::data::sqlQuoted(name));
+        ASSERT_FALSE(id.empty());
+        const std::string where = " WHERE ProjectID=" + id.substr(0, id.size() - 1);
+        EXPECT_EQ(
+            sql("SELECT Description, ProjectManager, createdate > now() - INTERVAL 1 MINUTE FROM Projects" + where),
+            "What it's for\\\\\tBOB\t1\n");
+        EXPECT_EQ(sql("SELECT UserName FROM ProjectMembers" + where), "BOB\n");
+        // The categories byte for byte, in the order inserted.
+        QStringList stored;
+        const std::string hex = sql("SELECT hex(CatagoryName) FROM Catagories" + where + " ORDER BY CatagoryID");
+        for (const QString& line : QString::fromStdString(hex).split('\n', Qt::SkipEmptyParts))
+            stored << QString::fromUtf8(QByteArray::fromHex(line.toLatin1()));
+        EXPECT_EQ(stored, expected[t]);
+        EXPECT_EQ(count("Catagories WHERE Description IS NOT NULL AND ProjectID=" + id.substr(0, id.size() - 1)),
+                  "0\n");
+
+        // Opened: first in the selector, its outline shown with the creator as manager.
+        auto& combo = mainChild<QComboBox>("Combo_projects");
+        EXPECT_EQ(items(combo).value(0), name);
+        EXPECT_EQ(combo.currentText(), name);
+        EXPECT_EQ(QString::number(session().CurrentProjectID) + "\n", QString::fromStdString(id));
+        EXPECT_EQ(tree().topLevelItem(0)->text(0), name);
+        EXPECT_EQ(tree().topLevelItem(0)->childCount(), expected[t].size());
+        EXPECT_EQ(tree().currentItem(), tree().topLevelItem(0));
+        EXPECT_TRUE(mainChild<QWidget>("Pan_Project_Overview").isVisible());
+        EXPECT_EQ(mainChild<QLineEdit>("ProjectName").text(), name);
+        EXPECT_TRUE(session().IsProjectManager);
+    }
+    EXPECT_EQ(m_platform.waitDepth, 0);
+}
+
+TEST_F(OutlineEditing, ProjectNamesAreRefusedWhenTooShortOrTaken)
+{
+    struct Case {
+        QString name;
+        const char* message;  // empty: created
+    };
+    const Case cases[] = {
+        {"ab", "Invalid Project Name"},
+        {"", "Invalid Project Name"},
+        {QString::fromUtf8("😀é"), "Invalid Project Name"},  // two characters, three UTF-16 units
+        {"abc", ""},
+        {"Alpha", "A project with this name already exists. Choose another name."},
+        {"alpha ", "A project with this name already exists. Choose another name."},  // as the server compares
+        {"abc", "A project with this name already exists. Choose another name."},
+    };
+    loginAs("alice", "pw");
+    chooseProject("Alpha");
+    const std::string alpha = sql("SELECT * FROM Projects WHERE ProjectID=1") + count("Catagories WHERE ProjectID=1") +
+                              count("ProjectMembers WHERE ProjectID=1");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        const std::string projects = count("Projects");
+        m_platform.clear();
+        mainChild<QAction>("BusPlan").trigger();
+        child<QLineEdit>(projectDialog(), "Edit1").setText(c.name);
+        child<QPushButton>(projectDialog(), "Button1").click();
+        if (*c.message) {
+            EXPECT_EQ(m_platform.messages(), QStringList{c.message});
+            EXPECT_TRUE(projectDialog().isVisible());  // the dialog stays for another name
+            EXPECT_EQ(count("Projects"), projects);
+        } else {
+            EXPECT_EQ(m_platform.messages(), QStringList{});
+            EXPECT_FALSE(projectDialog().isVisible());
+            EXPECT_EQ(count("Projects WHERE ProjectName=" + vt::app::data::sqlQuoted(c.name)), "1\n");
+        }
+    }
+    // The older project received nothing.
+    EXPECT_EQ(sql("SELECT * FROM Projects WHERE ProjectID=1") + count("Catagories WHERE ProjectID=1") +
+                  count("ProjectMembers WHERE ProjectID=1"),
+              alpha);
+    // Cancel hides the dialog and empties it.
+    child<QLineEdit>(projectDialog(), "Edit1").setText("typed");
+    child<QPushButton>(projectDialog(), "Button2").click();
+    EXPECT_FALSE(projectDialog().isVisible());
+    EXPECT_EQ(child<QLineEdit>(projectDialog(), "Edit1").text(), "");
+}
+
+TEST_F(OutlineEditing, CategoryNameAndDescriptionAreStoredExactlyWhenTheSelectionMoves)
+{
+    loginAs("alice", "pw");  // the manager may edit categories
+    chooseProject("Alpha");
+    auto& name = mainChild<QLineEdit>("CatagoryName");
+    auto& description = mainChild<QPlainTextEdit>("CatagoryDescription");
+    for (const QString& value : kHostile) {
+        SCOPED_TRACE(value.toStdString());
+        select("Zeta");
+        EXPECT_EQ(tree().currentItem()->text(0), "Zeta");  // the bare name once shown
+        name.selectAll();
+        name.insert(value);                               // a user edit
+        EXPECT_EQ(tree().currentItem()->text(0), value);  // live caption
+        description.selectAll();
+        QTest::keyClicks(&description, "about ");
+        description.insertPlainText(value);
+        select("Other doc");
+        EXPECT_EQ(sql("SELECT hex(CatagoryName), hex(Description) FROM Catagories WHERE CatagoryID=2"),
+                  value.toUtf8().toHex().toUpper().toStdString() + "\t" +
+                      ("about " + value).toUtf8().toHex().toUpper().toStdString() + "\n");
+        EXPECT_EQ(count("Catagories"), "3\n");
+        sql("UPDATE Catagories SET CatagoryName='Zeta' WHERE CatagoryID=2");
+        mainChild<QAction>("refreshlist1").trigger();
+    }
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+TEST_F(OutlineEditing, HostileNamesGoIntoTheOutlineStatementsExactly)
+{
+    loginAs("admin", "admin");
+    namespace outline = vt::app::data::outline;
+    for (const QString& value : kHostile) {
+        SCOPED_TRACE(value.toStdString());
+        outline::addCategory(session(), 2, value);
+        const std::string id = sql("SELECT max(CatagoryID) FROM Catagories");
+        const auto stored = outline::category(session(), std::stoi(id));
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->CatagoryName, value);
+        EXPECT_EQ(stored->ProjectID, 2);
+
+        const int hash = outline::drawHash();
+        outline::insertDocument(session(), hash, 2, std::stoi(id), value, value);
+        const auto found = outline::findDocumentId(session(), value, hash);
+        ASSERT_TRUE(found);
+        const auto document = outline::document(session(), *found);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->RequirementName, value);
+        EXPECT_EQ(document->Owner, value);
+        EXPECT_EQ(document->ParentID, std::stoi(id));
+        EXPECT_FALSE(outline::findDocumentId(session(), value + "x", hash));
+    }
+    // Nothing else was touched.
+    EXPECT_EQ(count("Catagories"), std::to_string(3 + std::size(kHostile)) + "\n");
+    EXPECT_EQ(count("Requirements"), std::to_string(5 + std::size(kHostile)) + "\n");
 }

@@ -85,7 +85,11 @@ protected:
         // Handled once the drag has ended: the outline's messages must not open inside it.
         const QPoint at = event->position().toPoint();
         QMetaObject::invokeMethod(
-            this, [this, at] { if (onDrop) onDrop(at); }, Qt::QueuedConnection);
+            this,
+            [this, at] {
+                if (onDrop) onDrop(at);
+            },
+            Qt::QueuedConnection);
     }
 };
 

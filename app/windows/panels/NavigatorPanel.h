@@ -64,11 +64,11 @@ public:
 
     // The node at a point of the tree's viewport, as a drop there sees it.
     struct DropTarget {
-        bool found = false;        // a node lies at the point
-        bool inDragged = false;    // it is the selected node or one of its descendants
-        bool onCaption = false;    // the point lies on its caption or its pictures
+        bool found = false;      // a node lies at the point
+        bool inDragged = false;  // it is the selected node or one of its descendants
+        bool onCaption = false;  // the point lies on its caption or its pictures
         int level = -1;
-        qint32 id = 0;             // CatagoryID or RequirementID; 0 for the project
+        qint32 id = 0;  // CatagoryID or RequirementID; 0 for the project
         QTreeWidgetItem* node = nullptr;
     };
     DropTarget dropTargetAt(const QPoint& viewportPoint) const;
