@@ -489,7 +489,9 @@ TEST_F(OutlineDeleting, RefusalsAndNoAnswersChangeNothing)
         mainChild<QAction>(c.command).trigger();
         ASSERT_EQ(m_platform.shown.size(), 1u);
         EXPECT_EQ(m_platform.shown[0].kind, *c.message ? "message" : "confirm");
-        if (*c.message) EXPECT_EQ(m_platform.shown[0].text, c.message);
+        if (*c.message) {
+            EXPECT_EQ(m_platform.shown[0].text, c.message);
+        }
         EXPECT_EQ(rowsOf({10, 11, 12, 13, 14, 15, 16}) + count("Catagories") + count("Projects"), before);
         logOff();
         m_platform.clear();
