@@ -2,7 +2,6 @@
 
 #include "ErrorDisplay.h"
 #include "data/Discussions.h"
-#include "data/Documents.h"
 #include "data/Outline.h"
 #include "data/Presence.h"
 #include "data/Projects.h"
