@@ -388,12 +388,12 @@ void TVeltrana::refreshlist1Click()
 
 void TVeltrana::Delete1Click()
 {
-    // Only the shown document: CurrentDocumentID outlives the selection of a document.
-    if (m_navigator->selectedLevel() < 2 || m_navigator->selectedId() != m_session.CurrentDocumentID) return;
     if (!rights::isDocumentOwner(m_session.CurrentUser, m_documentPanel->ownerText())) {
         platform().showMessage(QStringLiteral("Only the Document Owner can delete it"));
         return;
     }
+    // Only the shown document: CurrentDocumentID outlives the selection of a document.
+    if (m_navigator->selectedLevel() < 2 || m_navigator->selectedId() != m_session.CurrentDocumentID) return;
     if (!platform().AskConfirmation(
             QStringLiteral("Are you sure you want to delete this Document and all subdocuments?")))
         return;
@@ -409,11 +409,11 @@ void TVeltrana::Delete1Click()
 
 void TVeltrana::DeleteCatagory1Click()
 {
-    if (m_navigator->selectedLevel() != 1) return;  // CurrentCatagoryID outlives the selection
     if (!rights::mayManageProject(m_session.UserRole, m_session.IsProjectManager) || m_session.CurrentCatagoryID <= 0) {
         platform().showMessage(QStringLiteral("You must have Admin or Project Manager rights to delete Catagories"));
         return;
     }
+    if (m_navigator->selectedLevel() != 1) return;  // CurrentCatagoryID outlives the selection
     if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete this catagory?"))) return;
     HourglassCursor wait;
     saveEdits();

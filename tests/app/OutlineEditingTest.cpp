@@ -793,3 +793,25 @@ TEST_F(OutlineEditing, HostileNamesGoIntoTheOutlineStatementsExactly)
     EXPECT_EQ(count("Catagories"), std::to_string(3 + std::size(kHostile)) + "\n");
     EXPECT_EQ(count("Requirements"), std::to_string(5 + std::size(kHostile)) + "\n");
 }
+
+TEST_F(OutlineDeleting, DeleteCommandsActOnlyOnTheSelectedKindOfNode)
+{
+    // The ids of the last shown category and document outlive the selection: a delete
+    // command reached with another node selected must not delete them.
+    loginAs("alice", "pw");
+    chooseProject("Alpha");
+    mainChild<QAction>("ExpandAll1").trigger();
+    select("Grandchild");  // ALICE's document
+    select("Area");
+    m_platform.clear();
+    m_platform.answers = {Platform::Answer::Yes, Platform::Answer::Yes};
+    mainChild<QAction>("Delete1").trigger();
+    select("Doc");
+    mainChild<QAction>("DeleteCatagory1").trigger();
+    // (The stand-in bodies of the fixture are no documents: selecting one shows why.)
+    for (const auto& shown : m_platform.shown)
+        EXPECT_NE(shown.kind, "confirm") << shown.text.toStdString();
+    EXPECT_EQ(m_platform.answers.size(), 2u);
+    EXPECT_EQ(rowsOf({10, 11, 12, 15, 16}), "11111 11111 11111 11111 11111 ");
+    EXPECT_EQ(count("Catagories"), "3\n");
+}

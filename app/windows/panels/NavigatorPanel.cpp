@@ -60,6 +60,7 @@ public:
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override
     {
+        QTreeWidget::dragEnterEvent(event);  // the view's dragging state
         if (event->mimeData()->hasFormat(kOutlineDragFormat))
             event->acceptProposedAction();
         else
@@ -79,6 +80,10 @@ protected:
             event->ignore();
             return;
         }
+        // The view's own drop would move the row; only its dragging state is ended here.
+        stopAutoScroll();
+        setState(NoState);
+        viewport()->update();
         // Reported as a copy, so that the view does not remove the dragged row itself.
         event->setDropAction(Qt::CopyAction);
         event->accept();
