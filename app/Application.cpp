@@ -86,6 +86,19 @@ VeltranaApp::VeltranaApp()
 
     TVeltrana* main = f.Veltrana;
     main->connectCollaborationWindows(f);
+    // The two creation dialogs: the main window asks for them and does the storing.
+    TForm_CreateRequirement* createDocument = f.Form_CreateRequirement;
+    createDocument->setCreator(
+        [main](const QString& topic, vt::rt::RichEditor& body) { return main->CreateDocument(topic, body); });
+    onEvent(main, &TVeltrana::documentDialogRequested, createDocument,
+            [createDocument] { createDocument->showForNewDocument(); });
+    TCreateProjectsForm* createProject = f.CreateProjectsForm;
+    createProject->setCreator([main](const QString& name, const QString& description, int projectTemplate) {
+        return main->CreateProject(name, description, projectTemplate);
+    });
+    QObject::connect(main, &TVeltrana::projectDialogRequested, createProject, [createProject](int projectTemplate) {
+        guarded([&] { createProject->showForTemplate(projectTemplate); });
+    });
     onEvent(f.Login_Form, &TLogin_Form::closedByUser, main, [main] {
         if (!main->isVisible()) QCoreApplication::exit(0);
     });

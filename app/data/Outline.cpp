@@ -2,9 +2,12 @@
 
 #include "data/SqlText.h"
 #include "session/Session.h"
+#include "session/TextCodec.h"
 
 #include "db/TField.h"
 #include "db/TmySQLQuery.h"
+
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <functional>
@@ -83,6 +86,13 @@ std::vector<TReqRec> documentsUnder(const Session& session, bool underCategories
                          std::string("Select * from Requirements where (level ") + (underCategories ? "= 2" : "> 2") +
                              ") and (ParentID in (" + list + ")) order by requirementName, RequirementID",
                          documentOf);
+}
+
+void execute(const Session& session, const std::string& statement)
+{
+    auto query = session.newQuery();
+    query->SetSQL(statement);
+    query->Execute();
 }
 
 }  // namespace
@@ -206,6 +216,103 @@ std::optional<qint32> findDocumentId(const Session& session, const QString& topi
     if (query->RecordCount() > 0) id = query->FieldByName("RequirementID").AsInteger();
     query->Close();
     return id;
+}
+
+int drawHash()
+{
+    // The system-seeded generator: a generator seeded afresh from the clock would draw the same
+    // hash for two documents created within one millisecond, and two new documents with the
+    // same topic (an empty one, say) would then be found as one.
+    return static_cast<int>(QRandomGenerator::global()->bounded(100000));
+}
+
+void insertDocument(const Session& session, int hash, qint32 level, qint32 parentId, const QString& topic,
+                    const QString& userName)
+{
+    auto query = session.newQuery();
+    query->SetSQL(
+        "insert into Requirements (hash,Level, ParentID, RequirementName, Created, Owner,modified,modifiedBy ) "
+        "\r\nvalues (:hash,:Level, :ParentID, :RequirementName, :Created, :Owner,:Modified,:ModifiedBy)");
+    const double stamp = currentDateTime();
+    query->ParamByName("ParentID").SetAsInteger(parentId);
+    query->ParamByName("Level").SetAsInteger(level);
+    query->ParamByName("RequirementName").SetAsString(bytesFromText(topic));
+    query->ParamByName("Created").SetAsDateTime(stamp);
+    query->ParamByName("Owner").SetAsString(bytesFromText(userName));
+    query->ParamByName("hash").SetAsInteger(hash);
+    query->ParamByName("Modified").SetAsDateTime(stamp);
+    query->ParamByName("ModifiedBy").SetAsString(bytesFromText(userName));
+    query->Execute();
+}
+
+std::optional<TReqRec> document(const Session& session, qint32 requirementId)
+{
+    auto found = rows<TReqRec>(
+        session, "Select * from Requirements where requirementID=" + std::to_string(requirementId), documentOf);
+    if (found.empty()) return std::nullopt;
+    return found.front();
+}
+
+void moveDocument(const Session& session, qint32 requirementId, qint32 level, qint32 parentId)
+{
+    execute(session, "Update Requirements set level=" + std::to_string(level) + ", Parentid=" +
+                         std::to_string(parentId) + " where requirementID=" + std::to_string(requirementId));
+}
+
+void deleteDocumentRows(const Session& session, qint32 requirementId)
+{
+    const std::string id = std::to_string(requirementId);
+    auto query = session.newQuery();
+    for (const char* statement :
+         {"delete from Requirements where requirementID = ", "delete from Req_Objects where requirementID = ",
+          "delete from Req_Messages where requirementID = ", "delete from msg_state where RequirementID = ",
+          "delete from Attachments where requirementID = "}) {
+        query->SetSQL(statement + id);
+        query->Execute();
+    }
+}
+
+void deleteSubDocuments(const Session& session, Below kind, qint32 id)
+{
+    // The children are read whole before any is deleted; each one's subtree goes before its
+    // own rows, so a cascade stopped by an error leaves no document without its parent row.
+    std::vector<qint32> children;
+    {
+        auto query = session.newQuery();
+        query->SetSQL(std::string(kind == Below::Category
+                                      ? "select * from requirements where level = 2 and parentid="
+                                      : "select * from requirements where level > 2 and parentid=") +
+                      std::to_string(id));
+        query->Open();
+        const int count = query->RecordCount();
+        for (int i = 0; i < count; ++i) {
+            children.push_back(query->FieldByName("RequirementID").AsInteger());
+            query->Next();
+        }
+        query->Close();
+    }
+    for (qint32 child : children) {
+        deleteSubDocuments(session, Below::Document, child);
+        deleteDocumentRows(session, child);
+    }
+}
+
+void addCategory(const Session& session, qint32 projectId, const QString& name)
+{
+    execute(session, "Insert into Catagories (ProjectID,CatagoryName) Values (" + std::to_string(projectId) + "," +
+                         sqlQuoted(name) + ")");
+}
+
+void deleteCategory(const Session& session, qint32 catagoryId)
+{
+    execute(session, "delete from Catagories where CatagoryID = " + std::to_string(catagoryId));
+    deleteSubDocuments(session, Below::Category, catagoryId);
+}
+
+std::vector<qint32> categoryIds(const Session& session, qint32 projectId)
+{
+    return rows<qint32>(session, "select catagoryID from Catagories where ProjectID = " + std::to_string(projectId),
+                        [](const TmySQLQuery& q) { return q.FieldByName("CatagoryID").AsInteger(); });
 }
 
 }  // namespace vt::app::data::outline

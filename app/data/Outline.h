@@ -76,4 +76,30 @@ void describeCategory(const Session& session, qint32 catagoryId, const QString& 
 // nothing when no row matches.
 std::optional<qint32> findDocumentId(const Session& session, const QString& topic, int hash);
 
+// A pseudo-random hash from 0 to 99999 for a new row.
+int drawHash();
+// Inserts a document row: created and modified now, owned and modified by userName.
+void insertDocument(const Session& session, int hash, qint32 level, qint32 parentId, const QString& topic,
+                    const QString& userName);
+// One document's row as the outline keeps it; nothing when there is no such document.
+std::optional<TReqRec> document(const Session& session, qint32 requirementId);
+// Moves a document: only its own row changes, its descendants keep theirs.
+void moveDocument(const Session& session, qint32 requirementId, qint32 level, qint32 parentId);
+
+// Which documents DeleteSubDocuments looks below: those of Level 2 under a category, or
+// those above Level 2 under a document.
+enum class Below { Category = 1, Document = 2 };
+// Deletes every document below the category or document, depth first, each with its body,
+// messages, read states and attachments. The row of `id` itself stays.
+void deleteSubDocuments(const Session& session, Below kind, qint32 id);
+// Deletes one document's rows from the five tables that hold them.
+void deleteDocumentRows(const Session& session, qint32 requirementId);
+
+// Adds a category to the project.
+void addCategory(const Session& session, qint32 projectId, const QString& name);
+// Deletes a category: its row first, then every document below it.
+void deleteCategory(const Session& session, qint32 catagoryId);
+// The ids of the project's categories, in the order the server returns them.
+std::vector<qint32> categoryIds(const Session& session, qint32 projectId);
+
 }  // namespace vt::app::data::outline

@@ -1,7 +1,9 @@
 #include "data/Projects.h"
 
+#include "data/Outline.h"
 #include "data/SqlText.h"
 #include "session/Session.h"
+#include "session/TextCodec.h"
 
 #include "db/TField.h"
 #include "db/TmySQLQuery.h"
@@ -107,6 +109,59 @@ void removeMember(const Session& session, qint32 projectId, const QString& userN
 {
     execute(session, "delete from ProjectMembers where (UserName=" + sqlQuoted(userName) +
                          ") and (ProjectID=" + std::to_string(projectId) + ")");
+}
+
+const ProjectTemplate& projectTemplate(int number)
+{
+    // The runs of spaces inside some names are part of them: they decide the order in which
+    // the outline, sorted by name, shows the categories.
+    static const ProjectTemplate templates[kProjectTemplates] = {
+        {QStringLiteral("Empty Project"), QStringLiteral("Create a new Empty Project:"), {}},
+        {QStringLiteral("Business Plan "),
+         QStringLiteral("Create a new Business Plan:"),
+         {QStringLiteral("1.0 Executive Summary"), QStringLiteral("1.1   Highlights"), QStringLiteral("1.2   Mission"),
+          QStringLiteral("1.3   Keys to Success"), QStringLiteral("2.0 Objectives"),
+          QStringLiteral("3.0 Company Summary"), QStringLiteral("4.0 Products & Services"),
+          QStringLiteral("5.0 Market Analysis Summary"), QStringLiteral("6.0 Management Summary"),
+          QStringLiteral("7.0 Financial Plan"), QStringLiteral("Suggestion Box")}},
+        {QStringLiteral("Concept - Brainstorming"),
+         QStringLiteral("Create a new Concept Plan:"),
+         {QStringLiteral("1. Executive Summary"), QStringLiteral("2. Objectives"), QStringLiteral("3. Concept"),
+          QStringLiteral("FeedBack - Discussions")}},
+        {QStringLiteral("Marketing Plan"),
+         QStringLiteral("Create a new Marketing:"),
+         {QStringLiteral("1. Executive Summary"), QStringLiteral("2. Situation Analysis"),
+          QStringLiteral("3. Marketing Strategy"), QStringLiteral("4. Financials, Budgets & Forcasts"),
+          QStringLiteral("5. Controls"), QStringLiteral("Suggestion Box")}},
+        {QStringLiteral("Software Project"),
+         QStringLiteral("Create a new Software Project Plan:"),
+         {QStringLiteral("1. Business Summary"), QStringLiteral("1.1    Highlights"),
+          QStringLiteral("1.2    Product Objectives"), QStringLiteral("2. User Requirements"),
+          QStringLiteral("3. Functional Requirements"), QStringLiteral("4. Design Requirements"),
+          QStringLiteral("5. Tasks"), QStringLiteral("6. Test Scenarios"), QStringLiteral("Information Technology"),
+          QStringLiteral("Suggestion Box")}},
+    };
+    return templates[number >= 0 && number < kProjectTemplates ? number : 0];
+}
+
+void insertProject(const Session& session, const QString& name, const QString& description, const QString& manager)
+{
+    auto query = session.newQuery();
+    query->SetSQL("insert into Projects (ProjectName, Description, createdate, ProjectManager) "
+                  "\r\nvalues (:Name, :Description, :created, :ProjectManager)");
+    query->ParamByName("Name").SetAsString(bytesFromText(name));
+    query->ParamByName("Description").SetAsMemo(bytesFromText(description));
+    query->ParamByName("created").SetAsDateTime(currentDateTime());
+    query->ParamByName("ProjectManager").SetAsString(bytesFromText(manager));
+    query->Execute();
+}
+
+void deleteProject(const Session& session, qint32 projectId)
+{
+    for (qint32 category : outline::categoryIds(session, projectId))
+        outline::deleteSubDocuments(session, outline::Below::Category, category);
+    execute(session, "delete from Catagories where ProjectID = " + std::to_string(projectId));
+    execute(session, "delete from Projects where ProjectID = " + std::to_string(projectId));
 }
 
 }  // namespace vt::app::data::projects

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace vt::app {
 class Session;
@@ -38,5 +39,23 @@ QStringList memberNames(const Session& session, qint32 projectId);
 QStringList userNames(const Session& session);
 void addMember(const Session& session, qint32 projectId, const QString& userName);
 void removeMember(const Session& session, qint32 projectId, const QString& userName);
+
+// A template of "New Project": the menu item, the create dialog's heading and the categories
+// the new project starts with, in the order they are inserted.
+struct ProjectTemplate {
+    QString menuText;
+    QString heading;
+    QStringList categories;
+};
+// Templates 0 (empty) to 4; any other number gives the empty one.
+const ProjectTemplate& projectTemplate(int number);
+constexpr int kProjectTemplates = 5;
+
+// Stores a new project managed by `manager`, created now.
+void insertProject(const Session& session, const QString& name, const QString& description, const QString& manager);
+
+// Deletes the project with every category and every document below them. Its members and its
+// activity records stay.
+void deleteProject(const Session& session, qint32 projectId);
 
 }  // namespace vt::app::data::projects

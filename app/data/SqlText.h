@@ -16,6 +16,9 @@ std::string sqlEscaped(const QString& text);
 // The same between single quotes.
 std::string sqlQuoted(const QString& text);
 
+// The current local date and time as a date-time parameter value (days since 1899-12-30).
+double currentDateTime();
+
 // The current row's value of a text column, in the client's code page; NULL reads as empty.
 QString textOf(const TmySQLDataSet& rows, const char* column);
 

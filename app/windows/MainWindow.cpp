@@ -44,6 +44,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPoint>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -117,6 +118,11 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     onEvent(m_navigator, &NavigatorPanel::outlineMenuAboutToShow, this, [this] { PopupMenu1Popup(); });
     onEvent(m_navigator, &NavigatorPanel::deleteDocumentRequested, this, [this] { Delete1Click(); });
     onEvent(m_navigator, &NavigatorPanel::deleteCategoryRequested, this, [this] { DeleteCatagory1Click(); });
+    onEvent(m_navigator, &NavigatorPanel::newDocumentRequested, this, [this] { NewReq1Click(); });
+    onEvent(m_navigator, &NavigatorPanel::newSubDocumentRequested, this, [this] { NewSubRequirement1Click(); });
+    onEvent(m_navigator, &NavigatorPanel::addCategoryRequested, this, [this] { AddCatagory1Click(); });
+    connect(m_navigator, &NavigatorPanel::droppedAt, this,
+            [this](const QPoint& at) { guarded([&] { ProjectTreeDragDrop(at); }); });
     // Live captions: the category name and the document topic name the selected node.
     connect(m_categoryPanel, &CategoryPanel::nameChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
     connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
@@ -197,6 +203,11 @@ void TVeltrana::buildMenus()
     onEvent(Print1, &QAction::triggered, this, [this] { Print1Click(); });
     onEvent(PrintSetup1, &QAction::triggered, this, [this] { PrintSetup1Click(); });
     onEvent(StructuredProjectDocument1, &QAction::triggered, this, [this] { StructuredProjectDocument1Click(); });
+    onEvent(Blank1, &QAction::triggered, this, [this] { Blank1Click(); });
+    onEvent(BusPlan, &QAction::triggered, this, [this] { BusPlanClick(); });
+    onEvent(Concept1, &QAction::triggered, this, [this] { Concept1Click(); });
+    onEvent(MarketingPlan1, &QAction::triggered, this, [this] { MarketingPlan1Click(); });
+    onEvent(SoftwareDevelopment2, &QAction::triggered, this, [this] { SoftwareDevelopment2Click(); });
     // "Save As" of the File menu runs nothing; the toolbar's "Save As" exports.
 }
 
@@ -274,7 +285,19 @@ void TVeltrana::Deleteproject2Click()
         platform().showMessage(QStringLiteral("You must have Admin rights to delete projects"));
         return;
     }
-    // Deleting the project comes with outline editing.
+    if (m_session.CurrentProjectID <= 0) return;  // no project is open
+    if (!platform().AskConfirmation(
+            QStringLiteral("Are you sure you want to delete this Project and all of its Documents?")))
+        return;
+    HourglassCursor wait;
+    data::projects::deleteProject(m_session, m_session.CurrentProjectID);
+    // Nothing of the deleted project stays on screen or modified, to be stored later.
+    m_navigator->clearTree();
+    m_navigator->clearUnread();
+    m_projectPanel->clear();
+    m_documentPanel->clear();
+    Pan_Content->hide();
+    LoadProjectList();
 }
 
 void TVeltrana::enterLoggedIn()
@@ -439,7 +462,19 @@ void TVeltrana::Delete1Click()
         platform().showMessage(QStringLiteral("Only the Document Owner can delete it"));
         return;
     }
-    // Deleting the document comes with outline editing.
+    // Only the shown document: CurrentDocumentID outlives the selection of a document.
+    if (m_navigator->selectedLevel() < 2 || m_navigator->selectedId() != m_session.CurrentDocumentID) return;
+    if (!platform().AskConfirmation(
+            QStringLiteral("Are you sure you want to delete this Document and all subdocuments?")))
+        return;
+    HourglassCursor wait;
+    const qint32 id = m_session.CurrentDocumentID;
+    data::outline::deleteSubDocuments(m_session, data::outline::Below::Document, id);
+    data::outline::deleteDocumentRows(m_session, id);
+    // The deleted document's unsaved edits go with it, instead of being stored when the
+    // selection moves on.
+    m_documentPanel->clear();
+    m_navigator->removeSelected();
 }
 
 void TVeltrana::DeleteCatagory1Click()
@@ -448,7 +483,138 @@ void TVeltrana::DeleteCatagory1Click()
         platform().showMessage(QStringLiteral("You must have Admin or Project Manager rights to delete Catagories"));
         return;
     }
-    // Deleting the category comes with outline editing.
+    if (m_navigator->selectedLevel() != 1) return;  // CurrentCatagoryID outlives the selection
+    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete this catagory?"))) return;
+    HourglassCursor wait;
+    saveEdits();
+    data::outline::deleteCategory(m_session, m_session.CurrentCatagoryID);
+    LoadProjectOutline(m_navigator->projectText());
+}
+
+void TVeltrana::NewReq1Click()
+{
+    m_session.NewSubDocument = false;
+    emit documentDialogRequested();
+}
+
+void TVeltrana::NewSubRequirement1Click()
+{
+    m_session.NewSubDocument = true;
+    emit documentDialogRequested();
+}
+
+void TVeltrana::AddCatagory1Click()
+{
+    HourglassCursor wait;
+    saveEdits();
+    data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
+    LoadProjectOutline(m_navigator->projectText());
+}
+
+bool TVeltrana::CreateDocument(const QString& topic, vt::rt::RichEditor& body)
+{
+    // The dialog stays open while the selection changes: a document needs a category or a
+    // document to go beside or below, or no outline would ever show it.
+    if (m_navigator->selectedLevel() < 1) {
+        platform().showMessage(QStringLiteral("Select a Catagory or a Document in the Project Outline first"));
+        return false;
+    }
+    HourglassCursor wait;
+    AddDocumentNode(InsertDocument(topic, body));
+    return true;
+}
+
+qint32 TVeltrana::InsertDocument(const QString& topic, vt::rt::RichEditor& body)
+{
+    const int level = m_navigator->selectedLevel();
+    qint32 parentId = 0;
+    int newLevel = 2;
+    if (level == 1) {
+        parentId = m_navigator->selectedId();
+    } else if (m_session.NewSubDocument) {
+        parentId = m_navigator->selectedId();
+        newLevel = level + 1;
+    } else {
+        parentId = m_navigator->selectedParentId();
+        newLevel = level;
+    }
+    const int hash = data::outline::drawHash();
+    data::outline::insertDocument(m_session, hash, newLevel, parentId, topic, m_session.CurrentUser);
+    const qint32 id = GetDocumentID(topic, hash);
+    m_documentPanel->storeNewBody(id, body);
+    return id;
+}
+
+qint32 TVeltrana::GetDocumentID(const QString& topic, int hash)
+{
+    if (const auto id = data::outline::findDocumentId(m_session, topic, hash)) return *id;
+    throw std::runtime_error("The new document was stored but could not be found again, so its body was not "
+                             "stored. Refresh the outline to see it.");
+}
+
+void TVeltrana::AddDocumentNode(qint32 requirementId)
+{
+    const int level = m_navigator->selectedLevel();
+    if (level < 0) return;
+    if (level == 1) m_session.NewSubDocument = true;  // until the next "New Document"
+    if (const auto document = data::outline::document(m_session, requirementId))
+        m_navigator->addDocumentNode(*document, m_session.NewSubDocument);
+}
+
+void TVeltrana::ProjectTreeDragDrop(const QPoint& viewportPoint)
+{
+    const int level = m_navigator->selectedLevel();
+    if (level < 0) return;
+    if (level < 2) {
+        platform().showMessage(QStringLiteral("Catagories cannot be moved."));
+        return;
+    }
+    const NavigatorPanel::DropTarget target = m_navigator->dropTargetAt(viewportPoint);
+    if (!target.found || target.inDragged) return;
+    if (target.level == 0) {
+        platform().showMessage(QStringLiteral("You cannot drop documents into the Project root folder"));
+        return;
+    }
+    if (!target.onCaption) return;
+    // The row first: a failing update leaves the tree as the rows are.
+    data::outline::moveDocument(m_session, m_navigator->selectedId(), target.level + 1, target.id);
+    m_navigator->moveSelectedTo(target, target.id);
+}
+
+void TVeltrana::Blank1Click() { emit projectDialogRequested(0); }
+
+void TVeltrana::BusPlanClick() { emit projectDialogRequested(1); }
+
+void TVeltrana::Concept1Click() { emit projectDialogRequested(2); }
+
+void TVeltrana::MarketingPlan1Click() { emit projectDialogRequested(3); }
+
+void TVeltrana::SoftwareDevelopment2Click() { emit projectDialogRequested(4); }
+
+bool TVeltrana::CreateProject(const QString& name, const QString& description, int projectTemplate)
+{
+    HourglassCursor wait;
+    // Projects are found by name: a second one of the same name would take the categories and
+    // the membership meant for the new one away to the older one.
+    if (GetProjectID(name) != 0) {
+        platform().showMessage(QStringLiteral("A project with this name already exists. Choose another name."));
+        return false;
+    }
+    // The shown project's edits are stored before its panel is refilled.
+    saveEdits();
+    data::projects::insertProject(m_session, name, description, m_session.CurrentUser);
+    const qint32 id = GetProjectID(name);
+    if (id == 0) throw std::runtime_error("The new project was stored but could not be found again by its name.");
+    for (const QString& category : data::projects::projectTemplate(projectTemplate).categories)
+        data::outline::addCategory(m_session, id, category);
+    data::projects::addMember(m_session, id, m_session.CurrentUser);
+    LoadProjectList();
+    m_navigator->setProjectText(name);
+    Pan_Content->show();
+    m_navigator->clearUnread();
+    LoadProjectOutline(name);
+    m_navigator->selectRoot(true);
+    return true;
 }
 
 void TVeltrana::ShowProjectInfo(qint32 projectId) { m_projectPanel->ShowProjectInfo(projectId); }

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QAction;
+class QPoint;
 class QFrame;
 class QLabel;
 class QSplitter;
@@ -62,10 +63,43 @@ public:
     void ExpandAll1Click();
     void CollapseAll1Click();
     void refreshlist1Click();
-    // Outline commands limited by role (the operations come with outline editing).
+    // Outline editing. "Delete Document" is the owner's, "Delete Catagory" and "Delete project"
+    // the administrator's or the project manager's; each asks before deleting.
     void Delete1Click();
     void DeleteCatagory1Click();
+    void NewReq1Click();
+    void NewSubRequirement1Click();
+    void AddCatagory1Click();
+    // "Create" of the "Create Document" dialog: the document goes into the outline beside or
+    // below the selected node. False, with a message and nothing stored, when neither a
+    // category nor a document is selected.
+    bool CreateDocument(const QString& topic, vt::rt::RichEditor& body);
+    // Stores the document and its body; the RequirementID of the new row.
+    qint32 InsertDocument(const QString& topic, vt::rt::RichEditor& body);
+    // Finds a just-inserted document again; throws when no row matches.
+    qint32 GetDocumentID(const QString& topic, int hash);
+    void AddDocumentNode(qint32 requirementId);
+    // A node dropped at a point of the outline's viewport: moves a document under the target.
+    void ProjectTreeDragDrop(const QPoint& viewportPoint);
 
+    // "New Project": the five templates open the create-project dialog.
+    void Blank1Click();
+    void BusPlanClick();
+    void Concept1Click();
+    void MarketingPlan1Click();
+    void SoftwareDevelopment2Click();
+    // Stores the project with its template's categories, the creator as manager and first
+    // member, and opens it. False, with a message and nothing stored, when a project of that
+    // name exists already.
+    bool CreateProject(const QString& name, const QString& description, int projectTemplate);
+
+signals:
+    // The "Create Document" dialog is wanted for the next document.
+    void documentDialogRequested();
+    // The create-project dialog is wanted for a template (0 to 4).
+    void projectDialogRequested(int projectTemplate);
+
+public:
     // Project details and document bodies.
     void ShowProjectInfo(qint32 projectId);
     void SaveProjectInfo();

@@ -6,15 +6,21 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QSignalBlocker>
+#include <QStyleOptionViewItem>
 #include <QTextEdit>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
 
 namespace vt::app {
 
@@ -29,6 +35,70 @@ constexpr int kStateRole = Qt::UserRole + 1;
 constexpr int kMsgRole = Qt::UserRole + 2;
 // The name a node was loaded with; its caption may since show unsaved edits.
 constexpr int kNameRole = Qt::UserRole + 3;
+constexpr int kParentRole = Qt::UserRole + 4;  // a document node's ParentID
+
+// The format of the items a tree view drags: drops of anything else are no move in the outline.
+const QString kOutlineDragFormat = QStringLiteral("application/x-qabstractitemmodeldatalist");
+
+// The outline tree: every position is accepted while dragging one of its own nodes, and a drop
+// is reported by its point only; moving the node is left to the outline's rules.
+class OutlineTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    std::function<void(const QPoint&)> onDrop;
+
+    // The part of the node's row that its pictures and caption cover.
+    QRect captionRect(QTreeWidgetItem* node) const
+    {
+        const QRect row = visualItemRect(node);
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.rect = row;
+        const QModelIndex index = indexFromItem(node);
+        const int width = itemDelegateForIndex(index)->sizeHint(option, index).width();
+        return QRect(row.left(), row.top(), std::min(width, row.width()), row.height());
+    }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override
+    {
+        QTreeWidget::dragEnterEvent(event);  // the view's dragging state
+        if (event->mimeData()->hasFormat(kOutlineDragFormat))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override
+    {
+        QTreeWidget::dragMoveEvent(event);  // scrolls near the edges
+        if (event->mimeData()->hasFormat(kOutlineDragFormat))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
+    void dropEvent(QDropEvent* event) override
+    {
+        if (!event->mimeData()->hasFormat(kOutlineDragFormat)) {
+            event->ignore();
+            return;
+        }
+        // The view's own drop would move the row; only its dragging state is ended here.
+        stopAutoScroll();
+        setState(NoState);
+        viewport()->update();
+        // Reported as a copy, so that the view does not remove the dragged row itself.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        // Handled once the drag has ended: the outline's messages must not open inside it.
+        const QPoint at = event->position().toPoint();
+        QMetaObject::invokeMethod(
+            this,
+            [this, at] {
+                if (onDrop) onDrop(at);
+            },
+            Qt::QueuedConnection);
+    }
+};
 
 int levelOf(const QTreeWidgetItem* node)
 {
@@ -47,6 +117,7 @@ void addDocuments(QTreeWidgetItem* parent, const std::vector<data::outline::Docu
         item->setData(0, kIdRole, node.record.RequirementID);
         item->setData(0, kStateRole, state);
         item->setData(0, kNameRole, node.record.RequirementName);
+        item->setData(0, kParentRole, node.record.ParentID);
         addDocuments(item, node.children);
     }
 }
@@ -79,11 +150,17 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     column->addWidget(GroupBox1);
 
     GroupBox5 = named(new QGroupBox(QStringLiteral("Project Outline:"), this), "GroupBox5");
-    ProjectTree = named(new QTreeWidget(GroupBox5), "ProjectTree");
+    auto* tree = new OutlineTree(GroupBox5);
+    tree->onDrop = [this](const QPoint& at) { emit droppedAt(at); };
+    ProjectTree = named(static_cast<QTreeWidget*>(tree), "ProjectTree");
     ProjectTree->setHeaderHidden(true);
     ProjectTree->setIndentation(19);
     ProjectTree->setSelectionBehavior(QAbstractItemView::SelectRows);
     ProjectTree->setDragEnabled(true);
+    ProjectTree->setAcceptDrops(true);
+    ProjectTree->viewport()->setAcceptDrops(true);
+    ProjectTree->setDragDropMode(QAbstractItemView::DragDrop);
+    ProjectTree->setDefaultDropAction(Qt::MoveAction);
     ProjectTree->setContextMenuPolicy(Qt::CustomContextMenu);
     ProjectTree->setIconSize(ui::outlineIconSize());
     ProjectTree->setAllColumnsShowFocus(true);
@@ -119,6 +196,9 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     connect(refreshlist1, &QAction::triggered, this, &NavigatorPanel::outlineRefreshRequested);
     connect(Delete1, &QAction::triggered, this, &NavigatorPanel::deleteDocumentRequested);
     connect(DeleteCatagory1, &QAction::triggered, this, &NavigatorPanel::deleteCategoryRequested);
+    connect(NewReq1, &QAction::triggered, this, &NavigatorPanel::newDocumentRequested);
+    connect(NewSubRequirement1, &QAction::triggered, this, &NavigatorPanel::newSubDocumentRequested);
+    connect(AddCatagory1, &QAction::triggered, this, &NavigatorPanel::addCategoryRequested);
     connect(ProjectTree, &QTreeWidget::currentItemChanged, this, &NavigatorPanel::selectionChanged);
     connect(ListBox1, &QListWidget::itemClicked, this, &NavigatorPanel::unreadClicked);
     connect(Combo_projects, &QComboBox::textActivated, this, &NavigatorPanel::projectChosen);
@@ -177,12 +257,12 @@ void NavigatorPanel::updateOutlineMenu()
 
 QString NavigatorPanel::projectText() const { return Combo_projects->currentText(); }
 
-void NavigatorPanel::setProjectText(const QString& name)
+void NavigatorPanel::setProjectText(const QString& text)
 {
     const QSignalBlocker quiet(Combo_projects);
-    const int index = Combo_projects->findText(name, Qt::MatchExactly);
-    if (index >= 0) Combo_projects->setCurrentIndex(index);
-    Combo_projects->setEditText(name);
+    const int index = Combo_projects->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    Combo_projects->setCurrentIndex(index);
+    Combo_projects->setEditText(text);
 }
 
 void NavigatorPanel::showOutline(const QString& rootCaption, const std::vector<data::outline::CategoryNode>& tree)
@@ -214,9 +294,80 @@ qint32 NavigatorPanel::selectedId() const
     return node ? node->data(0, kIdRole).toInt() : 0;
 }
 
+qint32 NavigatorPanel::selectedParentId() const
+{
+    const QTreeWidgetItem* node = ProjectTree->currentItem();
+    return node ? node->data(0, kParentRole).toInt() : 0;
+}
+
 void NavigatorPanel::setSelectedCaption(const QString& caption)
 {
     if (QTreeWidgetItem* node = ProjectTree->currentItem()) node->setText(0, caption);
+}
+
+void NavigatorPanel::addDocumentNode(const data::outline::TReqRec& document, bool asChild)
+{
+    QTreeWidgetItem* selected = ProjectTree->currentItem();
+    if (!selected) return;
+    QTreeWidgetItem* parent = asChild ? selected : selected->parent();
+    if (!parent) return;
+    auto* item = new QTreeWidgetItem(QStringList{document.RequirementName});
+    item->setIcon(0, ui::outlineIcon(ui::kDocument, ui::kSelectedDocument, 0));
+    item->setData(0, kIdRole, document.RequirementID);
+    item->setData(0, kStateRole, 0);
+    item->setData(0, kParentRole, document.ParentID);
+    parent->addChild(item);
+}
+
+void NavigatorPanel::removeSelected()
+{
+    QTreeWidgetItem* node = ProjectTree->currentItem();
+    if (!node) return;
+    QTreeWidgetItem* parent = node->parent();
+    {
+        const QSignalBlocker quiet(ProjectTree);
+        ProjectTree->setCurrentItem(nullptr);
+        delete node;
+    }
+    if (parent) ProjectTree->setCurrentItem(parent);
+}
+
+void NavigatorPanel::clearTree()
+{
+    const QSignalBlocker quiet(ProjectTree);
+    ProjectTree->clear();
+}
+
+NavigatorPanel::DropTarget NavigatorPanel::dropTargetAt(const QPoint& viewportPoint) const
+{
+    DropTarget target;
+    QTreeWidgetItem* node = ProjectTree->itemAt(viewportPoint);
+    if (!node) return target;
+    target.found = true;
+    target.node = node;
+    target.level = levelOf(node);
+    target.id = node->data(0, kIdRole).toInt();
+    const QTreeWidgetItem* dragged = ProjectTree->currentItem();
+    for (const QTreeWidgetItem* n = node; n; n = n->parent())
+        if (n == dragged) target.inDragged = true;
+    target.onCaption = static_cast<const OutlineTree*>(ProjectTree)->captionRect(node).contains(viewportPoint);
+    return target;
+}
+
+void NavigatorPanel::moveSelectedTo(const DropTarget& target, qint32 newParentId)
+{
+    QTreeWidgetItem* node = ProjectTree->currentItem();
+    QTreeWidgetItem* to = target.node;
+    if (!node || !to || !node->parent()) return;
+    // The node stays selected throughout: moving it is no change of selection.
+    const QSignalBlocker quiet(ProjectTree);
+    const bool expanded = node->isExpanded();
+    node->parent()->removeChild(node);
+    to->addChild(node);
+    node->setData(0, kParentRole, newParentId);
+    node->setExpanded(expanded);
+    to->setExpanded(true);
+    ProjectTree->setCurrentItem(node);
 }
 
 void NavigatorPanel::selectRoot(bool takeFocus)

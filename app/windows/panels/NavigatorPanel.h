@@ -6,6 +6,7 @@
 #include "data/Outline.h"
 
 #include <QFrame>
+#include <QPoint>
 
 #include <optional>
 #include <vector>
@@ -37,10 +38,9 @@ public:
     // Shows the outline popup menu's items for the level of the selected node.
     void updateOutlineMenu();
 
-    // The project selector's text.
+    // The project selector's text, and setting it without choosing a project.
     QString projectText() const;
-    // Sets the selector's text as the program does (no change is signalled).
-    void setProjectText(const QString& name);
+    void setProjectText(const QString& text);
 
     // Rebuilds the outline: the project root captioned rootCaption, its categories and their
     // documents at every depth; the root is expanded one level. Nothing is selected.
@@ -49,8 +49,32 @@ public:
     // and its CatagoryID or RequirementID (0 for the project).
     int selectedLevel() const;
     qint32 selectedId() const;
+    // The ParentID of the selected document's record (0 for other nodes).
+    qint32 selectedParentId() const;
     // The selected node's caption (live captions of the category and topic fields).
     void setSelectedCaption(const QString& caption);
+    // Adds a just-created document, without state picture and unselected: as the last child of
+    // the selected node, or as the last node beside it. Nothing when no node is selected.
+    void addDocumentNode(const data::outline::TReqRec& document, bool asChild);
+    // Removes the selected node with its subtree and selects its parent (a change of
+    // selection, as the user makes it).
+    void removeSelected();
+    // Empties the tree; nothing is selected afterwards, and no change of selection is told.
+    void clearTree();
+
+    // The node at a point of the tree's viewport, as a drop there sees it.
+    struct DropTarget {
+        bool found = false;      // a node lies at the point
+        bool inDragged = false;  // it is the selected node or one of its descendants
+        bool onCaption = false;  // the point lies on its caption or its pictures
+        int level = -1;
+        qint32 id = 0;  // CatagoryID or RequirementID; 0 for the project
+        QTreeWidgetItem* node = nullptr;
+    };
+    DropTarget dropTargetAt(const QPoint& viewportPoint) const;
+    // Moves the selected node with its subtree to be the last child of the target; its record
+    // takes newParentId. The selection stays on the moved node.
+    void moveSelectedTo(const DropTarget& target, qint32 newParentId);
     // Selects the root, giving the tree the focus when takeFocus is set; selects the first
     // document with this id (by position, from the top) and gives the tree the focus; false
     // when there is none.
@@ -94,6 +118,12 @@ signals:
     // "Delete Document" and "Delete Catagory" of the outline's popup menu.
     void deleteDocumentRequested();
     void deleteCategoryRequested();
+    // "New Document", "New Sub-Document" and "Add Catagory" of the outline's popup menu.
+    void newDocumentRequested();
+    void newSubDocumentRequested();
+    void addCategoryRequested();
+    // A node of the outline was dropped at a point of the tree's viewport.
+    void droppedAt(const QPoint& viewportPoint);
 
 private:
     QComboBox* Combo_projects = nullptr;
