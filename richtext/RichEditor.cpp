@@ -137,6 +137,12 @@ void RichEditor::setModel(const DocModel& m)
 
 void RichEditor::adoptDocument(QTextDocument* doc)
 {
+    // The layout is created for the width the editor will give the document. Created by the
+    // editor instead, it would first lay out the start of the document at unbounded width
+    // (a paragraph per line, so many paragraphs) and then again at the editor's width.
+    const int width = lineWrapMode() == QTextEdit::FixedPixelWidth ? lineWrapColumnOrWidth() : viewport()->width();
+    doc->setTextWidth(width);
+    doc->documentLayout();
     QPointer<QTextDocument> old = document();
     disconnect(old, &QTextDocument::contentsChange, this, &RichEditor::onContentsChange);
     setDocument(doc);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <lz4.h>
+#include <memory>
 #include <optional>
 
 namespace vt::rt {
@@ -20,6 +22,7 @@ constexpr std::string_view kTagParaStyles = "PSTY";
 constexpr std::string_view kTagLists = "LIST";
 constexpr std::string_view kTagPicture = "PICT";
 constexpr std::string_view kTagBody = "BODY";
+constexpr std::string_view kTagPackedBody = "ZBDY";  // the body, LZ4-compressed
 constexpr std::string_view kTagBackground = "BACK";
 constexpr std::string_view kTagLayout = "LAYT";
 constexpr std::string_view kTagProperties = "PROP";
@@ -34,6 +37,15 @@ constexpr std::uint32_t kBold = 1, kItalic = 2, kUnderline = 4, kStrikeOut = 8, 
                         kStandard = 64;
 
 constexpr int kMaxIndent = 10000;  // engine units, about 100 inches
+
+// A compressed body may declare at most this many times its stream's bytes, and never more
+// than kMaxPackedBody: the reader allocates the declared size before inflating, so the cap
+// keeps its memory a fixed multiple of the input. Text compresses 2 to 4 times; a body that
+// compresses better than the cap (long repeats) is written uncompressed.
+constexpr std::size_t kMaxPackRatio = 16;
+constexpr std::size_t kMaxPackedBody = std::size_t(256) << 20;
+// Smaller bodies gain next to nothing and stay readable by readers of major version 1.
+constexpr std::size_t kMinPackedBody = 4096;
 constexpr int kMaxPictureSide = 32767;
 
 // ---- writing ----
@@ -167,6 +179,26 @@ std::size_t bodySize(const DocModel& d)
         n += 1 + varSize(std::uint32_t(bs)) + bs;
     }
     return n;
+}
+
+// Replaces the BODY chunk at `at` (the last chunk written) by its compressed form when that
+// pays, and marks the file as major version 2, which version-1 readers refuse instead of
+// showing a document without its body.
+void packBody(Out& o, std::size_t at)
+{
+    const std::size_t body = o.bytes.size() - at - kChunkHeaderSize;
+    if (body < kMinPackedBody || body > kMaxPackedBody) return;
+    const int bound = LZ4_compressBound(int(body));
+    std::unique_ptr<char[]> packed(new char[std::size_t(bound)]);
+    const int n = LZ4_compress_default(o.bytes.data() + at + kChunkHeaderSize, packed.get(), int(body), bound);
+    if (n <= 0 || body > std::size_t(n) * kMaxPackRatio || std::size_t(n) + varSize(std::uint32_t(body)) >= body)
+        return;
+    o.bytes.resize(at);
+    o.raw(kTagPackedBody);
+    o.u32(std::uint32_t(varSize(std::uint32_t(body)) + std::size_t(n)));
+    o.var(std::uint32_t(body));
+    o.raw(std::string_view(packed.get(), std::size_t(n)));
+    o.bytes[kMagic.size()] = char(kRvfMajorVersion);
 }
 
 // ---- reading ----
@@ -319,9 +351,9 @@ Paragraph readParagraph(In r)
             it.text = ir.str();
             if (kind == kItemLink) it.link = ir.str();
             // Paragraph breaks inside a run would change the document's structure.
-            if (it.text.find_first_of("\r\n", 0) != std::string::npos || it.text.find('\0') != std::string::npos)
-                std::replace_if(
-                    it.text.begin(), it.text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }, ' ');
+            // One pass over the text: find_first_of would search the set once per character.
+            for (char& ch : it.text)
+                if (ch == '\r' || ch == '\n' || ch == '\0') ch = ' ';
             if (it.text.empty()) continue;
             break;
         case kItemPicture:
@@ -374,6 +406,30 @@ void readBody(In c, DocModel& d)
     }
 }
 
+// A compressed body: `var` inflated size, then an LZ4 block. The declared size is checked
+// against the cap before anything is allocated, and the stream must inflate to exactly that
+// size. Damage inside the inflated body is reported at the stream's first byte.
+void readPackedBody(In k, DocModel& d)
+{
+    const std::size_t sizeAt = k.pos();
+    const std::uint32_t declared = k.var();
+    const std::size_t streamAt = k.pos();
+    const std::size_t stream = k.left();
+    if (declared == 0 || declared > kMaxPackedBody || declared > stream * kMaxPackRatio) throw Damaged{sizeAt};
+    // No block inflating to `declared` bytes is longer than this, which also keeps the sizes
+    // in LZ4's int range.
+    if (stream > std::size_t(LZ4_compressBound(int(declared)))) throw Damaged{streamAt};
+    std::unique_ptr<char[]> body(new char[declared]);
+    std::string_view packed = k.bytes(stream);
+    if (LZ4_decompress_safe(packed.data(), body.get(), int(stream), int(declared)) != int(declared))
+        throw Damaged{streamAt};
+    try {
+        readBody(In(reinterpret_cast<const std::uint8_t*>(body.get()), 0, declared), d);
+    } catch (const Damaged&) {
+        throw Damaged{streamAt};
+    }
+}
+
 // References to things that do not exist fall back as documented.
 void fixReferences(DocModel& d)
 {
@@ -408,7 +464,7 @@ std::string writeRvf(const DocModel& d)
     o.bytes.reserve(pictures + 4096);
     for (auto b : kMagic)
         o.u8(b);
-    o.u16(kRvfMajorVersion);
+    o.u16(1);  // raised to 2 when the body is compressed (packBody)
     o.u16(kRvfMinorVersion);
 
     Out ts;
@@ -464,6 +520,7 @@ std::string writeRvf(const DocModel& d)
     }
 
     const std::size_t body = bodySize(d);
+    const std::size_t bodyChunk = o.bytes.size();
     o.raw(kTagBody);
     o.u32(std::uint32_t(body));
     o.bytes.reserve(o.bytes.size() + body + 256);
@@ -485,6 +542,8 @@ std::string writeRvf(const DocModel& d)
             }
         }
     }
+
+    packBody(o, bodyChunk);
 
     if (d.hasBackground) {
         Out bg;
@@ -530,7 +589,7 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out)
         In c(data, kMagic.size(), bytes.size());
         int major = c.u16();
         c.u16();  // minor versions only add chunks, items or trailing fields
-        if (major != kRvfMajorVersion) {
+        if (major < 1 || major > kRvfMajorVersion) {
             res.error = "written by a newer version of the program (format " + std::to_string(major) + ")";
             return res;
         }
@@ -590,6 +649,9 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out)
             } else if (tag == kTagBody) {
                 once(seenBody, at);
                 readBody(k, d);
+            } else if (tag == kTagPackedBody) {
+                once(seenBody, at);
+                readPackedBody(k, d);
             } else if (tag == kTagBackground) {
                 once(seenBack, at);
                 d.hasBackground = k.var() & 1;
