@@ -38,12 +38,15 @@ constexpr std::uint32_t kBold = 1, kItalic = 2, kUnderline = 4, kStrikeOut = 8, 
 
 constexpr int kMaxIndent = 10000;  // engine units, about 100 inches
 
-// A compressed body may declare at most this many times its stream's bytes, and never more
-// than kMaxPackedBody: the reader allocates the declared size before inflating, so the cap
-// keeps its memory a fixed multiple of the input. Text compresses 2 to 4 times; a body that
-// compresses better than the cap (long repeats) is written uncompressed.
+// A segment of a compressed body may declare at most this many times its stream's bytes, and
+// never more than kMaxPackedSegment: the reader allocates the declared size before inflating,
+// so the cap keeps its memory a fixed multiple of the input. Text compresses 2 to 4 times; a
+// body with a segment that compresses better than the cap (long repeats) is written as it is.
 constexpr std::size_t kMaxPackRatio = 16;
-constexpr std::size_t kMaxPackedBody = std::size_t(256) << 20;
+constexpr std::size_t kMaxPackedSegment = std::size_t(256) << 20;
+// The size the writer cuts segments at (at the next block). LZ4 looks back 64 kB at most, so
+// larger segments would compress no better.
+constexpr std::size_t kPackSegment = std::size_t(256) << 10;
 // Smaller bodies gain next to nothing and stay readable by readers of major version 1.
 constexpr std::size_t kMinPackedBody = 4096;
 constexpr int kMaxPictureSide = 32767;
@@ -181,23 +184,44 @@ std::size_t bodySize(const DocModel& d)
     return n;
 }
 
-// Replaces the BODY chunk at `at` (the last chunk written) by its compressed form when that
-// pays, and marks the file as major version 2, which version-1 readers refuse instead of
-// showing a document without its body.
-void packBody(Out& o, std::size_t at)
+// Replaces the BODY chunk at `at` (the last chunk written; its blocks start at the offsets
+// `blocks`) by its compressed form when that pays, and marks the file as major version 2,
+// which version-1 readers refuse instead of showing a document without its body. The body is
+// cut into segments of whole blocks of about kPackSegment bytes, compressed on their own.
+void packBody(Out& o, std::size_t at, const std::vector<std::size_t>& blocks)
 {
-    const std::size_t body = o.bytes.size() - at - kChunkHeaderSize;
-    if (body < kMinPackedBody || body > kMaxPackedBody) return;
-    const int bound = LZ4_compressBound(int(body));
-    std::unique_ptr<char[]> packed(new char[std::size_t(bound)]);
-    const int n = LZ4_compress_default(o.bytes.data() + at + kChunkHeaderSize, packed.get(), int(body), bound);
-    if (n <= 0 || body > std::size_t(n) * kMaxPackRatio || std::size_t(n) + varSize(std::uint32_t(body)) >= body)
-        return;
+    const std::size_t start = at + kChunkHeaderSize, end = o.bytes.size();
+    if (end - start < kMinPackedBody) return;
+    std::string packed;
+    std::unique_ptr<char[]> buffer;
+    int capacity = 0;
+    auto segment = [&](std::size_t from, std::size_t to) {
+        const std::size_t size = to - from;
+        if (size > kMaxPackedSegment) return false;
+        const int bound = LZ4_compressBound(int(size));
+        if (bound > capacity) {
+            buffer.reset(new char[std::size_t(bound)]);
+            capacity = bound;
+        }
+        const int n = LZ4_compress_default(o.bytes.data() + from, buffer.get(), int(size), bound);
+        if (n <= 0 || size > std::size_t(n) * kMaxPackRatio) return false;
+        Out head;
+        head.var(std::uint32_t(size));
+        head.var(std::uint32_t(n));
+        packed.append(head.bytes).append(buffer.get(), std::size_t(n));
+        return true;
+    };
+    std::size_t from = start;
+    for (std::size_t b : blocks) {
+        if (b - from < kPackSegment) continue;
+        if (!segment(from, b)) return;
+        from = b;
+    }
+    if (!segment(from, end) || packed.size() >= end - start) return;
     o.bytes.resize(at);
     o.raw(kTagPackedBody);
-    o.u32(std::uint32_t(varSize(std::uint32_t(body)) + std::size_t(n)));
-    o.var(std::uint32_t(body));
-    o.raw(std::string_view(packed.get(), std::size_t(n)));
+    o.u32(std::uint32_t(packed.size()));
+    o.raw(packed);
     o.bytes[kMagic.size()] = char(kRvfMajorVersion);
 }
 
@@ -350,10 +374,13 @@ Paragraph readParagraph(In r)
             it.style = int(std::min<std::uint32_t>(ir.var(), 0x7FFFFFFF));
             it.text = ir.str();
             if (kind == kItemLink) it.link = ir.str();
-            // Paragraph breaks inside a run would change the document's structure.
-            // One pass over the text: find_first_of would search the set once per character.
-            for (char& ch : it.text)
-                if (ch == '\r' || ch == '\n' || ch == '\0') ch = ' ';
+            // Paragraph breaks inside a run would change the document's structure. Three
+            // vectorised searches are cheaper than one loop over every character; find_first_of
+            // would search the set once per character.
+            if (std::memchr(it.text.data(), '\n', it.text.size()) ||
+                std::memchr(it.text.data(), '\r', it.text.size()) || std::memchr(it.text.data(), '\0', it.text.size()))
+                for (char& ch : it.text)
+                    if (ch == '\r' || ch == '\n' || ch == '\0') ch = ' ';
             if (it.text.empty()) continue;
             break;
         case kItemPicture:
@@ -406,27 +433,41 @@ void readBody(In c, DocModel& d)
     }
 }
 
-// A compressed body: `var` inflated size, then an LZ4 block. The declared size is checked
-// against the cap before anything is allocated, and the stream must inflate to exactly that
-// size. Damage inside the inflated body is reported at the stream's first byte.
+// A compressed body: segments of `var` inflated size, `var` stream length and an LZ4 block,
+// each holding whole blocks of the body. A segment's declared size is checked against the
+// cap before anything is allocated, and its stream must inflate to exactly that size. One
+// buffer of the largest segment's size serves all of them, so reading needs no buffer of the
+// whole body. Damage inside an inflated segment is reported at its stream's first byte.
 void readPackedBody(In k, DocModel& d)
 {
-    const std::size_t sizeAt = k.pos();
-    const std::uint32_t declared = k.var();
-    const std::size_t streamAt = k.pos();
-    const std::size_t stream = k.left();
-    if (declared == 0 || declared > kMaxPackedBody || declared > stream * kMaxPackRatio) throw Damaged{sizeAt};
-    // No block inflating to `declared` bytes is longer than this, which also keeps the sizes
-    // in LZ4's int range.
-    if (stream > std::size_t(LZ4_compressBound(int(declared)))) throw Damaged{streamAt};
-    std::unique_ptr<char[]> body(new char[declared]);
-    std::string_view packed = k.bytes(stream);
-    if (LZ4_decompress_safe(packed.data(), body.get(), int(stream), int(declared)) != int(declared))
-        throw Damaged{streamAt};
-    try {
-        readBody(In(reinterpret_cast<const std::uint8_t*>(body.get()), 0, declared), d);
-    } catch (const Damaged&) {
-        throw Damaged{streamAt};
+    if (k.atEnd()) k.fail();
+    std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0;
+    while (!k.atEnd()) {
+        const std::size_t sizeAt = k.pos();
+        const std::uint32_t declared = k.var();
+        const std::size_t lengthAt = k.pos();
+        const std::uint32_t length = k.var();
+        const std::size_t streamAt = k.pos();
+        if (length > k.left()) throw Damaged{lengthAt};
+        if (declared == 0 || declared > kMaxPackedSegment || declared > std::size_t(length) * kMaxPackRatio)
+            throw Damaged{sizeAt};
+        // No block inflating to `declared` bytes is longer than this; it also keeps the sizes in
+        // LZ4's int range.
+        if (length > std::uint32_t(LZ4_compressBound(int(declared)))) throw Damaged{lengthAt};
+        if (declared > capacity) {
+            buffer.reset();
+            buffer.reset(new char[declared]);
+            capacity = declared;
+        }
+        std::string_view stream = k.bytes(length);
+        if (LZ4_decompress_safe(stream.data(), buffer.get(), int(length), int(declared)) != int(declared))
+            throw Damaged{streamAt};
+        try {
+            readBody(In(reinterpret_cast<const std::uint8_t*>(buffer.get()), 0, declared), d);
+        } catch (const Damaged&) {
+            throw Damaged{streamAt};
+        }
     }
 }
 
@@ -524,7 +565,10 @@ std::string writeRvf(const DocModel& d)
     o.raw(kTagBody);
     o.u32(std::uint32_t(body));
     o.bytes.reserve(o.bytes.size() + body + 256);
+    std::vector<std::size_t> blockStarts;
+    blockStarts.reserve(d.blocks.size());
     for (const Block& b : d.blocks) {
+        blockStarts.push_back(o.bytes.size());
         if (b.kind == Block::Kind::Paragraph) {
             o.var(kBlockParagraph);
             putParagraph(o, b.paragraph);
@@ -543,7 +587,7 @@ std::string writeRvf(const DocModel& d)
         }
     }
 
-    packBody(o, bodyChunk);
+    packBody(o, bodyChunk, blockStarts);
 
     if (d.hasBackground) {
         Out bg;

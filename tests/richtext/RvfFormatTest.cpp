@@ -65,9 +65,40 @@ std::string lz4Literals(std::string_view data)
     return b.append(data);
 }
 
+// One segment of a compressed body: inflated size, stream length, stream.
+std::string segment(std::uint32_t declared, std::string_view stream)
+{
+    return varBytes(declared) + varBytes(std::uint32_t(stream.size())) + std::string(stream);
+}
+
 std::string packedChunk(std::uint32_t declared, std::string_view stream)
 {
-    return chunk("ZBDY", varBytes(declared).append(stream));
+    return chunk("ZBDY", segment(declared, stream));
+}
+
+struct Segment {
+    std::uint32_t declared;
+    std::string stream;
+};
+
+std::vector<Segment> segmentsOf(const std::string& payload)
+{
+    std::vector<Segment> segments;
+    size_t at = 0;
+    auto var = [&] {
+        std::uint32_t v = 0;
+        for (int shift = 0;; shift += 7) {
+            v |= std::uint32_t(payload[at] & 0x7f) << shift;
+            if (!(payload[at++] & 0x80)) return v;
+        }
+    };
+    while (at < payload.size()) {
+        std::uint32_t declared = var();
+        std::uint32_t length = var();
+        segments.push_back({declared, payload.substr(at, length)});
+        at += length;
+    }
+    return segments;
 }
 
 // The payload of the first chunk with the given tag.
@@ -84,6 +115,27 @@ std::string replaceChunk(std::string bytes, std::string_view tag, const std::str
 {
     bytes.replace(chunkOffset(bytes, tag), 8 + payloadOf(bytes, tag).size(), with);
     return bytes;
+}
+
+DocModel textOnly(std::vector<std::string> paragraphs);
+
+// Paragraphs of about 250 bytes of words drawn by a fixed pseudo-random sequence.
+DocModel prose(int paragraphs)
+{
+    static const char* words[] = {"alpha",    "the",   "of",     "document", "review", "Überblick", "team", "and",
+                                  "schedule", "print", "server", "a",        "risk",   "quality",   "to"};
+    std::uint32_t seed = 3;
+    std::vector<std::string> texts;
+    for (int p = 0; p < paragraphs; ++p) {
+        std::string t;
+        while (t.size() < 250) {
+            seed = seed * 1664525u + 1013904223u;
+            t += words[(seed >> 16) % (sizeof words / sizeof *words)];
+            t += ' ';
+        }
+        texts.push_back(t);
+    }
+    return textOnly(texts);
 }
 
 DocModel textOnly(std::vector<std::string> paragraphs)
@@ -288,43 +340,61 @@ TEST(RvfFormat, DamagedAndHostileInput)
          "damaged at byte " + std::to_string(good.size() - 8)},
     };
 
-    // The compressed body: `var` inflated size, then the LZ4 stream.
+    // The compressed body: segments of `var` inflated size, `var` stream length, LZ4 stream.
     const std::string packed = writeRvf(largeDocument());
     const size_t zb = chunkOffset(packed, "ZBDY");
-    const std::string payload = payloadOf(packed, "ZBDY");
-    std::uint32_t declared = 0;
-    size_t sizeLen = 0;
-    for (int shift = 0;; shift += 7) {
-        declared |= std::uint32_t(payload[sizeLen] & 0x7f) << shift;
-        if (!(payload[sizeLen++] & 0x80)) break;
-    }
-    const std::string stream = payload.substr(sizeLen);
+    const std::vector<Segment> segments = segmentsOf(payloadOf(packed, "ZBDY"));
+    ASSERT_EQ(segments.size(), 1u);
+    const std::uint32_t declared = segments[0].declared;
+    const std::string stream = segments[0].stream;
     const std::string atSize = "damaged at byte " + std::to_string(zb + 8);
     auto withPacked = [&](std::uint32_t size, std::string_view s) {
         return replaceChunk(packed, "ZBDY", packedChunk(size, s));
     };
-    auto atStream = [&](std::uint32_t size) {
+    auto atLength = [&](std::uint32_t size) {
         return "damaged at byte " + std::to_string(zb + 8 + varBytes(size).size());
+    };
+    auto atStream = [&](std::uint32_t size, size_t length) {
+        return "damaged at byte " +
+               std::to_string(zb + 8 + varBytes(size).size() + varBytes(std::uint32_t(length)).size());
     };
     const std::uint32_t cap = std::uint32_t(16 * stream.size());
     // A paragraph record claiming 127 bytes where there are none, compressed correctly.
     const std::string brokenBody("\x01\x7f\x00", 3);
+    // A plain body cut into two segments inside its first block.
+    const size_t bodyAt = chunkOffset(good, "BODY");
+    const std::string plainBody = payloadOf(good, "BODY");
+    const std::string splitBlock =
+        replaceChunk(good, "BODY",
+                     chunk("ZBDY", segment(2, lz4Literals(plainBody.substr(0, 2))) +
+                                       segment(std::uint32_t(plainBody.size() - 2), lz4Literals(plainBody.substr(2)))));
     std::vector<Case> packedCases = {
+        {"packed body: no segment", replaceChunk(packed, "ZBDY", chunk("ZBDY", "")), atSize},
         {"packed body: declared size zero", withPacked(0, stream), atSize},
         {"packed body: declared size overlong",
-         replaceChunk(packed, "ZBDY", chunk("ZBDY", std::string("\xff\xff\xff\xff\xff\x01", 6) + stream)), atSize},
+         replaceChunk(packed, "ZBDY",
+                      chunk("ZBDY", std::string("\xff\xff\xff\xff\xff\x01", 6) +
+                                        varBytes(std::uint32_t(stream.size())) + stream)),
+         atSize},
         {"packed body: declared size one over the cap", withPacked(cap + 1, stream), atSize},
-        {"packed body: declared size at the cap, stream inflates to less", withPacked(cap, stream), atStream(cap)},
+        {"packed body: declared size at the cap, stream inflates to less", withPacked(cap, stream),
+         atStream(cap, stream.size())},
         {"packed body: declared size 4 GiB", withPacked(0xFFFFFFFF, stream), atSize},
-        {"packed body: no stream", withPacked(declared, ""), atSize},
+        {"packed body: empty stream", withPacked(declared, ""), atSize},
+        {"packed body: stream length beyond the chunk",
+         replaceChunk(packed, "ZBDY",
+                      chunk("ZBDY", varBytes(declared) + varBytes(std::uint32_t(stream.size() + 1)) + stream)),
+         atLength(declared)},
         {"packed body: truncated stream", withPacked(declared, stream.substr(0, stream.size() - 7)),
-         atStream(declared)},
+         atStream(declared, stream.size() - 7)},
         {"packed body: stream inflates to more than declared", withPacked(declared - 1, stream),
-         atStream(declared - 1)},
+         atStream(declared - 1, stream.size())},
         {"packed body: stream inflates to less than declared", withPacked(declared + 1, stream),
-         atStream(declared + 1)},
-        {"packed body: stream with bytes after its end", withPacked(declared, stream + "\x10x"), atStream(declared)},
-        {"packed body: damage inside the inflated body", withPacked(3, lz4Literals(brokenBody)), atStream(3)},
+         atStream(declared + 1, stream.size())},
+        {"packed body: stream with bytes after its end", withPacked(declared, stream + "\x10x"),
+         atStream(declared, stream.size() + 2)},
+        {"packed body: damage inside the inflated body", withPacked(3, lz4Literals(brokenBody)), atStream(3, 4)},
+        {"packed body: segment ending inside a block", splitBlock, "damaged at byte " + std::to_string(bodyAt + 10)},
         {"packed body beside a plain body",
          insertChunk(good, "END ", packedChunk(3, lz4Literals(std::string("\x01\x00\x00", 3)))),
          "damaged at byte " + std::to_string(good.size() - 8)},
@@ -349,6 +419,7 @@ TEST(RvfFormat, LargeBodiesAreStoredCompressed)
     std::vector<Case> cases = {
         {"small body", fullDocument(), false},
         {"large body", largeDocument(), true},
+        {"body of several segments", prose(3000), true},
         // Compresses far better than a reader accepts, so it is stored as it is.
         {"one megabyte of one letter", textOnly(std::vector<std::string>(2000, std::string(500, 'x'))), false},
     };
@@ -360,7 +431,16 @@ TEST(RvfFormat, LargeBodiesAreStoredCompressed)
         EXPECT_EQ(chunkOffset(bytes, "BODY") != std::string::npos, !c.packed);
         if (c.packed) {
             // Smaller than the text alone, which the uncompressed body holds whole.
-            EXPECT_LT(payloadOf(bytes, "ZBDY").size() * 3 / 2, c.doc.plainText().size());
+            std::string payload = payloadOf(bytes, "ZBDY");
+            EXPECT_LT(payload.size() * 3 / 2, c.doc.plainText().size());
+            // Segments of whole blocks of about 256 kB: the reader's buffer is one segment.
+            std::vector<Segment> segments = segmentsOf(payload);
+            size_t body = 0;
+            for (const Segment& sg : segments) {
+                EXPECT_LT(sg.declared, (256u << 10) + 1024);
+                body += sg.declared;
+            }
+            EXPECT_EQ(segments.size(), body / (256 << 10) + 1);
         }
         DocModel back;
         ASSERT_TRUE(readRvf(bytes, back).ok);
