@@ -1,7 +1,9 @@
 // The rich-text engine's load and save of a document body in the Veltrana Document Format
 // beside Qt's own HTML round trip (setHtml / toHtml) of the same document, both on an editor
 // widget as the program uses it; byte sizes; and the peak memory of a load.
-//   richtext_bench [--reps N]   (default: best of 3 runs per figure)
+//   richtext_bench [--reps N] [--wall]   (default: best of 3 runs per figure, processor time)
+//   richtext_bench --write FILE          (the 2 MB body as a file)
+//   richtext_bench --profile FILE N      (N editor loads and saves of FILE, to run under perf)
 #include "richtext/DocModel.h"
 #include "richtext/RichEditor.h"
 #include "richtext/RvfFormat.h"
@@ -11,7 +13,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextDocument>
-#include <zlib.h>
 
 #include <QApplication>
 #include <QBuffer>
@@ -19,10 +20,13 @@
 #include <QImage>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <malloc.h>
 #include <functional>
+#include <memory>
 #include <string>
 
 using namespace vt::rt;
@@ -45,12 +49,25 @@ long rssKb() {
   return -1;
 }
 
-double seconds(const std::function<void()>& fn, int reps) {
+// The processor time of this thread by default: the machine that runs the benchmark is often
+// shared, and the wall clock then measures the other programs as much as this one. Page faults
+// count (as system time). --wall measures the wall clock instead.
+bool g_wall = false;
+double now() {
+  if (g_wall) return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Best of `reps` runs of fn; `prepare` runs untimed before each.
+double seconds(const std::function<void()>& fn, int reps, const std::function<void()>& prepare = {}) {
   double best = 1e100;
   for (int i = 0; i < reps; ++i) {
-    auto t0 = std::chrono::steady_clock::now();
+    if (prepare) prepare();
+    double t0 = now();
     fn();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    best = std::min(best, now() - t0);
   }
   return best;
 }
@@ -146,7 +163,8 @@ DocModel generate(size_t textBytes, int runs) {
 
 struct Row {
   const char* name;
-  size_t rvfBytes = 0, htmlBytes = 0, rvfDeflated = 0;
+  size_t rvfBytes = 0, htmlBytes = 0;
+  int major = 0;
   double docLoad = 0, docSave = 0, docHtmlLoad = 0, docHtmlSave = 0;  // plain QTextDocument
   double edLoad = 0, edSave = 0, edHtmlLoad = 0, edHtmlSave = 0;      // the editor widget
   double peakRvf = 0, peakHtml = 0;                                   // MB
@@ -185,29 +203,36 @@ Row measure(const char* self, const char* name, const DocModel& model, int reps)
   r.name = name;
   r.rvfBytes = size_t(rvf.size());
   r.htmlBytes = size_t(htmlBytes.size());
-  uLongf deflated = compressBound(uLong(rvf.size()));
-  std::vector<Bytef> out(deflated);
-  compress(out.data(), &deflated, reinterpret_cast<const Bytef*>(rvf.constData()), uLong(rvf.size()));
-  r.rvfDeflated = deflated;
+  r.major = rvf.size() > 8 ? rvf[8] : 0;
 
-  // The format itself, on a QTextDocument without a view (no layout).
+  // One untimed round trip of each format first, so that neither pays for the process's first
+  // use of this much memory: without it, the phase measured first for the 15 MB body took up
+  // to twice as long, whichever it was.
+  {
+    RichEditor a, b;
+    a.loadFromBytes(rvf);
+    a.saveToBytes();
+    b.setHtml(html);
+    b.toHtml();
+  }
+  // The format itself, on a QTextDocument without a view (no layout). Each load goes into a
+  // new document; the previous one is deleted outside the measurement, for both formats.
   {
     std::string bytes(rvf.constData(), size_t(rvf.size()));
-    QTextDocument doc;
+    std::unique_ptr<QTextDocument> doc, hdoc;
     DocStyles styles;
     r.docLoad = seconds([&] {
       DocModel m;
       if (!readRvf(bytes, m)) std::abort();
       styles = m.styles;
-      buildDocument(doc, m, {});
-    }, reps);
+      buildDocument(*doc, m, {});
+    }, reps, [&] { doc = std::make_unique<QTextDocument>(); });
     r.docSave = seconds([&] {
-      normalizeDocument(doc, styles);
-      if (writeRvf(extractModel(doc, styles)).size() != bytes.size()) std::abort();
+      normalizeDocument(*doc, styles);
+      if (writeRvf(extractModel(*doc, styles)).size() != bytes.size()) std::abort();
     }, reps);
-    QTextDocument hdoc;
-    r.docHtmlLoad = seconds([&] { hdoc.setHtml(html); }, reps);
-    r.docHtmlSave = seconds([&] { if (hdoc.toHtml().isEmpty()) std::abort(); }, reps);
+    r.docHtmlLoad = seconds([&] { hdoc->setHtml(html); }, reps, [&] { hdoc = std::make_unique<QTextDocument>(); });
+    r.docHtmlSave = seconds([&] { if (hdoc->toHtml().isEmpty()) std::abort(); }, reps);
   }
   // In the editor, as the program uses it.
   {
@@ -236,16 +261,37 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   int reps = 3;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], "--reps") == 0) reps = std::max(1, std::atoi(argv[i + 1]));
+  for (int i = 1; i < argc; ++i) {
+    if (i + 1 < argc && std::strcmp(argv[i], "--reps") == 0) reps = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--wall") == 0) g_wall = true;
+  }
 
   if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) return peakMain(argv[2], argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "--profile") == 0) {  // editor round trips of a file, for perf
+    QFile f(QString::fromLocal8Bit(argv[2]));
+    if (!f.open(QIODevice::ReadOnly)) return 1;
+    QByteArray bytes = f.readAll();
+    RichEditor ed;
+    for (int i = std::atoi(argv[3]); i > 0; --i) {
+      ed.loadFromBytes(bytes);
+      if (ed.saveToBytes().isEmpty()) return 1;
+    }
+    return 0;
+  }
   if (argc == 3 && std::strcmp(argv[1], "--write") == 0) {  // the 2 MB body as a file, for profiling
     std::string b = writeRvf(generate(2u << 20, 5000));
     QFile f(QString::fromLocal8Bit(argv[2]));
     return f.open(QIODevice::WriteOnly) && f.write(b.data(), qint64(b.size())) == qint64(b.size()) ? 0 : 1;
   }
 
+  // The allocator's steady state for the timings (not for the peak memory, measured in fresh
+  // processes). glibc serves a block from fresh pages, and gives it back to the system when
+  // freed, until it has seen a block of that size freed: what a body of a given size costs
+  // then depends on what the process happened to free before. Page faults are costly on a
+  // virtual machine, so that history moved the figures by up to a factor of two. These are
+  // the limits glibc reaches by itself once it has freed a 32 MB block.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   std::vector<Row> rows;
   rows.push_back(measure(argv[0], "2 MB body", generate(2u << 20, 5000), reps));
   rows.push_back(measure(argv[0], "15 MB body", generate(15u << 20, 37500), reps));
@@ -253,11 +299,11 @@ int main(int argc, char** argv) {
   auto ms = [](double s) { return s * 1e3; };
   std::printf("\nRich-text engine: document body in the Veltrana Document Format (rvf) vs Qt's HTML\n");
   std::printf("(5 runs per paragraph in 7 styles, 200 list items, a 20 x 5 table, 20 PNG pictures;\n"
-              " best of %d runs; times in ms)\n\n", reps);
-  std::printf("| body | rvf bytes | HTML bytes | rvf / HTML | rvf deflated (reference) |\n|---|---|---|---|---|\n");
+              " best of %d runs; times in ms of %s)\n\n", reps, g_wall ? "wall-clock time" : "the thread's processor time");
+  std::printf("| body | rvf bytes | HTML bytes | rvf / HTML | rvf format |\n|---|---|---|---|---|\n");
   for (const Row& r : rows)
-    std::printf("| %s | %zu | %zu | %.2f | %zu |\n", r.name, r.rvfBytes, r.htmlBytes,
-                double(r.rvfBytes) / double(r.htmlBytes), r.rvfDeflated);
+    std::printf("| %s | %zu | %zu | %.2f | %d.0%s |\n", r.name, r.rvfBytes, r.htmlBytes,
+                double(r.rvfBytes) / double(r.htmlBytes), r.major, r.major == 2 ? " (compressed body)" : "");
   std::printf("\nThe format alone (QTextDocument without a view):\n\n");
   std::printf("| body | rvf load | HTML load | rvf save | HTML save | rvf round trip | HTML round trip | speed-up |\n|---|---|---|---|---|---|---|---|\n");
   for (const Row& r : rows)

@@ -137,6 +137,10 @@ void RichEditor::setModel(const DocModel& m)
 
 void RichEditor::adoptDocument(QTextDocument* doc)
 {
+    // A document's page size is unbounded until the editor gives it its width, and its layout
+    // would lay the start out at that size (a paragraph per line, so many paragraphs) and then
+    // again at the editor's width. An empty page size makes the layout wait for the width.
+    doc->setPageSize(QSizeF(0, 0));
     QPointer<QTextDocument> old = document();
     disconnect(old, &QTextDocument::contentsChange, this, &RichEditor::onContentsChange);
     setDocument(doc);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <lz4.h>
+#include <memory>
 #include <optional>
 
 namespace vt::rt {
@@ -20,6 +22,7 @@ constexpr std::string_view kTagParaStyles = "PSTY";
 constexpr std::string_view kTagLists = "LIST";
 constexpr std::string_view kTagPicture = "PICT";
 constexpr std::string_view kTagBody = "BODY";
+constexpr std::string_view kTagPackedBody = "ZBDY";  // the body, LZ4-compressed
 constexpr std::string_view kTagBackground = "BACK";
 constexpr std::string_view kTagLayout = "LAYT";
 constexpr std::string_view kTagProperties = "PROP";
@@ -34,6 +37,18 @@ constexpr std::uint32_t kBold = 1, kItalic = 2, kUnderline = 4, kStrikeOut = 8, 
                         kStandard = 64;
 
 constexpr int kMaxIndent = 10000;  // engine units, about 100 inches
+
+// A segment of a compressed body may declare at most this many times its stream's bytes, and
+// never more than kMaxPackedSegment: the reader allocates the declared size before inflating,
+// so the cap keeps its memory a fixed multiple of the input. Text compresses 2 to 4 times; a
+// body with a segment that compresses better than the cap (long repeats) is written as it is.
+constexpr std::size_t kMaxPackRatio = 16;
+constexpr std::size_t kMaxPackedSegment = std::size_t(256) << 20;
+// The size the writer cuts segments at (at the next block). LZ4 looks back 64 kB at most, so
+// larger segments would compress no better.
+constexpr std::size_t kPackSegment = std::size_t(256) << 10;
+// Smaller bodies gain next to nothing and stay readable by readers of major version 1.
+constexpr std::size_t kMinPackedBody = 4096;
 constexpr int kMaxPictureSide = 32767;
 
 // ---- writing ----
@@ -167,6 +182,47 @@ std::size_t bodySize(const DocModel& d)
         n += 1 + varSize(std::uint32_t(bs)) + bs;
     }
     return n;
+}
+
+// Replaces the BODY chunk at `at` (the last chunk written; its blocks start at the offsets
+// `blocks`) by its compressed form when that pays, and marks the file as major version 2,
+// which version-1 readers refuse instead of showing a document without its body. The body is
+// cut into segments of whole blocks of about kPackSegment bytes, compressed on their own.
+void packBody(Out& o, std::size_t at, const std::vector<std::size_t>& blocks)
+{
+    const std::size_t start = at + kChunkHeaderSize, end = o.bytes.size();
+    if (end - start < kMinPackedBody) return;
+    std::string packed;
+    std::unique_ptr<char[]> buffer;
+    int capacity = 0;
+    auto segment = [&](std::size_t from, std::size_t to) {
+        const std::size_t size = to - from;
+        if (size > kMaxPackedSegment) return false;
+        const int bound = LZ4_compressBound(int(size));
+        if (bound > capacity) {
+            buffer.reset(new char[std::size_t(bound)]);
+            capacity = bound;
+        }
+        const int n = LZ4_compress_default(o.bytes.data() + from, buffer.get(), int(size), bound);
+        if (n <= 0 || size > std::size_t(n) * kMaxPackRatio) return false;
+        Out head;
+        head.var(std::uint32_t(size));
+        head.var(std::uint32_t(n));
+        packed.append(head.bytes).append(buffer.get(), std::size_t(n));
+        return true;
+    };
+    std::size_t from = start;
+    for (std::size_t b : blocks) {
+        if (b - from < kPackSegment) continue;
+        if (!segment(from, b)) return;
+        from = b;
+    }
+    if (!segment(from, end) || packed.size() >= end - start) return;
+    o.bytes.resize(at);
+    o.raw(kTagPackedBody);
+    o.u32(std::uint32_t(packed.size()));
+    o.raw(packed);
+    o.bytes[kMagic.size()] = char(kRvfMajorVersion);
 }
 
 // ---- reading ----
@@ -318,10 +374,13 @@ Paragraph readParagraph(In r)
             it.style = int(std::min<std::uint32_t>(ir.var(), 0x7FFFFFFF));
             it.text = ir.str();
             if (kind == kItemLink) it.link = ir.str();
-            // Paragraph breaks inside a run would change the document's structure.
-            if (it.text.find_first_of("\r\n", 0) != std::string::npos || it.text.find('\0') != std::string::npos)
-                std::replace_if(
-                    it.text.begin(), it.text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }, ' ');
+            // Paragraph breaks inside a run would change the document's structure. Three
+            // vectorised searches are cheaper than one loop over every character; find_first_of
+            // would search the set once per character.
+            if (std::memchr(it.text.data(), '\n', it.text.size()) ||
+                std::memchr(it.text.data(), '\r', it.text.size()) || std::memchr(it.text.data(), '\0', it.text.size()))
+                for (char& ch : it.text)
+                    if (ch == '\r' || ch == '\n' || ch == '\0') ch = ' ';
             if (it.text.empty()) continue;
             break;
         case kItemPicture:
@@ -374,6 +433,44 @@ void readBody(In c, DocModel& d)
     }
 }
 
+// A compressed body: segments of `var` inflated size, `var` stream length and an LZ4 block,
+// each holding whole blocks of the body. A segment's declared size is checked against the
+// cap before anything is allocated, and its stream must inflate to exactly that size. One
+// buffer of the largest segment's size serves all of them, so reading needs no buffer of the
+// whole body. Damage inside an inflated segment is reported at its stream's first byte.
+void readPackedBody(In k, DocModel& d)
+{
+    if (k.atEnd()) k.fail();
+    std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0;
+    while (!k.atEnd()) {
+        const std::size_t sizeAt = k.pos();
+        const std::uint32_t declared = k.var();
+        const std::size_t lengthAt = k.pos();
+        const std::uint32_t length = k.var();
+        const std::size_t streamAt = k.pos();
+        if (length > k.left()) throw Damaged{lengthAt};
+        if (declared == 0 || declared > kMaxPackedSegment || declared > std::size_t(length) * kMaxPackRatio)
+            throw Damaged{sizeAt};
+        // No block inflating to `declared` bytes is longer than this; it also keeps the sizes in
+        // LZ4's int range.
+        if (length > std::uint32_t(LZ4_compressBound(int(declared)))) throw Damaged{lengthAt};
+        if (declared > capacity) {
+            buffer.reset();
+            buffer.reset(new char[declared]);
+            capacity = declared;
+        }
+        std::string_view stream = k.bytes(length);
+        if (LZ4_decompress_safe(stream.data(), buffer.get(), int(length), int(declared)) != int(declared))
+            throw Damaged{streamAt};
+        try {
+            readBody(In(reinterpret_cast<const std::uint8_t*>(buffer.get()), 0, declared), d);
+        } catch (const Damaged&) {
+            throw Damaged{streamAt};
+        }
+    }
+}
+
 // References to things that do not exist fall back as documented.
 void fixReferences(DocModel& d)
 {
@@ -408,7 +505,7 @@ std::string writeRvf(const DocModel& d)
     o.bytes.reserve(pictures + 4096);
     for (auto b : kMagic)
         o.u8(b);
-    o.u16(kRvfMajorVersion);
+    o.u16(1);  // raised to 2 when the body is compressed (packBody)
     o.u16(kRvfMinorVersion);
 
     Out ts;
@@ -464,10 +561,14 @@ std::string writeRvf(const DocModel& d)
     }
 
     const std::size_t body = bodySize(d);
+    const std::size_t bodyChunk = o.bytes.size();
     o.raw(kTagBody);
     o.u32(std::uint32_t(body));
     o.bytes.reserve(o.bytes.size() + body + 256);
+    std::vector<std::size_t> blockStarts;
+    blockStarts.reserve(d.blocks.size());
     for (const Block& b : d.blocks) {
+        blockStarts.push_back(o.bytes.size());
         if (b.kind == Block::Kind::Paragraph) {
             o.var(kBlockParagraph);
             putParagraph(o, b.paragraph);
@@ -485,6 +586,8 @@ std::string writeRvf(const DocModel& d)
             }
         }
     }
+
+    packBody(o, bodyChunk, blockStarts);
 
     if (d.hasBackground) {
         Out bg;
@@ -530,7 +633,7 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out)
         In c(data, kMagic.size(), bytes.size());
         int major = c.u16();
         c.u16();  // minor versions only add chunks, items or trailing fields
-        if (major != kRvfMajorVersion) {
+        if (major < 1 || major > kRvfMajorVersion) {
             res.error = "written by a newer version of the program (format " + std::to_string(major) + ")";
             return res;
         }
@@ -590,6 +693,9 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out)
             } else if (tag == kTagBody) {
                 once(seenBody, at);
                 readBody(k, d);
+            } else if (tag == kTagPackedBody) {
+                once(seenBody, at);
+                readPackedBody(k, d);
             } else if (tag == kTagBackground) {
                 once(seenBack, at);
                 d.hasBackground = k.var() & 1;

@@ -13,7 +13,9 @@
 
 namespace vt::rt {
 
-inline constexpr int kRvfMajorVersion = 1;
+// The newest major version this program reads and writes. Files are marked 2 only when their
+// body is compressed; all others are marked 1, which every version reads.
+inline constexpr int kRvfMajorVersion = 2;
 inline constexpr int kRvfMinorVersion = 0;
 
 struct RvfReadResult {

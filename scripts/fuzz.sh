@@ -27,6 +27,8 @@ seed store '\x00\x00\x02\x01\x03\x01\x14\x00\x05\xff\x11\x04\x00\x00' streamed
 # Documents written by the engine (the committed golden files).
 mkdir -p "$build/corpus/rvf_reader"
 cp "$root"/tests/richtext/data/*.rvf "$build/corpus/rvf_reader/"
+# Small hand-made ones of forms the writer produces only for large documents.
+cp "$root"/fuzz/seeds/rvf_reader/*.rvf "$build/corpus/rvf_reader/"
 
 status=0
 for target in greeting ok_error result_stream compressed client store rvf_reader; do

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Veltrana needs to build, test and run its demo.
 # Does nothing when they are all present already.
 set -euo pipefail
-pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev libsodium-dev
+pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev liblz4-dev libsodium-dev
       libgtest-dev libgmock-dev libbenchmark-dev libmariadb-dev
       mariadb-server mariadb-client xvfb xauth x11-utils imagemagick fonts-dejavu-core
       clang libclang-rt-14-dev

@@ -158,6 +158,26 @@ void expectSheetRuleHolds(RichEditor& ed)
 
 }  // namespace
 
+// A large body is saved compressed and loads back, laid out at the document's fixed width.
+TEST(Editor, LargeDocumentSavesCompressedAndLoadsBack)
+{
+    RichEditor ed;
+    ed.setPictureListRequest(samplePictureList);
+    ed.setModel(largeDocument());
+    QByteArray first = ed.saveToBytes();
+    EXPECT_EQ(first[8], 2);
+    EXPECT_TRUE(first.contains("ZBDY"));
+    RichEditor other;
+    other.setPictureListRequest(samplePictureList);
+    other.loadFromBytes(first);
+    EXPECT_EQ(other.document()->textWidth(), 72 + 672 + 72);
+    QByteArray second = other.saveToBytes();
+    EXPECT_EQ(first, second);
+    DocModel back;
+    ASSERT_TRUE(readRvf(std::string_view(second.constData(), size_t(second.size())), back).ok);
+    EXPECT_TRUE(back == largeDocument());
+}
+
 TEST(Editor, TextConversionsReuseEqualStylesAndAppendOnlyNewCombinations)
 {
     RichEditor ed;

@@ -44,6 +44,100 @@ std::string insertChunk(std::string bytes, std::string_view before, const std::s
     return bytes;
 }
 
+std::string varBytes(std::uint32_t n)
+{
+    std::string v;
+    for (; n >= 0x80; n >>= 7)
+        v += char((n & 0x7f) | 0x80);
+    return v + char(n);
+}
+
+// An LZ4 block holding `data` as one run of literals: the simplest valid compressed stream.
+std::string lz4Literals(std::string_view data)
+{
+    std::string b(1, char(std::min<size_t>(data.size(), 15) << 4));
+    if (data.size() >= 15) {
+        size_t more = data.size() - 15;
+        for (; more >= 255; more -= 255)
+            b += '\xff';
+        b += char(more);
+    }
+    return b.append(data);
+}
+
+// One segment of a compressed body: inflated size, stream length, stream.
+std::string segment(std::uint32_t declared, std::string_view stream)
+{
+    return varBytes(declared) + varBytes(std::uint32_t(stream.size())) + std::string(stream);
+}
+
+std::string packedChunk(std::uint32_t declared, std::string_view stream)
+{
+    return chunk("ZBDY", segment(declared, stream));
+}
+
+struct Segment {
+    std::uint32_t declared;
+    std::string stream;
+};
+
+std::vector<Segment> segmentsOf(const std::string& payload)
+{
+    std::vector<Segment> segments;
+    size_t at = 0;
+    auto var = [&] {
+        std::uint32_t v = 0;
+        for (int shift = 0;; shift += 7) {
+            v |= std::uint32_t(payload[at] & 0x7f) << shift;
+            if (!(payload[at++] & 0x80)) return v;
+        }
+    };
+    while (at < payload.size()) {
+        std::uint32_t declared = var();
+        std::uint32_t length = var();
+        segments.push_back({declared, payload.substr(at, length)});
+        at += length;
+    }
+    return segments;
+}
+
+// The payload of the first chunk with the given tag.
+std::string payloadOf(const std::string& bytes, std::string_view tag)
+{
+    size_t at = chunkOffset(bytes, tag);
+    std::uint32_t len;
+    std::memcpy(&len, bytes.data() + at + 4, 4);
+    return bytes.substr(at + 8, len);
+}
+
+// The bytes with the first chunk of the given tag replaced by another chunk.
+std::string replaceChunk(std::string bytes, std::string_view tag, const std::string& with)
+{
+    bytes.replace(chunkOffset(bytes, tag), 8 + payloadOf(bytes, tag).size(), with);
+    return bytes;
+}
+
+DocModel textOnly(std::vector<std::string> paragraphs);
+
+// Paragraphs of about 250 bytes of words drawn by a fixed pseudo-random sequence.
+DocModel prose(int paragraphs)
+{
+    static const char* words[] = {"alpha",    "the",   "of",     "document", "review", "Überblick", "team", "and",
+                                  "schedule", "print", "server", "a",        "risk",   "quality",   "to"};
+    std::uint32_t seed = 3;
+    std::vector<std::string> texts;
+    for (int p = 0; p < paragraphs; ++p) {
+        std::string t;
+        while (t.size() < 250) {
+            seed = seed * 1664525u + 1013904223u;
+            t += words[(seed >> 16) % (sizeof words / sizeof *words)];
+            t += ' ';
+        }
+        texts.push_back(t);
+    }
+    return textOnly(texts);
+}
+
 DocModel textOnly(std::vector<std::string> paragraphs)
 {
     DocModel m;
@@ -73,10 +167,13 @@ TEST(RvfFormat, DocumentsSurviveWriteReadWriteUnchanged)
         const char* name;
         DocModel doc;
     };
-    std::vector<Case> cases = {
-        {"empty", DocModel{}},           {"full", fullDocument()},
-        {"styles only", withStylesOnly}, {"table first", tableFirst},
-        {"one megabyte of text", big},   {"no background, no properties", textOnly({"a", "", "b"})}};
+    std::vector<Case> cases = {{"empty", DocModel{}},
+                               {"full", fullDocument()},
+                               {"styles only", withStylesOnly},
+                               {"table first", tableFirst},
+                               {"one megabyte of text", big},
+                               {"no background, no properties", textOnly({"a", "", "b"})},
+                               {"large, compressed", largeDocument()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string bytes = writeRvf(c.doc);
@@ -160,7 +257,8 @@ TEST(RvfFormat, GoldenFilesKeepTheirContent)
     };
     Case cases[] = {{"golden_full_v1.rvf", fullDocument()},
                     {"golden_empty_v1.rvf", DocModel{}},
-                    {"golden_text_v1.rvf", textOnly({"First paragraph", "Ünïcödé Café", "", "last"})}};
+                    {"golden_text_v1.rvf", textOnly({"First paragraph", "Ünïcödé Café", "", "last"})},
+                    {"golden_large_v2.rvf", largeDocument()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         QString path = QString(VT_RICHTEXT_TEST_DATA) + "/" + c.file;
@@ -172,6 +270,9 @@ TEST(RvfFormat, GoldenFilesKeepTheirContent)
         }
         QByteArray bytes = readFile(path);
         ASSERT_FALSE(bytes.isEmpty()) << "missing " << path.toStdString();
+        // The file's major version is the digit before ".rvf"; version 2 files hold a compressed body.
+        EXPECT_EQ(int(bytes[8]), c.file[std::strlen(c.file) - 5] - '0');
+        EXPECT_EQ(bytes.contains("ZBDY"), bytes[8] == 2);
         DocModel back;
         RvfReadResult r = readRvf(std::string_view(bytes.constData(), size_t(bytes.size())), back);
         ASSERT_TRUE(r.ok) << r.error;
@@ -181,18 +282,18 @@ TEST(RvfFormat, GoldenFilesKeepTheirContent)
 
 TEST(RvfFormat, EveryTruncationIsReportedWithItsPlace)
 {
-    std::string bytes = writeRvf(fullDocument());
-    for (size_t len = 0; len < bytes.size(); ++len) {
-        DocModel back;
-        RvfReadResult r = readRvf(std::string_view(bytes.data(), len), back);
-        ASSERT_FALSE(r.ok) << "accepted a file cut to " << len << " bytes";
-        if (len < 8) {
-            EXPECT_EQ(r.error, "not a Veltrana document");
-        } else {
-            EXPECT_EQ(r.error, "damaged at byte " + std::to_string(r.offset));
-            EXPECT_LE(r.offset, len);
+    for (const std::string& bytes : {writeRvf(fullDocument()), writeRvf(largeDocument())})
+        for (size_t len = 0; len < bytes.size(); ++len) {
+            DocModel back;
+            RvfReadResult r = readRvf(std::string_view(bytes.data(), len), back);
+            ASSERT_FALSE(r.ok) << "accepted a file cut to " << len << " bytes";
+            if (len < 8) {
+                EXPECT_EQ(r.error, "not a Veltrana document");
+            } else {
+                EXPECT_EQ(r.error, "damaged at byte " + std::to_string(r.offset));
+                EXPECT_LE(r.offset, len);
+            }
         }
-    }
 }
 
 TEST(RvfFormat, DamagedAndHostileInput)
@@ -206,7 +307,7 @@ TEST(RvfFormat, DamagedAndHostileInput)
         return b;
     };
     auto withoutEnd = good.substr(0, good.size() - 8);
-    std::string version2 = patched(8, std::string("\x02\x00", 2));
+    std::string version3 = patched(8, std::string("\x03\x00", 2));
     struct Case {
         const char* name;
         std::string bytes;
@@ -219,7 +320,7 @@ TEST(RvfFormat, DamagedAndHostileInput)
         {"NUL bytes", std::string(64, '\0'), "not a Veltrana document"},
         {"magic only", good.substr(0, 8), "damaged at byte 8"},
         {"header only", good.substr(0, 12), "damaged at byte 12"},
-        {"newer major version", version2, "written by a newer version of the program (format 2)"},
+        {"newer major version", version3, "written by a newer version of the program (format 3)"},
         {"chunk longer than the file", patched(body + 4, "\xff\xff\xff\x7f"),
          "damaged at byte " + std::to_string(body + 4)},
         {"chunk one byte longer than the file",
@@ -238,6 +339,67 @@ TEST(RvfFormat, DamagedAndHostileInput)
         {"second body chunk", insertChunk(good, "END ", chunk("BODY", "")),
          "damaged at byte " + std::to_string(good.size() - 8)},
     };
+
+    // The compressed body: segments of `var` inflated size, `var` stream length, LZ4 stream.
+    const std::string packed = writeRvf(largeDocument());
+    const size_t zb = chunkOffset(packed, "ZBDY");
+    const std::vector<Segment> segments = segmentsOf(payloadOf(packed, "ZBDY"));
+    ASSERT_EQ(segments.size(), 1u);
+    const std::uint32_t declared = segments[0].declared;
+    const std::string stream = segments[0].stream;
+    const std::string atSize = "damaged at byte " + std::to_string(zb + 8);
+    auto withPacked = [&](std::uint32_t size, std::string_view s) {
+        return replaceChunk(packed, "ZBDY", packedChunk(size, s));
+    };
+    auto atLength = [&](std::uint32_t size) {
+        return "damaged at byte " + std::to_string(zb + 8 + varBytes(size).size());
+    };
+    auto atStream = [&](std::uint32_t size, size_t length) {
+        return "damaged at byte " +
+               std::to_string(zb + 8 + varBytes(size).size() + varBytes(std::uint32_t(length)).size());
+    };
+    const std::uint32_t cap = std::uint32_t(16 * stream.size());
+    // A paragraph record claiming 127 bytes where there are none, compressed correctly.
+    const std::string brokenBody("\x01\x7f\x00", 3);
+    // A plain body cut into two segments inside its first block.
+    const size_t bodyAt = chunkOffset(good, "BODY");
+    const std::string plainBody = payloadOf(good, "BODY");
+    const std::string splitBlock =
+        replaceChunk(good, "BODY",
+                     chunk("ZBDY", segment(2, lz4Literals(plainBody.substr(0, 2))) +
+                                       segment(std::uint32_t(plainBody.size() - 2), lz4Literals(plainBody.substr(2)))));
+    std::vector<Case> packedCases = {
+        {"packed body: no segment", replaceChunk(packed, "ZBDY", chunk("ZBDY", "")), atSize},
+        {"packed body: declared size zero", withPacked(0, stream), atSize},
+        {"packed body: declared size overlong",
+         replaceChunk(packed, "ZBDY",
+                      chunk("ZBDY", std::string("\xff\xff\xff\xff\xff\x01", 6) +
+                                        varBytes(std::uint32_t(stream.size())) + stream)),
+         atSize},
+        {"packed body: declared size one over the cap", withPacked(cap + 1, stream), atSize},
+        {"packed body: declared size at the cap, stream inflates to less", withPacked(cap, stream),
+         atStream(cap, stream.size())},
+        {"packed body: declared size 4 GiB", withPacked(0xFFFFFFFF, stream), atSize},
+        {"packed body: empty stream", withPacked(declared, ""), atSize},
+        {"packed body: stream length beyond the chunk",
+         replaceChunk(packed, "ZBDY",
+                      chunk("ZBDY", varBytes(declared) + varBytes(std::uint32_t(stream.size() + 1)) + stream)),
+         atLength(declared)},
+        {"packed body: truncated stream", withPacked(declared, stream.substr(0, stream.size() - 7)),
+         atStream(declared, stream.size() - 7)},
+        {"packed body: stream inflates to more than declared", withPacked(declared - 1, stream),
+         atStream(declared - 1, stream.size())},
+        {"packed body: stream inflates to less than declared", withPacked(declared + 1, stream),
+         atStream(declared + 1, stream.size())},
+        {"packed body: stream with bytes after its end", withPacked(declared, stream + "\x10x"),
+         atStream(declared, stream.size() + 2)},
+        {"packed body: damage inside the inflated body", withPacked(3, lz4Literals(brokenBody)), atStream(3, 4)},
+        {"packed body: segment ending inside a block", splitBlock, "damaged at byte " + std::to_string(bodyAt + 10)},
+        {"packed body beside a plain body",
+         insertChunk(good, "END ", packedChunk(3, lz4Literals(std::string("\x01\x00\x00", 3)))),
+         "damaged at byte " + std::to_string(good.size() - 8)},
+    };
+    cases.insert(cases.end(), packedCases.begin(), packedCases.end());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DocModel back;
@@ -247,15 +409,67 @@ TEST(RvfFormat, DamagedAndHostileInput)
     }
 }
 
+TEST(RvfFormat, LargeBodiesAreStoredCompressed)
+{
+    struct Case {
+        const char* name;
+        DocModel doc;
+        bool packed;
+    };
+    std::vector<Case> cases = {
+        {"small body", fullDocument(), false},
+        {"large body", largeDocument(), true},
+        {"body of several segments", prose(3000), true},
+        // Compresses far better than a reader accepts, so it is stored as it is.
+        {"one megabyte of one letter", textOnly(std::vector<std::string>(2000, std::string(500, 'x'))), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = writeRvf(c.doc);
+        EXPECT_EQ(bytes[8], c.packed ? 2 : 1);  // version-1 readers refuse what they cannot read whole
+        EXPECT_EQ(chunkOffset(bytes, "ZBDY") != std::string::npos, c.packed);
+        EXPECT_EQ(chunkOffset(bytes, "BODY") != std::string::npos, !c.packed);
+        if (c.packed) {
+            // Smaller than the text alone, which the uncompressed body holds whole.
+            std::string payload = payloadOf(bytes, "ZBDY");
+            EXPECT_LT(payload.size() * 3 / 2, c.doc.plainText().size());
+            // Segments of whole blocks of about 256 kB: the reader's buffer is one segment.
+            std::vector<Segment> segments = segmentsOf(payload);
+            size_t body = 0;
+            for (const Segment& sg : segments) {
+                EXPECT_LT(sg.declared, (256u << 10) + 1024);
+                body += sg.declared;
+            }
+            EXPECT_EQ(segments.size(), body / (256 << 10) + 1);
+        }
+        DocModel back;
+        ASSERT_TRUE(readRvf(bytes, back).ok);
+        EXPECT_TRUE(back == c.doc);
+    }
+    // Readers take a compressed body of any size, not only those this writer compresses.
+    DocModel small = textOnly({"ab", "Ünï"});
+    std::string plain = writeRvf(small);
+    std::string body = payloadOf(plain, "BODY");
+    std::string packed = replaceChunk(plain, "BODY", packedChunk(std::uint32_t(body.size()), lz4Literals(body)));
+    packed[8] = 2;
+    DocModel back;
+    RvfReadResult r = readRvf(packed, back);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(back == small);
+}
+
 TEST(RvfFormat, HugeCountsAreRefusedBeforeAnythingIsReserved)
 {
     // A table claiming 10^9 x 10^9 cells and a list table claiming 2^32-1 entries, in a few bytes.
     std::string base = writeRvf(DocModel{});
     std::string tableBlock = std::string("\x02", 1) + "\x0b" + "\x80\x94\xeb\xdc\x03" + "\x80\x94\xeb\xdc\x03" + "\x01";
     std::string lists = std::string("\xff\xff\xff\xff\x0f", 5);
+    // A compressed body declaring 4 GiB and one declaring 16 times its stream plus one byte.
+    std::string stream = lz4Literals(std::string(1000, '\x07'));
     for (const std::string& bytes :
          {insertChunk(base, "END ", chunk("BODY", tableBlock)).replace(chunkOffset(base, "BODY"), 8 + 0, ""),
-          insertChunk(base, "END ", chunk("LIST", lists))}) {
+          insertChunk(base, "END ", chunk("LIST", lists)), replaceChunk(base, "BODY", packedChunk(0xFFFFFFFF, stream)),
+          replaceChunk(base, "BODY", packedChunk(std::uint32_t(16 * stream.size() + 1), stream))}) {
         PeakHeap heap;
         DocModel back;
         RvfReadResult r = readRvf(bytes, back);

@@ -143,6 +143,33 @@ DocModel fullDocument()
     return m;
 }
 
+DocModel largeDocument()
+{
+    DocModel m = fullDocument();
+    // Words drawn by a fixed pseudo-random sequence: text that compresses like prose.
+    static const char* words[] = {"project",   "document", "the",      "of",     "and",     "review",
+                                  "Überblick", "café",     "deadline", "budget", "release", "shall",
+                                  "report",    "schedule", "risk",     "日本語", "quality", "server",
+                                  "client",    "print",    "a",        "to",     "in",      "for"};
+    std::uint32_t seed = 7;
+    auto word = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return std::string(words[(seed >> 16) % (sizeof words / sizeof *words)]);
+    };
+    for (int p = 0; p < 60; ++p) {
+        std::vector<Item> items;
+        for (int r = 0; r < 4; ++r) {
+            std::string t;
+            while (t.size() < 60)
+                t += word() + ((seed >> 8) % 9 == 0 ? ". " : " ");
+            int style = (p * 4 + r) % 8;
+            items.push_back(text(style, t, style == 4 ? "https://example.com/doc/" + std::to_string(p) : ""));
+        }
+        m.blocks.push_back(para(p % 4, std::move(items), p % 10 == 9 ? 1 : -1));
+    }
+    return m;
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile f(path);

@@ -25,6 +25,10 @@ QList<QImage> samplePictureList();
 // and text outside ASCII.
 DocModel fullDocument();
 
+// fullDocument() followed by about 16 kB of prose in every text style, with links: a body
+// large enough that the writer stores it compressed.
+DocModel largeDocument();
+
 // Text style numbers fullDocument() adds to the starting sheet.
 inline constexpr int kEveryPropertyStyle = 6;
 inline constexpr int kBigRedStyle = 7;
