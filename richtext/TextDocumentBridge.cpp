@@ -346,10 +346,18 @@ void buildDocument(QTextDocument& doc, const DocModel& m, const QList<QImage>& p
     auto listPictureName = [&](int index) { return registerListPicture(doc, index, pictureList); };
 
     std::vector<QTextList*> lists(m.lists.size(), nullptr);
+    // One character format per text style, built on first use: runs share it instead of
+    // building a new one each (a body has thousands of runs in a handful of styles).
+    std::unordered_map<int, QTextCharFormat> charFormats;
+    auto charFormatOf = [&](int style) -> const QTextCharFormat& {
+        auto found = charFormats.find(style);
+        if (found == charFormats.end()) found = charFormats.emplace(style, toCharFormat(st.text(style), style)).first;
+        return found->second;
+    };
     auto writeParagraph = [&](QTextCursor& c, const Paragraph& p, bool newBlock) {
         QTextBlockFormat bf = toBlockFormat(st.para(p.style), p.style);
         int firstStyle = p.items.empty() ? 0 : p.items.front().style;
-        QTextCharFormat cf = toCharFormat(st.text(firstStyle), firstStyle);
+        const QTextCharFormat& cf = charFormatOf(firstStyle);
         if (newBlock) {
             c.insertBlock(bf, cf);
         } else {
@@ -367,16 +375,19 @@ void buildDocument(QTextDocument& doc, const DocModel& m, const QList<QImage>& p
             }
         }
         for (const Item& it : p.items) {
-            QTextCharFormat f = toCharFormat(st.text(it.style), it.style);
+            const QTextCharFormat& f = charFormatOf(it.style);
             if (it.kind == Item::Kind::Text) {
                 QString t = QString::fromUtf8(it.text.data(), qsizetype(it.text.size()));
                 t.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
                 t.remove(QChar::ObjectReplacementCharacter);
                 if (!it.link.empty()) {
-                    f.setAnchor(true);
-                    f.setAnchorHref(QString::fromStdString(it.link));
+                    QTextCharFormat linked = f;
+                    linked.setAnchor(true);
+                    linked.setAnchorHref(QString::fromStdString(it.link));
+                    c.insertText(t, linked);
+                } else {
+                    c.insertText(t, f);
                 }
-                c.insertText(t, f);
             } else {
                 QString name =
                     it.kind == Item::Kind::Picture
