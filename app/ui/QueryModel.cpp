@@ -6,7 +6,10 @@
 #include "db/TmySQLDataSet.h"
 
 #include <QFont>
+#include <QKeyEvent>
+#include <QTableView>
 
+#include <algorithm>
 #include <exception>
 
 namespace vt::app::ui {
@@ -106,6 +109,35 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole) return {};
     const QString name = fieldName(section);
     return m_titles.value(name.toUpper(), name);
+}
+
+bool isCtrlDelete(const QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier);
+}
+
+void deleteCurrentRow(QTableView& grid, QueryModel& model, TmySQLDataSet& query, const std::function<void()>& afterOpen)
+{
+    const int row = grid.currentIndex().isValid() ? grid.currentIndex().row() : 0;
+    // Detached while the delete runs the query again, so the grid never reads a half-built
+    // result. The cursor is put on the grid's row only now: painting the grid (behind a
+    // confirmation, say) reads cells and so moves the cursor to whatever row it drew last.
+    model.setQuery(nullptr);
+    try {
+        if (query.Active() && row < query.RecordCount()) {
+            query.SetRecNo(row + 1);
+            if (query.RecNo() == row + 1) query.Delete();
+        }
+    } catch (...) {
+        model.setQuery(query.Active() ? &query : nullptr);
+        throw;
+    }
+    const int at = query.RecNo() - 1;
+    model.setQuery(&query);
+    if (afterOpen) afterOpen();
+    if (model.rowCount() > 0) grid.setCurrentIndex(model.index(at >= 0 ? at : std::min(row, model.rowCount() - 1), 0));
 }
 
 }  // namespace vt::app::ui

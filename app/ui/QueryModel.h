@@ -6,6 +6,10 @@
 #include <QAbstractTableModel>
 #include <QMap>
 
+#include <functional>
+
+class QEvent;
+class QTableView;
 class TmySQLDataSet;
 
 namespace vt::app::ui {
@@ -44,5 +48,15 @@ private:
     QStringList m_bold;               // upper-case field names
     QStringList m_columns;            // the fields shown, when set
 };
+
+// The live grids' Ctrl+Delete key.
+bool isCtrlDelete(const QEvent* event);
+
+// Deletes the grid's current row through the query's live result. The grid is detached while
+// the query runs again, then shows the new result with the row the cursor stands on selected
+// (the nearest row when the cursor stands on none); afterOpen runs once the grid shows it.
+// A failing delete leaves the grid on what the query still holds and passes the error on.
+void deleteCurrentRow(QTableView& grid, QueryModel& model, TmySQLDataSet& query,
+                      const std::function<void()>& afterOpen);
 
 }  // namespace vt::app::ui

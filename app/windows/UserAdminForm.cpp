@@ -14,7 +14,7 @@
 
 #include <QAction>
 #include <QHeaderView>
-#include <QKeyEvent>
+#include <QHideEvent>
 #include <QMenu>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -160,30 +160,14 @@ void TUserAdmin_form::DBGrid1CtrlDelete()
     if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow()) return;
     if (!mayDelete(currentText("Username"))) return;
     if (!platform().askOkCancel(QStringLiteral("Delete record?"))) return;
-    const int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
-    m_model->setQuery(nullptr);
-    try {
-        toCurrentRow();
-        mySQLQuery1->Delete();
-    } catch (...) {
-        m_model->setQuery(mySQLQuery1->Active() ? mySQLQuery1.get() : nullptr);
-        throw;
-    }
-    const int at = mySQLQuery1->RecNo() - 1;
-    m_model->setQuery(mySQLQuery1.get());
-    mySQLQuery1AfterOpen();
-    if (m_model->rowCount() > 0)
-        DBGrid1->setCurrentIndex(m_model->index(at >= 0 ? at : std::min(row, m_model->rowCount() - 1), 0));
+    ui::deleteCurrentRow(*DBGrid1, *m_model, *mySQLQuery1, [this] { mySQLQuery1AfterOpen(); });
 }
 
 bool TUserAdmin_form::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier)) {
-            guarded([this] { DBGrid1CtrlDelete(); });
-            return true;
-        }
+    if (watched == DBGrid1 && ui::isCtrlDelete(event)) {
+        guarded([this] { DBGrid1CtrlDelete(); });
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }

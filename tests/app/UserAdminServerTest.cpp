@@ -285,3 +285,30 @@ TEST_F(UserAdmin, CtrlDeleteAsksOkCancelAndDeletesThroughTheLiveResult)
     EXPECT_EQ(gridNames(), after);
     EXPECT_EQ(grid().currentIndex().row(), std::min(row, int(after.size()) - 1));
 }
+
+// Painting the grid behind the question reads its cells and moves the query's cursor to the
+// last row drawn; the delete must still take the row the user chose, not that one.
+TEST_F(UserAdmin, CtrlDeleteTakesTheChosenRowWhateverTheGridPaintsMeanwhile)
+{
+    loginAs("admin", "admin");
+    openAdministration();
+    const QStringList before = gridNames();
+    ASSERT_GE(before.size(), 3);
+    QString chosen;  // a plain account that is not the last row, which painting ends on
+    for (int r = 0; r + 1 < before.size() && chosen.isEmpty(); ++r)
+        if (before.at(r) != "ADMIN" && !before.at(r).contains('\'')) chosen = before.at(r);
+    ASSERT_FALSE(chosen.isEmpty());
+    selectUser(chosen);
+    admin().resize(800, 600);
+    m_platform.whileAsking = [this] { (void)grid().grab(); };
+    m_platform.answers = {Platform::Answer::Yes};
+    QTest::keyClick(&grid(), Qt::Key_Delete, Qt::ControlModifier);
+    m_platform.whileAsking = nullptr;
+
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username='" + chosen.toStdString() + "'"), "0\n");
+    EXPECT_EQ(sql("SELECT count(*) FROM Users"), std::to_string(before.size() - 1) + "\n");
+    QStringList after = before;
+    after.removeAll(chosen);
+    EXPECT_EQ(gridNames(), after);
+}

@@ -36,12 +36,14 @@ bool ScriptedPlatform::AskConfirmation(const QString& text)
 bool ScriptedPlatform::askOkCancel(const QString& text)
 {
     shown.push_back({"okcancel", text});
+    if (whileAsking) whileAsking();
     return takeFront(answers).value_or(Answer::Cancel) == Answer::Yes;
 }
 
 Platform::Answer ScriptedPlatform::askYesNoCancel(const QString& text)
 {
     shown.push_back({"yesnocancel", text});
+    if (whileAsking) whileAsking();
     return takeFront(answers).value_or(Answer::Cancel);
 }
 

@@ -27,7 +27,9 @@ public:
     void clear() { shown.clear(); }
 
     // Script: answers taken from the front, one per question of that kind.
-    std::deque<Answer> answers;     // for AskConfirmation, askYesNoCancel, askOkCancel
+    std::deque<Answer> answers;  // for AskConfirmation, askYesNoCancel, askOkCancel
+    // Runs while a question waits for its answer, as the desktop repaints the windows behind it.
+    std::function<void()> whileAsking;
     std::deque<QString> fileNames;  // for openFileName and saveFileName
     std::deque<bool> printAnswers;  // for printDialog and printSetupDialog
     // What the user chooses in a confirmed print dialog (range, copies, output file), one per
