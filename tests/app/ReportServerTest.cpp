@@ -135,12 +135,7 @@ protected:
     {
         AppFixture::SetUp();
         m_db = vt::test::freshVeltranaDatabase("vt_rep");
-        const auto& server = vt::test::testServer();
-        writeFile("defaults.cfg",
-                  ("UN:#SQ:" + QString::fromStdString(server.host) + ":" + QString::number(server.port) +
-                   "#DB:" + QString::fromStdString(m_db) + "#DU:" + QString::fromStdString(server.user) +
-                   "#DP:" + QString::fromStdString(server.password) + "##\r\n")
-                      .toUtf8());
+        writeFile("defaults.cfg", QByteArray::fromStdString(vt::test::defaultsLine(m_db)));
         sql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE','PW','USER')");
         startApp();
     }

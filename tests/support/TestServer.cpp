@@ -91,6 +91,13 @@ std::string freshDatabase(const std::string& prefix)
 
 std::string sqlDir() { return VT_SQL_DIR; }
 
+std::string defaultsLine(const std::string& database)
+{
+    const TestServer& server = testServer();
+    return "UN:#SQ:" + server.host + ":" + std::to_string(server.port) + "#DB:" + database + "#DU:" + server.user +
+           "#DP:" + server.password + "##\r\n";
+}
+
 std::string freshVeltranaDatabase(const std::string& prefix)
 {
     std::string name = freshDatabase(prefix);

@@ -31,6 +31,9 @@ std::string freshDatabase(const std::string& prefix);
 // and the ADMIN account (password "ADMIN"); returns its name.
 std::string freshVeltranaDatabase(const std::string& prefix);
 
+// The program's defaults.cfg line that connects it to `database` on the test server.
+std::string defaultsLine(const std::string& database);
+
 // Folder of the source tree's sql/ files.
 std::string sqlDir();
 
