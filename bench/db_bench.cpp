@@ -8,6 +8,7 @@
 // starts its own with scripts/db-server.sh and stops it afterwards. The database is made from
 // sql/schema.sql.
 
+#include "BenchServer.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -26,13 +27,8 @@
 #include "db/Db.h"
 #include "protocol/TMysqlClient.h"
 
-#ifndef VT_SOURCE_DIR
-#define VT_SOURCE_DIR "."
-#endif
-
 namespace {
 
-std::string g_ownDir;  // set when this program started the server
 std::string g_database;
 
 double cpuNow()
@@ -46,31 +42,6 @@ double now()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-bool serverRunning(const std::string& dir)
-{
-    return std::filesystem::exists(dir + "/port") && std::filesystem::exists(dir + "/mysqld.pid");
-}
-
-bool startServer()
-{
-    if (const char* dir = std::getenv("VT_TEST_SERVER_DIR"); dir && *dir && serverRunning(dir)) return true;
-    g_ownDir = std::filesystem::temp_directory_path() / ("vt-db-bench-" + std::to_string(getpid()));
-    const std::string cmd =
-        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '" + g_ownDir + "' >/dev/null";
-    if (std::system(cmd.c_str()) != 0) return false;
-    setenv("VT_TEST_SERVER_DIR", g_ownDir.c_str(), 1);
-    return true;
-}
-
-void stopServer()
-{
-    if (g_ownDir.empty()) return;
-    const std::string cmd =
-        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '" + g_ownDir + "' >/dev/null";
-    std::system(cmd.c_str());
-    std::filesystem::remove_all(g_ownDir);
 }
 
 std::unique_ptr<TmySQLDatabase> connect()
@@ -211,7 +182,7 @@ int main(int argc, char** argv)
     int reps = 5;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
-    if (!startServer()) {
+    if (!vt::bench::startBenchServer("db-bench")) {
         std::fprintf(stderr, "could not start or find a MariaDB server\n");
         return 1;
     }
@@ -288,6 +259,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;
     }
-    stopServer();
+    vt::bench::stopBenchServer();
     return rc;
 }

@@ -8,6 +8,7 @@
 // Uses the server of VT_TEST_SERVER_DIR when that folder holds a running one; otherwise starts
 // its own with scripts/db-server.sh and stops it afterwards. Runs offscreen.
 
+#include "BenchServer.h"
 #include "OutlineGenerator.h"
 #include "TestServer.h"
 
@@ -39,41 +40,14 @@
 
 #include <unistd.h>
 
-#ifndef VT_SOURCE_DIR
-#define VT_SOURCE_DIR "."
-#endif
-
 namespace {
 
-std::string g_ownDir;
 int g_statements = 0;
 
 double now()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-bool startServer()
-{
-    if (const char* dir = std::getenv("VT_TEST_SERVER_DIR");
-        dir && *dir && std::filesystem::exists(std::string(dir) + "/port"))
-        return true;
-    g_ownDir = std::filesystem::temp_directory_path() / ("vt-report-bench-" + std::to_string(getpid()));
-    const std::string cmd =
-        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '" + g_ownDir + "' >/dev/null";
-    if (std::system(cmd.c_str()) != 0) return false;
-    setenv("VT_TEST_SERVER_DIR", g_ownDir.c_str(), 1);
-    return true;
-}
-
-void stopServer()
-{
-    if (g_ownDir.empty()) return;
-    const std::string cmd =
-        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '" + g_ownDir + "' >/dev/null";
-    std::system(cmd.c_str());
-    std::filesystem::remove_all(g_ownDir);
 }
 
 struct Figures {
@@ -138,7 +112,7 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (!startServer()) {
+    if (!vt::bench::startBenchServer("report-bench")) {
         std::fprintf(stderr, "could not start or find a MariaDB server\n");
         return 1;
     }
@@ -250,6 +224,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;
     }
-    stopServer();
+    vt::bench::stopBenchServer();
     return rc;
 }
