@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vt::app::data::outline {
 
@@ -272,7 +273,12 @@ void deleteDocumentRows(const Session& session, qint32 requirementId)
     }
 }
 
-void deleteSubDocuments(const Session& session, Below kind, qint32 id)
+namespace {
+
+// `seen` holds every document met in this cascade: rows whose parents lead round in a circle
+// (a document below itself, written by hand or by another program) are deleted once instead of
+// sending the cascade round the circle until the stack runs out.
+void deleteBelow(const Session& session, Below kind, qint32 id, std::unordered_set<qint32>& seen)
 {
     // The children are read whole before any is deleted; each one's subtree goes before its
     // own rows, so a cascade stopped by an error leaves no document without its parent row.
@@ -292,9 +298,19 @@ void deleteSubDocuments(const Session& session, Below kind, qint32 id)
         query->Close();
     }
     for (qint32 child : children) {
-        deleteSubDocuments(session, Below::Document, child);
+        if (!seen.insert(child).second) continue;
+        deleteBelow(session, Below::Document, child, seen);
         deleteDocumentRows(session, child);
     }
+}
+
+}  // namespace
+
+void deleteSubDocuments(const Session& session, Below kind, qint32 id)
+{
+    std::unordered_set<qint32> seen;
+    if (kind == Below::Document) seen.insert(id);  // its own rows stay
+    deleteBelow(session, kind, id, seen);
 }
 
 void addCategory(const Session& session, qint32 projectId, const QString& name)

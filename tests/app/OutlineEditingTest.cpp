@@ -407,6 +407,17 @@ TEST_F(OutlineDeleting, DeletingADocumentEmptiesTheFiveTablesForItsWholeSubtree)
     EXPECT_EQ(m_platform.waitDepth, 0);
 }
 
+// Rows whose parents lead round in a circle back to the deleted document (a document filed below
+// its own descendant by hand): the cascade deletes each of them once and ends.
+TEST_F(OutlineDeleting, ACircleOfParentsBackToTheDocumentEndsTheCascade)
+{
+    loginAs("bob", "pw");
+    sql("UPDATE Requirements SET ParentID=12 WHERE RequirementID=11");  // 11 -> 12 -> 11
+    data::outline::deleteSubDocuments(session(), data::outline::Below::Document, 11);
+    EXPECT_EQ(rowsOf({11, 12}), "11111 00000 ");  // the document's own rows stay for its caller
+    EXPECT_EQ(rowsOf({10, 13, 14, 15, 16}), "11111 11111 11111 11111 11111 ");
+}
+
 TEST_F(OutlineDeleting, DeletingACategoryTakesItsDocumentsAndLeavesTheOthers)
 {
     loginAs("alice", "pw");  // the manager
