@@ -67,9 +67,9 @@ std::string readText(const std::string& path)
     return s.str();
 }
 
-const char* const kTables[] = {"Users",        "global_settings", "Projects",     "ProjectMembers",
-                               "Catagories",   "Requirements",    "Req_objects",  "Req_messages",
-                               "msg_state",    "Attachments",     "activity_Log"};
+const char* const kTables[] = {"Users",      "global_settings", "Projects",    "ProjectMembers",
+                               "Catagories", "Requirements",    "Req_objects", "Req_messages",
+                               "msg_state",  "Attachments",     "activity_Log"};
 
 // A database of the previous release, with rows in every table: quotes, backslashes,
 // multibyte text, NULLs, binary bytes, and two equal rows where nothing prevents them.
@@ -144,7 +144,8 @@ ScriptRun upgrade(const std::string& db)
 
 }  // namespace
 
-TEST(Schema, EveryTableHasAPrimaryKeyAndTheVersionRow) {
+TEST(Schema, EveryTableHasAPrimaryKeyAndTheVersionRow)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     EXPECT_EQ(runSql("select lower(t.table_name) from information_schema.tables t where t.table_schema = '" + db +
                      "' and not exists (select 1 from information_schema.table_constraints c where "
@@ -154,13 +155,15 @@ TEST(Schema, EveryTableHasAPrimaryKeyAndTheVersionRow) {
     EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
     // The added keys are invisible: inserts without a column list and "select *" stay as they were.
     runSql("insert into msg_state values (10, 5, 'BOB', 1); insert into ProjectMembers values ('BOB', 1);"
-           "insert into activity_Log values ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)", db);
+           "insert into activity_Log values ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)",
+           db);
     EXPECT_EQ(runSql("select * from msg_state", db), "10\t5\tBOB\t1\n");
     EXPECT_EQ(runSql("select * from ProjectMembers", db), "BOB\t1\n");
     EXPECT_EQ(runSql("select * from global_settings", db), "\t\t\t0\n");
 }
 
-TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow) {
+TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
+{
     const std::string db = previousReleaseDatabase();
     const std::string before = contents(db);
     ASSERT_NE(before.find("Grüße 😀"), std::string::npos);
@@ -173,7 +176,8 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow) {
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
     // The equal rows kept apart by their new keys.
     EXPECT_EQ(runSql("select count(distinct MemberID) from ProjectMembers where ProjectID = 7 and UserName = "
-                     "'O\\'B\\\\X'", db),
+                     "'O\\'B\\\\X'",
+                     db),
               "2\n");
 
     const ScriptRun second = upgrade(db);
@@ -185,7 +189,8 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow) {
 
 // The server commits each step on its own: a run that stopped after some steps, before the
 // version row, is finished by the next run.
-TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun) {
+TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
+{
     const std::string db = previousReleaseDatabase();
     const std::string before = contents(db);
     runSql("ALTER TABLE global_settings ADD COLUMN SettingsID INT NOT NULL AUTO_INCREMENT INVISIBLE FIRST, "
@@ -201,7 +206,8 @@ TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun) {
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
 }
 
-TEST(SchemaUpgrade, NewerSchemaIsLeftAlone) {
+TEST(SchemaUpgrade, NewerSchemaIsLeftAlone)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     runSql("update schema_version set Version = 3", db);
     const std::string before = structure(db);
