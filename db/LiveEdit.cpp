@@ -1,6 +1,8 @@
 #include "db/LiveEdit.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -73,6 +75,14 @@ std::string booleanLetter(bool value, const std::string& allowed)
     const std::string a = lowerCase(allowed);
     if (!value) return (a == "y,n" || a == "n,y") ? "'n'" : "'f'";
     return (a == "t,f" || a == "f,t") ? "'t'" : "'y'";
+}
+
+// The table's own name from its statement form: `db`.`t` gives t.
+std::string bareTableName(const std::string& name)
+{
+    std::string bare = name.substr(name.find_last_of('.') == std::string::npos ? 0 : name.find_last_of('.') + 1);
+    if (bare.size() >= 2 && bare.front() == '`' && bare.back() == '`') bare = bare.substr(1, bare.size() - 2);
+    return bare;
 }
 
 }  // namespace
@@ -174,13 +184,34 @@ TNativeDataSet::KeyColumns TNativeDataSet::Keys() const
         }
         return keys;
     }
+    // No usable key: every column the query selects from the table names the row, memo
+    // columns included (two rows may differ in a memo only). Columns of other tables of a join
+    // are no columns of the table; blob bytes give no condition.
     keys.Unique = false;
+    const std::string table = bareTableName(TableName());
+    const auto ofTable = [&](const TmySQLField& f) { return table.empty() || sameText(f.Table, table); };
+    const bool anyOfTable = std::any_of(m_fields.begin(), m_fields.end(),
+                                        [&](const TmySQLField& f) { return !f.Calculated && ofTable(f); });
     for (const TmySQLField& f : m_fields) {
-        if (f.FieldType == ftUnknown || f.FieldType == ftBlob || f.FieldType == ftMemo || f.Calculated) continue;
+        if (f.FieldType == ftUnknown || f.FieldType == ftBlob || f.Calculated) continue;
+        // Under an alias no field carries the table's name: then every field counts.
+        if (anyOfTable && !ofTable(f)) continue;
         keys.Fields.push_back(&f);
         keys.Names.push_back(f.Name);
     }
     return keys;
+}
+
+uint64_t TNativeDataSet::CountRows(const std::vector<Variant>& row) const
+{
+    const std::string conditions = KeyConditions(Keys(), row);
+    if (conditions.empty()) return 0;
+    const std::unique_ptr<TMysqlResult> r =
+        m_connection->Query("SELECT COUNT(*) FROM " + TableName() + " WHERE " + conditions);
+    if (!r || r->RowCount() < 1) return 0;
+    r->Seek(0);
+    const char* v = r->FieldValue(0);
+    return v ? std::strtoull(v, nullptr, 10) : 0;
 }
 
 std::string TNativeDataSet::KeyConditions(const KeyColumns& keys, const std::vector<Variant>& row) const

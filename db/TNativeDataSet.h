@@ -96,8 +96,8 @@ public:
     // Variant for NULL; blob and memo columns hold their bytes as text.
     //
     // The key columns that name a row: those of the first primary index, else of the first
-    // unique index, else every non-blob column of the result that comes from a table (then
-    // Unique is false). 10003 when an index column is not selected by the query.
+    // unique index, else every non-blob column of the result that comes from the table itself
+    // (then Unique is false). 10003 when an index column is not selected by the query.
     struct KeyColumns {
         std::vector<const TmySQLField*> Fields;
         std::vector<std::string> Names;
@@ -116,6 +116,9 @@ public:
     // Sends one change (traced); 10763 when the statement is not live. The caller runs the
     // query again afterwards.
     void SendChange(const std::string& statement);
+    // The rows of the table that the key conditions of row match now (a query of its own): an
+    // update that changes nothing reports 0 rows even when it found its row.
+    uint64_t CountRows(const std::vector<Variant>& row) const;
     // Index of the row of the stored result whose key columns hold the values of row, or -1.
     int64_t FindRow(const KeyColumns& keys, const std::vector<Variant>& row) const;
 

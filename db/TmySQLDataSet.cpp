@@ -485,10 +485,17 @@ void TmySQLDataSet::Post()
     });
     const State was = m_state;
     std::vector<Variant> wanted = std::move(m_newRow);
+    const std::vector<Variant> oldRow = std::move(m_oldRow);
     Cancel();
     if (sql.empty()) return;
     m_affectedRowsOfChange = m_cursor->AffectedRows();
     m_insertIdOfChange = m_cursor->InsertId();
+    // An update that found its row but changed nothing in it reports 0 rows: count the rows its
+    // conditions name instead.
+    uint64_t changedRows = m_affectedRowsOfChange;
+    if (was == State::Edit && changedRows == 0) {
+        engine.Run([&] { changedRows = std::min<uint64_t>(m_cursor->CountRows(oldRow), 1); });
+    }
     if (was == State::Insert)
         for (const TmySQLField* f : keys.Fields)
             if (f->FieldType == ftAutoInc || (f->Flags & MysqlFieldFlag::AUTO_INCREMENT)) {
@@ -501,6 +508,17 @@ void TmySQLDataSet::Post()
         placeAt(found);
     else
         placeAt(was == State::Insert ? m_cursor->RecordCount() - 1 : former);
+    if (was == State::Edit) checkOneRowChanged("Update", changedRows);
+}
+
+// A change names one row; any other count means the row shown was not the row on the server
+// (gone, or not told apart from others). Raised after the query ran again, so that the
+// result shows what the server now holds.
+void TmySQLDataSet::checkOneRowChanged(const char* change, uint64_t rows)
+{
+    if (rows == 1) return;
+    databaseError(std::string(change) + " of a row of " + m_cursor->TableName() + " affected " + std::to_string(rows) +
+                  " rows instead of 1");
 }
 
 void TmySQLDataSet::Delete()
@@ -524,4 +542,5 @@ void TmySQLDataSet::Delete()
     m_affectedRowsOfChange = m_cursor->AffectedRows();
     runAgain();
     placeAt(former);
+    checkOneRowChanged("Delete", m_affectedRowsOfChange);
 }

@@ -139,6 +139,8 @@ private:
     std::vector<Variant> currentRow() const;
     void runAgain();
     void placeAt(int64_t row);
+    // Raises the error naming the count when a delete or update changed other than one row.
+    void checkOneRowChanged(const char* change, uint64_t rows);
     void rowChanged();
     void convertColumn(size_t index) const;
 

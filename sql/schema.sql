@@ -12,6 +12,11 @@
 -- table (one extra exchange with the server each) the first time a statement on it is
 -- opened, and the client opens most statements once. The defaults fill what the client
 -- does not write.
+-- Every table has a primary key (the database may run on a cluster that replicates rows by
+-- key). Tables without a natural one get an auto-increment id that is INVISIBLE: "SELECT *"
+-- and "INSERT ... VALUES" without a column list see the table as before.
+-- The schema's version is the one row of schema_version; scripts/setup-db.sh --upgrade brings
+-- a database of an earlier version up to this one (sql/upgrade/).
 
 CREATE TABLE Users (
   Username        VARCHAR(400) NOT NULL,
@@ -27,10 +32,12 @@ CREATE TABLE Users (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE global_settings (
+  SettingsID  INT NOT NULL AUTO_INCREMENT INVISIBLE,
   commondir   VARCHAR(4000) NULL DEFAULT '',
   attachments VARCHAR(4000) NULL DEFAULT '',
   documents   VARCHAR(4000) NULL DEFAULT '',
-  SaveAsFiles INT         NULL DEFAULT 0
+  SaveAsFiles INT         NULL DEFAULT 0,
+  PRIMARY KEY (SettingsID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE Projects (
@@ -43,9 +50,12 @@ CREATE TABLE Projects (
   KEY (ProjectName)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
+-- A surrogate key: nothing stops two equal rows, and an upgrade keeps those it finds.
 CREATE TABLE ProjectMembers (
+  MemberID  INT NOT NULL AUTO_INCREMENT INVISIBLE,
   UserName  VARCHAR(400) NULL,
   ProjectID INT NULL,
+  PRIMARY KEY (MemberID),
   KEY (UserName),
   KEY (ProjectID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
@@ -105,10 +115,12 @@ CREATE TABLE Req_messages (
 -- No column here may share a name with a column of Req_messages other than msgID and
 -- RequirementID: statements join the two and name columns without a table prefix.
 CREATE TABLE msg_state (
+  StateID       INT NOT NULL AUTO_INCREMENT INVISIBLE,
   RequirementID INT NULL DEFAULT 0,
   msgID         INT NULL DEFAULT 0,
   username      VARCHAR(400) NULL DEFAULT '',
   state         INT NULL DEFAULT 1,
+  PRIMARY KEY (StateID),
   KEY (msgID),
   KEY (username, state)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
@@ -126,6 +138,7 @@ CREATE TABLE Attachments (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE activity_Log (
+  LogID      INT NOT NULL AUTO_INCREMENT INVISIBLE,
   Note       VARCHAR(20) NULL DEFAULT '',
   ModifiedBy VARCHAR(400) NULL DEFAULT '',
   ModifyDate DATETIME NULL,
@@ -133,6 +146,15 @@ CREATE TABLE activity_Log (
   CatagoryID INT NULL DEFAULT 0,
   DocumentID INT NULL DEFAULT 0,
   msgID      INT NULL DEFAULT 0,
+  PRIMARY KEY (LogID),
   KEY (ProjectID),
   KEY (ModifyDate)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
+-- The schema's version: one row. A database without this table has version 1.
+CREATE TABLE schema_version (
+  VersionID TINYINT NOT NULL,
+  Version   INT     NOT NULL,
+  PRIMARY KEY (VersionID)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+INSERT INTO schema_version (VersionID, Version) VALUES (1, 2);

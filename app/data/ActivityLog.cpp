@@ -11,6 +11,7 @@ namespace vt::app::data::activitylog {
 
 const char* const kRecentUpdatesSql =
     "SELECT \n"
+    "  activity_log.LogID, \n"
     "  activity_log.ProjectID, \n"
     "  activity_log.modifyDate, \n"
     "  activity_log.Modifiedby,\n"

@@ -17,6 +17,7 @@ void LogActivity(const Session& session, const QString& note, const QString& use
 
 // The twenty latest document saves in the projects the user (parameter "username") is a member
 // of, newest first: the statement of the Recent Updates grid, whose live table is activity_log.
+// It selects the row's key LogID (not shown), so that a delete names exactly the chosen row.
 extern const char* const kRecentUpdatesSql;
 
 }  // namespace vt::app::data::activitylog

@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include "data/Login.h"
+#include "data/Schema.h"
 #include "session/Rights.h"
 #include "session/TextCodec.h"
 
@@ -24,6 +25,23 @@ QString withSeparator(QString folder)
 {
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     return folder;
+}
+
+// The refusal of a database whose schema version is not the program's, or empty.
+QString refusalOfSchema(int found)
+{
+    const int known = data::schema::kVersion;
+    if (found > known)
+        return QStringLiteral("The database has schema version %1, newer than version %2 that this program "
+                              "knows. Use a newer version of Veltrana.")
+            .arg(found)
+            .arg(known);
+    if (found < known)
+        return QStringLiteral("The database has schema version %1, older than version %2 that this program "
+                              "needs. Upgrade it with scripts/setup-db.sh --upgrade on the database server.")
+            .arg(found)
+            .arg(known);
+    return QString();
 }
 
 }  // namespace
@@ -92,6 +110,11 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
 {
     CurrentUser = userName.toUpper();
     connect(values);
+
+    // A newer schema may have changed what this program reads and writes; an older one lacks
+    // what it relies on. Either way nothing more is read or written.
+    m_schemaRefusal = refusalOfSchema(data::schema::version(*this));
+    if (!m_schemaRefusal.isEmpty()) return LoginResult::WrongSchemaVersion;
 
     const std::optional<QString> role = data::login::userRole(*this, userName, password);
     if (!role) return LoginResult::UnknownUser;

@@ -62,11 +62,14 @@ public:
     // connects; an open connection stays as it is (and refuses a changed value).
     void connect(const ConnectionValues& values);
 
-    enum class LoginResult { LoggedIn, UnknownUser, NoGlobalSettings };
-    // Takes the user name (upper-cased) as CurrentUser, connects with values, checks the user
-    // and password, reads the shared settings and sets the packet limit; on success enters the
-    // logged-in state and tells the observers. Server and connection errors propagate.
+    enum class LoginResult { LoggedIn, UnknownUser, NoGlobalSettings, WrongSchemaVersion };
+    // Takes the user name (upper-cased) as CurrentUser, connects with values, checks the
+    // database's schema version, the user and password, reads the shared settings and sets the
+    // packet limit; on success enters the logged-in state and tells the observers. Server and
+    // connection errors propagate.
     LoginResult logIn(const ConnectionValues& values, const QString& userName, const QString& password);
+    // Why the last log-in refused the database's schema version; empty when it did not.
+    const QString& schemaRefusal() const { return m_schemaRefusal; }
     // Why the server kept its own packet limit at the last log-in; empty when it took ours.
     const QString& packetLimitNote() const { return m_packetLimitNote; }
     // Resets the login state and tells the observers; the connection stays open.
@@ -82,6 +85,7 @@ public:
 private:
     std::unique_ptr<TmySQLDatabase> m_connection;
     QString m_packetLimitNote;
+    QString m_schemaRefusal;
     std::vector<std::function<void()>> m_loggedIn;
     std::vector<std::function<void()>> m_loggedOff;
 };

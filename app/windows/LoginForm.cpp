@@ -209,6 +209,10 @@ void TLogin_Form::ConnectAndLogin()
         hide();
         return;
     }
+    if (result == Session::LoginResult::WrongSchemaVersion) {
+        platform().showMessage(m_session.schemaRefusal());
+        return;
+    }
     if (result == Session::LoginResult::NoGlobalSettings)
         platform().showMessage(QStringLiteral("Cannot retrieve Global Settings"));
     platform().showMessage(QStringLiteral("Invalid User Name or Password. Try Again"));

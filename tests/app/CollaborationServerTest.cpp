@@ -595,12 +595,11 @@ TEST_F(Collab, CtrlDeleteOnRecentUpdatesAsksAndDeletesTheCurrentSave)
     m_platform.clear();
     m_platform.answers.push_back(Platform::Answer::Yes);
     {
-        // activity_log has no key: the row is named by its selected columns, and only one goes.
+        // The row is named by its key, which the grid's query selects without showing it.
         StatementCounter counter;
         QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
         ASSERT_FALSE(counter.statements.isEmpty());
-        EXPECT_EQ(counter.statements[0], "DELETE FROM `activity_log` WHERE `ProjectID`=1 AND "
-                                         "`modifyDate`='2026-02-01 10:00:00' AND `DocumentID`=10 LIMIT 1");
+        EXPECT_EQ(counter.statements[0], "DELETE FROM `activity_log` WHERE `LogID`=1");
     }
     EXPECT_EQ(m_platform.messages(), QStringList{});
     EXPECT_EQ(sql("SELECT ModifiedBy FROM activity_Log ORDER BY ModifyDate"), "BOB\nCAROL\n");
@@ -609,6 +608,51 @@ TEST_F(Collab, CtrlDeleteOnRecentUpdatesAsksAndDeletesTheCurrentSave)
     // A plain Delete is no command of the grid.
     QTest::keyClick(&grid, Qt::Key_Delete);
     EXPECT_EQ(sql("SELECT count(*) FROM activity_Log"), "2\n");
+}
+
+// A notification and a save of the same document in the same second differ only in columns
+// the grid does not select: the delete still takes the save chosen, and nothing else.
+TEST_F(Collab, CtrlDeleteOnRecentUpdatesTakesTheChosenSaveNotANotificationOfTheSameSecond)
+{
+    sql("INSERT INTO activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) VALUES "
+        "('DISC_POST','BOB','2026-02-01 10:00:00',1,1,10,5), ('UPD_DOC','BOB','2026-02-01 10:00:00',1,1,10,0)");
+    loginAs("bob", "pw");
+    mainChild<QAction>("LastModified1").trigger();
+    auto& grid = child<QTableView>(*forms().Recent_upd_form, "DBGrid1");
+    auto* model = grid.model();
+    ASSERT_EQ(model->rowCount(), 1);
+    QStringList titles;
+    for (int c = 0; c < model->columnCount(); ++c)
+        titles << model->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, (QStringList{"Date", "Updated By:", "Topic:", "ProjectName"}));  // the key is not shown
+
+    grid.setCurrentIndex(model->index(0, 0));
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(sql("SELECT Note, msgID FROM activity_Log"), "DISC_POST\t5\n");
+    EXPECT_EQ(model->rowCount(), 0);
+}
+
+// Another session deleted the save meanwhile: the delete says so, and the grid shows the rest.
+TEST_F(Collab, CtrlDeleteOnRecentUpdatesOfASaveDeletedMeanwhileSaysNoRowWasDeleted)
+{
+    sql("INSERT INTO activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) VALUES "
+        "('UPD_DOC','BOB','2026-02-01 10:00:00',1,1,10,0), ('UPD_DOC','BOB','2026-02-01 11:00:00',1,1,11,0)");
+    loginAs("bob", "pw");
+    mainChild<QAction>("LastModified1").trigger();
+    auto& grid = child<QTableView>(*forms().Recent_upd_form, "DBGrid1");
+    auto* model = grid.model();
+    ASSERT_EQ(model->rowCount(), 2);
+    sql("DELETE FROM activity_Log WHERE DocumentID = 10");
+    grid.setCurrentIndex(model->index(1, 0));
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(m_platform.messages(),
+              QStringList{"mySQLQuery1: Delete of a row of `activity_log` affected 0 rows instead of 1"});
+    EXPECT_EQ(sql("SELECT DocumentID FROM activity_Log"), "11\n");
+    EXPECT_EQ(model->rowCount(), 1);
+    EXPECT_TRUE(forms().Recent_upd_form->isVisible());
 }
 
 TEST_F(Collab, AttachmentsAreAddedShownAndDeletedWithTheDocumentsFlag)

@@ -187,6 +187,40 @@ TEST_F(Login, MissingGlobalSettingsRowEndsTheLoginWithBothMessages)
     EXPECT_FALSE(mainChild<QTimer>("Timer1").isActive());
 }
 
+// A database of another schema version: refused with one message naming both versions, and
+// for an older one the command that upgrades it; nothing else is read.
+TEST_F(Login, DatabaseOfAnotherSchemaVersionIsRefused)
+{
+    const struct {
+        const char* change;
+        QString message;
+    } cases[] = {
+        {"UPDATE schema_version SET Version = 3",
+         "The database has schema version 3, newer than version 2 that this program knows. Use a newer "
+         "version of Veltrana."},
+        {"DROP TABLE schema_version",
+         "The database has schema version 1, older than version 2 that this program needs. Upgrade it with "
+         "scripts/setup-db.sh --upgrade on the database server."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        sql(c.change);
+        m_platform.clear();
+        loginAs("admin", "admin");
+        EXPECT_EQ(m_platform.messages(), QStringList{c.message});
+        expectLoggedOut();
+        EXPECT_FALSE(mainChild<QTimer>("Timer1").isActive());
+        EXPECT_EQ(m_platform.waitDepth, 0);
+    }
+    // Brought to the program's version, the same dialog logs in.
+    sql("CREATE TABLE schema_version (VersionID TINYINT NOT NULL PRIMARY KEY, Version INT NOT NULL);"
+        "INSERT INTO schema_version VALUES (1, 2)");
+    m_platform.clear();
+    loginAs("admin", "admin");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_FALSE(login().isVisible());
+}
+
 TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
 {
     QTcpServer probe;  // a port on which nothing listens

@@ -107,12 +107,15 @@ TEST_F(LiveTest, EveryFieldTypeIsWrittenInItsLiteralForm)
     q->Cancel();
 }
 
-// Delete by the key the table offers; without one, by every column and only one row.
+// Delete by the key the table offers; without one, by every column of the table (memo
+// columns included) and only one row.
 TEST_F(LiveTest, DeleteNamesTheRowByItsKeyAndKeepsTheRowNumber)
 {
     sql("create table pk (id int not null primary key, name varchar(20));"
         "create table uq (code varchar(10) null, name varchar(20), unique key (code));"
         "create table nokey (a int, b varchar(10), c text);"
+        "create table nk (a int, m text); create table other (a int, z int);"
+        "insert into nk values (1,'p'),(1,'q'); insert into other values (1,7);"
         "create table mk (name varchar(300) not null primary key) default charset=latin1;"
         "insert into mk values ('O\\'B\\\\X'),('z');"
         "insert into pk values (1,'one'),(2,'two'),(3,'three');"
@@ -131,10 +134,14 @@ TEST_F(LiveTest, DeleteNamesTheRowByItsKeyAndKeepsTheRowNumber)
          2},  // was last
         // A key longer than 255 characters reaches the client as a memo: still a text condition.
         {"select name from mk order by name", 1, "DELETE FROM `mk` WHERE `name`='O\\'B\\\\X'", "z\n", 1},
-        {"select * from nokey order by a, b", 1, "DELETE FROM `nokey` WHERE `a`=1 AND `b`='x' LIMIT 1",
-         "1\tx\n2\tNULL\n", 1},
-        {"select * from nokey order by a, b", 2, "DELETE FROM `nokey` WHERE `a`=2 AND `b` IS NULL LIMIT 1", "1\tx\n",
-         1},
+        // Rows that differ only in a memo column: the chosen one goes, not the first stored.
+        {"select * from nokey order by a, b, c", 2, "DELETE FROM `nokey` WHERE `a`=1 AND `b`='x' AND `c`='q' LIMIT 1",
+         "1\tx\tp\n2\tNULL\tr\n", 2},
+        {"select * from nokey order by a, b, c", 2,
+         "DELETE FROM `nokey` WHERE `a`=2 AND `b` IS NULL AND `c`='r' LIMIT 1", "1\tx\tp\n", 1},
+        // In a join only the columns of the table deleted from name the row.
+        {"select nk.a, nk.m, other.z from nk, other where nk.a = other.a order by nk.m", 2,
+         "DELETE FROM `nk` WHERE `a`=1 AND `m`='q' LIMIT 1", "1\tp\n", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.statement);
@@ -146,7 +153,11 @@ TEST_F(LiveTest, DeleteNamesTheRowByItsKeyAndKeepsTheRowNumber)
         EXPECT_EQ(q->RecNo(), c.recNoAfter);
         EXPECT_FALSE(q->Eof());
         const std::string table = std::string(c.statement).substr(13, std::string(c.statement).find('`', 13) - 13);
-        const std::string first = table == "nokey" ? "a, b" : table == "uq" ? "code" : table == "mk" ? "name" : "id";
+        const std::string first = table == "nokey" ? "a, b, c"
+                                  : table == "nk"  ? "a, m"
+                                  : table == "uq"  ? "code"
+                                  : table == "mk"  ? "name"
+                                                   : "id";
         EXPECT_EQ(sql("select " + first + " from " + table + " order by 1"), c.remaining);
     }
     // Deleting the only row leaves an empty result at its end.
@@ -156,6 +167,48 @@ TEST_F(LiveTest, DeleteNamesTheRowByItsKeyAndKeepsTheRowNumber)
     EXPECT_EQ(q->RecordCount(), 0);
     EXPECT_TRUE(q->Eof());
     EXPECT_THROW(q->Delete(), EDatabaseError);
+}
+
+// A change must hit exactly its row: any other count is an error naming it, raised after the
+// query ran again so that the result shows what the server holds.
+TEST_F(LiveTest, ChangeThatAffectsOtherThanOneRowIsAnErrorNamingTheCount)
+{
+    sql("create table uq (code varchar(10) null, name varchar(20), unique key (code));"
+        "insert into uq values ('a','one'),(null,'two'),(null,'three');"
+        "create table pk (id int not null primary key, name varchar(20));"
+        "insert into pk values (1,'one'),(2,'two'),(3,'three')");
+    const auto expectError = [](const std::function<void()>& change, const std::string& message) {
+        try {
+            change();
+            ADD_FAILURE() << "no error: " << message;
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    };
+    // A unique key may hold NULL twice: "code IS NULL" takes both rows.
+    auto q = live("select code, name from uq order by name");
+    q->SetRecNo(2);  // three
+    expectError([&] { q->Delete(); }, "mySQLQuery1: Delete of a row of `uq` affected 2 rows instead of 1");
+    EXPECT_EQ(q->RecordCount(), 1);
+    EXPECT_EQ(sql("select name from uq"), "one\n");
+
+    // Another connection deleted the rows shown: the delete and the update find nothing.
+    auto p = live("select id, name from pk order by id");
+    sql("delete from pk where id in (1, 2)");
+    expectError([&] { p->Delete(); }, "mySQLQuery1: Delete of a row of `pk` affected 0 rows instead of 1");
+    ASSERT_EQ(p->RecordCount(), 1);
+    sql("update pk set id = 4 where id = 3");
+    p->Edit();
+    p->FieldByName("name").SetValue(Variant("x"));
+    expectError([&] { p->Post(); }, "mySQLQuery1: Update of a row of `pk` affected 0 rows instead of 1");
+    EXPECT_EQ(sql("select id, name from pk"), "4\tthree\n");
+
+    // An update that finds its row but changes nothing in it is no error.
+    auto r = live("select id, name from pk");
+    r->Edit();
+    r->FieldByName("name").SetValue(Variant("three"));
+    EXPECT_NO_THROW(r->Post());
+    EXPECT_EQ(r->FieldByName("name").AsString(), "three");
 }
 
 TEST_F(LiveTest, KeyColumnNotSelectedRefusesEveryChangeAndSendsNothing)

@@ -1,5 +1,13 @@
-// The shared database schema as the set-up scripts create it on the test server.
+// The shared database schema as the set-up scripts create it on the test server, and the
+// upgrade of a database made by the previous release.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <vector>
 
 #include "TestServer.h"
 
@@ -9,8 +17,9 @@ TEST(Schema, LoadsWithGlobalSettingsRowAndAdminAccount) {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     EXPECT_EQ(runSql("select count(*) from global_settings", db), "1\n");
     EXPECT_EQ(runSql("select Username, Role from Users", db), "ADMIN\tADMIN\n");
+    // The eleven tables of the application and schema_version.
     EXPECT_EQ(runSql("select count(*) from information_schema.tables where table_schema = '" + db + "'"),
-              "11\n");
+              "12\n");
 }
 
 TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults) {
@@ -46,4 +55,165 @@ TEST(Schema, UnicodeNamesRoundTripAndCompareWithoutCase) {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     runSql("insert into Projects (ProjectName) values ('Ünïcödé Café')", db);
     EXPECT_EQ(runSql("select ProjectName from projects where projectname = 'ÜNÏCÖDÉ CAFÉ'", db), "Ünïcödé Café\n");
+}
+
+namespace {
+
+std::string readText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const char* const kTables[] = {"Users",      "global_settings", "Projects",    "ProjectMembers",
+                               "Catagories", "Requirements",    "Req_objects", "Req_messages",
+                               "msg_state",  "Attachments",     "activity_Log"};
+
+// A database of the previous release, with rows in every table: quotes, backslashes,
+// multibyte text, NULLs, binary bytes, and two equal rows where nothing prevents them.
+std::string previousReleaseDatabase()
+{
+    const std::string db = vt::test::freshDatabase("upgrade");
+    runSql(readText(SCHEMA_FIXTURE_DIR "/schema-v1.sql"), db);
+    runSql(readText(vt::test::sqlDir() + "/initial-data.sql"), db);
+    runSql("INSERT INTO Users VALUES ('O\\'B\\\\X', 'p\\'w', 'Zoë', NULL, 'a\\tb@x', 'Grüße 😀', 'USER', "
+           "'2026-01-02 03:04:05', NULL);"
+           "INSERT INTO global_settings VALUES ('C:\\\\share\\\\', NULL, '/docs/ü', 1);"
+           "INSERT INTO Projects VALUES (7, 'Proj \\'1\\' -- /*', 'line\\nnext', NULL, 'O\\'B\\\\X');"
+           "INSERT INTO ProjectMembers VALUES ('O\\'B\\\\X', 7), ('O\\'B\\\\X', 7), (NULL, NULL), ('ADMIN', 7);"
+           "INSERT INTO Catagories VALUES (3, 7, '日本語', NULL);"
+           "INSERT INTO Requirements VALUES (10, 4711, 2, 3, 'Topic \\\\\\'', now(), 'ADMIN', NULL, NULL, 1.5, "
+           "'<b>', NULL, 1, 0);"
+           "INSERT INTO Req_objects VALUES (1, 10, X'00275C0AFF00');"
+           "INSERT INTO Req_messages VALUES (5, 'Re: \\'q\\'', 'ADMIN', NULL, '2026-01-02 03:04:05', 10, 99, 0, 7);"
+           "INSERT INTO msg_state VALUES (10, 5, 'O\\'B\\\\X', 1), (10, 5, 'O\\'B\\\\X', 1), (NULL, NULL, NULL, NULL);"
+           "INSERT INTO Attachments VALUES (2, 10, 'http://x/?a=\\'1\\'&b=\\\\', NULL, 'ADMIN', NULL, 0);"
+           "INSERT INTO activity_Log VALUES ('UPD_DOC', 'ADMIN', '2026-01-02 03:04:05', 7, 3, 10, 0),"
+           "('UPD_DOC', 'ADMIN', '2026-01-02 03:04:05', 7, 3, 10, 0), ('DISC_POST', NULL, NULL, 7, 3, 10, 5);",
+           db);
+    return db;
+}
+
+// Every row of every table as the client sees it ("select *"), lines sorted per table.
+std::string contents(const std::string& db)
+{
+    std::string all;
+    for (const char* table : kTables) {
+        std::istringstream rows(runSql(std::string("select * from ") + table, db));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(rows, line);)
+            lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        all += std::string("== ") + table + "\n";
+        for (const std::string& line : lines)
+            all += line + "\n";
+    }
+    return all + runSql("select hex(Document) from Req_objects", db);
+}
+
+// The definition of every table, without the counters that depend on the rows.
+std::string structure(const std::string& db)
+{
+    std::string all;
+    for (const char* table : kTables)
+        all += runSql(std::string("show create table ") + table, db);
+    all += runSql("show create table schema_version", db);
+    return std::regex_replace(all, std::regex(" AUTO_INCREMENT=[0-9]+"), "");
+}
+
+struct ScriptRun {
+    int status;
+    std::string output;
+};
+
+ScriptRun upgrade(const std::string& db)
+{
+    const std::string cmd = "bash " + vt::test::sqlDir() + "/../scripts/setup-db.sh --upgrade --socket " +
+                            vt::test::testServer().socket + " --database " + db + " 2>&1";
+    ScriptRun run{-1, {}};
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return run;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+        run.output.append(buf, n);
+    run.status = pclose(p);
+    return run;
+}
+
+}  // namespace
+
+TEST(Schema, EveryTableHasAPrimaryKeyAndTheVersionRow)
+{
+    const std::string db = vt::test::freshVeltranaDatabase("schema");
+    EXPECT_EQ(runSql("select lower(t.table_name) from information_schema.tables t where t.table_schema = '" + db +
+                     "' and not exists (select 1 from information_schema.table_constraints c where "
+                     "c.table_schema = t.table_schema and c.table_name = t.table_name and "
+                     "c.constraint_type = 'PRIMARY KEY')"),
+              "");
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+    // The added keys are invisible: inserts without a column list and "select *" stay as they were.
+    runSql("insert into msg_state values (10, 5, 'BOB', 1); insert into ProjectMembers values ('BOB', 1);"
+           "insert into activity_Log values ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)",
+           db);
+    EXPECT_EQ(runSql("select * from msg_state", db), "10\t5\tBOB\t1\n");
+    EXPECT_EQ(runSql("select * from ProjectMembers", db), "BOB\t1\n");
+    EXPECT_EQ(runSql("select * from global_settings", db), "\t\t\t0\n");
+}
+
+TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
+{
+    const std::string db = previousReleaseDatabase();
+    const std::string before = contents(db);
+    ASSERT_NE(before.find("Grüße 😀"), std::string::npos);
+
+    const ScriptRun first = upgrade(db);
+    ASSERT_EQ(first.status, 0) << first.output;
+    EXPECT_NE(first.output.find("upgraded from schema version 1 to 2"), std::string::npos) << first.output;
+    EXPECT_EQ(contents(db), before);
+    EXPECT_EQ(runSql("select Version from schema_version", db), "2\n");
+    EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
+    // The equal rows kept apart by their new keys.
+    EXPECT_EQ(runSql("select count(distinct MemberID) from ProjectMembers where ProjectID = 7 and UserName = "
+                     "'O\\'B\\\\X'",
+                     db),
+              "2\n");
+
+    const ScriptRun second = upgrade(db);
+    ASSERT_EQ(second.status, 0) << second.output;
+    EXPECT_NE(second.output.find("at schema version 2 already"), std::string::npos) << second.output;
+    EXPECT_EQ(contents(db), before);
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+}
+
+// The server commits each step on its own: a run that stopped after some steps, before the
+// version row, is finished by the next run.
+TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
+{
+    const std::string db = previousReleaseDatabase();
+    const std::string before = contents(db);
+    runSql("ALTER TABLE global_settings ADD COLUMN SettingsID INT NOT NULL AUTO_INCREMENT INVISIBLE FIRST, "
+           "ADD PRIMARY KEY (SettingsID);"
+           "ALTER TABLE msg_state ADD COLUMN StateID INT NOT NULL AUTO_INCREMENT INVISIBLE FIRST, "
+           "ADD PRIMARY KEY (StateID);"
+           "CREATE TABLE schema_version (VersionID TINYINT NOT NULL, Version INT NOT NULL, PRIMARY KEY (VersionID))",
+           db);
+    const ScriptRun run = upgrade(db);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("from schema version 1 to 2"), std::string::npos) << run.output;
+    EXPECT_EQ(contents(db), before);
+    EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
+}
+
+TEST(SchemaUpgrade, NewerSchemaIsLeftAlone)
+{
+    const std::string db = vt::test::freshVeltranaDatabase("schema");
+    runSql("update schema_version set Version = 3", db);
+    const std::string before = structure(db);
+    const ScriptRun run = upgrade(db);
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.output.find("schema version 3, newer than version 2"), std::string::npos) << run.output;
+    EXPECT_EQ(structure(db), before);
+    EXPECT_EQ(runSql("select Version from schema_version", db), "3\n");
 }
