@@ -301,7 +301,7 @@ void TVeltrana::PopupMenu1Popup() { m_navigator->updateOutlineMenu(); }
 
 void TVeltrana::UserManagement1Click()
 {
-    if (!m_session.isAdministrator()) {
+    if (!rights::isAdministrator(m_session.UserRole)) {
         platform().showMessage(rights::userAdministrationRefusal());
         return;
     }
