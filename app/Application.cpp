@@ -99,6 +99,13 @@ VeltranaApp::VeltranaApp()
     QObject::connect(main, &TVeltrana::projectDialogRequested, createProject, [createProject](int projectTemplate) {
         guarded([&] { createProject->showForTemplate(projectTemplate); });
     });
+    // Every window but the login dialog and the console acts for the logged-in user or shows
+    // their data: Log Off closes them all, so that nobody at the desk can go on in them.
+    m_session->whenLoggedOff([this] {
+        const Forms& open = forms();
+        for (QWidget* window : m_order)
+            if (window != open.Veltrana && window != open.Login_Form && window != open.Log_Form) window->hide();
+    });
     onEvent(f.Login_Form, &TLogin_Form::closedByUser, main, [main] {
         if (!main->isVisible()) QCoreApplication::exit(0);
     });

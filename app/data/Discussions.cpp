@@ -134,6 +134,8 @@ PostResult PostDiscussionMessage(const Session& session, const QString& subject,
         query->Close();
     }
     for (const QString& member : members)
+        if (member.compare(session.CurrentUser, Qt::CaseInsensitive) == 0) result.authorIsMember = true;
+    for (const QString& member : members)
         activitylog::LogActivity(session, QStringLiteral("DISC_POST"), member, session.CurrentProjectID,
                                  session.CurrentCatagoryID, session.CurrentDocumentID, result.msgId);
     return result;

@@ -49,6 +49,8 @@ qint32 FindMessageID(const Session& session, const QString& subject, qint32 tag)
 struct PostResult {
     qint32 tag = 0;
     qint32 msgId = 0;  // 0 or less: the message was stored but could not be found again
+    // The author is a member of the project, so the message shows in the author's own list.
+    bool authorIsMember = false;
 };
 // Stores a message of the session's user on the session's current document and project
 // (parent 0 for a new thread), sets the document's messages flag, finds the new message again

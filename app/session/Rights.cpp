@@ -23,4 +23,8 @@ bool mayManageProject(const QString& userRole, bool isProjectManager)
     return isAdministrator(userRole) || isProjectManager;
 }
 
+QString userAdministrationRefusal() { return QStringLiteral("You must have Admin rights to Add New Users"); }
+
+QString loggedOffRefusal() { return QStringLiteral("You are logged off. Log in to do this."); }
+
 }  // namespace vt::app::rights

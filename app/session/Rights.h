@@ -19,4 +19,9 @@ bool isDocumentOwner(const QString& currentUser, const QString& documentOwner);
 // managing its members.
 bool mayManageProject(const QString& userRole, bool isProjectManager);
 
+// The refusal of the user administration commands to anyone but an administrator.
+QString userAdministrationRefusal();
+// The refusal of a command that acts for the user, reached after Log Off.
+QString loggedOffRefusal();
+
 }  // namespace vt::app::rights

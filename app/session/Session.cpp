@@ -108,6 +108,7 @@ void Session::connect(const ConnectionValues& values)
 
 Session::LoginResult Session::logIn(const ConnectionValues& values, const QString& userName, const QString& password)
 {
+    m_isLoggedIn = false;
     CurrentUser = userName.toUpper();
     connect(values);
 
@@ -128,6 +129,7 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
 
     m_packetLimitNote = data::login::setPacketLimit(*this);
 
+    m_isLoggedIn = true;
     for (const auto& observer : m_loggedIn)
         observer();
     return LoginResult::LoggedIn;
@@ -135,6 +137,7 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
 
 void Session::logOff()
 {
+    m_isLoggedIn = false;
     resetLoginState();
     for (const auto& observer : m_loggedOff)
         observer();
@@ -144,6 +147,6 @@ void Session::whenLoggedIn(std::function<void()> observer) { m_loggedIn.push_bac
 
 void Session::whenLoggedOff(std::function<void()> observer) { m_loggedOff.push_back(std::move(observer)); }
 
-bool Session::isAdministrator() const { return rights::isAdministrator(UserRole); }
+bool Session::isAdministrator() const { return m_isLoggedIn && rights::isAdministrator(UserRole); }
 
 }  // namespace vt::app

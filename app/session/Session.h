@@ -80,12 +80,17 @@ public:
     void whenLoggedIn(std::function<void()> observer);
     void whenLoggedOff(std::function<void()> observer);
 
+    // A user is logged in from a successful log-in until Log Off. Commands that act for the
+    // user test this when they run: a window may still be reached after Log Off.
+    bool isLoggedIn() const { return m_isLoggedIn; }
+    // The logged-in user is an administrator.
     bool isAdministrator() const;
 
 private:
     std::unique_ptr<TmySQLDatabase> m_connection;
     QString m_packetLimitNote;
     QString m_schemaRefusal;
+    bool m_isLoggedIn = false;
     std::vector<std::function<void()>> m_loggedIn;
     std::vector<std::function<void()>> m_loggedOff;
 };

@@ -1,6 +1,7 @@
 #include "windows/DiscEntryChildForm.h"
 
 #include "platform/Platform.h"
+#include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
 
@@ -13,6 +14,14 @@
 namespace vt::app {
 
 using ui::named;
+
+namespace {
+// Read states go to the project's members only, so a non-member's post is not listed for its
+// author; without a word it would seem lost.
+const QString kNotMemberNote = QStringLiteral(
+    "Your message was stored. Only members of this project see it in their discussion list, and you are not a "
+    "member.");
+}  // namespace
 
 TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
@@ -67,6 +76,15 @@ void TDisc_entry_Child_Form::FormShow()
 
 void TDisc_entry_Child_Form::Button1Click()
 {
+    // A post needs the user and the document that are shown now.
+    if (!m_session.isLoggedIn()) {
+        platform().showMessage(rights::loggedOffRefusal());
+        return;
+    }
+    if (m_session.CurrentDocumentID <= 0) {
+        platform().showMessage(QStringLiteral("Select a Document in the Project Outline first"));
+        return;
+    }
     // The reply goes under the message selected now, which may differ from the one shown.
     const auto parent = m_selected ? m_selected() : std::nullopt;
     if (!parent) {
@@ -79,6 +97,8 @@ void TDisc_entry_Child_Form::Button1Click()
                                                                      Memo1->toPlainText(), parent->msgID);
         if (result.msgId <= 0)
             platform().showMessage(QStringLiteral("Cannot find message for hashcode:") + QString::number(result.tag));
+        else if (!result.authorIsMember)
+            platform().showMessage(kNotMemberNote);
     }
     emit posted();
     Button1->setText(QStringLiteral("Post Reply to ..."));

@@ -2,6 +2,7 @@
 
 #include "data/Discussions.h"
 #include "platform/Platform.h"
+#include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
 
@@ -14,6 +15,14 @@
 namespace vt::app {
 
 using ui::named;
+
+namespace {
+// Read states go to the project's members only, so a non-member's post is not listed for its
+// author; without a word it would seem lost.
+const QString kNotMemberNote = QStringLiteral(
+    "Your message was stored. Only members of this project see it in their discussion list, and you are not a "
+    "member.");
+}  // namespace
 
 TDisc_Entry_Form::TDisc_Entry_Form(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
@@ -40,11 +49,22 @@ TDisc_Entry_Form::TDisc_Entry_Form(Session& session, QWidget* parent) : QDialog(
 
 void TDisc_Entry_Form::Button1Click()
 {
+    // A post needs the user and the document that are shown now.
+    if (!m_session.isLoggedIn()) {
+        platform().showMessage(rights::loggedOffRefusal());
+        return;
+    }
+    if (m_session.CurrentDocumentID <= 0) {
+        platform().showMessage(QStringLiteral("Select a Document in the Project Outline first"));
+        return;
+    }
     {
         HourglassCursor wait;
         const auto result = data::discussions::PostDiscussionMessage(m_session, Edit1->text(), Memo1->toPlainText(), 0);
         if (result.msgId <= 0)
             platform().showMessage(QStringLiteral("Cannot find message for hashcode:") + QString::number(result.tag));
+        else if (!result.authorIsMember)
+            platform().showMessage(kNotMemberNote);
     }
     emit posted();
     Edit1->clear();

@@ -10,6 +10,7 @@
 #include "report/ProjectReport.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "session/TextCodec.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 #include "windows/AboutForm.h"
@@ -53,6 +54,10 @@
 #include <stdexcept>
 
 namespace vt::app {
+
+namespace {
+const QString kStaysOpen = QStringLiteral("The program stays open; your text is kept.");
+}  // namespace
 
 using ui::menuItem;
 using ui::named;
@@ -133,6 +138,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
 
     m_session.whenLoggedIn([this] { enterLoggedIn(); });
     m_session.whenLoggedOff([this] {
+        Timer1->stop();  // nobody is left to stamp
         FormCreate();
         m_navigator->clearOutline();
         m_navigator->clearUnread();
@@ -244,11 +250,34 @@ void TVeltrana::RunCleanup()
     writeCleanupBatch(workFolder);
 }
 
-// Ends the event loop at once, whatever the other windows show; they are destroyed after it.
-void TVeltrana::ExitMenuClick() { QCoreApplication::exit(0); }
+bool TVeltrana::storeEditsBeforeLeaving(const QString& consequence)
+{
+    try {
+        saveEdits();
+        return true;
+    } catch (const std::exception& error) {
+        platform().showMessage(QStringLiteral("Your changes could not be stored: ") + textFromBytes(error.what()) +
+                               QLatin1Char('\n') + consequence);
+    } catch (...) {
+        platform().showMessage(QStringLiteral("Your changes could not be stored.\n") + consequence);
+    }
+    return false;
+}
+
+// Stores the shown edits as a selection change does, then ends the event loop, whatever the
+// other windows show; they are destroyed after it.
+void TVeltrana::ExitMenuClick()
+{
+    if (!storeEditsBeforeLeaving(kStaysOpen)) return;
+    QCoreApplication::exit(0);
+}
 
 void TVeltrana::closeEvent(QCloseEvent* event)
 {
+    if (!storeEditsBeforeLeaving(kStaysOpen)) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) QCoreApplication::exit(0);
 }
@@ -273,7 +302,7 @@ void TVeltrana::PopupMenu1Popup() { m_navigator->updateOutlineMenu(); }
 void TVeltrana::UserManagement1Click()
 {
     if (!rights::isAdministrator(m_session.UserRole)) {
-        platform().showMessage(QStringLiteral("You must have Admin rights to Add New Users"));
+        platform().showMessage(rights::userAdministrationRefusal());
         return;
     }
     forms().UserAdmin_form->show();
@@ -312,7 +341,13 @@ void TVeltrana::enterLoggedIn()
     LoadProjectList();
 }
 
-void TVeltrana::Loggoff1Click() { m_session.logOff(); }
+// The shown edits are stored first, as on a selection change; when that fails the user stays
+// logged in with the text kept.
+void TVeltrana::Loggoff1Click()
+{
+    if (!storeEditsBeforeLeaving(QStringLiteral("You are still logged in; your text is kept."))) return;
+    m_session.logOff();
+}
 
 void TVeltrana::LoadProjectList()
 {
@@ -322,6 +357,7 @@ void TVeltrana::LoadProjectList()
 
 void TVeltrana::PollPresence()
 {
+    if (!m_session.isLoggedIn()) return;  // nobody to stamp
     data::presence::stamp(m_session, m_session.CurrentUser);
     m_navigator->showOnlineUsers(data::presence::usersOnline(m_session));
 }
@@ -329,6 +365,13 @@ void TVeltrana::PollPresence()
 void TVeltrana::Timer1Timer() { PollPresence(); }
 
 void TVeltrana::Refresh1Click() { PollPresence(); }
+
+bool TVeltrana::mayActForUser() const
+{
+    if (m_session.isLoggedIn()) return true;
+    platform().showMessage(rights::loggedOffRefusal());
+    return false;
+}
 
 void TVeltrana::saveEdits()
 {
@@ -405,14 +448,6 @@ void TVeltrana::connectCollaborationWindows(const Forms& windows)
         windows.Disc_entry_Child_Form->setSource([discussion] { return discussion->selectedMessage(); },
                                                  [this] { return m_documentPanel->topicText(); });
     }
-    // These windows act for the user and the document of the session: none stays open for
-    // the next user after Log Off.
-    m_session.whenLoggedOff([windows] {
-        for (QWidget* w :
-             {static_cast<QWidget*>(windows.Recent_upd_form), static_cast<QWidget*>(windows.Disc_Entry_Form),
-              static_cast<QWidget*>(windows.Disc_entry_Child_Form), static_cast<QWidget*>(windows.Dialog_attach)})
-            if (w) w->hide();
-    });
     if (windows.Dialog_attach) {
         AttachmentsPage* attachments = &m_documentPanel->attachmentsPage();
         windows.Dialog_attach->setAdder([attachments](int kind, const QString& reference, const QString& description) {
@@ -431,6 +466,7 @@ void TVeltrana::LastModified1Click()
 
 void TVeltrana::SelectDocumentInProject(const QString& projectName, qint32 documentId)
 {
+    if (!m_session.isLoggedIn()) return;  // a project of the previous user stays closed
     if (m_navigator->projectText() != projectName) {
         m_navigator->setProjectText(projectName);
         Combo_projectsChange();
@@ -505,6 +541,7 @@ void TVeltrana::NewSubRequirement1Click()
 
 void TVeltrana::AddCatagory1Click()
 {
+    if (!mayActForUser()) return;
     HourglassCursor wait;
     saveEdits();
     data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
@@ -513,6 +550,7 @@ void TVeltrana::AddCatagory1Click()
 
 bool TVeltrana::CreateDocument(const QString& topic, vt::rt::RichEditor& body)
 {
+    if (!mayActForUser()) return false;
     // The dialog stays open while the selection changes: a document needs a category or a
     // document to go beside or below, or no outline would ever show it.
     if (m_navigator->selectedLevel() < 1) {
@@ -593,6 +631,7 @@ void TVeltrana::SoftwareDevelopment2Click() { emit projectDialogRequested(4); }
 
 bool TVeltrana::CreateProject(const QString& name, const QString& description, int projectTemplate)
 {
+    if (!mayActForUser()) return false;
     HourglassCursor wait;
     // Projects are found by name: a second one of the same name would take the categories and
     // the membership meant for the new one away to the older one.
@@ -753,9 +792,9 @@ void TVeltrana::StructuredProjectDocument1Click()
     if (file.error() != QFileDevice::NoError)
         throw std::runtime_error("Cannot write file " + path.toStdString() + ": " + file.errorString().toStdString());
 
-    if (QFileInfo::exists(path))
-        platform().shellOpen(path);
-    else
+    if (QFileInfo::exists(path)) {
+        if (!platform().shellOpen(path)) platform().showMessage(QStringLiteral("Could not open ") + path);
+    } else
         platform().showMessage(QStringLiteral("Can't open file: ") + path);
 }
 

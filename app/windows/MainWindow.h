@@ -148,8 +148,14 @@ private:
     void buildMenus();
     // What the window does when the session logs in: presence polling, navigator, projects.
     void enterLoggedIn();
+    // Commands that store something for the user test that a user is logged in when they
+    // run, since a dialog may still call them after Log Off; false, with the refusal, if not.
+    bool mayActForUser() const;
     // Stores what the shown document, category and project left modified, in this order.
     void saveEdits();
+    // saveEdits() before Log Off, Exit or closing; false, with a message that ends with
+    // consequence, when storing failed and the caller must stop.
+    bool storeEditsBeforeLeaving(const QString& consequence);
     // Connects the formatting toolbar with the document editor.
     void wireFormatting();
 

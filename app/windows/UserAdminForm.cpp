@@ -3,6 +3,7 @@
 #include "data/SqlText.h"
 #include "data/Users.h"
 #include "platform/Platform.h"
+#include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/QueryModel.h"
 #include "ui/Ui.h"
@@ -74,8 +75,18 @@ TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
 
 TUserAdmin_form::~TUserAdmin_form() { m_model->setQuery(nullptr); }
 
+// Every command of the window is the administrator's, tested when it runs: the window may
+// have been opened by another user before a Log Off.
+bool TUserAdmin_form::mayAdminister() const
+{
+    if (m_session.isAdministrator()) return true;
+    platform().showMessage(rights::userAdministrationRefusal());
+    return false;
+}
+
 void TUserAdmin_form::FormShow()
 {
+    if (!m_session.isAdministrator()) return;  // the grid stays empty
     mySQLQuery1->SetDatabase(&m_session.connection());
     reload();
 }
@@ -92,6 +103,7 @@ void TUserAdmin_form::hideEvent(QHideEvent* event)
 
 void TUserAdmin_form::reload()
 {
+    if (!mayAdminister()) return;
     const int row = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().row() : 0;
     m_model->setQuery(nullptr);
     mySQLQuery1->Close();
@@ -118,6 +130,7 @@ QString TUserAdmin_form::currentText(const char* column) const { return data::te
 
 void TUserAdmin_form::EditUser1Click()
 {
+    if (!mayAdminister()) return;
     if (!toCurrentRow()) return;
     data::users::Profile profile;
     profile.firstName = currentText("FirstName");
@@ -130,6 +143,7 @@ void TUserAdmin_form::EditUser1Click()
 
 void TUserAdmin_form::AddUser1Click()
 {
+    if (!mayAdminister()) return;
     if (TForm_UserCreate* create = forms().Form_UserCreate)
         create->show();  // its show step starts with "Create User" disabled
 }
@@ -143,6 +157,7 @@ bool TUserAdmin_form::mayDelete(const QString& name) const
 
 void TUserAdmin_form::DeleteUser1Click()
 {
+    if (!mayAdminister()) return;
     if (!toCurrentRow()) return;
     const QString name = currentText("Username");
     if (!mayDelete(name)) return;
@@ -157,6 +172,7 @@ void TUserAdmin_form::DeleteUser1Click()
 // The grid's own delete goes through the live result; the master account is kept here too.
 void TUserAdmin_form::DBGrid1CtrlDelete()
 {
+    if (!mayAdminister()) return;
     if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow()) return;
     if (!mayDelete(currentText("Username"))) return;
     if (!platform().askOkCancel(QStringLiteral("Delete record?"))) return;

@@ -46,6 +46,8 @@ private:
     // Moves the query to the grid's current row; false when the grid is empty.
     bool toCurrentRow();
     QString currentText(const char* column) const;
+    // The user is an administrator; otherwise the refusal is shown.
+    bool mayAdminister() const;
     // The master account is refused with its message; true when name may be deleted.
     bool mayDelete(const QString& name) const;
 

@@ -2,6 +2,7 @@
 
 #include "data/Users.h"
 #include "platform/Platform.h"
+#include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
 
@@ -77,6 +78,11 @@ void TForm_UserCreate::FormShow()
 
 void TForm_UserCreate::Button2Click()
 {
+    // The right is tested when the command runs, not only when the window opened.
+    if (!m_session.isAdministrator()) {
+        platform().showMessage(rights::userAdministrationRefusal());
+        return;
+    }
     const QString name = UserName->text();
     {
         HourglassCursor wait;

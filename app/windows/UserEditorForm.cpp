@@ -1,6 +1,7 @@
 #include "windows/UserEditorForm.h"
 
 #include "platform/Platform.h"
+#include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
 
@@ -112,6 +113,11 @@ QString TForm_UserEditor::chosenRole() const
 
 void TForm_UserEditor::Button2Click()
 {
+    // The right is tested when the command runs, not only when the window opened.
+    if (!m_session.isAdministrator()) {
+        platform().showMessage(rights::userAdministrationRefusal());
+        return;
+    }
     data::users::Profile profile{FirstName->text(), LastName->text(), Email->text(), Position->text(), chosenRole()};
     {
         HourglassCursor wait;
@@ -124,6 +130,10 @@ void TForm_UserEditor::Button2Click()
 
 void TForm_UserEditor::Button1Click()
 {
+    if (!m_session.isAdministrator()) {
+        platform().showMessage(rights::userAdministrationRefusal());
+        return;
+    }
     {
         HourglassCursor wait;
         data::users::setPassword(m_session, Lab_Username->text(), Password->text().toUpper());

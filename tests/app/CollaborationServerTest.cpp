@@ -87,6 +87,10 @@ const QStringList kHostile = {
     QStringLiteral("%_ \t tab"),
 };
 
+const QString kNotMemberNote = QStringLiteral(
+    "Your message was stored. Only members of this project see it in their discussion list, and you are not a "
+    "member.");
+
 }  // namespace
 
 class Collab : public AppFixture {
@@ -202,7 +206,8 @@ TEST_F(Collab, APostFansOutToExactlyTheMembersAndAProjectWithoutMembersToNobody)
     const QString subject = QStringLiteral("Sub'ject \\ -- ") + QString::fromUtf8("ü");
     const QString text = QStringLiteral("first line\nsecond 'line' \\\n") + QString::fromUtf8("日本");
     postNew(subject, text);
-    EXPECT_EQ(m_platform.messages(), QStringList{});
+    // The poster is told why the stored message will not show in the poster's own tree.
+    EXPECT_EQ(m_platform.messages(), QStringList{kNotMemberNote});
     auto& form = *forms().Disc_Entry_Form;
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(child<QLineEdit>(form, "Edit1").text(), "");
@@ -234,8 +239,9 @@ TEST_F(Collab, APostFansOutToExactlyTheMembersAndAProjectWithoutMembersToNobody)
     EXPECT_EQ(outline().currentItem()->data(0, Qt::UserRole + 1).toInt(), 1);
 
     openDocument("Empty", "Doc E1");
+    m_platform.clear();
     postNew("Alone", "nobody reads this");
-    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(m_platform.messages(), QStringList{kNotMemberNote});
     EXPECT_EQ(sql("SELECT count(*) FROM Req_messages WHERE RequirementID=30"), "1\n");
     EXPECT_EQ(sql("SELECT count(*) FROM msg_state WHERE RequirementID=30"), "0\n");
     EXPECT_EQ(sql("SELECT count(*) FROM activity_Log WHERE DocumentID=30"), "0\n");
@@ -831,6 +837,13 @@ TEST_F(Collab, DoubleClickOpensOnlySafeReferencesThroughTheDesktop)
     shown = open(3);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].kind, "message");
+    // A desktop without a handler for the reference: the user is told, with the reference.
+    m_platform.shellOpens = false;
+    shown = open(2);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].kind, "shell");
+    EXPECT_EQ(shown[1].kind, "message");
+    EXPECT_EQ(shown[1].text, "Could not open " + doc);
     // Nothing selected: nothing happens.
     m_platform.clear();
     attachList().clearSelection();

@@ -279,8 +279,8 @@ TEST_F(Login, LogOffReturnsToTheLoginDialogAndASecondLoginWorks)
     EXPECT_EQ(session().UserRole, "USER");
     EXPECT_EQ(session().CurrentProjectID, 0);
     EXPECT_FALSE(mainChild<QFrame>("pan_Navigator").isVisible());
-    EXPECT_TRUE(session().connection().Connected());      // the connection stays open
-    EXPECT_TRUE(mainChild<QTimer>("Timer1").isActive());  // and the poll timer keeps running
+    EXPECT_TRUE(session().connection().Connected());       // the connection stays open
+    EXPECT_FALSE(mainChild<QTimer>("Timer1").isActive());  // nobody is left to stamp
     // The clean-up ran again: the batch file exists since the first start.
     ASSERT_EQ(m_platform.shown.size(), 1u);
     EXPECT_EQ(m_platform.shown.front().kind, "batch");
@@ -313,12 +313,17 @@ TEST_F(Login, PresenceStampsTheUserAndListsWhoPolledWithinFiveMinutes)
     mainChild<QAction>("Refresh1").trigger();
     EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "DAVE", "ERIN", "frank"}));
 
-    // After Log Off the timer's poll stamps nobody and the list keeps the users still polling.
+    // After Log Off the timer stops, and a tick that was already due stamps nobody.
     mainChild<QAction>("Loggoff1").trigger();
+    EXPECT_FALSE(mainChild<QTimer>("Timer1").isActive());
     sql("UPDATE Users SET lastPollRequest = now() - INTERVAL 10 MINUTE WHERE Username='frank'");
     mainWindow().Timer1Timer();
     EXPECT_EQ(sql("SELECT lastPollRequest < now() - INTERVAL 9 MINUTE FROM Users WHERE Username='frank'"), "1\n");
-    EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "DAVE", "ERIN"}));
+
+    // The next login polls at once again and starts the timer.
+    loginAs("frank", "f");
+    EXPECT_TRUE(mainChild<QTimer>("Timer1").isActive());
+    EXPECT_EQ(items(&mainChild<QListWidget>("OnlineList")), (QStringList{"CAROL", "DAVE", "ERIN", "frank"}));
 }
 
 // Passwords are kept as Argon2id hashes: a hashed row logs in by verification, a row an older

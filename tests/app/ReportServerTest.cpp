@@ -197,6 +197,15 @@ TEST_F(Report, WithNoProjectOpenHoldsOnlyTheHeadAndClosingPiecesAndIsOpened)
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
 
+TEST_F(Report, ADesktopThatCannotOpenTheReportIsSaidSoWithThePath)
+{
+    loginAsAdmin();
+    m_platform.shellOpens = false;
+    runReport();
+    EXPECT_EQ(opened(), QStringList{reportPath()});
+    EXPECT_EQ(m_platform.messages(), QStringList{"Could not open " + reportPath()});
+}
+
 TEST_F(Report, DatabaseStoreWalksTheWholeOutlineWithEscapedNamesAndOneBodyTest)
 {
     // A category with a document three levels deep (collapsed in the tree), one with none, and

@@ -598,9 +598,15 @@ TEST_F(Bodies, SaveAsExportsTheShownBodyAsRtf)
         EXPECT_FALSE(QFileInfo::exists(path(name)) && name.endsWith(".rvf"));
         EXPECT_EQ(mainWindow().windowTitle(), name + ".rtf");
     }
-    EXPECT_FALSE(editor().isModified());  // the export clears it: nothing reaches the database
+    // An export is no save: the edit still reaches the database when the selection moves on.
+    EXPECT_TRUE(editor().isModified());
     select("  ...Zeta");
-    EXPECT_EQ(updates(), "0\n");
+    EXPECT_EQ(updates(), "1\n");
+    {
+        vt::rt::RichEditor reader;
+        reader.loadFromBytes(storedBody(10));
+        EXPECT_EQ(reader.toPlainText(), "Exported words now");
+    }
     EXPECT_EQ(mainChild<QStatusBar>("StatusBar1").findChildren<QLabel*>().front()->text(), "");
     // File > Save As runs nothing.
     m_platform.clear();

@@ -2,6 +2,7 @@
 
 #include "data/Attachments.h"
 #include "platform/Platform.h"
+#include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
@@ -76,6 +77,15 @@ void AttachmentsPage::AttachmentsShow()
 
 void AttachmentsPage::AddAttachment(int kind, const QString& reference, const QString& description)
 {
+    // The dialog may be submitted after Log Off: a reference needs the user and the document.
+    if (!m_session.isLoggedIn()) {
+        platform().showMessage(rights::loggedOffRefusal());
+        return;
+    }
+    if (m_session.CurrentDocumentID <= 0) {
+        platform().showMessage(QStringLiteral("Select a Document in the Project Outline first"));
+        return;
+    }
     HourglassCursor wait;
     const QString stored = data::attachments::storedReference(kind, reference);
     auto* row = new QTreeWidgetItem(ListView1, QStringList{stored, description, data::attachments::today(),
@@ -128,7 +138,7 @@ void AttachmentsPage::ListView1DblClick()
         platform().showMessage(check.refusal);
         return;
     }
-    platform().shellOpen(check.target);
+    if (!platform().shellOpen(check.target)) platform().showMessage(QStringLiteral("Could not open ") + check.target);
 }
 
 void AttachmentsPage::clear() { ListView1->clear(); }

@@ -348,8 +348,8 @@ void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialo
 
 void DocumentPanel::exportRtf(const QString& path)
 {
+    // An export is no save: the edit still goes to the database with the next save.
     RichEdit1->saveRtfToFile(path);
-    RichEdit1->setModified(false);
 }
 
 void DocumentPanel::Tab_DetailsShow()

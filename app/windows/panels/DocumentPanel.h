@@ -42,7 +42,7 @@ public:
     // the document's body file; in database mode the body row is inserted from the file the
     // dialog wrote ("TempReq.rvf" in the work folder).
     void storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor);
-    // Writes the shown body as RTF to path and marks the editor as not modified.
+    // Writes the shown body as RTF to path; the modified state stays as it was.
     void exportRtf(const QString& path);
 
     // Re-evaluates the owner selector when the Details page is shown.

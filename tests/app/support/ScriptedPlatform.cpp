@@ -95,7 +95,7 @@ std::optional<QColor> ScriptedPlatform::colorDialog(const QColor& initial)
 bool ScriptedPlatform::shellOpen(const QString& fileOrAddress)
 {
     shown.push_back({"shell", fileOrAddress});
-    return true;
+    return shellOpens;
 }
 
 void ScriptedPlatform::startBatch(const QString& batchFile, const QString& workFolder)

@@ -38,6 +38,8 @@ public:
     std::deque<QFont> fonts;
     std::deque<QColor> colors;
 
+    // What shellOpen answers: false plays a desktop that has no handler for the file.
+    bool shellOpens = true;
     // When set, startBatch really starts the detached clean-up process (like the desktop).
     bool runBatches = false;
     QStringList fontList = {QStringLiteral("Arial"), QStringLiteral("Courier New"), QStringLiteral("Times New Roman")};
