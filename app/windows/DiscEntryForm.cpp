@@ -40,6 +40,12 @@ TDisc_Entry_Form::TDisc_Entry_Form(Session& session, QWidget* parent) : QDialog(
 
 void TDisc_Entry_Form::Button1Click()
 {
+    // A message goes to the document shown in the open project; there is none once the
+    // document has left the outline (another project chosen, the document deleted).
+    if (m_session.CurrentDocumentID <= 0 || m_session.CurrentProjectID <= 0) {
+        platform().showMessage(QStringLiteral("Select a Document in the Project Outline first"));
+        return;
+    }
     {
         HourglassCursor wait;
         const auto result = data::discussions::PostDiscussionMessage(m_session, Edit1->text(), Memo1->toPlainText(), 0);
