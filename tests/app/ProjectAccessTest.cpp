@@ -10,6 +10,7 @@
 #include "data/Projects.h"
 #include "windows/DiscEntryForm.h"
 #include "windows/Forms.h"
+#include "windows/RecentUpdForm.h"
 
 #include "db/DbSettings.h"
 
@@ -20,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -402,5 +404,31 @@ TEST_F(ProjectAccess, OwnerAndManagerAreStoredOnlyWhenAnEntryIsChosen)
     EXPECT_EQ(sql("SELECT Owner FROM Requirements WHERE RequirementID = 20"), "BOB\n");
     EXPECT_EQ(trace.startingWith("Update Requirements set owner").size(), 1);
     EXPECT_EQ(trace.startingWith("Update Projects set projectManager").size(), 1);
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+// Two projects whose names the server takes for equal (left from before names were kept
+// unique): Recent Updates opens the one the update belongs to.
+TEST_F(ProjectAccess, RecentUpdatesOpensTheProjectOfTheUpdateByItsId)
+{
+    sql("INSERT INTO Projects (ProjectID, ProjectName, ProjectManager) VALUES (3, 'alpha ', 'BOB')");
+    sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('BOB', 3)");
+    sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (4, 3, 'Legacy area')");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+        "(30, 2, 4, 'Legacy document', now(), 'BOB')");
+    sql("INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) VALUES "
+        "('UPD_DOC', 'BOB', now(), 3, 4, 30, 0)");
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    mainChild<QAction>("LastModified1").trigger();
+    auto& grid = child<QTableView>(*forms().Recent_upd_form, "DBGrid1");
+    ASSERT_EQ(grid.model()->rowCount(), 1);
+    const QPoint at = grid.visualRect(grid.model()->index(0, 0)).center();
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(session().CurrentProjectID, 3);
+    ASSERT_NE(tree().currentItem(), nullptr);
+    EXPECT_EQ(tree().currentItem()->text(0), "Legacy document");
+    EXPECT_EQ(selector().currentText(), "alpha ");
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
