@@ -432,3 +432,39 @@ TEST_F(ProjectAccess, RecentUpdatesOpensTheProjectOfTheUpdateByItsId)
     EXPECT_EQ(selector().currentText(), "alpha ");
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
+
+TEST_F(ProjectAccess, LookupsCompareNamesAsTheServerDoesAndTakeHostileTextAsText)
+{
+    auto admin = otherInstance("admin", "ADMIN");
+    sql("INSERT INTO Projects (ProjectID, ProjectName) VALUES (4, 'It''s \\\\ -- /* Ünïcödé */')");
+    sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('O''HARA', 4)");
+    struct Case {
+        const char* name;
+        const char* user;
+        bool everyProject;
+        qint32 id;
+    };
+    const Case cases[] = {
+        {"ALPHA ", "BOB", false, 2},
+        {"Website Relaunch", "BOB", false, 0},
+        {"Website Relaunch", "ADMIN", true, 1},
+        {"Alpha' or '1'='1", "BOB", false, 0},
+        {"Website Relaunch", "BOB' or '1'='1", false, 0},
+        {"it's \\ -- /* ünïcödé */", "O'HARA", false, 4},
+        {"", "BOB", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " for " + c.user);
+        const QString name = QString::fromUtf8(c.name);
+        const QString user = QString::fromUtf8(c.user);
+        EXPECT_EQ(data::projects::openableProjectId(*admin, name, user, c.everyProject), c.id);
+        if (c.id != 0) EXPECT_TRUE(data::projects::mayOpenProject(*admin, c.id, user, c.everyProject));
+    }
+    EXPECT_FALSE(data::projects::mayOpenProject(*admin, 1, "BOB", false));
+    EXPECT_FALSE(data::projects::mayOpenProject(*admin, 99, "ADMIN", true));
+
+    EXPECT_TRUE(data::projects::nameTaken(*admin, "website relaunch ", 2));
+    EXPECT_FALSE(data::projects::nameTaken(*admin, "website relaunch ", 1));  // its own name
+    EXPECT_FALSE(data::projects::nameTaken(*admin, "Alpha' or '1'='1", 0));
+    EXPECT_TRUE(data::projects::nameTaken(*admin, QString::fromUtf8("IT'S \\ -- /* ÜNÏCÖDÉ */"), 0));
+}
