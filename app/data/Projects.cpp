@@ -37,19 +37,73 @@ void execute(const Session& session, const std::string& statement)
     query->Execute();
 }
 
+std::string projectListSql(const QString& userName, bool everyProject)
+{
+    if (everyProject) return "SELECT projects.ProjectID,projects.projectName FROM projects order by ProjectID DESC";
+    return "SELECT projects.ProjectID,projects.projectName FROM projectmembers,projects "
+           "WHERE (projectmembers.username = " +
+           sqlQuoted(userName) + ") and (projects.projectid = projectmembers.projectID) order by ProjectID DESC";
+}
+
+// Whether the statement returns a row.
+bool found(const Session& session, const std::string& statement)
+{
+    auto query = session.newQuery();
+    query->SetSQL(statement);
+    query->Open();
+    const bool any = query->RecordCount() > 0;
+    query->Close();
+    return any;
+}
+
 }  // namespace
 
 QStringList projectNames(const Session& session, const QString& userName, bool everyProject)
 {
-    if (everyProject)
-        return column(session, "SELECT projects.ProjectID,projects.projectName FROM projects order by ProjectID DESC",
-                      "ProjectName");
-    return column(session,
-                  "SELECT projects.ProjectID,projects.projectName FROM projectmembers,projects "
-                  "WHERE (projectmembers.username = " +
-                      sqlQuoted(userName) +
-                      ") and (projects.projectid = projectmembers.projectID) order by ProjectID DESC",
-                  "ProjectName");
+    return column(session, projectListSql(userName, everyProject), "ProjectName");
+}
+
+std::vector<ProjectEntry> projectList(const Session& session, const QString& userName, bool everyProject)
+{
+    auto query = session.newQuery();
+    query->SetSQL(projectListSql(userName, everyProject));
+    query->Open();
+    std::vector<ProjectEntry> entries;
+    const int rows = query->RecordCount();
+    for (int i = 0; i < rows; ++i) {
+        entries.push_back({query->FieldByName("ProjectID").AsInteger(), textOf(*query, "ProjectName")});
+        query->Next();
+    }
+    query->Close();
+    return entries;
+}
+
+qint32 openableProjectId(const Session& session, const QString& name, const QString& userName, bool everyProject)
+{
+    if (everyProject) return projectId(session, name);
+    auto query = session.newQuery();
+    query->SetSQL("select projects.ProjectID from projectmembers,projects where (projects.projectname =" +
+                  sqlQuoted(name) + ") and (projectmembers.username = " + sqlQuoted(userName) +
+                  ") and (projects.projectid = projectmembers.projectID)");
+    query->Open();
+    const qint32 id = query->RecordCount() > 0 ? query->FieldByName("ProjectID").AsInteger() : 0;
+    query->Close();
+    return id;
+}
+
+bool mayOpenProject(const Session& session, qint32 id, const QString& userName, bool everyProject)
+{
+    if (id <= 0) return false;
+    if (everyProject) return found(session, "select ProjectID from Projects where ProjectID = " + std::to_string(id));
+    return found(session, "select projects.ProjectID from projectmembers,projects where (projects.ProjectID = " +
+                              std::to_string(id) + ") and (projectmembers.username = " + sqlQuoted(userName) +
+                              ") and (projects.projectid = projectmembers.projectID)");
+}
+
+bool nameTaken(const Session& session, const QString& name, qint32 exceptId)
+{
+    return found(session, "select ProjectID from Projects where (projectname =" + sqlQuoted(name) +
+                              ") and (ProjectID <> " + std::to_string(exceptId) + ")");
 }
 
 qint32 projectId(const Session& session, const QString& name)

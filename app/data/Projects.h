@@ -17,6 +17,24 @@ namespace vt::app::data::projects {
 // everyProject is set (administrators), otherwise those the user is a member of.
 QStringList projectNames(const Session& session, const QString& userName, bool everyProject);
 
+struct ProjectEntry {
+    qint32 id = 0;
+    QString name;
+};
+// The same projects with their ids, in the same order.
+std::vector<ProjectEntry> projectList(const Session& session, const QString& userName, bool everyProject);
+
+// The project of this name that the user may open: any project when everyProject is set
+// (administrators), otherwise one the user is a member of. 0 when there is none. Names compare
+// as the server compares them (without regard to case and trailing spaces).
+qint32 openableProjectId(const Session& session, const QString& name, const QString& userName, bool everyProject);
+// Whether the user may open the project with this id (it exists, and the user is a member
+// unless everyProject is set).
+bool mayOpenProject(const Session& session, qint32 id, const QString& userName, bool everyProject);
+// Whether a project other than exceptId has this name, compared as the server compares names;
+// the test that keeps project names unique.
+bool nameTaken(const Session& session, const QString& name, qint32 exceptId);
+
 // The id of the first project the server returns with this name; 0 when there is none.
 qint32 projectId(const Session& session, const QString& name);
 

@@ -49,12 +49,13 @@ TDisc_Entry_Form::TDisc_Entry_Form(Session& session, QWidget* parent) : QDialog(
 
 void TDisc_Entry_Form::Button1Click()
 {
-    // A post needs the user and the document that are shown now.
+    // A post needs the user and the document that are shown now; there is no document once
+    // it has left the outline (another project chosen, the document deleted).
     if (!m_session.isLoggedIn()) {
         platform().showMessage(rights::loggedOffRefusal());
         return;
     }
-    if (m_session.CurrentDocumentID <= 0) {
+    if (m_session.CurrentDocumentID <= 0 || m_session.CurrentProjectID <= 0) {
         platform().showMessage(QStringLiteral("Select a Document in the Project Outline first"));
         return;
     }

@@ -51,6 +51,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vt::app {
@@ -131,6 +132,10 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     // Live captions: the category name and the document topic name the selected node.
     connect(m_categoryPanel, &CategoryPanel::nameChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
     connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
+    // A renamed project shows its new name in the selector at once.
+    connect(m_projectPanel, &ProjectPanel::projectRenamed, this, [this](qint32 id, const QString& name) {
+        m_navigator->renameProject(id, name, m_session.CurrentProjectID);
+    });
     onEvent(m_toolbar, &FormatToolbar::saveRequested, this, [this] { btnSaveClick(); });
     onEvent(m_toolbar, &FormatToolbar::saveAsRequested, this, [this] { btnSaveAsClick(); });
     wireFormatting();
@@ -143,6 +148,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
         m_navigator->clearOutline();
         m_navigator->clearUnread();
         m_projectPanel->clear();
+        m_categoryPanel->clear();
         m_documentPanel->clear();
     });
 
@@ -324,7 +330,9 @@ void TVeltrana::Deleteproject2Click()
     m_navigator->clearTree();
     m_navigator->clearUnread();
     m_projectPanel->clear();
+    m_categoryPanel->clear();
     m_documentPanel->clear();
+    m_session.CurrentProjectID = 0;
     Pan_Content->hide();
     LoadProjectList();
 }
@@ -352,7 +360,7 @@ void TVeltrana::Loggoff1Click()
 void TVeltrana::LoadProjectList()
 {
     m_navigator->showProjectNames(
-        data::projects::projectNames(m_session, m_session.CurrentUser, rights::isAdministrator(m_session.UserRole)));
+        data::projects::projectList(m_session, m_session.CurrentUser, rights::isAdministrator(m_session.UserRole)));
 }
 
 void TVeltrana::PollPresence()
@@ -386,21 +394,61 @@ void TVeltrana::Combo_projectsChange(bool typing)
     // Edits of the project shown so far are stored under its own id before the id changes;
     // loading the next project would otherwise refill the fields and drop them.
     saveEdits();
+    // A listed entry is its project; typed text opens only one of the user's own projects
+    // (any project for administrators), and any other name behaves as an unknown one.
+    const QString text = m_navigator->projectText();
+    const bool everyProject = rights::isAdministrator(m_session.UserRole);
+    qint32 id = typing ? 0 : m_navigator->chosenProjectId();
+    if (id > 0) {
+        if (!data::projects::mayOpenProject(m_session, id, m_session.CurrentUser, everyProject)) id = 0;
+    } else {
+        id = data::projects::openableProjectId(m_session, text, m_session.CurrentUser, everyProject);
+    }
+    openProject(id, text, !typing);
+}
+
+void TVeltrana::openProject(qint32 projectId, const QString& caption, bool takeFocus)
+{
     Pan_Content->show();
     m_navigator->clearUnread();
-    LoadProjectOutline(m_navigator->projectText());
-    m_navigator->showUnread(
-        data::discussions::unreadMessages(m_session, m_session.CurrentProjectID, m_session.CurrentUser));
-    m_navigator->selectRoot(!typing);
+    LoadProjectOutline(projectId, caption);
+    if (m_session.CurrentProjectID > 0)
+        m_navigator->showUnread(
+            data::discussions::unreadMessages(m_session, m_session.CurrentProjectID, m_session.CurrentUser));
+    m_navigator->selectRoot(takeFocus);
 }
 
 qint32 TVeltrana::GetProjectID(const QString& name) { return data::projects::projectId(m_session, name); }
 
-void TVeltrana::LoadProjectOutline(const QString& name)
+void TVeltrana::LoadProjectOutline(qint32 projectId, const QString& rootCaption)
 {
-    m_session.CurrentProjectID = GetProjectID(name);
-    m_navigator->showOutline(name, data::outline::loadOutline(m_session, m_session.CurrentProjectID));
-    ShowProjectInfo(m_session.CurrentProjectID);
+    m_session.CurrentProjectID = projectId;
+    m_navigator->showOutline(rootCaption, projectId > 0 ? data::outline::loadOutline(m_session, projectId)
+                                                        : std::vector<data::outline::CategoryNode>{});
+    if (!m_projectPanel->ShowProjectInfo(projectId) && projectId != 0) {
+        // The project is gone: nothing of it stays to be changed.
+        m_session.CurrentProjectID = 0;
+        m_navigator->showOutline(rootCaption, {});
+    }
+    dropStalePanels();
+}
+
+void TVeltrana::dropStalePanels()
+{
+    const auto nodes = m_navigator->outlineNodes();
+    const auto holds = [&nodes](qint32 id, bool category) {
+        return std::any_of(nodes.begin(), nodes.end(), [&](const NavigatorPanel::OutlineNode& n) {
+            return (category ? n.level == 1 : n.level >= 2) && n.id == id;
+        });
+    };
+    if (m_categoryPanel->shownId() != 0 && !holds(m_categoryPanel->shownId(), true)) {
+        m_categoryPanel->clear();
+        m_session.CurrentCatagoryID = 0;
+    }
+    if (m_documentPanel->shownId() != 0 && !holds(m_documentPanel->shownId(), false)) {
+        m_documentPanel->clear();
+        m_session.CurrentDocumentID = 0;
+    }
 }
 
 void TVeltrana::ProjectTreeChange()
@@ -436,8 +484,8 @@ void TVeltrana::connectCollaborationWindows(const Forms& windows)
     DiscussionPage* discussion = &m_documentPanel->discussionPage();
     if (windows.Recent_upd_form)
         connect(windows.Recent_upd_form, &TRecent_upd_form::documentChosen, this,
-                [this](const QString& project, qint32 document) {
-                    guarded([&] { SelectDocumentInProject(project, document); });
+                [this](qint32 project, const QString& name, qint32 document) {
+                    guarded([&] { SelectDocumentInProject(project, name, document); });
                 });
     if (windows.Disc_Entry_Form)
         onEvent(windows.Disc_Entry_Form, &TDisc_Entry_Form::posted, discussion,
@@ -464,12 +512,17 @@ void TVeltrana::LastModified1Click()
     }
 }
 
-void TVeltrana::SelectDocumentInProject(const QString& projectName, qint32 documentId)
+void TVeltrana::SelectDocumentInProject(qint32 projectId, const QString& projectName, qint32 documentId)
 {
     if (!m_session.isLoggedIn()) return;  // a project of the previous user stays closed
-    if (m_navigator->projectText() != projectName) {
-        m_navigator->setProjectText(projectName);
-        Combo_projectsChange();
+    if (m_session.CurrentProjectID != projectId) {
+        HourglassCursor wait;
+        saveEdits();
+        if (!data::projects::mayOpenProject(m_session, projectId, m_session.CurrentUser,
+                                            rights::isAdministrator(m_session.UserRole)))
+            return;
+        m_navigator->setProjectText(projectName, projectId);
+        openProject(projectId, projectName, true);
     }
     m_navigator->selectDocument(documentId);
 }
@@ -489,7 +542,7 @@ void TVeltrana::refreshlist1Click()
 {
     HourglassCursor wait;
     saveEdits();
-    LoadProjectOutline(m_navigator->projectText());
+    LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
 }
 
 void TVeltrana::Delete1Click()
@@ -524,7 +577,7 @@ void TVeltrana::DeleteCatagory1Click()
     HourglassCursor wait;
     saveEdits();
     data::outline::deleteCategory(m_session, m_session.CurrentCatagoryID);
-    LoadProjectOutline(m_navigator->projectText());
+    LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
 }
 
 void TVeltrana::NewReq1Click()
@@ -542,10 +595,11 @@ void TVeltrana::NewSubRequirement1Click()
 void TVeltrana::AddCatagory1Click()
 {
     if (!mayActForUser()) return;
+    if (m_session.CurrentProjectID <= 0) return;  // no project is open
     HourglassCursor wait;
     saveEdits();
     data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
-    LoadProjectOutline(m_navigator->projectText());
+    LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
 }
 
 bool TVeltrana::CreateDocument(const QString& topic, vt::rt::RichEditor& body)
@@ -648,10 +702,10 @@ bool TVeltrana::CreateProject(const QString& name, const QString& description, i
         data::outline::addCategory(m_session, id, category);
     data::projects::addMember(m_session, id, m_session.CurrentUser);
     LoadProjectList();
-    m_navigator->setProjectText(name);
+    m_navigator->setProjectText(name, id);
     Pan_Content->show();
     m_navigator->clearUnread();
-    LoadProjectOutline(name);
+    LoadProjectOutline(id, name);
     m_navigator->selectRoot(true);
     return true;
 }

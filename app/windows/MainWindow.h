@@ -55,7 +55,10 @@ public:
     // that the next key goes there too.
     void Combo_projectsChange(bool typing = false);
     qint32 GetProjectID(const QString& name);
-    void LoadProjectOutline(const QString& name);
+    // Rebuilds the outline of the project with this id (0: none, only the root) under the
+    // root caption, and fills the project panel; CurrentProjectID becomes the id, or 0 when
+    // the project is gone.
+    void LoadProjectOutline(qint32 projectId, const QString& rootCaption);
     void ProjectTreeChange();
     void ShowNodePanel();
     void ShowCatagory();
@@ -118,9 +121,10 @@ public:
     // them to its document panel once they all exist.
     void connectCollaborationWindows(const Forms& windows);
     void LastModified1Click();
-    // Switches the navigator to the project (when another is open) and selects the first
-    // outline node of the document; selects nothing when the document is not in the outline.
-    void SelectDocumentInProject(const QString& projectName, qint32 documentId);
+    // Switches the navigator to the project (when another is open and the user may open it)
+    // and selects the first outline node of the document; selects nothing when the document
+    // is not in the outline.
+    void SelectDocumentInProject(qint32 projectId, const QString& projectName, qint32 documentId);
 
     // Reports > "Formatted Project Document": the HTML report of the open project, written to
     // the work folder and handed to the desktop; progress is shown in the status bar.
@@ -156,6 +160,10 @@ private:
     // saveEdits() before Log Off, Exit or closing; false, with a message that ends with
     // consequence, when storing failed and the caller must stop.
     bool storeEditsBeforeLeaving(const QString& consequence);
+    // Opens the project as chosen in the selector; 0 (only the root) when the user may not.
+    void openProject(qint32 projectId, const QString& caption, bool takeFocus);
+    // Empties the category and document panels when the outline no longer holds their rows.
+    void dropStalePanels();
     // Connects the formatting toolbar with the document editor.
     void wireFormatting();
 

@@ -117,9 +117,10 @@ bool TRecent_upd_form::toCurrentRow()
 void TRecent_upd_form::DBGrid1DblClick()
 {
     if (!mySQLQuery1->Active() || !toCurrentRow()) return;
+    const qint32 projectId = mySQLQuery1->FieldByName("ProjectID").AsInteger();
     const QString project = data::textOf(*mySQLQuery1, "ProjectName");
     const qint32 document = mySQLQuery1->FieldByName("DocumentID").AsInteger();
-    emit documentChosen(project, document);
+    emit documentChosen(projectId, project, document);
 }
 
 // The grid's own delete: the current row goes from activity_log through the live result.

@@ -29,7 +29,7 @@ public:
 
 signals:
     // The user chose the document of an update (double-click on its row).
-    void documentChosen(const QString& projectName, qint32 documentId);
+    void documentChosen(qint32 projectId, const QString& projectName, qint32 documentId);
 
 protected:
     void hideEvent(QHideEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -32,10 +33,14 @@ void CategoryPanel::ShowCatagory(qint32 catagoryId)
 {
     m_session.CurrentCatagoryID = catagoryId;
     if (const auto found = data::outline::category(m_session, catagoryId)) {
+        m_catagoryId = catagoryId;
         CatagoryDescription->setPlainText(found->Description);
         CatagoryDescription->document()->setModified(false);
         CatagoryName->setText(found->CatagoryName);
         CatagoryName->setModified(false);
+    } else {
+        // The fields of the category shown before are not this one's.
+        clear();
     }
     CatagoryName->setEnabled(m_session.IsProjectManager);
     CatagoryDescription->setEnabled(m_session.IsProjectManager);
@@ -43,14 +48,26 @@ void CategoryPanel::ShowCatagory(qint32 catagoryId)
 
 void CategoryPanel::SaveCatagory()
 {
+    if (m_catagoryId <= 0) return;
     if (CatagoryName->isModified()) {
-        data::outline::renameCategory(m_session, m_session.CurrentCatagoryID, CatagoryName->text());
+        data::outline::renameCategory(m_session, m_catagoryId, CatagoryName->text());
         CatagoryName->setModified(false);
     }
     if (CatagoryDescription->document()->isModified()) {
-        data::outline::describeCategory(m_session, m_session.CurrentCatagoryID, CatagoryDescription->toPlainText());
+        data::outline::describeCategory(m_session, m_catagoryId, CatagoryDescription->toPlainText());
         CatagoryDescription->document()->setModified(false);
     }
+}
+
+void CategoryPanel::clear()
+{
+    m_catagoryId = 0;
+    // No node's caption follows: the node of this category is gone or not selected.
+    const QSignalBlocker quiet(CatagoryName);
+    CatagoryName->clear();
+    CatagoryName->setModified(false);
+    CatagoryDescription->clear();
+    CatagoryDescription->document()->setModified(false);
 }
 
 }  // namespace vt::app

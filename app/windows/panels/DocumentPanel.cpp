@@ -74,6 +74,7 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     Edit_RequireMentName = ui::lineEdit(Tab_Details, "Edit_RequireMentName");
     Combo_Owner = named(new QComboBox(Tab_Details), "Combo_Owner");
     Combo_Owner->setEditable(true);
+    Combo_Owner->setInsertPolicy(QComboBox::NoInsert);
     Combo_Owner->setEditText(QStringLiteral("Select...."));
     Combo_Owner->setEnabled(false);
     Edit_Version = ui::lineEdit(Tab_Details, "Edit_Version");
@@ -158,8 +159,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
             [this](const QPoint& pos) { PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos)); });
 
     connect(Edit_RequireMentName, &QLineEdit::textChanged, this, &DocumentPanel::topicChanged);
-    onEvent(Combo_Owner, &QComboBox::textActivated, this, [this] { Combo_OwnerChange(); });
-    onEvent(Combo_Owner->lineEdit(), &QLineEdit::textEdited, this, [this] { Combo_OwnerChange(); });
+    connect(Combo_Owner, &QComboBox::textActivated, this,
+            [this](const QString& chosen) { guarded([&] { Combo_OwnerChange(chosen); }); });
     onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
         if (Tab_Control->currentWidget() == Tab_Details) Tab_DetailsShow();
         if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
@@ -231,8 +232,12 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     HourglassCursor wait;
     m_discussion->clearMessage();
     m_session.CurrentDocumentID = requirementId;
+    // A document whose row is gone keeps no id: nothing is stored for it.
+    m_documentId = 0;
     QString owner = Combo_Owner->currentText();
     if (const auto row = data::documents::details(m_session, requirementId)) {
+        m_documentId = requirementId;
+        m_storedOwner = row->Owner;
         Edit_RequireMentName->setText(row->RequirementName);
         Edit_Version->setText(row->Version);
         Combo_STATUS->setEditText(row->Status);
@@ -295,31 +300,29 @@ void DocumentPanel::applyOwnerRule(const QString& owner)
     if (!isOwner) return;
     const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
     const QSignalBlocker quiet(Combo_Owner);
-    if (!members.isEmpty()) {
-        Combo_Owner->clear();
-        Combo_Owner->addItems(upperCased(members));
-        Combo_Owner->setCurrentIndex(-1);
-    }
+    // The entries are this project's members only, never those left from another project.
+    Combo_Owner->clear();
+    Combo_Owner->addItems(upperCased(members));
+    Combo_Owner->setCurrentIndex(-1);
     Combo_Owner->setEditText(owner);
 }
 
 void DocumentPanel::SaveDocument()
 {
     HourglassCursor wait;
+    if (m_documentId <= 0) return;
     const bool bodyModified = RichEdit1->isModified();
     if (Edit_RequireMentName->isModified() || bodyModified) {
-        data::documents::updateTopic(m_session, m_session.CurrentDocumentID, Edit_RequireMentName->text(),
-                                     m_session.CurrentUser);
+        data::documents::updateTopic(m_session, m_documentId, Edit_RequireMentName->text(), m_session.CurrentUser);
         data::activitylog::LogActivity(m_session, QStringLiteral("UPD_DOC"), m_session.CurrentUser,
-                                       m_session.CurrentProjectID, m_session.CurrentCatagoryID,
-                                       m_session.CurrentDocumentID, 0);
+                                       m_session.CurrentProjectID, m_session.CurrentCatagoryID, m_documentId, 0);
         Edit_RequireMentName->setModified(false);
     }
     if (bodyModified) {
         if (m_session.StoreDocumentsAsFiles) {
             // The new body replaces the file only once it is written whole: a folder that
             // fails midway keeps the previous body.
-            QSaveFile file(data::documents::bodyFilePath(m_session.DocumentsFolder, m_session.CurrentDocumentID));
+            QSaveFile file(data::documents::bodyFilePath(m_session.DocumentsFolder, m_documentId));
             if (!file.open(QIODevice::WriteOnly))
                 throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ": " +
                                          file.errorString().toStdString());
@@ -331,7 +334,7 @@ void DocumentPanel::SaveDocument()
             const QString path = m_session.WorkFolder + QStringLiteral("prmOut.rvf");
             QFile::remove(path);
             RichEdit1->saveToFile(path);
-            data::documents::updateBodyFromFile(m_session, m_session.CurrentDocumentID, path);
+            data::documents::updateBodyFromFile(m_session, m_documentId, path);
         }
         RichEdit1->setModified(false);
     }
@@ -357,9 +360,15 @@ void DocumentPanel::Tab_DetailsShow()
     Combo_Owner->setEnabled(rights::isDocumentOwner(m_session.CurrentUser, Combo_Owner->currentText()));
 }
 
-void DocumentPanel::Combo_OwnerChange()
+void DocumentPanel::Combo_OwnerChange(const QString& chosen)
 {
-    data::documents::setOwner(m_session, m_session.CurrentDocumentID, Combo_Owner->currentText());
+    // Only an entry is a choice; text typed into the selector is not stored, nor the owner the
+    // document has already.
+    if (m_documentId <= 0 || Combo_Owner->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0 ||
+        chosen == m_storedOwner)
+        return;
+    data::documents::setOwner(m_session, m_documentId, chosen);
+    m_storedOwner = chosen;
 }
 
 QString DocumentPanel::ownerText() const { return Combo_Owner->currentText(); }
@@ -368,6 +377,8 @@ QString DocumentPanel::topicText() const { return Edit_RequireMentName->text(); 
 
 void DocumentPanel::clear()
 {
+    m_documentId = 0;
+    m_storedOwner.clear();
     const QSignalBlocker quiet(Combo_Owner);
     Edit_RequireMentName->clear();
     Edit_RequireMentName->setModified(false);

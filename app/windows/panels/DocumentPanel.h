@@ -36,7 +36,8 @@ public:
     // Fills the details and the body of the document (Session::CurrentDocumentID := id) and
     // applies the owner rule.
     void ShowDocument(qint32 requirementId);
-    // Stores the topic and the body when the user changed them; one "UPD_DOC" record per save.
+    // Stores the topic and the body of the document the panel shows when the user changed
+    // them; one "UPD_DOC" record per save.
     void SaveDocument();
     // Stores the body of a just-created document: in files mode the dialog's editor is saved as
     // the document's body file; in database mode the body row is inserted from the file the
@@ -47,9 +48,12 @@ public:
 
     // Re-evaluates the owner selector when the Details page is shown.
     void Tab_DetailsShow();
-    void Combo_OwnerChange();
-    // Empties the panel (Log Off).
+    // Stores an owner chosen from the selector's entries.
+    void Combo_OwnerChange(const QString& chosen);
+    // Empties the panel; nothing is stored for it afterwards (Log Off, document gone).
     void clear();
+    // The RequirementID the panel shows; 0 for none.
+    qint32 shownId() const { return m_documentId; }
     // The owner selector's text: the document owner of the role rules.
     QString ownerText() const;
     // The topic field's text.
@@ -88,6 +92,9 @@ private:
     void showMissing(const QString& message);
 
     Session& m_session;
+    // The document the fields show (0 for none) and its owner as stored.
+    qint32 m_documentId = 0;
+    QString m_storedOwner;
     bool m_resizePending = true;  // the page area takes its height when next shown
     QSplitter* m_pageSplitter = nullptr;
     QFrame* Pan_tabContent = nullptr;

@@ -36,6 +36,7 @@ constexpr int kMsgRole = Qt::UserRole + 2;
 // The name a node was loaded with; its caption may since show unsaved edits.
 constexpr int kNameRole = Qt::UserRole + 3;
 constexpr int kParentRole = Qt::UserRole + 4;  // a document node's ParentID
+constexpr int kProjectRole = Qt::UserRole;     // a selector entry's ProjectID
 
 // The format of the items a tree view drags: drops of anything else are no move in the outline.
 const QString kOutlineDragFormat = QStringLiteral("application/x-qabstractitemmodeldatalist");
@@ -140,6 +141,8 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     bold.setBold(true);
     Combo_projects->setFont(bold);
     Combo_projects->setEditText(QStringLiteral("Select Project..."));
+    // Typed text never becomes an entry: entries are the listed projects, each with its id.
+    Combo_projects->setInsertPolicy(QComboBox::NoInsert);
     column->addWidget(Combo_projects);
 
     GroupBox1 = named(new QGroupBox(QStringLiteral("Unread Messages"), this), "GroupBox1");
@@ -213,10 +216,11 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     connect(Refresh1, &QAction::triggered, this, &NavigatorPanel::onlineRefreshRequested);
 }
 
-void NavigatorPanel::showProjectNames(const QStringList& names)
+void NavigatorPanel::showProjectNames(const std::vector<data::projects::ProjectEntry>& projects)
 {
     Combo_projects->clear();
-    Combo_projects->addItems(names);
+    for (const auto& project : projects)
+        Combo_projects->addItem(project.name, project.id);
     Combo_projects->setFocus();
     Combo_projects->setCurrentIndex(-1);
     Combo_projects->setEditText(QStringLiteral("Select a Project..."));
@@ -257,12 +261,30 @@ void NavigatorPanel::updateOutlineMenu()
 
 QString NavigatorPanel::projectText() const { return Combo_projects->currentText(); }
 
-void NavigatorPanel::setProjectText(const QString& text)
+void NavigatorPanel::setProjectText(const QString& text, qint32 projectId)
 {
     const QSignalBlocker quiet(Combo_projects);
-    const int index = Combo_projects->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index = projectId > 0 ? Combo_projects->findData(projectId, kProjectRole)
+                                    : Combo_projects->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     Combo_projects->setCurrentIndex(index);
     Combo_projects->setEditText(text);
+}
+
+qint32 NavigatorPanel::chosenProjectId() const
+{
+    const int index = Combo_projects->currentIndex();
+    if (index < 0 || Combo_projects->itemText(index) != Combo_projects->currentText()) return 0;
+    return Combo_projects->itemData(index, kProjectRole).toInt();
+}
+
+void NavigatorPanel::renameProject(qint32 projectId, const QString& name, qint32 shownProjectId)
+{
+    const QSignalBlocker quiet(Combo_projects);
+    const int index = Combo_projects->findData(projectId, kProjectRole);
+    if (index >= 0) Combo_projects->setItemText(index, name);
+    if (projectId != shownProjectId) return;
+    if (index >= 0) Combo_projects->setCurrentIndex(index);
+    Combo_projects->setEditText(name);
 }
 
 void NavigatorPanel::showOutline(const QString& rootCaption, const std::vector<data::outline::CategoryNode>& tree)

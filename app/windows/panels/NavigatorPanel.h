@@ -4,6 +4,7 @@
 
 #include "data/Discussions.h"
 #include "data/Outline.h"
+#include "data/Projects.h"
 
 #include <QFrame>
 #include <QPoint>
@@ -27,8 +28,8 @@ class NavigatorPanel : public QFrame {
 public:
     explicit NavigatorPanel(QWidget* parent = nullptr);
 
-    // The project selector lists names, none chosen, with its prompt as text.
-    void showProjectNames(const QStringList& names);
+    // The project selector lists the projects' names, none chosen, with its prompt as text.
+    void showProjectNames(const std::vector<data::projects::ProjectEntry>& projects);
     // Who's online: replaces the list with names; an empty result keeps the previous list.
     void showOnlineUsers(const QStringList& names);
     // Empties the project selector and the unread-messages list (start-up and Log Off).
@@ -38,9 +39,16 @@ public:
     // Shows the outline popup menu's items for the level of the selected node.
     void updateOutlineMenu();
 
-    // The project selector's text, and setting it without choosing a project.
+    // The project selector's text, and setting it without choosing a project; the entry
+    // shown as chosen is the one of projectId, or when 0 the first of that text.
     QString projectText() const;
-    void setProjectText(const QString& text);
+    void setProjectText(const QString& text, qint32 projectId = 0);
+    // The ProjectID of the entry the selector shows as chosen; 0 when its text is not that of
+    // a listed entry (typed text).
+    qint32 chosenProjectId() const;
+    // A project got a new name: its entry in the selector, and the selector's text when it is
+    // the project shown (shownProjectId). The outline's root shows it from the next load.
+    void renameProject(qint32 projectId, const QString& name, qint32 shownProjectId);
 
     // Rebuilds the outline: the project root captioned rootCaption, its categories and their
     // documents at every depth; the root is expanded one level. Nothing is selected.

@@ -74,6 +74,7 @@ ProjectPanel::ProjectPanel(Session& session, QWidget* parent) : QFrame(parent), 
     auto* info = new QGridLayout(Tab_ProjectInfo);
     ProjectManager = named(new QComboBox(Tab_ProjectInfo), "ProjectManager");
     ProjectManager->setEditable(true);
+    ProjectManager->setInsertPolicy(QComboBox::NoInsert);
     ProjectName = ui::lineEdit(Tab_ProjectInfo, "ProjectName");
     ProjectDescription = named(new QPlainTextEdit(Tab_ProjectInfo), "ProjectDescription");
     info->addWidget(new QLabel(QStringLiteral("Project Manager:"), Tab_ProjectInfo), 0, 0);
@@ -121,66 +122,100 @@ ProjectPanel::ProjectPanel(Session& session, QWidget* parent) : QFrame(parent), 
     onEvent(member_list, &QListWidget::itemClicked, this, [this] { But_removeMember->setEnabled(true); });
     onEvent(But_AddMember, &QPushButton::clicked, this, [this] { But_AddMemberClick(); });
     onEvent(But_removeMember, &QPushButton::clicked, this, [this] { But_removeMemberClick(); });
-    onEvent(ProjectManager, &QComboBox::textActivated, this, [this] { ProjectManagerChange(); });
-    onEvent(ProjectManager->lineEdit(), &QLineEdit::textEdited, this, [this] { ProjectManagerChange(); });
+    connect(ProjectManager, &QComboBox::textActivated, this,
+            [this](const QString& chosen) { guarded([&] { ProjectManagerChange(chosen); }); });
 }
 
-void ProjectPanel::ShowProjectInfo(qint32 projectId)
+bool ProjectPanel::ShowProjectInfo(qint32 projectId)
 {
-    if (const auto info = data::projects::projectInfo(m_session, projectId)) {
+    const auto info = projectId > 0 ? data::projects::projectInfo(m_session, projectId) : std::nullopt;
+    if (info) {
+        m_projectId = projectId;
+        m_storedName = info->name;
+        m_storedManager = info->manager;
         ProjectDescription->setPlainText(info->description);
         ProjectDescription->document()->setModified(false);
         const QSignalBlocker quiet(ProjectManager);
+        // The entries of another project are no choice for this one.
+        ProjectManager->clear();
         ProjectManager->setEditText(info->manager);
         ProjectName->setText(info->name);
+        ProjectName->setModified(false);
     } else {
         // No such project (a name typed into the selector): nobody manages it, rather than
-        // the manager of the project shown before.
+        // the manager of the project shown before, and nothing is stored for it.
         clear();
     }
-    m_session.IsProjectManager = rights::isProjectManager(m_session.CurrentUser, ProjectManager->currentText());
+    m_session.IsProjectManager = info && rights::isProjectManager(m_session.CurrentUser, info->manager);
     const bool manager = m_session.IsProjectManager;
     ProjectDescription->setEnabled(manager);
     ProjectName->setEnabled(manager);
     ProjectManager->setEnabled(manager);
-    if (manager) {
-        const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
-        if (!members.isEmpty()) refill(ProjectManager, upperCased(members));
-    }
+    if (manager) refill(ProjectManager, upperCased(data::projects::memberNames(m_session, m_projectId)));
     Tab_membersShow();
+    return info.has_value();
 }
 
 void ProjectPanel::SaveProjectInfo()
 {
     if (!ProjectDescription->document()->isModified() && !ProjectName->isModified()) return;
-    data::projects::saveProjectInfo(m_session, m_session.CurrentProjectID, ProjectName->text(),
-                                    ProjectDescription->toPlainText());
+    if (m_projectId <= 0) return;
+    const QString name = ProjectName->text();
+    // Projects are found by name: a second project of the same name would open for whoever
+    // types it.
+    if (ProjectName->isModified() && data::projects::nameTaken(m_session, name, m_projectId)) {
+        ProjectName->setText(m_storedName);
+        ProjectName->setModified(false);
+        platform().showMessage(QStringLiteral("A project with this name already exists. Choose another name."));
+        return;
+    }
+    data::projects::saveProjectInfo(m_session, m_projectId, name, ProjectDescription->toPlainText());
     ProjectDescription->document()->setModified(false);
     ProjectName->setModified(false);
+    if (name != m_storedName) {
+        m_storedName = name;
+        emit projectRenamed(m_projectId, name);
+    }
 }
 
 void ProjectPanel::clear()
 {
+    m_projectId = 0;
+    m_storedName.clear();
+    m_storedManager.clear();
     const QSignalBlocker quiet(ProjectManager);
     ProjectManager->clear();
+    ProjectManager->clearEditText();
     ProjectName->clear();
+    ProjectName->setModified(false);
     ProjectDescription->clear();
     ProjectDescription->document()->setModified(false);
     non_list->clear();
     member_list->clear();
+    But_AddMember->setEnabled(false);
+    But_removeMember->setEnabled(false);
 }
 
-void ProjectPanel::ProjectManagerChange()
+void ProjectPanel::ProjectManagerChange(const QString& chosen)
 {
-    data::projects::setProjectManager(m_session, m_session.CurrentProjectID, ProjectManager->currentText());
+    // Only an entry is a choice; text typed into the selector is not stored, nor the manager
+    // the project has already.
+    if (m_projectId <= 0 || ProjectManager->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0 ||
+        chosen == m_storedManager)
+        return;
+    data::projects::setProjectManager(m_session, m_projectId, chosen);
+    m_storedManager = chosen;
 }
 
 void ProjectPanel::Tab_membersShow()
 {
     non_list->clear();
-    non_list->addItems(upperCased(data::projects::userNames(m_session)));
     member_list->clear();
-    member_list->addItems(data::projects::memberNames(m_session, m_session.CurrentProjectID));
+    But_AddMember->setEnabled(false);
+    But_removeMember->setEnabled(false);
+    if (m_projectId <= 0) return;
+    non_list->addItems(upperCased(data::projects::userNames(m_session)));
+    member_list->addItems(data::projects::memberNames(m_session, m_projectId));
 }
 
 void ProjectPanel::But_AddMemberClick()
@@ -190,13 +225,13 @@ void ProjectPanel::But_AddMemberClick()
         return;
     }
     const QListWidgetItem* selected = non_list->currentItem();
-    if (!selected) return;
+    if (!selected || m_projectId <= 0) return;
     const QString name = selected->text().toUpper();
     bool member = false;
     for (int i = 0; i < member_list->count(); ++i)
         member = member || member_list->item(i)->text().toUpper() == name;
     if (!member) {
-        data::projects::addMember(m_session, m_session.CurrentProjectID, name);
+        data::projects::addMember(m_session, m_projectId, name);
         member_list->addItem(name);
     }
     But_AddMember->setEnabled(false);
@@ -209,8 +244,8 @@ void ProjectPanel::But_removeMemberClick()
         return;
     }
     QListWidgetItem* selected = member_list->currentItem();
-    if (!selected) return;
-    data::projects::removeMember(m_session, m_session.CurrentProjectID, selected->text());
+    if (!selected || m_projectId <= 0) return;
+    data::projects::removeMember(m_session, m_projectId, selected->text());
     delete selected;
     But_removeMember->setEnabled(false);
 }
