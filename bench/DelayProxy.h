@@ -126,6 +126,11 @@ private:
             int on = 1;
             ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             ::setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            const int buffer = 4 << 20;
+            for (int fd : {client, server}) {
+                ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+                ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+            }
             auto c = std::make_shared<Connection>();
             c->client = client;
             c->server = server;
@@ -145,10 +150,18 @@ private:
         std::vector<char> buffer(65536);
         while (!finished()) {
             const Clock::time_point now = Clock::now();
+            bool full = false;
             while (!queue.empty() && queue.front().due <= now) {
                 Chunk& front = queue.front();
-                ssize_t n = ::send(to, front.bytes.data() + front.sent, front.bytes.size() - front.sent, MSG_NOSIGNAL);
+                // Never blocks: a reader that is slow to take its bytes must not stop this
+                // thread from reading (and stamping) what arrives meanwhile.
+                ssize_t n = ::send(to, front.bytes.data() + front.sent, front.bytes.size() - front.sent,
+                                   MSG_NOSIGNAL | MSG_DONTWAIT);
                 if (n < 0 && errno == EINTR) continue;
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                    full = true;
+                    break;
+                }
                 if (n <= 0) {
                     readEnded = true;
                     queue.clear();
@@ -164,6 +177,7 @@ private:
                 waitMs = int(std::max<int64_t>(0, (left.count() + 999) / 1000));
                 waitMs = std::min(waitMs, 50);
             }
+            if (full) waitMs = 1;
             pollfd p{from, POLLIN, 0};
             const int ready = readEnded ? 0 : ::poll(&p, 1, waitMs);
             if (readEnded) std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
@@ -171,7 +185,7 @@ private:
                 ssize_t n = ::recv(from, buffer.data(), buffer.size(), 0);
                 if (n > 0)
                     queue.push_back({Clock::now() + m_delay, std::string(buffer.data(), size_t(n)), 0});
-                else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+                else if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
                     readEnded = true;
             }
         }

@@ -651,7 +651,12 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
     Impl& c = *m_impl;
     // A connection that answered moments ago needs no ping: a server that has closed it since
     // is noticed before the statement is sent (see SimpleCommand).
-    if (c.autoReconnect && !c.answeredRecently() && !c.ping()) return nullptr;
+    bool recent = false;
+    {
+        Impl::Guard guard(c);
+        recent = c.answeredRecently();
+    }
+    if (c.autoReconnect && !recent && !c.ping()) return nullptr;
     Impl::Guard guard(c);
     const bool inTransaction = (c.serverStatus & StatusInTransaction) != 0;
     if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, c.autoReconnect) != 0) return nullptr;
