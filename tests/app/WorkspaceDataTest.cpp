@@ -312,3 +312,23 @@ TEST_F(WorkspaceData, BodiesReadInBatchesEqualTheBodiesReadOneByOne)
     EXPECT_EQ(sparse.take(37), QByteArray("seven"));
     EXPECT_EQ(skipping.statements, 1);
 }
+
+TEST_F(WorkspaceData, ShowingADocumentCostsTwoRoundTripsOnceItsTablesAreKnown)
+{
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES "
+        "(41, 2, 1, 'With body', 'ADMIN'), (42, 2, 1, 'Without body', 'ADMIN')");
+    sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (41, 'body')");
+    // The first document asks the server for the tables' metadata; the rest is kept.
+    ASSERT_TRUE(data::documents::details(m_session, 41));
+    ASSERT_EQ(data::documents::storedBody(m_session, 41), QByteArray("body"));
+    for (qint32 id : {41, 42}) {
+        StatementCounter counter;
+        const uint64_t before = m_session.connection().RoundTrips();
+        const auto row = data::documents::details(m_session, id);
+        const auto body = data::documents::storedBody(m_session, id);
+        EXPECT_EQ(m_session.connection().RoundTrips() - before, 2u) << id;
+        EXPECT_EQ(counter.statements, 2) << id;
+        ASSERT_TRUE(row) << id;
+        EXPECT_EQ(body.has_value(), id == 41);
+    }
+}
