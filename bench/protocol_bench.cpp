@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchServer.h"
 #include "protocol/MysqlFunctions.h"
 #include "protocol/TMysqlClient.h"
 
@@ -90,29 +91,13 @@ long resetPeak()
 
 bool startServer()
 {
-    if (const char* dir = std::getenv("VT_TEST_SERVER_DIR")) {
-        std::ifstream in(std::string(dir) + "/port");
-        if (in >> g_server.port) return true;
-    }
-    char tmpl[] = "/tmp/vt-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) return false;
-    g_server.ownDir = tmpl;
-    const std::string cmd =
-        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' start '" + g_server.ownDir + "/db' >&2";
-    if (std::system(cmd.c_str()) != 0) return false;
-    std::ifstream in(g_server.ownDir + "/db/port");
+    // The shared helper stops a private server on every way out, signals included.
+    if (!vt::bench::startBenchServer("protocol_bench")) return false;
+    std::ifstream in(std::string(std::getenv("VT_TEST_SERVER_DIR")) + "/port");
     return static_cast<bool>(in >> g_server.port);
 }
 
-void stopServer()
-{
-    if (g_server.ownDir.empty()) return;
-    const std::string cmd =
-        std::string("bash '") + VT_SOURCE_DIR + "/scripts/db-server.sh' stop '" + g_server.ownDir + "/db' >&2";
-    (void)std::system(cmd.c_str());
-    std::error_code ec;
-    std::filesystem::remove_all(g_server.ownDir, ec);
-}
+void stopServer() { vt::bench::stopBenchServer(); }
 
 // ---- Test data ----
 

@@ -30,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -69,17 +70,18 @@ Figures measure(int reps, vt::app::Session& session, const std::function<void()>
     return best;
 }
 
-// Opens the document as the document panel does: its row, the body's existence, the body.
+// Opens the document as the document panel does: its row, then its body (none when it has
+// no body row).
 void showDocument(vt::app::Session& session, qint32 id, vt::rt::RichEditor* editor)
 {
     volatile bool found = vt::app::data::documents::details(session, id).has_value();
     (void)found;
-    if (!vt::app::data::documents::hasBody(session, id))
+    const std::optional<QByteArray> body = vt::app::data::documents::storedBody(session, id);
+    if (!body)
         return;
-    const QByteArray body = vt::app::data::documents::body(session, id);
     if (editor) {
         editor->clear();
-        editor->loadFromBytes(body);
+        editor->loadFromBytes(*body);
         editor->format();
     }
 }
@@ -94,10 +96,8 @@ int main(int argc, char** argv)
             reps = std::max(1, std::atoi(argv[++i]));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (!vt::bench::startBenchServer("ws-bench")) {
-        std::fprintf(stderr, "could not start or find a MariaDB server\n");
-        return 1;
-    }
+    vt::bench::BenchServer server("workspace_bench");
+    if (!server.ok()) return 1;
     int rc = 0;
     try {
         const std::string db = vt::test::freshVeltranaDatabase("vt_ws_bench");
@@ -163,7 +163,7 @@ int main(int argc, char** argv)
         };
         row("whole outline, one statement per level", byLevel);
         row("whole outline, one statement per node (as first specified)", byNode);
-        row("show a document without body, first time (row, body test)", firstOpen);
+        row("show a document without body, first time (row, body)", firstOpen);
         row("the same document again (metadata answers kept)", secondOpen);
         std::printf("| %-62s | %11llu | %10d | %7.1f ms |\n",
                     ("select a document to its body shown, " + std::to_string(body.size() / 1000) + " kB body").c_str(),
@@ -172,9 +172,8 @@ int main(int argc, char** argv)
                     "exchange with the server (each statement and each ping before it count one).\n");
         vt::test::runSql("drop database " + db);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        std::fprintf(stderr, "workspace_bench: stopped: %s\n", e.what());
         rc = 1;
     }
-    vt::bench::stopBenchServer();
     return rc;
 }

@@ -7,6 +7,7 @@
 int32_t ServerVersionNumber = 0;
 uint8_t ServerCharsetIndex = 0;
 bool PingBeforeProbes = false;
+int PingAfterIdleMs = 5000;
 
 namespace {
 TraceHook& traceHook()

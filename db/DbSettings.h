@@ -54,5 +54,9 @@ void SetClientCodePage(int codePage);
 // gone idle in between). True restores a ping before each probe.
 extern bool PingBeforeProbes;
 
+// How long after the server's last answer a statement still goes without a ping before it
+// (milliseconds; 0 pings before every statement). Taken by each connect.
+extern int PingAfterIdleMs;
+
 // The version rule: "4.0.18-nt" -> 40018; digits beyond 32 bits give 2147483647.
 int32_t VersionNumberFromText(const std::string& version);

@@ -37,6 +37,7 @@ void TNativeConnect::Connect(const TStringList& params)
     m_timeout = timeout.empty() ? 30 : StrToInt(timeout);
 
     m_client->SetConnectTimeout(m_timeout);
+    m_client->SetPingAfterIdle(PingAfterIdleMs);
     bool ok = m_client->Connect(m_host, m_user, m_password, m_database, static_cast<uint32_t>(m_port), m_options);
     if (!ok || m_client->ErrorCode() != 0) {
         int code = m_client->ErrorCode();

@@ -3,6 +3,7 @@
 // TMysqlResult.cpp.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -90,7 +91,11 @@ struct TMysqlClient::Impl {
     uint32_t serverStatus = 2;
     bool transactionLost = false;  // the connection dropped inside a transaction
     uint64_t connectionCount = 0;  // connections established so far
-    uint8_t status = 0;            // 0 ready, 1 result header read, 2 unbuffered open
+    // When the server last answered, and how long after that a statement still goes without
+    // the ping before it (0: always ping).
+    std::chrono::steady_clock::time_point lastAnswer{};
+    int pingAfterIdleMs = 5000;
+    uint8_t status = 0;  // 0 ready, 1 result header read, 2 unbuffered open
     uint64_t affectedRows = 0;
     uint64_t insertId = 0;
     uint32_t fieldCount = 0;              // columns of the pending result
@@ -104,6 +109,12 @@ struct TMysqlClient::Impl {
     bool handshake();
     int simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry);
     bool ping();
+    // The server answered within the idle window and the connection is still open.
+    bool answeredRecently() const;
+    // The connection dropped: a transaction open on it is lost.
+    void noteConnectionLost();
+    // The reply to a sent command was lost: close, keeping the error of the loss.
+    void closeAfterLoss();
     bool selectDatabase(const std::string& name);
     void close();
     int readQueryResult();

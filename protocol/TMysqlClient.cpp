@@ -1,5 +1,6 @@
 #include "protocol/TMysqlClient.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,7 +22,55 @@ constexpr uint32_t StatusInTransaction = 1;
 constexpr uint32_t StatusAutocommit = 2;
 
 void setTableError(TMysqlNet& net, int code) { net.SetError(code, MysqlClientErrorText(code)); }
+
+bool startsWithWord(std::string_view text, size_t at, std::string_view word)
+{
+    if (text.size() - at < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[at + i])) != word[i]) return false;
+    const size_t end = at + word.size();
+    return end == text.size() || !(std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_');
+}
+
+bool containsWord(std::string_view text, std::string_view word)
+{
+    for (size_t i = 0; i + word.size() <= text.size(); ++i)
+        if ((i == 0 || !(std::isalnum(static_cast<unsigned char>(text[i - 1])) || text[i - 1] == '_')) &&
+            startsWithWord(text, i, word))
+            return true;
+    return false;
+}
 }  // namespace
+
+bool IsReadOnlyStatement(std::string_view sql)
+{
+    // Skip blanks, comments and opening parentheses before the first word.
+    size_t i = 0;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '(') {
+            ++i;
+        } else if (c == '#' || (c == '-' && sql.substr(i, 3) == "-- ")) {
+            const size_t end = sql.find('\n', i);
+            i = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "/*") {
+            // "/*!" and "/*M!" carry statement text for the server: not a comment to skip.
+            if (sql.substr(i, 3) == "/*!" || sql.substr(i, 4) == "/*M!") return false;
+            const size_t end = sql.find("*/", i + 2);
+            if (end == std::string_view::npos) return false;
+            i = end + 2;
+        } else {
+            break;
+        }
+    }
+    for (std::string_view word : {"show", "describe", "desc", "explain"})
+        if (startsWithWord(sql, i, word)) return true;
+    if (!startsWithWord(sql, i, "select")) return false;
+    // A select that writes a file or a variable, locks rows or takes a named lock is no read.
+    for (std::string_view word : {"into", "update", "lock", "get_lock", "release_lock", "share"})
+        if (containsWord(sql.substr(i), word)) return false;
+    return true;
+}
 
 // ---------------------------------------------------------------------------------------
 // Handshake
@@ -136,6 +185,7 @@ bool TMysqlClient::Impl::handshake()
 
     net.SetCompress((clientFlags & CLIENT_COMPRESS) != 0);
     status = 0;
+    lastAnswer = std::chrono::steady_clock::now();
     if (!database.empty() && !(serverCapabilities & CLIENT_CONNECT_WITH_DB)) {
         std::string name = database;
         if (!selectDatabase(name)) {
@@ -155,15 +205,40 @@ bool TMysqlClient::Impl::reconnect()
 // ---------------------------------------------------------------------------------------
 // Commands
 
+void TMysqlClient::Impl::noteConnectionLost()
+{
+    if (serverStatus & StatusInTransaction) transactionLost = true;
+}
+
+void TMysqlClient::Impl::closeAfterLoss()
+{
+    const int code = net.ErrorCode();
+    const std::string text = net.ErrorText();
+    noteConnectionLost();
+    close();
+    net.SetError(code, text);
+}
+
+bool TMysqlClient::Impl::answeredRecently() const
+{
+    if (pingAfterIdleMs <= 0 || !net.Connected()) return false;
+    return std::chrono::steady_clock::now() - lastAnswer < std::chrono::milliseconds(pingAfterIdleMs);
+}
+
 int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry)
 {
     // A connection lost inside a transaction is never silently replaced: the work of the
     // transaction is gone, and a new connection would let a later COMMIT report success.
     // Every command fails until the owner connects again explicitly (or closes).
     auto mayReconnect = [this] { return autoReconnect && !transactionLost && !(serverStatus & StatusInTransaction); };
-    auto connectionLost = [this] {
-        if (serverStatus & StatusInTransaction) transactionLost = true;
-    };
+    if (net.Connected() && status == 0 && net.Vio().ReadableWhileIdle()) {
+        // The server closed the connection (or sent what nobody asked for) since its last
+        // answer. Nothing of this command has been sent, so it may run on a new connection.
+        net.Close();
+        freeFields();
+        noteConnectionLost();
+        setTableError(net, CR_SERVER_GONE_ERROR);
+    }
     if (!net.Connected()) {
         if (transactionLost) {
             setTableError(net, CR_SERVER_GONE_ERROR);
@@ -191,7 +266,7 @@ int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t l
         }
         net.Close();
         freeFields();
-        connectionLost();
+        noteConnectionLost();
         bool sent = false;
         if (mayReconnect() && reconnect()) {
             net.ClearError();
@@ -204,13 +279,12 @@ int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t l
         }
     }
     if (skipReply) return 0;
-    if (net.ReadReply() >= 0) return 0;
+    if (net.ReadReply() >= 0) {
+        lastAnswer = std::chrono::steady_clock::now();
+        return 0;
+    }
     if (net.ErrorCode() == CR_SERVER_LOST) {
-        int code = net.ErrorCode();
-        std::string text = net.ErrorText();
-        connectionLost();
-        close();
-        net.SetError(code, text);
+        closeAfterLoss();
         if (transactionLost) return -1;
     }
     if (retry) return simpleCommand(command, arg, length, skipReply, false);
@@ -300,6 +374,7 @@ int TMysqlClient::Impl::readQueryResult()
             }
             continue;
         }
+        lastAnswer = std::chrono::steady_clock::now();
         if (n == 0) {
             OkPacket ok;
             parseOkPacket(net.ReadPos(), size_t(length), serverCapabilities & CLIENT_TRANSACTIONS, ok);
@@ -574,10 +649,30 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
 {
     succeeded = false;
     Impl& c = *m_impl;
-    if (c.autoReconnect && !c.ping()) return nullptr;
+    // A connection that answered moments ago needs no ping: a server that has closed it since
+    // is noticed before the statement is sent (see SimpleCommand).
+    bool recent = false;
+    {
+        Impl::Guard guard(c);
+        recent = c.answeredRecently();
+    }
+    if (c.autoReconnect && !recent && !c.ping()) return nullptr;
     Impl::Guard guard(c);
+    const bool inTransaction = (c.serverStatus & StatusInTransaction) != 0;
     if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, c.autoReconnect) != 0) return nullptr;
-    if (c.readQueryResult() != 0) return nullptr;
+    if (c.readQueryResult() != 0) {
+        if (c.net.Connected() || c.net.ErrorCode() != CR_SERVER_LOST) return nullptr;
+        // The statement was sent and no answer came: whether it ran is unknown. Only a read,
+        // outside a transaction, is run once more on a new connection; anything else reports
+        // the loss.
+        c.closeAfterLoss();
+        if (!c.autoReconnect || inTransaction || c.transactionLost || !IsReadOnlyStatement(sql)) return nullptr;
+        if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, false) != 0) return nullptr;
+        if (c.readQueryResult() != 0) {
+            if (!c.net.Connected()) c.closeAfterLoss();
+            return nullptr;
+        }
+    }
     std::unique_ptr<TMysqlResult> result;
     if (store) {
         result = c.storeResult();
@@ -611,6 +706,8 @@ int TMysqlClient::ConnectTimeout() const { return m_impl->connectTimeout; }
 void TMysqlClient::SetConnectTimeout(int seconds) { m_impl->connectTimeout = seconds; }
 bool TMysqlClient::AutoReconnect() const { return m_impl->autoReconnect; }
 void TMysqlClient::SetAutoReconnect(bool on) { m_impl->autoReconnect = on; }
+int TMysqlClient::PingAfterIdle() const { return m_impl->pingAfterIdleMs; }
+void TMysqlClient::SetPingAfterIdle(int milliseconds) { m_impl->pingAfterIdleMs = milliseconds; }
 bool TMysqlClient::PreferCompression() const { return m_impl->preferCompression; }
 void TMysqlClient::SetPreferCompression(bool on) { m_impl->preferCompression = on; }
 bool TMysqlClient::AllowLocalFiles() const { return m_impl->allowLocalFiles; }

@@ -11,6 +11,10 @@
 
 class TMysqlNet;
 
+// A statement that only reads (SELECT, SHOW, DESCRIBE, EXPLAIN; no SELECT that writes into a
+// file or variable or takes locks), so running it twice changes nothing.
+bool IsReadOnlyStatement(std::string_view sql);
+
 // Capability flags (the low 16 bits are sent in the authentication packet).
 namespace MysqlFlags {
 constexpr uint32_t CLIENT_LONG_PASSWORD = 1;
@@ -74,8 +78,14 @@ public:
 
     int ConnectTimeout() const;
     void SetConnectTimeout(int seconds);
+    // With AutoReconnect on, a statement is preceded by a ping only when the server has not
+    // answered for this long (milliseconds; 0 pings before every statement). A statement whose
+    // answer is lost is run once more on a new connection only when it is a read outside a
+    // transaction; a connection found closed before sending is replaced first.
     bool AutoReconnect() const;
     void SetAutoReconnect(bool on);
+    int PingAfterIdle() const;
+    void SetPingAfterIdle(int milliseconds);
     bool PreferCompression() const;
     void SetPreferCompression(bool on);
     // LOAD DATA LOCAL: a server may ask for any local file. Off by default: such a request is

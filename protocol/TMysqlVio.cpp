@@ -150,6 +150,13 @@ bool TMysqlVio::WaitReadable(int timeoutSeconds)
     return false;
 }
 
+bool TMysqlVio::ReadableWhileIdle() const
+{
+    if (!IsOpen()) return false;
+    pollfd p{m_socket, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
 long TMysqlVio::Read(void* buffer, size_t count)
 {
     if (!IsOpen()) return -1;

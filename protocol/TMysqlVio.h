@@ -29,6 +29,9 @@ public:
     int SetBlocking(bool blocking);
     bool Blocking() const { return !m_nonBlocking; }
     bool WaitReadable(int timeoutSeconds);
+    // Without waiting: the socket has something to read although no request is pending — the
+    // peer closed it, reset it, or sent bytes nobody asked for. Either way it is not usable.
+    bool ReadableWhileIdle() const;
 
     // The last socket call failed with a condition worth repeating the call for.
     bool ShouldRetry() const;

@@ -38,11 +38,16 @@ bool hasBody(const Session& session, qint32 requirementId)
 
 QByteArray body(const Session& session, qint32 requirementId)
 {
+    return storedBody(session, requirementId).value_or(QByteArray());
+}
+
+std::optional<QByteArray> storedBody(const Session& session, qint32 requirementId)
+{
     auto query = session.newQuery();
     query->SetSQL("select Document from req_objects where RequirementID = :RequirementID");
     query->ParamByName("RequirementID").SetAsInteger(requirementId);
     query->Open();
-    QByteArray bytes;
+    std::optional<QByteArray> bytes;
     if (query->RecordCount() > 0) {
         // Bytes as the server sent them: a body is no text and takes no code page.
         const std::string raw = query->FieldByName("Document").AsString();

@@ -27,6 +27,9 @@ std::optional<Details> details(const Session& session, qint32 requirementId);
 bool hasBody(const Session& session, qint32 requirementId);
 // The stored body bytes (empty when there is no row or no value).
 QByteArray body(const Session& session, qint32 requirementId);
+// The stored body bytes, or none when the document has no body row: the existence test and
+// the body in one statement.
+std::optional<QByteArray> storedBody(const Session& session, qint32 requirementId);
 // Replaces the stored body with the bytes of the file at path (only an update: a document
 // without a body row keeps having none).
 void updateBodyFromFile(const Session& session, qint32 requirementId, const QString& path);

@@ -148,8 +148,7 @@ void writeProjectReport(const Session& session, const std::vector<OutlineEntry>&
     for (const OutlineEntry& e : outline)
         if (e.level >= 2) documents.push_back(e.id);
     const bool files = session.StoreDocumentsAsFiles;
-    const std::unordered_set<qint32> withBody =
-        files ? std::unordered_set<qint32>{} : data::report::documentsWithBody(session, documents);
+    data::report::BodyBatches bodies(session, files ? std::vector<qint32>{} : documents);
     QString pictureFolder = session.WorkFolder;
     if (!pictureFolder.isEmpty() && !pictureFolder.endsWith(QLatin1Char('/'))) pictureFolder += QLatin1Char('/');
 
@@ -177,9 +176,9 @@ void writeProjectReport(const Session& session, const std::vector<OutlineEntry>&
             } else {
                 writer.writePlaceholder(QStringLiteral("Document Not Found: ") + path);
             }
-        } else if (withBody.count(e.id) != 0) {
+        } else if (const std::optional<QByteArray> stored = bodies.take(e.id)) {
             view.clear();
-            view.loadFromBytes(data::documents::body(session, e.id));
+            view.loadFromBytes(*stored);
             view.format();
             writer.writeBody(view, pictureFolder);
         } else {

@@ -11,6 +11,7 @@
 #include "data/Documents.h"
 #include "data/Outline.h"
 #include "data/Projects.h"
+#include "data/Report.h"
 #include "session/Session.h"
 
 #include "db/DbSettings.h"
@@ -273,4 +274,61 @@ TEST_F(WorkspaceData, BodiesAreStoredAndReadAsBytes)
     EXPECT_EQ(data::documents::body(m_session, 8), bytes);
     QFile::remove(file);
     EXPECT_EQ(data::documents::bodyFilePath("/srv/docs", 42), "/srv/docs/42.rvf");
+}
+
+TEST_F(WorkspaceData, BodiesReadInBatchesEqualTheBodiesReadOneByOne)
+{
+    // Seven documents in outline order, batches of three: bodies of every kind fall on both
+    // sides of a batch boundary, among them a document with two body rows (the first counts),
+    // a NULL body, an empty one, binary bytes and a document without a row.
+    QByteArray binary;
+    for (int i = 0; i < 5000; ++i)
+        binary += char(i % 256);
+    sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (31, 'one'), (33, NULL), (34, ''), (35, 0x" +
+        binary.toHex().toStdString() + "), (36, 'first'), (36, 'second'), (37, 'seven'), (99, 'not listed')");
+    const std::vector<qint32> ids{31, 32, 33, 34, 35, 36, 37};
+    std::vector<std::optional<QByteArray>> oneByOne;
+    for (qint32 id : ids)
+        oneByOne.push_back(data::documents::storedBody(m_session, id));
+    EXPECT_EQ(oneByOne[0], QByteArray("one"));
+    EXPECT_EQ(oneByOne[1], std::nullopt);
+    EXPECT_EQ(oneByOne[2], QByteArray());
+    EXPECT_EQ(oneByOne[4], binary);
+    EXPECT_EQ(oneByOne[5], QByteArray("first"));
+
+    StatementCounter counter;
+    data::report::BodyBatches batches(m_session, ids, 3);
+    for (size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(batches.take(ids[i]), oneByOne[i]) << ids[i];
+    EXPECT_EQ(counter.statements, 3) << "ceil(7 / 3) statements";
+    // A document outside the list has no body here and costs no statement.
+    EXPECT_EQ(batches.take(99), std::nullopt);
+    EXPECT_EQ(counter.statements, 3);
+
+    // Taking only some of the list reads just the batches they start.
+    StatementCounter skipping;
+    data::report::BodyBatches sparse(m_session, ids, 2);
+    EXPECT_EQ(sparse.take(36), QByteArray("first"));
+    EXPECT_EQ(sparse.take(37), QByteArray("seven"));
+    EXPECT_EQ(skipping.statements, 1);
+}
+
+TEST_F(WorkspaceData, ShowingADocumentCostsTwoRoundTripsOnceItsTablesAreKnown)
+{
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES "
+        "(41, 2, 1, 'With body', 'ADMIN'), (42, 2, 1, 'Without body', 'ADMIN')");
+    sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (41, 'body')");
+    // The first document asks the server for the tables' metadata; the rest is kept.
+    ASSERT_TRUE(data::documents::details(m_session, 41));
+    ASSERT_EQ(data::documents::storedBody(m_session, 41), QByteArray("body"));
+    for (qint32 id : {41, 42}) {
+        StatementCounter counter;
+        const uint64_t before = m_session.connection().RoundTrips();
+        const auto row = data::documents::details(m_session, id);
+        const auto body = data::documents::storedBody(m_session, id);
+        EXPECT_EQ(m_session.connection().RoundTrips() - before, 2u) << id;
+        EXPECT_EQ(counter.statements, 2) << id;
+        ASSERT_TRUE(row) << id;
+        EXPECT_EQ(body.has_value(), id == 41);
+    }
 }

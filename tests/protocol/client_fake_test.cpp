@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <optional>
+#include <thread>
 
 #include <unistd.h>
 
@@ -385,6 +386,7 @@ TEST(Commands, QueryPingsFirstAndCountsRoundTrips)
     s.handshake(g).expect().send(packet(1, okPayload())).expect().send(packet(1, okPayload(1)));
     s.start();
     Client c(true);
+    c.c.SetPingAfterIdle(0);  // a ping before every statement
     ASSERT_TRUE(c.connect(s));
     uint64_t before = c.c.RoundTrips();
     bool ok = false;
@@ -675,4 +677,154 @@ TEST(Results, ClosingTheClientDetachesAnOpenUnbufferedResult)
     r->Next();
     EXPECT_TRUE(r->Eof());
     EXPECT_STREQ(r->FieldValue(0), "1") << "the row fetched before stays readable";
+}
+
+TEST(Commands, PingPrecedesAStatementOnlyAfterTheIdleWindow)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g)
+        .expect()
+        .send(packet(1, okPayload(1)))  // right after connecting: no ping
+        .expect()
+        .send(packet(1, okPayload()))  // the ping after the idle window
+        .expect()
+        .send(packet(1, okPayload(1)));
+    s.start();
+    Client c(true);
+    c.c.SetPingAfterIdle(100);
+    ASSERT_TRUE(c.connect(s));
+    bool ok = false;
+    uint64_t before = c.c.RoundTrips();
+    c.query("delete from t", true, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(c.c.RoundTrips() - before, 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    before = c.c.RoundTrips();
+    c.query("delete from t", true, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(c.c.RoundTrips() - before, 2u);
+    c.c.Close();
+    s.finish();
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[1].payload, "\x03"
+                              "delete from t");
+    EXPECT_EQ(got[2].payload, "\x0e");
+    EXPECT_EQ(got[3].payload, "\x03"
+                              "delete from t");
+}
+
+// The server closes the connection at some point; which statements run again on a new
+// connection, and which report the loss.
+TEST(Commands, LostConnectionRetriesOnlyWhatCannotRunTwice)
+{
+    const std::string inTransaction = packet(1, okPayload(0, 0, 3));
+    struct Case {
+        const char* name;
+        bool startTransaction;    // a "begin" answered with the in-transaction status first
+        bool closeBeforeSending;  // closed while idle (else: after reading the statement)
+        const char* sql;
+        bool succeeds;
+        int code;               // when failing
+        size_t statementsSent;  // statements the server read (the begin not counted)
+    } cases[] = {
+        {"idle close, write", false, true, "insert into t values (1)", true, 0, 1},
+        {"idle close, read", false, true, "select a from t", true, 0, 1},
+        {"lost answer, read", false, false, "select a from t", true, 0, 2},
+        {"lost answer, read after a comment", false, false, "/* x */ (select a from t)", true, 0, 2},
+        {"lost answer, write", false, false, "insert into t values (1)", false, 2013, 1},
+        {"lost answer, select into a file", false, false, "select a into outfile '/tmp/x' from t", false, 2013, 1},
+        {"lost answer, locking select", false, false, "select a from t for update", false, 2013, 1},
+        {"idle close in a transaction", true, true, "select a from t", false, 2006, 0},
+        {"lost answer in a transaction", true, false, "select a from t", false, 2013, 1},
+    };
+    for (const Case& k : cases) {
+        FakeServer s;
+        GreetingOptions g;
+        g.capabilities = NoCompress;
+        s.handshake(g);
+        if (k.startTransaction) s.expect().send(inTransaction);
+        if (!k.closeBeforeSending) s.expect();
+        const bool reconnects = k.succeeds;
+        if (reconnects)
+            s.closeConnection().handshake(g).expect().send(
+                std::string(k.sql).rfind("insert", 0) == 0
+                    ? packet(1, okPayload(1))
+                    : resultSet(1, {columnPayload("t", "a", 253)}, {row({"x"})}));
+        else
+            s.closeConnection();
+        s.start();
+        Client c(true);
+        ASSERT_TRUE(c.connect(s)) << k.name;
+        bool ok = false;
+        if (k.startTransaction) {
+            c.query("begin", true, &ok);
+            ASSERT_TRUE(ok) << k.name;
+        }
+        // Let the server's close arrive while the client is idle.
+        if (k.closeBeforeSending) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        auto r = c.query(k.sql, true, &ok);
+        EXPECT_EQ(ok, k.succeeds) << k.name;
+        if (k.succeeds) {
+            EXPECT_EQ(c.c.ErrorCode(), 0) << k.name;
+            const bool read = std::string(k.sql).rfind("insert", 0) != 0;
+            ASSERT_EQ(r != nullptr, read) << k.name;
+            if (read) {
+                EXPECT_STREQ(r->FieldValue(0), "x") << k.name;
+            }
+        } else {
+            EXPECT_EQ(c.c.ErrorCode(), k.code) << k.name;
+            EXPECT_EQ(c.c.TransactionLost(), k.startTransaction) << k.name;
+            EXPECT_FALSE(c.c.Connected()) << k.name;
+            if (k.startTransaction) {
+                // Nothing reconnects silently after a lost transaction.
+                c.query("select 1", true, &ok);
+                EXPECT_FALSE(ok) << k.name;
+                EXPECT_EQ(c.c.ErrorCode(), 2006) << k.name;
+            }
+        }
+        c.c.Close();
+        s.finish();
+        EXPECT_FALSE(s.failed()) << k.name;
+        size_t statements = 0;
+        for (const Received& p : s.received())
+            if (!p.payload.empty() && p.payload[0] == '\x03' && p.payload != std::string("\x03") + "begin")
+                ++statements;
+        EXPECT_EQ(statements, k.statementsSent) << k.name;
+    }
+}
+
+TEST(Commands, ReadOnlyStatements)
+{
+    struct Case {
+        const char* sql;
+        bool read;
+    } cases[] = {
+        {"select 1", true},
+        {"  SELECT a FROM t", true},
+        {"show variables", true},
+        {"DESCRIBE `t` 'a'", true},
+        {"desc t", true},
+        {"explain select 1", true},
+        {"-- note\nselect 1", true},
+        {"# note\nselect 1", true},
+        {"((select 1))", true},
+        {"select 'x' as updated_at", true},
+        {"selectx from t", false},
+        {"insert into t values (1)", false},
+        {"update t set a = 1", false},
+        {"delete from t", false},
+        {"start transaction", false},
+        {"select a from t for update", false},
+        {"select a from t lock in share mode", false},
+        {"select get_lock('x', 1)", false},
+        {"select 1 into @v", false},
+        {"/*!40000 insert into t values (1) */ select 1", false},
+        {"/* unterminated select 1", false},
+        {"", false},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(IsReadOnlyStatement(k.sql), k.read) << k.sql;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -303,4 +304,73 @@ TEST(ServerClient, PortBeyondTheTcpRangeIsRefusedInsteadOfWrapping)
     EXPECT_EQ(c.ErrorCode(), 2003);
     EXPECT_FALSE(c.Connected());
     EXPECT_TRUE(c.Connect(s.host, s.user, s.password, "", s.port, 0)) << c.ErrorText();
+}
+
+namespace {
+// Ends the connection with this id from another connection and waits until the server has
+// dropped it.
+void killConnection(const std::string& id)
+{
+    runSql("KILL " + id);
+    for (int i = 0; i < 200; ++i) {
+        if (runSql("select count(*) from information_schema.processlist where id = " + id).find('0') == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+}  // namespace
+
+// The server kills the connection between two statements: once while the ping before the
+// next statement is skipped (recently used) and once after the idle window (pinged). The next
+// statement runs exactly once on a new connection; inside a transaction the loss is reported
+// and nothing reconnects until the owner does.
+TEST_P(BothCompressions, ConnectionKilledByTheServerRunsTheNextStatementOnce)
+{
+    const std::string db = vt::test::freshDatabase("vt_kill");
+    runSql("create table t (a int)", db);
+    for (bool idle : {false, true}) {
+        SCOPED_TRACE(idle ? "idle" : "recently used");
+        Connection k(GetParam(), db);
+        ASSERT_TRUE(k.connected) << k.c.ErrorText();
+        k.c.SetPingAfterIdle(idle ? 50 : 60000);
+        const int tag = idle ? 10 : 20;
+        k.exec("insert into t values (" + std::to_string(tag) + ")");
+        const uint64_t connections = k.c.ConnectionCount();
+
+        killConnection(k.value("select connection_id()"));
+        if (idle) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        k.exec("insert into t values (" + std::to_string(tag + 1) + ")");
+        EXPECT_EQ(k.c.ConnectionCount(), connections + 1);
+        EXPECT_EQ(runSql("select count(*) from t where a = " + std::to_string(tag + 1), db), "1\n");
+
+        // A read after another kill.
+        killConnection(k.value("select connection_id()"));
+        if (idle) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        EXPECT_EQ(k.value("select count(*) from t where a = " + std::to_string(tag)), "1");
+
+        // Inside a transaction.
+        k.exec("start transaction");
+        k.exec("insert into t values (" + std::to_string(tag + 2) + ")");
+        killConnection(k.value("select connection_id()"));
+        if (idle) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        bool ok = true;
+        EXPECT_EQ(k.c.Query("insert into t values (" + std::to_string(tag + 3) + ")", true, ok), nullptr);
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(k.c.ErrorCode() == 2006 || k.c.ErrorCode() == 2013) << k.c.ErrorCode() << " " << k.c.ErrorText();
+        EXPECT_TRUE(k.c.TransactionLost());
+        ok = true;
+        k.c.Query("commit", true, ok);
+        EXPECT_FALSE(ok) << "a commit after the loss must not report success";
+        EXPECT_EQ(k.c.ErrorCode(), 2006);
+        EXPECT_EQ(runSql("select count(*) from t where a in (" + std::to_string(tag + 2) + "," +
+                             std::to_string(tag + 3) + ")",
+                         db),
+                  "0\n");
+        // The owner connects again explicitly.
+        EXPECT_TRUE(k.c.Reconnect()) << k.c.ErrorText();
+        EXPECT_FALSE(k.c.TransactionLost());
+        EXPECT_EQ(k.value("select count(*) from t"), idle ? "4" : "2");
+    }
+    EXPECT_EQ(runSql("select count(*) from t", db), "4\n");
+    runSql("drop database " + db);
 }

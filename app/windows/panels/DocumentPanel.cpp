@@ -280,13 +280,14 @@ void DocumentPanel::showBody()
         RichEdit1->clear();
         RichEdit1->loadFromFile(path);
     } else {
-        if (!data::documents::hasBody(m_session, id)) {
+        const std::optional<QByteArray> stored = data::documents::storedBody(m_session, id);
+        if (!stored) {
             showMissing(QStringLiteral("Document Not found in Central Database"));
             return;
         }
         RichEdit1->setEnabled(true);
         RichEdit1->clear();
-        RichEdit1->loadFromBytes(data::documents::body(m_session, id));
+        RichEdit1->loadFromBytes(*stored);
     }
     RichEdit1->format();
     RichEdit1->notifyCurrentStyles();
