@@ -129,7 +129,8 @@ int main(int argc, char** argv)
         {"200,000 paragraphs (the limit)", [] { return runs(200'000, 1); }},
         {"1,000,000 paragraphs (beyond)", [] { return runs(1'000'000, 1); }},
         {"1,000,000 runs in 200,000 paragraphs (the limit)", [] { return runs(200'000, 5); }},
-        {"1,000,000 runs in one paragraph (the limit)", [] { return runs(1, 1'000'000); }},
+        {"1,000,000 runs in 1,000 paragraphs (the limits)", [] { return runs(1'000, 1'000); }},
+        {"1,000,000 runs in one paragraph (beyond)", [] { return runs(1, 1'000'000); }},
         {"3,200,000 runs, compressed (beyond)", [] { return runs(3'200, 1'000, 6); }},
     };
     QTemporaryDir dir;
@@ -154,7 +155,8 @@ int main(int argc, char** argv)
                     out.value(1).toUtf8().constData(), out.value(2, "crashed").toUtf8().constData());
         std::fflush(stdout);
     }
-    std::printf("\nLimits: %zu paragraphs, %zu runs, %lld decoded pixels.\n", DocumentLimits{}.paragraphs,
-                DocumentLimits{}.items, static_cast<long long>(DocumentLimits{}.pixels));
+    std::printf("\nLimits: %zu paragraphs, %zu runs, %zu runs in a paragraph, %lld decoded pixels.\n",
+                DocumentLimits{}.paragraphs, DocumentLimits{}.items, DocumentLimits{}.itemsPerParagraph,
+                static_cast<long long>(DocumentLimits{}.pixels));
     return 0;
 }

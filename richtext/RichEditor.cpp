@@ -108,7 +108,7 @@ void RichEditor::loadModelBytes(const QByteArray& bytes)
     };
     DocModel m;
     RvfReadResult r = readRvf(std::string_view(bytes.constData(), size_t(bytes.size())), m,
-                              RvfLimits{m_limits.paragraphs, m_limits.items});
+                              RvfLimits{m_limits.paragraphs, m_limits.items, m_limits.itemsPerParagraph});
     if (!r) fail(r.error, r.tooLarge);
     // Picture sizes come from their headers: nothing is decoded for a document that is refused.
     const qint64 pixels = shownPicturePixels(m);

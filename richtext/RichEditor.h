@@ -29,7 +29,9 @@ namespace vt::rt {
 struct DocumentLimits {
     std::size_t paragraphs = 200'000;  // table cells count as paragraphs
     std::size_t items = 1'000'000;     // text runs, links and pictures
-    qint64 pixels = 64'000'000;        // of all pictures the document shows, decoded
+    // Qt lays a paragraph out in a time that grows with the square of its runs.
+    std::size_t itemsPerParagraph = 1'000;
+    qint64 pixels = 64'000'000;  // of all pictures the document shows, decoded
 };
 
 class RichEditor : public QTextEdit {

@@ -363,13 +363,18 @@ struct Tally {
     RvfLimits limits;
     std::size_t paragraphs = 0;
     std::size_t items = 0;
-    bool over() const { return paragraphs > limits.paragraphs || items > limits.items; }
+    std::size_t longest = 0;  // items of the longest paragraph
+    bool over() const
+    {
+        return paragraphs > limits.paragraphs || items > limits.items || longest > limits.itemsPerParagraph;
+    }
 };
 
 // Past a limit the items are read and counted but not kept.
 Paragraph readParagraph(In r, Tally& tally)
 {
     Paragraph p;
+    std::size_t count = 0;  // items read, kept or not
     p.style = int(std::min<std::uint32_t>(r.var(), 0x7FFFFFFF));
     p.list = int(std::min<std::uint32_t>(r.var(), 0x7FFFFFFF)) - 1;
     while (!r.atEnd()) {
@@ -403,6 +408,7 @@ Paragraph readParagraph(In r, Tally& tally)
         default: continue;  // an item kind of a later version
         }
         ++tally.items;
+        tally.longest = std::max(tally.longest, ++count);
         if (!tally.over()) p.items.push_back(std::move(it));
     }
     return p;
@@ -749,11 +755,15 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out, const RvfLimits& li
         if (!seenEnd) throw Damaged{bytes.size()};
         if (tally.over()) {
             res.tooLarge = true;
-            res.error = "This document is too large to show: " +
-                        (tally.paragraphs > limits.paragraphs
-                             ? std::to_string(tally.paragraphs) + " paragraphs, the limit is " +
-                                   std::to_string(limits.paragraphs)
-                             : std::to_string(tally.items) + " items, the limit is " + std::to_string(limits.items));
+            res.error = "This document is too large to show: ";
+            if (tally.paragraphs > limits.paragraphs)
+                res.error +=
+                    std::to_string(tally.paragraphs) + " paragraphs, the limit is " + std::to_string(limits.paragraphs);
+            else if (tally.items > limits.items)
+                res.error += std::to_string(tally.items) + " items, the limit is " + std::to_string(limits.items);
+            else
+                res.error += "a paragraph of " + std::to_string(tally.longest) + " items, the limit is " +
+                             std::to_string(limits.itemsPerParagraph);
             return res;
         }
         DocStyles standard = DocStyles::standardSheet();

@@ -33,6 +33,7 @@ struct RvfReadResult {
 struct RvfLimits {
     std::size_t paragraphs = SIZE_MAX;  // paragraphs, every table cell counting as one at least
     std::size_t items = SIZE_MAX;       // text runs, links, pictures and picture-list entries
+    std::size_t itemsPerParagraph = SIZE_MAX;
 };
 
 std::string writeRvf(const DocModel& doc);

@@ -623,15 +623,19 @@ TEST(Editor, MutatedBodiesLoadOrFailCleanly)
 
 namespace {
 
-// A document of n paragraphs of one short text item each.
-DocModel paragraphs(int n)
+// A document of n paragraphs of `runs` short text items each (in alternating styles), and `extra`
+// more in the last one.
+DocModel paragraphs(int n, int runs = 1, int extra = 0)
 {
     DocModel m;
     for (int i = 0; i < n; ++i) {
         Block b;
-        Item it;
-        it.text = std::to_string(i * 7919 % 100003);
-        b.paragraph.items.push_back(it);
+        for (int k = 0; k < runs + (i == n - 1 ? extra : 0); ++k) {
+            Item it;
+            it.style = k % 2;
+            it.text = std::to_string(i * 7919 % 100003);
+            b.paragraph.items.push_back(it);
+        }
         m.blocks.push_back(b);
     }
     return m;
@@ -697,7 +701,7 @@ QByteArray bytesOf(const DocModel& m)
 
 TEST(Editor, DocumentsBeyondTheLimitsAreRefusedWithWhatExceeded)
 {
-    const DocumentLimits small{10, 30, 1000};
+    const DocumentLimits small{10, 30, 12, 1000};
     const QByteArray cut = bytesOf(paragraphs(40)).left(200);
     struct Case {
         const char* name;
@@ -717,8 +721,12 @@ TEST(Editor, DocumentsBeyondTheLimitsAreRefusedWithWhatExceeded)
          "This document is too large to show: 11 paragraphs, the limit is 10"},
         {"a table larger than the limit", small, bytesOf(tableAndParagraphs(10, 10, 0)),
          "This document is too large to show: 101 paragraphs, the limit is 10"},
-        {"items at the limit", small, bytesOf(items(30)), nullptr},
-        {"one item more", small, bytesOf(items(31)), "This document is too large to show: 31 items, the limit is 30"},
+        {"items at the limit", small, bytesOf(paragraphs(10, 3)), nullptr},
+        {"one item more", small, bytesOf(paragraphs(10, 3, 1)),
+         "This document is too large to show: 31 items, the limit is 30"},
+        {"a paragraph's items at the limit", small, bytesOf(items(12)), nullptr},
+        {"one item more in a paragraph", small, bytesOf(items(13)),
+         "This document is too large to show: a paragraph of 13 items, the limit is 12"},
         {"shown pictures at the limit", small, bytesOf(pictures({{20, 20}, {30, 20}}, 2)), nullptr},
         {"one pixel more", small, bytesOf(pictures({{20, 20}, {30, 20}, {1, 1}}, 3)),
          "This document is too large to show: its pictures have 1001 pixels, the limit is 1000"},
