@@ -131,6 +131,7 @@ int main(int argc, char** argv)
         {"1,000,000 runs in 200,000 paragraphs (the limit)", [] { return runs(200'000, 5); }},
         {"1,000,000 runs in 1,000 paragraphs (the limits)", [] { return runs(1'000, 1'000); }},
         {"1,000,000 runs in one paragraph (beyond)", [] { return runs(1, 1'000'000); }},
+        {"1,000,000 runs, compressed (the limits)", [] { return runs(1'000, 1'000, 6); }},
         {"3,200,000 runs, compressed (beyond)", [] { return runs(3'200, 1'000, 6); }},
     };
     QTemporaryDir dir;
