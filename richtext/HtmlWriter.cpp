@@ -32,6 +32,32 @@ QString htmlEscape(const QString& text)
     return out;
 }
 
+bool isSafeLink(const QString& target)
+{
+    // Browsers drop spaces and controls around a URL and tabs and line breaks inside it, so a
+    // scheme can hide behind them: targets holding controls are refused rather than cleaned.
+    const QString t = target.trimmed();
+    if (t.isEmpty()) return false;
+    for (QChar c : t)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    // A network-path reference takes the page's scheme: in a local page, a file share.
+    const QString start = t.left(2);
+    if (start == QLatin1String("//") || start == QLatin1String("\\\\") || start == QLatin1String("/\\") ||
+        start == QLatin1String("\\/"))
+        return false;
+    const qsizetype colon = t.indexOf(QLatin1Char(':'));
+    if (colon < 0) return true;
+    static const QRegularExpression pathStart(QStringLiteral("[/?#\\\\]"));
+    const qsizetype path = t.indexOf(pathStart);
+    if (path >= 0 && path < colon) return true;  // the colon belongs to a relative path, query or fragment
+    const QString scheme = t.left(colon);
+    for (QChar c : scheme)
+        if (c.unicode() >= 0x80) return false;
+    static const QStringList allowed{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto"),
+                                     QStringLiteral("ftp")};
+    return allowed.contains(scheme.toLower());
+}
+
 namespace {
 
 QString hexColor(std::uint32_t c) { return QStringLiteral("#%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0')); }
@@ -48,22 +74,34 @@ QString cssFamily(const std::string& name)
 
 class Writer {
 public:
-    Writer(const DocModel& d, const QList<QImage>& list, const QString& folder, const QString& prefix)
-        : m_d(d), m_list(list), m_folder(folder), m_prefix(prefix)
+    Writer(const DocModel& d, const QList<QImage>& list, const QString& folder, const QString& prefix,
+           const QString& classPrefix)
+        : m_d(d), m_list(list), m_folder(folder), m_prefix(prefix), m_class(classPrefix)
     {
+        // Class names stay plain identifiers whatever the caller passes.
+        m_class.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")));
     }
 
     QString run(const QString& title)
     {
         QString o = QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>") +
                     htmlEscape(title) + QStringLiteral("</title>\n<style type=\"text/css\">\n");
-        o += QStringLiteral("body { %1margin: 0; }\np, li { margin: 0; }\ntable { border-collapse: collapse; }\n")
-                 .arg(m_d.hasBackground ? QStringLiteral("background-color: %1; ").arg(hexColor(m_d.background))
-                                        : QString());
+        const QString background =
+            m_d.hasBackground ? QStringLiteral("background-color: %1; ").arg(hexColor(m_d.background)) : QString();
+        if (m_class.isEmpty()) {
+            o += QStringLiteral("body { %1margin: 0; }\np, li { margin: 0; }\ntable { border-collapse: collapse; }\n")
+                     .arg(background);
+        } else {
+            // Embedded in a page with other documents: nothing applies beyond this document's
+            // wrapper. Every paragraph carries a class with its margins, so no rule for p is needed.
+            if (!background.isEmpty()) o += QStringLiteral(".%1doc { %2}\n").arg(m_class, background);
+            o += QStringLiteral(".%1doc table { border-collapse: collapse; }\n").arg(m_class);
+        }
         for (int i = 0; i < m_d.styles.textCount(); ++i) {
             const TextStyle& s = m_d.styles.textStyles[size_t(i)];
-            o += QStringLiteral(".t%1 { font-family: %2; font-size: %3pt; font-weight: %4; font-style: %5; "
-                                "text-decoration: %6; color: %7; background-color: %8; }\n")
+            o += QStringLiteral(".%1t%2 { font-family: %3; font-size: %4pt; font-weight: %5; font-style: %6; "
+                                "text-decoration: %7; color: %8; background-color: %9; }\n")
+                     .arg(m_class)
                      .arg(i)
                      .arg(cssFamily(s.fontName))
                      .arg(s.size)
@@ -79,7 +117,8 @@ public:
         static const char* align[] = {"left", "right", "center", "justify"};
         for (int i = 0; i < m_d.styles.paraCount(); ++i) {
             const ParaStyle& s = m_d.styles.paraStyles[size_t(i)];
-            o += QStringLiteral(".p%1 { text-align: %2; margin: %3px %4px %5px %6px; text-indent: %7px; }\n")
+            o += QStringLiteral(".%1p%2 { text-align: %3; margin: %4px %5px %6px %7px; text-indent: %8px; }\n")
+                     .arg(m_class)
                      .arg(i)
                      .arg(QLatin1String(align[int(s.alignment) & 3]))
                      .arg(s.spaceBefore)
@@ -89,7 +128,13 @@ public:
                      .arg(s.firstIndent);
         }
         o += QStringLiteral("</style>\n</head>\n<body>\n");
-        o += blocks();
+        if (m_class.isEmpty()) {
+            o += blocks();
+        } else {
+            o += QStringLiteral("<div class=\"%1doc\">\n").arg(m_class);
+            o += blocks();
+            o += QStringLiteral("</div>\n");
+        }
         o += QStringLiteral("</body>\n</html>\n");
         return o;
     }
@@ -150,16 +195,22 @@ private:
 
     QString paragraph(const Paragraph& p, const QString& tag)
     {
-        QString o = QStringLiteral("<%1 class=\"p%2\">").arg(tag).arg(m_d.styles.paraCount() > p.style ? p.style : 0);
+        QString o = QStringLiteral("<%1 class=\"%2p%3\">")
+                        .arg(tag, m_class)
+                        .arg(m_d.styles.paraCount() > p.style ? p.style : 0);
         if (p.items.empty()) o += QStringLiteral("<br>");
         for (const Item& it : p.items) {
             if (it.kind != Item::Kind::Text) {
                 o += image(it);
                 continue;
             }
-            QString span = QStringLiteral("<span class=\"t%1\">%2</span>").arg(it.style).arg(esc(it.text));
-            if (!it.link.empty())
-                o += QStringLiteral("<a class=\"t%1\" href=\"%2\">%3</a>").arg(it.style).arg(esc(it.link), span);
+            QString span =
+                QStringLiteral("<span class=\"%1t%2\">%3</span>").arg(m_class).arg(it.style).arg(esc(it.text));
+            if (!it.link.empty() && isSafeLink(QString::fromStdString(it.link)))
+                o += QStringLiteral("<a class=\"%1t%2\" href=\"%3\">%4</a>")
+                         .arg(m_class)
+                         .arg(it.style)
+                         .arg(esc(it.link), span);
             else
                 o += span;
         }
@@ -203,15 +254,16 @@ private:
     const QList<QImage>& m_list;
     QString m_folder;
     QString m_prefix;
+    QString m_class;
     std::map<QString, bool> m_written;
 };
 
 }  // namespace
 
 void writeHtml(const DocModel& doc, const QList<QImage>& pictureList, QIODevice& out, const QString& pictureFolder,
-               const QString& title, const QString& picturePrefix)
+               const QString& title, const QString& picturePrefix, const QString& classPrefix)
 {
-    QByteArray html = Writer(doc, pictureList, pictureFolder, picturePrefix).run(title).toUtf8();
+    QByteArray html = Writer(doc, pictureList, pictureFolder, picturePrefix, classPrefix).run(title).toUtf8();
     if (out.write(html) != html.size())
         throw RichTextError("cannot write the HTML: " + out.errorString().toStdString());
 }

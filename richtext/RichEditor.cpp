@@ -99,14 +99,23 @@ void RichEditor::clear()
 
 void RichEditor::loadModelBytes(const QByteArray& bytes)
 {
-    DocModel m;
-    RvfReadResult r = readRvf(std::string_view(bytes.constData(), size_t(bytes.size())), m);
-    if (!r) {
+    auto fail = [this](const std::string& message, bool tooLarge) {
         resetEmpty();
         m_loadFailed = true;
         setModified(false);
-        throw RichTextError(r.error);
-    }
+        if (tooLarge) throw DocumentTooLarge(message);
+        throw RichTextError(message);
+    };
+    DocModel m;
+    RvfReadResult r = readRvf(std::string_view(bytes.constData(), size_t(bytes.size())), m,
+                              RvfLimits{m_limits.paragraphs, m_limits.items, m_limits.itemsPerParagraph});
+    if (!r) fail(r.error, r.tooLarge);
+    // Picture sizes come from their headers: nothing is decoded for a document that is refused.
+    const qint64 pixels = shownPicturePixels(m);
+    if (pixels > m_limits.pixels)
+        fail("This document is too large to show: its pictures have " + std::to_string(pixels) +
+                 " pixels, the limit is " + std::to_string(m_limits.pixels),
+             true);
     setModel(m);
 }
 
@@ -209,9 +218,9 @@ void RichEditor::saveRtfToFile(const QString& path)
 }
 
 void RichEditor::writeHtml(QIODevice& out, const QString& pictureFolder, const QString& title,
-                           const QString& picturePrefix)
+                           const QString& picturePrefix, const QString& classPrefix)
 {
-    vt::rt::writeHtml(toModel(), m_pictureList, out, pictureFolder, title, picturePrefix);
+    vt::rt::writeHtml(toModel(), m_pictureList, out, pictureFolder, title, picturePrefix, classPrefix);
 }
 
 void RichEditor::format()

@@ -24,6 +24,16 @@ class QIODevice;
 
 namespace vt::rt {
 
+// The most of one document the editor shows; a document beyond any of these is refused with
+// DocumentTooLarge. No real document comes near them; they keep a hostile body's memory bounded.
+struct DocumentLimits {
+    std::size_t paragraphs = 200'000;  // table cells count as paragraphs
+    std::size_t items = 1'000'000;     // text runs, links and pictures
+    // Qt lays a paragraph out in a time that grows with the square of its runs.
+    std::size_t itemsPerParagraph = 1'000;
+    qint64 pixels = 64'000'000;  // of all pictures the document shows, decoded
+};
+
 class RichEditor : public QTextEdit {
     Q_OBJECT
 public:
@@ -40,9 +50,10 @@ public:
     // Empties the document: one empty paragraph in paragraph style 0 with text style 0; the
     // sheet is kept. Not a user edit. (Hides QTextEdit::clear(), which knows no styles.)
     void clear();
-    // Load the native format; throw RichTextError on failure, leaving the editor empty and
-    // unmodified (see lastLoadFailed()). The document's own sheet, layout, background and
-    // properties replace the editor's.
+    // Load the native format; throw RichTextError on failure (DocumentTooLarge beyond the
+    // limits), leaving the editor empty and unmodified (see lastLoadFailed()). The document's own
+    // sheet, layout, background and properties replace the editor's. Pictures no item shows are
+    // not decoded.
     void loadFromFile(const QString& path);
     void loadFromBytes(const QByteArray& bytes);
     void loadFromStream(QIODevice& in);  // reads from the current position to the end
@@ -56,9 +67,10 @@ public:
     QByteArray toRtf();
     // A complete HTML document (html, head with title and style sheet, body) written at the
     // current position of `out`; pictures go to files pictureFolder + prefix + <hash> + .png/.jpg
-    // (pictureFolder is used as given, so it ends with a separator).
+    // (pictureFolder is used as given, so it ends with a separator). classPrefix: see
+    // vt::rt::writeHtml, for documents that share one page.
     void writeHtml(QIODevice& out, const QString& pictureFolder, const QString& title = {},
-                   const QString& picturePrefix = QStringLiteral("vt_"));
+                   const QString& picturePrefix = QStringLiteral("vt_"), const QString& classPrefix = {});
     // Brings the view up to date after loading or adding content (Qt lays the document out
     // incrementally, the visible part first).
     void format();
@@ -66,6 +78,8 @@ public:
     void appendParagraph(const QString& text, int textStyle = 0, int paraStyle = 0);
     // Whether the last load failed (cleared by a successful load, clear() or a user edit).
     bool lastLoadFailed() const { return m_loadFailed; }
+    const DocumentLimits& documentLimits() const { return m_limits; }
+    void setDocumentLimits(const DocumentLimits& limits) { m_limits = limits; }
 
     // The document as plain values (normalising it first) and back.
     DocModel toModel();
@@ -156,6 +170,7 @@ private:
     StyleConversion m_paraConversion;
     PictureListRequest m_pictureListRequest;
     QList<QImage> m_pictureList;  // the list given for the document shown
+    DocumentLimits m_limits;
     bool m_modified = false;
     bool m_loadFailed = false;
     int m_programChange = 0;  // > 0 while the program changes the document

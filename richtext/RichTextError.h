@@ -11,4 +11,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A document beyond the editor's limits ("This document is too large to show: ...").
+class DocumentTooLarge : public RichTextError {
+public:
+    using RichTextError::RichTextError;
+};
+
 }  // namespace vt::rt

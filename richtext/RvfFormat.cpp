@@ -358,9 +358,23 @@ ParaStyle readParaStyle(In r)
     return s;
 }
 
-Paragraph readParagraph(In r)
+// What a body holds so far, against the reader's limits.
+struct Tally {
+    RvfLimits limits;
+    std::size_t paragraphs = 0;
+    std::size_t items = 0;
+    std::size_t longest = 0;  // items of the longest paragraph
+    bool over() const
+    {
+        return paragraphs > limits.paragraphs || items > limits.items || longest > limits.itemsPerParagraph;
+    }
+};
+
+// Past a limit the items are read and counted but not kept.
+Paragraph readParagraph(In r, Tally& tally)
 {
     Paragraph p;
+    std::size_t count = 0;  // items read, kept or not
     p.style = int(std::min<std::uint32_t>(r.var(), 0x7FFFFFFF));
     p.list = int(std::min<std::uint32_t>(r.var(), 0x7FFFFFFF)) - 1;
     while (!r.atEnd()) {
@@ -393,20 +407,23 @@ Paragraph readParagraph(In r)
             break;
         default: continue;  // an item kind of a later version
         }
-        p.items.push_back(std::move(it));
+        ++tally.items;
+        tally.longest = std::max(tally.longest, ++count);
+        if (!tally.over()) p.items.push_back(std::move(it));
     }
     return p;
 }
 
-void readBody(In c, DocModel& d)
+void readBody(In c, DocModel& d, Tally& tally)
 {
     while (!c.atEnd()) {
         std::uint32_t kind = c.var();
         In b = c.record();
         if (kind == kBlockParagraph) {
+            ++tally.paragraphs;
             Block blk;
-            blk.paragraph = readParagraph(b);
-            d.blocks.push_back(std::move(blk));
+            blk.paragraph = readParagraph(b, tally);
+            if (!tally.over()) d.blocks.push_back(std::move(blk));
         } else if (kind == kBlockTable) {
             Table t;
             std::size_t at = b.pos();
@@ -416,13 +433,21 @@ void readBody(In c, DocModel& d)
             if (rows == 0 || cols == 0 || rows > b.left() || cols > b.left() / rows) throw Damaged{at};
             t.rows = int(rows);
             t.columns = int(cols);
-            t.cells.resize(std::size_t(rows) * cols);
-            for (auto& cell : t.cells) {
+            const std::size_t cells = std::size_t(rows) * cols;
+            // The cells are kept only while they fit the limit; past it they are only counted.
+            if (!tally.over() && cells <= tally.limits.paragraphs - std::min(tally.paragraphs, tally.limits.paragraphs))
+                t.cells.resize(cells);
+            for (std::size_t k = 0; k < cells; ++k) {
                 std::size_t n = b.count(1);
-                cell.reserve(n);
-                for (std::size_t i = 0; i < n; ++i)
-                    cell.push_back(readParagraph(b.record()));
+                tally.paragraphs += std::max<std::size_t>(n, 1);
+                const bool keep = !tally.over() && k < t.cells.size();
+                if (keep) t.cells[k].reserve(n);
+                for (std::size_t i = 0; i < n; ++i) {
+                    Paragraph p = readParagraph(b.record(), tally);
+                    if (keep && !tally.over()) t.cells[k].push_back(std::move(p));
+                }
             }
+            if (tally.over()) continue;
             d.tables.push_back(std::move(t));
             Block blk;
             blk.kind = Block::Kind::Table;
@@ -438,7 +463,7 @@ void readBody(In c, DocModel& d)
 // cap before anything is allocated, and its stream must inflate to exactly that size. One
 // buffer of the largest segment's size serves all of them, so reading needs no buffer of the
 // whole body. Damage inside an inflated segment is reported at its stream's first byte.
-void readPackedBody(In k, DocModel& d)
+void readPackedBody(In k, DocModel& d, Tally& tally)
 {
     if (k.atEnd()) k.fail();
     std::unique_ptr<char[]> buffer;
@@ -464,7 +489,7 @@ void readPackedBody(In k, DocModel& d)
         if (LZ4_decompress_safe(stream.data(), buffer.get(), int(length), int(declared)) != int(declared))
             throw Damaged{streamAt};
         try {
-            readBody(In(reinterpret_cast<const std::uint8_t*>(buffer.get()), 0, declared), d);
+            readBody(In(reinterpret_cast<const std::uint8_t*>(buffer.get()), 0, declared), d, tally);
         } catch (const Damaged&) {
             throw Damaged{streamAt};
         }
@@ -621,7 +646,7 @@ std::string writeRvf(const DocModel& d)
     return std::move(o.bytes);
 }
 
-RvfReadResult readRvf(std::string_view bytes, DocModel& out)
+RvfReadResult readRvf(std::string_view bytes, DocModel& out, const RvfLimits& limits)
 {
     RvfReadResult res;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
@@ -638,6 +663,7 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out)
             return res;
         }
         DocModel d;
+        Tally tally{limits};
         d.styles.textStyles.clear();
         d.styles.paraStyles.clear();
         bool seenText = false, seenPara = false, seenLists = false, seenBody = false, seenBack = false,
@@ -692,10 +718,10 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out)
                 d.pictures.push_back(std::move(p));
             } else if (tag == kTagBody) {
                 once(seenBody, at);
-                readBody(k, d);
+                readBody(k, d, tally);
             } else if (tag == kTagPackedBody) {
                 once(seenBody, at);
-                readPackedBody(k, d);
+                readPackedBody(k, d, tally);
             } else if (tag == kTagBackground) {
                 once(seenBack, at);
                 d.hasBackground = k.var() & 1;
@@ -727,6 +753,19 @@ RvfReadResult readRvf(std::string_view bytes, DocModel& out)
         }
         // Without the end chunk the file was cut short, possibly at a chunk boundary.
         if (!seenEnd) throw Damaged{bytes.size()};
+        if (tally.over()) {
+            res.tooLarge = true;
+            res.error = "This document is too large to show: ";
+            if (tally.paragraphs > limits.paragraphs)
+                res.error +=
+                    std::to_string(tally.paragraphs) + " paragraphs, the limit is " + std::to_string(limits.paragraphs);
+            else if (tally.items > limits.items)
+                res.error += std::to_string(tally.items) + " items, the limit is " + std::to_string(limits.items);
+            else
+                res.error += "a paragraph of " + std::to_string(tally.longest) + " items, the limit is " +
+                             std::to_string(limits.itemsPerParagraph);
+            return res;
+        }
         DocStyles standard = DocStyles::standardSheet();
         if (d.styles.textStyles.empty()) d.styles.textStyles = standard.textStyles;
         if (d.styles.paraStyles.empty()) d.styles.paraStyles = standard.paraStyles;

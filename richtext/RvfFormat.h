@@ -8,6 +8,7 @@
 #include "richtext/DocModel.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,7 +24,16 @@ struct RvfReadResult {
     std::string error;       // "not a Veltrana document", "damaged at byte N", ...
     std::size_t offset = 0;  // where the damage starts, when damaged
     int unknownChunks = 0;   // chunks skipped because this version does not know them
+    bool tooLarge = false;   // the body holds more than the limits allow (error says what)
     explicit operator bool() const { return ok; }
+};
+
+// How much of a body a reader keeps. Past a limit it keeps nothing more but reads on, to check
+// the rest and to count it, and then refuses the document as too large.
+struct RvfLimits {
+    std::size_t paragraphs = SIZE_MAX;  // paragraphs, every table cell counting as one at least
+    std::size_t items = SIZE_MAX;       // text runs, links, pictures and picture-list entries
+    std::size_t itemsPerParagraph = SIZE_MAX;
 };
 
 std::string writeRvf(const DocModel& doc);
@@ -31,7 +41,8 @@ std::string writeRvf(const DocModel& doc);
 // Reads bytes into doc (replaced only on success). References to text or paragraph styles
 // that do not exist become 0, to lists that do not exist "no list", to pictures that do not
 // exist drop the item; a document without a text or paragraph style table gets the starting
-// sheet's. Property values out of their range are clamped.
-RvfReadResult readRvf(std::string_view bytes, DocModel& doc);
+// sheet's. Property values out of their range are clamped. A body beyond the limits fails with
+// tooLarge set and "This document is too large to show: " followed by what exceeded which limit.
+RvfReadResult readRvf(std::string_view bytes, DocModel& doc, const RvfLimits& limits = {});
 
 }  // namespace vt::rt

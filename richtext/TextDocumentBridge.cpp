@@ -79,18 +79,70 @@ QImage placeholderPicture()
 
 }  // namespace
 
+namespace {
+
+// The picture's size from its header; an empty size when it is not decoded (unreadable or too
+// large).
+QSize decodedSize(QImageReader& reader)
+{
+    reader.setDecideFormatFromContent(false);
+    QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() || qint64(size.width()) * size.height() > kMaxPicturePixels)
+        return QSize(0, 0);
+    return size;
+}
+
+const char* readerFormat(PictureFormat format) { return format == PictureFormat::Jpeg ? "jpeg" : "png"; }
+
+// Calls f for the number of every picture an item of the model shows, once per picture.
+template <class F>
+void forShownPictures(const DocModel& m, F f)
+{
+    std::vector<bool> seen(m.pictures.size(), false);
+    auto para = [&](const Paragraph& p) {
+        for (const Item& it : p.items)
+            if (it.kind == Item::Kind::Picture && it.index >= 0 && size_t(it.index) < seen.size() &&
+                !seen[size_t(it.index)]) {
+                seen[size_t(it.index)] = true;
+                f(size_t(it.index));
+            }
+    };
+    for (const Block& b : m.blocks)
+        if (b.kind == Block::Kind::Paragraph) para(b.paragraph);
+    for (const Table& t : m.tables)
+        for (const auto& cell : t.cells)
+            for (const Paragraph& p : cell)
+                para(p);
+}
+
+}  // namespace
+
 QImage decodePicture(const std::string& bytes, PictureFormat format)
 {
     QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     QBuffer buf(&data);
     buf.open(QIODevice::ReadOnly);
-    QImageReader reader(&buf, format == PictureFormat::Jpeg ? "jpeg" : "png");
-    reader.setDecideFormatFromContent(false);
-    QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty() || qint64(size.width()) * size.height() > kMaxPicturePixels) return {};
+    QImageReader reader(&buf, readerFormat(format));
+    if (decodedSize(reader).isEmpty()) return {};
     QImage img;
     if (!reader.read(&img)) return {};
     return img;
+}
+
+qint64 shownPicturePixels(const DocModel& m)
+{
+    qint64 total = 0;
+    forShownPictures(m, [&](size_t i) {
+        const Picture& p = m.pictures[i];
+        if (p.bytes.empty()) return;
+        QByteArray data = QByteArray::fromRawData(p.bytes.data(), qsizetype(p.bytes.size()));
+        QBuffer buf(&data);
+        buf.open(QIODevice::ReadOnly);
+        QImageReader reader(&buf, readerFormat(p.format));
+        const QSize size = decodedSize(reader);
+        total += qint64(size.width()) * size.height();
+    });
+    return total;
 }
 
 int styleNumberOf(const QTextFormat& f)
@@ -340,9 +392,10 @@ void buildDocument(QTextDocument& doc, const DocModel& m, const QList<QImage>& p
         root.clearBackground();
     doc.rootFrame()->setFrameFormat(root);
 
+    // Only pictures an item shows are decoded: a stored picture nobody uses costs nothing.
     std::vector<QString> pictureNames(m.pictures.size());
-    for (size_t i = 0; i < m.pictures.size(); ++i)
-        pictureNames[i] = registerPicture(doc, m.pictures[i].bytes, m.pictures[i].format);
+    forShownPictures(
+        m, [&](size_t i) { pictureNames[i] = registerPicture(doc, m.pictures[i].bytes, m.pictures[i].format); });
     auto listPictureName = [&](int index) { return registerListPicture(doc, index, pictureList); };
 
     std::vector<QTextList*> lists(m.lists.size(), nullptr);

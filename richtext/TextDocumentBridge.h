@@ -61,4 +61,8 @@ inline constexpr qint64 kMaxPicturePixels = 40'000'000;
 // Decodes PNG or JPEG bytes; null when the bytes are neither or too large.
 QImage decodePicture(const std::string& bytes, PictureFormat format);
 
+// The pixels of the pictures an item of the model shows, as buildDocument decodes them, read
+// from the pictures' headers only (pictures it skips count nothing).
+qint64 shownPicturePixels(const DocModel& model);
+
 }  // namespace vt::rt

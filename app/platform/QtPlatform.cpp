@@ -26,21 +26,31 @@ namespace {
 QString appTitle() { return QCoreApplication::applicationName(); }
 }  // namespace
 
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                                            QMessageBox::StandardButtons buttons)
+{
+    // The text arrives only after the format is set: a rich text would load its resources.
+    auto box = std::make_unique<QMessageBox>(icon, title, QString(), buttons, QApplication::activeWindow());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
+}
+
 void QtPlatform::showMessage(const QString& text)
 {
-    QMessageBox::information(QApplication::activeWindow(), appTitle(), text, QMessageBox::Ok);
+    makeMessageBox(QMessageBox::Information, appTitle(), text, QMessageBox::Ok)->exec();
 }
 
 bool QtPlatform::AskConfirmation(const QString& text)
 {
-    return QMessageBox::question(QApplication::activeWindow(), appTitle(), text, QMessageBox::Yes | QMessageBox::No) ==
+    return makeMessageBox(QMessageBox::Question, appTitle(), text, QMessageBox::Yes | QMessageBox::No)->exec() ==
            QMessageBox::Yes;
 }
 
 bool QtPlatform::askOkCancel(const QString& text)
 {
-    return QMessageBox::question(QApplication::activeWindow(), appTitle(), text,
-                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    return makeMessageBox(QMessageBox::Question, appTitle(), text, QMessageBox::Ok | QMessageBox::Cancel)->exec() ==
+           QMessageBox::Ok;
 }
 
 Platform::Answer QtPlatform::askYesNoCancel(const QString& text) { return askQuestion(appTitle(), text); }
@@ -50,8 +60,9 @@ Platform::Answer QtPlatform::askQuestion(const QString& title, const QString& te
     // A lone carriage return separates lines in the program's texts; the box breaks at '\n'.
     QString shown = text;
     shown.replace(QRegularExpression(QStringLiteral("\r(?!\n)")), QStringLiteral("\n"));
-    switch (QMessageBox::question(QApplication::activeWindow(), title, shown,
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    switch (
+        makeMessageBox(QMessageBox::Question, title, shown, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)
+            ->exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
     default: return Answer::Cancel;

@@ -3,6 +3,10 @@
 
 #include "platform/Platform.h"
 
+#include <QMessageBox>
+
+#include <memory>
+
 namespace vt::app {
 
 class QtPlatform : public Platform {
@@ -26,6 +30,11 @@ public:
     QStringList screenFonts() override;
     int codePage() override;
 };
+
+// The message box every question and message of QtPlatform shows, not yet shown: the text is
+// plain text, never guessed to be markup, since it often holds names, paths and server texts.
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                                            QMessageBox::StandardButtons buttons);
 
 // Code page number named by a locale codeset ("CP1252", "windows-1250", ...); 0 for any other.
 int codePageFromCodeset(const QString& codeset);

@@ -7,6 +7,7 @@
 
 #include "richtext/HtmlWriter.h"
 #include "richtext/RichEditor.h"
+#include "richtext/RichTextError.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -118,7 +119,9 @@ void ReportWriter::writeBody(vt::rt::RichEditor& view, const QString& pictureFol
     QByteArray html;
     QBuffer buffer(&html);
     buffer.open(QIODevice::WriteOnly);
-    view.writeHtml(buffer, pictureFolder, QString(), QStringLiteral("vt_"));
+    // Each body brings its own style sheet into the one page: its classes get a prefix of their
+    // own, so that a later body's rules do not restyle the earlier ones.
+    view.writeHtml(buffer, pictureFolder, QString(), QStringLiteral("vt_"), QStringLiteral("b%1-").arg(++m_bodies));
     if (clientCodePage() == 0) {
         put(html);  // the engine writes UTF-8 and declares it
         return;
@@ -140,6 +143,25 @@ void ReportWriter::WriteReportFooter()
     put("</p></body>");
     put("</html>");
 }
+
+namespace {
+
+// Loads a body into the view and lays it out; false for a body too large to show, which the
+// report leaves out like a missing one.
+template <class Load>
+bool loadBody(vt::rt::RichEditor& view, Load load)
+{
+    view.clear();
+    try {
+        load();
+    } catch (const vt::rt::DocumentTooLarge&) {
+        return false;
+    }
+    view.format();
+    return true;
+}
+
+}  // namespace
 
 void writeProjectReport(const Session& session, const std::vector<OutlineEntry>& outline, const QString& date,
                         QIODevice& out, vt::rt::RichEditor& view, const ReportProgress& progress)
@@ -169,17 +191,15 @@ void writeProjectReport(const Session& session, const std::vector<OutlineEntry>&
         if (files) {
             const QString path = data::documents::bodyFilePath(session.DocumentsFolder, e.id);
             if (QFileInfo::exists(path)) {
-                view.clear();
-                view.loadFromFile(path);
-                view.format();
-                writer.writeBody(view, pictureFolder);
+                if (loadBody(view, [&] { view.loadFromFile(path); }))
+                    writer.writeBody(view, pictureFolder);
+                else
+                    writer.writePlaceholder(QStringLiteral("Document Unavailable"));
             } else {
                 writer.writePlaceholder(QStringLiteral("Document Not Found: ") + path);
             }
-        } else if (const std::optional<QByteArray> stored = bodies.take(e.id)) {
-            view.clear();
-            view.loadFromBytes(*stored);
-            view.format();
+        } else if (const std::optional<QByteArray> stored = bodies.take(e.id);
+                   stored && loadBody(view, [&] { view.loadFromBytes(*stored); })) {
             writer.writeBody(view, pictureFolder);
         } else {
             writer.writePlaceholder(QStringLiteral("Document Unavailable"));

@@ -51,8 +51,9 @@ public:
     void beginDocumentSection(int level, const QString& topic);
     // A placeholder in the body's place.
     void writePlaceholder(const QString& text);
-    // The view's content as a complete HTML document of its own; pictures are written to files
-    // "vt_..." in pictureFolder (which ends with a separator).
+    // The view's content as a complete HTML document of its own, its style classes prefixed with
+    // "b" and the number of the body in this report; pictures are written to files "vt_..." in
+    // pictureFolder (which ends with a separator).
     void writeBody(vt::rt::RichEditor& view, const QString& pictureFolder);
     // The pieces of a document section after its body.
     void endDocumentSection();
@@ -64,6 +65,7 @@ private:
     void putText(const QString& text);  // HTML-escaped, encoded
 
     QIODevice& m_out;
+    int m_bodies = 0;  // bodies written so far
 };
 
 // Called after each document with the documents done and their total.
@@ -72,7 +74,8 @@ using ReportProgress = std::function<void(int done, int total)>;
 // Writes the report of the outline to out: bodies from the session's store (the shared folder
 // or Req_objects; which documents have a body row is asked once for all of them), each loaded
 // into view, laid out and rendered; the placeholders "Document Not Found: " + path and
-// "Document Unavailable" take a missing body's place. date: the date shown under the project.
+// "Document Unavailable" take a missing body's place, the latter also that of a body too large
+// to show. date: the date shown under the project.
 void writeProjectReport(const Session& session, const std::vector<OutlineEntry>& outline, const QString& date,
                         QIODevice& out, vt::rt::RichEditor& view, const ReportProgress& progress = {});
 

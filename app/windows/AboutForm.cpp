@@ -26,6 +26,7 @@ TAbout_Form::TAbout_Form(Session& session, QWidget* parent)
     grid->addWidget(icon, 0, 0, Qt::AlignTop);
 
     m_title = named(new QLabel(this), "ProductName");
+    m_title->setTextFormat(Qt::PlainText);
     QFont big = m_title->font();
     big.setPointSize(18);
     big.setBold(true);

@@ -30,6 +30,7 @@ TCreateProjectsForm::TCreateProjectsForm(QWidget* parent) : QDialog(parent)
 
     auto* grid = new QGridLayout(this);
     ProjectTypeName = named(new QLabel(QStringLiteral("Enter a Name and Brief Description:"), this), "ProjectTypeName");
+    ProjectTypeName->setTextFormat(Qt::PlainText);
     QFont bold = ProjectTypeName->font();
     bold.setBold(true);
     ProjectTypeName->setFont(bold);

@@ -34,6 +34,7 @@ TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent
     Button1 = named(new QPushButton(QStringLiteral("Post Reply"), this), "Button1");
     Button1->setAutoDefault(false);
     Lab_Requirement = named(new QLabel(this), "Lab_Requirement");
+    Lab_Requirement->setTextFormat(Qt::PlainText);
     Lab_Subject = ui::lineEdit(this, "Lab_Subject");
     Memo1 = named(new QPlainTextEdit(this), "Memo1");
     Memo2 = named(new QPlainTextEdit(this), "Memo2");
@@ -67,7 +68,7 @@ void TDisc_entry_Child_Form::FormShow()
     Memo1->clear();
     const auto message = m_selected ? m_selected() : std::nullopt;
     if (message) {
-        Button1->setText(QStringLiteral("Post Reply to ") + message->Name);
+        Button1->setText(QStringLiteral("Post Reply to ") + QString(message->Name).replace('&', QStringLiteral("&&")));
         Lab_Subject->setText(message->Subject);
         Memo2->setPlainText(message->msg);
     }

@@ -46,6 +46,7 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     column->setSpacing(6);
 
     m_titleLabel = named(new QLabel(this), "Label1");
+    m_titleLabel->setTextFormat(Qt::PlainText);
     QFont big = m_titleLabel->font();
     big.setPointSize(16);
     big.setBold(true);

@@ -104,6 +104,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     m_statusText = new QLabel(QStringLiteral("Ready"));
+    m_statusText->setTextFormat(Qt::PlainText);
     m_statusText->setFixedWidth(500);
     m_statusLabel = new QLabel(QStringLiteral("mySQL"));
     m_statusLabel->setFixedWidth(50);
@@ -748,7 +749,7 @@ bool TVeltrana::SaveDocumentAs()
     const QString path = rtfFileName(chosen);
     m_documentPanel->exportRtf(path);
     m_statusText->clear();
-    setWindowTitle(QFileInfo(path).fileName());
+    setWindowTitle(QFileInfo(path).fileName().replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     return true;
 }
 

@@ -14,6 +14,7 @@
 
 #include "richtext/HtmlWriter.h"
 #include "richtext/RichEditor.h"
+#include "richtext/RvfFormat.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -28,6 +29,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextDocument>
+#include <QTreeWidget>
 #include <QUrl>
 
 using namespace vt::app;
@@ -105,15 +107,43 @@ QByteArray bodyBytes(const QString& text, bool withPicture = false)
     return editor.saveToBytes();
 }
 
-// What the report's hidden view writes for a body, pictures going to folder.
-QByteArray rendered(const QByteArray& body, const QString& folder)
+// A body whose text style 1 is redefined: one paragraph of text in that style.
+QByteArray styledBody(const QString& text, int points, std::uint32_t colour)
+{
+    vt::rt::DocModel m;
+    m.styles.textStyles[1].size = points;
+    m.styles.textStyles[1].color = colour;
+    m.styles.textStyles[1].bold = true;
+    vt::rt::Block b;
+    vt::rt::Item it;
+    it.style = 1;
+    it.text = text.toStdString();
+    b.paragraph.items.push_back(it);
+    m.blocks.push_back(b);
+    return QByteArray::fromStdString(vt::rt::writeRvf(m));
+}
+
+// Headless Chromium's screenshot of a page; a null image (and the browser's complaint) on failure.
+QImage screenshot(const QString& chromium, const QString& page, const QString& shot, std::string* error)
+{
+    QProcess browser;
+    browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+                             "--window-size=900,700", "--screenshot=" + shot, QUrl::fromLocalFile(page).toString()});
+    if (!browser.waitForFinished(120000)) *error = "chromium did not finish";
+    QImage image(shot);
+    if (image.isNull()) *error += browser.readAllStandardError().toStdString();
+    return image;
+}
+
+// What the report's hidden view writes for the report's body number n, pictures going to folder.
+QByteArray rendered(const QByteArray& body, const QString& folder, int n)
 {
     vt::rt::RichEditor view;
     view.loadFromBytes(body);
     QByteArray html;
     QBuffer buffer(&html);
     buffer.open(QIODevice::WriteOnly);
-    view.writeHtml(buffer, folder, QString(), QStringLiteral("vt_"));
+    view.writeHtml(buffer, folder, QString(), QStringLiteral("vt_"), QStringLiteral("b%1-").arg(n));
     return html;
 }
 
@@ -240,11 +270,12 @@ TEST_F(Report, DatabaseStoreWalksTheWholeOutlineWithEscapedNamesAndOneBodyTest)
     SetTraceHook({});
 
     const QString folder = session().WorkFolder;
-    const QByteArray expected = head() + projectBlock("R&amp;D &lt;Lab&gt;", today()) + categoryBlock("Area") +
-                                documentBlock(2, "1 &lt;script&gt;alert(1)&lt;/script&gt;", rendered(body10, folder)) +
-                                documentBlock(3, "1.1 No body", "Document Unavailable") +
-                                documentBlock(4, deepTopic.toUtf8(), rendered(body12, folder)) +
-                                categoryBlock("Empty &#39;quoted&#39; &quot;too&quot;") + kFooter;
+    const QByteArray expected =
+        head() + projectBlock("R&amp;D &lt;Lab&gt;", today()) + categoryBlock("Area") +
+        documentBlock(2, "1 &lt;script&gt;alert(1)&lt;/script&gt;", rendered(body10, folder, 1)) +
+        documentBlock(3, "1.1 No body", "Document Unavailable") +
+        documentBlock(4, deepTopic.toUtf8(), rendered(body12, folder, 2)) +
+        categoryBlock("Empty &#39;quoted&#39; &quot;too&quot;") + kFooter;
     EXPECT_EQ(html, expected) << html.toStdString();
     EXPECT_EQ(opened(), QStringList{reportPath()});
     EXPECT_EQ(m_platform.messages(), QStringList{});
@@ -271,7 +302,7 @@ TEST_F(Report, DatabaseStoreWalksTheWholeOutlineWithEscapedNamesAndOneBodyTest)
     mainChild<QAction>("refreshlist1").trigger();
     const QByteArray again = runReport();
     EXPECT_EQ(again, head() + projectBlock("R&amp;D &lt;Lab&gt;", today()) + categoryBlock("Area") +
-                         documentBlock(2, "1 &lt;script&gt;alert(1)&lt;/script&gt;", rendered(body10, folder)) +
+                         documentBlock(2, "1 &lt;script&gt;alert(1)&lt;/script&gt;", rendered(body10, folder, 1)) +
                          documentBlock(3, "1.1 No body", "Document Unavailable") +
                          categoryBlock("Empty &#39;quoted&#39; &quot;too&quot;") + kFooter);
 
@@ -313,7 +344,7 @@ TEST_F(Report, SharedFolderStoreRendersFilesAndNamesTheMissingOnesPath)
     const QByteArray html = runReport();
     SetTraceHook({});
     const QString work = session().WorkFolder;
-    const QByteArray bodyHtml = rendered(body, work);
+    const QByteArray bodyHtml = rendered(body, work, 1);
     EXPECT_EQ(html, head() + projectBlock("Files", today()) + categoryBlock("Only") +
                         documentBlock(2, "A has a file", bodyHtml) +
                         documentBlock(2, "B has none",
@@ -420,4 +451,83 @@ TEST_F(Report, ChromiumRendersTheReportWithItsHeadingsNamesAndPictures)
         }
     EXPECT_GT(blue, 50);
     EXPECT_GE(red, 30);
+}
+
+TEST_F(Report, ChromiumShowsEachBodyInItsOwnStyles)
+{
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty()) GTEST_SKIP() << "chromium is not installed";
+    // Two bodies whose sheets give style 1 different sizes and colours: a large red heading
+    // first, then the same text small and green.
+    sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES (1, 'Sheets', '', 'ADMIN')");
+    sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'C')");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+        "(60, 2, 1, 'A', now(), 'ADMIN'), (61, 2, 1, 'B', now(), 'ADMIN')");
+    storeBody(60, styledBody("Styled heading text", 28, 0xE01010));
+    storeBody(61, styledBody("Styled heading text", 10, 0x10A010));
+    loginAsAdmin();
+    chooseProject("Sheets");
+    runReport();
+    ASSERT_EQ(opened(), QStringList{reportPath()});
+
+    std::string error;
+    const QImage page = screenshot(chromium, reportPath(), path("sheets.png"), &error);
+    ASSERT_FALSE(page.isNull()) << error;
+    int red = 0, green = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.red() > 180 && c.green() < 90 && c.blue() < 90) ++red;
+            if (c.green() > 120 && c.red() < 90 && c.blue() < 90) ++green;
+        }
+    // Both colours are on the page, and the red text is drawn much larger than the green.
+    EXPECT_GT(green, 20);
+    EXPECT_GT(red, 3 * green) << "red " << red << ", green " << green;
+}
+
+TEST_F(Report, BodiesTooLargeToShowAreLeftOutOfTheReportAndRefusedInTheDocumentPanel)
+{
+    // One paragraph more than a document may hold, with text enough to be stored compressed.
+    vt::rt::DocModel huge;
+    for (int i = 0; i <= 200'000; ++i) {
+        vt::rt::Block b;
+        vt::rt::Item it;
+        it.text = std::to_string(i * 7919 % 100003);
+        b.paragraph.items.push_back(it);
+        huge.blocks.push_back(b);
+    }
+    sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES (1, 'Big', '', 'ADMIN')");
+    sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'C')");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+        "(70, 2, 1, 'Huge', now(), 'ADMIN'), (71, 2, 1, 'Small', now(), 'ADMIN')");
+    storeBody(70, QByteArray::fromStdString(vt::rt::writeRvf(huge)));
+    const QByteArray small = bodyBytes("Still shown");
+    storeBody(71, small);
+    loginAsAdmin();
+    chooseProject("Big");
+
+    // The report goes on past it, with the placeholder in its place.
+    const QByteArray html = runReport();
+    EXPECT_EQ(html, head() + projectBlock("Big", today()) + categoryBlock("C") +
+                        documentBlock(2, "Huge", "Document Unavailable") +
+                        documentBlock(2, "Small", rendered(small, session().WorkFolder, 1)) + kFooter);
+    EXPECT_EQ(opened(), QStringList{reportPath()});
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+
+    // Selected in the outline, it is refused with one message saying what exceeded; the next
+    // document shows as usual.
+    auto& tree = mainChild<QTreeWidget>("ProjectTree");
+    const auto hugeNode = tree.findItems("Huge", Qt::MatchExactly | Qt::MatchRecursive);
+    const auto smallNode = tree.findItems("Small", Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(hugeNode.size(), 1);
+    ASSERT_EQ(smallNode.size(), 1);
+    m_platform.clear();
+    tree.setCurrentItem(hugeNode.front());
+    EXPECT_EQ(m_platform.messages(),
+              QStringList{"This document is too large to show: 200001 paragraphs, the limit is 200000"});
+    EXPECT_EQ(mainChild<vt::rt::RichEditor>("RichEdit1").itemCount(), 0);
+    m_platform.clear();
+    tree.setCurrentItem(smallNode.front());
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_TRUE(mainChild<vt::rt::RichEditor>("RichEdit1").toPlainText().contains("Still shown"));
 }

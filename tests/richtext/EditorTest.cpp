@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCryptographicHash>
 #include <QMimeData>
 #include <QPointer>
 #include <QRegularExpression>
@@ -15,6 +16,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -617,4 +619,158 @@ TEST(Editor, MutatedBodiesLoadOrFailCleanly)
     }
     EXPECT_GT(loaded, 100);
     EXPECT_GT(failed, 100);
+}
+
+namespace {
+
+// A document of n paragraphs of `runs` short text items each (in alternating styles), and `extra`
+// more in the last one.
+DocModel paragraphs(int n, int runs = 1, int extra = 0)
+{
+    DocModel m;
+    for (int i = 0; i < n; ++i) {
+        Block b;
+        for (int k = 0; k < runs + (i == n - 1 ? extra : 0); ++k) {
+            Item it;
+            it.style = k % 2;
+            it.text = std::to_string(i * 7919 % 100003);
+            b.paragraph.items.push_back(it);
+        }
+        m.blocks.push_back(b);
+    }
+    return m;
+}
+
+// n paragraphs after a rows x columns table whose first cell holds two paragraphs.
+DocModel tableAndParagraphs(int rows, int columns, int n)
+{
+    DocModel m = paragraphs(n);
+    Table t;
+    t.rows = rows;
+    t.columns = columns;
+    t.cells.resize(size_t(rows * columns));
+    t.cells[0].resize(2);
+    m.tables.push_back(t);
+    Block b;
+    b.kind = Block::Kind::Table;
+    b.table = 0;
+    m.blocks.insert(m.blocks.begin(), b);
+    return m;
+}
+
+// One paragraph of n one-character runs in alternating styles.
+DocModel items(int n)
+{
+    DocModel m;
+    Block b;
+    for (int i = 0; i < n; ++i) {
+        Item it;
+        it.style = i % 2;
+        it.text = "x";
+        b.paragraph.items.push_back(it);
+    }
+    m.blocks.push_back(b);
+    return m;
+}
+
+// Pictures of the given sizes; the first `shown` of them are shown by an item, the others
+// only stored.
+DocModel pictures(const std::vector<QSize>& sizes, size_t shown)
+{
+    DocModel m;
+    Block b;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        m.pictures.push_back({PictureFormat::Png, pictureString(sizes[i].width(), sizes[i].height(), Qt::red)});
+        if (i >= shown) continue;
+        Item it;
+        it.kind = Item::Kind::Picture;
+        it.index = int(i);
+        b.paragraph.items.push_back(it);
+    }
+    m.blocks.push_back(b);
+    return m;
+}
+
+QByteArray bytesOf(const DocModel& m)
+{
+    const std::string s = writeRvf(m);
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+}  // namespace
+
+TEST(Editor, DocumentsBeyondTheLimitsAreRefusedWithWhatExceeded)
+{
+    const DocumentLimits small{10, 30, 12, 1000};
+    const QByteArray cut = bytesOf(paragraphs(40)).left(200);
+    struct Case {
+        const char* name;
+        DocumentLimits limits;
+        QByteArray bytes;
+        const char* error;  // nullptr: loads
+    };
+    const Case cases[] = {
+        {"paragraphs at the limit", small, bytesOf(paragraphs(10)), nullptr},
+        {"one paragraph more", small, bytesOf(paragraphs(11)),
+         "This document is too large to show: 11 paragraphs, the limit is 10"},
+        {"far more paragraphs are all counted", small, bytesOf(paragraphs(1000)),
+         "This document is too large to show: 1000 paragraphs, the limit is 10"},
+        // A 2 x 3 table counts its cells, the two-paragraph cell twice: 7, and 3 paragraphs.
+        {"table cells at the limit", small, bytesOf(tableAndParagraphs(2, 3, 3)), nullptr},
+        {"table cells past the limit", small, bytesOf(tableAndParagraphs(2, 3, 4)),
+         "This document is too large to show: 11 paragraphs, the limit is 10"},
+        {"a table larger than the limit", small, bytesOf(tableAndParagraphs(10, 10, 0)),
+         "This document is too large to show: 101 paragraphs, the limit is 10"},
+        {"items at the limit", small, bytesOf(paragraphs(10, 3)), nullptr},
+        {"one item more", small, bytesOf(paragraphs(10, 3, 1)),
+         "This document is too large to show: 31 items, the limit is 30"},
+        {"a paragraph's items at the limit", small, bytesOf(items(12)), nullptr},
+        {"one item more in a paragraph", small, bytesOf(items(13)),
+         "This document is too large to show: a paragraph of 13 items, the limit is 12"},
+        {"shown pictures at the limit", small, bytesOf(pictures({{20, 20}, {30, 20}}, 2)), nullptr},
+        {"one pixel more", small, bytesOf(pictures({{20, 20}, {30, 20}, {1, 1}}, 3)),
+         "This document is too large to show: its pictures have 1001 pixels, the limit is 1000"},
+        {"stored pictures no item shows cost nothing", small, bytesOf(pictures({{20, 20}, {200, 200}}, 1)), nullptr},
+        {"damage is reported before size", small, cut, "damaged at byte "},
+        {"the program's limits, compressed body",
+         {},
+         bytesOf(paragraphs(200'001)),
+         "This document is too large to show: 200001 paragraphs, the limit is 200000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RichEditor ed;
+        ed.appendParagraph("previous document");
+        ed.setDocumentLimits(c.limits);
+        if (!c.error) {
+            EXPECT_NO_THROW(ed.loadFromBytes(c.bytes));
+            EXPECT_FALSE(ed.lastLoadFailed());
+            continue;
+        }
+        try {
+            ed.loadFromBytes(c.bytes);
+            ADD_FAILURE() << "loaded";
+        } catch (const DocumentTooLarge& e) {
+            EXPECT_EQ(std::string(e.what()), c.error);
+        } catch (const RichTextError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(c.error, 0), 0u) << e.what();
+        }
+        // Nothing of either document is shown, and the empty result is not saved over the body.
+        EXPECT_TRUE(ed.lastLoadFailed());
+        EXPECT_EQ(ed.itemCount(), 0);
+        EXPECT_THROW(ed.saveToBytes(), RichTextError);
+    }
+    // A stored picture no item shows is not even decoded.
+    const DocModel m = pictures({{20, 20}, {200, 200}}, 1);
+    EXPECT_EQ(shownPicturePixels(m), 400);
+    RichEditor ed;
+    ed.loadFromBytes(bytesOf(m));
+    auto decoded = [&](const std::string& bytes) {
+        const QByteArray key = QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha1);
+        return ed.document()
+            ->resource(QTextDocument::ImageResource, QUrl("vtpic:" + QString::fromLatin1(key.toHex().left(16))))
+            .isValid();
+    };
+    EXPECT_TRUE(decoded(m.pictures[0].bytes));
+    EXPECT_FALSE(decoded(m.pictures[1].bytes));
 }

@@ -82,8 +82,99 @@ TEST(Html, HostileTextStaysText)
     EXPECT_FALSE(html.contains("<script>"));
     EXPECT_TRUE(html.contains("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &quot;quoted&quot;"));
     EXPECT_TRUE(html.contains("<title>&lt;title&gt;&amp;</title>"));
-    EXPECT_TRUE(html.contains("href=\"javascript:&quot;&gt;&lt;script&gt;\""));
+    // A script link is no link: only its text is written.
+    EXPECT_FALSE(html.contains("href="));
+    EXPECT_FALSE(html.contains("javascript"));
     EXPECT_TRUE(html.contains("font-family: 'x  body  display:none  .y  font-family: '"));
+}
+
+TEST(Html, OnlyWebAndMailLinksStayLinks)
+{
+    struct Case {
+        const char* target;
+        bool link;
+    };
+    const Case cases[] = {
+        {"http://example.com/", true},
+        {"HTTPS://example.com/a?b=c#d", true},
+        {"mailto:someone@example.com", true},
+        {"Ftp://files.example.com/x", true},
+        {"  https://example.com/  ", true},
+        {"notes/plan.html", true},
+        {"../up/plan.html#part:2", true},
+        {"plan.html?at=10:30", true},
+        {"#section", true},
+        {"/absolute/path", true},
+        {"javascript:alert(1)", false},
+        {" JavaScript:alert(1)", false},
+        {"JAVASCRIPT:alert(1)", false},
+        {"java\tscript:alert(1)", false},
+        {"java\nscript:alert(1)", false},
+        {"\x01javascript:alert(1)", false},
+        {"javascript\t:alert(1)", false},
+        {"vbscript:msgbox(1)", false},
+        {"data:text/html,<script>alert(1)</script>", false},
+        {"file:///etc/passwd", false},
+        {"FILE:c:/windows", false},
+        {"//evil.example.com/share", false},
+        {"\\\\server\\share", false},
+        {"/\\server", false},
+        {"java script:alert(1)", false},
+        {"ht\xc5\xbftp://x", false},
+        {"about:blank", false},
+        {"c:\\windows\\x.exe", false},
+        {"", false},
+        {"   ", false},
+    };
+    for (const Case& c : cases) {
+        const QString target = QString::fromUtf8(c.target);
+        SCOPED_TRACE(c.target);
+        EXPECT_EQ(isSafeLink(target), c.link);
+        DocModel m;
+        Block b;
+        Item it;
+        it.text = "the text";
+        it.link = c.target;
+        b.paragraph.items.push_back(it);
+        m.blocks.push_back(b);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        writeHtml(m, {}, out, tempFolder("html_links") + "/");
+        const QString html = QString::fromUtf8(out.data());
+        EXPECT_TRUE(html.contains("the text"));
+        EXPECT_EQ(html.contains("<a "), c.link);
+        EXPECT_EQ(html.contains("href="), c.link);
+    }
+}
+
+TEST(Html, ClassPrefixKeepsEachDocumentsStylesToItself)
+{
+    DocModel m;
+    m.hasBackground = true;
+    m.background = 0x102030;
+    Block b;
+    Item it;
+    it.style = 1;
+    it.text = "heading";
+    it.link = "https://example.com/";
+    b.paragraph.style = 1;
+    b.paragraph.items.push_back(it);
+    m.blocks.push_back(b);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    writeHtml(m, {}, out, tempFolder("html_prefix") + "/", {}, "vt_", "d7-<\">");
+    const QString html = QString::fromUtf8(out.data());
+    // Every rule is on the prefixed classes or inside the document's wrapper; nothing styles the
+    // page's body, paragraphs or bare classes.
+    const QString sheet = html.section("<style type=\"text/css\">\n", 1).section("</style>", 0, 0);
+    for (const QString& rule : sheet.split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(rule.startsWith(".d7-")) << rule.toStdString();
+    EXPECT_TRUE(sheet.contains(".d7-doc { background-color: #102030; }"));
+    EXPECT_TRUE(sheet.contains(".d7-t1 { "));
+    EXPECT_TRUE(sheet.contains(".d7-p1 { "));
+    EXPECT_TRUE(html.contains("<body>\n<div class=\"d7-doc\">\n<p class=\"d7-p1\"><a class=\"d7-t1\" "
+                              "href=\"https://example.com/\"><span class=\"d7-t1\">heading</span></a></p>\n</div>\n"
+                              "</body>"));
 }
 
 TEST(Html, DocumentsSharingAFolderKeepTheirOwnPictures)
