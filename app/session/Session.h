@@ -14,6 +14,8 @@ class TmySQLQuery;
 
 namespace vt::app {
 
+class InstanceFiles;
+
 // The connection fields of the login dialog.
 struct ConnectionValues {
     QString database;
@@ -53,6 +55,10 @@ public:
     // NewSubDocument are kept.
     void resetLoginState();
 
+    // The path in WorkFolder of this program instance's own temporary file for name
+    // ("TempReq.rvf"): instances started from one folder never share one.
+    QString tempFilePath(const QString& name) const;
+
     // The connection shared by every query of the program, and a new short-lived query on it.
     TmySQLDatabase& connection() { return *m_connection; }
     const TmySQLDatabase& connection() const { return *m_connection; }
@@ -84,6 +90,7 @@ private:
     QString m_packetLimitNote;
     std::vector<std::function<void()>> m_loggedIn;
     std::vector<std::function<void()>> m_loggedOff;
+    std::unique_ptr<InstanceFiles> m_instanceFiles;
 };
 
 }  // namespace vt::app
