@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QWidget>
 
 namespace vt::app::ui {
@@ -103,5 +104,21 @@ private:
 QListWidgetItem* sortedListEntry(const QString& text) { return new SortedEntry(text); }
 
 void onShow(QWidget* window, std::function<void()> step) { new ShowHook(window, std::move(step)); }
+
+void deleteTreeItems(QList<QTreeWidgetItem*> items)
+{
+    while (!items.isEmpty()) {
+        QTreeWidgetItem* item = items.takeLast();
+        items.append(item->takeChildren());
+        delete item;
+    }
+}
+
+void clearTree(QTreeWidget* tree)
+{
+    tree->setCurrentItem(nullptr);
+    deleteTreeItems(tree->invisibleRootItem()->takeChildren());
+    tree->clear();
+}
 
 }  // namespace vt::app::ui
