@@ -67,7 +67,7 @@ void onShow(QWidget* window, std::function<void()> step);
 
 // Deletes tree items that are in no tree any more, with their subtrees, and empties a tree.
 // A tree item deletes its children recursively, which overflows the stack on a tree as deep as
-// a chain of rows from the database can be; these empty each item before deleting it.
+// a chain of rows from the database can be; these delete from the leaves up.
 void deleteTreeItems(QList<QTreeWidgetItem*> items);
 void clearTree(QTreeWidget* tree);
 
