@@ -115,10 +115,11 @@ PostResult PostDiscussionMessage(const Session& session, const QString& subject,
                       documentId + "," + std::to_string(result.tag) + "," + std::to_string(parentId) + "," +
                       std::to_string(session.CurrentProjectID) + ")");
         query->Execute();
+        // The id of this very insert: a search by (subject, tag) could find an older message.
+        result.msgId = static_cast<qint32>(query->InsertId());
         query->SetSQL("Update Requirements set messages = 1 where RequirementID=" + documentId);
         query->Execute();
     }
-    result.msgId = FindMessageID(session, subject, result.tag);
     if (result.msgId <= 0) return result;
 
     QStringList members;

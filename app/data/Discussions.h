@@ -48,14 +48,15 @@ qint32 FindMessageID(const Session& session, const QString& subject, qint32 tag)
 
 struct PostResult {
     qint32 tag = 0;
-    qint32 msgId = 0;  // 0 or less: the message was stored but could not be found again
+    qint32 msgId = 0;  // 0: the message was stored but the server reported no id
     // The author is a member of the project, so the message shows in the author's own list.
     bool authorIsMember = false;
 };
 // Stores a message of the session's user on the session's current document and project
-// (parent 0 for a new thread), sets the document's messages flag, finds the new message again
-// and gives every member of the project its unread state ("DISC_POST" for each, in the order
-// the server lists the members). Nobody is notified when the message cannot be found again.
+// (parent 0 for a new thread), sets the document's messages flag, takes the new message's id
+// from the insert and gives every member of the project its unread state ("DISC_POST" for
+// each, in the order the server lists the members). Nobody is notified when the server
+// reports no id.
 PostResult PostDiscussionMessage(const Session& session, const QString& subject, const QString& text, qint32 parentId);
 
 }  // namespace vt::app::data::discussions

@@ -10,7 +10,6 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -75,14 +74,20 @@ std::vector<TProjRec> categories(const Session& session, qint32 projectId)
 
 // Documents of Level 2 (under categories) or above 2 (under documents) whose parent is one of
 // parentIds, in name order.
-std::vector<TReqRec> documentsUnder(const Session& session, bool underCategories, const std::vector<qint32>& parentIds,
-                                    size_t from, size_t to)
+std::string idList(const std::vector<qint32>& ids, size_t from, size_t to)
 {
     std::string list;
     for (size_t i = from; i < to; ++i) {
         if (i > from) list += ',';
-        list += std::to_string(parentIds[i]);
+        list += std::to_string(ids[i]);
     }
+    return list;
+}
+
+std::vector<TReqRec> documentsUnder(const Session& session, bool underCategories, const std::vector<qint32>& parentIds,
+                                    size_t from, size_t to)
+{
+    const std::string list = idList(parentIds, from, to);
     return rows<TReqRec>(session,
                          std::string("Select * from Requirements where (level ") + (underCategories ? "= 2" : "> 2") +
                              ") and (ParentID in (" + list + ")) order by requirementName, RequirementID",
@@ -97,6 +102,32 @@ void execute(const Session& session, const std::string& statement)
 }
 
 }  // namespace
+
+DocumentNode::~DocumentNode()
+{
+    // Each node leaves with no children of its own, so no destructor calls another.
+    std::vector<DocumentNode> pending = std::move(children);
+    while (!pending.empty()) {
+        DocumentNode last = std::move(pending.back());
+        pending.pop_back();
+        for (DocumentNode& child : last.children)
+            pending.push_back(std::move(child));
+        last.children.clear();
+    }
+}
+
+bool DocumentNode::operator==(const DocumentNode& other) const
+{
+    std::vector<std::pair<const DocumentNode*, const DocumentNode*>> pending{{this, &other}};
+    while (!pending.empty()) {
+        const auto [a, b] = pending.back();
+        pending.pop_back();
+        if (!(a->record == b->record) || a->children.size() != b->children.size()) return false;
+        for (size_t i = 0; i < a->children.size(); ++i)
+            pending.push_back({&a->children[i], &b->children[i]});
+    }
+    return true;
+}
 
 int stateIndex(const TReqRec& document) { return (document.Messages > 0 ? 1 : 0) + (document.Attachments > 0 ? 2 : 0); }
 
@@ -132,24 +163,33 @@ std::vector<CategoryNode> loadOutline(const Session& session, qint32 projectId)
         underCategories = false;
     }
 
-    // Attach each round's documents to their parents, deepest round first.
-    std::function<void(std::vector<DocumentNode>&, size_t)> fill = [&](std::vector<DocumentNode>& nodes, size_t depth) {
-        if (depth >= rounds.size()) return;
-        for (DocumentNode& node : nodes) {
-            auto it = rounds[depth].byParent.find(node.record.RequirementID);
-            if (it == rounds[depth].byParent.end()) continue;
-            for (TReqRec& doc : it->second)
-                node.children.push_back(DocumentNode{std::move(doc), {}});
-            fill(node.children, depth + 1);
-        }
+    // Attach each round's documents to their parents, round by round from the top. A work list
+    // instead of recursion: an outline may be as deep as it has documents.
+    struct Pending {
+        std::vector<DocumentNode>* nodes;
+        size_t depth;  // the round that holds the children of these nodes
     };
+    std::vector<Pending> pending;
     if (!rounds.empty()) {
         for (CategoryNode& c : tree) {
             auto it = rounds[0].byParent.find(c.record.CatagoryID);
             if (it == rounds[0].byParent.end()) continue;
             for (TReqRec& doc : it->second)
                 c.children.push_back(DocumentNode{std::move(doc), {}});
-            fill(c.children, 1);
+            pending.push_back({&c.children, 1});
+        }
+    }
+    while (!pending.empty()) {
+        const Pending at = pending.back();
+        pending.pop_back();
+        if (at.depth >= rounds.size()) continue;
+        for (DocumentNode& node : *at.nodes) {
+            auto it = rounds[at.depth].byParent.find(node.record.RequirementID);
+            if (it == rounds[at.depth].byParent.end()) continue;
+            for (TReqRec& doc : it->second)
+                node.children.push_back(DocumentNode{std::move(doc), {}});
+            // node.children is complete, so the pointer stays valid while it waits.
+            pending.push_back({&node.children, at.depth + 1});
         }
     }
     return tree;
@@ -157,28 +197,31 @@ std::vector<CategoryNode> loadOutline(const Session& session, qint32 projectId)
 
 std::vector<CategoryNode> loadOutlineByNode(const Session& session, qint32 projectId)
 {
-    std::function<void(std::vector<DocumentNode>&, qint32)> under = [&](std::vector<DocumentNode>& nodes,
-                                                                        qint32 parentId) {
-        for (TReqRec& doc : rows<TReqRec>(session,
-                                          "Select * from Requirements where (level > 2) and (ParentID = " +
-                                              std::to_string(parentId) + ") order by requirementName, RequirementID",
-                                          documentOf))
-            nodes.push_back(DocumentNode{std::move(doc), {}});
-        for (DocumentNode& node : nodes)
-            under(node.children, node.record.RequirementID);
+    auto documents = [&](bool underCategory, qint32 parentId) {
+        return rows<TReqRec>(session,
+                             std::string("Select * from Requirements where (level ") + (underCategory ? "= 2" : "> 2") +
+                                 ") and (ParentID = " + std::to_string(parentId) +
+                                 ") order by requirementName, RequirementID",
+                             documentOf);
     };
     std::vector<CategoryNode> tree;
     for (TProjRec& rec : categories(session, projectId))
         tree.push_back(CategoryNode{std::move(rec), {}});
+    // Children lists still to fill from their nodes, without recursion.
+    std::vector<std::vector<DocumentNode>*> pending;
     for (CategoryNode& c : tree) {
-        for (TReqRec& doc : rows<TReqRec>(
-                 session,
-                 "Select * from Requirements where (level = 2) and (ParentID = " + std::to_string(c.record.CatagoryID) +
-                     ") order by requirementName, RequirementID",
-                 documentOf))
+        for (TReqRec& doc : documents(true, c.record.CatagoryID))
             c.children.push_back(DocumentNode{std::move(doc), {}});
-        for (DocumentNode& node : c.children)
-            under(node.children, node.record.RequirementID);
+        pending.push_back(&c.children);
+    }
+    while (!pending.empty()) {
+        std::vector<DocumentNode>* nodes = pending.back();
+        pending.pop_back();
+        for (DocumentNode& node : *nodes) {
+            for (TReqRec& doc : documents(false, node.record.RequirementID))
+                node.children.push_back(DocumentNode{std::move(doc), {}});
+            pending.push_back(&node.children);
+        }
     }
     return tree;
 }
@@ -227,8 +270,8 @@ int drawHash()
     return static_cast<int>(QRandomGenerator::global()->bounded(100000));
 }
 
-void insertDocument(const Session& session, int hash, qint32 level, qint32 parentId, const QString& topic,
-                    const QString& userName)
+qint32 insertDocument(const Session& session, int hash, qint32 level, qint32 parentId, const QString& topic,
+                      const QString& userName)
 {
     auto query = session.newQuery();
     query->SetSQL(
@@ -244,6 +287,9 @@ void insertDocument(const Session& session, int hash, qint32 level, qint32 paren
     query->ParamByName("Modified").SetAsDateTime(stamp);
     query->ParamByName("ModifiedBy").SetAsString(bytesFromText(userName));
     query->Execute();
+    // The id the server generated for this very insert: a search by (topic, hash) could find a
+    // row of another project that happens to share both.
+    return static_cast<qint32>(query->InsertId());
 }
 
 std::optional<TReqRec> document(const Session& session, qint32 requirementId)
@@ -254,10 +300,67 @@ std::optional<TReqRec> document(const Session& session, qint32 requirementId)
     return found.front();
 }
 
-void moveDocument(const Session& session, qint32 requirementId, qint32 level, qint32 parentId)
+namespace {
+
+// The move itself, inside the caller's transaction: the rows read here stay locked until it ends.
+MoveResult moveLocked(const Session& session, qint32 requirementId, qint32 level, qint32 parentId)
 {
-    execute(session, "Update Requirements set level=" + std::to_string(level) + ", Parentid=" +
-                         std::to_string(parentId) + " where requirementID=" + std::to_string(requirementId));
+    auto query = session.newQuery();
+    auto found = [&](const std::string& statement) {
+        query->SetSQL(statement);
+        query->Open();
+        const bool any = query->RecordCount() > 0;
+        return any;
+    };
+    if (!found("select RequirementID from Requirements where RequirementID = " + std::to_string(requirementId) +
+               " for update"))
+        return MoveResult::DocumentGone;
+    if (level <= 2) {
+        if (!found("select CatagoryID from Catagories where CatagoryID = " + std::to_string(parentId) + " for update"))
+            return MoveResult::TargetGone;
+    } else {
+        // The target and its ancestors as they are now, up to the category. Each row is visited
+        // once: parents that lead round in a circle end the walk, and the target is then in no
+        // outline at all.
+        std::unordered_set<qint32> visited;
+        for (qint32 at = parentId;;) {
+            if (at == requirementId) return MoveResult::BelowItself;
+            if (!visited.insert(at).second) return MoveResult::TargetGone;
+            if (!found("select ParentID, Level from Requirements where RequirementID = " + std::to_string(at) +
+                       " for update"))
+                return MoveResult::TargetGone;
+            const qint32 parent = query->FieldByName("ParentID").AsInteger();
+            const qint32 atLevel = query->FieldByName("Level").AsInteger();
+            query->Close();
+            if (atLevel <= 2) break;  // its parent is a category
+            at = parent;
+        }
+    }
+    query->Close();
+    query->SetSQL("Update Requirements set level=" + std::to_string(level) + ", Parentid=" + std::to_string(parentId) +
+                  " where requirementID=" + std::to_string(requirementId));
+    query->Execute();
+    return MoveResult::Moved;
+}
+
+}  // namespace
+
+MoveResult moveDocument(const Session& session, qint32 requirementId, qint32 level, qint32 parentId)
+{
+    execute(session, "START TRANSACTION");
+    MoveResult result;
+    try {
+        result = moveLocked(session, requirementId, level, parentId);
+    } catch (...) {
+        // The error that ended the move is the one to report, not one of the roll-back.
+        try {
+            execute(session, "ROLLBACK");
+        } catch (...) {
+        }
+        throw;
+    }
+    execute(session, result == MoveResult::Moved ? "COMMIT" : "ROLLBACK");
+    return result;
 }
 
 void deleteDocumentRows(const Session& session, qint32 requirementId)
@@ -273,44 +376,55 @@ void deleteDocumentRows(const Session& session, qint32 requirementId)
     }
 }
 
-namespace {
-
-// `seen` holds every document met in this cascade: rows whose parents lead round in a circle
-// (a document below itself, written by hand or by another program) are deleted once instead of
-// sending the cascade round the circle until the stack runs out.
-void deleteBelow(const Session& session, Below kind, qint32 id, std::unordered_set<qint32>& seen)
-{
-    // The children are read whole before any is deleted; each one's subtree goes before its
-    // own rows, so a cascade stopped by an error leaves no document without its parent row.
-    std::vector<qint32> children;
-    {
-        auto query = session.newQuery();
-        query->SetSQL(std::string(kind == Below::Category
-                                      ? "select * from requirements where level = 2 and parentid="
-                                      : "select * from requirements where level > 2 and parentid=") +
-                      std::to_string(id));
-        query->Open();
-        const int count = query->RecordCount();
-        for (int i = 0; i < count; ++i) {
-            children.push_back(query->FieldByName("RequirementID").AsInteger());
-            query->Next();
-        }
-        query->Close();
-    }
-    for (qint32 child : children) {
-        if (!seen.insert(child).second) continue;
-        deleteBelow(session, Below::Document, child, seen);
-        deleteDocumentRows(session, child);
-    }
-}
-
-}  // namespace
-
 void deleteSubDocuments(const Session& session, Below kind, qint32 id)
 {
+    // Every document below, level by level from the top: read whole before anything is
+    // deleted, and with a work list instead of recursion, since a chain of documents may be as
+    // deep as the table is long. `seen` holds every document met, so rows whose parents lead
+    // round in a circle (a document below itself) are taken once and end the walk.
     std::unordered_set<qint32> seen;
     if (kind == Below::Document) seen.insert(id);  // its own rows stay
-    deleteBelow(session, kind, id, seen);
+    std::vector<std::vector<qint32>> levels;
+    std::vector<qint32> parents{id};
+    bool underCategory = kind == Below::Category;
+    while (!parents.empty()) {
+        std::vector<qint32> found;
+        for (size_t from = 0; from < parents.size(); from += kIdsPerStatement) {
+            const size_t to = std::min(parents.size(), from + kIdsPerStatement);
+            auto query = session.newQuery();
+            query->SetSQL(std::string(underCategory ? "select RequirementID from requirements where level = 2"
+                                                    : "select RequirementID from requirements where level > 2") +
+                          " and parentid in (" + idList(parents, from, to) + ")");
+            query->Open();
+            const int count = query->RecordCount();
+            for (int i = 0; i < count; ++i) {
+                const qint32 child = query->FieldByName("RequirementID").AsInteger();
+                if (seen.insert(child).second) found.push_back(child);
+                query->Next();
+            }
+            query->Close();
+        }
+        if (!found.empty()) levels.push_back(found);
+        parents = std::move(found);
+        underCategory = false;
+    }
+
+    // The deepest documents go first, a batch of ids per statement, so that a cascade stopped
+    // by an error leaves no document whose parent row is gone.
+    std::vector<qint32> order;
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level)
+        order.insert(order.end(), level->begin(), level->end());
+    auto query = session.newQuery();
+    for (size_t from = 0; from < order.size(); from += kIdsPerStatement) {
+        const std::string list = idList(order, from, std::min(order.size(), from + kIdsPerStatement));
+        for (const char* statement :
+             {"delete from Requirements where requirementID in (", "delete from Req_Objects where requirementID in (",
+              "delete from Req_Messages where requirementID in (", "delete from msg_state where RequirementID in (",
+              "delete from Attachments where requirementID in ("}) {
+            query->SetSQL(statement + list + ")");
+            query->Execute();
+        }
+    }
 }
 
 void addCategory(const Session& session, qint32 projectId, const QString& name)

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vt::app {
@@ -44,10 +45,24 @@ struct TReqRec {
 // The state picture of a document node: 0 none, 1 messages, 2 attachments, 3 both.
 int stateIndex(const TReqRec& document);
 
+// A document with its subtree. Destroying and comparing work through a list instead of
+// recursion, so that a chain as deep as the table is long fits the stack; copying a deep
+// subtree is not offered for the same reason.
 struct DocumentNode {
     TReqRec record;
     std::vector<DocumentNode> children;
-    bool operator==(const DocumentNode&) const = default;
+
+    DocumentNode() = default;
+    DocumentNode(TReqRec document, std::vector<DocumentNode> below)
+        : record(std::move(document)), children(std::move(below))
+    {
+    }
+    DocumentNode(DocumentNode&&) noexcept = default;
+    DocumentNode& operator=(DocumentNode&&) noexcept = default;
+    DocumentNode(const DocumentNode&) = delete;
+    DocumentNode& operator=(const DocumentNode&) = delete;
+    ~DocumentNode();
+    bool operator==(const DocumentNode& other) const;
 };
 
 struct CategoryNode {
@@ -78,19 +93,32 @@ std::optional<qint32> findDocumentId(const Session& session, const QString& topi
 
 // A pseudo-random hash from 0 to 99999 for a new row.
 int drawHash();
-// Inserts a document row: created and modified now, owned and modified by userName.
-void insertDocument(const Session& session, int hash, qint32 level, qint32 parentId, const QString& topic,
-                    const QString& userName);
+// Inserts a document row: created and modified now, owned and modified by userName. Returns
+// the RequirementID the server generated for it (0 when the server reported none).
+qint32 insertDocument(const Session& session, int hash, qint32 level, qint32 parentId, const QString& topic,
+                      const QString& userName);
 // One document's row as the outline keeps it; nothing when there is no such document.
 std::optional<TReqRec> document(const Session& session, qint32 requirementId);
-// Moves a document: only its own row changes, its descendants keep theirs.
-void moveDocument(const Session& session, qint32 requirementId, qint32 level, qint32 parentId);
+// How a move ended.
+enum class MoveResult {
+    Moved,
+    DocumentGone,  // the document no longer exists
+    TargetGone,    // the new parent no longer exists, or hangs in no outline
+    BelowItself,   // the new parent is the document or lies below it
+};
+// Moves a document under a category (level 2) or a document (level above 2): only its own row
+// changes, its descendants keep theirs. In one transaction the document's row, and the new
+// parent with each of its ancestors as they are now, are read and locked; the move is made only
+// when the document is none of them, so that moves by two users on stale outlines never put a
+// document below itself. Rolled back on any error.
+MoveResult moveDocument(const Session& session, qint32 requirementId, qint32 level, qint32 parentId);
 
 // Which documents DeleteSubDocuments looks below: those of Level 2 under a category, or
 // those above Level 2 under a document.
 enum class Below { Category = 1, Document = 2 };
-// Deletes every document below the category or document, depth first, each with its body,
-// messages, read states and attachments. The row of `id` itself stays.
+// Deletes every document below the category or document at any depth, each with its body,
+// messages, read states and attachments: the subtree is read level by level first, then deleted
+// deepest level first, a batch of ids per statement. The row of `id` itself stays.
 void deleteSubDocuments(const Session& session, Below kind, qint32 id);
 // Deletes one document's rows from the five tables that hold them.
 void deleteDocumentRows(const Session& session, qint32 requirementId);

@@ -1,7 +1,10 @@
 #include "platform/Cleanup.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -9,6 +12,66 @@
 #include <stdexcept>
 
 namespace vt::app {
+
+namespace {
+
+QString lockName(int number) { return QStringLiteral("vtinstance-%1.lock").arg(number); }
+
+// A lock that is never taken over by age: an instance may run for days.
+std::unique_ptr<QLockFile> instanceLock(const QDir& folder, int number)
+{
+    auto lock = std::make_unique<QLockFile>(folder.filePath(lockName(number)));
+    lock->setStaleLockTime(0);
+    return lock;
+}
+
+}  // namespace
+
+InstanceFiles::InstanceFiles(const QString& folder) : m_folder(folder)
+{
+    const QDir dir(folder);
+    for (int number = 1;; ++number) {
+        auto lock = instanceLock(dir, number);
+        if (lock->tryLock(0)) {
+            m_number = number;
+            m_lock = std::move(lock);
+            // What an instance that ended left under this number is no file of ours.
+            for (const QString& name : dir.entryList({QStringLiteral("*-%1.rvf").arg(number)}, QDir::Files))
+                QFile::remove(dir.filePath(name));
+            return;
+        }
+        // A folder without write access gives no lock at all: the process id keeps the names
+        // apart there.
+        if (lock->error() != QLockFile::LockFailedError) {
+            m_number = static_cast<int>(QCoreApplication::applicationPid());
+            return;
+        }
+    }
+}
+
+InstanceFiles::~InstanceFiles() = default;
+
+QString InstanceFiles::path(const QString& name) const
+{
+    const QFileInfo info(name);
+    return QDir(m_folder).filePath(info.completeBaseName() + QLatin1Char('-') + QString::number(m_number) +
+                                   (info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix()));
+}
+
+bool belongsToRunningInstance(const QDir& folder, const QString& fileName)
+{
+    static const QRegularExpression numbered(QStringLiteral("-([0-9]{1,9})(\\.[^.]*)?$"));
+    const auto match = numbered.match(fileName);
+    if (!match.hasMatch()) return false;
+    const int number = match.captured(1).toInt();
+    if (!QFileInfo::exists(folder.filePath(lockName(number)))) return false;
+    // Held by a running process, this one included, the lock cannot be taken; a lock left by an
+    // instance that ended is taken and given back at once.
+    auto lock = instanceLock(folder, number);
+    if (!lock->tryLock(0)) return lock->error() == QLockFile::LockFailedError;
+    lock->unlock();
+    return false;
+}
 
 void writeCleanupBatch(const QString& folder)
 {
@@ -49,7 +112,8 @@ int runBatchFile(const QString& batchFile, const QString& folder)
             if (pattern.contains(QLatin1Char('/')) || pattern.contains(QLatin1Char('\\')))
                 continue;  // only names in the work folder itself
             for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-                if (matchesShellWildcard(pattern, name) && dir.remove(name)) ++removed;
+                if (matchesShellWildcard(pattern, name) && !belongsToRunningInstance(dir, name) && dir.remove(name))
+                    ++removed;
             }
         }
     }

@@ -2,6 +2,7 @@
 
 #include "data/Login.h"
 #include "data/Schema.h"
+#include "platform/Cleanup.h"
 #include "session/Rights.h"
 #include "session/TextCodec.h"
 
@@ -75,7 +76,11 @@ void Session::resetLoginState()
         QDir().mkpath(own);
         WorkFolder = withSeparator(own);
     }
+    if (!m_instanceFiles || m_instanceFiles->folder() != WorkFolder)
+        m_instanceFiles = std::make_unique<InstanceFiles>(WorkFolder);
 }
+
+QString Session::tempFilePath(const QString& name) const { return m_instanceFiles->path(name); }
 
 std::unique_ptr<TmySQLQuery> Session::newQuery() const
 {

@@ -14,6 +14,8 @@ class TmySQLQuery;
 
 namespace vt::app {
 
+class InstanceFiles;
+
 // The connection fields of the login dialog.
 struct ConnectionValues {
     QString database;
@@ -52,6 +54,10 @@ public:
     // The shared settings (CommonDir, DocumentsFolder, StoreDocumentsAsFiles) and
     // NewSubDocument are kept.
     void resetLoginState();
+
+    // The path in WorkFolder of this program instance's own temporary file for name
+    // ("TempReq.rvf"): instances started from one folder never share one.
+    QString tempFilePath(const QString& name) const;
 
     // The connection shared by every query of the program, and a new short-lived query on it.
     TmySQLDatabase& connection() { return *m_connection; }
@@ -93,6 +99,7 @@ private:
     bool m_isLoggedIn = false;
     std::vector<std::function<void()>> m_loggedIn;
     std::vector<std::function<void()>> m_loggedOff;
+    std::unique_ptr<InstanceFiles> m_instanceFiles;
 };
 
 }  // namespace vt::app

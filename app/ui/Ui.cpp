@@ -8,7 +8,10 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QWidget>
+
+#include <vector>
 
 namespace vt::app::ui {
 
@@ -103,5 +106,32 @@ private:
 QListWidgetItem* sortedListEntry(const QString& text) { return new SortedEntry(text); }
 
 void onShow(QWidget* window, std::function<void()> step) { new ShowHook(window, std::move(step)); }
+
+void deleteTreeItems(QList<QTreeWidgetItem*> items)
+{
+    // The items level by level from the top, deleted from the deepest level up: each one is a
+    // leaf by then, and siblings go first to last, which their parent drops from its list at
+    // once. (Taking an item's children instead walks each child's whole subtree.)
+    std::vector<std::vector<QTreeWidgetItem*>> levels;
+    levels.emplace_back(items.begin(), items.end());
+    for (;;) {
+        std::vector<QTreeWidgetItem*> next;
+        for (QTreeWidgetItem* item : levels.back())
+            for (int i = 0; i < item->childCount(); ++i)
+                next.push_back(item->child(i));
+        if (next.empty()) break;
+        levels.push_back(std::move(next));
+    }
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level)
+        for (QTreeWidgetItem* item : *level)
+            delete item;
+}
+
+void clearTree(QTreeWidget* tree)
+{
+    tree->setCurrentItem(nullptr);
+    deleteTreeItems(tree->invisibleRootItem()->takeChildren());
+    tree->clear();
+}
 
 }  // namespace vt::app::ui

@@ -5,6 +5,7 @@
 
 #include "ErrorDisplay.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -19,6 +20,8 @@ class QLineEdit;
 class QListWidgetItem;
 class QMenu;
 class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
 
 namespace vt::app::ui {
@@ -61,5 +64,11 @@ QListWidgetItem* sortedListEntry(const QString& text);
 // Runs step under the event guard each time the program shows window (not when the window
 // system re-exposes it). Every window's show step goes through here.
 void onShow(QWidget* window, std::function<void()> step);
+
+// Deletes tree items that are in no tree any more, with their subtrees, and empties a tree.
+// A tree item deletes its children recursively, which overflows the stack on a tree as deep as
+// a chain of rows from the database can be; these delete from the leaves up.
+void deleteTreeItems(QList<QTreeWidgetItem*> items);
+void clearTree(QTreeWidget* tree);
 
 }  // namespace vt::app::ui

@@ -79,7 +79,7 @@ void TForm_CreateRequirement::hideEvent(QHideEvent* event)
 bool TForm_CreateRequirement::create()
 {
     if (!m_creator) return false;
-    const QString temp = m_session.WorkFolder + QStringLiteral("TempReq.rvf");
+    const QString temp = m_session.tempFilePath(QStringLiteral("TempReq.rvf"));
     QFile::remove(temp);
     RichEdit1->saveToFile(temp);
     if (!m_creator(Edit1->text(), *RichEdit1)) return false;

@@ -539,6 +539,14 @@ void TVeltrana::ExpandAll1Click() { m_navigator->expandAll(); }
 
 void TVeltrana::CollapseAll1Click() { m_navigator->collapseAll(); }
 
+void TVeltrana::outlineChangedElsewhere(const QString& message, bool documentGone)
+{
+    platform().showMessage(message);
+    // A deleted document's unsaved edits have no row to go to.
+    if (documentGone) m_documentPanel->clear();
+    refreshlist1Click();
+}
+
 void TVeltrana::refreshlist1Click()
 {
     HourglassCursor wait;
@@ -559,6 +567,10 @@ void TVeltrana::Delete1Click()
         return;
     HourglassCursor wait;
     const qint32 id = m_session.CurrentDocumentID;
+    if (!data::outline::document(m_session, id)) {
+        outlineChangedElsewhere(QStringLiteral("This document has been deleted by another user."), true);
+        return;
+    }
     data::outline::deleteSubDocuments(m_session, data::outline::Below::Document, id);
     data::outline::deleteDocumentRows(m_session, id);
     // The deleted document's unsaved edits go with it, instead of being stored when the
@@ -632,15 +644,15 @@ qint32 TVeltrana::InsertDocument(const QString& topic, vt::rt::RichEditor& body)
         newLevel = level;
     }
     const int hash = data::outline::drawHash();
-    data::outline::insertDocument(m_session, hash, newLevel, parentId, topic, m_session.CurrentUser);
-    const qint32 id = GetDocumentID(topic, hash);
+    const qint32 id =
+        GetDocumentID(data::outline::insertDocument(m_session, hash, newLevel, parentId, topic, m_session.CurrentUser));
     m_documentPanel->storeNewBody(id, body);
     return id;
 }
 
-qint32 TVeltrana::GetDocumentID(const QString& topic, int hash)
+qint32 TVeltrana::GetDocumentID(qint32 insertId)
 {
-    if (const auto id = data::outline::findDocumentId(m_session, topic, hash)) return *id;
+    if (insertId > 0) return insertId;
     throw std::runtime_error("The new document was stored but could not be found again, so its body was not "
                              "stored. Refresh the outline to see it.");
 }
@@ -670,8 +682,22 @@ void TVeltrana::ProjectTreeDragDrop(const QPoint& viewportPoint)
     }
     if (!target.onCaption) return;
     // The row first: a failing update leaves the tree as the rows are.
-    data::outline::moveDocument(m_session, m_navigator->selectedId(), target.level + 1, target.id);
-    m_navigator->moveSelectedTo(target, target.id);
+    HourglassCursor wait;
+    using data::outline::MoveResult;
+    switch (data::outline::moveDocument(m_session, m_navigator->selectedId(), target.level + 1, target.id)) {
+    case MoveResult::Moved: m_navigator->moveSelectedTo(target, target.id); return;
+    case MoveResult::DocumentGone:
+        outlineChangedElsewhere(QStringLiteral("This document has been deleted by another user."), true);
+        return;
+    case MoveResult::TargetGone:
+        outlineChangedElsewhere(QStringLiteral("The target of the move has been deleted by another user."), false);
+        return;
+    case MoveResult::BelowItself:
+        outlineChangedElsewhere(
+            QStringLiteral("Another user has moved the target below this document, so it cannot be moved there."),
+            false);
+        return;
+    }
 }
 
 void TVeltrana::Blank1Click() { emit projectDialogRequested(0); }

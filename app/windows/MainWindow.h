@@ -79,11 +79,14 @@ public:
     bool CreateDocument(const QString& topic, vt::rt::RichEditor& body);
     // Stores the document and its body; the RequirementID of the new row.
     qint32 InsertDocument(const QString& topic, vt::rt::RichEditor& body);
-    // Finds a just-inserted document again; throws when no row matches.
-    qint32 GetDocumentID(const QString& topic, int hash);
+    // The id of a just-inserted document, from the server's insert id; throws when there is none.
+    qint32 GetDocumentID(qint32 insertId);
     void AddDocumentNode(qint32 requirementId);
     // A node dropped at a point of the outline's viewport: moves a document under the target.
     void ProjectTreeDragDrop(const QPoint& viewportPoint);
+    // Another user changed the outline under a command: shows the message and reloads the
+    // outline; documentGone drops the edits of the shown document, whose row is gone.
+    void outlineChangedElsewhere(const QString& message, bool documentGone);
 
     // "New Project": the five templates open the create-project dialog.
     void Blank1Click();

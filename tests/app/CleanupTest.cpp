@@ -85,3 +85,39 @@ TEST_F(Cleanup, BatchInterpreterIgnoresOtherLinesAndOtherFolders)
     EXPECT_TRUE(QFileInfo::exists(path("notes.txt")));
     EXPECT_TRUE(QFileInfo::exists(path("sub/vt_inner.png")));
 }
+
+TEST_F(Cleanup, TwoInstancesInOneFolderHaveTemporaryFilesOfTheirOwn)
+{
+    // Two users started from one folder, and two that started and ended before them.
+    vt::app::Session first, second;
+    QStringList leftovers;
+    {
+        vt::app::Session ended, endedToo;
+        leftovers << ended.tempFilePath("TempReq.rvf") << endedToo.tempFilePath("TempReq.rvf");
+    }
+    QStringList live;
+    for (const vt::app::Session* s : {&first, &second})
+        for (const char* name : {"TempReq.rvf", "prmOut.rvf"})
+            live << s->tempFilePath(name);
+    live.removeDuplicates();
+    ASSERT_EQ(live.size(), 4) << live.join(' ').toStdString();
+    for (const QString& file : live + leftovers) {
+        EXPECT_EQ(QFileInfo(file).absolutePath(), QFileInfo(m_dir.path()).absoluteFilePath());
+        EXPECT_TRUE(vt::app::matchesShellWildcard("*.rvf", QFileInfo(file).fileName())) << file.toStdString();
+        writeFile(QFileInfo(file).fileName(), file.toUtf8());
+    }
+    writeFile("prmOut.rvf", "a file of an earlier version");
+
+    // A third instance starts: it takes the number of the first instance that ended (and that
+    // one's files), its clean-up the files of the other, and those of the two still running stay
+    // as they wrote them.
+    vt::app::Session third;
+    EXPECT_EQ(third.tempFilePath("TempReq.rvf"), leftovers[0]);
+    EXPECT_FALSE(QFileInfo::exists(leftovers[0]));
+    writeFile("vtcleanup.bat", "erase vt_*.*\r\nerase *.rvf\r\n");
+    EXPECT_EQ(vt::app::runBatchFile(path("vtcleanup.bat"), m_dir.path()), 2);
+    EXPECT_FALSE(QFileInfo::exists(leftovers[1]));
+    EXPECT_FALSE(QFileInfo::exists(path("prmOut.rvf")));
+    for (const QString& file : live)
+        EXPECT_EQ(readFile(QFileInfo(file).fileName()), file.toUtf8()) << file.toStdString();
+}

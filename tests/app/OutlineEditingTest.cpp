@@ -302,25 +302,40 @@ TEST_F(OutlineEditing, CreateAndContinueFollowsTheSelectionAndRefusesWithoutOne)
     EXPECT_EQ(m_platform.waitDepth, 0);
 }
 
-TEST_F(OutlineEditing, ANewRowThatCannotBeFoundAgainIsReportedAndStaysStored)
+TEST_F(OutlineEditing, ANewDocumentIsItsOwnRowWhenAnotherHasTheSameTopicAndHash)
 {
-    // The server changes the hash on the way in, as if another row had taken its place.
-    sql("CREATE TRIGGER shift_hash BEFORE INSERT ON Requirements FOR EACH ROW SET NEW.hash = NEW.hash + 100000");
-    loginAs("bob", "pw");
-    chooseProject("Alpha");
-    select("Area");
-    createDocument(false, "Lost", "body");
-    ASSERT_EQ(m_platform.messages().size(), 1);
-    EXPECT_TRUE(m_platform.messages().front().contains("could not be found again"))
-        << m_platform.messages().front().toStdString();
-    EXPECT_TRUE(documentDialog().isVisible());  // nothing of the dialog is lost
-    EXPECT_EQ(child<QLineEdit>(documentDialog(), "Edit1").text(), "Lost");
-    EXPECT_EQ(count("Requirements WHERE RequirementName='Lost'"), "1\n");
-    EXPECT_EQ(count("Req_objects"), "0\n");
-    EXPECT_EQ(tree().findItems("Lost", Qt::MatchExactly | Qt::MatchRecursive).size(), 0);
-    // A refresh shows it.
-    mainChild<QAction>("refreshlist1").trigger();
-    EXPECT_EQ(tree().findItems("Lost", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    // Every new row gets the hash of a document of another project with the same topic, so a
+    // search by (topic, hash) finds that one; the body must still go to the new row.
+    sql("CREATE TRIGGER fixed_hash BEFORE INSERT ON Requirements FOR EACH ROW SET NEW.hash = 777");
+    sql("INSERT INTO Requirements (RequirementID, hash, Level, ParentID, RequirementName, Owner) VALUES "
+        "(20, 777, 2, 3, 'Clash', 'ALICE')");
+    for (const bool files : {false, true}) {
+        SCOPED_TRACE(files ? "files" : "database");
+        if (files) {
+            ASSERT_TRUE(QDir().mkpath(path("shared")));
+            sql("UPDATE global_settings SET documents='" + path("shared").toStdString() + "', SaveAsFiles=1");
+        }
+        loginAs("bob", "pw");
+        chooseProject("Alpha");
+        select("Area");
+        const QString body = files ? "file body" : "row body";
+        createDocument(false, "Clash", body);
+        EXPECT_EQ(m_platform.messages(), QStringList{});
+        const qint32 id =
+            std::atoi(sql("SELECT max(RequirementID) FROM Requirements WHERE RequirementName='Clash'").c_str());
+        ASSERT_GT(id, 20);
+        EXPECT_EQ(sql("SELECT hash, ParentID FROM Requirements WHERE RequirementID=" + std::to_string(id)), "777\t1\n");
+        EXPECT_EQ(storedBodyText(id, files), body);
+        // The other project's document got nothing.
+        EXPECT_EQ(count("Req_objects WHERE RequirementID=20"), "0\n");
+        EXPECT_FALSE(QFile::exists(path("shared") + "/20.rvf"));
+        // The new node (after the one of the first round) carries the new id.
+        const auto shown = tree().findItems("Clash", Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(shown.size(), files ? 2 : 1);
+        EXPECT_EQ(shown.back()->data(0, Qt::UserRole).toInt(), id);
+        logOff();
+        m_platform.clear();
+    }
 }
 
 namespace {
@@ -504,6 +519,70 @@ TEST_F(OutlineDeleting, RefusalsAndNoAnswersChangeNothing)
     }
 }
 
+TEST_F(OutlineDeleting, AChainOfAHundredThousandDocumentsLoadsShowsAndDeletes)
+{
+    // Under Zeta, each document below the one before: far deeper than recursion could go.
+    constexpr int kDepth = 100000, kFirst = 1000000;
+    std::string rows = "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES ";
+    for (int i = 0; i < kDepth; ++i) {
+        rows += (i ? ",(" : "(") + std::to_string(kFirst + i) + "," + std::to_string(i + 2) + "," +
+                std::to_string(i ? kFirst + i - 1 : 2) + ",'Link " + std::to_string(i) + "','BOB')";
+    }
+    sql(rows);
+    for (const std::string& statement : satelliteRows({kFirst + kDepth - 1}))
+        sql(statement);
+    loginAs("bob", "pw");
+
+    // The data layer's tree holds the whole chain (and goes without recursion when it ends).
+    {
+        const auto loaded = data::outline::loadOutline(session(), 1);
+        ASSERT_EQ(loaded.size(), 2u);
+        ASSERT_EQ(loaded[1].children.size(), 2u);  // "Link 0" and "Other doc"
+        const data::outline::DocumentNode* at = &loaded[1].children.front();
+        int depth = 1;
+        for (; !at->children.empty(); at = &at->children.front())
+            ++depth;
+        EXPECT_EQ(depth, kDepth);
+        EXPECT_EQ(at->record.RequirementID, kFirst + kDepth - 1);
+    }
+
+    // The window shows every node; Log Off empties it.
+    auto findChain = [&](const QString& caption) -> QTreeWidgetItem* {
+        for (QTreeWidgetItemIterator it(&tree()); *it; ++it)
+            if ((*it)->text(0) == caption) return *it;
+        return nullptr;
+    };
+    chooseProject("Alpha");
+    int shown = 0;
+    for (QTreeWidgetItemIterator it(&tree()); *it; ++it)
+        ++shown;
+    EXPECT_EQ(shown, 1 + 2 + 6 + kDepth);
+    QTreeWidgetItem* last = findChain(QString("Link %1").arg(kDepth - 1));
+    ASSERT_TRUE(last);
+    int level = 0;
+    for (auto* p = last->parent(); p; p = p->parent())
+        ++level;
+    EXPECT_EQ(level, kDepth + 1);
+    logOff();
+    EXPECT_EQ(tree().topLevelItemCount(), 0);
+
+    // Deleting the chain's first document takes the whole chain with its cascade.
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    QTreeWidgetItem* first = findChain("Link 0");
+    ASSERT_TRUE(first);
+    tree().setCurrentItem(first);
+    m_platform.clear();
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    mainChild<QAction>("Delete1").trigger();
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(count("Requirements WHERE RequirementID >= " + std::to_string(kFirst)), "0\n");
+    EXPECT_EQ(rowsOf(kFirst + kDepth - 1), "00000");
+    EXPECT_EQ(rowsOf({10, 13, 16}), "11111 11111 11111 ");
+    EXPECT_EQ(findChain("Link 1"), nullptr);
+    EXPECT_EQ(tree().currentItem(), node("Zeta"));
+}
+
 class OutlineMoving : public OutlineEditing {
 protected:
     enum class Where { Picture, Caption, Indent, RightOfCaption, BelowLastRow };
@@ -606,6 +685,148 @@ TEST_F(OutlineMoving, DropsFollowTheRulesOfTheTree)
                   " AND (RequirementID, Level, ParentID) NOT IN ((10,2,1),(11,3,10),(12,4,11),(13,2,2),(14,2,3))"),
             "0\n");
     }
+}
+
+// Two users with stale outlines: Doc has the children Child and Second. The other user works
+// on a second connection through the data layer, this one through the window.
+class OutlineMovingByTwo : public OutlineMoving {
+protected:
+    void SetUp() override
+    {
+        OutlineMoving::SetUp();
+        sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+            "(17, 3, 10, 'Second', now(), 'BOB')");
+        const auto& server = vt::test::testServer();
+        const ConnectionValues values{QString::fromStdString(m_db),
+                                      QString::fromStdString(server.host) + ":" + QString::number(server.port),
+                                      QString::fromStdString(server.user), QString::fromStdString(server.password)};
+        m_other = std::make_unique<Session>();
+        ASSERT_EQ(m_other->logIn(values, "ALICE", "PW"), Session::LoginResult::LoggedIn);
+        loginAs("bob", "pw");
+        chooseProject("Alpha");
+        mainChild<QAction>("ExpandAll1").trigger();
+    }
+
+    // Every document's chain of parents reaches a category within as many steps as there are
+    // documents: no ParentIDs form a loop.
+    void expectNoLoop()
+    {
+        const std::string loops = sql("WITH RECURSIVE up (start, at, steps) AS ("
+                                      " SELECT RequirementID, RequirementID, 0 FROM Requirements"
+                                      " UNION ALL SELECT up.start, r.ParentID, up.steps + 1 FROM up JOIN Requirements r"
+                                      " ON r.RequirementID = up.at AND r.Level > 2 WHERE up.steps < 100)"
+                                      " SELECT count(*) FROM up WHERE steps >= 100");
+        EXPECT_EQ(loops, "0\n");
+    }
+
+    std::unique_ptr<Session> m_other;
+};
+
+TEST_F(OutlineMovingByTwo, CrossedMovesOnStaleOutlinesAreRefusedInsteadOfMakingALoop)
+{
+    using data::outline::MoveResult;
+    // The other user moves Child below Second; this user's outline still shows them side by side
+    // and drags Second onto Child.
+    EXPECT_EQ(data::outline::moveDocument(*m_other, 11, 4, 17), MoveResult::Moved);
+    select("Second");
+    m_platform.clear();
+    dropAt(pointOn(node("Child"), Where::Caption));
+    EXPECT_EQ(m_platform.messages(),
+              QStringList{"Another user has moved the target below this document, so it cannot be moved there."});
+    EXPECT_EQ(rowOf(17), "3\t10\n");
+    EXPECT_EQ(rowOf(11), "4\t17\n");
+    expectNoLoop();
+    // The outline was reloaded and shows the other user's move.
+    mainChild<QAction>("ExpandAll1").trigger();
+    EXPECT_EQ(node("Child")->parent(), node("Second"));
+
+    // The same the other way round: this user's move first, the other's stale one refused.
+    select("Child");
+    dropAt(pointOn(node("Zeta"), Where::Caption));
+    EXPECT_EQ(rowOf(11), "2\t2\n");
+    select("Grandchild");
+    dropAt(pointOn(node("Other doc"), Where::Caption));
+    EXPECT_EQ(rowOf(12), "3\t13\n");
+    select("Other doc");
+    dropAt(pointOn(node("Grandchild"), Where::Caption));  // the view itself refuses: nothing
+    EXPECT_EQ(data::outline::moveDocument(*m_other, 13, 4, 12), MoveResult::BelowItself);
+    EXPECT_EQ(data::outline::moveDocument(*m_other, 13, 3, 13), MoveResult::BelowItself);
+    EXPECT_EQ(rowOf(13), "2\t2\n");
+    expectNoLoop();
+    EXPECT_EQ(m_platform.waitDepth, 0);
+}
+
+TEST_F(OutlineMovingByTwo, MovesAndDeletesOfDocumentsAnotherUserDeletedSaySoAndRefresh)
+{
+    using data::outline::MoveResult;
+    struct Case {
+        const char* dragged;
+        const char* target;
+        int deleted;  // by the other user, after this user's outline was loaded
+        const char* message;
+    };
+    const Case cases[] = {
+        {"Second", "Zeta", 17, "This document has been deleted by another user."},
+        {"Grandchild", "Second", 17, "The target of the move has been deleted by another user."},
+        {"Grandchild", "Zeta", 2, "The target of the move has been deleted by another user."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.dragged) + " onto " + c.target);
+        sql("DELETE FROM Requirements");
+        sql("DELETE FROM Catagories");
+        sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'Area'), (2, 1, 'Zeta')");
+        sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES "
+            "(10, 2, 1, 'Doc', 'BOB'), (11, 3, 10, 'Child', 'BOB'), (12, 4, 11, 'Grandchild', 'BOB'),"
+            "(17, 3, 10, 'Second', 'BOB')");
+        mainChild<QAction>("refreshlist1").trigger();
+        mainChild<QAction>("ExpandAll1").trigger();
+        QTreeWidgetItem* target = node(c.target);
+        select(c.dragged);
+        const std::string draggedRow =
+            sql("SELECT Level, ParentID FROM Requirements WHERE RequirementName='" + std::string(c.dragged) + "'");
+        if (c.deleted == 2) {
+            data::outline::deleteCategory(*m_other, 2);
+        } else {
+            data::outline::deleteSubDocuments(*m_other, data::outline::Below::Document, c.deleted);
+            data::outline::deleteDocumentRows(*m_other, c.deleted);
+        }
+        m_platform.clear();
+        dropAt(pointOn(target, Where::Caption));
+        EXPECT_EQ(m_platform.messages(), QStringList{c.message});
+        EXPECT_EQ(
+            sql("SELECT Level, ParentID FROM Requirements WHERE RequirementName='" + std::string(c.dragged) + "'"),
+            c.deleted == 17 && std::string(c.dragged) == "Second" ? "" : draggedRow);
+        // Reloaded: the deleted node is gone from the outline.
+        EXPECT_TRUE(
+            tree().findItems(c.deleted == 2 ? "Zeta" : "Second", Qt::MatchEndsWith | Qt::MatchRecursive).isEmpty());
+    }
+
+    // Deleting a document that another user deleted meanwhile.
+    mainChild<QAction>("refreshlist1").trigger();
+    mainChild<QAction>("ExpandAll1").trigger();
+    select("Child");
+    data::outline::deleteSubDocuments(*m_other, data::outline::Below::Document, 11);
+    data::outline::deleteDocumentRows(*m_other, 11);
+    m_platform.clear();
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    mainChild<QAction>("Delete1").trigger();
+    EXPECT_EQ(m_platform.messages(), QStringList{"This document has been deleted by another user."});
+    EXPECT_TRUE(tree().findItems("Child", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
+    EXPECT_EQ(count("Requirements"), "2\n");  // Doc and Second
+    EXPECT_EQ(m_platform.waitDepth, 0);
+}
+
+TEST_F(OutlineMovingByTwo, ALoopAlreadyAmongTheTargetsAncestorsEndsTheWalk)
+{
+    // Rows written by hand: 30 and 31 are each other's parent, in no outline.
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName) VALUES "
+        "(30, 3, 31, 'Loop a'), (31, 3, 30, 'Loop b')");
+    EXPECT_EQ(data::outline::moveDocument(*m_other, 10, 4, 30), data::outline::MoveResult::TargetGone);
+    EXPECT_EQ(rowOf(10), "2\t1\n");
+    // The failed move left no transaction open: the next statements commit as usual.
+    EXPECT_EQ(data::outline::moveDocument(*m_other, 17, 3, 13), data::outline::MoveResult::Moved);
+    m_other.reset();
+    EXPECT_EQ(rowOf(17), "3\t13\n");
 }
 
 TEST_F(OutlineMoving, AMovedDocumentKeepsItsSubtreeAndNewDocumentsBesideItFollow)

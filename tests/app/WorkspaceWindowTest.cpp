@@ -619,7 +619,7 @@ TEST_F(Bodies, NewBodiesAreStoredWhereTheSettingsSay)
     loginAs("bob", "pw");
     vt::rt::RichEditor dialogEditor;
     dialogEditor.appendParagraph("Brand new");
-    dialogEditor.saveToFile(session().WorkFolder + "TempReq.rvf");
+    dialogEditor.saveToFile(session().tempFilePath("TempReq.rvf"));
     mainWindow().documentPanel().storeNewBody(13, dialogEditor);
     EXPECT_EQ(storedBody(13), dialogEditor.saveToBytes());
 

@@ -156,7 +156,7 @@ void DiscussionPage::But_Disc_RefreshClick()
     HourglassCursor wait;
     // Rebuilding is no selection by the user: nothing is shown or marked read meanwhile.
     const QSignalBlocker quiet(DiscTree);
-    DiscTree->clear();
+    ui::clearTree(DiscTree);
     const qint32 document = m_session.CurrentDocumentID;
     for (TMyRec& rec : data::discussions::threads(m_session, document, m_session.CurrentUser))
         DiscTree->addTopLevelItem(new MessageNode(std::move(rec)));
@@ -224,7 +224,7 @@ void DiscussionPage::clear()
 {
     {
         const QSignalBlocker quiet(DiscTree);
-        DiscTree->clear();
+        ui::clearTree(DiscTree);
     }
     clearMessage();
     But_disc_reply->setEnabled(false);

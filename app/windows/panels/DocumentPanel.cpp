@@ -332,7 +332,7 @@ void DocumentPanel::SaveDocument()
                 throw std::runtime_error("Cannot write file " + file.fileName().toStdString() + ": " +
                                          file.errorString().toStdString());
         } else {
-            const QString path = m_session.WorkFolder + QStringLiteral("prmOut.rvf");
+            const QString path = m_session.tempFilePath(QStringLiteral("prmOut.rvf"));
             QFile::remove(path);
             RichEdit1->saveToFile(path);
             data::documents::updateBodyFromFile(m_session, m_documentId, path);
@@ -347,7 +347,7 @@ void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialo
         dialogEditor.saveToFile(data::documents::bodyFilePath(m_session.DocumentsFolder, requirementId));
     else
         data::documents::insertBodyFromFile(m_session, requirementId,
-                                            m_session.WorkFolder + QStringLiteral("TempReq.rvf"));
+                                            m_session.tempFilePath(QStringLiteral("TempReq.rvf")));
 }
 
 void DocumentPanel::exportRtf(const QString& path)

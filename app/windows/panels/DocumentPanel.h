@@ -41,7 +41,7 @@ public:
     void SaveDocument();
     // Stores the body of a just-created document: in files mode the dialog's editor is saved as
     // the document's body file; in database mode the body row is inserted from the file the
-    // dialog wrote ("TempReq.rvf" in the work folder).
+    // dialog wrote (this instance's "TempReq.rvf" in the work folder).
     void storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor);
     // Writes the shown body as RTF to path; the modified state stays as it was.
     void exportRtf(const QString& path);

@@ -109,17 +109,24 @@ int levelOf(const QTreeWidgetItem* node)
     return level;
 }
 
+// Adds the documents and their subtrees below parent. A work list instead of recursion: an
+// outline may be as deep as it has documents.
 void addDocuments(QTreeWidgetItem* parent, const std::vector<data::outline::DocumentNode>& nodes)
 {
-    for (const auto& node : nodes) {
-        auto* item = new QTreeWidgetItem(parent, QStringList{node.record.RequirementName});
-        const int state = data::outline::stateIndex(node.record);
-        item->setIcon(0, ui::outlineIcon(ui::kDocument, ui::kSelectedDocument, state));
-        item->setData(0, kIdRole, node.record.RequirementID);
-        item->setData(0, kStateRole, state);
-        item->setData(0, kNameRole, node.record.RequirementName);
-        item->setData(0, kParentRole, node.record.ParentID);
-        addDocuments(item, node.children);
+    std::vector<std::pair<QTreeWidgetItem*, const std::vector<data::outline::DocumentNode>*>> pending{{parent, &nodes}};
+    while (!pending.empty()) {
+        const auto [under, children] = pending.back();
+        pending.pop_back();
+        for (const auto& node : *children) {
+            auto* item = new QTreeWidgetItem(under, QStringList{node.record.RequirementName});
+            const int state = data::outline::stateIndex(node.record);
+            item->setIcon(0, ui::outlineIcon(ui::kDocument, ui::kSelectedDocument, state));
+            item->setData(0, kIdRole, node.record.RequirementID);
+            item->setData(0, kStateRole, state);
+            item->setData(0, kNameRole, node.record.RequirementName);
+            item->setData(0, kParentRole, node.record.ParentID);
+            if (!node.children.empty()) pending.push_back({item, &node.children});
+        }
     }
 }
 
@@ -216,6 +223,12 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     connect(Refresh1, &QAction::triggered, this, &NavigatorPanel::onlineRefreshRequested);
 }
 
+NavigatorPanel::~NavigatorPanel()
+{
+    const QSignalBlocker quiet(ProjectTree);
+    ui::clearTree(ProjectTree);
+}
+
 void NavigatorPanel::showProjectNames(const std::vector<data::projects::ProjectEntry>& projects)
 {
     Combo_projects->clear();
@@ -243,7 +256,7 @@ void NavigatorPanel::clearSelectors()
 void NavigatorPanel::clearOutline()
 {
     const QSignalBlocker quiet(ProjectTree);
-    ProjectTree->clear();
+    ui::clearTree(ProjectTree);
     Combo_projects->clear();
 }
 
@@ -292,7 +305,7 @@ void NavigatorPanel::showOutline(const QString& rootCaption, const std::vector<d
     // Rebuilding is no change of selection: nothing is saved or shown meanwhile.
     const QSignalBlocker quiet(ProjectTree);
     ProjectTree->setEnabled(false);
-    ProjectTree->clear();
+    ui::clearTree(ProjectTree);
     ProjectTree->setEnabled(true);
     auto* root = new QTreeWidgetItem(ProjectTree, QStringList{rootCaption});
     root->setIcon(0, ui::outlineIcon(ui::kProject, ui::kSelectedProject, 0));
@@ -349,7 +362,8 @@ void NavigatorPanel::removeSelected()
     {
         const QSignalBlocker quiet(ProjectTree);
         ProjectTree->setCurrentItem(nullptr);
-        delete node;
+        ui::deleteTreeItems({parent ? parent->takeChild(parent->indexOfChild(node))
+                                    : ProjectTree->takeTopLevelItem(ProjectTree->indexOfTopLevelItem(node))});
     }
     if (parent) ProjectTree->setCurrentItem(parent);
 }
@@ -357,7 +371,7 @@ void NavigatorPanel::removeSelected()
 void NavigatorPanel::clearTree()
 {
     const QSignalBlocker quiet(ProjectTree);
-    ProjectTree->clear();
+    ui::clearTree(ProjectTree);
 }
 
 NavigatorPanel::DropTarget NavigatorPanel::dropTargetAt(const QPoint& viewportPoint) const

@@ -27,6 +27,8 @@ class NavigatorPanel : public QFrame {
     Q_OBJECT
 public:
     explicit NavigatorPanel(QWidget* parent = nullptr);
+    // Empties the outline first: the tree's own clean-up recurses as deep as the outline.
+    ~NavigatorPanel() override;
 
     // The project selector lists the projects' names, none chosen, with its prompt as text.
     void showProjectNames(const std::vector<data::projects::ProjectEntry>& projects);
