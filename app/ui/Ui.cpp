@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCollator>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -37,6 +38,13 @@ void forceUpperCase(QLineEdit* edit)
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption)
 {
     return named(menu->addAction(caption), name);
+}
+
+void setShortcut(QAction* action, const QKeySequence& keys)
+{
+    action->setShortcut(keys);
+    action->setToolTip(action->text() + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
 }
 
 QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text, const QString& hint,

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -245,6 +246,49 @@ TEST_F(Startup, MenuItemsCarryTheirCaptionsAndStartState)
     }
     EXPECT_EQ(mainChild<QAction>("SoftwareDevelopment2").toolTip(),
               "Use for Software, Website or Creative development Projects");
+}
+
+// Save, Print, Exit and the outline's Refresh have keys, shown in the menu and the tooltip, and
+// the keys work from anywhere in the main window (the outline's Refresh lives in a popup).
+TEST_F(Startup, MenuShortcutsAreShownAndReachTheirActions)
+{
+    startApp();
+    struct Item {
+        const char* name;
+        QKeySequence keys;
+        const char* toolTip;
+    };
+    const Item items[] = {{"Save1", QKeySequence(Qt::CTRL | Qt::Key_S), "Save (Ctrl+S)"},
+                          {"Print1", QKeySequence(Qt::CTRL | Qt::Key_P), "Print (Ctrl+P)"},
+                          {"ExitMenu", QKeySequence(Qt::CTRL | Qt::Key_Q), "Exit (Ctrl+Q)"},
+                          {"refreshlist1", QKeySequence(Qt::Key_F5), "Refresh (F5)"}};
+    for (const Item& item : items) {
+        SCOPED_TRACE(item.name);
+        auto& action = mainChild<QAction>(item.name);
+        EXPECT_EQ(action.shortcut(), item.keys);
+        EXPECT_EQ(action.shortcutContext(), Qt::WindowShortcut);
+        EXPECT_EQ(action.toolTip(), item.toolTip);
+        EXPECT_EQ(action.text(), QString::fromLatin1(item.toolTip).section(QLatin1String(" ("), 0, 0));
+    }
+    // The online list's Refresh keeps no key: F5 must reach one action only.
+    EXPECT_TRUE(mainChild<QAction>("Refresh1").shortcut().isEmpty());
+
+    TVeltrana& w = mainWindow();
+    w.show();
+    mainChild<QWidget>("pan_Navigator").show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto& save = mainChild<QAction>("Save1");
+    save.setEnabled(true);  // as while a document is shown
+    QSignalSpy saved(&save, &QAction::triggered);
+    QSignalSpy refreshed(&mainChild<QAction>("refreshlist1"), &QAction::triggered);
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&mainChild<QTreeWidget>("ProjectTree"), Qt::Key_F5);
+    EXPECT_EQ(saved.count(), 1);
+    EXPECT_EQ(refreshed.count(), 1);
+    // The editor's own keys are no menu shortcuts.
+    for (QAction* action : w.findChildren<QAction*>())
+        EXPECT_NE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I)) << action->objectName().toStdString();
 }
 
 TEST_F(Startup, OutlinePopupOffersItemsByTheSelectedLevel)
