@@ -485,6 +485,8 @@ TEST_F(Startup, ConnectionComponentCarriesItsDesignValuesAndAboutShowsTheTitle)
     TAbout_Form& about = *forms().About_Form;
     EXPECT_TRUE(about.isVisible());
     EXPECT_EQ(child<QLabel>(about, "ProductName").text(), "Veltrana");
+    EXPECT_EQ(child<QLabel>(about, "Version").text(), QStringLiteral("Version " VT_EXPECTED_VERSION));
+    EXPECT_FALSE(child<QPlainTextEdit>(about, "Memo1").isEnabled());
     EXPECT_EQ(about.size(), QSize(253, 181));
     about.findChild<QPushButton*>("OKButton")->click();
     EXPECT_FALSE(about.isVisible());
