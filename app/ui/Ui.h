@@ -48,6 +48,9 @@ QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
 // shows the keys beside the caption by itself.
 void setShortcut(QAction* action, const QKeySequence& keys);
 
+// Shows each typed character of a password field as "*" rather than the style's own mask.
+void maskWithAsterisks(QLineEdit* edit);
+
 // A flat tool button added to layout.
 QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text, const QString& hint,
                         bool checkable = false);

@@ -8,6 +8,8 @@
 #include "windows/LogForm.h"
 #include "windows/OptionsForm.h"
 #include "windows/UserAdminForm.h"
+#include "windows/UserCreateForm.h"
+#include "windows/UserEditorForm.h"
 #include "windows/panels/NavigatorPanel.h"
 
 #include "db/TmySQLDatabase.h"
@@ -30,6 +32,7 @@
 #include <QTreeWidget>
 
 #include <stdexcept>
+#include <utility>
 
 using namespace vt::app;
 
@@ -289,6 +292,25 @@ TEST_F(Startup, MenuShortcutsAreShownAndReachTheirActions)
     // The editor's own keys are no menu shortcuts.
     for (QAction* action : w.findChildren<QAction*>())
         EXPECT_NE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I)) << action->objectName().toStdString();
+}
+
+// Every password field masks each character with "*", whatever the style would draw.
+TEST_F(Startup, PasswordFieldsMaskWithAsterisks)
+{
+    startApp();
+    const std::pair<QWidget*, const char*> fields[] = {{&login(), "Password"},
+                                                       {&login(), "Edit4"},
+                                                       {forms().Form_UserEditor, "Password"},
+                                                       {forms().Form_UserCreate, "Password"},
+                                                       {forms().Form_UserCreate, "Password2"}};
+    for (const auto& [window, name] : fields) {
+        SCOPED_TRACE(window->objectName().toStdString() + "." + name);
+        auto& edit = child<QLineEdit>(*window, name);
+        edit.setText(QStringLiteral("AB\u00c9"));
+        EXPECT_EQ(edit.echoMode(), QLineEdit::Password);
+        EXPECT_EQ(edit.displayText(), "***");
+        EXPECT_EQ(edit.text(), QStringLiteral("AB\u00c9"));
+    }
 }
 
 TEST_F(Startup, OutlinePopupOffersItemsByTheSelectedLevel)
