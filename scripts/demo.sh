@@ -1,31 +1,96 @@
 #!/usr/bin/env bash
 # The demo: builds Veltrana, starts a private local MariaDB with a sample database
-# (account vtran/vtran, application users ADMIN/ADMIN, ALICE/ALICE, BOB/BOB) and runs the
-# program against it. Without a display it runs under Xvfb and saves a screenshot.
+# (account vtran/vtran, application users ADMIN/ADMIN, ALICE/ALICE, BOB/BOB, CHLOÉ/CHLOÉ)
+# and runs the program against it. Without a display it runs under Xvfb and saves a
+# screenshot. The database is kept in demo-data/ between runs; --fresh starts over.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+fresh=0
+for arg in "$@"; do
+  case "$arg" in
+    --fresh) fresh=1 ;;
+    *) echo "usage: demo.sh [--fresh]" >&2; exit 2 ;;
+  esac
+done
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target veltrana
 data="$root/demo-data"
-bash "$root/scripts/db-server.sh" start "$data/server"
-trap 'bash "$root/scripts/db-server.sh" stop "$data/server"' EXIT
-bash "$root/scripts/setup-db.sh" --socket "$data/server/mysqld.sock" --demo
-port=$(cat "$data/server/port")
+server="$data/server"
+
+if [ "$fresh" = 1 ]; then
+  bash "$root/scripts/db-server.sh" stop "$server"
+  rm -rf "$data"
+fi
+
+# Qt wants a private runtime folder; without one it warns on every start.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR="$data/runtime"
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+fi
+
+find_bin() { for b in "$@"; do command -v "$b" >/dev/null 2>&1 && { command -v "$b"; return; }; [ -x "/usr/sbin/$b" ] && { echo "/usr/sbin/$b"; return; }; done; echo "missing: $*" >&2; exit 1; }
+
+# Starts the server again on the data of an earlier run (db-server.sh start would wipe it),
+# with the same options, on a free port.
+resume_server() {
+  local mysqld client port user_opt=()
+  mysqld=$(find_bin mariadbd mysqld)
+  client=$(find_bin mariadb mysql)
+  [ "$(id -u)" = 0 ] && user_opt=(--user=root)
+  bash "$root/scripts/db-server.sh" stop "$server"
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
+  "$mysqld" --defaults-file="$server/my.cnf" "${user_opt[@]}" --datadir="$server/data" \
+      --socket="$server/mysqld.sock" --pid-file="$server/mysqld.pid" --port="$port" \
+      --bind-address=127.0.0.1 --log-error="$server/error.log" --skip-log-bin \
+      --innodb-buffer-pool-size=128M --innodb-log-file-size=64M --skip-name-resolve >/dev/null 2>&1 &
+  for _ in $(seq 1 300); do
+    "$client" --socket="$server/mysqld.sock" -uroot -e "select 1" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  "$client" --socket="$server/mysqld.sock" -uroot -e "select 1" >/dev/null 2>&1 \
+    || { echo "MariaDB did not start:" >&2; tail -20 "$server/error.log" >&2; exit 1; }
+  echo "$port" > "$server/port"
+  echo "MariaDB running in $server on 127.0.0.1:$port (data of the last run kept)"
+}
+
+# The marker is written once the sample database is complete; without it the demo starts over.
+ready="$data/database-ready"
+if [ -f "$ready" ] && [ -d "$server/data" ]; then
+  resume_server
+  trap 'bash "$root/scripts/db-server.sh" stop "$server"' EXIT
+else
+  rm -f "$ready"
+  bash "$root/scripts/db-server.sh" start "$server"
+  trap 'bash "$root/scripts/db-server.sh" stop "$server"' EXIT
+  bash "$root/scripts/setup-db.sh" --socket "$server/mysqld.sock" --demo
+  touch "$ready"
+fi
+port=$(cat "$server/port")
 # The program reads its connection settings from defaults.cfg in its working folder.
 printf 'UN:ADMIN#SQ:127.0.0.1:%s#DB:Veltrana#DU:vtran#DP:vtran##\r\n' "$port" > "$data/defaults.cfg"
+cat <<INFO
+Demo data is kept in $data (start over with: bash scripts/demo.sh --fresh).
+  Users (password = user name): ADMIN (administrator, member of Ünïcödé Café),
+  ALICE (Website Relaunch, Ünïcödé Café), BOB (Website Relaunch, Field Study 2027),
+  CHLOÉ (Ünïcödé Café).
+  Reports are written to $root/build/app/vtranTemp.html (the program's folder).
+  Inspect the data: mariadb --socket=$server/mysqld.sock -uroot Veltrana
+INFO
 cd "$data"
 if [ -n "${DISPLAY:-}" ]; then
   "$root/build/app/veltrana"
 else
   echo "No display: running under Xvfb; a screenshot goes to $data/screenshot.png"
-  # Logs in as ADMIN, picks Website Relaunch and opens its first document, as a user would.
+  # Logs in as ALICE (a member of Website Relaunch), picks that project and opens its first
+  # document, as a user would.
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$1" & pid=$!
     sleep "${VT_DEMO_SECONDS:-8}"
     if command -v xdotool >/dev/null; then
-      xdotool key ctrl+a; xdotool type --delay 20 ADMIN; xdotool key Tab
-      xdotool type --delay 20 ADMIN; xdotool key Return; sleep 2
+      xdotool key ctrl+a; xdotool type --delay 20 ALICE; xdotool key Tab
+      xdotool type --delay 20 ALICE; xdotool key Return; sleep 2
       xdotool key ctrl+a; xdotool type --delay 20 "Website Relaunch"; sleep 2
       xdotool mousemove 258 356 click 1; sleep 1; xdotool key Right; sleep 0.5; xdotool key Down; sleep 2
     fi

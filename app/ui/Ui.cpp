@@ -2,11 +2,15 @@
 
 #include <QAction>
 #include <QCollator>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWidget>
@@ -37,6 +41,43 @@ void forceUpperCase(QLineEdit* edit)
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption)
 {
     return named(menu->addAction(caption), name);
+}
+
+void setShortcut(QAction* action, const QKeySequence& keys)
+{
+    action->setShortcut(keys);
+    action->setToolTip(action->text() + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
+}
+
+namespace {
+
+// The application's style except for the password mask.
+class AsteriskMaskStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+}  // namespace
+
+void maskWithAsterisks(QLineEdit* edit)
+{
+    // One style for all password fields; the widgets do not own it, the application does.
+    static QPointer<AsteriskMaskStyle> style;
+    if (!style) {
+        style = new AsteriskMaskStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    edit->setStyle(style);
+    // The edit reads the mask character when its echo mode is set.
+    const QLineEdit::EchoMode mode = edit->echoMode();
+    edit->setEchoMode(QLineEdit::Normal);
+    edit->setEchoMode(mode);
 }
 
 QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text, const QString& hint,

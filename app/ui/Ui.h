@@ -13,6 +13,7 @@
 
 class QAction;
 class QBoxLayout;
+class QKeySequence;
 class QFormLayout;
 class QLabel;
 class QLayout;
@@ -42,6 +43,13 @@ void forceUpperCase(QLineEdit* edit);
 
 // A menu item with its object name and caption, added to menu.
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
+
+// Gives the action its shortcut and names the keys in its tooltip ("Save (Ctrl+S)"); the menu
+// shows the keys beside the caption by itself.
+void setShortcut(QAction* action, const QKeySequence& keys);
+
+// Shows each typed character of a password field as "*" rather than the style's own mask.
+void maskWithAsterisks(QLineEdit* edit);
 
 // A flat tool button added to layout.
 QToolButton* toolButton(QWidget* parent, QLayout* layout, const char* name, const QString& text, const QString& hint,

@@ -49,12 +49,16 @@ TAbout_Form::TAbout_Form(Session& session, QWidget* parent)
     memo->document()->setDefaultTextOption(QTextOption(Qt::AlignCenter));
     grid->addWidget(memo, 1, 0, 1, 3);
 
+    auto* version = named(new QLabel(QStringLiteral("Version " VT_VERSION), this), "Version");
+    version->setAlignment(Qt::AlignCenter);
+    grid->addWidget(version, 2, 0, 1, 3);
+
     auto* notice = named(new QLabel(QStringLiteral("All rights reserved."), this), "Copyright");
     notice->setAlignment(Qt::AlignCenter);
-    grid->addWidget(notice, 2, 0, 1, 3);
+    grid->addWidget(notice, 3, 0, 1, 3);
 
     auto* close = named(new QPushButton(QStringLiteral("Close"), this), "OKButton");
-    grid->addWidget(close, 3, 0, 1, 3, Qt::AlignHCenter);
+    grid->addWidget(close, 4, 0, 1, 3, Qt::AlignHCenter);
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
 
     ui::onShow(this, [this] { FormShow(); });

@@ -59,7 +59,7 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     ui::forceUpperCase(UserID);
     Password = ui::lineEdit(this, "Password");
     Password->setEchoMode(QLineEdit::Password);
-    Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    ui::maskWithAsterisks(Password);
     ui::forceUpperCase(Password);
     fields->addWidget(new QLabel(QStringLiteral("Username:"), this), 0, 0);
     fields->addWidget(UserID, 0, 1);
@@ -95,6 +95,7 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     m_dbPasswordLabel->hide();
     Edit4 = ui::lineEdit(m_connectionGroup, "Edit4", QStringLiteral("Enter the mySQL user password"));
     Edit4->setEchoMode(QLineEdit::Password);
+    ui::maskWithAsterisks(Edit4);
     Edit4->hide();
     connection->addWidget(new QLabel(QStringLiteral("Server IP / ComputerName:"), m_connectionGroup));
     connection->addWidget(Edit2);

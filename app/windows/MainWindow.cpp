@@ -42,6 +42,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -186,6 +187,9 @@ void TVeltrana::buildMenus()
     ExitMenu = menuItem(file, "ExitMenu", QStringLiteral("Exit"));
     for (QAction* a : {Save1, SaveAs1, PrintSetup1, Print1})
         a->setEnabled(false);  // only while a document is shown
+    ui::setShortcut(Save1, QKeySequence(Qt::CTRL | Qt::Key_S));
+    ui::setShortcut(Print1, QKeySequence(Qt::CTRL | Qt::Key_P));
+    ui::setShortcut(ExitMenu, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* reports = named(bar->addMenu(QStringLiteral("&Reports")), "Reports1");
     StructuredProjectDocument1 =

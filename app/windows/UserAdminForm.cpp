@@ -47,6 +47,8 @@ TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->hide();
+    // A selected row would turn every column title bold; only the user name's title is.
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
     DBGrid1->setStyleSheet(QStringLiteral("QTableView { background-color: #ffffe1; }"));
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     DBGrid1->installEventFilter(this);

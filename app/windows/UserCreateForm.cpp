@@ -37,6 +37,7 @@ TForm_UserCreate::TForm_UserCreate(Session& session, QWidget* parent) : QDialog(
     Password2 = lineEdit(profile, "Password2");
     for (QLineEdit* secret : {Password, Password2}) {
         secret->setEchoMode(QLineEdit::Password);
+        ui::maskWithAsterisks(secret);
         forceUpperCase(secret);
     }
     form->addRow(QStringLiteral("User Name:"), UserName);

@@ -73,6 +73,7 @@ TForm_UserEditor::TForm_UserEditor(Session& session, QWidget* parent) : QDialog(
     auto* resetForm = new QFormLayout(reset);
     Password = lineEdit(reset, "Password");
     Password->setEchoMode(QLineEdit::Password);
+    ui::maskWithAsterisks(Password);
     forceUpperCase(Password);
     resetForm->addRow(QStringLiteral("Password:"), Password);
     Button1 = named(new QPushButton(QStringLiteral("Set Password"), reset), "Button1");

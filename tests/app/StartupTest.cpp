@@ -8,6 +8,8 @@
 #include "windows/LogForm.h"
 #include "windows/OptionsForm.h"
 #include "windows/UserAdminForm.h"
+#include "windows/UserCreateForm.h"
+#include "windows/UserEditorForm.h"
 #include "windows/panels/NavigatorPanel.h"
 
 #include "db/TmySQLDatabase.h"
@@ -15,6 +17,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -29,6 +32,7 @@
 #include <QTreeWidget>
 
 #include <stdexcept>
+#include <utility>
 
 using namespace vt::app;
 
@@ -247,6 +251,68 @@ TEST_F(Startup, MenuItemsCarryTheirCaptionsAndStartState)
               "Use for Software, Website or Creative development Projects");
 }
 
+// Save, Print, Exit and the outline's Refresh have keys, shown in the menu and the tooltip, and
+// the keys work from anywhere in the main window (the outline's Refresh lives in a popup).
+TEST_F(Startup, MenuShortcutsAreShownAndReachTheirActions)
+{
+    startApp();
+    struct Item {
+        const char* name;
+        QKeySequence keys;
+        const char* toolTip;
+    };
+    const Item items[] = {{"Save1", QKeySequence(Qt::CTRL | Qt::Key_S), "Save (Ctrl+S)"},
+                          {"Print1", QKeySequence(Qt::CTRL | Qt::Key_P), "Print (Ctrl+P)"},
+                          {"ExitMenu", QKeySequence(Qt::CTRL | Qt::Key_Q), "Exit (Ctrl+Q)"},
+                          {"refreshlist1", QKeySequence(Qt::Key_F5), "Refresh (F5)"}};
+    for (const Item& item : items) {
+        SCOPED_TRACE(item.name);
+        auto& action = mainChild<QAction>(item.name);
+        EXPECT_EQ(action.shortcut(), item.keys);
+        EXPECT_EQ(action.shortcutContext(), Qt::WindowShortcut);
+        EXPECT_EQ(action.toolTip(), item.toolTip);
+        EXPECT_EQ(action.text(), QString::fromLatin1(item.toolTip).section(QLatin1String(" ("), 0, 0));
+    }
+    // The online list's Refresh keeps no key: F5 must reach one action only.
+    EXPECT_TRUE(mainChild<QAction>("Refresh1").shortcut().isEmpty());
+
+    TVeltrana& w = mainWindow();
+    w.show();
+    mainChild<QWidget>("pan_Navigator").show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto& save = mainChild<QAction>("Save1");
+    save.setEnabled(true);  // as while a document is shown
+    QSignalSpy saved(&save, &QAction::triggered);
+    QSignalSpy refreshed(&mainChild<QAction>("refreshlist1"), &QAction::triggered);
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&mainChild<QTreeWidget>("ProjectTree"), Qt::Key_F5);
+    EXPECT_EQ(saved.count(), 1);
+    EXPECT_EQ(refreshed.count(), 1);
+    // The editor's own keys are no menu shortcuts.
+    for (QAction* action : w.findChildren<QAction*>())
+        EXPECT_NE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I)) << action->objectName().toStdString();
+}
+
+// Every password field masks each character with "*", whatever the style would draw.
+TEST_F(Startup, PasswordFieldsMaskWithAsterisks)
+{
+    startApp();
+    const std::pair<QWidget*, const char*> fields[] = {{&login(), "Password"},
+                                                       {&login(), "Edit4"},
+                                                       {forms().Form_UserEditor, "Password"},
+                                                       {forms().Form_UserCreate, "Password"},
+                                                       {forms().Form_UserCreate, "Password2"}};
+    for (const auto& [window, name] : fields) {
+        SCOPED_TRACE(window->objectName().toStdString() + "." + name);
+        auto& edit = child<QLineEdit>(*window, name);
+        edit.setText(QStringLiteral("AB\u00c9"));
+        EXPECT_EQ(edit.echoMode(), QLineEdit::Password);
+        EXPECT_EQ(edit.displayText(), "***");
+        EXPECT_EQ(edit.text(), QStringLiteral("AB\u00c9"));
+    }
+}
+
 TEST_F(Startup, OutlinePopupOffersItemsByTheSelectedLevel)
 {
     startApp();
@@ -441,6 +507,8 @@ TEST_F(Startup, ConnectionComponentCarriesItsDesignValuesAndAboutShowsTheTitle)
     TAbout_Form& about = *forms().About_Form;
     EXPECT_TRUE(about.isVisible());
     EXPECT_EQ(child<QLabel>(about, "ProductName").text(), "Veltrana");
+    EXPECT_EQ(child<QLabel>(about, "Version").text(), QStringLiteral("Version " VT_EXPECTED_VERSION));
+    EXPECT_FALSE(child<QPlainTextEdit>(about, "Memo1").isEnabled());
     EXPECT_EQ(about.size(), QSize(253, 181));
     about.findChild<QPushButton*>("OKButton")->click();
     EXPECT_FALSE(about.isVisible());

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -105,6 +106,28 @@ TEST_F(UserAdmin, OnlyAdministratorsOpenTheGridWithItsColumns)
     names.sort();
     EXPECT_EQ(names, (QStringList{"ADMIN", "BOB", "O'B\\X"}));
     EXPECT_EQ(grid().selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+// Selecting a row leaves the column titles as they were: only the user name's title is bold.
+TEST_F(UserAdmin, SelectingARowDoesNotTurnTheColumnTitlesBold)
+{
+    loginAs("o'b\\x", "pw");
+    openAdministration();
+    QHeaderView& header = *grid().horizontalHeader();
+    auto title = [&](int section) {
+        return header
+            .grab(QRect(header.sectionViewportPosition(section), 0, header.sectionSize(section), header.height()))
+            .toImage();
+    };
+    grid().clearSelection();
+    const QImage userNameBefore = title(1), firstNameBefore = title(2);
+    selectUser("BOB");
+    ASSERT_TRUE(grid().selectionModel()->isRowSelected(grid().currentIndex().row()));
+    EXPECT_EQ(title(1), userNameBefore);
+    EXPECT_EQ(title(2), firstNameBefore);
+    auto* model = grid().model();
+    for (int c = 0; c < model->columnCount(); ++c)
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal, Qt::FontRole).value<QFont>().bold(), c == 1) << c;
 }
 
 TEST_F(UserAdmin, CreateRefusesANameInUseAndDifferingPasswordsThenStoresAHash)

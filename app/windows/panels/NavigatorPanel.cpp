@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -200,6 +201,9 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     ExpandAll1 = menuItem(PopupMenu1, "ExpandAll1", QStringLiteral("Expand All"));
     CollapseAll1 = menuItem(PopupMenu1, "CollapseAll1", QStringLiteral("Collapse All"));
     refreshlist1 = menuItem(PopupMenu1, "refreshlist1", QStringLiteral("Refresh"));
+    // F5 reloads the outline from anywhere in the main window, not only from the open popup.
+    ui::setShortcut(refreshlist1, QKeySequence(Qt::Key_F5));
+    addAction(refreshlist1);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &NavigatorPanel::outlineMenuAboutToShow);
     onEvent(ExpandAll1, &QAction::triggered, this, [this] { expandAll(); });
     onEvent(CollapseAll1, &QAction::triggered, this, [this] { collapseAll(); });
