@@ -60,6 +60,8 @@ ready="$data/database-ready"
 if [ -f "$ready" ] && [ -d "$server/data" ]; then
   resume_server
   trap 'bash "$root/scripts/db-server.sh" stop "$server"' EXIT
+  # A database kept from an earlier version of the program is brought up to date, rows kept.
+  bash "$root/scripts/setup-db.sh" --socket "$server/mysqld.sock" --upgrade
 else
   rm -f "$ready"
   bash "$root/scripts/db-server.sh" start "$server"
