@@ -488,7 +488,9 @@ TEST_F(Startup, LimitedCommandsRefuseWithTheirMessages)
         const bool administrator = QString(c.role).toUpper() == "ADMIN";
         // An administrator gets the window (whose grid needs the server, not connected here).
         EXPECT_EQ(forms().UserAdmin_form->isVisible(), administrator);
-        if (!administrator) EXPECT_EQ(m_platform.messages(), c.userManagement);
+        if (!administrator) {
+            EXPECT_EQ(m_platform.messages(), c.userManagement);
+        }
         forms().UserAdmin_form->hide();
         m_platform.clear();
         mainChild<QAction>("Deleteproject2").trigger();
