@@ -2,11 +2,12 @@
 # Starts or stops a private MariaDB server in its own folder: own data, own socket, loopback
 # only, on a free port. Used by the tests (CTest fixture), the demo and the benchmarks.
 #   db-server.sh start DIR   -> server running; DIR/port holds the port, DIR/mysqld.sock the socket
+#   db-server.sh resume DIR  -> the server of an earlier start again, its data kept
 #   db-server.sh stop DIR
 # After start, the account vttest/vttest has all privileges over TCP on 127.0.0.1.
 set -euo pipefail
-cmd=${1:?usage: db-server.sh start|stop DIR}
-dir=${2:?usage: db-server.sh start|stop DIR}
+cmd=${1:?usage: db-server.sh start|resume|stop DIR}
+dir=${2:?usage: db-server.sh start|resume|stop DIR}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cnf="$here/../sql/server.cnf"
 
@@ -23,21 +24,11 @@ stop_server() {
   rm -f "$dir/mysqld.pid"
 }
 
-case "$cmd" in
-stop)
-  stop_server
-  ;;
-start)
+# Runs the server on the data folder of $dir on a free port and waits until it answers.
+launch() {
   mysqld=$(find_bin mariadbd mysqld)
-  installdb=$(find_bin mariadb-install-db mysql_install_db)
   client=$(find_bin mariadb mysql)
-  stop_server
-  rm -rf "$dir"; mkdir -p "$dir/data"; dir=$(cd "$dir" && pwd)
   user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
-  cp "$cnf" "$dir/my.cnf"
-  "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
-      --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
-    || { cat "$dir/install.log" >&2; exit 1; }
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
   "$mysqld" --defaults-file="$dir/my.cnf" "${user_opt[@]}" --datadir="$dir/data" \
       --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" --port="$port" \
@@ -49,6 +40,31 @@ start)
   done
   "$client" --socket="$dir/mysqld.sock" -uroot -e "select 1" >/dev/null 2>&1 \
     || { echo "MariaDB did not start:" >&2; tail -20 "$dir/error.log" >&2; exit 1; }
+}
+
+case "$cmd" in
+stop)
+  stop_server
+  ;;
+resume)
+  # The server again on the data of an earlier start, kept as it was.
+  [ -d "$dir/data" ] && [ -f "$dir/my.cnf" ] || { echo "no server data in $dir" >&2; exit 1; }
+  stop_server
+  dir=$(cd "$dir" && pwd)
+  launch
+  echo "$port" > "$dir/port"
+  echo "MariaDB running in $dir on 127.0.0.1:$port (data kept)"
+  ;;
+start)
+  installdb=$(find_bin mariadb-install-db mysql_install_db)
+  stop_server
+  rm -rf "$dir"; mkdir -p "$dir/data"; dir=$(cd "$dir" && pwd)
+  user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
+  cp "$cnf" "$dir/my.cnf"
+  "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
+      --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
+    || { cat "$dir/install.log" >&2; exit 1; }
+  launch
   "$client" --socket="$dir/mysqld.sock" -uroot <<'SQL'
 DELETE FROM mysql.global_priv WHERE User='';
 FLUSH PRIVILEGES;
@@ -58,5 +74,5 @@ SQL
   echo "$port" > "$dir/port"
   echo "MariaDB running in $dir on 127.0.0.1:$port"
   ;;
-*) echo "usage: db-server.sh start|stop DIR" >&2; exit 2 ;;
+*) echo "usage: db-server.sh start|resume|stop DIR" >&2; exit 2 ;;
 esac

@@ -30,35 +30,10 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   chmod 700 "$XDG_RUNTIME_DIR"
 fi
 
-find_bin() { for b in "$@"; do command -v "$b" >/dev/null 2>&1 && { command -v "$b"; return; }; [ -x "/usr/sbin/$b" ] && { echo "/usr/sbin/$b"; return; }; done; echo "missing: $*" >&2; exit 1; }
-
-# Starts the server again on the data of an earlier run (db-server.sh start would wipe it),
-# with the same options, on a free port.
-resume_server() {
-  local mysqld client port user_opt=()
-  mysqld=$(find_bin mariadbd mysqld)
-  client=$(find_bin mariadb mysql)
-  [ "$(id -u)" = 0 ] && user_opt=(--user=root)
-  bash "$root/scripts/db-server.sh" stop "$server"
-  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
-  "$mysqld" --defaults-file="$server/my.cnf" "${user_opt[@]}" --datadir="$server/data" \
-      --socket="$server/mysqld.sock" --pid-file="$server/mysqld.pid" --port="$port" \
-      --bind-address=127.0.0.1 --log-error="$server/error.log" --skip-log-bin \
-      --innodb-buffer-pool-size=128M --innodb-log-file-size=64M --skip-name-resolve >/dev/null 2>&1 &
-  for _ in $(seq 1 300); do
-    "$client" --socket="$server/mysqld.sock" -uroot -e "select 1" >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  "$client" --socket="$server/mysqld.sock" -uroot -e "select 1" >/dev/null 2>&1 \
-    || { echo "MariaDB did not start:" >&2; tail -20 "$server/error.log" >&2; exit 1; }
-  echo "$port" > "$server/port"
-  echo "MariaDB running in $server on 127.0.0.1:$port (data of the last run kept)"
-}
-
 # The marker is written once the sample database is complete; without it the demo starts over.
 ready="$data/database-ready"
 if [ -f "$ready" ] && [ -d "$server/data" ]; then
-  resume_server
+  bash "$root/scripts/db-server.sh" resume "$server"
   trap 'bash "$root/scripts/db-server.sh" stop "$server"' EXIT
   # A database kept from an earlier version of the program is brought up to date, rows kept.
   bash "$root/scripts/setup-db.sh" --socket "$server/mysqld.sock" --upgrade
