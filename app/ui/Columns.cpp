@@ -3,6 +3,8 @@
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QListView>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolTip>
 #include <QTreeView>
@@ -48,13 +50,35 @@ private:
     QHeaderView* m_header;
 };
 
+// A list lays its entries out as wide as their text, which scrolls instead of being cut: its
+// entries are made no wider than the list, so that the text is cut with "…".
+class FitToList : public QStyledItemDelegate {
+public:
+    FitToList(QListView* list) : QStyledItemDelegate(list), m_list(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setWidth(std::min(size.width(), std::max(1, m_list->viewport()->width())));
+        return size;
+    }
+
+private:
+    QListView* m_list;
+};
+
 }  // namespace
 
 void readableColumns(QAbstractItemView* view)
 {
     view->setTextElideMode(Qt::ElideRight);
     QHeaderView* header = nullptr;
-    if (auto* table = qobject_cast<QTableView*>(view)) {
+    if (auto* list = qobject_cast<QListView*>(view)) {
+        list->setWordWrap(false);
+        list->setResizeMode(QListView::Adjust);  // lays the entries out again as the list resizes
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        if (list->itemDelegate()->metaObject() == &QStyledItemDelegate::staticMetaObject)
+            list->setItemDelegate(new FitToList(list));
+    } else if (auto* table = qobject_cast<QTableView*>(view)) {
         table->setWordWrap(false);
         header = table->horizontalHeader();
     } else if (auto* tree = qobject_cast<QTreeView*>(view)) {

@@ -67,19 +67,14 @@ public:
         m_draw(*painter, ink());
         painter->restore();
     }
+    // Drawn at the size asked for, in device pixels (the icon asks for the size times the
+    // screen's scale and sets the scale on the result).
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
-    {
-        QPixmap pixmap(size * scale);
+        QPixmap pixmap(size);
         pixmap.fill(Qt::transparent);
-        {
-            QPainter painter(&pixmap);
-            paint(&painter, QRect(QPoint(0, 0), pixmap.size()), mode, state);
-        }
-        pixmap.setDevicePixelRatio(scale);
+        QPainter painter(&pixmap);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
         return pixmap;
     }
     QIconEngine* clone() const override { return new DrawnIcon(m_draw); }
