@@ -4,13 +4,16 @@
 
 #include "AppFixture.h"
 
+#include "platform/QtPlatform.h"
 #include "richtext/RichEditor.h"
 #include "ui/WindowLayout.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QIcon>
+#include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -137,6 +140,31 @@ TEST(WindowPlaces, UserNamesMakeOneSettingsGroupEach)
     EXPECT_NE(ui::userSettingsKey("A/B"), ui::userSettingsKey("A") + "B/");
     EXPECT_FALSE(ui::userSettingsKey("A/B").mid(6).chopped(1).contains('/'));
     EXPECT_FALSE(ui::userSettingsKey("A\\B").mid(6).chopped(1).contains('\\'));
+}
+
+// The desktop's store (in Qt's test location, not the user's own settings) gives back what the
+// window keeps: a place, a flag and a layout of lists, under a user name with a slash in it.
+TEST(WindowPlaces, DesktopSettingsStoreGivesBackWhatWasKept)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString user = ui::userSettingsKey(QString::fromUtf8("ÜSER/ONE"));
+    {
+        QtPlatform desktop;
+        desktop.setSetting(user + "mainWindow/geometry", QRect(10, 20, 1100, 800));
+        desktop.setSetting(user + "mainWindow/maximized", true);
+        desktop.setSetting(user + "mainWindow/layout",
+                           QVariantMap{{"splitters/Splitter1", QVariantList{300, 800}},
+                                       {"columns/ListView1", QVariantList{250, 150, 70, 130, 0}}});
+    }
+    QtPlatform later;
+    EXPECT_EQ(later.setting(user + "mainWindow/geometry").toRect(), QRect(10, 20, 1100, 800));
+    EXPECT_TRUE(later.setting(user + "mainWindow/maximized").toBool());
+    const QVariantMap layout = later.setting(user + "mainWindow/layout").toMap();
+    EXPECT_EQ(layout.value("splitters/Splitter1").toList(), (QVariantList{300, 800}));
+    EXPECT_EQ(layout.value("columns/ListView1").toList().size(), 5);
+    EXPECT_FALSE(later.setting(ui::userSettingsKey("NOBODY") + "mainWindow/geometry").isValid());
+    EXPECT_FALSE(later.availableScreen(QPoint(0, 0)).isEmpty());
+    QSettings("Veltrana", "Veltrana").remove(user.chopped(1));
 }
 
 TEST_F(Screen, ToolbarGlyphsAreDistinctAndSharpAtDoubleScale)
