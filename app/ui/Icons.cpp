@@ -187,12 +187,19 @@ QIcon imageList(int index)
 
 QIcon outlineIcon(int picture, int selectedPicture, int stateIndex)
 {
+    // One icon per kind of node, shared by every node of that kind: an outline may hold a
+    // hundred thousand nodes, and each would otherwise keep pictures of its own.
+    static QHash<QString, QIcon> cache;
+    const QString key =
+        QStringLiteral("%1/%2/%3/%4").arg(picture).arg(selectedPicture).arg(stateIndex).arg(ink().name());
+    auto it = cache.find(key);
+    if (it != cache.end()) return *it;
     QIcon icon;
     for (int scale : {1, 2}) {
         icon.addPixmap(composed(picture, stateIndex, scale), QIcon::Normal);
         icon.addPixmap(composed(selectedPicture, stateIndex, scale), QIcon::Selected);
     }
-    return icon;
+    return *cache.insert(key, icon);
 }
 
 QSize outlineIconSize() { return {kPicture + kStateWidth, kPicture}; }
