@@ -4,8 +4,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -57,6 +59,14 @@ public:
     virtual void endWait() = 0;
 
     virtual QStringList screenFonts() = 0;
+    // The part of the screen a window may take (without the desktop's panels), in the
+    // device-independent pixels windows are placed in, for the screen that holds point.
+    virtual QRect availableScreen(const QPoint& point) = 0;
+    // The settings store of this user account on the desktop (window places, splitters and
+    // columns); an invalid value for a key never written.
+    virtual QVariant setting(const QString& key) = 0;
+    virtual void setSetting(const QString& key, const QVariant& value) = 0;
+
     // The client's ANSI code page number (1250..1258 for the Windows code pages, 0 otherwise).
     // Asked once, at start-up, which passes it on to setClientCodePage().
     virtual int codePage() = 0;

@@ -16,6 +16,8 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QSettings>
 #include <QUrl>
 
 #include <langinfo.h>
@@ -140,6 +142,24 @@ void QtPlatform::beginWait() { QApplication::setOverrideCursor(Qt::WaitCursor); 
 void QtPlatform::endWait() { QApplication::restoreOverrideCursor(); }
 
 QStringList QtPlatform::screenFonts() { return QFontDatabase::families(); }
+
+QRect QtPlatform::availableScreen(const QPoint& point)
+{
+    QScreen* screen = QGuiApplication::screenAt(point);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+}
+
+// The desktop's per-account store ("~/.config/Veltrana/Veltrana.conf" on Linux).
+QVariant QtPlatform::setting(const QString& key)
+{
+    return QSettings(QStringLiteral("Veltrana"), QStringLiteral("Veltrana")).value(key);
+}
+
+void QtPlatform::setSetting(const QString& key, const QVariant& value)
+{
+    QSettings(QStringLiteral("Veltrana"), QStringLiteral("Veltrana")).setValue(key, value);
+}
 
 int QtPlatform::codePage() { return codePageFromCodeset(QString::fromLatin1(nl_langinfo(CODESET))); }
 

@@ -28,6 +28,9 @@ public:
     void beginWait() override;
     void endWait() override;
     QStringList screenFonts() override;
+    QRect availableScreen(const QPoint& point) override;
+    QVariant setting(const QString& key) override;
+    void setSetting(const QString& key, const QVariant& value) override;
     int codePage() override;
 };
 

@@ -68,7 +68,14 @@ TFormatSettings formatSettingsFromLocale(const QLocale& locale)
     TFormatSettings fs;
     const QString decimal = locale.decimalPoint();
     if (decimal.size() == 1 && decimal[0].toLatin1()) fs.DecimalSeparator = decimal[0].toLatin1();
-    fs.ShortDateFormat = convertFormat(locale.dateFormat(QLocale::ShortFormat), false, '/', fs.DateSeparator);
+    char dateSeparator = fs.DateSeparator;
+    const std::string shortDate = convertFormat(locale.dateFormat(QLocale::ShortFormat), false, '/', dateSeparator);
+    // A date without separators (or with a month name, which the layer writes as a number, so
+    // that "10 Dec 2026" would become "10 12 2026") keeps the layer's ISO 8601 "2026-12-10".
+    if (shortDate.find('/') != std::string::npos && shortDate.find("mmm") == std::string::npos) {
+        fs.ShortDateFormat = shortDate;
+        fs.DateSeparator = dateSeparator;
+    }
     fs.LongTimeFormat = convertFormat(locale.timeFormat(QLocale::LongFormat), true, ':', fs.TimeSeparator);
     if (!locale.amText().isEmpty()) fs.TimeAMString = locale.amText().toStdString();
     if (!locale.pmText().isEmpty()) fs.TimePMString = locale.pmText().toStdString();

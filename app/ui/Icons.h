@@ -28,7 +28,9 @@ QIcon imageList(int index);
 QIcon outlineIcon(int picture, int selectedPicture, int stateIndex);
 QSize outlineIconSize();
 
-// A toolbar glyph by its picture name ("document-save", "format-text-bold", ...).
+// A toolbar glyph by its picture name ("document-save", "format-text-bold", ...), in the
+// desktop's button text colour, sharp at scale 1 and 2. "document-save", "text-colour" and
+// "text-background-colour" are drawn as vector shapes.
 QIcon glyph(const char* name);
 
 // The program's own icon (window and desktop entry).

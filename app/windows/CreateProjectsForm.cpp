@@ -3,6 +3,7 @@
 #include "ErrorDisplay.h"
 #include "data/Projects.h"
 #include "platform/Platform.h"
+#include "ui/Colours.h"
 #include "ui/Ui.h"
 
 #include <QGridLayout>
@@ -24,7 +25,12 @@ TCreateProjectsForm::TCreateProjectsForm(QWidget* parent) : QDialog(parent)
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setModal(false);
     setAutoFillBackground(true);
-    setPalette(QPalette(QColor(0xFF, 0xFF, 0xE1)));  // tooltip yellow
+    // The tooltip yellow on the window only; its edits keep the desktop's colours.
+    QPalette back = palette();
+    const QColor yellow = ui::partBackground(ui::kTooltipYellow, back);
+    back.setColor(QPalette::Window, yellow);
+    back.setColor(QPalette::WindowText, ui::textOn(yellow));
+    setPalette(back);
     setGeometry(480, 199, 327, 244);
     setFixedSize(327, 244);
 

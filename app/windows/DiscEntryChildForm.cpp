@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "ui/Colours.h"
 #include "ui/Ui.h"
 
 #include <QGridLayout>
@@ -40,7 +41,7 @@ TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent
     Memo2 = named(new QPlainTextEdit(this), "Memo2");
     Memo2->setReadOnly(true);
     Memo2->setFocusPolicy(Qt::NoFocus);
-    Memo2->setStyleSheet(QStringLiteral("QPlainTextEdit { background-color: #ffffe1; }"));
+    ui::setPartBackground(Memo2, ui::kTooltipYellow);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(Button1, 0, 0, 1, 2, Qt::AlignLeft);

@@ -13,6 +13,7 @@
 #include "session/TextCodec.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
+#include "ui/WindowLayout.h"
 #include "windows/AboutForm.h"
 #include "windows/AttachDialog.h"
 #include "windows/DiscEntryChildForm.h"
@@ -49,6 +50,7 @@
 #include <QPoint>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -70,7 +72,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
 
     BackGround = named(new QFrame(this), "BackGround");
     BackGround->setAutoFillBackground(true);
-    BackGround->setPalette(QPalette(QColor(Qt::lightGray)));
+    BackGround->setBackgroundRole(QPalette::Window);  // the desktop's window colour
     setCentralWidget(BackGround);
     auto* outer = ui::tight(new QVBoxLayout(BackGround));
 
@@ -87,7 +89,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     auto* contentColumn = ui::tight(new QVBoxLayout(contentArea));
     Pan_Content = named(new QFrame(contentArea), "Pan_Content");
     Pan_Content->setAutoFillBackground(true);
-    Pan_Content->setPalette(QPalette(QColor(Qt::white)));
+    Pan_Content->setBackgroundRole(QPalette::Base);  // the desktop's colour for text areas
     contentColumn->addWidget(Pan_Content);
     auto* panels = ui::tight(new QVBoxLayout(Pan_Content));
     m_projectPanel = new ProjectPanel(m_session, Pan_Content);
@@ -233,7 +235,8 @@ void TVeltrana::FormCreate()
     m_session.resetLoginState();
     setWindowTitle(m_session.AppTitle);
     m_navigator->clearSelectors();
-    setGeometry(100, 10, 964, 817);
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    setGeometry(ui::firstPlace(platform().availableScreen(geometry().center()), wantedSize()));
 
     m_projectPanel->show();
     m_categoryPanel->hide();
@@ -280,6 +283,7 @@ bool TVeltrana::storeEditsBeforeLeaving(const QString& consequence)
 void TVeltrana::ExitMenuClick()
 {
     if (!storeEditsBeforeLeaving(kStaysOpen)) return;
+    storePlaces();
     QCoreApplication::exit(0);
 }
 
@@ -289,6 +293,7 @@ void TVeltrana::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    storePlaces();
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) QCoreApplication::exit(0);
 }
@@ -350,7 +355,7 @@ void TVeltrana::enterLoggedIn()
     PollPresence();
     Timer1->start();
     m_navigator->show();
-    show();
+    showAtKeptPlace();
     LoadProjectList();
 }
 
@@ -359,7 +364,43 @@ void TVeltrana::enterLoggedIn()
 void TVeltrana::Loggoff1Click()
 {
     if (!storeEditsBeforeLeaving(QStringLiteral("You are still logged in; your text is kept."))) return;
+    storePlaces();
     m_session.logOff();
+}
+
+QSize TVeltrana::wantedSize() const
+{
+    // The navigator's design width beside an editor that shows a body's fixed text width whole,
+    // with its frame and a vertical scroll bar.
+    const vt::rt::RichEditor& editor = m_documentPanel->editor();
+    const int textArea = editor.lineWrapMode() == QTextEdit::FixedPixelWidth ? editor.lineWrapColumnOrWidth() : 816;
+    const int editorWidth = textArea + 2 * editor.frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    // 40: the margins of the panels around the editor.
+    return {256 + m_splitter->handleWidth() + editorWidth + 40, 817};
+}
+
+void TVeltrana::storePlaces()
+{
+    if (!m_session.isLoggedIn() || !isVisible()) return;
+    const QString key = ui::userSettingsKey(m_session.CurrentUser) + QStringLiteral("mainWindow/");
+    platform().setSetting(key + QStringLiteral("geometry"), isMaximized() ? normalGeometry() : geometry());
+    platform().setSetting(key + QStringLiteral("maximized"), isMaximized());
+    platform().setSetting(key + QStringLiteral("layout"), ui::layoutState(*this));
+}
+
+void TVeltrana::showAtKeptPlace()
+{
+    const QString key = ui::userSettingsKey(m_session.CurrentUser) + QStringLiteral("mainWindow/");
+    const QRect kept = platform().setting(key + QStringLiteral("geometry")).toRect();
+    if (kept.isValid()) setGeometry(ui::fitIntoScreen(kept, platform().availableScreen(kept.center())));
+    if (platform().setting(key + QStringLiteral("maximized")).toBool()) setWindowState(Qt::WindowMaximized);
+    // Splitter sizes are kept for the window's size: they are given once it is laid out.
+    show();
+    const QVariantMap layout = platform().setting(key + QStringLiteral("layout")).toMap();
+    ui::applyLayoutState(*this, layout);
+    // The document panel splits its page area from the editor when it is first shown.
+    const QVariantList pageSplit = layout.value(QStringLiteral("splitters/Splitter2")).toList();
+    if (pageSplit.size() == 2 && pageSplit[0].toInt() > 0) m_documentPanel->resetPageAreaHeight(pageSplit[0].toInt());
 }
 
 void TVeltrana::LoadProjectList()

@@ -153,6 +153,14 @@ protected:
 
 private:
     void buildMenus();
+    // The window's size on first start: the navigator beside an editor showing a body's text
+    // width whole.
+    QSize wantedSize() const;
+    // The window's place, splitters and columns, kept per user in the desktop's settings store
+    // at Log Off and Exit, and given back (fitted to today's screen) when the window is shown at
+    // the next login.
+    void storePlaces();
+    void showAtKeptPlace();
     // What the window does when the session logs in: presence polling, navigator, projects.
     void enterLoggedIn();
     // Commands that store something for the user test that a user is logged in when they

@@ -5,8 +5,11 @@
 #include "platform/Platform.h"
 #include "session/Session.h"
 #include "session/TextCodec.h"
+#include "ui/Colours.h"
+#include "ui/Columns.h"
 #include "ui/QueryModel.h"
 #include "ui/Ui.h"
+#include "ui/WindowLayout.h"
 
 #include "db/TField.h"
 #include "db/TParam.h"
@@ -66,8 +69,13 @@ TRecent_upd_form::TRecent_upd_form(Session& session, QWidget* parent)
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->hide();
     // Bold titles on a sky-blue title row; cells on the tooltip background.
-    DBGrid1->setStyleSheet(QStringLiteral("QTableView { background-color: #ffffe1; }"
-                                          "QHeaderView::section { background-color: #a6caf0; font-weight: bold; }"));
+    ui::setPartBackground(DBGrid1, ui::kTooltipYellow);
+    const QColor titleBack = ui::partBackground(ui::kSkyBlue, DBGrid1->palette());
+    DBGrid1->horizontalHeader()->setStyleSheet(
+        QStringLiteral("QHeaderView::section { background-color: %1; color: %2; font-weight: bold; "
+                       "padding: 0 4px; border: 0; border-right: 1px solid %3; }")
+            .arg(titleBack.name(), ui::textOn(titleBack).name(), DBGrid1->palette().color(QPalette::Mid).name()));
+    ui::readableColumns(DBGrid1);
     DBGrid1->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -97,6 +105,10 @@ void TRecent_upd_form::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
     if (event->spontaneous()) return;
     guarded([this] {
+        // The user's column widths, given back when the grid is next filled.
+        if (m_session.isLoggedIn() && m_model->columnCount() > 0)
+            platform().setSetting(ui::userSettingsKey(m_session.CurrentUser) + objectName() + QStringLiteral("/layout"),
+                                  ui::layoutState(*this));
         m_model->setQuery(nullptr);
         mySQLQuery1->Close();
     });
@@ -106,6 +118,14 @@ void TRecent_upd_form::mySQLQuery1AfterOpen()
 {
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
         DBGrid1->setColumnWidth(i, kColumns[i].width);
+    // Titles and dates are never cut: they are short, and a cut date reads as another date.
+    ui::fitTitles(DBGrid1->horizontalHeader());
+    DBGrid1->setColumnWidth(
+        0, std::max(DBGrid1->columnWidth(0), static_cast<QAbstractItemView*>(DBGrid1)->sizeHintForColumn(0)));
+    ui::applyLayoutState(
+        *this, platform()
+                   .setting(ui::userSettingsKey(m_session.CurrentUser) + objectName() + QStringLiteral("/layout"))
+                   .toMap());
 }
 
 bool TRecent_upd_form::toCurrentRow()

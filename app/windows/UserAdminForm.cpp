@@ -5,8 +5,11 @@
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "ui/Colours.h"
+#include "ui/Columns.h"
 #include "ui/QueryModel.h"
 #include "ui/Ui.h"
+#include "ui/WindowLayout.h"
 #include "windows/Forms.h"
 #include "windows/UserCreateForm.h"
 #include "windows/UserEditorForm.h"
@@ -49,7 +52,8 @@ TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
     DBGrid1->verticalHeader()->hide();
     // A selected row would turn every column title bold; only the user name's title is.
     DBGrid1->horizontalHeader()->setHighlightSections(false);
-    DBGrid1->setStyleSheet(QStringLiteral("QTableView { background-color: #ffffe1; }"));
+    ui::setPartBackground(DBGrid1, ui::kTooltipYellow);
+    ui::readableColumns(DBGrid1);
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     DBGrid1->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
@@ -98,6 +102,10 @@ void TUserAdmin_form::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
     if (event->spontaneous()) return;
     guarded([this] {
+        // The user's column widths, given back when the grid is next filled.
+        if (m_session.isLoggedIn() && m_model->columnCount() > 0)
+            platform().setSetting(ui::userSettingsKey(m_session.CurrentUser) + objectName() + QStringLiteral("/layout"),
+                                  ui::layoutState(*this));
         m_model->setQuery(nullptr);
         mySQLQuery1->Close();
     });
@@ -120,6 +128,11 @@ void TUserAdmin_form::mySQLQuery1AfterOpen()
     const int widths[] = {51, 88, 106, 106, 176, 150};
     for (int i = 0; i < m_model->columnCount() && i < 6; ++i)
         DBGrid1->setColumnWidth(i, widths[i]);
+    ui::fitTitles(DBGrid1->horizontalHeader());
+    ui::applyLayoutState(
+        *this, platform()
+                   .setting(ui::userSettingsKey(m_session.CurrentUser) + objectName() + QStringLiteral("/layout"))
+                   .toMap());
 }
 
 bool TUserAdmin_form::toCurrentRow()

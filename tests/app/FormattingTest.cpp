@@ -302,7 +302,11 @@ TEST_F(Formatting, ToolbarFollowsTheCaretWithoutApplyingWhatItShows)
     EXPECT_TRUE(button("btnCenter").isChecked());
 
     select(15, 15);
+    // A font that is not installed is shown by its name, and nothing of it is changed.
     EXPECT_EQ(combo("cmbFont").currentIndex(), -1);
+    EXPECT_EQ(combo("cmbFont").placeholderText(), "No Such Font");
+    EXPECT_TRUE(combo("cmbFont").toolTip().contains("No Such Font"));
+    EXPECT_EQ(editor().styles().text(editor().currentTextStyle()).fontName, "No Such Font");
     EXPECT_EQ(combo("cmbFontSize").currentText(), "10");
     EXPECT_FALSE(button("btnBold").isChecked());
     EXPECT_TRUE(button("btnLeft").isChecked());

@@ -5,6 +5,7 @@
 #include "platform/QtPlatform.h"
 #include "session/TextCodec.h"
 
+#include "db/DateTimeUtil.h"
 #include "db/DbSettings.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,15 @@ TEST(Regional, LocaleFormatsBecomeTheLayersLetters)
         char decimal, dateSep, timeSep;
         const char* shortDate;
         const char* longTime;
+        const char* date;  // 10 December 2026, as shown
     };
     const Case cases[] = {
-        {"en_US", '.', '/', ':', "m/d/yy", "h:nn:ss ampm"},
-        {"de_DE", ',', '.', ':', "dd/mm/yy", "hh:nn:ss"},
-        {"en_GB", '.', '/', ':', "dd/mm/yyyy", "hh:nn:ss"},
-        {"C", '.', '-', ':', "d mmm yyyy", "hh:nn:ss"},
+        {"en_US", '.', '/', ':', "m/d/yy", "h:nn:ss ampm", "12/10/26"},
+        {"de_DE", ',', '.', ':', "dd/mm/yy", "hh:nn:ss", "10.12.26"},
+        {"en_GB", '.', '/', ':', "dd/mm/yyyy", "hh:nn:ss", "10/12/2026"},
+        // No separator of its own and a month name: ISO 8601.
+        {"C", '.', '-', ':', "yyyy/mm/dd", "hh:nn:ss", "2026-12-10"},
+        {"sv_SE", ',', '-', ':', "yyyy/mm/dd", "hh:nn:ss", "2026-12-10"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
@@ -38,6 +42,7 @@ TEST(Regional, LocaleFormatsBecomeTheLayersLetters)
         EXPECT_EQ(fs.TimeSeparator, c.timeSep);
         EXPECT_EQ(fs.ShortDateFormat, c.shortDate);
         EXPECT_EQ(fs.LongTimeFormat, c.longTime);
+        EXPECT_EQ(FormatDateTime(fs.ShortDateFormat, EncodeDate(2026, 12, 10), fs), c.date);
     }
 }
 

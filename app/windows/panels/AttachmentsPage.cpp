@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "ui/Columns.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 #include "windows/AttachDialog.h"
@@ -12,8 +13,12 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vt::app {
 
@@ -22,6 +27,22 @@ using ui::named;
 
 namespace {
 enum Column { kReference = 0, kDescription, kCreated, kOwner, kAttachId };
+
+// Draws each cell with a grid line on its right and bottom edges, in the palette's line colour,
+// after the style has drawn the cell; the selection keeps the desktop's highlight colours.
+class GridLines : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
 
 // Web links show image 10 of the shared list, files and unknown kinds image 2.
 QIcon kindIcon(int kind) { return ui::imageList(kind == data::attachments::WebLink ? 10 : 2); }
@@ -39,8 +60,8 @@ AttachmentsPage::AttachmentsPage(Session& session, QWidget* parent) : QWidget(pa
     ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setIconSize(QSize(16, 16));
-    ListView1->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d0d0d0; "
-                                            "border-bottom: 1px solid #d0d0d0; }"));
+    ListView1->setItemDelegate(new GridLines(ListView1));
+    ui::readableColumns(ListView1);
     const int widths[] = {250, 150, 70, 130};
     for (int i = 0; i < 4; ++i)
         ListView1->setColumnWidth(i, widths[i]);
@@ -73,6 +94,10 @@ void AttachmentsPage::AttachmentsShow()
             ListView1, QStringList{a.Link, a.Description, a.Created, a.Owner, QString::number(a.AttachID)});
         row->setIcon(kReference, kindIcon(a.FileType));
     }
+    // Dates are never cut: a cut date reads as another date.
+    ListView1->setColumnWidth(kCreated,
+                              std::max(ListView1->columnWidth(kCreated),
+                                       static_cast<QAbstractItemView*>(ListView1)->sizeHintForColumn(kCreated)));
 }
 
 void AttachmentsPage::AddAttachment(int kind, const QString& reference, const QString& description)

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "session/Session.h"
+#include "ui/Columns.h"
 #include "ui/Ui.h"
 #include "windows/DiscEntryChildForm.h"
 #include "windows/DiscEntryForm.h"
@@ -119,6 +120,7 @@ DiscussionPage::DiscussionPage(Session& session, QWidget* parent) : QWidget(pare
     DiscTree = named(new QTreeWidget(treeArea), "DiscTree");
     DiscTree->setHeaderHidden(true);
     DiscTree->setColumnCount(1);
+    ui::readableColumns(DiscTree);
     treeColumn->addWidget(DiscTree, 1);
 
     auto* messageArea = new QWidget(split);

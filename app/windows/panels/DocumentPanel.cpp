@@ -42,7 +42,6 @@ using ui::menuItem;
 using ui::named;
 
 namespace {
-constexpr int kPageAreaHeight = 250;
 
 QStringList upperCased(QStringList names)
 {
@@ -121,6 +120,12 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     editorColumn->addWidget(Ruler1);
     RichEdit1 = named(new vt::rt::RichEditor(editorArea), "RichEdit1");
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Bodies carry absolute colours (black text unless styled otherwise), made for paper: the
+    // editor shows them on white paper under any desktop theme, as a printed page would.
+    QPalette paper = RichEdit1->palette();
+    paper.setColor(QPalette::Base, Qt::white);
+    paper.setColor(QPalette::Text, Qt::black);
+    RichEdit1->setPalette(paper);
     Ruler1->setEditor(RichEdit1);
     // Bodies that refer to picture-list entries get the shared image list.
     RichEdit1->setPictureListRequest([] {
@@ -167,18 +172,19 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     });
 }
 
-void DocumentPanel::resetPageAreaHeight()
+void DocumentPanel::resetPageAreaHeight(int pageAreaHeight)
 {
     // A hidden panel has no height yet: the split is made when it is shown.
+    m_pageAreaHeight = pageAreaHeight;
     m_resizePending = !isVisible();
-    m_pageSplitter->setSizes({kPageAreaHeight, std::max(1, height() - kPageAreaHeight)});
-    Pan_tabContent->resize(Pan_tabContent->width(), kPageAreaHeight);
+    m_pageSplitter->setSizes({m_pageAreaHeight, std::max(1, height() - m_pageAreaHeight)});
+    Pan_tabContent->resize(Pan_tabContent->width(), m_pageAreaHeight);
 }
 
 void DocumentPanel::showEvent(QShowEvent* event)
 {
     QFrame::showEvent(event);
-    if (m_resizePending) resetPageAreaHeight();
+    if (m_resizePending) resetPageAreaHeight(m_pageAreaHeight);
 }
 
 bool DocumentPanel::eventFilter(QObject* watched, QEvent* event)

@@ -30,8 +30,8 @@ class DocumentPanel : public QFrame {
 public:
     DocumentPanel(Session& session, QWidget* parent = nullptr);
 
-    // The page area above the editor gets its design height of 250.
-    void resetPageAreaHeight();
+    // The page area above the editor gets this height (its design height of 250 by default).
+    void resetPageAreaHeight(int height = 250);
 
     // Fills the details and the body of the document (Session::CurrentDocumentID := id) and
     // applies the owner rule.
@@ -96,6 +96,7 @@ private:
     qint32 m_documentId = 0;
     QString m_storedOwner;
     bool m_resizePending = true;  // the page area takes its height when next shown
+    int m_pageAreaHeight = 250;
     QSplitter* m_pageSplitter = nullptr;
     QFrame* Pan_tabContent = nullptr;
     QTabWidget* Tab_Control = nullptr;

@@ -79,8 +79,8 @@ FormatToolbar::FormatToolbar(QWidget* parent) : QFrame(parent)
                                                            {btnItalic, "format-text-italic"},
                                                            {btnUnderline, "format-text-underline"},
                                                            {btnFont, "font-select"},
-                                                           {btnFontColor, "color-select"},
-                                                           {btnFontBackColor, "color-select"},
+                                                           {btnFontColor, "text-colour"},
+                                                           {btnFontBackColor, "text-background-colour"},
                                                            {btnLeft, "format-justify-left"},
                                                            {btnCenter, "format-justify-center"},
                                                            {btnRight, "format-justify-right"},
@@ -263,7 +263,15 @@ int FormatToolbar::RichEdit1ParaStyleConversion(vt::rt::DocStyles& styles, int s
 void FormatToolbar::RichEdit1CurTextStyleChanged(const vt::rt::TextStyle& style)
 {
     m_updatingToolbar = true;
-    cmbFont->setCurrentIndex(cmbFont->findText(QString::fromStdString(style.fontName)));
+    // A font that is not installed is not in the list: the box shows its name all the same (as
+    // the text shown while nothing is chosen), and the body keeps the name.
+    const QString fontName = QString::fromStdString(style.fontName);
+    const int fontIndex = cmbFont->findText(fontName);
+    cmbFont->setPlaceholderText(fontName);
+    cmbFont->setToolTip(fontIndex < 0 && !fontName.isEmpty()
+                            ? fontName + QStringLiteral(" is not installed; a similar font shows the text.")
+                            : QString());
+    cmbFont->setCurrentIndex(fontIndex);
     cmbFontSize->setEditText(QString::number(style.size));
     btnBold->setChecked(style.bold);
     btnItalic->setChecked(style.italic);

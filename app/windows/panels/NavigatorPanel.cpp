@@ -1,6 +1,7 @@
 #include "windows/panels/NavigatorPanel.h"
 
 #include "ErrorDisplay.h"
+#include "ui/Columns.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 
@@ -176,6 +177,9 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     ProjectTree->setIconSize(ui::outlineIconSize());
     ProjectTree->setAllColumnsShowFocus(true);
     (new QVBoxLayout(GroupBox5))->addWidget(ProjectTree);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(ProjectTree), static_cast<QAbstractItemView*>(ListBox1)})
+        ui::readableColumns(view);
     column->addWidget(GroupBox5, 1);
 
     GroupBox2 = named(new QGroupBox(QStringLiteral("Who's Online"), this), "GroupBox2");
@@ -184,6 +188,7 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     OnlineList->setSortingEnabled(true);
     OnlineList->setContextMenuPolicy(Qt::CustomContextMenu);
     (new QVBoxLayout(GroupBox2))->addWidget(OnlineList);
+    ui::readableColumns(OnlineList);
     column->addWidget(GroupBox2);
 
     RichEdit2 = named(new QTextEdit(this), "RichEdit2");

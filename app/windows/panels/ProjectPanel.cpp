@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "ui/Columns.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 
@@ -100,6 +101,8 @@ ProjectPanel::ProjectPanel(Session& session, QWidget* parent) : QFrame(parent), 
     auto* memberGroup = named(new QGroupBox(QStringLiteral("Project Members"), Tab_members), "GroupBox4");
     member_list = named(new QListWidget(memberGroup), "member_list");
     (new QVBoxLayout(memberGroup))->addWidget(member_list);
+    ui::readableColumns(non_list);
+    ui::readableColumns(member_list);
     auto* buttons = new QVBoxLayout;
     But_AddMember = named(new QPushButton(QStringLiteral("Add >"), Tab_members), "But_AddMember");
     But_removeMember = named(new QPushButton(QStringLiteral("< Remove"), Tab_members), "But_removeMember");

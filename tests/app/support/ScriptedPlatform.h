@@ -44,6 +44,10 @@ public:
     bool runBatches = false;
     QStringList fontList = {QStringLiteral("Arial"), QStringLiteral("Courier New"), QStringLiteral("Times New Roman")};
     int clientCodePage = 0;
+    // The available part of the one screen (a 1400 by 1000 screen at scale factor 1, less a
+    // 40-pixel panel), and the settings store, in memory.
+    QRect screen{0, 0, 1400, 960};
+    QVariantMap settings;
     int waitDepth = 0;
     int maxWaitDepth = 0;
 
@@ -65,6 +69,9 @@ public:
     void endWait() override;
     QStringList screenFonts() override { return fontList; }
     int codePage() override { return clientCodePage; }
+    QRect availableScreen(const QPoint&) override { return screen; }
+    QVariant setting(const QString& key) override { return settings.value(key); }
+    void setSetting(const QString& key, const QVariant& value) override { settings.insert(key, value); }
 };
 
 // Installs a platform for the lifetime of the object and restores the previous one afterwards.
