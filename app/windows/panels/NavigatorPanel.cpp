@@ -111,6 +111,24 @@ int levelOf(const QTreeWidgetItem* node)
     return level;
 }
 
+// Visits every node in outline order with its level, carrying the level down instead of
+// counting each node's parents, which would be quadratic in a deep outline. visit returns
+// false to stop.
+template <typename Visit>
+void forEachNode(QTreeWidget* tree, Visit visit)
+{
+    std::vector<std::pair<QTreeWidgetItem*, int>> pending;
+    for (int i = tree->topLevelItemCount() - 1; i >= 0; --i)
+        pending.emplace_back(tree->topLevelItem(i), 0);
+    while (!pending.empty()) {
+        const auto [node, level] = pending.back();
+        pending.pop_back();
+        if (!visit(node, level)) return;
+        for (int i = node->childCount() - 1; i >= 0; --i)
+            pending.emplace_back(node->child(i), level + 1);
+    }
+}
+
 // Adds the documents and their subtrees below parent. A work list instead of recursion: an
 // outline may be as deep as it has documents.
 void addDocuments(QTreeWidgetItem* parent, const std::vector<data::outline::DocumentNode>& nodes)
@@ -423,14 +441,15 @@ void NavigatorPanel::selectRoot(bool takeFocus)
 
 bool NavigatorPanel::selectDocument(qint32 requirementId)
 {
-    for (QTreeWidgetItemIterator it(ProjectTree); *it; ++it) {
-        if (levelOf(*it) >= 2 && (*it)->data(0, kIdRole).toInt() == requirementId) {
-            ProjectTree->setFocus();
-            ProjectTree->setCurrentItem(*it);
-            return true;
-        }
-    }
-    return false;
+    QTreeWidgetItem* found = nullptr;
+    forEachNode(ProjectTree, [&](QTreeWidgetItem* node, int level) {
+        if (level >= 2 && node->data(0, kIdRole).toInt() == requirementId) found = node;
+        return found == nullptr;
+    });
+    if (!found) return false;
+    ProjectTree->setFocus();
+    ProjectTree->setCurrentItem(found);
+    return true;
 }
 
 void NavigatorPanel::expandAll()
@@ -454,11 +473,11 @@ void NavigatorPanel::collapseAll()
 std::vector<NavigatorPanel::OutlineNode> NavigatorPanel::outlineNodes() const
 {
     std::vector<OutlineNode> nodes;
-    for (QTreeWidgetItemIterator it(ProjectTree); *it; ++it) {
-        const QVariant name = (*it)->data(0, kNameRole);
-        nodes.push_back(
-            {levelOf(*it), (*it)->data(0, kIdRole).toInt(), name.isValid() ? name.toString() : (*it)->text(0)});
-    }
+    forEachNode(ProjectTree, [&](QTreeWidgetItem* node, int level) {
+        const QVariant name = node->data(0, kNameRole);
+        nodes.push_back({level, node->data(0, kIdRole).toInt(), name.isValid() ? name.toString() : node->text(0)});
+        return true;
+    });
     return nodes;
 }
 
