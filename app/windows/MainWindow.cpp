@@ -134,7 +134,12 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
             [this](const QPoint& at) { guarded([&] { ProjectTreeDragDrop(at); }); });
     // Live captions: the category name and the document topic name the selected node.
     connect(m_categoryPanel, &CategoryPanel::nameChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
-    connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
+    // The caption follows the topic field while the document's node is the selected one (a
+    // save during a selection change may reload the field when the next node is selected).
+    connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, [this](const QString& topic) {
+        if (m_navigator->selectedLevel() >= 2 && m_navigator->selectedId() == m_documentPanel->shownId())
+            m_navigator->setSelectedCaption(topic);
+    });
     // A deleted document's text stored anew: the outline shows it once the running command ends.
     connect(m_documentPanel, &DocumentPanel::documentAdded, this, [this] {
         QTimer::singleShot(0, this, [this] {

@@ -354,6 +354,8 @@ bool DocumentPanel::SaveDocument()
         const qint32 theirs = current->Revision;
         m_loaded = *current;
         if (!topicModified) {
+            // Quietly: during a selection change the outline's selected node is already another.
+            const QSignalBlocker quiet(Edit_RequireMentName);
             Edit_RequireMentName->setText(current->RequirementName);
             Edit_RequireMentName->setModified(false);
         }
