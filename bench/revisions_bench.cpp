@@ -179,9 +179,8 @@ int main(int argc, char** argv)
                              ", 2000 + n, now(), 'BENCH', 'Topic', repeat('0123456789', 10000), 100000 FROM s",
                          db);
         size_t listed = 0;
-        const Figures history = measure(reps, session, [&] {
-            listed = vt::app::data::revisions::history(session, longDoc).size();
-        });
+        const Figures history =
+            measure(reps, session, [&] { listed = vt::app::data::revisions::history(session, longDoc).size(); });
         SetTraceHook({});
 
         std::printf("\nRevisions: a generated project of %d documents in %d categories; best of %d runs\n\n",

@@ -108,10 +108,7 @@ void execute(const Session& session, const std::string& statement)
 }
 
 // A date-time as the server printed it, back into a statement; NULL for none.
-std::string dateTimeValue(const QString& text)
-{
-    return text.isEmpty() ? std::string("NULL") : sqlQuoted(text);
-}
+std::string dateTimeValue(const QString& text) { return text.isEmpty() ? std::string("NULL") : sqlQuoted(text); }
 
 SaveResult saveLocked(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
                       const QString& userName, qint32 projectId, qint32 catagoryId)
@@ -161,8 +158,9 @@ SaveResult saveLocked(const Session& session, qint32 requirementId, const Detail
         }
     } else {
         // The first body row, as the body is read.
-        query->SetSQL(keep + "b.Document, coalesce(length(b.Document), 0) from (select 1) one left join (select "
-                             "Document from Req_objects where RequirementID = " +
+        query->SetSQL(keep +
+                      "b.Document, coalesce(length(b.Document), 0) from (select 1) one left join (select "
+                      "Document from Req_objects where RequirementID = " +
                       id + " order by ObjectID limit 1) b on 1");
     }
     query->Execute();

@@ -2,7 +2,6 @@
 
 #include "platform/Cleanup.h"
 
-#include <QPushButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
@@ -16,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -185,8 +185,8 @@ int QtPlatform::askChoice(const QString& title, const QString& text, const QStri
     auto box = makeMessageBox(QMessageBox::Question, title, text, QMessageBox::NoButton);
     QList<QAbstractButton*> added;
     for (qsizetype i = 0; i < buttons.size(); ++i)
-        added << box->addButton(buttons.at(i), i + 1 == buttons.size() ? QMessageBox::RejectRole
-                                                                       : QMessageBox::AcceptRole);
+        added << box->addButton(buttons.at(i),
+                                i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
     box->exec();
     const qsizetype chosen = added.indexOf(box->clickedButton());
     return chosen < 0 ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(chosen);

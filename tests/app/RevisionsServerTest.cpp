@@ -136,8 +136,7 @@ protected:
 
     std::string storedText(int id)
     {
-        const std::string hex =
-            sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID=" + std::to_string(id));
+        const std::string hex = sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID=" + std::to_string(id));
         return textOf(QByteArray::fromHex(QByteArray::fromStdString(hex).trimmed())).toStdString();
     }
     // The kept versions: revision, who stored it, topic and body text.
@@ -146,9 +145,9 @@ protected:
         std::string all;
         for (const auto& e : data::revisions::history(m_bob, id)) {
             const auto v = data::revisions::version(m_bob, id, e.Revision);
-            all += std::to_string(e.Revision) + " " + e.SavedBy.toStdString() + " '" +
-                   e.RequirementName.toStdString() + "' " + textOf(v->Document).toStdString() +
-                   (e.Size == v->Document.size() ? "" : " (size differs)") + "\n";
+            all += std::to_string(e.Revision) + " " + e.SavedBy.toStdString() + " '" + e.RequirementName.toStdString() +
+                   "' " + textOf(v->Document).toStdString() + (e.Size == v->Document.size() ? "" : " (size differs)") +
+                   "\n";
         }
         return all;
     }
@@ -181,32 +180,31 @@ TEST_F(Revisions, TwoUsersOnOneDocument)
 {
     struct Case {
         const char* name;
-        std::function<void(int id)> bob;    // after ADMIN opened the document
-        std::function<void()> admin;        // ADMIN's edit
-        QString answer;                     // ADMIN's choice; empty when no question is expected
-        const char* asked;                  // part of the question's text
-        std::string row;                    // topic, revision, modifiedBy, parent afterwards
-        std::string body;                   // the stored body text
-        std::string history;                // the kept versions
-        std::string updates;                // UPD_DOC records, by user
-        QString shownBody;                  // what ADMIN's editor shows afterwards
+        std::function<void(int id)> bob;  // after ADMIN opened the document
+        std::function<void()> admin;      // ADMIN's edit
+        QString answer;                   // ADMIN's choice; empty when no question is expected
+        const char* asked;                // part of the question's text
+        std::string row;                  // topic, revision, modifiedBy, parent afterwards
+        std::string body;                 // the stored body text
+        std::string history;              // the kept versions
+        std::string updates;              // UPD_DOC records, by user
+        QString shownBody;                // what ADMIN's editor shows afterwards
     };
     const std::vector<Case> cases = {
-        {"both edit the body, keep both",
-         [&](int id) { bobSaves(id, std::nullopt, "Text by bob"); }, [&] { typeBody(" by admin"); },
-         "Keep both", "BOB stored this document since you opened it.", "Doc1\t3\tADMIN\t1\n", "Text by admin",
-         "2 BOB 'Doc1' Text by bob\n1 ADMIN 'Doc1' Text\n", "BOB,ADMIN\n", "Text by admin"},
+        {"both edit the body, keep both", [&](int id) { bobSaves(id, std::nullopt, "Text by bob"); },
+         [&] { typeBody(" by admin"); }, "Keep both", "BOB stored this document since you opened it.",
+         "Doc1\t3\tADMIN\t1\n", "Text by admin", "2 BOB 'Doc1' Text by bob\n1 ADMIN 'Doc1' Text\n", "BOB,ADMIN\n",
+         "Text by admin"},
         {"one renames, the other edits only the body: the rename stays",
-         [&](int id) { bobSaves(id, "Renamed by bob", std::nullopt); }, [&] { typeBody(" by admin"); },
-         "Keep both", "BOB stored", "Renamed by bob\t3\tADMIN\t1\n", "Text by admin",
+         [&](int id) { bobSaves(id, "Renamed by bob", std::nullopt); }, [&] { typeBody(" by admin"); }, "Keep both",
+         "BOB stored", "Renamed by bob\t3\tADMIN\t1\n", "Text by admin",
          "2 BOB 'Renamed by bob' Text\n1 ADMIN 'Doc2' Text\n", "BOB,ADMIN\n", "Text by admin"},
-        {"both edit the topic, discard mine",
-         [&](int id) { bobSaves(id, "Topic by bob", std::nullopt); }, [&] { typeTopic(" by admin"); },
-         "Discard mine", "BOB stored", "Topic by bob\t2\tBOB\t1\n", "Text", "1 ADMIN 'Doc3' Text\n", "BOB\n",
-         "Text"},
+        {"both edit the topic, discard mine", [&](int id) { bobSaves(id, "Topic by bob", std::nullopt); },
+         [&] { typeTopic(" by admin"); }, "Discard mine", "BOB stored", "Topic by bob\t2\tBOB\t1\n", "Text",
+         "1 ADMIN 'Doc3' Text\n", "BOB\n", "Text"},
         {"one edits, the other deletes: stored as a new document", [&](int id) { bobDeletes(id); },
-         [&] { typeBody(" kept"); }, "Store as new document", "This document has been deleted by BOB.", "", "",
-         "", "", "Text kept"},
+         [&] { typeBody(" kept"); }, "Store as new document", "This document has been deleted by BOB.", "", "", "", "",
+         "Text kept"},
         {"one edits, the other moves: no conflict, the move stays",
          [&](int id) { data::outline::moveDocument(m_bob, id, 2, 2); }, [&] { typeBody(" moved"); }, "", "",
          "Doc5\t2\tADMIN\t2\n", "Text moved", "1 ADMIN 'Doc5' Text\n", "ADMIN\n", ""},
@@ -245,8 +243,9 @@ TEST_F(Revisions, TwoUsersOnOneDocument)
         }
     }
     // The deleted document's text went into a new document in its place, owned by ADMIN.
-    EXPECT_EQ(sql("SELECT RequirementName, Level, ParentID, Owner, Revision FROM Requirements WHERE RequirementID > 15"),
-              "Doc4\t2\t1\tADMIN\t1\n");
+    EXPECT_EQ(
+        sql("SELECT RequirementName, Level, ParentID, Owner, Revision FROM Requirements WHERE RequirementID > 15"),
+        "Doc4\t2\t1\tADMIN\t1\n");
     EXPECT_EQ(storedText(std::stoi(sql("SELECT RequirementID FROM Requirements WHERE RequirementID > 15"))),
               "Text kept");
 }
@@ -399,8 +398,7 @@ TEST_F(Revisions, SaveKeepsTheReplacedVersionInOneTransaction)
 
     // Gone: nothing written, and deleting the document took its revisions along.
     bobDeletes(10);
-    EXPECT_EQ(documents::saveRevision(m_bob, 10, documents::details(m_bob, 10).value_or(*loaded), change, "BOB", 1,
-                                      1)
+    EXPECT_EQ(documents::saveRevision(m_bob, 10, documents::details(m_bob, 10).value_or(*loaded), change, "BOB", 1, 1)
                   .outcome,
               documents::SaveOutcome::Gone);
     EXPECT_EQ(sql("SELECT count(*) FROM Req_revisions"), "0\n");

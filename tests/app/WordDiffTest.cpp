@@ -76,7 +76,8 @@ TEST(WordDiff, LargeTextsFallBackToCoarserComparisons)
     QString older, newer;
     for (int i = 0; i < 400; ++i) {
         older += QStringLiteral("line %1 of the old text\n").arg(i);
-        newer += (i % 50 == 7 ? QStringLiteral("changed line %1\n") : QStringLiteral("line %1 of the old text\n")).arg(i);
+        newer +=
+            (i % 50 == 7 ? QStringLiteral("changed line %1\n") : QStringLiteral("line %1 of the old text\n")).arg(i);
     }
     const Result byLines = compare(older, newer, 200'000);
     EXPECT_TRUE(byLines.coarse);

@@ -424,8 +424,7 @@ bool DocumentPanel::resolveDeleted()
 {
     const QString by = data::activitylog::deletedBy(m_session, m_documentId);
     const QString text = (by.isEmpty() ? QStringLiteral("This document has been deleted by another user.")
-                                       : QStringLiteral("This document has been deleted by ") + by +
-                                             QLatin1Char('.')) +
+                                       : QStringLiteral("This document has been deleted by ") + by + QLatin1Char('.')) +
                          QStringLiteral("\nStore your text as a new document in the same place, or discard it?");
     const int choice = platform().askChoice(
         QStringLiteral("Document deleted by another user"), text,
@@ -445,9 +444,9 @@ bool DocumentPanel::storeAsNewDocument()
                                               "kept and was not stored."));
         return false;
     }
-    const qint32 id = data::outline::insertDocument(m_session, data::outline::drawHash(), m_loaded.Level,
-                                                    m_loaded.ParentID, Edit_RequireMentName->text(),
-                                                    m_session.CurrentUser);
+    const qint32 id =
+        data::outline::insertDocument(m_session, data::outline::drawHash(), m_loaded.Level, m_loaded.ParentID,
+                                      Edit_RequireMentName->text(), m_session.CurrentUser);
     if (id <= 0) throw std::runtime_error("The new document's id was not reported by the server.");
     if (m_session.StoreDocumentsAsFiles) {
         RichEdit1->saveToFile(data::documents::bodyFilePath(m_session.DocumentsFolder, id));

@@ -67,8 +67,8 @@ void HistoryPage::showHistory(qint32 requirementId)
     QList<QTreeWidgetItem*> items;
     for (const data::revisions::Entry& e : data::revisions::history(m_session, requirementId)) {
         // Names and topics are shown as plain text.
-        auto* item = new QTreeWidgetItem(QStringList{QString::number(e.Revision), e.Saved, e.SavedBy,
-                                                     QString::number(e.Size), e.RequirementName});
+        auto* item = new QTreeWidgetItem(
+            QStringList{QString::number(e.Revision), e.Saved, e.SavedBy, QString::number(e.Size), e.RequirementName});
         item->setData(0, Qt::UserRole, e.Revision);
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         items << item;
@@ -108,11 +108,11 @@ void HistoryPage::showSelected()
     }
     if (version->hasBody) m_view->loadFromBytes(version->Document);
     m_view->format();
-    const worddiff::Result diff =
-        worddiff::compare(m_view->toPlainText(), m_currentText ? m_currentText() : QString());
+    const worddiff::Result diff = worddiff::compare(m_view->toPlainText(), m_currentText ? m_currentText() : QString());
     m_comparison->setHtml(worddiff::toHtml(diff));
-    m_note->setText(diff.coarse ? QStringLiteral("Revision %1 compared with the current text, line by line.").arg(revision)
-                                : QStringLiteral("Revision %1 compared with the current text.").arg(revision));
+    m_note->setText(diff.coarse
+                        ? QStringLiteral("Revision %1 compared with the current text, line by line.").arg(revision)
+                        : QStringLiteral("Revision %1 compared with the current text.").arg(revision));
     m_restore->setEnabled(version->hasBody);
 }
 
