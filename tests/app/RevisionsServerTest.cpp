@@ -396,7 +396,10 @@ TEST_F(Revisions, SaveKeepsTheReplacedVersionInOneTransaction)
     EXPECT_EQ(stale.storedBy, "BOB");
     EXPECT_EQ(row(10) + history(10) + updates(10) + storedText(10), before);
 
-    // Gone: nothing written, and deleting the document took its revisions along.
+    // Gone: nothing written, and deleting the document took its revisions along, and those of
+    // the documents below it.
+    addDocument(20, "Child", "c", 10, 3);
+    sql("INSERT INTO Req_revisions (RequirementID, Revision) VALUES (20, 1), (20, 2)");
     bobDeletes(10);
     EXPECT_EQ(documents::saveRevision(m_bob, 10, documents::details(m_bob, 10).value_or(*loaded), change, "BOB", 1, 1)
                   .outcome,
