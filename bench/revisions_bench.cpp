@@ -105,8 +105,11 @@ int main(int argc, char** argv)
         shape.ties = false;
         vt::test::runSql(vt::test::outlineSql(shape), db);
         // Every document has a body of a few KB.
-        vt::test::runSql("INSERT INTO Req_objects (RequirementID, Document) SELECT RequirementID, "
-                         "repeat('body ', 600) FROM Requirements",
+        vt::rt::RichEditor sample;
+        for (int i = 0; i < 30; ++i)
+            sample.appendParagraph(QStringLiteral("Paragraph %1 of a document body, as people write them.").arg(i));
+        vt::test::runSql("INSERT INTO Req_objects (RequirementID, Document) SELECT RequirementID, X'" +
+                             sample.saveToBytes().toHex().toStdString() + "' FROM Requirements",
                          db);
 
         const auto& testServer = vt::test::testServer();
