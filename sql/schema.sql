@@ -1,4 +1,4 @@
--- Veltrana database schema: the eleven tables the client reads and writes.
+-- Veltrana database schema: the twelve tables the client reads and writes.
 -- Load into an existing, empty database (scripts/setup-db.sh does it).
 -- Names are spelled as the client's statements spell them; the server runs with
 -- lower-case-table-names=1, so every spelling reaches the same table.
@@ -84,6 +84,7 @@ CREATE TABLE Requirements (
   Priority        VARCHAR(60) NULL DEFAULT 'Unassigned',
   Messages        INT NULL DEFAULT 0,
   Attachments     INT NULL DEFAULT 0,
+  Revision        INT NOT NULL DEFAULT 1 INVISIBLE,
   PRIMARY KEY (RequirementID),
   KEY (ParentID),
   KEY (RequirementName, hash)
@@ -151,10 +152,25 @@ CREATE TABLE activity_Log (
   KEY (ModifyDate)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
+-- The versions of a document that saves replaced, one row each: the topic and body as they were,
+-- when and by whom that version was stored, and the body's size (so that a list of revisions
+-- reads no bodies). Requirements.Revision is the number of the current version; a save stores
+-- the version it replaces here under that number and counts the column up.
+CREATE TABLE Req_revisions (
+  RequirementID   INT NOT NULL,
+  Revision        INT NOT NULL,
+  Saved           DATETIME NULL,
+  SavedBy         VARCHAR(400) NULL DEFAULT '',
+  RequirementName VARCHAR(400) NULL DEFAULT '',
+  Document        LONGBLOB NULL,
+  DocSize         INT NULL DEFAULT 0,
+  PRIMARY KEY (RequirementID, Revision)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
 -- The schema's version: one row. A database without this table has version 1.
 CREATE TABLE schema_version (
   VersionID TINYINT NOT NULL,
   Version   INT     NOT NULL,
   PRIMARY KEY (VersionID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO schema_version (VersionID, Version) VALUES (1, 2);
+INSERT INTO schema_version (VersionID, Version) VALUES (1, 3);

@@ -42,4 +42,15 @@ void LogActivity(const Session& session, const QString& note, const QString& use
     }
 }
 
+QString deletedBy(const Session& session, qint32 documentId)
+{
+    auto query = session.newQuery();
+    query->SetSQL("select ModifiedBy from activity_Log where Note = 'DEL_DOC' and DocumentID = " +
+                  std::to_string(documentId) + " order by LogID desc limit 1");
+    query->Open();
+    const QString name = query->RecordCount() > 0 ? textOf(*query, "ModifiedBy") : QString();
+    query->Close();
+    return name;
+}
+
 }  // namespace vt::app::data::activitylog

@@ -15,6 +15,10 @@ namespace vt::app::data::activitylog {
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
                  qint32 catagoryId, qint32 documentId, qint32 msgId);
 
+// Who deleted the document, from its latest "DEL_DOC" record (written by "Delete Document");
+// empty when none is recorded (for example a document deleted with the one above it).
+QString deletedBy(const Session& session, qint32 documentId);
+
 // The twenty latest document saves in the projects the user (parameter "username") is a member
 // of, newest first: the statement of the Recent Updates grid, whose live table is activity_log.
 // It selects the row's key LogID (not shown), so that a delete names exactly the chosen row.

@@ -1,5 +1,6 @@
 #include "data/Documents.h"
 
+#include "data/ActivityLog.h"
 #include "data/SqlText.h"
 #include "session/Session.h"
 #include "session/TextCodec.h"
@@ -8,7 +9,9 @@
 #include "db/TmySQLQuery.h"
 
 #include <QDir>
+#include <QFile>
 
+#include <stdexcept>
 #include <string>
 
 namespace vt::app::data::documents {
@@ -16,12 +19,24 @@ namespace vt::app::data::documents {
 std::optional<Details> details(const Session& session, qint32 requirementId)
 {
     auto query = session.newQuery();
-    query->SetSQL("Select * from Requirements where RequirementID = " + std::to_string(requirementId));
+    // The revision is an invisible column, named on its own beside the row's visible ones; the
+    // stamp comes as the server's text too, to go back into the revision it becomes.
+    query->SetSQL("Select *, Revision, cast(modified as char) as RevisionSaved from Requirements where "
+                  "RequirementID = " +
+                  std::to_string(requirementId));
     query->Open();
     std::optional<Details> found;
     if (query->RecordCount() > 0)
-        found = Details{textOf(*query, "RequirementName"), textOf(*query, "Version"), textOf(*query, "Status"),
-                        textOf(*query, "Priority"), textOf(*query, "Owner")};
+        found = Details{textOf(*query, "RequirementName"),
+                        textOf(*query, "Version"),
+                        textOf(*query, "Status"),
+                        textOf(*query, "Priority"),
+                        textOf(*query, "Owner"),
+                        query->FieldByName("Level").AsInteger(),
+                        query->FieldByName("ParentID").AsInteger(),
+                        query->FieldByName("Revision").AsInteger(),
+                        textOf(*query, "RevisionSaved"),
+                        textOf(*query, "modifiedBy")};
     query->Close();
     return found;
 }
@@ -81,6 +96,110 @@ void updateTopic(const Session& session, qint32 requirementId, const QString& to
     query->SetSQL("Update Requirements set Requirementname = " + sqlQuoted(topic) + ",modified=now(),modifiedBy=" +
                   sqlQuoted(userName) + " where RequirementID = " + std::to_string(requirementId));
     query->Execute();
+}
+
+namespace {
+
+void execute(const Session& session, const std::string& statement)
+{
+    auto query = session.newQuery();
+    query->SetSQL(statement);
+    query->Execute();
+}
+
+// A date-time as the server printed it, back into a statement; NULL for none.
+std::string dateTimeValue(const QString& text) { return text.isEmpty() ? std::string("NULL") : sqlQuoted(text); }
+
+SaveResult saveLocked(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
+                      const QString& userName, qint32 projectId, qint32 catagoryId)
+{
+    const std::string id = std::to_string(requirementId);
+    const qint32 next = loaded.Revision + 1;
+    auto query = session.newQuery();
+    // The conditional update first: it finds the row only at the loaded revision and holds it
+    // locked to the end, so a second saver waits here and then finds a revision of its own.
+    query->SetSQL("Update Requirements set " +
+                  (change.topic ? "Requirementname = " + sqlQuoted(*change.topic) + "," : std::string()) +
+                  "modified=now(),modifiedBy=" + sqlQuoted(userName) + ",Revision=" + std::to_string(next) +
+                  " where RequirementID = " + id + " and Revision = " + std::to_string(loaded.Revision));
+    query->Execute();
+    if (query->RowsAffected() != 1) {
+        SaveResult result;
+        query->SetSQL("select modifiedBy, Revision from Requirements where RequirementID = " + id);
+        query->Open();
+        if (query->RecordCount() == 0) {
+            result.outcome = SaveOutcome::Gone;
+        } else {
+            result.outcome = SaveOutcome::Conflict;
+            result.revision = query->FieldByName("Revision").AsInteger();
+            result.storedBy = textOf(*query, "modifiedBy");
+        }
+        query->Close();
+        return result;
+    }
+    // The version replaced: its topic and stamp as loaded (the row was at that revision, and
+    // every change of them counts the revision up), its body as stored until now.
+    const std::string keep = "insert into Req_revisions (RequirementID, Revision, Saved, SavedBy, RequirementName, "
+                             "Document, DocSize) select " +
+                             id + "," + std::to_string(loaded.Revision) + "," + dateTimeValue(loaded.Modified) + "," +
+                             sqlQuoted(loaded.ModifiedBy) + "," + sqlQuoted(loaded.RequirementName) + ",";
+    if (change.writeBodyFile || !change.replacedFile.isEmpty()) {
+        QFile old(change.replacedFile);
+        if (old.exists()) {
+            if (!old.open(QIODevice::ReadOnly))
+                throw std::runtime_error("Cannot read file " + change.replacedFile.toStdString() + ": " +
+                                         old.errorString().toStdString());
+            query->SetSQL(keep + ":doc, :size");
+            const QByteArray bytes = old.readAll();
+            query->ParamByName("doc").SetAsBlob(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+            query->ParamByName("size").SetAsInteger(static_cast<qint32>(bytes.size()));
+        } else {
+            query->SetSQL(keep + "NULL, 0");
+        }
+    } else {
+        // The first body row, as the body is read.
+        query->SetSQL(keep +
+                      "b.Document, coalesce(length(b.Document), 0) from (select 1) one left join (select "
+                      "Document from Req_objects where RequirementID = " +
+                      id + " order by ObjectID limit 1) b on 1");
+    }
+    query->Execute();
+    if (change.bodyFile) updateBodyFromFile(session, requirementId, *change.bodyFile);
+    if (change.writeBodyFile) change.writeBodyFile();
+    activitylog::LogActivity(session, QStringLiteral("UPD_DOC"), userName, projectId, catagoryId, requirementId, 0);
+    return SaveResult{SaveOutcome::Saved, next, {}};
+}
+
+}  // namespace
+
+SaveResult saveRevision(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
+                        const QString& userName, qint32 projectId, qint32 catagoryId)
+{
+    execute(session, "START TRANSACTION");
+    SaveResult result;
+    try {
+        result = saveLocked(session, requirementId, loaded, change, userName, projectId, catagoryId);
+    } catch (...) {
+        // The error that ended the save is the one to report, not one of the roll-back.
+        try {
+            execute(session, "ROLLBACK");
+        } catch (...) {
+        }
+        throw;
+    }
+    execute(session, result.outcome == SaveOutcome::Saved ? "COMMIT" : "ROLLBACK");
+    return result;
+}
+
+std::optional<qint32> currentRevision(const Session& session, qint32 requirementId)
+{
+    auto query = session.newQuery();
+    query->SetSQL("select Revision from Requirements where RequirementID = " + std::to_string(requirementId));
+    query->Open();
+    std::optional<qint32> found;
+    if (query->RecordCount() > 0) found = query->FieldByName("Revision").AsInteger();
+    query->Close();
+    return found;
 }
 
 void setOwner(const Session& session, qint32 requirementId, const QString& owner)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vt::app {
@@ -13,13 +14,19 @@ class Session;
 
 namespace vt::app::data::documents {
 
-// The detail fields of a document row.
+// The detail fields of a document row, with its place in the outline and its current
+// revision (the number a save is conditional on).
 struct Details {
     QString RequirementName;
     QString Version;  // as text
     QString Status;
     QString Priority;
     QString Owner;
+    qint32 Level = 2;
+    qint32 ParentID = 0;
+    qint32 Revision = 1;
+    QString Modified;  // when and by whom the current revision was stored ("" when never)
+    QString ModifiedBy;
 };
 std::optional<Details> details(const Session& session, qint32 requirementId);
 
@@ -38,6 +45,41 @@ void insertBodyFromFile(const Session& session, qint32 requirementId, const QStr
 
 // Stores the topic, stamps modified with the server's time and modifiedBy with the user.
 void updateTopic(const Session& session, qint32 requirementId, const QString& topic, const QString& userName);
+// What a save changes: the topic only when the user changed it, the body only when given.
+struct Change {
+    std::optional<QString> topic;
+    // Database mode: the file holding the new body bytes (only an update: a document without
+    // a body row keeps having none).
+    std::optional<QString> bodyFile;
+    // Files mode: writes the new body file; called inside the transaction, after the version
+    // it replaces was kept, so that a failing write stores nothing. replacedFile is the path of
+    // the body file whose bytes the revision keeps.
+    std::function<void()> writeBodyFile;
+    QString replacedFile;
+};
+
+enum class SaveOutcome {
+    Saved,     // stored as the next revision
+    Conflict,  // another user stored a revision since `expected`: nothing was written
+    Gone,      // the document no longer exists: nothing was written
+};
+struct SaveResult {
+    SaveOutcome outcome = SaveOutcome::Saved;
+    qint32 revision = 0;  // the new revision when saved; the stored one on a conflict
+    QString storedBy;     // on a conflict: who stored that revision
+};
+
+// Stores a change of a document loaded at revision `expected` (whose topic, stamp and author
+// were `loaded`) as the next revision, in one transaction: the conditional update of the row
+// (which also locks it against other savers), the version it replaces into Req_revisions, the
+// body, and the "UPD_DOC" record. Nothing is written when the row is gone or at another
+// revision. Rolled back on any error.
+SaveResult saveRevision(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
+                        const QString& userName, qint32 projectId, qint32 catagoryId);
+
+// The revision a document is at now; none when the document is gone.
+std::optional<qint32> currentRevision(const Session& session, qint32 requirementId);
+
 // Stores the owner as given.
 void setOwner(const Session& session, qint32 requirementId, const QString& owner);
 

@@ -370,7 +370,7 @@ void deleteDocumentRows(const Session& session, qint32 requirementId)
     for (const char* statement :
          {"delete from Requirements where requirementID = ", "delete from Req_Objects where requirementID = ",
           "delete from Req_Messages where requirementID = ", "delete from msg_state where RequirementID = ",
-          "delete from Attachments where requirementID = "}) {
+          "delete from Attachments where requirementID = ", "delete from Req_revisions where RequirementID = "}) {
         query->SetSQL(statement + id);
         query->Execute();
     }
@@ -420,7 +420,8 @@ void deleteSubDocuments(const Session& session, Below kind, qint32 id)
         for (const char* statement :
              {"delete from Requirements where requirementID in (", "delete from Req_Objects where requirementID in (",
               "delete from Req_Messages where requirementID in (", "delete from msg_state where RequirementID in (",
-              "delete from Attachments where requirementID in ("}) {
+              "delete from Attachments where requirementID in (",
+              "delete from Req_revisions where RequirementID in ("}) {
             query->SetSQL(statement + list + ")");
             query->Execute();
         }

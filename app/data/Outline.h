@@ -117,10 +117,10 @@ MoveResult moveDocument(const Session& session, qint32 requirementId, qint32 lev
 // those above Level 2 under a document.
 enum class Below { Category = 1, Document = 2 };
 // Deletes every document below the category or document at any depth, each with its body,
-// messages, read states and attachments: the subtree is read level by level first, then deleted
+// messages, read states, attachments and revisions: the subtree is read level by level first, then deleted
 // deepest level first, a batch of ids per statement. The row of `id` itself stays.
 void deleteSubDocuments(const Session& session, Below kind, qint32 id);
-// Deletes one document's rows from the five tables that hold them.
+// Deletes one document's rows from the six tables that hold them.
 void deleteDocumentRows(const Session& session, qint32 requirementId);
 
 // Adds a category to the project.

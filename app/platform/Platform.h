@@ -32,6 +32,9 @@ public:
         (void)title;
         return askYesNoCancel(text);
     }
+    // A question answered with one of the given buttons (at least one); the index of the
+    // button chosen, the last one (taken as Cancel) when the box is closed otherwise.
+    virtual int askChoice(const QString& title, const QString& text, const QStringList& buttons);
     // OK/Cancel question (the live grids' "Delete record?"); true for OK.
     virtual bool askOkCancel(const QString& text) = 0;
 

@@ -15,11 +15,13 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QUrl>
 
+#include <algorithm>
 #include <langinfo.h>
 
 namespace vt::app {
@@ -185,6 +187,30 @@ Platform& platform()
 }
 
 void setPlatform(Platform* p) { g_platform = p; }
+
+int Platform::askChoice(const QString& title, const QString& text, const QStringList& buttons)
+{
+    // A platform without its own choice box: Yes, No and Cancel stand for the first, second and
+    // last button.
+    const int last = static_cast<int>(buttons.size()) - 1;
+    switch (askQuestion(title, text)) {
+    case Answer::Yes: return 0;
+    case Answer::No: return std::min(1, last);
+    default: return last;
+    }
+}
+
+int QtPlatform::askChoice(const QString& title, const QString& text, const QStringList& buttons)
+{
+    auto box = makeMessageBox(QMessageBox::Question, title, text, QMessageBox::NoButton);
+    QList<QAbstractButton*> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        added << box->addButton(buttons.at(i),
+                                i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    box->exec();
+    const qsizetype chosen = added.indexOf(box->clickedButton());
+    return chosen < 0 ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(chosen);
+}
 
 bool Platform::printPagesDialog(QPrinter& printer, int minPage, int maxPage)
 {

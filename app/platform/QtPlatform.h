@@ -15,6 +15,7 @@ public:
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
     Answer askQuestion(const QString& title, const QString& text) override;
+    int askChoice(const QString& title, const QString& text, const QStringList& buttons) override;
     bool askOkCancel(const QString& text) override;
     QString openFileName(const QString& title, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) override;

@@ -1,6 +1,7 @@
 #include "windows/MainWindow.h"
 
 #include "ErrorDisplay.h"
+#include "data/ActivityLog.h"
 #include "data/Discussions.h"
 #include "data/Outline.h"
 #include "data/Presence.h"
@@ -135,7 +136,21 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
             [this](const QPoint& at) { guarded([&] { ProjectTreeDragDrop(at); }); });
     // Live captions: the category name and the document topic name the selected node.
     connect(m_categoryPanel, &CategoryPanel::nameChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
-    connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, &NavigatorPanel::setSelectedCaption);
+    // The caption follows the topic field while the document's node is the selected one (a
+    // save during a selection change may reload the field when the next node is selected).
+    connect(m_documentPanel, &DocumentPanel::topicChanged, m_navigator, [this](const QString& topic) {
+        if (m_navigator->selectedLevel() >= 2 && m_navigator->selectedId() == m_documentPanel->shownId())
+            m_navigator->setSelectedCaption(topic);
+    });
+    // A deleted document's text stored anew: the outline shows it once the running command ends.
+    connect(m_documentPanel, &DocumentPanel::documentAdded, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            guarded([&] {
+                if (m_session.isLoggedIn() && m_session.CurrentProjectID > 0)
+                    LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
+            });
+        });
+    });
     // A renamed project shows its new name in the selector at once.
     connect(m_projectPanel, &ProjectPanel::projectRenamed, this, [this](qint32 id, const QString& name) {
         m_navigator->renameProject(id, name, m_session.CurrentProjectID);
@@ -267,8 +282,8 @@ void TVeltrana::RunCleanup()
 bool TVeltrana::storeEditsBeforeLeaving(const QString& consequence)
 {
     try {
-        saveEdits();
-        return true;
+        // False when the user chose to stay with the text of a changed document.
+        return saveEdits();
     } catch (const std::exception& error) {
         platform().showMessage(QStringLiteral("Your changes could not be stored: ") + textFromBytes(error.what()) +
                                QLatin1Char('\n') + consequence);
@@ -427,11 +442,12 @@ bool TVeltrana::mayActForUser() const
     return false;
 }
 
-void TVeltrana::saveEdits()
+bool TVeltrana::saveEdits()
 {
-    SaveDocument();
+    if (!SaveDocument()) return false;
     SaveCatagory();
     SaveProjectInfo();
+    return true;
 }
 
 void TVeltrana::Combo_projectsChange(bool typing)
@@ -439,7 +455,7 @@ void TVeltrana::Combo_projectsChange(bool typing)
     HourglassCursor wait;
     // Edits of the project shown so far are stored under its own id before the id changes;
     // loading the next project would otherwise refill the fields and drop them.
-    saveEdits();
+    if (!saveEdits()) return;
     // A listed entry is its project; typed text opens only one of the user's own projects
     // (any project for administrators), and any other name behaves as an unknown one.
     const QString text = m_navigator->projectText();
@@ -499,8 +515,15 @@ void TVeltrana::dropStalePanels()
 
 void TVeltrana::ProjectTreeChange()
 {
+    if (m_keepingSelection) return;
     HourglassCursor wait;
-    saveEdits();
+    if (!saveEdits()) {
+        // The user stays with the unsaved text: the document's node is selected again.
+        m_keepingSelection = true;
+        m_navigator->selectDocument(m_documentPanel->shownId());
+        m_keepingSelection = false;
+        return;
+    }
     ShowNodePanel();
 }
 
@@ -563,7 +586,7 @@ void TVeltrana::SelectDocumentInProject(qint32 projectId, const QString& project
     if (!m_session.isLoggedIn()) return;  // a project of the previous user stays closed
     if (m_session.CurrentProjectID != projectId) {
         HourglassCursor wait;
-        saveEdits();
+        if (!saveEdits()) return;
         if (!data::projects::mayOpenProject(m_session, projectId, m_session.CurrentUser,
                                             rights::isAdministrator(m_session.UserRole)))
             return;
@@ -595,7 +618,7 @@ void TVeltrana::outlineChangedElsewhere(const QString& message, bool documentGon
 void TVeltrana::refreshlist1Click()
 {
     HourglassCursor wait;
-    saveEdits();
+    if (!saveEdits()) return;
     LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
 }
 
@@ -618,6 +641,9 @@ void TVeltrana::Delete1Click()
     }
     data::outline::deleteSubDocuments(m_session, data::outline::Below::Document, id);
     data::outline::deleteDocumentRows(m_session, id);
+    // Who deleted it, for a user who still edits it elsewhere.
+    data::activitylog::LogActivity(m_session, QStringLiteral("DEL_DOC"), m_session.CurrentUser,
+                                   m_session.CurrentProjectID, m_session.CurrentCatagoryID, id, 0);
     // The deleted document's unsaved edits go with it, instead of being stored when the
     // selection moves on.
     m_documentPanel->clear();
@@ -633,7 +659,7 @@ void TVeltrana::DeleteCatagory1Click()
     if (m_navigator->selectedLevel() != 1) return;  // CurrentCatagoryID outlives the selection
     if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete this catagory?"))) return;
     HourglassCursor wait;
-    saveEdits();
+    if (!saveEdits()) return;
     data::outline::deleteCategory(m_session, m_session.CurrentCatagoryID);
     LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
 }
@@ -655,7 +681,7 @@ void TVeltrana::AddCatagory1Click()
     if (!mayActForUser()) return;
     if (m_session.CurrentProjectID <= 0) return;  // no project is open
     HourglassCursor wait;
-    saveEdits();
+    if (!saveEdits()) return;
     data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
     LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
 }
@@ -766,7 +792,7 @@ bool TVeltrana::CreateProject(const QString& name, const QString& description, i
         return false;
     }
     // The shown project's edits are stored before its panel is refilled.
-    saveEdits();
+    if (!saveEdits()) return false;
     data::projects::insertProject(m_session, name, description, m_session.CurrentUser);
     const qint32 id = GetProjectID(name);
     if (id == 0) throw std::runtime_error("The new project was stored but could not be found again by its name.");
@@ -790,7 +816,7 @@ void TVeltrana::SaveCatagory() { m_categoryPanel->SaveCatagory(); }
 
 void TVeltrana::ShowDocument() { m_documentPanel->ShowDocument(m_navigator->selectedId()); }
 
-void TVeltrana::SaveDocument() { m_documentPanel->SaveDocument(); }
+bool TVeltrana::SaveDocument() { return m_documentPanel->SaveDocument(); }
 
 void TVeltrana::Save1Click() { SaveDocument(); }
 

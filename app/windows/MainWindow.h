@@ -111,7 +111,8 @@ public:
     void SaveProjectInfo();
     void SaveCatagory();
     void ShowDocument();
-    void SaveDocument();
+    // False when the user chose to stay with the text of a document changed meanwhile.
+    bool SaveDocument();
     void Save1Click();
     void btnSaveClick();
     // Exports the shown body as RTF to a file the user names; false when cancelled.
@@ -166,8 +167,9 @@ private:
     // Commands that store something for the user test that a user is logged in when they
     // run, since a dialog may still call them after Log Off; false, with the refusal, if not.
     bool mayActForUser() const;
-    // Stores what the shown document, category and project left modified, in this order.
-    void saveEdits();
+    // Stores what the shown document, category and project left modified, in this order;
+    // false, with nothing stored, when the user chose to stay with the document's text.
+    bool saveEdits();
     // saveEdits() before Log Off, Exit or closing; false, with a message that ends with
     // consequence, when storing failed and the caller must stop.
     bool storeEditsBeforeLeaving(const QString& consequence);
@@ -179,6 +181,8 @@ private:
     void wireFormatting();
 
     Session& m_session;
+    // Set while the outline selects the shown document again after the user chose to stay.
+    bool m_keepingSelection = false;
 
     QFrame* BackGround = nullptr;
     FormatToolbar* m_toolbar = nullptr;

@@ -10,16 +10,22 @@
 #include <vector>
 
 #include "TestServer.h"
+#include "data/Schema.h"
 
 using vt::test::runSql;
+
+namespace {
+// The schema version this source tree creates, as the server prints it.
+const std::string kVersionText = std::to_string(vt::app::data::schema::kVersion);
+}  // namespace
 
 TEST(Schema, LoadsWithGlobalSettingsRowAndAdminAccount) {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     EXPECT_EQ(runSql("select count(*) from global_settings", db), "1\n");
     EXPECT_EQ(runSql("select Username, Role from Users", db), "ADMIN\tADMIN\n");
-    // The eleven tables of the application and schema_version.
+    // The twelve tables of the application and schema_version.
     EXPECT_EQ(runSql("select count(*) from information_schema.tables where table_schema = '" + db + "'"),
-              "12\n");
+              "13\n");
 }
 
 TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults) {
@@ -120,6 +126,7 @@ std::string structure(const std::string& db)
     for (const char* table : kTables)
         all += runSql(std::string("show create table ") + table, db);
     all += runSql("show create table schema_version", db);
+    all += runSql("show create table Req_revisions", db);
     return std::regex_replace(all, std::regex(" AUTO_INCREMENT=[0-9]+"), "");
 }
 
@@ -152,7 +159,7 @@ TEST(Schema, EveryTableHasAPrimaryKeyAndTheVersionRow)
                      "c.table_schema = t.table_schema and c.table_name = t.table_name and "
                      "c.constraint_type = 'PRIMARY KEY')"),
               "");
-    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t" + kVersionText + "\n");
     // The added keys are invisible: inserts without a column list and "select *" stay as they were.
     runSql("insert into msg_state values (10, 5, 'BOB', 1); insert into ProjectMembers values ('BOB', 1);"
            "insert into activity_Log values ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)",
@@ -170,9 +177,10 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
 
     const ScriptRun first = upgrade(db);
     ASSERT_EQ(first.status, 0) << first.output;
-    EXPECT_NE(first.output.find("upgraded from schema version 1 to 2"), std::string::npos) << first.output;
+    EXPECT_NE(first.output.find("upgraded from schema version 1 to " + kVersionText), std::string::npos)
+        << first.output;
     EXPECT_EQ(contents(db), before);
-    EXPECT_EQ(runSql("select Version from schema_version", db), "2\n");
+    EXPECT_EQ(runSql("select Version from schema_version", db), kVersionText + "\n");
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
     // The equal rows kept apart by their new keys.
     EXPECT_EQ(runSql("select count(distinct MemberID) from ProjectMembers where ProjectID = 7 and UserName = "
@@ -182,9 +190,10 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
 
     const ScriptRun second = upgrade(db);
     ASSERT_EQ(second.status, 0) << second.output;
-    EXPECT_NE(second.output.find("at schema version 2 already"), std::string::npos) << second.output;
+    EXPECT_NE(second.output.find("at schema version " + kVersionText + " already"), std::string::npos)
+        << second.output;
     EXPECT_EQ(contents(db), before);
-    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t" + kVersionText + "\n");
 }
 
 // The server commits each step on its own: a run that stopped after some steps, before the
@@ -201,7 +210,7 @@ TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
            db);
     const ScriptRun run = upgrade(db);
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("from schema version 1 to 2"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("from schema version 1 to " + kVersionText), std::string::npos) << run.output;
     EXPECT_EQ(contents(db), before);
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
 }
@@ -209,11 +218,34 @@ TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
 TEST(SchemaUpgrade, NewerSchemaIsLeftAlone)
 {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
-    runSql("update schema_version set Version = 3", db);
+    const std::string newer = std::to_string(vt::app::data::schema::kVersion + 1);
+    runSql("update schema_version set Version = " + newer, db);
     const std::string before = structure(db);
     const ScriptRun run = upgrade(db);
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.output.find("schema version 3, newer than version 2"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("schema version " + newer + ", newer than version " + kVersionText), std::string::npos)
+        << run.output;
     EXPECT_EQ(structure(db), before);
-    EXPECT_EQ(runSql("select Version from schema_version", db), "3\n");
+    EXPECT_EQ(runSql("select Version from schema_version", db), newer + "\n");
+}
+
+// Every document of an upgraded database starts at revision 1 with no history, and the
+// first save through the new column keeps the version it replaced.
+TEST(SchemaUpgrade, DocumentsStartAtRevisionOneWithAnEmptyHistory)
+{
+    const std::string db = previousReleaseDatabase();
+    runSql("INSERT INTO Requirements VALUES (11, 1, 3, 10, 'Below', NULL, 'ADMIN', NULL, NULL, 1.0, NULL, NULL, 0, 0)",
+           db);
+    const ScriptRun run = upgrade(db);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(runSql("select RequirementID, Revision from Requirements order by RequirementID", db), "10\t1\n11\t1\n");
+    EXPECT_EQ(runSql("select count(*) from Req_revisions", db), "0\n");
+    // The body bytes of the v1 row go into history unchanged.
+    runSql("insert into Req_revisions (RequirementID, Revision, RequirementName, Document, DocSize) "
+           "select r.RequirementID, r.Revision, r.RequirementName, o.Document, length(o.Document) "
+           "from Requirements r left join Req_objects o on o.RequirementID = r.RequirementID "
+           "where r.RequirementID = 10",
+           db);
+    EXPECT_EQ(runSql("select Revision, RequirementName, hex(Document), DocSize from Req_revisions", db),
+              "1\tTopic \\\\'\t00275C0AFF00\t6\n");
 }

@@ -3,7 +3,9 @@
 #include "ErrorDisplay.h"
 #include "data/ActivityLog.h"
 #include "data/Documents.h"
+#include "data/Outline.h"
 #include "data/Projects.h"
+#include "data/Revisions.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
@@ -11,6 +13,7 @@
 #include "ui/Ui.h"
 #include "windows/panels/AttachmentsPage.h"
 #include "windows/panels/DiscussionPage.h"
+#include "windows/panels/HistoryPage.h"
 
 #include "richtext/DocPrint.h"
 #include "richtext/RichEditor.h"
@@ -66,6 +69,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     Tab_Control->addTab(Tab_Details, ui::imageList(ui::kSelectedDocument), QStringLiteral("Details"));
     Tab_Control->addTab(m_discussion, ui::imageList(ui::kDiscussion), QStringLiteral("Discussion"));
     Tab_Control->addTab(m_attachments, ui::imageList(ui::kAttachments), QStringLiteral("Attachments"));
+    m_history = new HistoryPage(m_session);
+    Tab_Control->addTab(m_history, ui::imageList(ui::kDocument), QStringLiteral("History"));
     (new QVBoxLayout(Pan_tabContent))->addWidget(Tab_Control);
 
     // Details
@@ -169,7 +174,11 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
         if (Tab_Control->currentWidget() == Tab_Details) Tab_DetailsShow();
         if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
+        if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
     });
+    m_history->setCurrentText([this] { return RichEdit1->toPlainText(); });
+    connect(m_history, &HistoryPage::restoreRequested, this,
+            [this](qint32 revision) { guarded([&] { restoreRevision(revision); }); });
 }
 
 void DocumentPanel::resetPageAreaHeight(int pageAreaHeight)
@@ -243,6 +252,7 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     QString owner = Combo_Owner->currentText();
     if (const auto row = data::documents::details(m_session, requirementId)) {
         m_documentId = requirementId;
+        m_loaded = *row;
         m_storedOwner = row->Owner;
         Edit_RequireMentName->setText(row->RequirementName);
         Edit_Version->setText(row->Version);
@@ -263,6 +273,7 @@ void DocumentPanel::showActivePage()
 {
     if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
     if (Tab_Control->currentWidget() == m_discussion) m_discussion->But_Disc_RefreshClick();
+    if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
 }
 
 void DocumentPanel::showMissing(const QString& message)
@@ -314,37 +325,179 @@ void DocumentPanel::applyOwnerRule(const QString& owner)
     Combo_Owner->setEditText(owner);
 }
 
-void DocumentPanel::SaveDocument()
+bool DocumentPanel::SaveDocument()
 {
     HourglassCursor wait;
-    if (m_documentId <= 0) return;
+    if (m_documentId <= 0) return true;
+    const bool topicModified = Edit_RequireMentName->isModified();
     const bool bodyModified = RichEdit1->isModified();
-    if (Edit_RequireMentName->isModified() || bodyModified) {
-        data::documents::updateTopic(m_session, m_documentId, Edit_RequireMentName->text(), m_session.CurrentUser);
-        data::activitylog::LogActivity(m_session, QStringLiteral("UPD_DOC"), m_session.CurrentUser,
-                                       m_session.CurrentProjectID, m_session.CurrentCatagoryID, m_documentId, 0);
-        Edit_RequireMentName->setModified(false);
-    }
-    if (bodyModified) {
-        if (m_session.StoreDocumentsAsFiles) {
-            // The new body replaces the file only once it is written whole: a folder that
-            // fails midway keeps the previous body.
-            QSaveFile file(data::documents::bodyFilePath(m_session.DocumentsFolder, m_documentId));
-            if (!file.open(QIODevice::WriteOnly))
-                throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ": " +
-                                         file.errorString().toStdString());
-            RichEdit1->saveToStream(file);
-            if (!file.commit())
-                throw std::runtime_error("Cannot write file " + file.fileName().toStdString() + ": " +
-                                         file.errorString().toStdString());
-        } else {
-            const QString path = m_session.tempFilePath(QStringLiteral("prmOut.rvf"));
-            QFile::remove(path);
-            RichEdit1->saveToFile(path);
-            data::documents::updateBodyFromFile(m_session, m_documentId, path);
+    if (!topicModified && !bodyModified) return true;
+    for (;;) {
+        const data::documents::SaveResult result = storeRevision(topicModified, bodyModified);
+        if (result.outcome == data::documents::SaveOutcome::Saved) {
+            stored(result.revision, topicModified);
+            return true;
         }
-        RichEdit1->setModified(false);
+        if (result.outcome == data::documents::SaveOutcome::Gone) return resolveDeleted();
+        const QString by = result.storedBy.isEmpty() ? QStringLiteral("Another user") : result.storedBy;
+        const int choice = platform().askChoice(
+            QStringLiteral("Document changed by another user"),
+            by + QStringLiteral(" stored this document since you opened it.\n"
+                                "Keep both: your text is stored as the newest version; theirs stays in the "
+                                "history and is compared with yours.\n"
+                                "Discard mine: show the stored version.\n"
+                                "Cancel: stay here with your text, not stored."),
+            {QStringLiteral("Keep both"), QStringLiteral("Discard mine"), QStringLiteral("Cancel")});
+        if (choice == 1) {
+            ShowDocument(m_documentId);
+            return true;
+        }
+        if (choice != 0) return false;
+        // Keep both: the edits go on top of the version stored now; a topic the user did not
+        // change stays as the other user stored it.
+        const auto current = data::documents::details(m_session, m_documentId);
+        if (!current) return resolveDeleted();
+        const qint32 theirs = current->Revision;
+        m_loaded = *current;
+        if (!topicModified) {
+            // Quietly: during a selection change the outline's selected node is already another.
+            const QSignalBlocker quiet(Edit_RequireMentName);
+            Edit_RequireMentName->setText(current->RequirementName);
+            Edit_RequireMentName->setModified(false);
+        }
+        const data::documents::SaveResult retry = storeRevision(topicModified, bodyModified);
+        if (retry.outcome == data::documents::SaveOutcome::Saved) {
+            stored(retry.revision, topicModified);
+            showRevision(theirs);
+            return true;
+        }
+        // Yet another save came in between: ask again about that one.
+        if (retry.outcome == data::documents::SaveOutcome::Gone) return resolveDeleted();
     }
+}
+
+data::documents::SaveResult DocumentPanel::storeRevision(bool topicModified, bool bodyModified)
+{
+    data::documents::Change change;
+    if (topicModified) change.topic = Edit_RequireMentName->text();
+    if (m_session.StoreDocumentsAsFiles) {
+        // The revision keeps the file's bytes as they are until the new body replaces them.
+        change.replacedFile = data::documents::bodyFilePath(m_session.DocumentsFolder, m_documentId);
+        if (bodyModified)
+            change.writeBodyFile = [this, path = change.replacedFile] {
+                // The new body replaces the file only once it is written whole: a folder that
+                // fails midway keeps the previous body (and the transaction is rolled back).
+                QSaveFile file(path);
+                if (!file.open(QIODevice::WriteOnly))
+                    throw std::runtime_error("Cannot create file " + file.fileName().toStdString() + ": " +
+                                             file.errorString().toStdString());
+                RichEdit1->saveToStream(file);
+                if (!file.commit())
+                    throw std::runtime_error("Cannot write file " + file.fileName().toStdString() + ": " +
+                                             file.errorString().toStdString());
+            };
+    } else if (bodyModified) {
+        const QString path = m_session.tempFilePath(QStringLiteral("prmOut.rvf"));
+        QFile::remove(path);
+        RichEdit1->saveToFile(path);
+        change.bodyFile = path;
+    }
+    return data::documents::saveRevision(m_session, m_documentId, m_loaded, change, m_session.CurrentUser,
+                                         m_session.CurrentProjectID, m_session.CurrentCatagoryID);
+}
+
+void DocumentPanel::stored(qint32 revision, bool topicModified)
+{
+    m_loaded.Revision = revision;
+    if (topicModified) m_loaded.RequirementName = Edit_RequireMentName->text();
+    // The stamp as the server wrote it goes into the revision this one becomes.
+    if (const auto row = data::documents::details(m_session, m_documentId)) {
+        if (row->Revision == revision) m_loaded = *row;
+    }
+    Edit_RequireMentName->setModified(false);
+    RichEdit1->setModified(false);
+    if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
+}
+
+void DocumentPanel::showRevision(qint32 revision)
+{
+    Tab_Control->setCurrentWidget(m_history);
+    m_history->showHistory(m_documentId);
+    m_history->selectRevision(revision);
+}
+
+bool DocumentPanel::resolveDeleted()
+{
+    const QString by = data::activitylog::deletedBy(m_session, m_documentId);
+    const QString text = (by.isEmpty() ? QStringLiteral("This document has been deleted by another user.")
+                                       : QStringLiteral("This document has been deleted by ") + by + QLatin1Char('.')) +
+                         QStringLiteral("\nStore your text as a new document in the same place, or discard it?");
+    const int choice = platform().askChoice(
+        QStringLiteral("Document deleted by another user"), text,
+        {QStringLiteral("Store as new document"), QStringLiteral("Discard mine"), QStringLiteral("Cancel")});
+    if (choice == 0) return storeAsNewDocument();
+    if (choice != 1) return false;
+    clear();
+    return true;
+}
+
+bool DocumentPanel::storeAsNewDocument()
+{
+    const bool placeExists = m_loaded.Level == 2 ? data::outline::category(m_session, m_loaded.ParentID).has_value()
+                                                 : data::outline::document(m_session, m_loaded.ParentID).has_value();
+    if (!placeExists) {
+        platform().showMessage(QStringLiteral("The place of this document has been deleted as well; your text is "
+                                              "kept and was not stored."));
+        return false;
+    }
+    const qint32 id =
+        data::outline::insertDocument(m_session, data::outline::drawHash(), m_loaded.Level, m_loaded.ParentID,
+                                      Edit_RequireMentName->text(), m_session.CurrentUser);
+    if (id <= 0) throw std::runtime_error("The new document's id was not reported by the server.");
+    if (m_session.StoreDocumentsAsFiles) {
+        RichEdit1->saveToFile(data::documents::bodyFilePath(m_session.DocumentsFolder, id));
+    } else {
+        const QString path = m_session.tempFilePath(QStringLiteral("prmOut.rvf"));
+        QFile::remove(path);
+        RichEdit1->saveToFile(path);
+        data::documents::insertBodyFromFile(m_session, id, path);
+    }
+    // The panel goes on with the new document, which is its user's own.
+    m_documentId = id;
+    m_session.CurrentDocumentID = id;
+    if (const auto row = data::documents::details(m_session, id)) {
+        m_loaded = *row;
+        m_storedOwner = row->Owner;
+    }
+    Edit_RequireMentName->setModified(false);
+    RichEdit1->setModified(false);
+    applyOwnerRule(m_storedOwner);
+    emit documentAdded(id);
+    return true;
+}
+
+void DocumentPanel::restoreRevision(qint32 revision)
+{
+    if (m_documentId <= 0) return;
+    // Edits made since the document was loaded are stored first, so that history keeps them.
+    if (!SaveDocument() || m_documentId <= 0) return;
+    const auto version = data::revisions::version(m_session, m_documentId, revision);
+    if (!version || !version->hasBody) {
+        platform().showMessage(QStringLiteral("This version is no longer stored."));
+        return;
+    }
+    RichEdit1->setEnabled(true);
+    RichEdit1->clear();
+    RichEdit1->loadFromBytes(version->Document);
+    RichEdit1->format();
+    RichEdit1->setModified(true);
+    // The topic is the owner's to change (as in the Details page).
+    if (rights::isDocumentOwner(m_session.CurrentUser, m_storedOwner) &&
+        version->RequirementName != Edit_RequireMentName->text()) {
+        Edit_RequireMentName->setText(version->RequirementName);
+        Edit_RequireMentName->setModified(true);
+    }
+    if (SaveDocument()) m_history->showHistory(m_documentId);
 }
 
 void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor)
@@ -385,6 +538,7 @@ QString DocumentPanel::topicText() const { return Edit_RequireMentName->text(); 
 void DocumentPanel::clear()
 {
     m_documentId = 0;
+    m_loaded = {};
     m_storedOwner.clear();
     const QSignalBlocker quiet(Combo_Owner);
     Edit_RequireMentName->clear();
@@ -397,6 +551,7 @@ void DocumentPanel::clear()
     RichEdit1->setEnabled(true);
     m_discussion->clear();
     m_attachments->clear();
+    m_history->clear();
 }
 
 }  // namespace vt::app

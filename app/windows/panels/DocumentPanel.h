@@ -1,7 +1,10 @@
 #pragma once
-// The document panel of the content area: the pages Details, Discussion and Attachments above,
+// The document panel of the content area: the pages Details, Discussion, Attachments and
+// History above,
 // the ruler and the document editor below, with a splitter between them. It shows a document's
 // details and body and stores them back.
+
+#include "data/Documents.h"
 
 #include <QFrame>
 
@@ -23,6 +26,7 @@ namespace vt::app {
 
 class AttachmentsPage;
 class DiscussionPage;
+class HistoryPage;
 class Session;
 
 class DocumentPanel : public QFrame {
@@ -36,9 +40,15 @@ public:
     // Fills the details and the body of the document (Session::CurrentDocumentID := id) and
     // applies the owner rule.
     void ShowDocument(qint32 requirementId);
-    // Stores the topic and the body of the document the panel shows when the user changed
-    // them; one "UPD_DOC" record per save.
-    void SaveDocument();
+    // Stores what the user changed of the shown document (the topic only when it changed, the
+    // body when edited) as its next revision; one "UPD_DOC" record per save. When another user
+    // stored a revision since the document was loaded, or deleted it, nothing is overwritten:
+    // the user chooses how to go on. False when the user chose to stay with the text kept and
+    // not stored (the caller then stays too).
+    bool SaveDocument();
+    // "Restore this version" of the History page: stores the kept revision's body (and, for the
+    // document's owner, its topic) as a new revision, after the shown edits are stored.
+    void restoreRevision(qint32 revision);
     // Stores the body of a just-created document: in files mode the dialog's editor is saved as
     // the document's body file; in database mode the body row is inserted from the file the
     // dialog wrote (this instance's "TempReq.rvf" in the work folder).
@@ -63,6 +73,7 @@ public:
     // its page is the active one.
     void showActivePage();
     DiscussionPage& discussionPage() { return *m_discussion; }
+    HistoryPage& historyPage() { return *m_history; }
     AttachmentsPage& attachmentsPage() { return *m_attachments; }
 
     // The document editor, for the formatting toolbar's conversions and caret-follow.
@@ -85,16 +96,30 @@ signals:
     void formatCommand(int code);
     // Progress of laying out and printing, for the status bar.
     void progressText(const QString& text);
+    // The user's text of a deleted document was stored as a new document: the outline changed.
+    void documentAdded(qint32 requirementId);
 
 private:
     void applyOwnerRule(const QString& owner);
     void showBody();
     void showMissing(const QString& message);
+    // One attempt to store the edits as the next revision of the loaded one.
+    data::documents::SaveResult storeRevision(bool topicModified, bool bodyModified);
+    // The edits are stored: the panel is at the new revision.
+    void stored(qint32 revision, bool topicModified);
+    // The shown document was deleted meanwhile: tells by whom and lets the user store the text
+    // as a new document in the same place or drop it; false when the user stays.
+    bool resolveDeleted();
+    bool storeAsNewDocument();
+    // Shows the History page with a revision compared against the current text.
+    void showRevision(qint32 revision);
 
     Session& m_session;
     // The document the fields show (0 for none) and its owner as stored.
     qint32 m_documentId = 0;
     QString m_storedOwner;
+    // The row as loaded (or last stored): its revision is the one a save is conditional on.
+    data::documents::Details m_loaded;
     bool m_resizePending = true;  // the page area takes its height when next shown
     int m_pageAreaHeight = 250;
     QSplitter* m_pageSplitter = nullptr;
@@ -103,6 +128,7 @@ private:
     QWidget* Tab_Details = nullptr;
     DiscussionPage* m_discussion = nullptr;    // "Tab_Req_Discussions"
     AttachmentsPage* m_attachments = nullptr;  // "Attachments"
+    HistoryPage* m_history = nullptr;          // "Tab_History"
     QLineEdit* Edit_RequireMentName = nullptr;
     QComboBox* Combo_Owner = nullptr;
     QLineEdit* Edit_Version = nullptr;

@@ -1,5 +1,7 @@
 #include "ScriptedPlatform.h"
 
+#include <stdexcept>
+
 #include "platform/QtPlatform.h"
 
 #include <QPrinter>
@@ -45,6 +47,17 @@ Platform::Answer ScriptedPlatform::askYesNoCancel(const QString& text)
     shown.push_back({"yesnocancel", text});
     if (whileAsking) whileAsking();
     return takeFront(answers).value_or(Answer::Cancel);
+}
+
+int ScriptedPlatform::askChoice(const QString&, const QString& text, const QStringList& buttons)
+{
+    shown.push_back({"choice", text});
+    if (whileAsking) whileAsking();
+    const std::optional<QString> chosen = takeFront(choices);
+    if (!chosen) return static_cast<int>(buttons.size()) - 1;
+    const qsizetype index = buttons.indexOf(*chosen);
+    if (index < 0) throw std::logic_error("scripted choice not offered: " + chosen->toStdString());
+    return static_cast<int>(index);
 }
 
 QString ScriptedPlatform::openFileName(const QString& title, const QString&)

@@ -14,7 +14,7 @@ namespace vt::app {
 class ScriptedPlatform : public Platform {
 public:
     struct Shown {
-        QString kind;  // "message", "confirm", "yesnocancel", "okcancel", "open", "save", "print",
+        QString kind;  // "message", "confirm", "yesnocancel", "okcancel", "choice", "open", "save", "print",
                        // "printsetup", "font", "color", "shell", "batch"
         QString text;  // message text, dialog title, opened address, batch file, the colour
                        // dialog's initial colour (#rrggbb) or the print dialog's pages (min-max)
@@ -30,6 +30,8 @@ public:
     std::deque<Answer> answers;  // for AskConfirmation, askYesNoCancel, askOkCancel
     // Runs while a question waits for its answer, as the desktop repaints the windows behind it.
     std::function<void()> whileAsking;
+    // For askChoice: the text of the button chosen; an unscripted choice takes the last button.
+    std::deque<QString> choices;
     std::deque<QString> fileNames;  // for openFileName and saveFileName
     std::deque<bool> printAnswers;  // for printDialog and printSetupDialog
     // What the user chooses in a confirmed print dialog (range, copies, output file), one per
@@ -55,6 +57,8 @@ public:
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
     bool askOkCancel(const QString& text) override;  // Yes in answers is OK
+    // Recorded as "choice" with the text; a scripted button that is not offered fails loudly.
+    int askChoice(const QString& title, const QString& text, const QStringList& buttons) override;
     QString openFileName(const QString& title, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) override;
     bool printDialog(QPrinter& printer) override;
