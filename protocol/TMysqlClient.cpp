@@ -218,10 +218,11 @@ bool TMysqlClient::Impl::switchToTls(const std::string& loginStart)
 
 void TMysqlClient::Impl::explainRefusal()
 {
-    // An account that requires TLS is refused like a wrong password when the client came
-    // without it; a server offering TLS may hold such accounts.
+    // A server that requires TLS of every connection, or an account that requires it, refuses
+    // a client without TLS like a wrong password; only a server offering TLS can do so.
     if (net.ErrorCode() == 1045 && !net.Vio().Encrypted() && (serverCapabilities & CLIENT_SSL))
-        net.SetErrorText(net.ErrorText() + " - without TLS; an account that requires TLS is refused this way");
+        net.SetErrorText(net.ErrorText() +
+                         " - without TLS, which a server or account that requires TLS refuses this way");
 }
 
 bool TMysqlClient::Impl::reconnect()

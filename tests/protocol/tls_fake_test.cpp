@@ -218,7 +218,8 @@ TEST(TlsFake, AccessDeniedWithoutTlsMentionsAccountsThatRequireIt)
         std::string text;
     };
     const Case cases[] = {
-        {OffersTlsNoCompress, false, denied + " - without TLS; an account that requires TLS is refused this way"},
+        {OffersTlsNoCompress, false,
+         denied + " - without TLS, which a server or account that requires TLS refuses this way"},
         {0xA0AD & ~32, false, denied},
         {OffersTlsNoCompress, true, denied},
     };

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "TestServer.h"
@@ -109,7 +112,8 @@ TEST(TlsServer, AccountThatRequiresTls)
     plain.SetConnectTimeout(10);
     EXPECT_FALSE(plain.Connect(s.host, "tls_required", "reqpw", "", s.port, 0));
     EXPECT_EQ(plain.ErrorCode(), 1045);
-    EXPECT_NE(plain.ErrorText().find("an account that requires TLS is refused this way"), std::string::npos)
+    EXPECT_NE(plain.ErrorText().find("without TLS, which a server or account that requires TLS refuses this way"),
+              std::string::npos)
         << plain.ErrorText();
     TMysqlClient tls;
     ASSERT_TRUE(connectTls(tls, s.host, "tls_required", "reqpw")) << tls.ErrorText();
@@ -155,4 +159,52 @@ TEST(TlsServer, MillionRowFetchIsComplete)
         EXPECT_EQ(sum, 500000500000u);
         EXPECT_TRUE(c.Encrypted());
     }
+}
+
+// setup-db.sh --tls on a server of its own: certificates of a new team CA, TLS required of
+// every connection after a restart. Clients without TLS are refused with the explanation,
+// clients with the team's CA get in, the CA the server used before is no longer accepted.
+TEST(TlsServer, TeamSetupRequiresVerifiedTls)
+{
+    const std::string scripts = VT_SCRIPTS_DIR;
+    const std::string dir = std::filesystem::absolute(testServer().dir + "-team").string();
+    auto run = [&](const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; };
+    ASSERT_TRUE(run("bash " + scripts + "/db-server.sh start " + dir));
+    struct Stop {
+        std::string command;
+        ~Stop() { (void)!std::system(command.c_str()); }
+    } stop{"bash " + scripts + "/db-server.sh stop " + dir + " >/dev/null 2>&1; rm -rf " + dir};
+    ASSERT_TRUE(run("bash " + scripts + "/setup-db.sh --tls " + dir +
+                    "/team --tls-name localhost --tls-name 127.0.0.1" + " --tls-config " + dir + "/team.cnf --socket " +
+                    dir + "/mysqld.sock"));
+    std::ofstream(dir + "/my.cnf", std::ios::app) << "!include " << dir << "/team.cnf\n";
+    ASSERT_TRUE(run("bash " + scripts + "/db-server.sh resume " + dir));
+    unsigned port = 0;
+    FILE* f = std::fopen((dir + "/port").c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fscanf(f, "%u", &port), 1);
+    std::fclose(f);
+
+    const auto& s = testServer();
+    TMysqlClient plain;
+    plain.SetConnectTimeout(10);
+    EXPECT_FALSE(plain.Connect("127.0.0.1", s.user, s.password, "", port, 0));
+    EXPECT_EQ(plain.ErrorCode(), 1045);
+    EXPECT_NE(plain.ErrorText().find("without TLS, which a server or account that requires TLS refuses this way"),
+              std::string::npos)
+        << plain.ErrorText();
+
+    for (const char* host : {"localhost", "127.0.0.1"}) {
+        TMysqlClient c;
+        c.SetConnectTimeout(10);
+        c.SetTlsCaFile(dir + "/team/ca.pem");
+        ASSERT_TRUE(c.Connect(host, s.user, s.password, "", port, MysqlFlags::CLIENT_SSL)) << c.ErrorText();
+        EXPECT_EQ(value(c, "select @@require_secure_transport"), "1");
+        EXPECT_EQ(serverCipher(c), c.TlsCipher());
+    }
+    TMysqlClient oldCa;
+    oldCa.SetConnectTimeout(10);
+    oldCa.SetTlsCaFile(dir + "/tls/ca.pem");
+    EXPECT_FALSE(oldCa.Connect("localhost", s.user, s.password, "", port, MysqlFlags::CLIENT_SSL));
+    EXPECT_EQ(oldCa.ErrorCode(), 2026);
 }
