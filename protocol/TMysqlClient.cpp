@@ -202,9 +202,9 @@ bool TMysqlClient::Impl::handshake()
 bool TMysqlClient::Impl::switchToTls(const std::string& loginStart)
 {
     if (!(serverCapabilities & CLIENT_SSL)) {
-        net.SetError(CR_SSL_CONNECTION_ERROR, "SSL connection error: the connection settings require TLS, but the "
-                                              "server " +
-                                                  host + " does not offer it");
+        const std::string text =
+            "SSL connection error: the connection settings require TLS, but the server " + host + " does not offer it";
+        net.SetError(CR_SSL_CONNECTION_ERROR, text);
         net.Close();
         return false;
     }

@@ -76,8 +76,14 @@ std::string lastOpenSslError()
 // A context for caFile; nullptr with why set when the file cannot be loaded.
 SSL_CTX* tlsContext(const std::string& caFile, std::string& why)
 {
+    // OpenSSL first: its clean-up at exit then runs after these contexts are freed.
+    static const bool initialised = OPENSSL_init_ssl(0, nullptr) == 1;
     static std::mutex mutex;
     static std::map<ContextKey, std::unique_ptr<SSL_CTX, CtxFree>> contexts;
+    if (!initialised) {
+        why = "cannot start OpenSSL";
+        return nullptr;
+    }
     ContextKey key{caFile};
     if (!caFile.empty()) {
         struct stat st {};
