@@ -3,9 +3,34 @@
 #include "db/DateTimeUtil.h"
 #include "db/DbErrors.h"
 #include "db/DbInternal.h"
+#include "db/TmySQLDatabase.h"
 #include "db/TmySQLEngine.h"
 #include "protocol/MysqlCharsets.h"
 #include "protocol/TMysqlClient.h"
+
+#include <utility>
+
+uint32_t ClientFlagsFromOptions(uint16_t options)
+{
+    using namespace MysqlFlags;
+    static constexpr std::pair<TConnectOption, uint32_t> kFlags[] = {
+        {coLongPassword, CLIENT_LONG_PASSWORD},
+        {coFoundRows, CLIENT_FOUND_ROWS},
+        {coLongFlag, CLIENT_LONG_FLAG},
+        {coConnectDatabase, CLIENT_CONNECT_WITH_DB},
+        {coNoSchema, CLIENT_NO_SCHEMA},
+        {coCompress, CLIENT_COMPRESS},
+        {coODBC, CLIENT_ODBC},
+        {coLocalFiles, CLIENT_LOCAL_FILES},
+        {coIgnoreSpaces, CLIENT_IGNORE_SPACE},
+        {coInteractive, CLIENT_INTERACTIVE},
+        {coSSL, CLIENT_SSL},
+    };
+    uint32_t flags = 0;
+    for (const auto& [option, flag] : kFlags)
+        if (options & connectOption(option)) flags |= flag;
+    return flags;
+}
 
 TNativeConnect::TNativeConnect(uint16_t options, bool multiThreaded)
     : m_client(std::make_unique<TMysqlClient>()), m_options(options)
@@ -38,7 +63,9 @@ void TNativeConnect::Connect(const TStringList& params)
 
     m_client->SetConnectTimeout(m_timeout);
     m_client->SetPingAfterIdle(PingAfterIdleMs);
-    bool ok = m_client->Connect(m_host, m_user, m_password, m_database, static_cast<uint32_t>(m_port), m_options);
+    m_client->SetTlsCaFile(params.Values("TLSCA"));
+    bool ok = m_client->Connect(m_host, m_user, m_password, m_database, static_cast<uint32_t>(m_port),
+                                ClientFlagsFromOptions(m_options));
     if (!ok || m_client->ErrorCode() != 0) {
         int code = m_client->ErrorCode();
         throw EmySQLException(code, m_client->ErrorText());

@@ -14,6 +14,11 @@ class TMysqlClient;
 class TMysqlResult;
 class TNativeDataSet;
 
+// The protocol client's capability flags (MysqlFlags) for a connect-options word, option by
+// option: coInteractive is CLIENT_INTERACTIVE and coSSL is CLIENT_SSL (TLS required), which
+// do not sit at their options' ordinal bits.
+uint32_t ClientFlagsFromOptions(uint16_t options);
+
 class TNativeConnect {
 public:
     TNativeConnect(uint16_t options, bool multiThreaded);
@@ -21,8 +26,10 @@ public:
     TNativeConnect(const TNativeConnect&) = delete;
     TNativeConnect& operator=(const TNativeConnect&) = delete;
 
-    // Reads UID, PWD, DatabaseName, Port, Host, TIMEOUT from params (EConvertError for a
-    // Port or TIMEOUT that is not an integer), connects, and computes ServerVersionNumber.
+    // Reads UID, PWD, DatabaseName, Port, Host, TIMEOUT and TLSCA (the CA file that verifies
+    // the server when coSSL asks for TLS; empty: the system's store) from params
+    // (EConvertError for a Port or TIMEOUT that is not an integer), connects, and computes
+    // ServerVersionNumber.
     // A refused connect raises EmySQLException with the client's error.
     void Connect(const TStringList& params);
     // "SHOW VARIABLES": the character_set variable's index, 0 when missing or failing.

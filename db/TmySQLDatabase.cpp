@@ -257,4 +257,8 @@ std::string TmySQLDatabase::ServerVersion() const
     return m_native ? m_native->Client().ServerVersion() : std::string();
 }
 
+bool TmySQLDatabase::Encrypted() const { return m_native && m_native->Client().Encrypted(); }
+std::string TmySQLDatabase::TlsVersion() const { return m_native ? m_native->Client().TlsVersion() : std::string(); }
+std::string TmySQLDatabase::TlsCipher() const { return m_native ? m_native->Client().TlsCipher() : std::string(); }
+
 uint64_t TmySQLDatabase::RoundTrips() const { return m_native ? m_native->Client().RoundTrips() : 0; }

@@ -16,7 +16,8 @@ class TmySQLEngine;
 class TNativeConnect;
 class TmySQLDataSet;
 
-// Starting value of the login capability flags: member of ordinal n is bit n.
+// Starting value of the login capability flags: member of ordinal n is bit n of the word; the
+// connection turns each member into its protocol flag (coSSL: TLS required).
 enum TConnectOption : uint8_t {
     coLongPassword,
     coFoundRows,
@@ -122,6 +123,12 @@ public:
 
     // The server's version text of the open connection, "" when closed.
     std::string ServerVersion() const;
+    // The open connection is encrypted (TLS), with this protocol version and cipher; false and
+    // empty texts when it is not, or when closed. coSSL asks for TLS, "TLSCA" in Params names
+    // the CA file that verifies the server.
+    bool Encrypted() const;
+    std::string TlsVersion() const;
+    std::string TlsCipher() const;
     // Packets flushed to the server by the open connection (0 when closed); for benchmarks.
     uint64_t RoundTrips() const;
 

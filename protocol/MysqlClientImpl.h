@@ -83,6 +83,7 @@ struct TMysqlClient::Impl {
     bool autoReconnect = true;
     bool preferCompression = true;
     bool allowLocalFiles = false;
+    std::string tlsCaFile;  // empty: the system's certificate store
     bool threadSafe = false;
     std::unique_ptr<std::recursive_mutex> lock;
     std::string scramble;
@@ -107,6 +108,11 @@ struct TMysqlClient::Impl {
     bool reconnect();
     // Greeting, authentication and the initial database on an open transport.
     bool handshake();
+    // The SSL request (the first 5 bytes of the login packet, sequence 1) and the TLS
+    // handshake, when the flags ask for TLS; false with the error set and Net closed.
+    bool switchToTls(const std::string& loginStart);
+    // Adds to a refusal (1045) received without TLS that the account may require it.
+    void explainRefusal();
     int simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry);
     bool ping();
     // The server answered within the idle window and the connection is still open.

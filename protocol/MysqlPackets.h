@@ -34,6 +34,7 @@ enum ClientError : int {
     CR_SERVER_LOST = 2013,
     CR_COMMANDS_OUT_OF_SYNC = 2014,
     CR_NET_PACKET_TOO_LARGE = 2020,
+    CR_SSL_CONNECTION_ERROR = 2026,  // TLS required but not offered, refused or failed
 };
 
 // Commands.

@@ -138,6 +138,7 @@ bool TMysqlClient::Impl::handshake()
     auth.push_back(char(clientFlags & 0xff));
     auth.push_back(char((clientFlags >> 8) & 0xff));
     auth.append(3, '\0');
+    if ((clientFlags & CLIENT_SSL) && !switchToTls(auth)) return false;
     auth.append(user.substr(0, 32));
     auth.push_back('\0');
     if (password.empty()) {
@@ -163,6 +164,7 @@ bool TMysqlClient::Impl::handshake()
     // Authentication result; a single byte 254 asks for the pre-4.1 scramble.
     length = net.ReadReply();
     if (length < 0) {
+        explainRefusal();
         net.Close();
         return false;
     }
@@ -178,6 +180,7 @@ bool TMysqlClient::Impl::handshake()
             return false;
         }
         if (net.ReadReply() < 0) {
+            explainRefusal();
             net.Close();
             return false;
         }
@@ -194,6 +197,32 @@ bool TMysqlClient::Impl::handshake()
         }
     }
     return true;
+}
+
+bool TMysqlClient::Impl::switchToTls(const std::string& loginStart)
+{
+    if (!(serverCapabilities & CLIENT_SSL)) {
+        const std::string text =
+            "SSL connection error: the connection settings require TLS, but the server " + host + " does not offer it";
+        net.SetError(CR_SSL_CONNECTION_ERROR, text);
+        net.Close();
+        return false;
+    }
+    if (net.WritePacket(loginStart.data(), loginStart.size()) != 0 || net.Flush() != 0) {
+        if (net.ErrorCode() == 0) setTableError(net, CR_SERVER_LOST);
+        net.Close();
+        return false;
+    }
+    return net.StartTls(tlsCaFile, host) == 0;
+}
+
+void TMysqlClient::Impl::explainRefusal()
+{
+    // A server that requires TLS of every connection, or an account that requires it, refuses
+    // a client without TLS like a wrong password; only a server offering TLS can do so.
+    if (net.ErrorCode() == 1045 && !net.Vio().Encrypted() && (serverCapabilities & CLIENT_SSL))
+        net.SetErrorText(net.ErrorText() +
+                         " - without TLS, which a server or account that requires TLS refuses this way");
 }
 
 bool TMysqlClient::Impl::reconnect()
@@ -712,4 +741,9 @@ bool TMysqlClient::PreferCompression() const { return m_impl->preferCompression;
 void TMysqlClient::SetPreferCompression(bool on) { m_impl->preferCompression = on; }
 bool TMysqlClient::AllowLocalFiles() const { return m_impl->allowLocalFiles; }
 void TMysqlClient::SetAllowLocalFiles(bool on) { m_impl->allowLocalFiles = on; }
+const std::string& TMysqlClient::TlsCaFile() const { return m_impl->tlsCaFile; }
+void TMysqlClient::SetTlsCaFile(const std::string& path) { m_impl->tlsCaFile = path; }
+bool TMysqlClient::Encrypted() const { return m_impl->net.Vio().Encrypted(); }
+std::string TMysqlClient::TlsVersion() const { return m_impl->net.Vio().TlsVersion(); }
+std::string TMysqlClient::TlsCipher() const { return m_impl->net.Vio().TlsCipher(); }
 uint64_t TMysqlClient::RoundTrips() const { return m_impl->net.RoundTrips(); }

@@ -28,6 +28,7 @@ constexpr uint32_t CLIENT_LOCAL_FILES = 128;
 constexpr uint32_t CLIENT_IGNORE_SPACE = 256;
 constexpr uint32_t CLIENT_PROTOCOL_41 = 512;
 constexpr uint32_t CLIENT_INTERACTIVE = 1024;
+constexpr uint32_t CLIENT_SSL = 2048;  // asked for: the connection is encrypted, or refused
 constexpr uint32_t CLIENT_TRANSACTIONS = 8192;
 constexpr uint32_t CLIENT_SECURE_CONNECTION = 32768;
 constexpr uint32_t DefaultClientFlags = 41093;  // added by Connect to whatever it is given
@@ -92,6 +93,16 @@ public:
     // answered with the empty packet and the query fails.
     bool AllowLocalFiles() const;
     void SetAllowLocalFiles(bool on);
+
+    // TLS. A connect whose flags carry CLIENT_SSL switches to TLS after the greeting and
+    // fails when the server does not offer it, when its certificate does not verify against
+    // the CA file (the system's store when empty) or does not name the host connected to.
+    // There is no fallback to clear text.
+    const std::string& TlsCaFile() const;
+    void SetTlsCaFile(const std::string& path);
+    bool Encrypted() const;
+    std::string TlsVersion() const;  // "TLSv1.3"; empty without TLS
+    std::string TlsCipher() const;
 
     // Round trips (packets flushed to the server) since creation; for benchmarks and tests.
     uint64_t RoundTrips() const;

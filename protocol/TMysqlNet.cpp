@@ -89,6 +89,32 @@ void TMysqlNet::Clear()
     m_writePos = 0;
 }
 
+int TMysqlNet::StartTls(const std::string& caFile, const std::string& host)
+{
+    if (!m_vio.IsOpen() || !m_buffer) return -1;
+    if (Flush() != 0) {
+        Close();
+        m_vio.SetError(CR_SERVER_LOST, MysqlClientErrorText(CR_SERVER_LOST));
+        return -1;
+    }
+    // Whoever sits between client and server could otherwise place bytes ahead of the
+    // handshake that would later read as if they had come protected.
+    if (m_inEnd > m_inStart || m_rawEnd > m_rawStart) {
+        Close();
+        m_vio.SetError(CR_SSL_CONNECTION_ERROR, "SSL connection error: the server sent data before the TLS handshake");
+        return -1;
+    }
+    discardInput();
+    if (m_vio.StartTls(caFile, host) != 0) {
+        const int code = m_vio.ErrorCode();
+        const std::string text = m_vio.ErrorText();
+        Close();
+        m_vio.SetError(code, text);
+        return -1;
+    }
+    return 0;
+}
+
 // ---------------------------------------------------------------------------------------
 // Reading
 

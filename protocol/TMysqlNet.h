@@ -27,6 +27,10 @@ public:
     bool Connected() const { return m_vio.IsOpen(); }
     // Start of every command: sequence 0, output empty.
     void Clear();
+    // Sends what is accumulated, then switches the transport to TLS (TMysqlVio::StartTls).
+    // Input received before the switch travelled in clear text: with any pending, the
+    // switch is refused. 0, or -1 with the error set and the connection closed.
+    int StartTls(const std::string& caFile, const std::string& host);
 
     // Frames one packet into the output (not yet sent). 0 or nonzero on failure.
     int WritePacket(const void* data, size_t length);

@@ -1,11 +1,14 @@
 #pragma once
 // The socket layer of the protocol client: one TCP connection, reads that wait for data
-// with a timeout, writes, and the connection's last error (code and text).
+// with a timeout, writes, and the connection's last error (code and text). On request the
+// connection switches to TLS; reads and writes then go through it with the same timeouts.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+struct ssl_st;
 
 class TMysqlVio {
 public:
@@ -21,6 +24,16 @@ public:
     void Adopt(int socket, int timeoutSeconds);
     int Close();
 
+    // Switches the open connection to TLS (1.2 or later): runs the handshake within the
+    // timeout, verifies the server's certificate against caFile (the system's store when
+    // empty) and checks that it names host (a host name, or an IP address as written).
+    // 0 on success; -1 with ErrorCode 2026 and a text saying why, the connection closed.
+    int StartTls(const std::string& caFile, const std::string& host);
+    bool Encrypted() const { return m_ssl != nullptr; }
+    // The negotiated protocol ("TLSv1.3") and cipher; empty without TLS.
+    std::string TlsVersion() const;
+    std::string TlsCipher() const;
+
     // Waits for data, then receives at most count bytes: the count, 0 when the peer closed,
     // -1 when closed, when the wait ran out or on a socket error.
     long Read(void* buffer, size_t count);
@@ -31,7 +44,8 @@ public:
     bool WaitReadable(int timeoutSeconds);
     // Without waiting: the socket has something to read although no request is pending — the
     // peer closed it, reset it, or sent bytes nobody asked for. Either way it is not usable.
-    bool ReadableWhileIdle() const;
+    // With TLS, records that carry no data (session tickets, key updates) are consumed first.
+    bool ReadableWhileIdle();
 
     // The last socket call failed with a condition worth repeating the call for.
     bool ShouldRetry() const;
@@ -60,6 +74,11 @@ public:
 
 private:
     void setClientError(int code, const std::string& host, int err);
+    long tlsRead(void* buffer, size_t count);
+    long tlsWrite(const void* buffer, size_t count);
+    // Waits for what the last TLS call asked for (readable or writable); false on timeout.
+    bool tlsWait(int sslError);
+    void tlsFail(const std::string& why);
 
     int m_socket = -1;
     uint8_t m_kind = 0;  // 0 closed, 1 TCP/IP
@@ -68,4 +87,6 @@ private:
     int m_errorCode = 0;
     int m_timeoutSeconds = 30;
     int m_socketError = 0;  // errno of the last failing socket call, 0 after a success
+    ssl_st* m_ssl = nullptr;
+    bool m_tlsBroken = false;  // a fatal TLS error: no orderly shutdown is sent
 };

@@ -5,6 +5,8 @@
 #   db-server.sh resume DIR  -> the server of an earlier start again, its data kept
 #   db-server.sh stop DIR
 # After start, the account vttest/vttest has all privileges over TCP on 127.0.0.1.
+# The server offers TLS (without requiring it) with certificates of a test CA made at start:
+# DIR/tls/ca.pem verifies it, for the names localhost and 127.0.0.1.
 set -euo pipefail
 cmd=${1:?usage: db-server.sh start|resume|stop DIR}
 dir=${2:?usage: db-server.sh start|resume|stop DIR}
@@ -61,6 +63,11 @@ start)
   rm -rf "$dir"; mkdir -p "$dir/data"; dir=$(cd "$dir" && pwd)
   user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
   cp "$cnf" "$dir/my.cnf"
+  if command -v openssl >/dev/null 2>&1; then
+    bash "$here/tls-certs.sh" "$dir/tls" localhost 127.0.0.1 >/dev/null
+    printf '\n[mariadb]\nssl-ca=%s\nssl-cert=%s\nssl-key=%s\n' \
+        "$dir/tls/ca.pem" "$dir/tls/server-cert.pem" "$dir/tls/server-key.pem" >> "$dir/my.cnf"
+  fi
   "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
       --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log" >&2; exit 1; }

@@ -3,6 +3,7 @@
 # Does nothing when they are all present already.
 set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev liblz4-dev libsodium-dev
+      libssl-dev openssl   # TLS in the protocol client; certificates for the test and team servers
       libgtest-dev libgmock-dev libbenchmark-dev libmariadb-dev
       mariadb-server mariadb-client xvfb xauth x11-utils imagemagick fonts-dejavu-core
       clang libclang-rt-14-dev

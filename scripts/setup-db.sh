@@ -5,14 +5,24 @@
 #
 #   setup-db.sh [--socket PATH] [--database NAME] [--db-user NAME] [--db-password PW] [--demo]
 #   setup-db.sh --upgrade [--socket PATH] [--database NAME]
+#   setup-db.sh --tls DIR [--tls-name NAME]... [--tls-config FILE] [--socket PATH]
 #
 # Runs the mariadb command-line client as the server's root (over the Unix socket, so run it
 # on the server machine as root). --demo adds sample projects, documents and users.
 # --upgrade brings an existing database of an earlier schema version up to the newest one,
 # keeping every row; it may be run again at any time and then changes nothing.
+# --tls makes the server encrypt every connection and prove who it is: it uses the team's own
+# CA and server certificate when DIR holds ca.pem, server-cert.pem and server-key.pem, and
+# otherwise creates them there (scripts/tls-certs.sh) for the names given with --tls-name
+# (default: this machine's name, localhost and 127.0.0.1: every name the workstations use
+# for the server). It writes the server options (ssl-ca, ssl-cert, ssl-key,
+# require_secure_transport=ON) to FILE (default /etc/mysql/mariadb.conf.d/90-veltrana-tls.cnf)
+# and switches require_secure_transport on at once when the server runs with TLS already;
+# otherwise the server must be restarted. Copy DIR/ca.pem to each workstation.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 socket=""; db=Veltrana; dbuser=vtran; dbpw=vtran; demo=0; upgrade=0
+tls_dir=""; tls_names=(); tls_config=/etc/mysql/mariadb.conf.d/90-veltrana-tls.cnf
 while [ $# -gt 0 ]; do
   case "$1" in
     --socket) socket=$2; shift 2 ;;
@@ -21,6 +31,9 @@ while [ $# -gt 0 ]; do
     --db-password) dbpw=$2; shift 2 ;;
     --demo) demo=1; shift ;;
     --upgrade) upgrade=1; shift ;;
+    --tls) tls_dir=$2; shift 2 ;;
+    --tls-name) tls_names+=("$2"); shift 2 ;;
+    --tls-config) tls_config=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -28,6 +41,40 @@ client=$(command -v mariadb || command -v mysql)
 args=(-uroot); [ -n "$socket" ] && args+=(--socket="$socket")
 case "$db$dbuser" in *[\`\'\\]*) echo "names must not contain quotes or backslashes" >&2; exit 2 ;; esac
 pw_sql=${dbpw//\\/\\\\}; pw_sql=${pw_sql//\'/\\\'}
+
+if [ -n "$tls_dir" ]; then
+  mkdir -p "$tls_dir"; tls_dir=$(cd "$tls_dir" && pwd)
+  if [ -f "$tls_dir/ca.pem" ] && [ -f "$tls_dir/server-cert.pem" ] && [ -f "$tls_dir/server-key.pem" ]; then
+    echo "Using the certificates in $tls_dir"
+    openssl verify -CAfile "$tls_dir/ca.pem" "$tls_dir/server-cert.pem" >/dev/null \
+      || { echo "server-cert.pem is not signed by ca.pem" >&2; exit 1; }
+  else
+    [ ${#tls_names[@]} -gt 0 ] || tls_names=("$(hostname -f 2>/dev/null || hostname)" localhost 127.0.0.1)
+    bash "$here/tls-certs.sh" "$tls_dir" "${tls_names[@]}"
+  fi
+  # The server runs as its own account, which must read its key.
+  if id mysql >/dev/null 2>&1; then chgrp mysql "$tls_dir/server-key.pem" "$tls_dir/server-cert.pem" "$tls_dir/ca.pem"; fi
+  chmod 640 "$tls_dir/server-key.pem"
+  mkdir -p "$(dirname "$tls_config")"
+  cat > "$tls_config" <<CNF
+# Written by Veltrana's setup-db.sh --tls: every connection encrypted, the server proven by
+# its certificate.
+[mariadb]
+ssl-ca=$tls_dir/ca.pem
+ssl-cert=$tls_dir/server-cert.pem
+ssl-key=$tls_dir/server-key.pem
+require_secure_transport=ON
+CNF
+  echo "Server options written to $tls_config"
+  if [ "$("$client" "${args[@]}" -N -B -e "SELECT @@have_ssl" 2>/dev/null)" = YES ]; then
+    "$client" "${args[@]}" -e "SET GLOBAL require_secure_transport=ON"
+    echo "TLS is required from now on; restart the server to load new certificates."
+  else
+    echo "Restart the server to turn TLS on (it runs without TLS now)."
+  fi
+  echo "On each workstation: copy $tls_dir/ca.pem and add #TL:1#CA:<its path> to defaults.cfg."
+  exit 0
+fi
 
 # The newest schema version: the highest numbered step in sql/upgrade/ (version 1 needs none).
 newest=1

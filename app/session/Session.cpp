@@ -108,8 +108,15 @@ void Session::connect(const ConnectionValues& values)
     db.SetPort(port);
     db.SetUserName(bytesFromText(values.user));
     db.SetUserPassword(bytesFromText(values.password));
+    db.SetConnectOptions(values.requireTls ? connectOption(coSSL) : TConnectOptions(0));
+    if (const std::string ca = bytesFromText(values.tlsCaFile); db.Params().Values("TLSCA") != ca)
+        db.Params().SetValue("TLSCA", ca);
     db.SetConnected(true);
 }
+
+bool Session::encrypted() const { return m_connection->Encrypted(); }
+QString Session::tlsVersion() const { return QString::fromStdString(m_connection->TlsVersion()); }
+QString Session::tlsCipher() const { return QString::fromStdString(m_connection->TlsCipher()); }
 
 Session::LoginResult Session::logIn(const ConnectionValues& values, const QString& userName, const QString& password)
 {

@@ -22,6 +22,8 @@ struct ConnectionValues {
     QString host;  // may carry a port: "host:port"
     QString user;
     QString password;
+    bool requireTls = false;  // encrypted and verified, or no connection
+    QString tlsCaFile;        // verifies the server; empty: the system's store
 };
 
 class Session {
@@ -67,6 +69,11 @@ public:
     // Sets the connection's database, host (and port), user and password, in this order, and
     // connects; an open connection stays as it is (and refuses a changed value).
     void connect(const ConnectionValues& values);
+    // The open connection is encrypted, with this TLS version ("TLSv1.3") and cipher; false and
+    // empty when it is not or no connection is open.
+    bool encrypted() const;
+    QString tlsVersion() const;
+    QString tlsCipher() const;
 
     enum class LoginResult { LoggedIn, UnknownUser, NoGlobalSettings, WrongSchemaVersion };
     // Takes the user name (upper-cased) as CurrentUser, connects with values, checks the

@@ -17,6 +17,23 @@ QString GetSettingValue(const QString& key, const QString& line)
     return end < 0 ? QString() : piece.left(end);
 }
 
+TlsSettings readTlsSettings(const QString& line)
+{
+    // Each key follows a "#": values hold no "#", so a key is never found inside another value.
+    TlsSettings tls;
+    tls.required = GetSettingValue(QStringLiteral("#TL:"), line) == QLatin1String("1");
+    tls.caFile = GetSettingValue(QStringLiteral("#CA:"), line);
+    return tls;
+}
+
+QString tlsSettingsText(const TlsSettings& tls)
+{
+    QString text;
+    if (tls.required) text += QStringLiteral("#TL:1");
+    if (!tls.caFile.isEmpty()) text += QStringLiteral("#CA:") + tls.caFile;
+    return text;
+}
+
 bool readFirstLine(const QString& path, QString& line)
 {
     QFile file(path);

@@ -163,6 +163,9 @@ void TLogin_Form::ReadSettings()
     Edit1->setText(GetSettingValue(QStringLiteral("DB:"), line));
     Edit3->setText(GetSettingValue(QStringLiteral("DU:"), line));
     Edit4->setText(GetSettingValue(QStringLiteral("DP:"), line));
+    const TlsSettings tls = readTlsSettings(line);
+    m_tlsRequired = tls.required;
+    m_tlsCaFile = tls.caFile;
 }
 
 void TLogin_Form::WriteSettings()
@@ -173,7 +176,8 @@ void TLogin_Form::WriteSettings()
                                  file.errorString().toStdString());
     const QString line = QStringLiteral("UN:") + UserID->text() + QStringLiteral("#SQ:") + Edit2->text() +
                          QStringLiteral("#DB:") + Edit1->text() + QStringLiteral("#DU:") + Edit3->text() +
-                         QStringLiteral("#DP:") + Edit4->text() + QStringLiteral("##");
+                         QStringLiteral("#DP:") + Edit4->text() + tlsSettingsText({m_tlsRequired, m_tlsCaFile}) +
+                         QStringLiteral("##");
     const std::string bytes = bytesFromText(line) + "\r\n";
     if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         throw std::runtime_error("Cannot write file " + std::string(kSettingsFileName) + ". " +
@@ -197,7 +201,7 @@ void TLogin_Form::Button1Click()
 
 ConnectionValues TLogin_Form::connectionValues() const
 {
-    return {Edit1->text(), Edit2->text(), Edit3->text(), Edit4->text()};
+    return {Edit1->text(), Edit2->text(), Edit3->text(), Edit4->text(), m_tlsRequired, m_tlsCaFile};
 }
 
 void TLogin_Form::ConnectAndLogin()

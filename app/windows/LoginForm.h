@@ -56,6 +56,9 @@ private:
     QLineEdit* Edit3 = nullptr;              // database account
     QLineEdit* Edit4 = nullptr;              // database password
     QLabel* m_dbPasswordLabel = nullptr;     // "DB Password:"
+    // The file's TLS keys: no field shows them; they are kept when the file is written again.
+    bool m_tlsRequired = false;
+    QString m_tlsCaFile;
 };
 
 }  // namespace vt::app

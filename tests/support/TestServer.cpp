@@ -44,6 +44,7 @@ const TestServer& testServer()
         s.dir = dir;
         s.port = static_cast<unsigned>(std::stoul(readFile(s.dir + "/port")));
         s.socket = s.dir + "/mysqld.sock";
+        s.caFile = s.dir + "/tls/ca.pem";
         return s;
     }();
     return server;

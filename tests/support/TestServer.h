@@ -13,6 +13,7 @@ struct TestServer {
     std::string password = "vttest";
     std::string socket;  // Unix socket of the server (for the mariadb CLI)
     std::string dir;     // the server's folder
+    std::string caFile;  // the test CA that verifies the server's TLS certificate (localhost, 127.0.0.1)
 };
 
 // The running test server. Throws std::runtime_error when the fixture did not start one

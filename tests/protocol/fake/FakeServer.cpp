@@ -6,11 +6,15 @@
 #include <stdexcept>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
+
+#include <openssl/ssl.h>
 
 namespace fake {
 
@@ -23,7 +27,7 @@ bool waitReadable(int fd, int ms)
     return ::poll(&p, 1, ms) > 0;
 }
 
-bool writeAll(int fd, const std::string& bytes)
+bool writePlain(int fd, const std::string& bytes)
 {
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -163,6 +167,14 @@ FakeServer& FakeServer::closeConnection()
     return *this;
 }
 
+FakeServer& FakeServer::startTls(std::string certFile, std::string keyFile)
+{
+    Step step{Step::StartTls, std::move(certFile)};
+    step.key = std::move(keyFile);
+    m_steps.push_back(std::move(step));
+    return *this;
+}
+
 FakeServer& FakeServer::handshake(const GreetingOptions& o)
 {
     return send(packet(0, greeting(o))).expect().send(packet(2, okPayload()));
@@ -196,12 +208,27 @@ bool FakeServer::failed()
     return m_failed;
 }
 
+bool FakeServer::writeAll(int fd, const std::string& bytes)
+{
+    if (!m_ssl) return writePlain(fd, bytes);
+    size_t written = 0;
+    return bytes.empty() || (SSL_write_ex(static_cast<SSL*>(m_ssl), bytes.data(), bytes.size(), &written) == 1 &&
+                             written == bytes.size());
+}
+
+long FakeServer::receive(int fd, void* buf, size_t n)
+{
+    if (!m_ssl) return long(::recv(fd, buf, n, 0));
+    size_t got = 0;
+    return SSL_read_ex(static_cast<SSL*>(m_ssl), buf, n, &got) == 1 ? long(got) : 0;
+}
+
 bool FakeServer::readExactly(int fd, void* buf, size_t n)
 {
     auto* p = static_cast<char*>(buf);
     while (n > 0) {
-        if (!waitReadable(fd, StepTimeoutMs)) return false;
-        ssize_t r = ::recv(fd, p, n, 0);
+        if (!(m_ssl && SSL_pending(static_cast<SSL*>(m_ssl)) > 0) && !waitReadable(fd, StepTimeoutMs)) return false;
+        long r = receive(fd, p, n);
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) return false;
         p += r;
@@ -216,8 +243,20 @@ int FakeServer::acceptOne()
     return ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
 }
 
+void FakeServer::endTls()
+{
+    if (m_ssl) SSL_free(static_cast<SSL*>(m_ssl));
+    m_ssl = nullptr;
+}
+
 void FakeServer::run()
 {
+    // A write to a client that hung up must fail, not end the test program with SIGPIPE;
+    // blocked in this thread only, so the client's own writes are tested as they are.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     int fd = acceptOne();
     auto fail = [this] {
         std::lock_guard lock(m_mutex);
@@ -270,7 +309,22 @@ void FakeServer::run()
             break;
         }
         case Step::Pause: std::this_thread::sleep_for(std::chrono::milliseconds(step.ms)); break;
+        case Step::StartTls: {
+            SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+            ok = ctx && SSL_CTX_use_certificate_chain_file(ctx, step.bytes.c_str()) == 1 &&
+                 SSL_CTX_use_PrivateKey_file(ctx, step.key.c_str(), SSL_FILETYPE_PEM) == 1;
+            SSL* ssl = ok ? SSL_new(ctx) : nullptr;
+            SSL_CTX_free(ctx);  // the session keeps its own reference
+            if (ssl) {
+                SSL_set_fd(ssl, fd);
+                pollfd p{fd, POLLIN, 0};
+                ok = ::poll(&p, 1, StepTimeoutMs) > 0 && SSL_accept(ssl) == 1;
+                m_ssl = ssl;
+            }
+            break;
+        }
         case Step::Close:
+            endTls();
             ::close(fd);
             if (i + 1 == m_steps.size()) return;  // hang up: the script ends here
             fd = acceptOne();
@@ -279,18 +333,20 @@ void FakeServer::run()
         }
         if (!ok) {
             fail();
+            endTls();
             if (fd >= 0) ::close(fd);
             return;
         }
     }
     // Keep the connection until the client closes it, recording what else it sends.
     char buf[4096];
-    while (waitReadable(fd, StepTimeoutMs)) {
-        ssize_t r = ::recv(fd, buf, sizeof buf, 0);
+    while ((m_ssl && SSL_pending(static_cast<SSL*>(m_ssl)) > 0) || waitReadable(fd, StepTimeoutMs)) {
+        long r = receive(fd, buf, sizeof buf);
         if (r <= 0) break;
         std::lock_guard lock(m_mutex);
         m_trailing.append(buf, size_t(r));
     }
+    endTls();
     ::close(fd);
 }
 

@@ -56,6 +56,9 @@ public:
     FakeServer& expectCompressed();  // one compressed packet (recorded inflated)
     FakeServer& pause(int ms);
     FakeServer& closeConnection();  // close; unless it is the last step, accept the next
+    // Answers the client's TLS handshake with this certificate chain and key (PEM files);
+    // later steps of the connection travel inside TLS. A failed handshake fails the script.
+    FakeServer& startTls(std::string certFile, std::string keyFile);
     // Common openings.
     FakeServer& handshake(const GreetingOptions& o = {});  // greeting, expect auth, OK
 
@@ -71,12 +74,16 @@ public:
 
 private:
     struct Step {
-        enum Kind { Send, Expect, ExpectCompressed, Pause, Close } kind;
+        enum Kind { Send, Expect, ExpectCompressed, Pause, Close, StartTls } kind;
         std::string bytes;
         int ms = 0;
+        std::string key{};  // StartTls: the key file (bytes holds the certificate file)
     };
     void run();
     bool readExactly(int fd, void* buf, size_t n);
+    bool writeAll(int fd, const std::string& bytes);
+    long receive(int fd, void* buf, size_t n);
+    void endTls();
     int acceptOne();
 
     std::vector<Step> m_steps;
@@ -88,6 +95,7 @@ private:
     std::string m_trailing;
     bool m_failed = false;
     bool m_finished = false;
+    void* m_ssl = nullptr;  // the TLS session of the current connection, once started
 };
 
 }  // namespace fake
