@@ -370,7 +370,7 @@ void deleteDocumentRows(const Session& session, qint32 requirementId)
     for (const char* statement :
          {"delete from Requirements where requirementID = ", "delete from Req_Objects where requirementID = ",
           "delete from Req_Messages where requirementID = ", "delete from msg_state where RequirementID = ",
-          "delete from Attachments where requirementID = "}) {
+          "delete from Attachments where requirementID = ", "delete from search_body_text where RequirementID = "}) {
         query->SetSQL(statement + id);
         query->Execute();
     }

@@ -4,6 +4,7 @@
 #include "data/ActivityLog.h"
 #include "data/Documents.h"
 #include "data/Projects.h"
+#include "data/Search.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
@@ -259,6 +260,18 @@ void DocumentPanel::showActivePage()
     if (Tab_Control->currentWidget() == m_discussion) m_discussion->But_Disc_RefreshClick();
 }
 
+bool DocumentPanel::showDiscussionMessage(qint32 msgId)
+{
+    Tab_Control->setCurrentWidget(m_discussion);
+    return m_discussion->selectMessage(msgId);
+}
+
+void DocumentPanel::showAttachmentsPage()
+{
+    // Turning to the page loads its list; when it is the page already, ShowDocument did.
+    Tab_Control->setCurrentWidget(m_attachments);
+}
+
 void DocumentPanel::showMissing(const QString& message)
 {
     RichEdit1->clear();
@@ -320,6 +333,9 @@ void DocumentPanel::SaveDocument()
         Edit_RequireMentName->setModified(false);
     }
     if (bodyModified) {
+        // The body's plain text is stored with it, in one transaction, for the search.
+        data::search::BodyTextSave withText(m_session, m_documentId,
+                                            QString::fromStdString(RichEdit1->toModel().plainText()));
         if (m_session.StoreDocumentsAsFiles) {
             // The new body replaces the file only once it is written whole: a folder that
             // fails midway keeps the previous body.
@@ -337,17 +353,21 @@ void DocumentPanel::SaveDocument()
             RichEdit1->saveToFile(path);
             data::documents::updateBodyFromFile(m_session, m_documentId, path);
         }
+        withText.commit();
         RichEdit1->setModified(false);
     }
 }
 
 void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor)
 {
+    data::search::BodyTextSave withText(m_session, requirementId,
+                                        QString::fromStdString(dialogEditor.toModel().plainText()));
     if (m_session.StoreDocumentsAsFiles)
         dialogEditor.saveToFile(data::documents::bodyFilePath(m_session.DocumentsFolder, requirementId));
     else
         data::documents::insertBodyFromFile(m_session, requirementId,
                                             m_session.tempFilePath(QStringLiteral("TempReq.rvf")));
+    withText.commit();
 }
 
 void DocumentPanel::exportRtf(const QString& path)
