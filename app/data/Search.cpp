@@ -132,19 +132,20 @@ std::vector<Hit> find(const Session& session, const QList<SearchTerm>& terms, in
     const TermConditions body = termConditions(terms, tokenSize, true);
     if (plain.empty() && body.empty()) return hits;
 
-    // The documents of the projects the user may open, each with its project and the path of
-    // names above it, walked down from the categories.
+    // The documents of the projects the user may open, each with its project, the path of names
+    // above it and that path with its own name, walked down from the categories.
     const std::string projects =
         everyProject
             ? std::string()
             : " where c.ProjectID in (select ProjectID from ProjectMembers where UserName = " + sqlQuoted(userName) +
                   ")";
     const std::string docs =
-        "with recursive docs (RequirementID, ProjectID, Path) as ("
-        "select r.RequirementID, c.ProjectID, cast(c.CatagoryName as char(4000)) from Requirements r "
+        "with recursive docs (RequirementID, ProjectID, Path, Trail) as ("
+        "select r.RequirementID, c.ProjectID, cast(c.CatagoryName as char(4000)), "
+        "cast(left(concat(c.CatagoryName, ' / ', r.RequirementName), 4000) as char(4000)) from Requirements r "
         "join Catagories c on r.Level = 2 and r.ParentID = c.CatagoryID" +
         projects +
-        " union all select r.RequirementID, d.ProjectID, left(concat(d.Path, ' / ', r.RequirementName), 4000) "
+        " union all select r.RequirementID, d.ProjectID, d.Trail, left(concat(d.Trail, ' / ', r.RequirementName), 4000) "
         "from Requirements r join docs d on r.Level > 2 and r.ParentID = d.RequirementID) ";
     const std::string anchor = sqlQuoted(anchorWord(terms));
     auto around = [&](const std::string& column) {
@@ -158,15 +159,21 @@ std::vector<Hit> find(const Session& session, const QList<SearchTerm>& terms, in
                "r.RequirementName as Snippet, r.modified as Stamp",
                "Requirements r" + doc, kindSql(plain, "r.RequirementName", {"r.RequirementName"}), perKind) +
         " union all " +
-        branch(2, "r.RequirementID, 0, r.RequirementName, r.RequirementName, " + around("t.BodyText") + ", r.modified",
+        branch(2,
+               "r.RequirementID, 0 as ItemID, r.RequirementName as Topic, r.RequirementName as Title, " +
+                   around("t.BodyText") + " as Snippet, r.modified as Stamp",
                "search_body_text t join Requirements r on r.RequirementID = t.RequirementID" + doc,
                kindSql(body, "t.BodyText, t.BodyPairs", {"t.BodyText"}), perKind) +
         " union all " +
-        branch(3, "m.RequirementID, m.msgID, r.RequirementName, m.Subject, " + around("m.msg") + ", m.created",
+        branch(3,
+               "m.RequirementID, m.msgID as ItemID, r.RequirementName as Topic, m.Subject as Title, " +
+                   around("m.msg") + " as Snippet, m.created as Stamp",
                "Req_messages m join Requirements r on r.RequirementID = m.RequirementID" + doc,
                kindSql(plain, "m.Subject, m.msg", {"m.Subject", "m.msg"}), perKind) +
         " union all " +
-        branch(4, "a.RequirementID, a.AttachID, r.RequirementName, a.Link, a.Description, a.Created",
+        branch(4,
+               "a.RequirementID, a.AttachID as ItemID, r.RequirementName as Topic, a.Link as Title, "
+               "a.Description as Snippet, a.Created as Stamp",
                "Attachments a join Requirements r on r.RequirementID = a.RequirementID" + doc,
                kindSql(plain, "a.Link, a.Description", {"a.Link", "a.Description"}), perKind) +
         ") u join Projects p on p.ProjectID = u.ProjectID order by u.Kind, u.Score desc, u.Stamp desc";

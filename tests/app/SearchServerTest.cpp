@@ -15,12 +15,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include <fstream>
 #include <set>
+#include <sstream>
 
 using namespace vt::app;
 namespace search = vt::app::data::search;
@@ -63,7 +66,16 @@ protected:
         writeFile("defaults.cfg", ("UN:#SQ:" + m_values.host + "#DB:" + m_values.database + "#DU:" + m_values.user +
                                    "#DP:" + m_values.password + "##\r\n")
                                       .toUtf8());
-        // Alpha: ALICE; Beta: BOB; LONER is a member of nothing; ADMIN of nothing either.
+        seed(m_db);
+        startApp();
+    }
+
+    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
+
+    // Alpha: ALICE; Beta: BOB; LONER is a member of nothing; ADMIN of nothing either.
+    static void seed(const std::string& db)
+    {
+        const auto sql = [&db](const std::string& statement) { vt::test::runSql(statement, db); };
         sql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE','PW','USER'), ('BOB','PW','USER'),"
             "('LONER','PW','USER')");
         sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES "
@@ -78,10 +90,7 @@ protected:
         sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (10, 5, 'ALICE', 1)");
         sql("INSERT INTO Attachments (AttachID, RequirementID, Link, Description, Owner, Created, Filetype) VALUES "
             "(7, 10, 'http://example.com/spec.pdf', 'Specification sheet', 'ALICE', now(), 0)");
-        startApp();
     }
-
-    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
 
     std::unique_ptr<Session> sessionOf(const QString& user)
     {
@@ -204,16 +213,21 @@ TEST_F(Search, TextOfADocumentInNoOutlineIsNotFound)
 // upgrade; a second run finds nothing left to do.
 TEST_F(Search, UpgradedDatabaseIsFilledOnceAndThenSearched)
 {
-    // The database as the previous version left it: no text table, no search indexes.
-    sql("DROP TABLE search_body_text; ALTER TABLE Requirements DROP INDEX ft_search_topic;"
-        "ALTER TABLE Req_messages DROP INDEX ft_search_message; ALTER TABLE Attachments DROP INDEX "
-        "ft_search_attachment; UPDATE schema_version SET Version = 2");
+    // A database of the first release, with the same rows: no text table, no search indexes.
+    std::ifstream fixture(vt::test::sqlDir() + "/../tests/schema/fixtures/schema-v1.sql");
+    std::ifstream initial(vt::test::sqlDir() + "/initial-data.sql");
+    std::stringstream v1;
+    v1 << fixture.rdbuf() << ";\n" << initial.rdbuf();
+    m_db = vt::test::freshDatabase("vt_search_v1");
+    sql(v1.str());
+    seed(m_db);
+    m_values.database = QString::fromStdString(m_db);
     QStringList large;
     for (int i = 0; i < 400; ++i)
         large << QStringLiteral("Paragraph %1 of the long report.").arg(i);
     large << QStringLiteral("The word zanzibar at its end.");
     const QByteArray compressed = bodyOf(large);
-    ASSERT_EQ(compressed.mid(0, 64).contains("ZBDY") || compressed.contains("ZBDY"), true);
+    ASSERT_TRUE(compressed.contains("ZBDY"));  // the compressed form of the format
     sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (10, " + hexOf(compressed) + "), (11, " +
         hexOf(bodyOf({QStringLiteral("An interoperability plan")}, 3)) + "), (12, X'00FF00'), (13, " +
         hexOf(bodyOf({QStringLiteral("Beta body")})) + ")");
@@ -298,10 +312,13 @@ TEST_P(SearchSave, SavedBodyIsFoundByAnotherSessionAtOnce)
     EXPECT_EQ(find(*bob, "quokka", false), (std::set<std::string>{}));  // not his project
 
     // The search box: typed text is searched after the pause; Enter opens the first result.
-    mainWindow().show();
-    QTest::keyClick(&mainWindow(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto& shortcut = mainChild<QShortcut>("SearchShortcut");
+    EXPECT_EQ(shortcut.key(), QKeySequence(QStringLiteral("Ctrl+Shift+F")));
     auto& box = mainChild<QLineEdit>("SearchEdit");
-    EXPECT_TRUE(box.hasFocus());
+    box.setText("earlier");
+    emit shortcut.activated();
+    EXPECT_EQ(box.selectedText(), "earlier");  // the field takes the focus with its text selected
+    box.clear();
     tree.setCurrentItem(tree.topLevelItem(0));  // away from the document
     box.setFocus();
     QTest::keyClicks(&box, "kickoff");

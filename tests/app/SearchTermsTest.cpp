@@ -32,7 +32,7 @@ TEST(SearchTerms, BooleanExpressionAndLikeFallbacks)
         {"\"project plan\" budget", 2, false, "+\"project plan\" +budget", {}},
         {"\"QA plan", 3, false, "+plan", {"QA plan"}},  // an unclosed quote runs to the end
         {"mana*", 2, false, "+mana*", {}},
-        {"project pl*", 2, false, "+project +pl*", {"project pl"}},  // the words side by side
+        {"project pl*", 2, false, "+project +pl*", {}},        // two terms
         {"\"project pl\"*", 2, false, "+\"project pl\"", {}},  // a '*' after a phrase is no prefix
         {"REQ-10*", 2, false, "+REQ +10*", {"REQ-10"}},
         // Markup, quotes, comment markers and operators are no syntax: only words go through.
