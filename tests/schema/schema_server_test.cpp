@@ -10,23 +10,26 @@
 #include <vector>
 
 #include "TestServer.h"
+#include "data/Schema.h"
 
 using vt::test::runSql;
 
-TEST(Schema, LoadsWithGlobalSettingsRowAndAdminAccount) {
+TEST(Schema, LoadsWithGlobalSettingsRowAndAdminAccount)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     EXPECT_EQ(runSql("select count(*) from global_settings", db), "1\n");
     EXPECT_EQ(runSql("select Username, Role from Users", db), "ADMIN\tADMIN\n");
-    // The eleven tables of the application and schema_version.
-    EXPECT_EQ(runSql("select count(*) from information_schema.tables where table_schema = '" + db + "'"),
-              "12\n");
+    // The eleven tables of the application, schema_version and the search's text table.
+    EXPECT_EQ(runSql("select count(*) from information_schema.tables where table_schema = '" + db + "'"), "13\n");
 }
 
-TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults) {
+TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     // The columns the client writes when it creates a document.
     runSql("insert into Requirements (hash, Level, ParentID, RequirementName, Created, Owner, modified, modifiedBy) "
-           "values (4711, 2, 1, 'Topic', now(), 'ADMIN', now(), 'ADMIN')", db);
+           "values (4711, 2, 1, 'Topic', now(), 'ADMIN', now(), 'ADMIN')",
+           db);
     EXPECT_EQ(runSql("select Version, Status, Priority, Messages, Attachments from requirements where hash = 4711", db),
               "1\tSubmitted\tUnassigned\t0\t0\n");
     // A category inserted with only its project and name has a NULL description.
@@ -34,30 +37,37 @@ TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults) {
     EXPECT_EQ(runSql("select Description is null from catagories", db), "1\n");
 }
 
-TEST(Schema, TableNamesResolveInAnyLetterCase) {
+TEST(Schema, TableNamesResolveInAnyLetterCase)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     runSql("insert into Req_Objects (RequirementID) values (1)", db);
     for (const char* spelling : {"Req_objects", "Req_Objects", "req_objects", "REQ_OBJECTS"})
         EXPECT_EQ(runSql(std::string("select count(*) from ") + spelling, db), "1\n") << spelling;
 }
 
-TEST(Schema, MsgStateSharesNoColumnNameWithMessagesBeyondTheJoinKeys) {
+TEST(Schema, MsgStateSharesNoColumnNameWithMessagesBeyondTheJoinKeys)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
-    const std::string shared = runSql(
-        "select lower(a.column_name) from information_schema.columns a join information_schema.columns b "
-        "on lower(a.column_name) = lower(b.column_name) and b.table_schema = a.table_schema "
-        "where a.table_schema = '" + db + "' and lower(a.table_name) = 'msg_state' "
-        "and lower(b.table_name) = 'req_messages' order by 1");
+    const std::string shared =
+        runSql("select lower(a.column_name) from information_schema.columns a join information_schema.columns b "
+               "on lower(a.column_name) = lower(b.column_name) and b.table_schema = a.table_schema "
+               "where a.table_schema = '" +
+               db +
+               "' and lower(a.table_name) = 'msg_state' "
+               "and lower(b.table_name) = 'req_messages' order by 1");
     EXPECT_EQ(shared, "msgid\nrequirementid\n");
 }
 
-TEST(Schema, UnicodeNamesRoundTripAndCompareWithoutCase) {
+TEST(Schema, UnicodeNamesRoundTripAndCompareWithoutCase)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     runSql("insert into Projects (ProjectName) values ('Ünïcödé Café')", db);
     EXPECT_EQ(runSql("select ProjectName from projects where projectname = 'ÜNÏCÖDÉ CAFÉ'", db), "Ünïcödé Café\n");
 }
 
 namespace {
+
+const std::string kNewest = std::to_string(vt::app::data::schema::kVersion);
 
 std::string readText(const std::string& path)
 {
@@ -120,6 +130,7 @@ std::string structure(const std::string& db)
     for (const char* table : kTables)
         all += runSql(std::string("show create table ") + table, db);
     all += runSql("show create table schema_version", db);
+    all += runSql("show create table search_body_text", db);
     return std::regex_replace(all, std::regex(" AUTO_INCREMENT=[0-9]+"), "");
 }
 
@@ -152,7 +163,7 @@ TEST(Schema, EveryTableHasAPrimaryKeyAndTheVersionRow)
                      "c.table_schema = t.table_schema and c.table_name = t.table_name and "
                      "c.constraint_type = 'PRIMARY KEY')"),
               "");
-    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t" + kNewest + "\n");
     // The added keys are invisible: inserts without a column list and "select *" stay as they were.
     runSql("insert into msg_state values (10, 5, 'BOB', 1); insert into ProjectMembers values ('BOB', 1);"
            "insert into activity_Log values ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)",
@@ -170,9 +181,9 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
 
     const ScriptRun first = upgrade(db);
     ASSERT_EQ(first.status, 0) << first.output;
-    EXPECT_NE(first.output.find("upgraded from schema version 1 to 2"), std::string::npos) << first.output;
+    EXPECT_NE(first.output.find("upgraded from schema version 1 to " + kNewest), std::string::npos) << first.output;
     EXPECT_EQ(contents(db), before);
-    EXPECT_EQ(runSql("select Version from schema_version", db), "2\n");
+    EXPECT_EQ(runSql("select Version from schema_version", db), kNewest + "\n");
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
     // The equal rows kept apart by their new keys.
     EXPECT_EQ(runSql("select count(distinct MemberID) from ProjectMembers where ProjectID = 7 and UserName = "
@@ -182,9 +193,9 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
 
     const ScriptRun second = upgrade(db);
     ASSERT_EQ(second.status, 0) << second.output;
-    EXPECT_NE(second.output.find("at schema version 2 already"), std::string::npos) << second.output;
+    EXPECT_NE(second.output.find("at schema version " + kNewest + " already"), std::string::npos) << second.output;
     EXPECT_EQ(contents(db), before);
-    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t" + kNewest + "\n");
 }
 
 // The server commits each step on its own: a run that stopped after some steps, before the
@@ -201,7 +212,7 @@ TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
            db);
     const ScriptRun run = upgrade(db);
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("from schema version 1 to 2"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("from schema version 1 to " + kNewest), std::string::npos) << run.output;
     EXPECT_EQ(contents(db), before);
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
 }
@@ -209,11 +220,42 @@ TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
 TEST(SchemaUpgrade, NewerSchemaIsLeftAlone)
 {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
-    runSql("update schema_version set Version = 3", db);
+    const std::string newer = std::to_string(vt::app::data::schema::kVersion + 1);
+    runSql("update schema_version set Version = " + newer, db);
     const std::string before = structure(db);
     const ScriptRun run = upgrade(db);
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.output.find("schema version 3, newer than version 2"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("schema version " + newer + ", newer than version " + kNewest), std::string::npos)
+        << run.output;
     EXPECT_EQ(structure(db), before);
-    EXPECT_EQ(runSql("select Version from schema_version", db), "3\n");
+    EXPECT_EQ(runSql("select Version from schema_version", db), newer + "\n");
+}
+
+// The search's step: the text table and the FULLTEXT indexes, found with two-letter words and
+// stop words, on the rows the previous release left; a run that stopped after some indexes is
+// finished by the next.
+TEST(SchemaUpgrade, SearchIndexesFindTheRowsOfThePreviousRelease)
+{
+    const std::string db = previousReleaseDatabase();
+    runSql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName) VALUES (11, 2, 3, 'UI about');"
+           "INSERT INTO Req_messages (Subject, msg) VALUES ('QA', 'was it')",
+           db);
+    // Stopped half-way: the text table and one index exist already.
+    runSql("CREATE TABLE search_body_text (RequirementID INT NOT NULL, BodyText LONGTEXT NULL, BodyPairs LONGTEXT "
+           "NULL, PRIMARY KEY (RequirementID), FULLTEXT KEY ft_search_body (BodyText, BodyPairs)) ENGINE=InnoDB "
+           "DEFAULT CHARSET=utf8mb4",
+           db);
+    const ScriptRun run = upgrade(db);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
+    EXPECT_EQ(runSql("select RequirementID from Requirements where match(RequirementName) against ('+ui +about' in "
+                     "boolean mode)",
+                     db),
+              "11\n");
+    EXPECT_EQ(
+        runSql("select Subject from Req_messages where match(Subject, msg) against ('+qa +was' in boolean mode)", db),
+        "QA\n");
+    EXPECT_EQ(
+        runSql("select count(*) from Attachments where match(Link, Description) against ('+http' in boolean mode)", db),
+        "1\n");
 }
