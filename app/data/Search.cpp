@@ -11,6 +11,7 @@
 
 #include <QFile>
 
+#include <map>
 #include <string>
 
 namespace vt::app::data::search {
@@ -56,9 +57,43 @@ KindSql kindSql(const TermConditions& c, const std::string& matchColumns, const 
 
 std::string branch(int kind, const std::string& select, const std::string& from, const KindSql& sql, int limit)
 {
-    return "(select " + std::to_string(kind) + " as Kind, d.ProjectID, d.Path, " + select + ", " + sql.score +
+    return "(select " + std::to_string(kind) + " as Kind, d.ProjectID, " + select + ", " + sql.score +
            " as Score from " + from + " where 1" + sql.where + " order by Score desc, Stamp desc limit " +
            std::to_string(limit) + ")";
+}
+
+// The path of each hit's document: its category and the documents above it, walked up from
+// the hits' documents only (one statement).
+void addPaths(const Session& session, std::vector<Hit>& hits)
+{
+    if (hits.empty()) return;
+    std::string ids;
+    for (const Hit& hit : hits)
+        ids += (ids.empty() ? "" : ",") + std::to_string(hit.requirementId);
+    auto query = session.newQuery();
+    query->SetSQL(
+        "with recursive up (Start, Level, ParentID, Name, Depth) as ("
+        "select RequirementID, Level, ParentID, RequirementName, 0 from Requirements where RequirementID in (" +
+        ids +
+        ") union all select u.Start, r.Level, r.ParentID, r.RequirementName, u.Depth + 1 from up u "
+        "join Requirements r on u.Level > 2 and r.RequirementID = u.ParentID and u.Depth < 1000) "
+        "select u.Start, u.Depth, u.Name, c.CatagoryName from up u left join Catagories c on u.Level <= 2 "
+        "and c.CatagoryID = u.ParentID order by u.Start, u.Depth desc");
+    query->Open();
+    std::map<qint32, QString> paths;
+    for (int i = 0, n = query->RecordCount(); i < n; ++i) {
+        const qint32 start = query->FieldByName("Start").AsInteger();
+        // The deepest row is the top document: its category first, then each document below
+        // it down to the hit's parent.
+        const auto [at, first] = paths.try_emplace(start);
+        QString& path = at->second;
+        if (first) path = textOf(*query, "CatagoryName");
+        if (query->FieldByName("Depth").AsInteger() > 0) path += QStringLiteral(" / ") + textOf(*query, "Name");
+        query->Next();
+    }
+    query->Close();
+    for (Hit& hit : hits)
+        hit.path = paths[hit.requirementId];
 }
 
 }  // namespace
@@ -132,21 +167,19 @@ std::vector<Hit> find(const Session& session, const QList<SearchTerm>& terms, in
     const TermConditions body = termConditions(terms, tokenSize, true);
     if (plain.empty() && body.empty()) return hits;
 
-    // The documents of the projects the user may open, each with its project, the path of names
-    // above it and that path with its own name, walked down from the categories.
+    // The documents of the projects the user may open, each with its project, walked down
+    // from the categories.
     const std::string projects =
         everyProject
             ? std::string()
             : " where c.ProjectID in (select ProjectID from ProjectMembers where UserName = " + sqlQuoted(userName) +
                   ")";
-    const std::string docs =
-        "with recursive docs (RequirementID, ProjectID, Path, Trail) as ("
-        "select r.RequirementID, c.ProjectID, cast(c.CatagoryName as char(4000)), "
-        "cast(left(concat(c.CatagoryName, ' / ', r.RequirementName), 4000) as char(4000)) from Requirements r "
-        "join Catagories c on r.Level = 2 and r.ParentID = c.CatagoryID" +
-        projects +
-        " union all select r.RequirementID, d.ProjectID, d.Trail, left(concat(d.Trail, ' / ', r.RequirementName), 4000) "
-        "from Requirements r join docs d on r.Level > 2 and r.ParentID = d.RequirementID) ";
+    const std::string docs = "with recursive docs (RequirementID, ProjectID) as ("
+                             "select r.RequirementID, c.ProjectID from Requirements r "
+                             "join Catagories c on r.Level = 2 and r.ParentID = c.CatagoryID" +
+                             projects +
+                             " union all select r.RequirementID, d.ProjectID "
+                             "from Requirements r join docs d on r.Level > 2 and r.ParentID = d.RequirementID) ";
     const std::string anchor = sqlQuoted(anchorWord(terms));
     auto around = [&](const std::string& column) {
         return "substring(" + column + ", greatest(1, locate(" + anchor + ", " + column + ") - 60), 220)";
@@ -192,13 +225,13 @@ std::vector<Hit> find(const Session& session, const QList<SearchTerm>& terms, in
         hit.itemId = query->FieldByName("ItemID").AsInteger();
         hit.topic = textOf(*query, "Topic");
         hit.title = textOf(*query, "Title");
-        hit.path = textOf(*query, "Path");
         hit.snippet = textOf(*query, "Snippet").simplified();
         hit.date = textOf(*query, "Stamp");
         hits.push_back(std::move(hit));
         query->Next();
     }
     query->Close();
+    addPaths(session, hits);
     return hits;
 }
 
