@@ -182,7 +182,9 @@ std::vector<Hit> find(const Session& session, const QList<SearchTerm>& terms, in
                              "from Requirements r join docs d on r.Level > 2 and r.ParentID = d.RequirementID) ";
     const std::string anchor = sqlQuoted(anchorWord(terms));
     auto around = [&](const std::string& column) {
-        return "substring(" + column + ", greatest(1, locate(" + anchor + ", " + column + ") - 60), 220)";
+        // A short text, not a long one: the union of the kinds then stays in memory.
+        return "cast(substring(" + column + ", greatest(1, locate(" + anchor + ", " + column +
+               ") - 60), 220) as char(220))";
     };
     const std::string doc = " join docs d on d.RequirementID = r.RequirementID";
     const std::string sql =
@@ -282,26 +284,37 @@ FillResult fillMissingTexts(const Session& session, bool storeAsFiles, const QSt
         }
         query->Close();
         if (bodies.empty()) break;
-        for (auto& [id, bytes] : bodies) {
-            last = std::max(last, id);
-            ++done;
-            if (storeAsFiles) {
-                QFile file(documents::bodyFilePath(documentsFolder, id));
-                if (!file.exists()) continue;
-                if (!file.open(QIODevice::ReadOnly)) {
+        // One commit per batch, not per text; a batch that fails leaves nothing half done.
+        execute(session, "START TRANSACTION");
+        try {
+            for (auto& [id, bytes] : bodies) {
+                last = std::max(last, id);
+                ++done;
+                if (storeAsFiles) {
+                    QFile file(documents::bodyFilePath(documentsFolder, id));
+                    if (!file.exists()) continue;
+                    if (!file.open(QIODevice::ReadOnly)) {
+                        ++result.unreadable;
+                        continue;
+                    }
+                    bytes = file.readAll();
+                }
+                const std::optional<QString> text = plainTextOfBody(bytes);
+                if (!text) {
                     ++result.unreadable;
                     continue;
                 }
-                bytes = file.readAll();
+                storeText(session, id, *text);
+                ++result.filled;
             }
-            const std::optional<QString> text = plainTextOfBody(bytes);
-            if (!text) {
-                ++result.unreadable;
-                continue;
+        } catch (...) {
+            try {
+                execute(session, "ROLLBACK");
+            } catch (...) {
             }
-            storeText(session, id, *text);
-            ++result.filled;
+            throw;
         }
+        execute(session, "COMMIT");
         if (progress) progress(done, total);
     }
     return result;
