@@ -5,6 +5,7 @@
 #include "AppFixture.h"
 #include "TestServer.h"
 
+#include "data/Documents.h"
 #include "data/Search.h"
 #include "windows/panels/DiscussionPage.h"
 #include "windows/panels/SearchBox.h"
@@ -365,4 +366,25 @@ TEST_F(Search, ResultOpensItsProjectAndLogOffEmptiesTheBox)
     mainWindow().Loggoff1Click();
     EXPECT_TRUE(box.text().isEmpty());
     EXPECT_FALSE(results.isVisible());
+}
+
+// A body save that fails before its text is stored leaves neither: the body's update is rolled
+// back with it, so the text never describes another body than the stored one.
+TEST_F(Search, SaveThatFailsBeforeItsTextRollsTheBodyBack)
+{
+    sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (10, 'old body')");
+    const auto admin = sessionOf("ADMIN");
+    search::storeText(*admin, 10, QStringLiteral("old body"));
+    writeFile("new.rvf", bodyOf({QStringLiteral("new body")}));
+    try {
+        search::BodyTextSave withText(*admin, 10, QStringLiteral("new body"));
+        vt::app::data::documents::updateBodyFromFile(*admin, 10, path("new.rvf"));
+        throw std::runtime_error("the save failed here");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(sql("select Document from Req_objects where RequirementID = 10"), "old body\n");
+    EXPECT_EQ(sql("select BodyText from search_body_text where RequirementID = 10"), "old body\n");
+    // The connection is out of the transaction: what it stores next is committed at once.
+    search::storeText(*admin, 10, QStringLiteral("later text"));
+    EXPECT_EQ(sql("select BodyText from search_body_text where RequirementID = 10"), "later text\n");
 }
