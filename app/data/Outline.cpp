@@ -420,7 +420,8 @@ void deleteSubDocuments(const Session& session, Below kind, qint32 id)
         for (const char* statement :
              {"delete from Requirements where requirementID in (", "delete from Req_Objects where requirementID in (",
               "delete from Req_Messages where requirementID in (", "delete from msg_state where RequirementID in (",
-              "delete from Attachments where requirementID in ("}) {
+              "delete from Attachments where requirementID in (",
+              "delete from search_body_text where RequirementID in ("}) {
             query->SetSQL(statement + list + ")");
             query->Execute();
         }
