@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${VT_BENCH_BUILD:-$root/build-bench}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVT_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target protocol_bench tls_bench db_bench richtext_bench workspace_bench report_bench latency_bench hostile_bench revisions_bench
+cmake --build "$build" -j2 --target protocol_bench tls_bench db_bench richtext_bench workspace_bench report_bench latency_bench hostile_bench revisions_bench search_bench
 [ $# -eq 0 ] && set -- --reps 3
 "$build/bench/protocol_bench" "$@"
 "$build/bench/tls_bench" "$@"
@@ -19,3 +19,4 @@ QT_QPA_PLATFORM=offscreen "$build/bench/report_bench" "$@"
 QT_QPA_PLATFORM=offscreen "$build/bench/latency_bench" "$@"
 QT_QPA_PLATFORM=offscreen "$build/bench/hostile_bench"
 QT_QPA_PLATFORM=offscreen "$build/bench/revisions_bench" "$@"
+QT_QPA_PLATFORM=offscreen "$build/bench/search_bench" "$@"

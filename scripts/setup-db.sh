@@ -6,11 +6,14 @@
 #   setup-db.sh [--socket PATH] [--database NAME] [--db-user NAME] [--db-password PW] [--demo]
 #   setup-db.sh --upgrade [--socket PATH] [--database NAME]
 #   setup-db.sh --tls DIR [--tls-name NAME]... [--tls-config FILE] [--socket PATH]
+#   setup-db.sh --rebuild-search [--socket PATH] [--database NAME]
 #
 # Runs the mariadb command-line client as the server's root (over the Unix socket, so run it
 # on the server machine as root). --demo adds sample projects, documents and users.
 # --upgrade brings an existing database of an earlier schema version up to the newest one,
 # keeping every row; it may be run again at any time and then changes nothing.
+# --rebuild-search builds the search indexes again, after the server's search settings
+# (innodb_ft_min_token_size, innodb_ft_enable_stopword) changed; the rows stay as they are.
 # --tls makes the server encrypt every connection and prove who it is: it uses the team's own
 # CA and server certificate when DIR holds ca.pem, server-cert.pem and server-key.pem, and
 # otherwise creates them there (scripts/tls-certs.sh) for the names given with --tls-name
@@ -21,7 +24,7 @@
 # otherwise the server must be restarted. Copy DIR/ca.pem to each workstation.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-socket=""; db=Veltrana; dbuser=vtran; dbpw=vtran; demo=0; upgrade=0
+socket=""; db=Veltrana; dbuser=vtran; dbpw=vtran; demo=0; upgrade=0; rebuild=0
 tls_dir=""; tls_names=(); tls_config=/etc/mysql/mariadb.conf.d/90-veltrana-tls.cnf
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -34,6 +37,7 @@ while [ $# -gt 0 ]; do
     --tls) tls_dir=$2; shift 2 ;;
     --tls-name) tls_names+=("$2"); shift 2 ;;
     --tls-config) tls_config=$2; shift 2 ;;
+    --rebuild-search) rebuild=1; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -81,6 +85,19 @@ newest=1
 for step in "$here"/../sql/upgrade/*.sql; do
   n=$(basename "$step" .sql); [ "$n" -gt "$newest" ] && newest=$n
 done
+
+if [ "$rebuild" = 1 ]; then
+  # Each index is dropped and added again in one statement, with the server's settings of now.
+  "$client" "${args[@]}" "$db" <<'SQL'
+SET SESSION innodb_ft_enable_stopword = 0;
+ALTER TABLE search_body_text DROP INDEX ft_search_body, ADD FULLTEXT KEY ft_search_body (BodyText, BodyPairs);
+ALTER TABLE Requirements DROP INDEX ft_search_topic, ADD FULLTEXT KEY ft_search_topic (RequirementName);
+ALTER TABLE Req_messages DROP INDEX ft_search_message, ADD FULLTEXT KEY ft_search_message (Subject, msg);
+ALTER TABLE Attachments DROP INDEX ft_search_attachment, ADD FULLTEXT KEY ft_search_attachment (Link, Description);
+SQL
+  echo "Search indexes of '$db' rebuilt."
+  exit 0
+fi
 
 if [ "$upgrade" = 1 ]; then
   q() { "$client" "${args[@]}" -N -B "$db" -e "$1"; }

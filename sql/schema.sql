@@ -167,10 +167,31 @@ CREATE TABLE Req_revisions (
   PRIMARY KEY (RequirementID, Revision)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
+-- Search. The server cannot read bodies (binary rich text, maybe compressed, maybe files in the
+-- shared folder), so the client that saves a body also stores its plain text here, in the same
+-- transaction. Chinese and Japanese have no spaces between words and the tokenizer would index a
+-- whole run as one word: BodyPairs holds every such run again as overlapping two-character
+-- words, which a search for a word of two or more such characters finds as a phrase.
+-- The FULLTEXT indexes below assume the server's innodb_ft_min_token_size=2 (sql/server.cnf);
+-- stop words are switched off for this connection so that the indexes are built without them.
+SET SESSION innodb_ft_enable_stopword = 0;
+
+CREATE TABLE search_body_text (
+  RequirementID INT NOT NULL,
+  BodyText      LONGTEXT NULL,
+  BodyPairs     LONGTEXT NULL,
+  PRIMARY KEY (RequirementID),
+  FULLTEXT KEY ft_search_body (BodyText, BodyPairs)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
+ALTER TABLE Requirements ADD FULLTEXT KEY ft_search_topic (RequirementName);
+ALTER TABLE Req_messages ADD FULLTEXT KEY ft_search_message (Subject, msg);
+ALTER TABLE Attachments ADD FULLTEXT KEY ft_search_attachment (Link, Description);
+
 -- The schema's version: one row. A database without this table has version 1.
 CREATE TABLE schema_version (
   VersionID TINYINT NOT NULL,
   Version   INT     NOT NULL,
   PRIMARY KEY (VersionID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO schema_version (VersionID, Version) VALUES (1, 3);
+INSERT INTO schema_version (VersionID, Version) VALUES (1, 4);

@@ -1,6 +1,7 @@
 #include "data/Documents.h"
 
 #include "data/ActivityLog.h"
+#include "data/Search.h"
 #include "data/SqlText.h"
 #include "session/Session.h"
 #include "session/TextCodec.h"
@@ -166,6 +167,7 @@ SaveResult saveLocked(const Session& session, qint32 requirementId, const Detail
     query->Execute();
     if (change.bodyFile) updateBodyFromFile(session, requirementId, *change.bodyFile);
     if (change.writeBodyFile) change.writeBodyFile();
+    if (change.plainText) search::storeText(session, requirementId, *change.plainText);
     activitylog::LogActivity(session, QStringLiteral("UPD_DOC"), userName, projectId, catagoryId, requirementId, 0);
     return SaveResult{SaveOutcome::Saved, next, {}};
 }

@@ -56,6 +56,8 @@ struct Change {
     // the body file whose bytes the revision keeps.
     std::function<void()> writeBodyFile;
     QString replacedFile;
+    // The new body's plain text, stored beside it for the search (with the body only).
+    std::optional<QString> plainText;
 };
 
 enum class SaveOutcome {

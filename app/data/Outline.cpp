@@ -370,7 +370,8 @@ void deleteDocumentRows(const Session& session, qint32 requirementId)
     for (const char* statement :
          {"delete from Requirements where requirementID = ", "delete from Req_Objects where requirementID = ",
           "delete from Req_Messages where requirementID = ", "delete from msg_state where RequirementID = ",
-          "delete from Attachments where requirementID = ", "delete from Req_revisions where RequirementID = "}) {
+          "delete from Attachments where requirementID = ", "delete from Req_revisions where RequirementID = ",
+          "delete from search_body_text where RequirementID = "}) {
         query->SetSQL(statement + id);
         query->Execute();
     }
@@ -421,7 +422,8 @@ void deleteSubDocuments(const Session& session, Below kind, qint32 id)
              {"delete from Requirements where requirementID in (", "delete from Req_Objects where requirementID in (",
               "delete from Req_Messages where requirementID in (", "delete from msg_state where RequirementID in (",
               "delete from Attachments where requirementID in (",
-              "delete from Req_revisions where RequirementID in ("}) {
+              "delete from Req_revisions where RequirementID in (",
+              "delete from search_body_text where RequirementID in ("}) {
             query->SetSQL(statement + list + ")");
             query->Execute();
         }

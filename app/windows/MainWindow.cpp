@@ -31,6 +31,7 @@
 #include "windows/panels/FormatToolbar.h"
 #include "windows/panels/NavigatorPanel.h"
 #include "windows/panels/ProjectPanel.h"
+#include "windows/panels/SearchBox.h"
 
 #include "db/DateTimeUtil.h"
 
@@ -49,6 +50,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPoint>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -83,6 +85,8 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     m_splitter = named(new QSplitter(Qt::Horizontal, BackGround), "Splitter1");
     outer->addWidget(m_splitter, 1);
     m_navigator = new NavigatorPanel(m_splitter);
+    m_searchBox = new SearchBox(m_session);
+    m_navigator->setSearchBox(m_searchBox);
 
     // The content panel sits in an area of its own, so that the navigator keeps its width
     // while the content panel is hidden.
@@ -159,6 +163,13 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     onEvent(m_toolbar, &FormatToolbar::saveAsRequested, this, [this] { btnSaveAsClick(); });
     wireFormatting();
     setWindowIcon(ui::appIcon());
+    // Search everything: Ctrl+Shift+F anywhere in the main window.
+    auto* findEverywhere = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this);
+    findEverywhere->setObjectName(QStringLiteral("SearchShortcut"));
+    findEverywhere->setContext(Qt::WindowShortcut);
+    connect(findEverywhere, &QShortcut::activated, m_searchBox, &SearchBox::focusSearch);
+    connect(m_searchBox, &SearchBox::hitChosen, this,
+            [this](const data::search::Hit& hit) { guarded([&] { openSearchHit(hit); }); });
 
     m_session.whenLoggedIn([this] { enterLoggedIn(); });
     m_session.whenLoggedOff([this] {
@@ -169,6 +180,7 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
         m_projectPanel->clear();
         m_categoryPanel->clear();
         m_documentPanel->clear();
+        m_searchBox->clear();
     });
 
     guarded([this] { FormCreate(); });
@@ -594,6 +606,17 @@ void TVeltrana::SelectDocumentInProject(qint32 projectId, const QString& project
         openProject(projectId, projectName, true);
     }
     m_navigator->selectDocument(documentId);
+}
+
+void TVeltrana::openSearchHit(const data::search::Hit& hit)
+{
+    SelectDocumentInProject(hit.projectId, hit.projectName, hit.requirementId);
+    // Nothing more when the project could not be opened or the document is gone.
+    if (m_session.CurrentProjectID != hit.projectId || m_documentPanel->shownId() != hit.requirementId) return;
+    if (hit.kind == data::search::HitKind::Message)
+        m_documentPanel->showDiscussionMessage(hit.itemId);
+    else if (hit.kind == data::search::HitKind::Attachment)
+        m_documentPanel->showAttachmentsPage();
 }
 
 void TVeltrana::ShowCatagory() { m_categoryPanel->ShowCatagory(m_navigator->selectedId()); }

@@ -3,6 +3,8 @@
 // its project, category and document panels (each in its own file), the menus, the status bar
 // and the presence timer. Its handlers delegate to the panels, the data modules and the session.
 
+#include "data/Search.h"
+
 #include <QMainWindow>
 
 #include <memory>
@@ -25,6 +27,7 @@ class DocumentPanel;
 class FormatToolbar;
 class NavigatorPanel;
 class ProjectPanel;
+class SearchBox;
 class Session;
 struct Forms;
 
@@ -129,6 +132,9 @@ public:
     // and selects the first outline node of the document; selects nothing when the document
     // is not in the outline.
     void SelectDocumentInProject(qint32 projectId, const QString& projectName, qint32 documentId);
+    // Opens a search result: its project and document, and for a message its discussion with
+    // the message selected, for an attachment the attachments page.
+    void openSearchHit(const data::search::Hit& hit);
 
     // Reports > "Formatted Project Document": the HTML report of the open project, written to
     // the work folder and handed to the desktop; progress is shown in the status bar.
@@ -188,6 +194,7 @@ private:
     FormatToolbar* m_toolbar = nullptr;
     QSplitter* m_splitter = nullptr;
     NavigatorPanel* m_navigator = nullptr;
+    SearchBox* m_searchBox = nullptr;
     QFrame* Pan_Content = nullptr;
     ProjectPanel* m_projectPanel = nullptr;
     CategoryPanel* m_categoryPanel = nullptr;

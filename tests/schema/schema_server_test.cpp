@@ -23,16 +23,18 @@ TEST(Schema, LoadsWithGlobalSettingsRowAndAdminAccount) {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     EXPECT_EQ(runSql("select count(*) from global_settings", db), "1\n");
     EXPECT_EQ(runSql("select Username, Role from Users", db), "ADMIN\tADMIN\n");
-    // The twelve tables of the application and schema_version.
+    // The eleven tables of the application, history, the search's text table and schema_version.
     EXPECT_EQ(runSql("select count(*) from information_schema.tables where table_schema = '" + db + "'"),
-              "13\n");
+              "14\n");
 }
 
-TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults) {
+TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     // The columns the client writes when it creates a document.
     runSql("insert into Requirements (hash, Level, ParentID, RequirementName, Created, Owner, modified, modifiedBy) "
-           "values (4711, 2, 1, 'Topic', now(), 'ADMIN', now(), 'ADMIN')", db);
+           "values (4711, 2, 1, 'Topic', now(), 'ADMIN', now(), 'ADMIN')",
+           db);
     EXPECT_EQ(runSql("select Version, Status, Priority, Messages, Attachments from requirements where hash = 4711", db),
               "1\tSubmitted\tUnassigned\t0\t0\n");
     // A category inserted with only its project and name has a NULL description.
@@ -40,24 +42,29 @@ TEST(Schema, DocumentInsertedWithTheClientsColumnsReadsBackTheDefaults) {
     EXPECT_EQ(runSql("select Description is null from catagories", db), "1\n");
 }
 
-TEST(Schema, TableNamesResolveInAnyLetterCase) {
+TEST(Schema, TableNamesResolveInAnyLetterCase)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     runSql("insert into Req_Objects (RequirementID) values (1)", db);
     for (const char* spelling : {"Req_objects", "Req_Objects", "req_objects", "REQ_OBJECTS"})
         EXPECT_EQ(runSql(std::string("select count(*) from ") + spelling, db), "1\n") << spelling;
 }
 
-TEST(Schema, MsgStateSharesNoColumnNameWithMessagesBeyondTheJoinKeys) {
+TEST(Schema, MsgStateSharesNoColumnNameWithMessagesBeyondTheJoinKeys)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
-    const std::string shared = runSql(
-        "select lower(a.column_name) from information_schema.columns a join information_schema.columns b "
-        "on lower(a.column_name) = lower(b.column_name) and b.table_schema = a.table_schema "
-        "where a.table_schema = '" + db + "' and lower(a.table_name) = 'msg_state' "
-        "and lower(b.table_name) = 'req_messages' order by 1");
+    const std::string shared =
+        runSql("select lower(a.column_name) from information_schema.columns a join information_schema.columns b "
+               "on lower(a.column_name) = lower(b.column_name) and b.table_schema = a.table_schema "
+               "where a.table_schema = '" +
+               db +
+               "' and lower(a.table_name) = 'msg_state' "
+               "and lower(b.table_name) = 'req_messages' order by 1");
     EXPECT_EQ(shared, "msgid\nrequirementid\n");
 }
 
-TEST(Schema, UnicodeNamesRoundTripAndCompareWithoutCase) {
+TEST(Schema, UnicodeNamesRoundTripAndCompareWithoutCase)
+{
     const std::string db = vt::test::freshVeltranaDatabase("schema");
     runSql("insert into Projects (ProjectName) values ('Ünïcödé Café')", db);
     EXPECT_EQ(runSql("select ProjectName from projects where projectname = 'ÜNÏCÖDÉ CAFÉ'", db), "Ünïcödé Café\n");
@@ -127,6 +134,7 @@ std::string structure(const std::string& db)
         all += runSql(std::string("show create table ") + table, db);
     all += runSql("show create table schema_version", db);
     all += runSql("show create table Req_revisions", db);
+    all += runSql("show create table search_body_text", db);
     return std::regex_replace(all, std::regex(" AUTO_INCREMENT=[0-9]+"), "");
 }
 
@@ -248,4 +256,33 @@ TEST(SchemaUpgrade, DocumentsStartAtRevisionOneWithAnEmptyHistory)
            db);
     EXPECT_EQ(runSql("select Revision, RequirementName, hex(Document), DocSize from Req_revisions", db),
               "1\tTopic \\\\'\t00275C0AFF00\t6\n");
+}
+
+// The search's step: the text table and the FULLTEXT indexes, found with two-letter words and
+// stop words, on the rows the previous release left; a run that stopped after some indexes is
+// finished by the next.
+TEST(SchemaUpgrade, SearchIndexesFindTheRowsOfThePreviousRelease)
+{
+    const std::string db = previousReleaseDatabase();
+    runSql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName) VALUES (11, 2, 3, 'UI about');"
+           "INSERT INTO Req_messages (Subject, msg) VALUES ('QA', 'was it')",
+           db);
+    // Stopped half-way: the text table and one index exist already.
+    runSql("CREATE TABLE search_body_text (RequirementID INT NOT NULL, BodyText LONGTEXT NULL, BodyPairs LONGTEXT "
+           "NULL, PRIMARY KEY (RequirementID), FULLTEXT KEY ft_search_body (BodyText, BodyPairs)) ENGINE=InnoDB "
+           "DEFAULT CHARSET=utf8mb4",
+           db);
+    const ScriptRun run = upgrade(db);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
+    EXPECT_EQ(runSql("select RequirementID from Requirements where match(RequirementName) against ('+ui +about' in "
+                     "boolean mode)",
+                     db),
+              "11\n");
+    EXPECT_EQ(
+        runSql("select Subject from Req_messages where match(Subject, msg) against ('+qa +was' in boolean mode)", db),
+        "QA\n");
+    EXPECT_EQ(
+        runSql("select count(*) from Attachments where match(Link, Description) against ('+http' in boolean mode)", db),
+        "1\n");
 }

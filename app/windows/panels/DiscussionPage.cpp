@@ -19,6 +19,7 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace vt::app {
@@ -230,6 +231,19 @@ void DiscussionPage::clear()
     }
     clearMessage();
     But_disc_reply->setEnabled(false);
+}
+
+bool DiscussionPage::selectMessage(qint32 msgId)
+{
+    for (QTreeWidgetItemIterator it(DiscTree); *it; ++it) {
+        const MessageNode* node = messageOf(*it);
+        if (node && node->rec().msgID == msgId) {
+            DiscTree->setCurrentItem(*it);
+            DiscTree->scrollToItem(*it);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<TMyRec> DiscussionPage::selectedMessage() const

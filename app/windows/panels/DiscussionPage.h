@@ -36,6 +36,8 @@ public:
     void clearMessage();
     // Empties the tree and the message fields and disables "Reply..." (Log Off).
     void clear();
+    // Selects the message with this id in the tree (which shows it); false when it is not there.
+    bool selectMessage(qint32 msgId);
     // The message selected in the tree, if any.
     std::optional<data::discussions::TMyRec> selectedMessage() const;
 

@@ -6,6 +6,7 @@
 #include "data/Outline.h"
 #include "data/Projects.h"
 #include "data/Revisions.h"
+#include "data/Search.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
@@ -276,6 +277,18 @@ void DocumentPanel::showActivePage()
     if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
 }
 
+bool DocumentPanel::showDiscussionMessage(qint32 msgId)
+{
+    Tab_Control->setCurrentWidget(m_discussion);
+    return m_discussion->selectMessage(msgId);
+}
+
+void DocumentPanel::showAttachmentsPage()
+{
+    // Turning to the page loads its list; when it is the page already, ShowDocument did.
+    Tab_Control->setCurrentWidget(m_attachments);
+}
+
 void DocumentPanel::showMissing(const QString& message)
 {
     RichEdit1->clear();
@@ -402,6 +415,8 @@ data::documents::SaveResult DocumentPanel::storeRevision(bool topicModified, boo
         RichEdit1->saveToFile(path);
         change.bodyFile = path;
     }
+    // The body's plain text is stored with it, in the same transaction, for the search.
+    if (bodyModified) change.plainText = QString::fromStdString(RichEdit1->toModel().plainText());
     return data::documents::saveRevision(m_session, m_documentId, m_loaded, change, m_session.CurrentUser,
                                          m_session.CurrentProjectID, m_session.CurrentCatagoryID);
 }
@@ -502,11 +517,14 @@ void DocumentPanel::restoreRevision(qint32 revision)
 
 void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor)
 {
+    data::search::BodyTextSave withText(m_session, requirementId,
+                                        QString::fromStdString(dialogEditor.toModel().plainText()));
     if (m_session.StoreDocumentsAsFiles)
         dialogEditor.saveToFile(data::documents::bodyFilePath(m_session.DocumentsFolder, requirementId));
     else
         data::documents::insertBodyFromFile(m_session, requirementId,
                                             m_session.tempFilePath(QStringLiteral("TempReq.rvf")));
+    withText.commit();
 }
 
 void DocumentPanel::exportRtf(const QString& path)

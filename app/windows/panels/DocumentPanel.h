@@ -72,6 +72,9 @@ public:
     // After a document was shown: reloads the attachment list or the discussion once more when
     // its page is the active one.
     void showActivePage();
+    // Turns to the Discussion page and selects the message there; to the Attachments page.
+    bool showDiscussionMessage(qint32 msgId);
+    void showAttachmentsPage();
     DiscussionPage& discussionPage() { return *m_discussion; }
     HistoryPage& historyPage() { return *m_history; }
     AttachmentsPage& attachmentsPage() { return *m_attachments; }

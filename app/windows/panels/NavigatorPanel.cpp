@@ -256,6 +256,12 @@ NavigatorPanel::~NavigatorPanel()
     ui::clearTree(ProjectTree);
 }
 
+void NavigatorPanel::setSearchBox(QWidget* box)
+{
+    box->setParent(this);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(0, box);
+}
+
 void NavigatorPanel::showProjectNames(const std::vector<data::projects::ProjectEntry>& projects)
 {
     Combo_projects->clear();

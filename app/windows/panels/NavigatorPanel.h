@@ -34,6 +34,8 @@ public:
     void showProjectNames(const std::vector<data::projects::ProjectEntry>& projects);
     // Who's online: replaces the list with names; an empty result keeps the previous list.
     void showOnlineUsers(const QStringList& names);
+    // Places the search box at the top of the navigator.
+    void setSearchBox(QWidget* box);
     // Empties the project selector and the unread-messages list (start-up and Log Off).
     void clearSelectors();
     // Empties the project selector and the outline (Log Off).

@@ -1,0 +1,237 @@
+// Search benchmark: 10,000 documents of about 2 KB with one discussion message each, in one
+// project of a member user. Prints the one-time fill of their texts, the time to the first
+// results for a rare word and for a word in every document (top 50 of each kind), the search
+// box from the last keystroke to its results, and what a body save costs with its text beside
+// the same save without it (statements and time).
+//
+//   search_bench [--documents N] [--reps N]
+//
+// Uses the server of VT_TEST_SERVER_DIR when that folder holds a running one; otherwise starts
+// its own with scripts/db-server.sh and stops it afterwards. Runs offscreen.
+
+#include "BenchServer.h"
+#include "TestServer.h"
+
+#include "data/Documents.h"
+#include "data/Search.h"
+#include "session/Session.h"
+#include "windows/panels/SearchBox.h"
+
+#include "db/DbSettings.h"
+
+#include "richtext/RvfFormat.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+int g_statements = 0;
+
+double now()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string bodyBytes(const std::string& text)
+{
+    vt::rt::DocModel model;
+    vt::rt::Block block;
+    vt::rt::Item item;
+    item.text = text;
+    block.paragraph.items.push_back(item);
+    model.blocks.push_back(block);
+    return vt::rt::writeRvf(model);
+}
+
+std::string hex(const std::string& bytes)
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string out = "X'";
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out + "'";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int documents = 10000;
+    int reps = 5;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--documents") == 0) documents = std::max(100, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--reps") == 0) reps = std::max(1, std::atoi(argv[++i]));
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    vt::bench::BenchServer server("search_bench");
+    if (!server.ok()) return 1;
+    namespace search = vt::app::data::search;
+    int rc = 0;
+    try {
+        const std::string db = vt::test::freshVeltranaDatabase("vt_search_bench");
+        vt::test::runSql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE', 'PW', 'USER');"
+                         "INSERT INTO Projects (ProjectID, ProjectName) VALUES (1, 'Bench'), (2, 'Other');"
+                         "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ALICE', 1);"
+                         "INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'Specs'),"
+                         "(2, 1, 'Plans'), (3, 2, 'Elsewhere')",
+                         db);
+        // Bodies of about 2 KB from a vocabulary of 5,000 words; "ubiquitous" in every one,
+        // "zanzibar" in 20.
+        std::mt19937 random(2026);
+        std::vector<std::string> vocabulary;
+        for (int i = 0; i < 5000; ++i) {
+            std::string w;
+            for (int k = 0, n = 4 + int(random() % 6); k < n; ++k)
+                w += char('a' + random() % 26);
+            vocabulary.push_back(w);
+        }
+        std::size_t bodyBytesTotal = 0;
+        for (int first = 1; first <= documents; first += 500) {
+            std::string docs, bodies, messages;
+            for (int id = first; id < first + 500 && id <= documents; ++id) {
+                const int category = id % 3 == 0 ? 3 : 1 + id % 2;
+                docs += std::string(docs.empty() ? "" : ",") + "(" + std::to_string(id) + ",2," +
+                        std::to_string(category) + ",'Document " + std::to_string(id) + "',now(),'ALICE',now())";
+                std::string text = "ubiquitous ";
+                if (id % (documents / 20) == 0) text += "zanzibar ";
+                while (text.size() < 2000)
+                    text += vocabulary[random() % vocabulary.size()] + (random() % 12 == 0 ? ".\n" : " ");
+                const std::string body = bodyBytes(text);
+                bodyBytesTotal += body.size();
+                bodies += std::string(bodies.empty() ? "" : ",") + "(" + std::to_string(id) + "," + hex(body) + ")";
+                messages += std::string(messages.empty() ? "" : ",") + "('Question " + std::to_string(id) +
+                            "','ALICE','What about " + vocabulary[random() % vocabulary.size()] + "?',now()," +
+                            std::to_string(id) + ",0," + std::to_string(category == 3 ? 2 : 1) + ")";
+            }
+            vt::test::runSql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, "
+                             "Owner, modified) VALUES " + docs + ";INSERT INTO Req_objects (RequirementID, Document) "
+                             "VALUES " + bodies + ";INSERT INTO Req_messages (Subject, Name, msg, created, "
+                             "RequirementID, ParentID, ProjectID) VALUES " + messages,
+                             db);
+        }
+        std::printf("corpus: %d documents, %.1f MB of bodies, one message each\n", documents,
+                    double(bodyBytesTotal) / 1e6);
+
+        const auto& ts = vt::test::testServer();
+        const vt::app::ConnectionValues values{QString::fromStdString(db),
+                                               QString::fromStdString(ts.host) + ":" + QString::number(ts.port),
+                                               QString::fromStdString(ts.user), QString::fromStdString(ts.password)};
+        vt::app::Session session;
+        if (session.logIn(values, "ALICE", "PW") != vt::app::Session::LoginResult::LoggedIn)
+            throw std::runtime_error("cannot log in");
+
+        double t = now();
+        int lastReport = 0;
+        const auto filled = search::fillMissingTexts(session, false, QString(), [&](int done, int total) {
+            if (done - lastReport >= total / 4 || done == total) {
+                std::printf("  fill: %d of %d\n", done, total);
+                lastReport = done;
+            }
+        });
+        std::printf("one-time fill: %d texts in %.1f s (goal: under 60 s)\n", filled.filled, now() - t);
+
+        SetTraceHook([](TraceOp op, const std::string&) {
+            if (op == TraceOp::Execute) ++g_statements;
+        });
+        const int tokenSize = search::minTokenSize(session);
+        for (const char* word : {"zanzibar", "ubiquitous", "ubiq*", "C++"}) {
+            std::vector<double> times;
+            std::size_t hits = 0;
+            g_statements = 0;
+            for (int r = 0; r < reps; ++r) {
+                t = now();
+                hits = search::find(session, search::parseTerms(word), tokenSize, "ALICE", false).size();
+                times.push_back((now() - t) * 1000);
+            }
+            std::printf("search %-12s %4zu hits  %6.1f ms (median of %d)  %d statements each\n", word, hits,
+                        median(times), reps, g_statements / reps);
+        }
+        std::printf("goals: a rare word under 50 ms, a word in every document (top 50) under 100 ms\n");
+
+        // The search box: from the last keystroke to its results shown.
+        {
+            vt::app::SearchBox box(session);
+            box.resize(300, 600);
+            box.show();
+            auto* edit = box.findChild<QLineEdit*>("SearchEdit");
+            auto* results = box.findChild<QTreeWidget*>("SearchResults");
+            std::vector<double> times;
+            for (int r = 0; r < reps; ++r) {
+                edit->clear();
+                results->clear();
+                QElapsedTimer clock;
+                QTest::keyClicks(edit, r % 2 ? "zanzibar" : "ubiquitous");
+                clock.start();
+                while (results->topLevelItemCount() == 0 && clock.elapsed() < 5000)
+                    QApplication::processEvents(QEventLoop::AllEvents, 5);
+                times.push_back(double(clock.nsecsElapsed()) / 1e6);
+            }
+            std::printf("search box, last keystroke to results: %.1f ms (median; pause %d ms; goal: under 150 ms)\n",
+                        median(times), vt::app::SearchBox::kDebounceMs);
+        }
+
+        // A body save with its text beside the same save without it.
+        const std::string file =
+            std::filesystem::temp_directory_path() / ("vt-search-bench-" + std::to_string(getpid()) + ".rvf");
+        const QString path = QString::fromStdString(file);
+        const std::string someBody = bodyBytes(std::string(2000, 'x'));
+        {
+            FILE* f = std::fopen(file.c_str(), "wb");
+            std::fwrite(someBody.data(), 1, someBody.size(), f);
+            std::fclose(f);
+        }
+        QString text;
+        for (int i = 0; i < 300; ++i)
+            text += QString::fromStdString(vocabulary[std::size_t(i)]) + " ";
+        const int saves = 50 * reps;
+        g_statements = 0;
+        t = now();
+        for (int i = 0; i < saves; ++i)
+            vt::app::data::documents::updateBodyFromFile(session, 1 + i % documents, path);
+        const double plain = (now() - t) * 1000 / saves;
+        const int plainStatements = g_statements;
+        g_statements = 0;
+        t = now();
+        for (int i = 0; i < saves; ++i) {
+            search::BodyTextSave withText(session, 1 + i % documents, text);
+            vt::app::data::documents::updateBodyFromFile(session, 1 + i % documents, path);
+            withText.commit();
+        }
+        const double withText = (now() - t) * 1000 / saves;
+        std::printf("body save: %.2f ms and %d statements; with its text %.2f ms (%+.0f %%) and %d statements\n",
+                    plain, plainStatements / saves, withText, (withText / plain - 1) * 100, g_statements / saves);
+        std::filesystem::remove(file);
+        SetTraceHook({});
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "search_bench: %s\n", e.what());
+        rc = 1;
+    }
+    vt::bench::stopBenchServer();
+    return rc;
+}

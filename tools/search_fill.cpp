@@ -1,0 +1,47 @@
+// The one-time fill of the search's texts for bodies stored before search existed: reads every
+// body without a stored text (from the database, or from the shared documents folder when the
+// shared settings say so) and stores its plain text. Prints its progress; stopped at any point,
+// it is resumed by running it again, which reads only the bodies still without text.
+//
+//   veltrana-search-fill HOST[:PORT] DATABASE DB-USER DB-PASSWORD USER PASSWORD
+//
+// USER and PASSWORD are a Veltrana account (upper-cased as at the login dialog).
+
+#include "data/Search.h"
+#include "session/Session.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 7) {
+        std::fprintf(stderr, "usage: veltrana-search-fill HOST[:PORT] DATABASE DB-USER DB-PASSWORD USER PASSWORD\n");
+        return 2;
+    }
+    const auto arg = [&](int i) { return QString::fromLocal8Bit(argv[i]); };
+    try {
+        vt::app::Session session;
+        const auto result = session.logIn({arg(2), arg(1), arg(3), arg(4)}, arg(5).toUpper(), arg(6).toUpper());
+        if (result != vt::app::Session::LoginResult::LoggedIn) {
+            std::fprintf(stderr, "veltrana-search-fill: cannot log in (%s)\n",
+                         result == vt::app::Session::LoginResult::WrongSchemaVersion
+                             ? session.schemaRefusal().toLocal8Bit().constData()
+                             : "unknown user, wrong password or no shared settings");
+            return 1;
+        }
+        const auto filled = vt::app::data::search::fillMissingTexts(
+            session, session.StoreDocumentsAsFiles, session.DocumentsFolder, [](int done, int total) {
+                std::printf("%d of %d bodies read\n", done, total);
+                std::fflush(stdout);
+            });
+        std::printf("%d texts stored; %d bodies could not be read\n", filled.filled, filled.unreadable);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "veltrana-search-fill: %s\n", e.what());
+        return 1;
+    }
+}
