@@ -16,6 +16,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <langinfo.h>
@@ -170,6 +171,11 @@ bool Platform::printPagesDialog(QPrinter& printer, int minPage, int maxPage)
 {
     printer.setFromTo(minPage, maxPage);
     return printDialog(printer);
+}
+
+QString QtPlatform::userDataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
 }  // namespace vt::app

@@ -28,6 +28,7 @@ public:
     void beginWait() override;
     void endWait() override;
     QStringList screenFonts() override;
+    QString userDataFolder() override;
     int codePage() override;
 };
 

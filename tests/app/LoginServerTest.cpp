@@ -3,6 +3,7 @@
 
 #include "AppFixture.h"
 #include "TestServer.h"
+#include "data/Schema.h"
 #include "session/Passwords.h"
 #include "windows/LogForm.h"
 
@@ -191,16 +192,21 @@ TEST_F(Login, MissingGlobalSettingsRowEndsTheLoginWithBothMessages)
 // for an older one the command that upgrades it; nothing else is read.
 TEST_F(Login, DatabaseOfAnotherSchemaVersionIsRefused)
 {
+    const int known = data::schema::kVersion;
+    const std::string newer = std::to_string(known + 1);
     const struct {
-        const char* change;
+        std::string change;
         QString message;
     } cases[] = {
-        {"UPDATE schema_version SET Version = 3",
-         "The database has schema version 3, newer than version 2 that this program knows. Use a newer "
-         "version of Veltrana."},
+        {"UPDATE schema_version SET Version = " + newer,
+         QStringLiteral("The database has schema version %1, newer than version %2 that this program knows. Use a "
+                        "newer version of Veltrana.")
+             .arg(known + 1)
+             .arg(known)},
         {"DROP TABLE schema_version",
-         "The database has schema version 1, older than version 2 that this program needs. Upgrade it with "
-         "scripts/setup-db.sh --upgrade on the database server."},
+         QStringLiteral("The database has schema version 1, older than version %1 that this program needs. Upgrade "
+                        "it with scripts/setup-db.sh --upgrade on the database server.")
+             .arg(known)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.change);
@@ -214,7 +220,7 @@ TEST_F(Login, DatabaseOfAnotherSchemaVersionIsRefused)
     }
     // Brought to the program's version, the same dialog logs in.
     sql("CREATE TABLE schema_version (VersionID TINYINT NOT NULL PRIMARY KEY, Version INT NOT NULL);"
-        "INSERT INTO schema_version VALUES (1, 2)");
+        "INSERT INTO schema_version VALUES (1, " + std::to_string(known) + ")");
     m_platform.clear();
     loginAs("admin", "admin");
     EXPECT_EQ(m_platform.messages(), QStringList{});

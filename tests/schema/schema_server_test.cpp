@@ -10,8 +10,16 @@
 #include <vector>
 
 #include "TestServer.h"
+#include "data/Schema.h"
+
+#include <string>
 
 using vt::test::runSql;
+
+namespace {
+// The schema version of this program, as the mariadb client prints it.
+const std::string kVersionText = std::to_string(vt::app::data::schema::kVersion);
+}  // namespace
 
 TEST(Schema, LoadsWithGlobalSettingsRowAndAdminAccount) {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
@@ -152,7 +160,7 @@ TEST(Schema, EveryTableHasAPrimaryKeyAndTheVersionRow)
                      "c.table_schema = t.table_schema and c.table_name = t.table_name and "
                      "c.constraint_type = 'PRIMARY KEY')"),
               "");
-    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t" + kVersionText + "\n");
     // The added keys are invisible: inserts without a column list and "select *" stay as they were.
     runSql("insert into msg_state values (10, 5, 'BOB', 1); insert into ProjectMembers values ('BOB', 1);"
            "insert into activity_Log values ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)",
@@ -170,9 +178,10 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
 
     const ScriptRun first = upgrade(db);
     ASSERT_EQ(first.status, 0) << first.output;
-    EXPECT_NE(first.output.find("upgraded from schema version 1 to 2"), std::string::npos) << first.output;
+    EXPECT_NE(first.output.find("upgraded from schema version 1 to " + kVersionText), std::string::npos)
+        << first.output;
     EXPECT_EQ(contents(db), before);
-    EXPECT_EQ(runSql("select Version from schema_version", db), "2\n");
+    EXPECT_EQ(runSql("select Version from schema_version", db), kVersionText + "\n");
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
     // The equal rows kept apart by their new keys.
     EXPECT_EQ(runSql("select count(distinct MemberID) from ProjectMembers where ProjectID = 7 and UserName = "
@@ -182,9 +191,10 @@ TEST(SchemaUpgrade, PreviousReleaseIsUpgradedOnceKeepingEveryRow)
 
     const ScriptRun second = upgrade(db);
     ASSERT_EQ(second.status, 0) << second.output;
-    EXPECT_NE(second.output.find("at schema version 2 already"), std::string::npos) << second.output;
+    EXPECT_NE(second.output.find("at schema version " + kVersionText + " already"), std::string::npos)
+        << second.output;
     EXPECT_EQ(contents(db), before);
-    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t2\n");
+    EXPECT_EQ(runSql("select VersionID, Version from schema_version", db), "1\t" + kVersionText + "\n");
 }
 
 // The server commits each step on its own: a run that stopped after some steps, before the
@@ -201,7 +211,7 @@ TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
            db);
     const ScriptRun run = upgrade(db);
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("from schema version 1 to 2"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("from schema version 1 to " + kVersionText), std::string::npos) << run.output;
     EXPECT_EQ(contents(db), before);
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
 }
@@ -209,11 +219,36 @@ TEST(SchemaUpgrade, RunThatStoppedHalfWayIsFinishedByTheNextRun)
 TEST(SchemaUpgrade, NewerSchemaIsLeftAlone)
 {
     const std::string db = vt::test::freshVeltranaDatabase("schema");
-    runSql("update schema_version set Version = 3", db);
+    const std::string newer = std::to_string(vt::app::data::schema::kVersion + 1);
+    runSql("update schema_version set Version = " + newer, db);
     const std::string before = structure(db);
     const ScriptRun run = upgrade(db);
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.output.find("schema version 3, newer than version 2"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("schema version " + newer + ", newer than version " + kVersionText), std::string::npos)
+        << run.output;
     EXPECT_EQ(structure(db), before);
-    EXPECT_EQ(runSql("select Version from schema_version", db), "3\n");
+    EXPECT_EQ(runSql("select Version from schema_version", db), newer + "\n");
+}
+
+// The editing columns of Users arrive empty on every kept row (nobody is editing), stay out of
+// "SELECT *", and a run that stopped after adding them, before its version row, is finished
+// by the next run without a second ALTER.
+TEST(SchemaUpgrade, EditingColumnsArriveEmptyOnEveryUserAndTheStepRunsAgain)
+{
+    const std::string db = previousReleaseDatabase();
+    const std::string before = contents(db);
+    ASSERT_EQ(upgrade(db).status, 0);
+    EXPECT_EQ(runSql("select count(*), count(EditingDocument), count(EditingSince) from Users", db), "2\t0\t0\n");
+    runSql("update Users set EditingDocument = 10, EditingSince = '2026-01-02 03:04:05' where Username = 'ADMIN'", db);
+    EXPECT_EQ(runSql("select Username, EditingDocument, EditingSince from Users where EditingDocument is not null", db),
+              "ADMIN\t10\t2026-01-02 03:04:05\n");
+    EXPECT_EQ(contents(db), before);
+
+    runSql("update schema_version set Version = 2", db);
+    const ScriptRun again = upgrade(db);
+    ASSERT_EQ(again.status, 0) << again.output;
+    EXPECT_NE(again.output.find("from schema version 2 to " + kVersionText), std::string::npos) << again.output;
+    EXPECT_EQ(runSql("select Username, EditingDocument from Users where EditingDocument is not null", db),
+              "ADMIN\t10\n");
+    EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
 }

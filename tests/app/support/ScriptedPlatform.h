@@ -44,6 +44,8 @@ public:
     bool runBatches = false;
     QStringList fontList = {QStringLiteral("Arial"), QStringLiteral("Courier New"), QStringLiteral("Times New Roman")};
     int clientCodePage = 0;
+    // What userDataFolder answers; empty keeps no recovery journal.
+    QString dataFolder;
     int waitDepth = 0;
     int maxWaitDepth = 0;
 
@@ -65,6 +67,7 @@ public:
     void endWait() override;
     QStringList screenFonts() override { return fontList; }
     int codePage() override { return clientCodePage; }
+    QString userDataFolder() override { return dataFolder; }
 };
 
 // Installs a platform for the lifetime of the object and restores the previous one afterwards.
