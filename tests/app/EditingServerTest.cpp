@@ -1,0 +1,263 @@
+// Who is editing and recovering unsaved edits, against the private test server: two users on
+// two connections, each with a main window of their own; the line above the editor follows
+// the presence poll; the recovery journal follows the unsaved edits and is offered at the
+// next login after the program ended without storing them.
+
+#include "AppFixture.h"
+#include "TestServer.h"
+
+#include "data/Presence.h"
+#include "richtext/RichEditor.h"
+#include "session/RecoveryJournal.h"
+#include "windows/panels/DocumentPanel.h"
+#include "windows/panels/EditingLine.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace vt::app;
+
+namespace {
+
+QByteArray bodyBytes(const QString& text)
+{
+    vt::rt::RichEditor editor;
+    editor.appendParagraph(text);
+    return editor.saveToBytes();
+}
+
+}  // namespace
+
+class Editing : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        m_db = vt::test::freshVeltranaDatabase("vt_editing");
+        writeFile("defaults.cfg", QByteArray::fromStdString(vt::test::defaultsLine(m_db)));
+        // ALICE and BOB are members of Alpha; Secret is a project of ADMIN's alone.
+        sql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE','PW','USER'), ('BOB','PW','USER')");
+        sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES "
+            "(1, 'Alpha', '', 'ALICE'), (2, 'Secret', '', 'ADMIN')");
+        sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ALICE', 1), ('BOB', 1), ('ADMIN', 2)");
+        sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName, Description) VALUES "
+            "(1, 1, 'Area', ''), (2, 2, 'Hidden', '')");
+        sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner, modified, "
+            "modifiedBy) VALUES (10, 2, 1, 'Doc', now(), 'ALICE', '2026-01-02 03:04:05', 'ALICE'), "
+            "(11, 3, 10, 'Sub', now(), 'ALICE', now(), 'ALICE'), (20, 2, 2, 'Classified', now(), 'ADMIN', now(), "
+            "'ADMIN')");
+        for (const auto& [id, text] : {std::pair{10, "First line of Doc"}, {11, "Sub body"}, {20, "Secret body"}})
+            sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (" + std::to_string(id) + ", X'" +
+                bodyBytes(text).toHex().toStdString() + "')");
+        startApp();
+    }
+    void TearDown() override
+    {
+        m_alice.reset();
+        m_aliceSession.reset();
+        AppFixture::TearDown();
+    }
+
+    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
+
+    void loginAs(const char* user, const char* password)
+    {
+        QTest::keyClicks(&loginChild<QLineEdit>("UserID"), user);
+        QTest::keyClicks(&loginChild<QLineEdit>("Password"), password);
+        loginChild<QPushButton>("Button1").click();
+        ASSERT_TRUE(session().isLoggedIn()) << m_platform.messages().join("|").toStdString();
+    }
+    // Opens Alpha and selects the node whose caption starts with caption, in window.
+    static void open(QWidget& window, const QString& caption)
+    {
+        auto& combo = child<QComboBox>(window, "Combo_projects");
+        combo.setCurrentIndex(combo.findText("Alpha"));
+        emit combo.textActivated("Alpha");
+        select(window, caption);
+    }
+    static void select(QWidget& window, const QString& caption)
+    {
+        auto& tree = child<QTreeWidget>(window, "ProjectTree");
+        // A category's caption starts with "  ..." until it is selected.
+        auto found = tree.findItems(caption, Qt::MatchStartsWith | Qt::MatchRecursive);
+        if (found.isEmpty()) found = tree.findItems("  ..." + caption, Qt::MatchStartsWith | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1) << caption.toStdString();
+        tree.setCurrentItem(found.front());
+    }
+    static void type(QWidget& window, const QString& text)
+    {
+        auto& editor = child<vt::rt::RichEditor>(window, "RichEdit1");
+        editor.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&editor, text);
+    }
+
+    // ALICE in a main window of her own, on a connection of her own.
+    TVeltrana& alice()
+    {
+        if (!m_alice) {
+            m_aliceSession = std::make_unique<Session>();
+            m_alice = std::make_unique<TVeltrana>(*m_aliceSession);
+        }
+        return *m_alice;
+    }
+    void aliceLogsIn()
+    {
+        const auto& server = vt::test::testServer();
+        const ConnectionValues values{QString::fromStdString(m_db),
+                                      QString::fromStdString(server.host + ":" + std::to_string(server.port)),
+                                      QString::fromStdString(server.user), QString::fromStdString(server.password)};
+        alice();
+        ASSERT_EQ(m_aliceSession->logIn(values, "alice", "PW"), Session::LoginResult::LoggedIn);
+    }
+
+    QLabel& line() { return mainChild<QLabel>("EditingLine"); }
+    // What BOB's line says after his next poll.
+    QString bobsLineAfterPoll()
+    {
+        mainWindow().Timer1Timer();
+        return line().isVisible() ? line().text() : QString();
+    }
+    // ALICE's editing columns as the server holds them.
+    std::string aliceEditing() { return sql("SELECT EditingDocument FROM Users WHERE Username = 'ALICE'"); }
+    // The line BOB is to see for ALICE, with her EditingSince as the server holds it.
+    QString aliceLine()
+    {
+        const std::string since = sql("SELECT date_format(EditingSince, '%H:%i') FROM Users WHERE Username='ALICE'");
+        return "ALICE is editing this document since " + QString::fromStdString(since).trimmed();
+    }
+
+    std::string m_db;
+    std::unique_ptr<Session> m_aliceSession;
+    std::unique_ptr<TVeltrana> m_alice;
+};
+
+TEST_F(Editing, StampKeepsTheStartWhileTheDocumentStaysAndTheMarkLeavesThePollAlone)
+{
+    Session& s = session();
+    loginAs("bob", "pw");
+    sql("UPDATE Users SET lastPollRequest = NULL");
+    data::presence::setEditing(s, "alice", 10);
+    EXPECT_EQ(sql("SELECT EditingDocument, EditingSince > now() - INTERVAL 1 MINUTE, lastPollRequest FROM Users "
+                  "WHERE Username = 'ALICE'"),
+              "10\t1\tNULL\n");
+    const struct {
+        const char* step;
+        std::function<void()> run;
+        std::string expected;  // EditingDocument, EditingSince
+    } steps[] = {
+        {"same document: the start stays",
+         [&] {
+             sql("UPDATE Users SET EditingSince = '2020-01-02 03:04:00' WHERE Username = 'ALICE'");
+             data::presence::stamp(s, "ALICE", 10);
+         },
+         "10\t2020-01-02 03:04:00\n"},
+        {"another document: a new start", [&] { data::presence::stamp(s, "ALICE", 11); }, "11\tnow\n"},
+        {"editing nothing", [&] { data::presence::stamp(s, "ALICE", 0); }, "NULL\tNULL\n"},
+        {"a quote in the name marks nobody", [&] { data::presence::setEditing(s, "X' or '1'='1", 10); },
+         "NULL\tNULL\n"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        step.run();
+        EXPECT_EQ(sql("SELECT EditingDocument, if(EditingSince > now() - INTERVAL 1 MINUTE, 'now', EditingSince) "
+                      "FROM Users WHERE Username = 'ALICE'"),
+                  step.expected);
+    }
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE EditingDocument IS NOT NULL"), "0\n");
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'ALICE' AND lastPollRequest IS NOT NULL"), "1\n");
+}
+
+// ALICE edits Doc in her window; BOB, on his connection, sees the line when he opens Doc and
+// after each poll, until ALICE saves, moves on, logs off or stops polling.
+TEST_F(Editing, OthersSeeWhoEditsUntilTheEditorSavesMovesOnLogsOffOrStopsPolling)
+{
+    loginAs("bob", "pw");
+    aliceLogsIn();
+    open(alice(), "Doc");
+    type(alice(), "x");
+    EXPECT_EQ(aliceEditing(), "10\n");  // at once, not with the next poll
+
+    open(mainWindow(), "Doc");
+    EXPECT_TRUE(line().isVisible());
+    EXPECT_EQ(line().text(), aliceLine());
+    EXPECT_EQ(line().textFormat(), Qt::PlainText);
+    // ALICE does not see herself.
+    alice().Timer1Timer();
+    EXPECT_FALSE(child<QLabel>(alice(), "EditingLine").isVisible());
+
+    const struct {
+        const char* how;
+        std::function<void()> start;
+        std::function<void()> stop;
+    } ways[] = {
+        {"saves", [] {}, [&] { child<QAction>(alice(), "Save1").trigger(); }},
+        {"moves on to another document", [&] { type(alice(), "w"); }, [&] { select(alice(), "Sub"); }},
+        {"changes only the topic and moves on to the category",
+         [&] {
+             select(alice(), "Doc");
+             QTest::keyClicks(&child<QLineEdit>(alice(), "Edit_RequireMentName"), "!");
+         },
+         [&] { select(alice(), "Area"); }},
+        {"logs off",
+         [&] {
+             select(alice(), "Doc");
+             type(alice(), "y");
+         },
+         [&] { child<QAction>(alice(), "Loggoff1").trigger(); }},
+        {"stops polling",
+         [&] {
+             aliceLogsIn();
+             open(alice(), "Doc");
+             type(alice(), "z");
+         },
+         [&] { sql("UPDATE Users SET lastPollRequest = now() - INTERVAL 5 MINUTE WHERE Username = 'ALICE'"); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        way.start();
+        alice().Timer1Timer();  // her poll keeps the mark
+        ASSERT_EQ(aliceEditing(), "10\n");
+        EXPECT_EQ(bobsLineAfterPoll(), aliceLine());
+        way.stop();
+        EXPECT_EQ(bobsLineAfterPoll(), QString());
+    }
+    // A killed program's mark stays in the row but is old: BOB opening Doc later sees nothing.
+    EXPECT_EQ(aliceEditing(), "10\n");
+    select(mainWindow(), "Sub");
+    select(mainWindow(), "Doc");
+    EXPECT_FALSE(line().isVisible());
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+TEST_F(Editing, EveryEditorOfTheShownDocumentGetsALineWithTheNameAsPlainText)
+{
+    loginAs("bob", "pw");
+    sql("INSERT INTO Users (Username, password, Role, lastPollRequest) VALUES ('<B>EVE</B> & CO', 'PW', 'USER', "
+        "now()), ('IDLE', 'PW', 'USER', now())");
+    sql("UPDATE Users SET EditingDocument = 10, EditingSince = '2026-03-04 09:05:00' WHERE Username = "
+        "'<B>EVE</B> & CO'");
+    sql("UPDATE Users SET EditingDocument = 11, EditingSince = now(), lastPollRequest = now() WHERE Username = 'ALICE'");
+    open(mainWindow(), "Doc");
+    EXPECT_EQ(line().text(), "<B>EVE</B> & CO is editing this document since 09:05");
+    // BOB's own mark (from another workstation) is not shown to him.
+    sql("UPDATE Users SET EditingDocument = 10, EditingSince = now() WHERE Username = 'BOB'");
+    select(mainWindow(), "Area");
+    select(mainWindow(), "Doc");
+    EXPECT_EQ(line().text(), "<B>EVE</B> & CO is editing this document since 09:05");
+    select(mainWindow(), "Sub");
+    EXPECT_EQ(line().text(), aliceLine());
+    select(mainWindow(), "Area");
+    mainWindow().Timer1Timer();
+    select(mainWindow(), "Doc");
+    EXPECT_EQ(line().text(), "<B>EVE</B> & CO is editing this document since 09:05");
+}
