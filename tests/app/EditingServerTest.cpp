@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <memory>
@@ -72,6 +73,9 @@ protected:
 
     void loginAs(const char* user, const char* password)
     {
+        // The dialog may show the name of the last login, kept in defaults.cfg.
+        loginChild<QLineEdit>("UserID").clear();
+        loginChild<QLineEdit>("Password").clear();
         QTest::keyClicks(&loginChild<QLineEdit>("UserID"), user);
         QTest::keyClicks(&loginChild<QLineEdit>("Password"), password);
         loginChild<QPushButton>("Button1").click();
@@ -260,4 +264,216 @@ TEST_F(Editing, EveryEditorOfTheShownDocumentGetsALineWithTheNameAsPlainText)
     mainWindow().Timer1Timer();
     select(mainWindow(), "Doc");
     EXPECT_EQ(line().text(), "<B>EVE</B> & CO is editing this document since 09:05");
+}
+
+class Recovery : public Editing {
+protected:
+    vt::rt::RichEditor& editor() { return mainChild<vt::rt::RichEditor>("RichEdit1"); }
+    QLineEdit& topic() { return mainChild<QLineEdit>("Edit_RequireMentName"); }
+    DocumentPanel& panel() { return mainWindow().documentPanel(); }
+    // ALICE's journal for this database; found once she has logged in.
+    QString journal() { return recovery::journalPath(m_platform.dataFolder, session()); }
+    void logOff() { mainChild<QAction>("Loggoff1").trigger(); }
+    // ALICE types into Doc's body and topic, and the journal is written.
+    void editDocAndJournal()
+    {
+        open(mainWindow(), "Doc");
+        type(mainWindow(), " more");
+        QTest::keyClicks(&topic(), "!");
+        panel().writeRecoveryJournal();
+        ASSERT_TRUE(QFile::exists(journal()));
+    }
+    // The program ends without storing anything, as when it is killed, and starts again.
+    void killAndRestart()
+    {
+        stopApp();
+        startApp();
+    }
+    static QString plainText(const QByteArray& body)
+    {
+        vt::rt::RichEditor e;
+        e.loadFromBytes(body);
+        return e.toPlainText();
+    }
+    QStringList questions() const
+    {
+        QStringList texts;
+        for (const auto& shown : m_platform.shown)
+            if (shown.kind == "yesnocancel") texts << shown.text;
+        return texts;
+    }
+    static bool endsTheProgram(const std::function<void()>& action)
+    {
+        QTimer fallback;
+        fallback.setSingleShot(true);
+        QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        fallback.start(300);
+        QTimer::singleShot(0, qApp, action);
+        return QCoreApplication::exec() == 0;
+    }
+};
+
+TEST_F(Recovery, JournalHoldsTheUnsavedEditsAndGoesWithEveryCleanWayOut)
+{
+    loginAs("alice", "pw");
+    editDocAndJournal();
+    const auto entry = recovery::read(journal());
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->documentId, 10);
+    EXPECT_EQ(entry->user, "ALICE");
+    EXPECT_EQ(entry->database, QString::fromStdString(m_db));
+    EXPECT_EQ(entry->topic, "Doc!");
+    EXPECT_EQ(entry->basedOn, "modified 2026-01-02 03:04:05 by ALICE");
+    EXPECT_EQ(plainText(entry->body), "First line of Doc more");
+    EXPECT_LE(qAbs(entry->written.secsTo(QDateTime::currentDateTimeUtc())), 60);
+    // The journal lives in the user's own folder, not in the shared work folder.
+    EXPECT_TRUE(journal().startsWith(m_platform.dataFolder + "/"));
+
+    const struct {
+        const char* how;
+        std::function<void()> leave;
+    } ways[] = {
+        {"save", [&] { mainChild<QAction>("Save1").trigger(); }},
+        {"moving on", [&] { select(mainWindow(), "Sub"); }},
+        {"log off", [&] { logOff(); }},
+        {"exit", [&] { EXPECT_TRUE(endsTheProgram([&] { mainChild<QAction>("ExitMenu").trigger(); })); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        if (!session().isLoggedIn()) loginAs("alice", "pw");
+        editDocAndJournal();
+        way.leave();
+        EXPECT_FALSE(QFile::exists(journal()));
+        EXPECT_EQ(QDir(m_platform.dataFolder).entryList(QDir::Files), QStringList{});
+    }
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
+// The program ended with edits pending: the next login offers them, and "Yes" puts them into
+// the document as unsaved edits that the normal save stores.
+TEST_F(Recovery, NextLoginOffersTheEditsAndRecoveredTextIsSavedByTheNormalSave)
+{
+    loginAs("alice", "pw");
+    editDocAndJournal();
+    const QString path = journal();
+    killAndRestart();
+    EXPECT_EQ(sql("SELECT RequirementName FROM Requirements WHERE RequirementID = 10"), "Doc\n");
+
+    m_platform.answers = {Platform::Answer::Yes};
+    loginAs("alice", "pw");
+    ASSERT_EQ(questions().size(), 1);
+    EXPECT_TRUE(questions()[0].startsWith("Veltrana was not closed properly. Unsaved edits of the document \"Doc!\""))
+        << questions()[0].toStdString();
+    EXPECT_TRUE(questions()[0].contains(":\n\nFirst line of Doc more\n\n"));
+    EXPECT_FALSE(questions()[0].contains("saved again"));
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+
+    EXPECT_EQ(editor().toPlainText(), "First line of Doc more");
+    EXPECT_TRUE(editor().isModified());
+    EXPECT_EQ(topic().text(), "Doc!");
+    EXPECT_TRUE(topic().isModified());
+    EXPECT_EQ(aliceEditing(), "10\n");
+    EXPECT_TRUE(QFile::exists(path));  // until the edits are stored
+
+    mainChild<QAction>("Save1").trigger();
+    EXPECT_EQ(sql("SELECT RequirementName, modifiedBy FROM Requirements WHERE RequirementID = 10"), "Doc!\tALICE\n");
+    EXPECT_EQ(plainText(QByteArray::fromHex(QByteArray::fromStdString(
+                  sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID = 10")).trimmed())),
+              "First line of Doc more");
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(aliceEditing(), "NULL\n");
+}
+
+TEST_F(Recovery, NoDiscardsCancelKeepsTheFileAndAChangedDocumentIsNamedInTheOffer)
+{
+    loginAs("alice", "pw");
+    const QString path = journal();
+    const struct {
+        const char* what;
+        Platform::Answer answer;
+        bool changedMeanwhile;
+        bool kept;
+    } cases[] = {
+        {"No", Platform::Answer::No, false, false},
+        {"Cancel", Platform::Answer::Cancel, false, true},
+        {"No, after BOB saved", Platform::Answer::No, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!session().isLoggedIn()) loginAs("alice", "pw");
+        editDocAndJournal();
+        killAndRestart();
+        if (c.changedMeanwhile)
+            sql("UPDATE Requirements SET modified = '2026-05-06 07:08:09', modifiedBy = 'BOB' WHERE RequirementID = 10");
+        m_platform.clear();
+        m_platform.answers = {c.answer};
+        loginAs("alice", "pw");
+        ASSERT_EQ(questions().size(), 1);
+        EXPECT_EQ(questions()[0].contains("The document was saved again since these edits began (modified "
+                                          "2026-05-06 07:08:09 by BOB)"),
+                  c.changedMeanwhile);
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_EQ(QFile::exists(path + ".kept"), c.kept);
+        QFile::remove(path + ".kept");
+        EXPECT_FALSE(editor().isModified());
+        EXPECT_EQ(m_platform.messages(), QStringList{});
+        logOff();
+    }
+}
+
+// Journals that cannot be trusted are set aside with one note that shows nothing of them, and
+// nothing of a project the user is no member of is opened.
+TEST_F(Recovery, UnusableOrForeignJournalIsSetAsideWithANoteAndShowsNothing)
+{
+    loginAs("alice", "pw");
+    const QString path = journal();
+    logOff();
+    recovery::Entry good;
+    good.documentId = 10;
+    good.written = QDateTime::currentDateTimeUtc();
+    good.user = "ALICE";
+    good.database = QString::fromStdString(m_db);
+    good.topic = "Leaked topic";
+    good.basedOn = "x";
+    good.body = bodyBytes("Leaked body");
+    const auto with = [&](const std::function<void(recovery::Entry&)>& change) {
+        recovery::Entry e = good;
+        change(e);
+        return recovery::encode(e);
+    };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QString why;
+    } cases[] = {
+        {"a document of a project ALICE is no member of", with([](auto& e) { e.documentId = 20; }),
+         "its document is gone or not one you may open"},
+        {"a document that is gone", with([](auto& e) { e.documentId = 999; }),
+         "its document is gone or not one you may open"},
+        {"another user's", with([](auto& e) { e.user = "BOB"; }), "written for another user or database"},
+        {"another database's", with([](auto& e) { e.database = "Other"; }), "written for another user or database"},
+        {"a body that is no document", with([](auto& e) { e.body = QByteArray("\0\xff garbage", 10); }),
+         "its text cannot be read"},
+        {"truncated", with([](auto&) {}).chopped(7), "damaged or truncated"},
+        {"not a journal", QByteArray("<html>Leaked</html>"), "not a recovery file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir().mkpath(m_platform.dataFolder);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.bytes);
+        file.close();
+        m_platform.clear();
+        loginAs("alice", "pw");
+        EXPECT_EQ(questions(), QStringList{});
+        EXPECT_EQ(m_platform.messages(),
+                  QStringList{"Unsaved edits kept by an earlier session cannot be recovered (" + c.why +
+                              "). The file was set aside: " + path + ".unusable"});
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_TRUE(QFile::exists(path + ".unusable"));
+        EXPECT_EQ(mainChild<QTreeWidget>("ProjectTree").topLevelItemCount(), 0);
+        EXPECT_FALSE(editor().toPlainText().contains("Leaked"));
+        logOff();
+    }
 }
