@@ -15,10 +15,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -476,4 +478,51 @@ TEST_F(Recovery, UnusableOrForeignJournalIsSetAsideWithANoteAndShowsNothing)
         EXPECT_FALSE(editor().toPlainText().contains("Leaked"));
         logOff();
     }
+}
+
+// The real program, killed with SIGKILL while edits are pending: the next login recovers the
+// text exactly as it was typed up to the journal's last write, and nothing typed after it.
+TEST_F(Recovery, KilledProgramIsRecoveredUpToTheLastJournalWrite)
+{
+    QDir().mkpath(path("bin"));
+    ASSERT_TRUE(QFile::copy(VT_VELTRANA_BINARY, path("bin/veltrana")));  // its temporary files go there
+    writeFile("script.txt", "login ALICE PW\n"
+                            "open 10 Alpha\n"
+                            "type , typed before (ü 'q' -- <b>)\n"
+                            "wait 4000\n"
+                            "type  and after the last write\n"
+                            "touch " + path("ready").toUtf8() + "\n"
+                            "hang\n");
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_DATA_HOME", path("xdg"));
+    env.insert("VELTRANA_EDIT_SCRIPT", path("script.txt"));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(path(""));
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(path("bin/veltrana"), {});
+    ASSERT_TRUE(program.waitForStarted());
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(path("ready")) && waited.elapsed() < 60000 && program.state() == QProcess::Running)
+        QTest::qWait(100);
+    ASSERT_TRUE(QFile::exists(path("ready"))) << "the script did not reach its end";
+    program.kill();  // SIGKILL
+    ASSERT_TRUE(program.waitForFinished());
+    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(sql("SELECT RequirementName FROM Requirements WHERE RequirementID = 10"), "Doc\n");
+
+    // The journal is in the per-user data folder of the program.
+    const QString folder = path("xdg/Veltrana");
+    const QStringList journals = QDir(folder).entryList({"recovery-*.vtr"}, QDir::Files);
+    ASSERT_EQ(journals.size(), 1) << QDir(folder).entryList().join(" ").toStdString();
+    m_platform.dataFolder = folder;
+    m_platform.answers = {Platform::Answer::Yes};
+    loginAs("alice", "pw");
+    ASSERT_EQ(questions().size(), 1);
+    EXPECT_EQ(editor().toPlainText(), "First line of Doc, typed before (ü 'q' -- <b>)");
+    EXPECT_TRUE(editor().isModified());
+    EXPECT_EQ(topic().text(), "Doc");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
 }
