@@ -55,7 +55,8 @@ void runCommand(const QString& line)
     } else if (command == QLatin1String("open")) {
         TVeltrana* main = forms().Veltrana;
         const QString project = rest.section(QLatin1Char(' '), 1);
-        main->SelectDocumentInProject(main->GetProjectID(project), project, rest.section(QLatin1Char(' '), 0, 0).toInt());
+        main->SelectDocumentInProject(main->GetProjectID(project), project,
+                                      rest.section(QLatin1Char(' '), 0, 0).toInt());
     } else if (command == QLatin1String("type")) {
         auto& editor = named<vt::rt::RichEditor>(forms().Veltrana, "RichEdit1");
         editor.moveCursor(QTextCursor::End);

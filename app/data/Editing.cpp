@@ -24,10 +24,11 @@ QString basedOn(const Session& session, qint32 requirementId)
     QString text;
     if (query->RecordCount() > 0) {
         const TField& modified = query->FieldByName("modified");
-        text = QStringLiteral("modified ") +
-               (modified.IsNull() ? QStringLiteral("never")
-                                  : QString::fromStdString(FormatDateTime("yyyy-mm-dd hh:nn:ss", modified.AsDateTime()))) +
-               QStringLiteral(" by ") + textOf(*query, "modifiedBy");
+        text =
+            QStringLiteral("modified ") +
+            (modified.IsNull() ? QStringLiteral("never")
+                               : QString::fromStdString(FormatDateTime("yyyy-mm-dd hh:nn:ss", modified.AsDateTime()))) +
+            QStringLiteral(" by ") + textOf(*query, "modifiedBy");
     }
     query->Close();
     return text;

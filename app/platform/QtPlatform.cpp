@@ -173,9 +173,6 @@ bool Platform::printPagesDialog(QPrinter& printer, int minPage, int maxPage)
     return printDialog(printer);
 }
 
-QString QtPlatform::userDataFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-}
+QString QtPlatform::userDataFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation); }
 
 }  // namespace vt::app

@@ -37,8 +37,8 @@ struct Entry {
     bool operator==(const Entry&) const = default;
 };
 
-inline constexpr qint64 kMaxTextBytes = 64 * 1024;          // user, database, topic, based on
-inline constexpr qint64 kMaxBodyBytes = 64 * 1024 * 1024;   // beyond the largest body a server takes
+inline constexpr qint64 kMaxTextBytes = 64 * 1024;         // user, database, topic, based on
+inline constexpr qint64 kMaxBodyBytes = 64 * 1024 * 1024;  // beyond the largest body a server takes
 inline constexpr qint64 kMaxFileBytes = kMaxBodyBytes + 5 * kMaxTextBytes + 1024;
 
 QByteArray encode(const Entry& entry);

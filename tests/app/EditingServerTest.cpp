@@ -252,7 +252,8 @@ TEST_F(Editing, EveryEditorOfTheShownDocumentGetsALineWithTheNameAsPlainText)
         "now()), ('IDLE', 'PW', 'USER', now())");
     sql("UPDATE Users SET EditingDocument = 10, EditingSince = '2026-03-04 09:05:00' WHERE Username = "
         "'<B>EVE</B> & CO'");
-    sql("UPDATE Users SET EditingDocument = 11, EditingSince = now(), lastPollRequest = now() WHERE Username = 'ALICE'");
+    sql("UPDATE Users SET EditingDocument = 11, EditingSince = now(), lastPollRequest = now() WHERE Username = "
+        "'ALICE'");
     open(mainWindow(), "Doc");
     EXPECT_EQ(line().text(), "<B>EVE</B> & CO is editing this document since 09:05");
     // BOB's own mark (from another workstation) is not shown to him.
@@ -379,8 +380,9 @@ TEST_F(Recovery, NextLoginOffersTheEditsAndRecoveredTextIsSavedByTheNormalSave)
 
     mainChild<QAction>("Save1").trigger();
     EXPECT_EQ(sql("SELECT RequirementName, modifiedBy FROM Requirements WHERE RequirementID = 10"), "Doc!\tALICE\n");
-    EXPECT_EQ(plainText(QByteArray::fromHex(QByteArray::fromStdString(
-                  sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID = 10")).trimmed())),
+    EXPECT_EQ(plainText(QByteArray::fromHex(
+                  QByteArray::fromStdString(sql("SELECT hex(Document) FROM Req_objects WHERE RequirementID = 10"))
+                      .trimmed())),
               "First line of Doc more");
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(aliceEditing(), "NULL\n");
@@ -406,7 +408,8 @@ TEST_F(Recovery, NoDiscardsCancelKeepsTheFileAndAChangedDocumentIsNamedInTheOffe
         editDocAndJournal();
         killAndRestart();
         if (c.changedMeanwhile)
-            sql("UPDATE Requirements SET modified = '2026-05-06 07:08:09', modifiedBy = 'BOB' WHERE RequirementID = 10");
+            sql("UPDATE Requirements SET modified = '2026-05-06 07:08:09', modifiedBy = 'BOB' WHERE RequirementID = "
+                "10");
         m_platform.clear();
         m_platform.answers = {c.answer};
         loginAs("alice", "pw");
@@ -469,9 +472,8 @@ TEST_F(Recovery, UnusableOrForeignJournalIsSetAsideWithANoteAndShowsNothing)
         m_platform.clear();
         loginAs("alice", "pw");
         EXPECT_EQ(questions(), QStringList{});
-        EXPECT_EQ(m_platform.messages(),
-                  QStringList{"Unsaved edits kept by an earlier session cannot be recovered (" + c.why +
-                              "). The file was set aside: " + path + ".unusable"});
+        EXPECT_EQ(m_platform.messages(), QStringList{"Unsaved edits kept by an earlier session cannot be recovered (" +
+                                                     c.why + "). The file was set aside: " + path + ".unusable"});
         EXPECT_FALSE(QFile::exists(path));
         EXPECT_TRUE(QFile::exists(path + ".unusable"));
         EXPECT_EQ(mainChild<QTreeWidget>("ProjectTree").topLevelItemCount(), 0);
@@ -491,8 +493,10 @@ TEST_F(Recovery, KilledProgramIsRecoveredUpToTheLastJournalWrite)
                             "type , typed before (ü 'q' -- <b>)\n"
                             "wait 4000\n"
                             "type  and after the last write\n"
-                            "touch " + path("ready").toUtf8() + "\n"
-                            "hang\n");
+                            "touch " +
+                                path("ready").toUtf8() +
+                                "\n"
+                                "hang\n");
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");

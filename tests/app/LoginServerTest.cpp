@@ -220,7 +220,8 @@ TEST_F(Login, DatabaseOfAnotherSchemaVersionIsRefused)
     }
     // Brought to the program's version, the same dialog logs in.
     sql("CREATE TABLE schema_version (VersionID TINYINT NOT NULL PRIMARY KEY, Version INT NOT NULL);"
-        "INSERT INTO schema_version VALUES (1, " + std::to_string(known) + ")");
+        "INSERT INTO schema_version VALUES (1, " +
+        std::to_string(known) + ")");
     m_platform.clear();
     loginAs("admin", "admin");
     EXPECT_EQ(m_platform.messages(), QStringList{});
