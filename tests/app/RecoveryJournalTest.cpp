@@ -26,7 +26,8 @@ recovery::Entry sampleEntry()
     entry.database = QStringLiteral("Veltrana");
     entry.topic = QStringLiteral("1.2 Grüße 😀 'quoted' -- /* <b>");
     entry.basedOn = QStringLiteral("modified 2026-12-10 14:02:00 by BOB");
-    entry.body = QByteArray("VDF\0\x01\xff body \0 bytes", 22);
+    static const char body[] = "VDF\0\x01\xff body \0 bytes";
+    entry.body = QByteArray(body, sizeof body - 1);
     return entry;
 }
 
