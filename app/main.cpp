@@ -1,6 +1,7 @@
 // Program entry: either the detached clean-up of temporary files, or the application itself.
 
 #include "Application.h"
+#include "EditScript.h"
 #include "ErrorDisplay.h"
 #include "platform/Cleanup.h"
 
@@ -10,5 +11,6 @@ int main(int argc, char** argv)
 
     vt::app::VeltranaApplication application(argc, argv);
     vt::app::VeltranaApp veltrana;
+    vt::app::scheduleEditScript();
     return veltrana.run();
 }

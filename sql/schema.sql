@@ -28,6 +28,10 @@ CREATE TABLE Users (
   Role            VARCHAR(20) NULL DEFAULT 'USER',
   Created         DATETIME     NULL,
   lastPollRequest DATETIME     NULL,
+  -- The document the user is changing and since when (server time), NULL when none; written
+  -- with the presence stamp. INVISIBLE, so "SELECT *" and "INSERT ... VALUES" stay as before.
+  EditingDocument INT          NULL INVISIBLE,
+  EditingSince    DATETIME     NULL INVISIBLE,
   PRIMARY KEY (Username)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
@@ -194,4 +198,4 @@ CREATE TABLE schema_version (
   Version   INT     NOT NULL,
   PRIMARY KEY (VersionID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO schema_version (VersionID, Version) VALUES (1, 4);
+INSERT INTO schema_version (VersionID, Version) VALUES (1, 5);

@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vt::app {
 class Session;
@@ -27,6 +29,9 @@ struct Details {
     qint32 Revision = 1;
     QString Modified;  // when and by whom the current revision was stored ("" when never)
     QString ModifiedBy;
+    // The online users changing the document now (read with the row, in the order of their
+    // names): who, and since when.
+    std::vector<std::pair<QString, double>> Editors;
 };
 std::optional<Details> details(const Session& session, qint32 requirementId);
 

@@ -70,6 +70,9 @@ public:
     virtual QVariant setting(const QString& key) = 0;
     virtual void setSetting(const QString& key, const QVariant& value) = 0;
 
+    // The folder for files of the user's own on this workstation (the recovery journal); not
+    // shared with other users. Empty: the program keeps no such files.
+    virtual QString userDataFolder() { return {}; }
     // The client's ANSI code page number (1250..1258 for the Windows code pages, 0 otherwise).
     // Asked once, at start-up, which passes it on to setClientCodePage().
     virtual int codePage() = 0;

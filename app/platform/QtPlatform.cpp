@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -217,5 +218,7 @@ bool Platform::printPagesDialog(QPrinter& printer, int minPage, int maxPage)
     printer.setFromTo(minPage, maxPage);
     return printDialog(printer);
 }
+
+QString QtPlatform::userDataFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation); }
 
 }  // namespace vt::app

@@ -32,6 +32,7 @@ public:
     QRect availableScreen(const QPoint& point) override;
     QVariant setting(const QString& key) override;
     void setSetting(const QString& key, const QVariant& value) override;
+    QString userDataFolder() override;
     int codePage() override;
 };
 

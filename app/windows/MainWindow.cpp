@@ -3,12 +3,14 @@
 #include "ErrorDisplay.h"
 #include "data/ActivityLog.h"
 #include "data/Discussions.h"
+#include "data/Editing.h"
 #include "data/Outline.h"
 #include "data/Presence.h"
 #include "data/Projects.h"
 #include "platform/Cleanup.h"
 #include "platform/Platform.h"
 #include "report/ProjectReport.h"
+#include "session/RecoveryJournal.h"
 #include "session/Rights.h"
 #include "session/Session.h"
 #include "session/TextCodec.h"
@@ -34,6 +36,7 @@
 #include "windows/panels/SearchBox.h"
 
 #include "db/DateTimeUtil.h"
+#include "db/TmySQLDatabase.h"
 
 #include "richtext/RichEditor.h"
 
@@ -384,6 +387,7 @@ void TVeltrana::enterLoggedIn()
     m_navigator->show();
     showAtKeptPlace();
     LoadProjectList();
+    offerRecovery();
 }
 
 // The shown edits are stored first, as on a selection change; when that fails the user stays
@@ -439,8 +443,103 @@ void TVeltrana::LoadProjectList()
 void TVeltrana::PollPresence()
 {
     if (!m_session.isLoggedIn()) return;  // nobody to stamp
-    data::presence::stamp(m_session, m_session.CurrentUser);
-    m_navigator->showOnlineUsers(data::presence::usersOnline(m_session));
+    data::presence::stamp(m_session, m_session.CurrentUser, m_documentPanel->editingDocument());
+    const std::vector<data::presence::OnlineUser> online = data::presence::onlineUsers(m_session);
+    QStringList names;
+    for (const auto& user : online)
+        names << user.name;
+    m_navigator->showOnlineUsers(names);
+    m_documentPanel->showEditors(online);
+}
+
+namespace {
+
+// The first line of a body's text, shortened for a message; throws when the bytes are no body.
+QString firstLineOf(const QByteArray& body)
+{
+    vt::rt::RichEditor scratch;
+    scratch.loadFromBytes(body);
+    QString line = scratch.toPlainText().section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (line.size() > 120) line = line.left(120) + QStringLiteral("...");
+    return line;
+}
+
+QString localTimeText(const QDateTime& utc)
+{
+    const QDateTime local = utc.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    return QString::fromStdString(DateToStr(EncodeDate(d.year(), d.month(), d.day())) + " " +
+                                  FormatDateTime("hh:nn", EncodeTime(t.hour(), t.minute(), 0)));
+}
+
+}  // namespace
+
+void TVeltrana::offerRecovery()
+{
+    const QString path = recovery::journalPath(platform().userDataFolder(), m_session);
+    if (path.isEmpty() || !QFileInfo::exists(path)) return;
+    // Nothing of the file is shown before it proves to be this user's, for this database, and
+    // of a document the user may open.
+    QString why;
+    std::optional<recovery::Entry> entry = recovery::read(path, &why);
+    if (entry && (entry->user.toUpper() != m_session.CurrentUser ||
+                  entry->database != QString::fromStdString(m_session.connection().DatabaseName()))) {
+        why = QStringLiteral("written for another user or database");
+        entry.reset();
+    }
+    std::optional<data::editing::Place> place;
+    if (entry) {
+        place = data::editing::placeOf(m_session, entry->documentId);
+        if (!place || !data::projects::mayOpenProject(m_session, place->projectId, m_session.CurrentUser,
+                                                      rights::isAdministrator(m_session.UserRole))) {
+            why = QStringLiteral("its document is gone or not one you may open");
+            entry.reset();
+        }
+    }
+    QString firstLine;
+    if (entry) {
+        try {
+            firstLine = firstLineOf(entry->body);
+        } catch (const std::exception&) {
+            why = QStringLiteral("its text cannot be read");
+            entry.reset();
+        }
+    }
+    if (!entry) {
+        recovery::setAside(path);
+        platform().showMessage(QStringLiteral("Unsaved edits kept by an earlier session cannot be recovered (") + why +
+                               QStringLiteral("). The file was set aside: ") + path + QStringLiteral(".unusable"));
+        return;
+    }
+
+    QString text = QStringLiteral("Veltrana was not closed properly. Unsaved edits of the document \"%1\" were "
+                                  "kept at %2:\n\n%3\n\n")
+                       .arg(entry->topic, localTimeText(entry->written), firstLine);
+    const QString now = data::editing::basedOn(m_session, entry->documentId);
+    if (now != entry->basedOn)
+        text += QStringLiteral("The document was saved again since these edits began (%1); saving the recovered "
+                               "text replaces that save.\n\n")
+                    .arg(now);
+    text += QStringLiteral("Yes: open the document with the recovered text, not yet saved.\nNo: discard the "
+                           "recovered text.\nCancel: keep it in the file %1.kept and decide later.")
+                .arg(path);
+    switch (platform().askQuestion(QStringLiteral("Recover unsaved edits"), text)) {
+    case Platform::Answer::No: QFile::remove(path); return;
+    case Platform::Answer::Cancel:
+        QFile::remove(path + QStringLiteral(".kept"));
+        QFile::rename(path, path + QStringLiteral(".kept"));
+        return;
+    case Platform::Answer::Yes: break;
+    }
+    SelectDocumentInProject(place->projectId, place->projectName, entry->documentId);
+    if (!m_documentPanel->recoverEdits(*entry, path)) {
+        QFile::remove(path + QStringLiteral(".kept"));
+        QFile::rename(path, path + QStringLiteral(".kept"));
+        platform().showMessage(QStringLiteral("The document's body cannot be shown, so the recovered text was "
+                                              "kept in the file ") +
+                               path + QStringLiteral(".kept"));
+    }
 }
 
 void TVeltrana::Timer1Timer() { PollPresence(); }

@@ -150,6 +150,11 @@ public:
     void Timer1Timer();
     void Refresh1Click();
 
+    // After log-in: unsaved edits the user's last session left in the recovery journal (the
+    // program was killed or crashed) are offered for recovery; an unusable journal is set
+    // aside with a note.
+    void offerRecovery();
+
 signals:
     // Every text set in the status bar's first panel, in order.
     void statusTextShown(const QString& text);

@@ -8,6 +8,7 @@ void AppFixture::SetUp()
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
     vt::app::Session::programFolderOverride = m_dir.path();
+    m_platform.dataFolder = m_dir.filePath(QStringLiteral("userdata"));
     m_scope = std::make_unique<vt::app::PlatformScope>(m_platform);
 }
 

@@ -12,6 +12,8 @@
 #include "TestServer.h"
 #include "data/Schema.h"
 
+#include <string>
+
 using vt::test::runSql;
 
 namespace {
@@ -285,4 +287,27 @@ TEST(SchemaUpgrade, SearchIndexesFindTheRowsOfThePreviousRelease)
     EXPECT_EQ(
         runSql("select count(*) from Attachments where match(Link, Description) against ('+http' in boolean mode)", db),
         "1\n");
+}
+
+// The editing columns of Users arrive empty on every kept row (nobody is editing), stay out of
+// "SELECT *", and a run that stopped after adding them, before its version row, is finished
+// by the next run without a second ALTER.
+TEST(SchemaUpgrade, EditingColumnsArriveEmptyOnEveryUserAndTheStepRunsAgain)
+{
+    const std::string db = previousReleaseDatabase();
+    const std::string before = contents(db);
+    ASSERT_EQ(upgrade(db).status, 0);
+    EXPECT_EQ(runSql("select count(*), count(EditingDocument), count(EditingSince) from Users", db), "2\t0\t0\n");
+    runSql("update Users set EditingDocument = 10, EditingSince = '2026-01-02 03:04:05' where Username = 'ADMIN'", db);
+    EXPECT_EQ(runSql("select Username, EditingDocument, EditingSince from Users where EditingDocument is not null", db),
+              "ADMIN\t10\t2026-01-02 03:04:05\n");
+    EXPECT_EQ(contents(db), before);
+
+    runSql("update schema_version set Version = 2", db);
+    const ScriptRun again = upgrade(db);
+    ASSERT_EQ(again.status, 0) << again.output;
+    EXPECT_NE(again.output.find("from schema version 2 to " + kVersionText), std::string::npos) << again.output;
+    EXPECT_EQ(runSql("select Username, EditingDocument from Users where EditingDocument is not null", db),
+              "ADMIN\t10\n");
+    EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
 }

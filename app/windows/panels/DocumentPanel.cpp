@@ -4,10 +4,12 @@
 #include "data/ActivityLog.h"
 #include "data/Documents.h"
 #include "data/Outline.h"
+#include "data/Editing.h"
 #include "data/Projects.h"
 #include "data/Revisions.h"
 #include "data/Search.h"
 #include "platform/Platform.h"
+#include "session/RecoveryJournal.h"
 #include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Icons.h"
@@ -15,10 +17,13 @@
 #include "windows/panels/AttachmentsPage.h"
 #include "windows/panels/DiscussionPage.h"
 #include "windows/panels/HistoryPage.h"
+#include "windows/panels/EditingLine.h"
 
 #include "richtext/DocPrint.h"
 #include "richtext/RichEditor.h"
 #include "richtext/Ruler.h"
+
+#include "db/TmySQLDatabase.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -35,6 +40,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -46,6 +52,7 @@ using ui::menuItem;
 using ui::named;
 
 namespace {
+constexpr int kJournalIntervalMs = 3000;
 
 QStringList upperCased(QStringList names)
 {
@@ -122,6 +129,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
 
     auto* editorArea = new QWidget(m_pageSplitter);
     auto* editorColumn = ui::tight(new QVBoxLayout(editorArea));
+    m_editingLine = new EditingLine(editorArea);
+    editorColumn->addWidget(m_editingLine);
     Ruler1 = named(new vt::rt::Ruler(editorArea), "Ruler1");
     editorColumn->addWidget(Ruler1);
     RichEdit1 = named(new vt::rt::RichEditor(editorArea), "RichEdit1");
@@ -172,6 +181,18 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     connect(Edit_RequireMentName, &QLineEdit::textChanged, this, &DocumentPanel::topicChanged);
     connect(Combo_Owner, &QComboBox::textActivated, this,
             [this](const QString& chosen) { guarded([&] { Combo_OwnerChange(chosen); }); });
+    // Who is editing follows the modified state; the journal follows every change of the text.
+    connect(RichEdit1, &vt::rt::RichEditor::modifiedChanged, this, [this] { guarded([this] { followEditing(); }); });
+    connect(RichEdit1, &QTextEdit::textChanged, this, [this] { m_journalDirty = true; });
+    connect(Edit_RequireMentName, &QLineEdit::textEdited, this, [this] {
+        m_journalDirty = true;
+        guarded([this] { followEditing(); });
+    });
+    m_journalTimer = named(new QTimer(this), "RecoveryTimer");
+    m_journalTimer->setInterval(kJournalIntervalMs);
+    onEvent(m_journalTimer, &QTimer::timeout, this, [this] { writeRecoveryJournal(); });
+    m_journalTimer->start();
+
     onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
         if (Tab_Control->currentWidget() == Tab_Details) Tab_DetailsShow();
         if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
@@ -268,6 +289,14 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     RichEdit1->setModified(false);
     applyOwnerRule(owner);
     m_discussion->But_Disc_RefreshClick();
+    m_basedOn = m_documentId > 0 ? data::editing::basedOnText(m_loaded.Revision, m_loaded.Modified, m_loaded.ModifiedBy)
+                                 : QString();
+    std::vector<data::presence::OnlineUser> editors;
+    if (m_documentId > 0)
+        for (const auto& [name, since] : m_loaded.Editors)
+            editors.push_back({name, m_documentId, since});
+    m_editingLine->showEditors(editors, m_documentId, m_session.CurrentUser);
+    guarded([this] { followEditing(); });
 }
 
 void DocumentPanel::showActivePage()
@@ -431,6 +460,9 @@ void DocumentPanel::stored(qint32 revision, bool topicModified)
     }
     Edit_RequireMentName->setModified(false);
     RichEdit1->setModified(false);
+    // Edits that follow are based on this save; the editing mark and the journal go.
+    m_basedOn = data::editing::basedOnText(m_loaded.Revision, m_loaded.Modified, m_loaded.ModifiedBy);
+    guarded([this] { followEditing(); });
     if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
 }
 
@@ -570,6 +602,87 @@ void DocumentPanel::clear()
     m_discussion->clear();
     m_attachments->clear();
     m_history->clear();
+    m_editingLine->clearEditors();
+    m_basedOn.clear();
+    guarded([this] { followEditing(); });
+}
+
+qint32 DocumentPanel::editingDocument() const
+{
+    if (m_documentId <= 0 || !(Edit_RequireMentName->isModified() || RichEdit1->isModified())) return 0;
+    return m_documentId;
+}
+
+void DocumentPanel::showEditors(const std::vector<data::presence::OnlineUser>& online)
+{
+    m_editingLine->showEditors(online, m_documentId, m_session.CurrentUser);
+}
+
+void DocumentPanel::followEditing()
+{
+    const qint32 editing = editingDocument();
+    if (editing == 0) removeJournal();
+    if (editing == m_markedDocument) return;
+    const QString user = editing > 0 ? m_session.CurrentUser : m_markedUser;
+    // Noted first: a failing statement is repaired by the next presence stamp.
+    m_markedDocument = editing;
+    m_markedUser = user;
+    if (!user.isEmpty()) data::presence::setEditing(m_session, user, editing);
+}
+
+void DocumentPanel::removeJournal()
+{
+    if (m_journalPath.isEmpty()) return;
+    QFile::remove(m_journalPath);
+    m_journalPath.clear();
+}
+
+void DocumentPanel::writeRecoveryJournal()
+{
+    const qint32 editing = editingDocument();
+    if (editing == 0 || !m_session.isLoggedIn()) return;
+    const QString path = recovery::journalPath(platform().userDataFolder(), m_session);
+    if (path.isEmpty() || (!m_journalDirty && path == m_journalPath)) return;
+    recovery::Entry entry;
+    entry.documentId = editing;
+    entry.written = QDateTime::currentDateTimeUtc();
+    entry.user = m_session.CurrentUser;
+    entry.database = QString::fromStdString(m_session.connection().DatabaseName());
+    entry.topic = Edit_RequireMentName->text();
+    entry.basedOn = m_basedOn;
+    entry.body = RichEdit1->saveToBytes();
+    if (!recovery::write(path, entry)) {
+        // Reported once: the edits themselves are still in the editor.
+        if (!m_journalFailureShown)
+            platform().showMessage(QStringLiteral("Unsaved edits cannot be kept for recovery in ") + path);
+        m_journalFailureShown = true;
+        return;
+    }
+    m_journalPath = path;
+    m_journalDirty = false;
+}
+
+bool DocumentPanel::recoverEdits(const recovery::Entry& entry, const QString& journalPath)
+{
+    if (m_documentId != entry.documentId || !RichEdit1->isEnabled()) return false;
+    RichEdit1->clear();
+    RichEdit1->loadFromBytes(entry.body);
+    RichEdit1->format();
+    RichEdit1->notifyCurrentStyles();
+    // Only the owner may rename: anyone else's recovered topic is the one they saw.
+    if (Edit_RequireMentName->isEnabled() && entry.topic != Edit_RequireMentName->text()) {
+        Edit_RequireMentName->setText(entry.topic);
+        Edit_RequireMentName->setModified(true);
+    }
+    m_basedOn = entry.basedOn;
+    // The save is conditional on the revision the edits began from: a document saved by
+    // someone else since is caught as a conflict, not overwritten.
+    if (const qint32 revision = data::editing::revisionOf(entry.basedOn); revision > 0) m_loaded.Revision = revision;
+    m_journalPath = journalPath;
+    m_journalDirty = true;
+    RichEdit1->setModified(true);
+    followEditing();
+    return true;
 }
 
 }  // namespace vt::app

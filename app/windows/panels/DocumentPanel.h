@@ -5,8 +5,11 @@
 // details and body and stores them back.
 
 #include "data/Documents.h"
+#include "data/Presence.h"
 
 #include <QFrame>
+
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -15,6 +18,7 @@ class QPlainTextEdit;
 class QPrinter;
 class QSplitter;
 class QTabWidget;
+class QTimer;
 
 namespace vt::rt {
 class DocPrint;
@@ -27,7 +31,12 @@ namespace vt::app {
 class AttachmentsPage;
 class DiscussionPage;
 class HistoryPage;
+class EditingLine;
 class Session;
+
+namespace recovery {
+struct Entry;
+}
 
 class DocumentPanel : public QFrame {
     Q_OBJECT
@@ -87,6 +96,20 @@ public:
     // Binds the print object to the editor and lays the body out for printer; the page count.
     int PreparePrint(QPrinter& printer);
 
+    // Who is editing: the document whose topic or body the user has changed and not stored
+    // (0: none), carried by the presence stamp; the line above the editor names the others
+    // who change the shown document, from the poll's list of online users.
+    qint32 editingDocument() const;
+    void showEditors(const std::vector<data::presence::OnlineUser>& online);
+    // The recovery journal: every few seconds (RecoveryTimer) unsaved edits of the shown document
+    // that changed since the last write go to the user's journal file; the file goes once nothing
+    // is left unsaved (saved, moved on, emptied).
+    void writeRecoveryJournal();
+    // Puts recovered edits into the shown document (entry's document) as unsaved, modified
+    // edits; the topic only when the user may change it. The journal at path goes on with them.
+    // False, with nothing changed, when the document's body is missing.
+    bool recoverEdits(const recovery::Entry& entry, const QString& journalPath);
+
 protected:
     void showEvent(QShowEvent* event) override;
     // RichEdit1KeyDown: Ctrl+B runs "Bold" and Ctrl+U "Underline" of the context menu.
@@ -104,6 +127,10 @@ signals:
 
 private:
     void applyOwnerRule(const QString& owner);
+    // Marks or clears at once the document the user is changing, when that changed, and drops
+    // the journal when nothing is left unsaved.
+    void followEditing();
+    void removeJournal();
     void showBody();
     void showMissing(const QString& message);
     // One attempt to store the edits as the next revision of the loaded one.
@@ -142,6 +169,20 @@ private:
     vt::rt::RichEditor* RichEdit1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     vt::rt::DocPrint* DocPrint1 = nullptr;
+
+    EditingLine* m_editingLine = nullptr;
+    QTimer* m_journalTimer = nullptr;
+    // The document marked as being changed (0: none), and for whom: the mark is cleared after
+    // Log Off has already emptied CurrentUser.
+    qint32 m_markedDocument = 0;
+    QString m_markedUser;
+    // What the shown text is based on (the document's last save when it was loaded or saved).
+    QString m_basedOn;
+    // The journal file written for the shown edits (empty: none), whether the edits changed
+    // since, and whether a failing write was reported already.
+    QString m_journalPath;
+    bool m_journalDirty = false;
+    bool m_journalFailureShown = false;
 };
 
 }  // namespace vt::app

@@ -50,6 +50,8 @@ public:
     // 40-pixel panel), and the settings store, in memory.
     QRect screen{0, 0, 1400, 960};
     QVariantMap settings;
+    // What userDataFolder answers; empty keeps no recovery journal.
+    QString dataFolder;
     int waitDepth = 0;
     int maxWaitDepth = 0;
 
@@ -76,6 +78,7 @@ public:
     QRect availableScreen(const QPoint&) override { return screen; }
     QVariant setting(const QString& key) override { return settings.value(key); }
     void setSetting(const QString& key, const QVariant& value) override { settings.insert(key, value); }
+    QString userDataFolder() override { return dataFolder; }
 };
 
 // Installs a platform for the lifetime of the object and restores the previous one afterwards.
