@@ -142,13 +142,16 @@ bool TNativeConnect::connectTo(size_t index, std::string& failure)
     return true;
 }
 
-bool TNativeConnect::failover()
+bool TNativeConnect::failover(std::string& failures)
 {
     const size_t n = m_servers.size();
     for (size_t step = 1; step <= n; ++step) {
         const size_t index = (m_current + step) % n;
         std::string failure;
-        if (!connectTo(index, failure)) continue;
+        if (!connectTo(index, failure)) {
+            failures += (failures.empty() ? "" : "; ") + failure;
+            continue;
+        }
         m_current = index;
         ++m_failovers;
         ServerVersionNumber = VersionNumberFromText(m_client->ServerVersion());
@@ -221,8 +224,10 @@ std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& 
         // The statement did not run, or running it again changes nothing: the next server.
         if (m_servers.size() < 2 || failovers >= m_servers.size()) return nullptr;
         ++failovers;
-        if (!failover()) {
-            m_errorText = "No server of the list answered and was ready (" + m_errorText + ")";
+        std::string failures;
+        if (!failover(failures)) {
+            m_errorCode = 2003;
+            m_errorText = "No server of the list answered and was ready: " + failures;
             return nullptr;
         }
     }
@@ -306,7 +311,8 @@ void TNativeConnect::Transaction(const std::string& sql)
     }
     bool succeeded = false;
     m_client->Query(sql, false, succeeded);  // a result set is freed
-    if (!succeeded && sql == "BEGIN" && !m_client->StatementSent() && m_servers.size() > 1 && failover())
+    std::string failures;
+    if (!succeeded && sql == "BEGIN" && !m_client->StatementSent() && m_servers.size() > 1 && failover(failures))
         m_client->Query(sql, false, succeeded);  // nothing had started: begin on the next server
     if (succeeded) return;
     // A failed COMMIT must never look like a stored transaction.

@@ -90,8 +90,8 @@ private:
     // Connects to server index and checks that it is ready; on failure the reason.
     bool connectTo(size_t index, std::string& failure);
     // Closes the current connection and connects to the next ready server (the others first,
-    // the current one last). False when none is.
-    bool failover();
+    // the current one last). False when none is; failures then names why each was not used.
+    bool failover(std::string& failures);
     std::unique_ptr<TMysqlResult> run(const std::string& sql, bool& ok);
 
     std::unique_ptr<TMysqlClient> m_client;

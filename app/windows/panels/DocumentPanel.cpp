@@ -164,6 +164,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
         if (Tab_Control->currentWidget() == Tab_Details) Tab_DetailsShow();
         if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
+        if (Tab_Control->currentWidget() == m_discussion && m_session.CurrentDocumentID != 0)
+            m_discussion->But_Disc_RefreshClick();
     });
 }
 
@@ -250,7 +252,13 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     showBody();
     RichEdit1->setModified(false);
     applyOwnerRule(owner);
-    m_discussion->But_Disc_RefreshClick();
+    // The discussion is read when its page is shown: selecting a document costs its row and
+    // its body only. A hidden page is emptied so that it never shows another document's
+    // messages.
+    if (Tab_Control->currentWidget() == m_discussion)
+        m_discussion->But_Disc_RefreshClick();
+    else
+        m_discussion->clear();
 }
 
 void DocumentPanel::showActivePage()
