@@ -91,10 +91,20 @@ std::unique_ptr<TmySQLQuery> Session::newQuery() const
 
 void Session::connect(const ConnectionValues& values)
 {
-    // The server field is a list of "host[:port]" entries; the access layer reads it, tries the
-    // servers in order and reports a bad entry. Entries without a port use the design port.
-    const QString host = values.host.trimmed();
-    const uint32_t port = 3306;
+    // The server field may carry a port ("host:port"); without one the design port applies.
+    // A list of servers ("a:3306, b") goes to the access layer whole: it tries them in order
+    // and reports a bad entry.
+    QString host = values.host.trimmed();
+    uint32_t port = 3306;
+    if (const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
+        !host.contains(QLatin1Char(',')) && colon > 0 && host.indexOf(QLatin1Char(':')) == colon) {
+        bool ok = false;
+        const uint portValue = host.mid(colon + 1).toUInt(&ok);
+        if (ok && portValue > 0 && portValue < 65536) {
+            port = portValue;
+            host.truncate(colon);
+        }
+    }
     TmySQLDatabase& db = *m_connection;
     db.SetDatabaseName(bytesFromText(values.database));
     db.SetHost(bytesFromText(host));

@@ -279,7 +279,6 @@ TEST_F(Collab, SelectingADocumentCostsTwoRoundTripsAndItsDiscussionIsReadWhenSho
     bob->CurrentCatagoryID = 1;
     bob->CurrentDocumentID = 10;
     ASSERT_GT(discussions::PostDiscussionMessage(*bob, "Hello", "text", 0).msgId, 0);
-    sql("INSERT INTO Req_Objects (RequirementID, Document) VALUES (10, 'body')");
 
     loginAs("alice", "pw");
     openDocument("Alpha", "Doc A1");  // the tables' metadata is read once
@@ -287,7 +286,8 @@ TEST_F(Collab, SelectingADocumentCostsTwoRoundTripsAndItsDiscussionIsReadWhenSho
         outline().setCurrentItem(outline().findItems(caption, Qt::MatchExactly | Qt::MatchRecursive).value(0));
     };
     auto& tree = child<QTreeWidget>(discussion(), "DiscTree");
-    for (const char* caption : {"Doc A2", "Doc A3", "Doc A1"}) {
+    // BOB's documents: for the owner the owner selector's member list is read as well.
+    for (const char* caption : {"Doc A2", "Doc A3"}) {
         StatementCounter counter;
         const uint64_t before = session().connection().RoundTrips();
         select(caption);
@@ -298,6 +298,7 @@ TEST_F(Collab, SelectingADocumentCostsTwoRoundTripsAndItsDiscussionIsReadWhenSho
     }
     // Looking at the page reads the discussion of the document shown, with its read states.
     select("Doc A1");
+    EXPECT_EQ(tree.topLevelItemCount(), 0);
     showPage("Tab_Req_Discussions");
     ASSERT_EQ(tree.topLevelItemCount(), 1);
     EXPECT_TRUE(tree.topLevelItem(0)->text(0).startsWith("Hello"));
@@ -307,6 +308,7 @@ TEST_F(Collab, SelectingADocumentCostsTwoRoundTripsAndItsDiscussionIsReadWhenSho
     EXPECT_EQ(tree.topLevelItemCount(), 0);
     select("Doc A1");
     EXPECT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(m_platform.messages(), QStringList{});
 }
 
 TEST_F(Collab, TwoUsersDiscussAndEachReadStateIsTheUsersOwn)

@@ -39,8 +39,8 @@ std::string node(unsigned port) { return "127.0.0.1:" + std::to_string(port); }
 
 TStringList params(const std::string& hosts, const std::string& database = "")
 {
-    return TStringList{"Host=" + hosts, "Port=3306", "TIMEOUT=30", "UID=vttest", "PWD=vttest",
-                       "DatabaseName=" + database};
+    return TStringList{"Host=" + hosts, "Port=3306",  "TIMEOUT=30",
+                       "UID=vttest",    "PWD=vttest", "DatabaseName=" + database};
 }
 
 void killNode(int n)
