@@ -27,6 +27,7 @@ TNativeConnect::~TNativeConnect()
 namespace {
 
 constexpr const char* kReadyProbe = "SHOW STATUS LIKE 'wsrep_ready'";
+constexpr const char* kClusterProbe = "SHOW VARIABLES LIKE 'wsrep_on'";
 constexpr const char* kSyncWait = "SET SESSION wsrep_sync_wait=1";
 constexpr const char* kTransactionLost =
     "The connection to the server was lost inside a transaction: nothing of the transaction was stored. "
@@ -128,12 +129,33 @@ bool TNativeConnect::connectTo(size_t index, std::string& failure)
             m_client->Close();
             return false;
         }
+        std::string ready;
         if (result && result->RowCount() > 0) {
-            m_cluster = true;
             result->Seek(0);
             const char* value = result->FieldValue(1);
-            if (!value || lowerCase(value) != "on") {
-                failure = server.Text() + ": not ready (wsrep_ready is " + (value ? value : "NULL") + ")";
+            ready = value ? value : "NULL";
+        }
+        // A server built with cluster support but running alone reports wsrep_ready OFF too:
+        // only a node with wsrep_on is a cluster node.
+        if (!ready.empty() && lowerCase(ready) != "on") {
+            dbTrace(TraceOp::Execute, kClusterProbe);
+            result = m_client->Query(kClusterProbe, true, succeeded);
+            if (!succeeded || m_client->ErrorCode() != 0) {
+                failure = server.Text() + ": " + m_client->ErrorText();
+                m_client->Close();
+                return false;
+            }
+            const char* on = nullptr;
+            if (result && result->RowCount() > 0) {
+                result->Seek(0);
+                on = result->FieldValue(1);
+            }
+            if (!on || lowerCase(on) != "on") ready.clear();
+        }
+        if (!ready.empty()) {
+            m_cluster = true;
+            if (lowerCase(ready) != "on") {
+                failure = server.Text() + ": not ready (wsrep_ready is " + ready + ")";
                 m_client->Close();
                 return false;
             }

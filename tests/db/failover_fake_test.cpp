@@ -63,11 +63,15 @@ std::string resultSet(const std::vector<std::string>& columns, const std::vector
 std::string readiness(const char* value) { return resultSet({"Variable_name", "Value"}, {{"wsrep_ready", value}}); }
 
 // A node's opening: handshake, then the readiness probe answered with value ("" for a server
-// that has no such status).
-FakeServer& node(FakeServer& s, const char* value)
+// that has no such status); a node that is not ready is then asked whether it is a cluster
+// node at all (wsrepOn).
+FakeServer& node(FakeServer& s, const char* value, const char* wsrepOn = "ON")
 {
     s.handshake(kPlain).expect();
-    return s.send(*value ? readiness(value) : resultSet({"Variable_name", "Value"}, {}));
+    s.send(*value ? readiness(value) : resultSet({"Variable_name", "Value"}, {}));
+    if (*value && std::string(value) != "ON")
+        s.expect().send(resultSet({"Variable_name", "Value"}, {{"wsrep_on", wsrepOn}}));
+    return s;
 }
 
 std::string address(uint32_t port) { return "127.0.0.1:" + std::to_string(port); }
@@ -113,19 +117,31 @@ TEST(ServerListConnect, SkipsRefusingSilentAndNotReadyServers)
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2400));
         EXPECT_EQ(c.CurrentServer(), 3u);
         EXPECT_EQ(c.PortNumber(), int(ready.port()));
-        EXPECT_EQ(queries(notReady), std::vector<std::string>{"SHOW STATUS LIKE 'wsrep_ready'"});
+        EXPECT_EQ(queries(notReady),
+                  (std::vector<std::string>{"SHOW STATUS LIKE 'wsrep_ready'", "SHOW VARIABLES LIKE 'wsrep_on'"}));
     }
     silent.finish();
 }
 
-TEST(ServerListConnect, ServerWithoutClusterStatusIsReady)
+TEST(ServerListConnect, ServerThatIsNoClusterNodeIsReady)
 {
-    FakeServer plain;
+    // Without cluster support there is no status; with it but switched off, the status says
+    // OFF and wsrep_on says OFF as well.
+    FakeServer plain, wsrepOff;
     node(plain, "");
+    node(wsrepOff, "OFF", "OFF");
     plain.start();
-    TNativeConnect c(0, false);
-    c.Connect(params(address(closedPort()) + "," + address(plain.port())));
-    EXPECT_EQ(c.CurrentServer(), 1u);
+    wsrepOff.start();
+    {
+        TNativeConnect c(0, false);
+        c.Connect(params(address(closedPort()) + "," + address(plain.port())));
+        EXPECT_EQ(c.CurrentServer(), 1u);
+        TNativeConnect d(0, false);
+        d.Connect(params(address(wsrepOff.port()) + "," + address(plain.port())));
+        EXPECT_EQ(d.CurrentServer(), 0u);
+    }
+    EXPECT_EQ(queries(wsrepOff),
+              (std::vector<std::string>{"SHOW STATUS LIKE 'wsrep_ready'", "SHOW VARIABLES LIKE 'wsrep_on'"}));
 }
 
 TEST(ServerListConnect, NoServerReadyNamesEach)
