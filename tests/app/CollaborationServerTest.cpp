@@ -303,8 +303,12 @@ TEST_F(Collab, SelectingADocumentCostsTwoRoundTripsAndItsDiscussionIsReadWhenSho
     ASSERT_EQ(tree.topLevelItemCount(), 1);
     EXPECT_TRUE(tree.topLevelItem(0)->text(0).startsWith("Hello"));
     EXPECT_EQ(tree.topLevelItem(0)->data(0, Qt::UserRole + 1).toInt(), 1);
-    // While the page is shown, selecting a document reads its discussion at once.
-    select("Doc A2");
+    // While the page is shown, selecting a document reads its discussion at once, once.
+    {
+        StatementCounter counter;
+        select("Doc A2");
+        EXPECT_EQ(counter.statements.size(), 3) << counter.statements.join("\n").toStdString();
+    }
     EXPECT_EQ(tree.topLevelItemCount(), 0);
     select("Doc A1");
     EXPECT_EQ(tree.topLevelItemCount(), 1);

@@ -263,8 +263,8 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
 
 void DocumentPanel::showActivePage()
 {
+    // The discussion page was read by ShowDocument when it is the one shown.
     if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
-    if (Tab_Control->currentWidget() == m_discussion) m_discussion->But_Disc_RefreshClick();
 }
 
 void DocumentPanel::showMissing(const QString& message)
