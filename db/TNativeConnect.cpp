@@ -1,5 +1,7 @@
 #include "db/TNativeConnect.h"
 
+#include <algorithm>
+
 #include "db/DateTimeUtil.h"
 #include "db/DbErrors.h"
 #include "db/DbInternal.h"
@@ -47,6 +49,44 @@ TNativeConnect::~TNativeConnect()
     }
 }
 
+namespace {
+
+constexpr const char* kReadyProbe = "SHOW STATUS LIKE 'wsrep_ready'";
+constexpr const char* kClusterProbe = "SHOW VARIABLES LIKE 'wsrep_on'";
+constexpr const char* kSyncWait = "SET SESSION wsrep_sync_wait=1";
+constexpr const char* kTransactionLost =
+    "The connection to the server was lost inside a transaction: nothing of the transaction was stored. "
+    "Run the command again.";
+constexpr const char* kOutcomeUnknown =
+    "The connection to the server was lost after the change was sent: whether it was stored is unknown. "
+    "Check the data before you run the command again.";
+
+constexpr int ErLockDeadlock = 1213;
+constexpr int ErUnknownCommand = 1047;  // a cluster node without quorum refuses table statements
+constexpr uint32_t StatusInTransaction = 1;
+
+bool connectionGone(int code) { return code == 2002 || code == 2003 || code == 2006 || code == 2013 || code == 2055; }
+
+std::string_view trimmedStatement(std::string_view sql)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';'; };
+    while (!sql.empty() && blank(sql.front()))
+        sql.remove_prefix(1);
+    while (!sql.empty() && blank(sql.back()))
+        sql.remove_suffix(1);
+    return sql;
+}
+
+bool isSessionSetting(const std::string& sql)
+{
+    size_t i = 0;
+    while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n'))
+        ++i;
+    return sql.size() - i > 4 && lowerCase(sql.substr(i, 4)) == "set " && IsRepeatableStatement(sql);
+}
+
+}  // namespace
+
 void TNativeConnect::Connect(const TStringList& params)
 {
     m_user = params.Values("UID");
@@ -61,35 +101,197 @@ void TNativeConnect::Connect(const TStringList& params)
     std::string timeout = params.Values("TIMEOUT");
     m_timeout = timeout.empty() ? 30 : StrToInt(timeout);
 
-    m_client->SetConnectTimeout(m_timeout);
+    ServerListParse list = ParseServerList(m_host, static_cast<uint32_t>(m_port));
+    if (!list.error.empty()) throw EDatabaseError(list.error);
+    m_servers = std::move(list.servers);
+    m_current = 0;
+    m_failovers = 0;
+    m_cluster = false;
+    m_sessionStatements.clear();
+    const bool many = m_servers.size() > 1;
+    const int timeoutSeconds = m_timeout > 0 ? m_timeout : 30;
+    m_client->SetConnectTimeout(many ? std::min(timeoutSeconds, ListConnectTimeout) : m_timeout);
+    m_client->SetReadTimeout(many ? std::min(timeoutSeconds, ListReadTimeout) : 0);
     m_client->SetPingAfterIdle(PingAfterIdleMs);
     m_client->SetTlsCaFile(params.Values("TLSCA"));
-    bool ok = m_client->Connect(m_host, m_user, m_password, m_database, static_cast<uint32_t>(m_port),
-                                ClientFlagsFromOptions(m_options));
-    if (!ok || m_client->ErrorCode() != 0) {
-        int code = m_client->ErrorCode();
-        throw EmySQLException(code, m_client->ErrorText());
+
+    std::string failures;
+    for (size_t i = 0; i < m_servers.size(); ++i) {
+        std::string failure;
+        if (connectTo(i, failure)) {
+            m_current = i;
+            m_open = true;
+            ServerVersionNumber = VersionNumberFromText(m_client->ServerVersion());
+            dbTrace(TraceOp::Connect, m_host + ":" + std::to_string(m_port) + "/" + m_database);
+            return;
+        }
+        if (!many) throw EmySQLException(m_client->ErrorCode(), m_client->ErrorText());
+        failures += (failures.empty() ? "" : "; ") + failure;
     }
-    m_open = true;
-    ServerVersionNumber = VersionNumberFromText(m_client->ServerVersion());
-    dbTrace(TraceOp::Connect, m_host + ":" + std::to_string(m_port) + "/" + m_database);
+    throw EmySQLException(2003, "No server of the list answered and was ready: " + failures);
+}
+
+bool TNativeConnect::connectTo(size_t index, std::string& failure)
+{
+    const ServerAddress& server = m_servers[index];
+    m_client->Close();
+    const bool ok = m_client->Connect(server.host, m_user, m_password, m_database, server.port, ClientFlagsFromOptions(m_options));
+    if (!ok || m_client->ErrorCode() != 0) {
+        failure = server.Text() + ": " + m_client->ErrorText();
+        m_client->Close();
+        return false;
+    }
+    m_host = server.host;
+    m_port = static_cast<int>(server.port);
+    if (m_servers.size() > 1) {
+        // A cluster node without quorum still accepts logins and answers SELECT 1, but refuses
+        // every table: it counts as ready only when it says so. A server that is no cluster
+        // node has no such status.
+        dbTrace(TraceOp::Execute, kReadyProbe);
+        bool succeeded = false;
+        std::unique_ptr<TMysqlResult> result = m_client->Query(kReadyProbe, true, succeeded);
+        if (!succeeded || m_client->ErrorCode() != 0) {
+            failure = server.Text() + ": " + m_client->ErrorText();
+            m_client->Close();
+            return false;
+        }
+        std::string ready;
+        if (result && result->RowCount() > 0) {
+            result->Seek(0);
+            const char* value = result->FieldValue(1);
+            ready = value ? value : "NULL";
+        }
+        // A server built with cluster support but running alone reports wsrep_ready OFF too:
+        // only a node with wsrep_on is a cluster node.
+        if (!ready.empty() && lowerCase(ready) != "on") {
+            dbTrace(TraceOp::Execute, kClusterProbe);
+            result = m_client->Query(kClusterProbe, true, succeeded);
+            if (!succeeded || m_client->ErrorCode() != 0) {
+                failure = server.Text() + ": " + m_client->ErrorText();
+                m_client->Close();
+                return false;
+            }
+            const char* on = nullptr;
+            if (result && result->RowCount() > 0) {
+                result->Seek(0);
+                on = result->FieldValue(1);
+            }
+            if (!on || lowerCase(on) != "on") ready.clear();
+        }
+        if (!ready.empty()) {
+            m_cluster = true;
+            if (lowerCase(ready) != "on") {
+                failure = server.Text() + ": not ready (wsrep_ready is " + ready + ")";
+                m_client->Close();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool TNativeConnect::failover(std::string& failures)
+{
+    const size_t n = m_servers.size();
+    for (size_t step = 1; step <= n; ++step) {
+        const size_t index = (m_current + step) % n;
+        std::string failure;
+        if (!connectTo(index, failure)) {
+            failures += (failures.empty() ? "" : "; ") + failure;
+            continue;
+        }
+        m_current = index;
+        ++m_failovers;
+        ServerVersionNumber = VersionNumberFromText(m_client->ServerVersion());
+        dbTrace(TraceOp::Connect, m_host + ":" + std::to_string(m_port) + "/" + m_database);
+        // A node that was cut off may still answer reads from its old state while it catches
+        // up: reads wait until the node has applied what the cluster committed before them.
+        // The session's own settings are made again on the new connection.
+        std::vector<std::string> again = m_sessionStatements;
+        if (m_cluster) again.insert(again.begin(), kSyncWait);
+        for (const std::string& sql : again) {
+            dbTrace(TraceOp::Execute, sql);
+            bool succeeded = false;
+            m_client->Query(sql, true, succeeded);
+        }
+        return true;
+    }
+    return false;
+}
+
+std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& ok)
+{
+    if (m_client->TransactionLost() && lowerCase(trimmedStatement(sql)) == "rollback") {
+        // The connection dropped inside the transaction: its work is gone, which is what the
+        // rollback asks for. Later statements may connect again.
+        m_client->Close();
+        m_errorCode = 0;
+        m_errorText.clear();
+        ok = true;
+        return nullptr;
+    }
+    int conflicts = 0;
+    size_t failovers = 0;
+    for (;;) {
+        const bool inTransaction = InTransaction || m_client->TransactionLost() ||
+                                   (m_client->Connected() && (m_client->ServerStatus() & StatusInTransaction));
+        bool succeeded = false;
+        std::unique_ptr<TMysqlResult> result = m_client->Query(sql, true, succeeded);
+        ok = succeeded && m_client->ErrorCode() == 0;
+        if (ok) {
+            m_errorCode = 0;
+            m_errorText.clear();
+            if (isSessionSetting(sql) &&
+                std::find(m_sessionStatements.begin(), m_sessionStatements.end(), sql) == m_sessionStatements.end() &&
+                m_sessionStatements.size() < 32)
+                m_sessionStatements.push_back(sql);
+            return result;
+        }
+        result.reset();
+        const int code = m_client->ErrorCode();
+        m_errorCode = code;
+        m_errorText = m_client->ErrorText();
+        const bool sent = m_client->StatementSent();
+        const bool gone = connectionGone(code) || !m_client->Connected();
+        if (inTransaction) {
+            // The work of the transaction is gone with its connection: never run it elsewhere.
+            if (m_client->TransactionLost() || gone) m_errorText = kTransactionLost;
+            return nullptr;
+        }
+        if (code == ErLockDeadlock && conflicts < ConflictRetries) {
+            // The server rolled the statement back (a conflict with another node's change).
+            ++conflicts;
+            continue;
+        }
+        if (!gone && code != ErUnknownCommand) return nullptr;
+        if (gone && sent && code != ErUnknownCommand && !IsRepeatableStatement(sql)) {
+            m_errorCode = 2013;
+            m_errorText = kOutcomeUnknown;
+            return nullptr;
+        }
+        // The statement did not run, or running it again changes nothing: the next server.
+        if (m_servers.size() < 2 || failovers >= m_servers.size()) return nullptr;
+        ++failovers;
+        std::string failures;
+        if (!failover(failures)) {
+            m_errorCode = 2003;
+            m_errorText = "No server of the list answered and was ready: " + failures;
+            return nullptr;
+        }
+    }
 }
 
 std::unique_ptr<TMysqlResult> TNativeConnect::TryQuery(const std::string& sql, bool& ok)
 {
     dbTrace(TraceOp::Execute, sql);
-    bool succeeded = false;
-    std::unique_ptr<TMysqlResult> result = m_client->Query(sql, true, succeeded);
-    ok = succeeded && m_client->ErrorCode() == 0;
-    if (!ok) result.reset();
-    return result;
+    return run(sql, ok);
 }
 
 std::unique_ptr<TMysqlResult> TNativeConnect::Query(const std::string& sql)
 {
     bool ok = false;
     std::unique_ptr<TMysqlResult> result = TryQuery(sql, ok);
-    if (!ok) throw EmySQLException(m_client->ErrorCode(), m_client->ErrorText());
+    if (!ok) throw EmySQLException(m_errorCode, m_errorText);
     return result;
 }
 
@@ -157,8 +359,17 @@ void TNativeConnect::Transaction(const std::string& sql)
     }
     bool succeeded = false;
     m_client->Query(sql, false, succeeded);  // a result set is freed
+    std::string failures;
+    if (!succeeded && sql == "BEGIN" && !m_client->StatementSent() && m_servers.size() > 1 && failover(failures))
+        m_client->Query(sql, false, succeeded);  // nothing had started: begin on the next server
+    if (succeeded) return;
     // A failed COMMIT must never look like a stored transaction.
-    if (!succeeded) throw EmySQLException(m_client->ErrorCode(), m_client->ErrorText());
+    std::string text = m_client->ErrorText();
+    if (sql == "COMMIT" && m_client->StatementSent() && m_client->ErrorCode() == 2013)
+        text = kOutcomeUnknown;
+    else if (sql != "BEGIN" && (m_client->TransactionLost() || connectionGone(m_client->ErrorCode())))
+        text = kTransactionLost;
+    throw EmySQLException(m_client->ErrorCode(), text);
 }
 
 uint8_t TNativeConnect::ProbeCharset()

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "db/ServerList.h"
 #include "db/TStringList.h"
 
 class TMysqlClient;
@@ -31,12 +32,22 @@ public:
     // (EConvertError for a Port or TIMEOUT that is not an integer), connects, and computes
     // ServerVersionNumber.
     // A refused connect raises EmySQLException with the client's error.
+    // Host may be a list of servers ("a:3306, b, [::1]:3307"): they are tried in order with a
+    // connect timeout of at most ListConnectTimeout seconds, and the first that answers and is
+    // ready (a cluster node that reports wsrep_ready ON, or any server without that status)
+    // is used. A bad list raises EDatabaseError naming the entry.
     void Connect(const TStringList& params);
     // "SHOW VARIABLES": the character_set variable's index, 0 when missing or failing.
     uint8_t ProbeCharset();
 
     // Runs one statement (traced), result stored. Failure raises EmySQLException with the
     // client's error. Returns the result set or none.
+    // Outside a transaction a statement that the server rolled back for a conflict (1213) is
+    // run again a few times. With a list of servers, a statement that never ran (no
+    // connection, a node that is not ready, 1047) or that may safely run twice
+    // (IsRepeatableStatement) moves to the next ready server. A change whose answer was lost
+    // after sending fails with the message that its outcome is unknown; a connection lost
+    // inside a transaction fails with the message that the transaction was lost.
     std::unique_ptr<TMysqlResult> Query(const std::string& sql);
     // The same, but a failure gives none and ok false instead of raising.
     std::unique_ptr<TMysqlResult> TryQuery(const std::string& sql, bool& ok);
@@ -65,15 +76,45 @@ public:
     int PortNumber() const { return m_port; }
     int Timeout() const { return m_timeout; }
 
+    const std::vector<ServerAddress>& Servers() const { return m_servers; }
+    size_t CurrentServer() const { return m_current; }
+    // Times the connection moved to another server since Connect.
+    int Failovers() const { return m_failovers; }
+    // The error of the last failed statement: the client's, or the layer's own message for a
+    // lost transaction or an unknown outcome.
+    int LastErrorCode() const { return m_errorCode; }
+    const std::string& LastErrorText() const { return m_errorText; }
+
     std::vector<TNativeDataSet*> Statements;
 
+    // Seconds allowed for each server of a list to answer a connect; a read waits
+    // ListReadTimeout seconds, which outlasts a cluster's pause when a node is lost.
+    static constexpr int ListConnectTimeout = 4;
+    static constexpr int ListReadTimeout = 20;
+    static constexpr int ConflictRetries = 3;
+
 private:
+    // Connects to server index and checks that it is ready; on failure the reason.
+    bool connectTo(size_t index, std::string& failure);
+    // Closes the current connection and connects to the next ready server (the others first,
+    // the current one last). False when none is; failures then names why each was not used.
+    bool failover(std::string& failures);
+    std::unique_ptr<TMysqlResult> run(const std::string& sql, bool& ok);
+
     std::unique_ptr<TMysqlClient> m_client;
     uint16_t m_options;
     bool m_open = false;
     std::string m_user, m_password, m_database, m_host;
     int m_port = 0;
     int m_timeout = 30;
+    std::vector<ServerAddress> m_servers;
+    size_t m_current = 0;
+    bool m_cluster = false;  // the servers report wsrep_ready
+    int m_failovers = 0;
+    // Session settings that succeeded, run again on a new server after a failover.
+    std::vector<std::string> m_sessionStatements;
+    int m_errorCode = 0;
+    std::string m_errorText;
     struct CachedAnswer {
         std::shared_ptr<TMysqlResult> result;
         bool ok = false;

@@ -79,6 +79,8 @@ struct TMysqlClient::Impl {
     std::string host, user, password, database;
     uint32_t port = 3306;
     int connectTimeout = 30;
+    int readTimeout = 0;         // 0: the connect timeout
+    bool statementSent = false;  // the last Query's statement was written to the server
     uint32_t clientFlags = MysqlFlags::DefaultClientFlags;
     bool autoReconnect = true;
     bool preferCompression = true;

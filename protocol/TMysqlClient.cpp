@@ -187,6 +187,7 @@ bool TMysqlClient::Impl::handshake()
     }
 
     net.SetCompress((clientFlags & CLIENT_COMPRESS) != 0);
+    if (readTimeout > 0) net.Vio().SetTimeoutSeconds(readTimeout);
     status = 0;
     lastAnswer = std::chrono::steady_clock::now();
     if (!database.empty() && !(serverCapabilities & CLIENT_CONNECT_WITH_DB)) {
@@ -678,6 +679,7 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
 {
     succeeded = false;
     Impl& c = *m_impl;
+    c.statementSent = false;
     // A connection that answered moments ago needs no ping: a server that has closed it since
     // is noticed before the statement is sent (see SimpleCommand).
     bool recent = false;
@@ -689,6 +691,7 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
     Impl::Guard guard(c);
     const bool inTransaction = (c.serverStatus & StatusInTransaction) != 0;
     if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, c.autoReconnect) != 0) return nullptr;
+    c.statementSent = true;
     if (c.readQueryResult() != 0) {
         if (c.net.Connected() || c.net.ErrorCode() != CR_SERVER_LOST) return nullptr;
         // The statement was sent and no answer came: whether it ran is unknown. Only a read,
@@ -733,6 +736,13 @@ uint32_t TMysqlClient::Port() const { return m_impl->port; }
 uint32_t TMysqlClient::ClientFlags() const { return m_impl->clientFlags; }
 int TMysqlClient::ConnectTimeout() const { return m_impl->connectTimeout; }
 void TMysqlClient::SetConnectTimeout(int seconds) { m_impl->connectTimeout = seconds; }
+int TMysqlClient::ReadTimeout() const { return m_impl->readTimeout; }
+void TMysqlClient::SetReadTimeout(int seconds)
+{
+    m_impl->readTimeout = seconds;
+    if (m_impl->net.Connected()) m_impl->net.Vio().SetTimeoutSeconds(seconds > 0 ? seconds : m_impl->connectTimeout);
+}
+bool TMysqlClient::StatementSent() const { return m_impl->statementSent; }
 bool TMysqlClient::AutoReconnect() const { return m_impl->autoReconnect; }
 void TMysqlClient::SetAutoReconnect(bool on) { m_impl->autoReconnect = on; }
 int TMysqlClient::PingAfterIdle() const { return m_impl->pingAfterIdleMs; }

@@ -53,6 +53,9 @@ public:
     // Runs one statement. store: buffered result, else unbuffered. Returns no result for a
     // statement without a result set or on failure; succeeded tells which (see ErrorCode).
     std::unique_ptr<TMysqlResult> Query(std::string_view sql, bool store, bool& succeeded);
+    // The last Query's statement was handed to the server (its answer may still have been
+    // lost). False when it failed before: a failed ping, no connection, a refused reconnect.
+    bool StatementSent() const;
     bool SelectDatabase(const std::string& name);
     // The connection dropped while a transaction was open. Every command then fails (2006)
     // instead of reconnecting, until Connect, Reconnect or Close.
@@ -79,6 +82,11 @@ public:
 
     int ConnectTimeout() const;
     void SetConnectTimeout(int seconds);
+    // How long a read waits for the server once connected (seconds); 0: the connect timeout.
+    // A short connect timeout finds a dead server quickly, a longer read timeout lets a busy
+    // one finish.
+    int ReadTimeout() const;
+    void SetReadTimeout(int seconds);
     // With AutoReconnect on, a statement is preceded by a ping only when the server has not
     // answered for this long (milliseconds; 0 pings before every statement). A statement whose
     // answer is lost is run once more on a new connection only when it is a read outside a

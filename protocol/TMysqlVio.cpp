@@ -221,7 +221,46 @@ int TMysqlVio::Connect(const std::string& hostArg, uint32_t port, int timeoutSec
     if (port == 0) port = 3306;
     const std::string host = hostArg.empty() ? std::string("localhost") : hostArg;
 
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // A dotted quad or an IPv6 address is taken as it is; a name is looked up and its first
+    // address used (IPv4 first, as names of servers on a network mostly have one).
+    sockaddr_storage addr{};
+    socklen_t addrLength = 0;
+    if (sockaddr_in v4{}; ::inet_pton(AF_INET, host.c_str(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(uint16_t(port));
+        std::memcpy(&addr, &v4, sizeof v4);
+        addrLength = sizeof v4;
+    } else if (sockaddr_in6 v6{}; ::inet_pton(AF_INET6, host.c_str(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(uint16_t(port));
+        std::memcpy(&addr, &v6, sizeof v6);
+        addrLength = sizeof v6;
+    } else {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+        if (rc != 0 || !found) {
+            hints.ai_family = AF_INET6;
+            rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+        }
+        if (rc != 0 || !found) {
+            int err = rc == EAI_SYSTEM ? errno : rc;
+            m_socketError = err;
+            setClientError(mysqlpkt::CR_UNKNOWN_HOST, host, err);
+            return -7;
+        }
+        std::memcpy(&addr, found->ai_addr, found->ai_addrlen);
+        addrLength = socklen_t(found->ai_addrlen);
+        ::freeaddrinfo(found);
+        if (addr.ss_family == AF_INET)
+            reinterpret_cast<sockaddr_in*>(&addr)->sin_port = htons(uint16_t(port));
+        else
+            reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port = htons(uint16_t(port));
+    }
+
+    int fd = ::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         m_socketError = errno;
         char text[256];
@@ -230,31 +269,10 @@ int TMysqlVio::Connect(const std::string& hostArg, uint32_t port, int timeoutSec
         return -8;
     }
 
-    // A dotted quad is taken as it is; a name is looked up and its first address used.
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(uint16_t(port));
-    if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-        if (rc != 0 || !found) {
-            int err = rc == EAI_SYSTEM ? errno : rc;
-            ::close(fd);
-            m_socketError = err;
-            setClientError(mysqlpkt::CR_UNKNOWN_HOST, host, err);
-            return -7;
-        }
-        addr.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-        ::freeaddrinfo(found);
-    }
-
     m_socket = fd;
     m_kind = 1;
     SetBlocking(false);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 && errno != EINPROGRESS && errno != EINTR) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), addrLength) != 0 && errno != EINPROGRESS && errno != EINTR) {
         m_socketError = errno;
         Close();
         setClientError(mysqlpkt::CR_CONNECTION_ERROR, host, m_socketError);

@@ -9,7 +9,8 @@ pkgs=(g++ cmake ninja-build pkg-config python3 qt6-base-dev zlib1g-dev liblz4-de
       clang libclang-rt-14-dev
       libreoffice-writer-nogui poppler-utils
       chromium libxml2-utils   # the HTML report is rendered by a browser and read by libxml2 in tests
-      xdotool)   # the demo's screenshot logs in and opens a document by typed keys
+      xdotool    # the demo's screenshot logs in and opens a document by typed keys
+      galera-4 rsync)   # the failover tests run a 3-node cluster; a joining node copies data by rsync
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

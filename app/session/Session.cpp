@@ -92,9 +92,12 @@ std::unique_ptr<TmySQLQuery> Session::newQuery() const
 void Session::connect(const ConnectionValues& values)
 {
     // The server field may carry a port ("host:port"); without one the design port applies.
-    QString host = values.host;
+    // A list of servers ("a:3306, b") goes to the access layer whole: it tries them in order
+    // and reports a bad entry.
+    QString host = values.host.trimmed();
     uint32_t port = 3306;
-    if (const qsizetype colon = host.lastIndexOf(QLatin1Char(':')); colon > 0) {
+    if (const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
+        !host.contains(QLatin1Char(',')) && colon > 0 && host.indexOf(QLatin1Char(':')) == colon) {
         bool ok = false;
         const uint portValue = host.mid(colon + 1).toUInt(&ok);
         if (ok && portValue > 0 && portValue < 65536) {

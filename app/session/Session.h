@@ -19,7 +19,7 @@ class InstanceFiles;
 // The connection fields of the login dialog.
 struct ConnectionValues {
     QString database;
-    QString host;  // may carry a port: "host:port"
+    QString host;  // "host[:port]", or several separated by commas
     QString user;
     QString password;
     bool requireTls = false;  // encrypted and verified, or no connection

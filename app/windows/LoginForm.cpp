@@ -99,6 +99,13 @@ TLogin_Form::TLogin_Form(Session& session, QWidget* parent)
     Edit4->hide();
     connection->addWidget(new QLabel(QStringLiteral("Server IP / ComputerName:"), m_connectionGroup));
     connection->addWidget(Edit2);
+    // The field takes a list of servers too (a cluster, or a spare server): say how.
+    auto* serverListHint = named(new QLabel(QStringLiteral("Several servers: host[:port], separated by commas; "
+                                                           "the first that answers and is ready is used."),
+                                            m_connectionGroup),
+                                 "ServerListHint");
+    serverListHint->setWordWrap(true);
+    connection->addWidget(serverListHint);
     connection->addWidget(new QLabel(QStringLiteral("Database Name (Default: Veltrana)"), m_connectionGroup));
     connection->addWidget(Edit1);
     connection->addWidget(new QLabel(QStringLiteral("Database UserName: (Default: vtran )"), m_connectionGroup));

@@ -158,7 +158,12 @@ protected:
     }
 
     DiscussionPage& discussion() { return mainChild<DiscussionPage>("Tab_Req_Discussions"); }
-    QTreeWidget& discTree() { return child<QTreeWidget>(discussion(), "DiscTree"); }
+    // The messages as the user sees them: on the Discussion page, which reads them when shown.
+    QTreeWidget& discTree()
+    {
+        showPage("Tab_Req_Discussions");
+        return child<QTreeWidget>(discussion(), "DiscTree");
+    }
     QTreeWidgetItem* message(const QString& subjectPrefix)
     {
         for (QTreeWidgetItemIterator it(&discTree()); *it; ++it)
@@ -267,6 +272,49 @@ TEST_F(Collab, ANewMessageIsItsOwnRowWhenAnOlderOneHasTheSameSubjectAndTag)
     EXPECT_EQ(sql("SELECT DISTINCT msgID FROM msg_state"), id);
     EXPECT_EQ(sql("SELECT DISTINCT msgID FROM activity_Log"), id);
     EXPECT_EQ(sql("SELECT count(*) FROM msg_state WHERE msgID=900"), "0\n");
+}
+
+TEST_F(Collab, SelectingADocumentCostsTwoRoundTripsAndItsDiscussionIsReadWhenShown)
+{
+    auto bob = otherInstance("bob", "pw");
+    bob->CurrentProjectID = 1;
+    bob->CurrentCatagoryID = 1;
+    bob->CurrentDocumentID = 10;
+    ASSERT_GT(discussions::PostDiscussionMessage(*bob, "Hello", "text", 0).msgId, 0);
+
+    loginAs("alice", "pw");
+    openDocument("Alpha", "Doc A1");  // the tables' metadata is read once
+    const auto select = [this](const QString& caption) {
+        outline().setCurrentItem(outline().findItems(caption, Qt::MatchExactly | Qt::MatchRecursive).value(0));
+    };
+    auto& tree = child<QTreeWidget>(discussion(), "DiscTree");
+    // BOB's documents: for the owner the owner selector's member list is read as well.
+    for (const char* caption : {"Doc A2", "Doc A3"}) {
+        StatementCounter counter;
+        const uint64_t before = session().connection().RoundTrips();
+        select(caption);
+        EXPECT_EQ(session().connection().RoundTrips() - before, 2u) << counter.statements.join("\n").toStdString();
+        EXPECT_EQ(counter.statements.size(), 2) << counter.statements.join("\n").toStdString();
+        // The hidden page holds no messages of another document meanwhile.
+        EXPECT_EQ(tree.topLevelItemCount(), 0) << caption;
+    }
+    // Looking at the page reads the discussion of the document shown, with its read states.
+    select("Doc A1");
+    EXPECT_EQ(tree.topLevelItemCount(), 0);
+    showPage("Tab_Req_Discussions");
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_TRUE(tree.topLevelItem(0)->text(0).startsWith("Hello"));
+    EXPECT_EQ(tree.topLevelItem(0)->data(0, Qt::UserRole + 1).toInt(), 1);
+    // While the page is shown, selecting a document reads its discussion at once, once.
+    {
+        StatementCounter counter;
+        select("Doc A2");
+        EXPECT_EQ(counter.statements.size(), 3) << counter.statements.join("\n").toStdString();
+    }
+    EXPECT_EQ(tree.topLevelItemCount(), 0);
+    select("Doc A1");
+    EXPECT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(m_platform.messages(), QStringList{});
 }
 
 TEST_F(Collab, TwoUsersDiscussAndEachReadStateIsTheUsersOwn)

@@ -236,6 +236,7 @@ TEST_F(LogOff, EveryWindowOfTheUserClosesAndItsCommandsChangeNoRowAfterwards)
          [&] {
              openDocument();
              auto& page = mainChild<DiscussionPage>("Tab_Req_Discussions");
+             mainChild<QTabWidget>("Tab_Control").setCurrentWidget(&page);  // its messages are read when shown
              auto& messages = child<QTreeWidget>(page, "DiscTree");
              messages.setCurrentItem(messages.topLevelItem(0));
              page.But_disc_replyClick();

@@ -251,6 +251,30 @@ TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
     EXPECT_FALSE(login().isVisible());
 }
 
+TEST_F(Login, ServerFieldTakesAListAndNamesABadEntry)
+{
+    QTcpServer probe;  // a port on which nothing listens
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const QString down = "127.0.0.1:" + QString::number(probe.serverPort());
+    probe.close();
+
+    loginChild<QLineEdit>("Edit2").setText(m_server + ", db2:70000");
+    loginAs("admin", "admin");
+    EXPECT_EQ(m_platform.messages(),
+              QStringList{"The server entry \"db2:70000\" is not valid: a port that is not 1 to 65535. Give the "
+                          "servers as host or host:port, separated by commas."});
+    expectLoggedOut();
+    EXPECT_FALSE(session().connection().Connected());
+
+    // The first server that answers is used; the list is kept in the settings file as typed.
+    m_platform.clear();
+    loginChild<QLineEdit>("Edit2").setText(down + " , " + m_server);
+    loginAs("admin", "admin");
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_FALSE(login().isVisible());
+    EXPECT_TRUE(readFile("defaults.cfg").contains(("#SQ:" + down + " , " + m_server + "#").toUtf8()));
+}
+
 TEST_F(Login, ChangedConnectionFieldAfterAFailedAttemptIsRefusedByTheOpenConnection)
 {
     loginAs("admin", "wrong");

@@ -197,6 +197,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
         if (Tab_Control->currentWidget() == Tab_Details) Tab_DetailsShow();
         if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
         if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
+        if (Tab_Control->currentWidget() == m_discussion && m_session.CurrentDocumentID != 0)
+            m_discussion->But_Disc_RefreshClick();
     });
     m_history->setCurrentText([this] { return RichEdit1->toPlainText(); });
     connect(m_history, &HistoryPage::restoreRequested, this,
@@ -288,7 +290,13 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     showBody();
     RichEdit1->setModified(false);
     applyOwnerRule(owner);
-    m_discussion->But_Disc_RefreshClick();
+    // The discussion is read when its page is shown: selecting a document costs its row and
+    // its body only. A hidden page is emptied so that it never shows another document's
+    // messages.
+    if (Tab_Control->currentWidget() == m_discussion)
+        m_discussion->But_Disc_RefreshClick();
+    else
+        m_discussion->clear();
     m_basedOn = m_documentId > 0 ? data::editing::basedOnText(m_loaded.Revision, m_loaded.Modified, m_loaded.ModifiedBy)
                                  : QString();
     std::vector<data::presence::OnlineUser> editors;
@@ -301,8 +309,8 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
 
 void DocumentPanel::showActivePage()
 {
+    // The discussion page was read by ShowDocument when it is the one shown.
     if (Tab_Control->currentWidget() == m_attachments) m_attachments->AttachmentsShow();
-    if (Tab_Control->currentWidget() == m_discussion) m_discussion->But_Disc_RefreshClick();
     if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
 }
 
