@@ -111,6 +111,13 @@ void Session::connect(const ConnectionValues& values)
     db.SetConnected(true);
 }
 
+QString Session::connectedServer() const
+{
+    return textFromBytes(m_connection->Host()) + QLatin1Char(':') + QString::number(m_connection->Port());
+}
+
+QString Session::connectedDatabase() const { return textFromBytes(m_connection->DatabaseName()); }
+
 Session::LoginResult Session::logIn(const ConnectionValues& values, const QString& userName, const QString& password)
 {
     m_isLoggedIn = false;

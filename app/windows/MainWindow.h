@@ -132,6 +132,14 @@ public:
     // Reports > "Formatted Project Document": the HTML report of the open project, written to
     // the work folder and handed to the desktop; progress is shown in the status bar.
     void StructuredProjectDocument1Click();
+    // File > "Export PDF…": the shown document as a PDF file the user names, titled with its
+    // topic; false when cancelled or there is nothing to export.
+    bool ExportDocumentPdf1Click();
+    // Reports > "Export PDF…": the project report as a PDF file the user names, titled with
+    // the project's name; false when cancelled or no project is open.
+    bool ExportReportPdf1Click();
+    // File > "Find in Document": the find bar over the shown document's editor.
+    void FindInDocument1Click();
     // File > "Print" prints the shown document; "Print Setup" does nothing.
     void Print1Click();
     void PrintSetup1Click() {}
@@ -169,6 +177,12 @@ private:
     void dropStalePanels();
     // Connects the formatting toolbar with the document editor.
     void wireFormatting();
+    // The toolbar and the document commands are usable only while a document is shown.
+    void enableDocumentCommands(bool enabled);
+    // Writes the HTML report of the open project to the work folder; its path.
+    QString writeReportFile();
+    // The connection panel of the status bar: server and database of the session.
+    void showConnection();
 
     Session& m_session;
 
@@ -182,6 +196,8 @@ private:
     DocumentPanel* m_documentPanel = nullptr;
     QLabel* m_statusText = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QLabel* m_modifiedMark = nullptr;     // shown while the shown document has unsaved changes
+    QLabel* m_connectionPanel = nullptr;  // the server and database connected to
     QTimer* Timer1 = nullptr;
     // RichEdit2: the hidden view that renders bodies for the report, with a style sheet of its own.
     std::unique_ptr<vt::rt::RichEditor> m_reportView;
@@ -191,6 +207,7 @@ private:
             *PrintSetup1 = nullptr, *Print1 = nullptr, *Loggoff1 = nullptr, *ExitMenu = nullptr,
             *StructuredProjectDocument1 = nullptr, *LastModified1 = nullptr, *UserManagement1 = nullptr,
             *Deleteproject2 = nullptr, *Options1 = nullptr, *Console1 = nullptr, *About1 = nullptr;
+    QAction *FindInDocument1 = nullptr, *ExportDocumentPdf1 = nullptr, *ExportReportPdf1 = nullptr;
 };
 
 }  // namespace vt::app

@@ -3,10 +3,12 @@
 #include "ErrorDisplay.h"
 #include "data/ActivityLog.h"
 #include "data/Documents.h"
+#include "data/FieldLimits.h"
 #include "data/Projects.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "ui/FindBar.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 #include "windows/panels/AttachmentsPage.h"
@@ -72,6 +74,7 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     // Details
     auto* details = new QGridLayout(Tab_Details);
     Edit_RequireMentName = ui::lineEdit(Tab_Details, "Edit_RequireMentName");
+    ui::limitLength(Edit_RequireMentName, data::limits::kDocumentTopic);
     Combo_Owner = named(new QComboBox(Tab_Details), "Combo_Owner");
     Combo_Owner->setEditable(true);
     Combo_Owner->setInsertPolicy(QComboBox::NoInsert);
@@ -120,6 +123,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     Ruler1 = named(new vt::rt::Ruler(editorArea), "Ruler1");
     editorColumn->addWidget(Ruler1);
     RichEdit1 = named(new vt::rt::RichEditor(editorArea), "RichEdit1");
+    m_findBar = new ui::FindBar(RichEdit1, editorArea);
+    editorColumn->addWidget(m_findBar);
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
     Ruler1->setEditor(RichEdit1);
     // Bodies that refer to picture-list entries get the shared image list.
@@ -140,6 +145,12 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
         {menuItem(PopupMenu2, "Underline1", QStringLiteral("Underline")), 3}};
     for (const auto& [item, code] : formatItems)
         connect(item, &QAction::triggered, this, [this, code = code] { emit formatCommand(code); });
+    PopupMenu2->addSeparator();
+    const std::pair<QAction*, int> listItems[] = {
+        {menuItem(PopupMenu2, "BulletedList1", QStringLiteral("Bulleted List")), 1},
+        {menuItem(PopupMenu2, "NumberedList1", QStringLiteral("Numbered List")), 2}};
+    for (const auto& [item, code] : listItems)
+        connect(item, &QAction::triggered, this, [this, code = code] { emit listCommand(code); });
     RichEdit1->installEventFilter(this);
 
     DocPrint1 = new vt::rt::DocPrint(this);
@@ -159,6 +170,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
             [this](const QPoint& pos) { PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos)); });
 
     connect(Edit_RequireMentName, &QLineEdit::textChanged, this, &DocumentPanel::topicChanged);
+    connect(Edit_RequireMentName, &QLineEdit::textEdited, this, &DocumentPanel::tellUnsavedChanges);
+    connect(RichEdit1, &vt::rt::RichEditor::modifiedChanged, this, &DocumentPanel::tellUnsavedChanges);
     connect(Combo_Owner, &QComboBox::textActivated, this,
             [this](const QString& chosen) { guarded([&] { Combo_OwnerChange(chosen); }); });
     onEvent(Tab_Control, &QTabWidget::currentChanged, this, [this] {
@@ -249,6 +262,7 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     Edit_RequireMentName->setModified(false);
     showBody();
     RichEdit1->setModified(false);
+    tellUnsavedChanges();
     applyOwnerRule(owner);
     m_discussion->But_Disc_RefreshClick();
 }
@@ -339,6 +353,10 @@ void DocumentPanel::SaveDocument()
         }
         RichEdit1->setModified(false);
     }
+    if (bodyModified || m_toldUnsaved) {
+        tellUnsavedChanges();
+        emit saved();
+    }
 }
 
 void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor)
@@ -391,6 +409,41 @@ void DocumentPanel::clear()
     RichEdit1->setEnabled(true);
     m_discussion->clear();
     m_attachments->clear();
+    tellUnsavedChanges();
+}
+
+bool DocumentPanel::hasUnsavedChanges() const
+{
+    return m_documentId > 0 && (Edit_RequireMentName->isModified() || RichEdit1->isModified());
+}
+
+void DocumentPanel::tellUnsavedChanges()
+{
+    const bool unsaved = hasUnsavedChanges();
+    if (unsaved == m_toldUnsaved) return;
+    m_toldUnsaved = unsaved;
+    emit unsavedChangesChanged(unsaved);
+}
+
+void DocumentPanel::openFind()
+{
+    if (isVisible()) m_findBar->open();
+}
+
+bool DocumentPanel::exportPdf(const QString& path)
+{
+    if (RichEdit1->itemCount() == 0) {
+        platform().showMessage(QStringLiteral("Nothing to Export"));
+        return false;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setDocName(Edit_RequireMentName->text());
+    PreparePrint(printer);
+    if (!DocPrint1->print(printer, Edit_RequireMentName->text(), 0, 0, 1, false))
+        throw std::runtime_error("Cannot write file " + path.toStdString());
+    return true;
 }
 
 }  // namespace vt::app

@@ -21,6 +21,10 @@ class Ruler;
 
 namespace vt::app {
 
+namespace ui {
+class FindBar;
+}
+
 class AttachmentsPage;
 class DiscussionPage;
 class Session;
@@ -45,6 +49,14 @@ public:
     void storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor);
     // Writes the shown body as RTF to path; the modified state stays as it was.
     void exportRtf(const QString& path);
+    // Writes the shown body as a PDF file at path, laid out as for printing, with the document
+    // topic as the PDF title; the modified state stays as it was. False, with nothing written,
+    // for an empty body.
+    bool exportPdf(const QString& path);
+    // Opens the find bar over the editor.
+    void openFind();
+    // Whether the shown document has changes not yet stored (topic or body).
+    bool hasUnsavedChanges() const;
 
     // Re-evaluates the owner selector when the Details page is shown.
     void Tab_DetailsShow();
@@ -85,11 +97,19 @@ signals:
     void formatCommand(int code);
     // Progress of laying out and printing, for the status bar.
     void progressText(const QString& text);
+    // The shown document became modified, or not modified any more (saved, shown again, cleared).
+    void unsavedChangesChanged(bool unsaved);
+    // SaveDocument stored the shown document's changes.
+    void saved();
+    // "Bulleted List" or "Numbered List" of the editor's context menu (FormatToolbar::ListCode).
+    void listCommand(int code);
 
 private:
     void applyOwnerRule(const QString& owner);
     void showBody();
     void showMissing(const QString& message);
+    // Emits unsavedChangesChanged when the state differs from the last one told.
+    void tellUnsavedChanges();
 
     Session& m_session;
     // The document the fields show (0 for none) and its owner as stored.
@@ -112,6 +132,8 @@ private:
     vt::rt::RichEditor* RichEdit1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     vt::rt::DocPrint* DocPrint1 = nullptr;
+    ui::FindBar* m_findBar = nullptr;
+    bool m_toldUnsaved = false;
 };
 
 }  // namespace vt::app
