@@ -623,8 +623,8 @@ void RichEditor::changeListLevel(int delta)
 void RichEditor::keyPressEvent(QKeyEvent* event)
 {
     const bool tab = event->key() == Qt::Key_Tab && event->modifiers() == Qt::NoModifier;
-    const bool backTab = event->key() == Qt::Key_Backtab ||
-                         (event->key() == Qt::Key_Tab && event->modifiers() == Qt::ShiftModifier);
+    const bool backTab =
+        event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && event->modifiers() == Qt::ShiftModifier);
     const QTextCursor at = textCursor();
     if ((tab || backTab) && !isReadOnly() && at.currentList() && (at.atBlockStart() || at.hasSelection())) {
         changeListLevel(tab ? 1 : -1);

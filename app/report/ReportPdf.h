@@ -10,7 +10,6 @@ namespace vt::app::report {
 // Writes html (the report's bytes, in the report's encoding) as a PDF file at pdfPath.
 // pictureFolder is where the report's picture files are (ending with a separator); title
 // becomes the PDF's title. Throws std::runtime_error when the file cannot be written.
-void writeReportPdf(const QByteArray& html, const QString& pictureFolder, const QString& title,
-                    const QString& pdfPath);
+void writeReportPdf(const QByteArray& html, const QString& pictureFolder, const QString& title, const QString& pdfPath);
 
 }  // namespace vt::app::report

@@ -21,8 +21,9 @@ FindBar::FindBar(QTextEdit* editor, QWidget* parent) : QFrame(parent), m_editor(
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 2, 4, 2);
     row->addWidget(new QLabel(QStringLiteral("Find:"), this));
-    m_text = lineEdit(this, "findText", QStringLiteral("Text to find in the document (Enter: next, Shift+Enter: "
-                                                       "previous, Escape: close)"));
+    m_text = lineEdit(this, "findText",
+                      QStringLiteral("Text to find in the document (Enter: next, Shift+Enter: "
+                                     "previous, Escape: close)"));
     m_text->setClearButtonEnabled(true);
     row->addWidget(m_text, 1);
     m_previous = named(new QToolButton(this), "findPrevious");
@@ -38,9 +39,9 @@ FindBar::FindBar(QTextEdit* editor, QWidget* parent) : QFrame(parent), m_editor(
     m_close = named(new QToolButton(this), "findClose");
     m_close->setText(QStringLiteral("Close"));
     m_close->setToolTip(QStringLiteral("Close the find bar (Escape)"));
-    for (QWidget* w : {static_cast<QWidget*>(m_previous), static_cast<QWidget*>(m_next),
-                       static_cast<QWidget*>(m_matchCase), static_cast<QWidget*>(m_wholeWords),
-                       static_cast<QWidget*>(m_count), static_cast<QWidget*>(m_close)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_previous), static_cast<QWidget*>(m_next), static_cast<QWidget*>(m_matchCase),
+          static_cast<QWidget*>(m_wholeWords), static_cast<QWidget*>(m_count), static_cast<QWidget*>(m_close)})
         row->addWidget(w);
 
     connect(m_text, &QLineEdit::textChanged, this, [this] {
@@ -158,7 +159,7 @@ void FindBar::showMatches()
         m_count->setText(QStringLiteral("No matches"));
     else if (m_current < 0)
         m_count->setText(m_matches.size() == 1 ? QStringLiteral("1 match")
-                                                : QStringLiteral("%1 matches").arg(m_matches.size()));
+                                               : QStringLiteral("%1 matches").arg(m_matches.size()));
     else
         m_count->setText(QStringLiteral("%1 of %2").arg(m_current + 1).arg(m_matches.size()));
 }

@@ -1,7 +1,7 @@
 #include "windows/AttachDialog.h"
 
-#include "platform/Platform.h"
 #include "data/FieldLimits.h"
+#include "platform/Platform.h"
 #include "ui/Ui.h"
 
 #include <QGridLayout>

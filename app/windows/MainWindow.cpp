@@ -285,7 +285,7 @@ bool TVeltrana::storeEditsBeforeLeaving(const QString& consequence)
         return true;
     } catch (const std::exception& error) {
         platform().showErrorMessage(QStringLiteral("Your changes could not be stored: ") + errorText(error) +
-                               QLatin1Char('\n') + consequence);
+                                    QLatin1Char('\n') + consequence);
     } catch (...) {
         platform().showErrorMessage(QStringLiteral("Your changes could not be stored.\n") + consequence);
     }
@@ -632,8 +632,7 @@ void TVeltrana::AddCatagory1Click()
     if (m_session.CurrentProjectID <= 0) return;  // no project is open
     HourglassCursor wait;
     saveEdits();
-    const qint32 id =
-        data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
+    const qint32 id = data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
     LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
     // The new category is shown, ready to be named.
     m_navigator->selectCategory(id);

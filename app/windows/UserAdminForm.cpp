@@ -14,10 +14,10 @@
 #include "db/TmySQLQuery.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QMenu>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>

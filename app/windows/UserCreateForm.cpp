@@ -1,7 +1,7 @@
 #include "windows/UserCreateForm.h"
 
-#include "data/Users.h"
 #include "data/FieldLimits.h"
+#include "data/Users.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"

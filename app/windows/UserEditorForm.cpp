@@ -1,7 +1,7 @@
 #include "windows/UserEditorForm.h"
 
-#include "platform/Platform.h"
 #include "data/FieldLimits.h"
+#include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Ui.h"

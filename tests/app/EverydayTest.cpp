@@ -71,12 +71,11 @@ TEST(FindBar, CountsAndWalksMatchesAcrossStylesWithItsOptionsWithoutTouchingTheB
         int matches;
     };
     const Case cases[] = {
-        {"beta", false, false, 1},   // across a plain and a bold run
-        {"alpha", false, false, 3},  // Alpha, ALPHA, alpha(bet)
-        {"alpha", true, false, 1},   // only "alpha" of "alphabet"
-        {"alpha", false, true, 2},   // not inside "alphabet"
-        {"ALPHA", true, true, 1},
-        {"gamma\u2029", false, false, 0},  // no match across a paragraph end
+        {"beta", false, false, 1},                                     // across a plain and a bold run
+        {"alpha", false, false, 3},                                    // Alpha, ALPHA, alpha(bet)
+        {"alpha", true, false, 1},                                     // only "alpha" of "alphabet"
+        {"alpha", false, true, 2},                                     // not inside "alphabet"
+        {"ALPHA", true, true, 1},   {"gamma\u2029", false, false, 0},  // no match across a paragraph end
         {"zeta", false, false, 0},
     };
     for (const Case& c : cases) {
@@ -85,8 +84,8 @@ TEST(FindBar, CountsAndWalksMatchesAcrossStylesWithItsOptionsWithoutTouchingTheB
         ed.moveCursor(QTextCursor::Start);  // the first match is the first after the caret
         text.setText(QString::fromUtf8(c.needle));
         EXPECT_EQ(bar.matchCount(), c.matches) << c.needle << " case " << c.caseSensitive << " whole " << c.whole;
-        EXPECT_EQ(count.text(), c.matches == 0 ? QStringLiteral("No matches")
-                                               : QStringLiteral("1 of %1").arg(c.matches))
+        EXPECT_EQ(count.text(),
+                  c.matches == 0 ? QStringLiteral("No matches") : QStringLiteral("1 of %1").arg(c.matches))
             << c.needle;
         EXPECT_EQ(ed.extraSelections().size(), c.matches) << "every match highlighted";
     }
@@ -179,11 +178,11 @@ TEST_F(EverydayWindows, EditsRefuseTextBeyondTheirColumnAndNameTheLimit)
     };
     const Forms& f = forms();
     const Case cases[] = {
-        {f.CreateProjectsForm, "Edit1", 400},      {f.Form_CreateRequirement, "Edit1", 400},
-        {f.Disc_Entry_Form, "Edit1", 400},         {f.Dialog_attach, "Edit1", 4000},
-        {f.Dialog_attach, "Edit2", 1000},          {f.Form_UserCreate, "UserName", 400},
-        {f.Form_UserCreate, "Email", 400},         {f.Veltrana, "Edit_RequireMentName", 400},
-        {f.Veltrana, "CatagoryName", 400},         {f.Veltrana, "ProjectName", 400},
+        {f.CreateProjectsForm, "Edit1", 400}, {f.Form_CreateRequirement, "Edit1", 400},
+        {f.Disc_Entry_Form, "Edit1", 400},    {f.Dialog_attach, "Edit1", 4000},
+        {f.Dialog_attach, "Edit2", 1000},     {f.Form_UserCreate, "UserName", 400},
+        {f.Form_UserCreate, "Email", 400},    {f.Veltrana, "Edit_RequireMentName", 400},
+        {f.Veltrana, "CatagoryName", 400},    {f.Veltrana, "ProjectName", 400},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(c.window);
@@ -213,8 +212,8 @@ TEST_F(EverydayWindows, DialogsFocusTheirFirstFieldOnEveryOpeningAndEscapeCloses
     QTest::keyClick(project, Qt::Key_Escape);
     EXPECT_FALSE(project->isVisible());
 
-    for (QWidget* dialog : {static_cast<QWidget*>(forms().Form_CreateRequirement),
-                            static_cast<QWidget*>(forms().Disc_Entry_Form)}) {
+    for (QWidget* dialog :
+         {static_cast<QWidget*>(forms().Form_CreateRequirement), static_cast<QWidget*>(forms().Disc_Entry_Form)}) {
         dialog->show();
         EXPECT_EQ(dialog->focusWidget(), &child<QLineEdit>(*dialog, "Edit1")) << dialog->objectName().toStdString();
         EXPECT_TRUE(dialog->findChild<QPushButton*>("btnCancel")) << dialog->objectName().toStdString();

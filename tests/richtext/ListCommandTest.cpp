@@ -78,9 +78,8 @@ TEST(ListCommands, StartContinueEndAndSwitchKind)
     selectParagraphs(ed, 1, 2);
     ed.toggleList(ListKind::Decimal);
     EXPECT_TRUE(ed.isModified());
-    EXPECT_EQ(shape(ed.toModel()),
-              (std::vector<std::string>{"intro", item("one", 0, kDecimal, 1), item("two", 0, kDecimal, 1), "three",
-                                        "after"}));
+    EXPECT_EQ(shape(ed.toModel()), (std::vector<std::string>{"intro", item("one", 0, kDecimal, 1),
+                                                             item("two", 0, kDecimal, 1), "three", "after"}));
 
     // Continue: the next paragraph joins the same list, so its number goes on (3).
     selectParagraphs(ed, 3);

@@ -232,4 +232,3 @@ TEST(Rtf, LibreOfficeReadsListsMadeByTheListCommandsWithTheirNesting)
     EXPECT_FALSE(inner.isEmpty());
     EXPECT_TRUE(odt.paragraph("Plain after")["list-style"].isEmpty());
 }
-

@@ -10,8 +10,8 @@
 #include "windows/Forms.h"
 
 #include <QAction>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>

@@ -1,7 +1,7 @@
 #include "windows/panels/CategoryPanel.h"
 
-#include "data/Outline.h"
 #include "data/FieldLimits.h"
+#include "data/Outline.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
 

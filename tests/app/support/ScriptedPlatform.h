@@ -14,10 +14,10 @@ namespace vt::app {
 class ScriptedPlatform : public Platform {
 public:
     struct Shown {
-        QString kind;  // "message", "confirm", "yesnocancel", "okcancel", "open", "save", "print",
-                       // "printsetup", "font", "color", "shell", "batch"
-        QString text;  // message text, dialog title, opened address, batch file, the colour
-                       // dialog's initial colour (#rrggbb) or the print dialog's pages (min-max)
+        QString kind;        // "message", "confirm", "yesnocancel", "okcancel", "open", "save", "print",
+                             // "printsetup", "font", "color", "shell", "batch"
+        QString text;        // message text, dialog title, opened address, batch file, the colour
+                             // dialog's initial colour (#rrggbb) or the print dialog's pages (min-max)
         bool error = false;  // a message shown with the error icon
     };
 
