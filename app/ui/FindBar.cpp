@@ -44,19 +44,21 @@ FindBar::FindBar(QTextEdit* editor, QWidget* parent) : QFrame(parent), m_editor(
           static_cast<QWidget*>(m_wholeWords), static_cast<QWidget*>(m_count), static_cast<QWidget*>(m_close)})
         row->addWidget(w);
 
-    connect(m_text, &QLineEdit::textChanged, this, [this] {
+    // A new search text or option finds the first match from the caret on.
+    const auto search = [this] {
         refresh();
-        if (!m_matches.isEmpty()) step(true);
-    });
+        if (m_current < 0 && !m_matches.isEmpty()) step(true);
+    };
+    connect(m_text, &QLineEdit::textChanged, this, search);
     for (QCheckBox* option : {m_matchCase, m_wholeWords})
-        connect(option, &QCheckBox::toggled, this, [this] { refresh(); });
+        connect(option, &QCheckBox::toggled, this, search);
     connect(m_next, &QToolButton::clicked, this, [this] { findNext(); });
     connect(m_previous, &QToolButton::clicked, this, [this] { findPrevious(); });
     connect(m_close, &QToolButton::clicked, this, [this] { close(); });
     // Edits move the matches, and a loaded body is a new document: the matches are looked for
     // again while the bar is open.
     connect(m_editor, &QTextEdit::textChanged, this, [this] {
-        if (isVisible()) refresh();
+        if (isVisible() && !m_stepping) refresh();
     });
     m_text->installEventFilter(this);
     hide();
@@ -91,6 +93,7 @@ void FindBar::refresh()
     m_matches.clear();
     m_current = -1;
     const QString needle = m_text->text();
+    const QTextCursor selected = m_editor->textCursor();
     QTextDocument* doc = m_editor->document();
     if (!needle.isEmpty()) {
         QTextDocument::FindFlags flags;
@@ -100,6 +103,9 @@ void FindBar::refresh()
         while (true) {
             at = doc->find(needle, at, flags);
             if (at.isNull()) break;
+            // The match the editor has selected stays the current one.
+            if (at.selectionStart() == selected.selectionStart() && at.selectionEnd() == selected.selectionEnd())
+                m_current = int(m_matches.size());
             m_matches.append(at);
             // A match is never empty, so the search always moves on.
         }
@@ -128,8 +134,10 @@ bool FindBar::step(bool forward)
         const int n = int(m_matches.size());
         m_current = (m_current + (forward ? 1 : n - 1)) % n;
     }
+    m_stepping = true;
     m_editor->setTextCursor(m_matches[m_current]);
     m_editor->ensureCursorVisible();
+    m_stepping = false;
     showMatches();
     return true;
 }

@@ -55,6 +55,7 @@ private:
     QToolButton* m_close = nullptr;
     QList<QTextCursor> m_matches;
     int m_current = -1;
+    bool m_stepping = false;  // the bar is moving the editor's selection to a match
 };
 
 }  // namespace vt::app::ui

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextList>
 
 #include <gtest/gtest.h>
 
