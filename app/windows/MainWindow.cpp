@@ -800,6 +800,13 @@ QString pdfFileName(const QString& title)
     return (name.isEmpty() ? QStringLiteral("document") : name.left(120)) + QStringLiteral(".pdf");
 }
 
+// The suggested path of an export: the shared work folder, when there is one, and the name.
+QString inFolder(QString folder, const QString& name)
+{
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    return folder + name;
+}
+
 QString withPdfSuffix(const QString& chosen)
 {
     return QFileInfo(chosen).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
@@ -907,8 +914,9 @@ void TVeltrana::FindInDocument1Click() { m_documentPanel->openFind(); }
 bool TVeltrana::ExportDocumentPdf1Click()
 {
     if (!m_documentPanel->isVisible() || m_documentPanel->shownId() <= 0) return false;
-    const QString chosen = platform().saveFileName(QStringLiteral("Export PDF"), QStringLiteral("PDF files (*.pdf)"),
-                                                   pdfFileName(m_documentPanel->topicText()));
+    const QString chosen =
+        platform().saveFileName(QStringLiteral("Export PDF"), QStringLiteral("PDF files (*.pdf)"),
+                                inFolder(m_session.CommonDir, pdfFileName(m_documentPanel->topicText())));
     if (chosen.isEmpty()) return false;
     const QString path = withPdfSuffix(chosen);
     if (!m_documentPanel->exportPdf(path)) return false;
@@ -924,7 +932,7 @@ bool TVeltrana::ExportReportPdf1Click()
     }
     const QString projectName = m_navigator->projectText();
     const QString chosen = platform().saveFileName(QStringLiteral("Export PDF"), QStringLiteral("PDF files (*.pdf)"),
-                                                   pdfFileName(projectName));
+                                                   inFolder(m_session.CommonDir, pdfFileName(projectName)));
     if (chosen.isEmpty()) return false;
     const QString path = withPdfSuffix(chosen);
     const QString html = writeReportFile();

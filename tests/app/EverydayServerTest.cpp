@@ -16,13 +16,16 @@
 #include "windows/AttachDialog.h"
 #include "windows/CreateRequirementForm.h"
 #include "windows/Forms.h"
+#include "windows/UserAdminForm.h"
+#include "windows/UserCreateForm.h"
+#include "windows/UserEditorForm.h"
 #include "windows/panels/DocumentPanel.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -30,7 +33,10 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
+#include <QTextBlock>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -77,8 +83,8 @@ protected:
         // The document's body: one paragraph, stored as the program stores bodies.
         vt::rt::RichEditor body;
         body.appendParagraph(QStringLiteral("Opening line"));
-        sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (10, 0x" + body.saveToBytes().toHex().toStdString() +
-            ")");
+        sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (10, 0x" +
+            body.saveToBytes().toHex().toStdString() + ")");
         startApp();
     }
 
@@ -222,6 +228,18 @@ TEST_F(Everyday, ExportsDocumentAndReportAsPdfWithTitlePagesAndText)
     // Cancelling the file dialog writes nothing.
     mainChild<QAction>("ExportReportPdf1").trigger();
     EXPECT_EQ(m_platform.messages(), QStringList{});
+
+    // For looking at: the window with the document, a numbered list and the find bar.
+    if (const QString folder = qEnvironmentVariable("VT_SCREENSHOT_DIR"); !folder.isEmpty()) {
+        mainWindow().resize(1200, 800);
+        QTextCursor lines(editor().document()->findBlockByNumber(1));
+        lines.setPosition(editor().document()->findBlockByNumber(4).position(), QTextCursor::KeepAnchor);
+        editor().setTextCursor(lines);
+        mainChild<QToolButton>("btnNumbering").click();
+        mainChild<QAction>("FindInDocument1").trigger();
+        QTest::keyClicks(&mainChild<QLineEdit>("findText"), "findings");
+        EXPECT_TRUE(mainWindow().grab().save(folder + "/everyday-document.png"));
+    }
 }
 
 TEST_F(Everyday, ServerErrorsComeWithASentenceFirstAndTheServerTextAfter)
@@ -349,4 +367,37 @@ TEST_F(Everyday, AttachmentButtonsAddAndDeleteBesideTheList)
     mainChild<QPushButton>("btnDeleteAttachment").click();
     EXPECT_EQ(sql("SELECT count(*) FROM Attachments"), "0");
     EXPECT_EQ(list.topLevelItemCount(), 0);
+}
+
+TEST_F(Everyday, UserGridButtonsAddEditAndDeleteWithoutTheContextMenu)
+{
+    QTest::keyClicks(&loginChild<QLineEdit>("UserID"), "admin");
+    QTest::keyClicks(&loginChild<QLineEdit>("Password"), "admin");
+    loginChild<QPushButton>("Button1").click();
+    ASSERT_FALSE(login().isVisible()) << m_platform.messages().join("|").toStdString();
+    mainChild<QAction>("UserManagement1").trigger();
+    QWidget& admin = *forms().UserAdmin_form;
+    ASSERT_TRUE(admin.isVisible());
+    auto& grid = child<QTableView>(admin, "DBGrid1");
+    const auto selectUser = [&grid](const QString& name) {
+        for (int r = 0; r < grid.model()->rowCount(); ++r)
+            if (grid.model()->data(grid.model()->index(r, 1)).toString() == name)
+                grid.setCurrentIndex(grid.model()->index(r, 0));
+    };
+
+    child<QPushButton>(admin, "btnAddUser").click();
+    EXPECT_TRUE(forms().Form_UserCreate->isVisible());
+    forms().Form_UserCreate->hide();
+
+    selectUser("ALICE");
+    child<QPushButton>(admin, "btnEditUser").click();
+    EXPECT_TRUE(forms().Form_UserEditor->isVisible());
+    forms().Form_UserEditor->hide();
+
+    m_platform.clear();
+    m_platform.answers.push_back(Platform::Answer::Yes);
+    child<QPushButton>(admin, "btnDeleteUser").click();
+    ASSERT_EQ(m_platform.shown.size(), 1u);
+    EXPECT_EQ(m_platform.shown[0].text, "Are you sure you want to delete user: ALICE");
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'ALICE'"), "0");
 }
