@@ -36,6 +36,8 @@ FindBar::FindBar(QTextEdit* editor, QWidget* parent) : QFrame(parent), m_editor(
     m_wholeWords = named(new QCheckBox(QStringLiteral("Whole words"), this), "findWholeWords");
     m_count = named(new QLabel(this), "findCount");
     m_count->setTextFormat(Qt::PlainText);
+    // Room for the longest count, so that the row does not squeeze it.
+    m_count->setMinimumWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("99999 of 99999")));
     m_close = named(new QToolButton(this), "findClose");
     m_close->setText(QStringLiteral("Close"));
     m_close->setToolTip(QStringLiteral("Close the find bar (Escape)"));
