@@ -100,7 +100,9 @@ bool TForm_CreateRequirement::create()
 
 void TForm_CreateRequirement::Button1Click()
 {
-    if (create()) hide();
+    if (!create()) return;
+    hide();
+    emit createdAndClosed();
 }
 
 void TForm_CreateRequirement::Button2Click() { create(); }

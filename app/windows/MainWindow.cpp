@@ -687,10 +687,14 @@ void TVeltrana::AddDocumentNode(qint32 requirementId)
     if (level == 1) m_session.NewSubDocument = true;  // until the next "New Document"
     if (const auto document = data::outline::document(m_session, requirementId)) {
         m_navigator->addDocumentNode(*document, m_session.NewSubDocument);
-        // The new document is selected and shown. The next one from the still open dialog goes
-        // beside it, which is where it went while the parent stayed selected.
-        if (m_navigator->selectDocument(requirementId)) m_session.NewSubDocument = false;
+        m_createdDocumentId = requirementId;
     }
+}
+
+void TVeltrana::selectCreatedDocument()
+{
+    if (m_createdDocumentId > 0 && m_session.isLoggedIn()) m_navigator->selectDocument(m_createdDocumentId);
+    m_createdDocumentId = 0;
 }
 
 void TVeltrana::ProjectTreeDragDrop(const QPoint& viewportPoint)
@@ -774,9 +778,15 @@ void TVeltrana::ShowDocument() { m_documentPanel->ShowDocument(m_navigator->sele
 
 void TVeltrana::SaveDocument() { m_documentPanel->SaveDocument(); }
 
-void TVeltrana::Save1Click() { SaveDocument(); }
+// The save commands note a save in the status bar; the silent saves of a selection change do not.
+void TVeltrana::Save1Click()
+{
+    const bool unsaved = m_documentPanel->hasUnsavedChanges();
+    SaveDocument();
+    if (unsaved) setStatusText(QStringLiteral("Saved"));
+}
 
-void TVeltrana::btnSaveClick() { SaveDocument(); }
+void TVeltrana::btnSaveClick() { Save1Click(); }
 
 namespace {
 
@@ -887,9 +897,8 @@ void TVeltrana::wireFormatting()
     };
     connect(toolbar, &FormatToolbar::listRequested, this, applyList);
     connect(m_documentPanel, &DocumentPanel::listCommand, this, applyList);
-    // The status bar marks unsaved changes and notes each save.
+    // The status bar marks unsaved changes.
     connect(m_documentPanel, &DocumentPanel::unsavedChangesChanged, m_modifiedMark, &QWidget::setVisible);
-    connect(m_documentPanel, &DocumentPanel::saved, this, [this] { setStatusText(QStringLiteral("Saved")); });
 }
 
 void TVeltrana::enableDocumentCommands(bool enabled)

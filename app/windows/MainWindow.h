@@ -82,6 +82,9 @@ public:
     // The id of a just-inserted document, from the server's insert id; throws when there is none.
     qint32 GetDocumentID(qint32 insertId);
     void AddDocumentNode(qint32 requirementId);
+    // Selects and shows the document created last, once its dialog has closed ("Create"); with
+    // "Create and Continue" the selection stays, so that the next document goes to the same place.
+    void selectCreatedDocument();
     // A node dropped at a point of the outline's viewport: moves a document under the target.
     void ProjectTreeDragDrop(const QPoint& viewportPoint);
     // Another user changed the outline under a command: shows the message and reloads the
@@ -207,6 +210,7 @@ private:
             *PrintSetup1 = nullptr, *Print1 = nullptr, *Loggoff1 = nullptr, *ExitMenu = nullptr,
             *StructuredProjectDocument1 = nullptr, *LastModified1 = nullptr, *UserManagement1 = nullptr,
             *Deleteproject2 = nullptr, *Options1 = nullptr, *Console1 = nullptr, *About1 = nullptr;
+    qint32 m_createdDocumentId = 0;  // the document AddDocumentNode added last
     QAction *FindInDocument1 = nullptr, *ExportDocumentPdf1 = nullptr, *ExportReportPdf1 = nullptr;
 };
 

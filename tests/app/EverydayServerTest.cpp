@@ -317,14 +317,16 @@ TEST_F(Everyday, NewDocumentsAndCategoriesAreSelectedAndShown)
     auto& topic = child<QLineEdit>(*dialog, "Edit1");
     EXPECT_EQ(dialog->focusWidget(), &topic) << "the topic field has the keyboard";
     QTest::keyClicks(&topic, "First new");
-    child<QPushButton>(*dialog, "Button2").click();  // Create and Continue
+    child<QPushButton>(*dialog, "Button1").click();  // Create
+    EXPECT_FALSE(dialog->isVisible());
     ASSERT_TRUE(tree().currentItem());
     EXPECT_EQ(tree().currentItem()->text(0), "First new");
     EXPECT_EQ(mainChild<QLineEdit>("Edit_RequireMentName").text(), "First new");
-    // The next one from the open dialog goes beside it, under the category, as before.
+    // "Create and Continue" keeps the selection, so that the next one goes to the same place.
+    mainChild<QAction>("NewReq1").trigger();  // "New Document": beside the selected one
     QTest::keyClicks(&topic, "Second new");
     child<QPushButton>(*dialog, "Button2").click();
-    EXPECT_EQ(tree().currentItem()->text(0), "Second new");
+    EXPECT_EQ(tree().currentItem()->text(0), "First new");
     EXPECT_EQ(sql("SELECT group_concat(Level, ':', ParentID ORDER BY RequirementID) FROM Requirements WHERE "
                   "RequirementName LIKE '%new'"),
               "2:1,2:1");

@@ -353,10 +353,7 @@ void DocumentPanel::SaveDocument()
         }
         RichEdit1->setModified(false);
     }
-    if (bodyModified || m_toldUnsaved) {
-        tellUnsavedChanges();
-        emit saved();
-    }
+    tellUnsavedChanges();
 }
 
 void DocumentPanel::storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor)

@@ -99,8 +99,6 @@ signals:
     void progressText(const QString& text);
     // The shown document became modified, or not modified any more (saved, shown again, cleared).
     void unsavedChangesChanged(bool unsaved);
-    // SaveDocument stored the shown document's changes.
-    void saved();
     // "Bulleted List" or "Numbered List" of the editor's context menu (FormatToolbar::ListCode).
     void listCommand(int code);
 
