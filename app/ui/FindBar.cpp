@@ -108,7 +108,7 @@ void FindBar::refresh()
             // The match the editor has selected stays the current one.
             if (at.selectionStart() == selected.selectionStart() && at.selectionEnd() == selected.selectionEnd())
                 m_current = int(m_matches.size());
-            m_matches.append(at);
+            m_matches.append({at.selectionStart(), at.selectionEnd()});
             // A match is never empty, so the search always moves on.
         }
     }
@@ -127,7 +127,7 @@ bool FindBar::step(bool forward)
         m_current = forward ? 0 : int(m_matches.size()) - 1;
         for (int i = 0; i < m_matches.size(); ++i) {
             const int k = forward ? i : int(m_matches.size()) - 1 - i;
-            if (forward ? m_matches[k].selectionStart() >= caret : m_matches[k].selectionStart() < caret) {
+            if (forward ? m_matches[k].first >= caret : m_matches[k].first < caret) {
                 m_current = k;
                 break;
             }
@@ -137,11 +137,19 @@ bool FindBar::step(bool forward)
         m_current = (m_current + (forward ? 1 : n - 1)) % n;
     }
     m_stepping = true;
-    m_editor->setTextCursor(m_matches[m_current]);
+    m_editor->setTextCursor(cursorFor(m_current));
     m_editor->ensureCursorVisible();
     m_stepping = false;
     showMatches();
     return true;
+}
+
+QTextCursor FindBar::cursorFor(int match) const
+{
+    QTextCursor c(m_editor->document());
+    c.setPosition(m_matches[match].first);
+    c.setPosition(m_matches[match].second, QTextCursor::KeepAnchor);
+    return c;
 }
 
 void FindBar::showMatches()
@@ -150,7 +158,7 @@ void FindBar::showMatches()
     const QPalette& colours = m_editor->palette();
     for (int i = 0; i < m_matches.size(); ++i) {
         QTextEdit::ExtraSelection mark;
-        mark.cursor = m_matches[i];
+        mark.cursor = cursorFor(i);
         if (i == m_current) {
             mark.format.setBackground(colours.highlight());
             mark.format.setForeground(colours.highlightedText());

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QTextCursor>
 
+#include <utility>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -53,7 +55,9 @@ private:
     QCheckBox* m_wholeWords = nullptr;
     QLabel* m_count = nullptr;
     QToolButton* m_close = nullptr;
-    QList<QTextCursor> m_matches;
+    // Matches as positions (start, end): cursors would outlive a document the editor replaces.
+    QList<std::pair<int, int>> m_matches;
+    QTextCursor cursorFor(int match) const;
     int m_current = -1;
     bool m_stepping = false;  // the bar is moving the editor's selection to a match
 };
