@@ -90,6 +90,8 @@ VeltranaApp::VeltranaApp()
     TForm_CreateRequirement* createDocument = f.Form_CreateRequirement;
     createDocument->setCreator(
         [main](const QString& topic, vt::rt::RichEditor& body) { return main->CreateDocument(topic, body); });
+    onEvent(createDocument, &TForm_CreateRequirement::createdAndClosed, main,
+            [main] { main->selectCreatedDocument(); });
     onEvent(main, &TVeltrana::documentDialogRequested, createDocument,
             [createDocument] { createDocument->showForNewDocument(); });
     TCreateProjectsForm* createProject = f.CreateProjectsForm;

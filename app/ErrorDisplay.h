@@ -10,8 +10,15 @@
 
 namespace vt::app {
 
-// Shows the exception's message in a message box through the platform seam.
+// Shows the exception's message in a message box with the error icon, through the platform
+// seam. A server or connection error gets a sentence a user understands first, then the
+// server's own text (see errorText()).
 void showError(const std::exception& error);
+// The text showError() shows for error.
+QString errorText(const std::exception& error);
+// The sentence for a server error number or client error code (2000..2020); empty for numbers
+// without one, whose server text is shown alone.
+QString errorSentence(int serverError);
 void showUnknownError();
 
 template <class F>

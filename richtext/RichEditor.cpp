@@ -8,6 +8,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
 #include <QSaveFile>
@@ -18,6 +19,7 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <algorithm>
 #include <map>
 
 namespace vt::rt {
@@ -507,6 +509,129 @@ void RichEditor::setListKind(std::optional<ListKind> kind)
         if (b == last) break;
     }
     c.endEditBlock();
+}
+
+namespace {
+
+// The selected blocks, first to last.
+std::vector<QTextBlock> selectedBlocks(const QTextEdit& editor)
+{
+    const QTextCursor sel = editor.textCursor();
+    QTextDocument* doc = editor.document();
+    const QTextBlock last = doc->findBlock(sel.selectionEnd());
+    std::vector<QTextBlock> blocks;
+    for (QTextBlock b = doc->findBlock(sel.selectionStart()); b.isValid(); b = b.next()) {
+        blocks.push_back(b);
+        if (b == last) break;
+    }
+    return blocks;
+}
+
+QTextListFormat::Style styleOfKind(ListKind kind)
+{
+    switch (kind) {
+    case ListKind::Disc: return QTextListFormat::ListDisc;
+    case ListKind::Circle: return QTextListFormat::ListCircle;
+    case ListKind::Square: return QTextListFormat::ListSquare;
+    case ListKind::Decimal: return QTextListFormat::ListDecimal;
+    case ListKind::LowerAlpha: return QTextListFormat::ListLowerAlpha;
+    case ListKind::UpperAlpha: return QTextListFormat::ListUpperAlpha;
+    case ListKind::LowerRoman: return QTextListFormat::ListLowerRoman;
+    case ListKind::UpperRoman: return QTextListFormat::ListUpperRoman;
+    }
+    return QTextListFormat::ListDisc;
+}
+
+// Takes block out of its list. Qt adds the list's indent to the block's own when an item
+// leaves; the block keeps the indent it had, as the paragraph style alone gives indents.
+void leaveList(const QTextBlock& block)
+{
+    QTextList* list = block.textList();
+    if (!list) return;
+    const int indent = block.blockFormat().indent();
+    list->remove(block);
+    QTextCursor at(block);
+    QTextBlockFormat f = at.blockFormat();
+    f.setIndent(indent);
+    at.setBlockFormat(f);
+}
+
+// The list a block at this level and of this style would continue: the list of the nearest
+// block before it that is a list item at this level, when no shallower item lies between them.
+QTextList* listToContinue(const QTextBlock& block, QTextListFormat::Style style, int level)
+{
+    for (QTextBlock b = block.previous(); b.isValid(); b = b.previous()) {
+        QTextList* list = b.textList();
+        if (!list) return nullptr;  // a paragraph outside every list ends them all
+        const int indent = list->format().indent();
+        if (indent < level) return nullptr;
+        if (indent == level) return list->format().style() == style ? list : nullptr;
+    }
+    return nullptr;
+}
+
+// Makes block an item at level in a list of style, continuing the list before it if there is one.
+void makeItem(QTextBlock block, QTextListFormat::Style style, int level)
+{
+    leaveList(block);
+    if (QTextList* list = listToContinue(block, style, level)) {
+        list->add(block);
+        return;
+    }
+    QTextListFormat lf;
+    lf.setStyle(style);
+    lf.setIndent(level);
+    QTextCursor c(block);
+    c.createList(lf);
+}
+
+}  // namespace
+
+void RichEditor::toggleList(ListKind kind)
+{
+    const QTextListFormat::Style style = styleOfKind(kind);
+    const std::vector<QTextBlock> blocks = selectedBlocks(*this);
+    const bool allOfKind = std::all_of(blocks.begin(), blocks.end(), [style](const QTextBlock& b) {
+        return b.textList() && b.textList()->format().style() == style;
+    });
+    QTextCursor c(document());
+    c.beginEditBlock();
+    for (const QTextBlock& b : blocks) {
+        if (allOfKind) {
+            leaveList(b);
+        } else {
+            const int level = b.textList() ? b.textList()->format().indent() : 1;
+            makeItem(b, style, level);
+        }
+    }
+    c.endEditBlock();
+}
+
+void RichEditor::changeListLevel(int delta)
+{
+    QTextCursor c(document());
+    c.beginEditBlock();
+    for (const QTextBlock& b : selectedBlocks(*this)) {
+        QTextList* list = b.textList();
+        if (!list) continue;
+        const int level = std::clamp(list->format().indent() + delta, 1, 8);
+        if (level != list->format().indent()) makeItem(b, list->format().style(), level);
+    }
+    c.endEditBlock();
+}
+
+void RichEditor::keyPressEvent(QKeyEvent* event)
+{
+    const bool tab = event->key() == Qt::Key_Tab && event->modifiers() == Qt::NoModifier;
+    const bool backTab =
+        event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && event->modifiers() == Qt::ShiftModifier);
+    const QTextCursor at = textCursor();
+    if ((tab || backTab) && !isReadOnly() && at.currentList() && (at.atBlockStart() || at.hasSelection())) {
+        changeListLevel(tab ? 1 : -1);
+        event->accept();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
 }
 
 void RichEditor::insertFromMimeData(const QMimeData* source)

@@ -121,6 +121,15 @@ public:
     void insertTable(int rows, int columns);
     // Makes the selected paragraphs a list of the given kind, or no list with std::nullopt.
     void setListKind(std::optional<ListKind> kind);
+    // The list command: when every selected paragraph is an item of a list of this kind, they
+    // leave their lists (the list ends there); otherwise they become items of that kind, added
+    // to the list of the paragraph before them when it is a list of this kind at the same level
+    // (the list continues, numbering on), else of a new list. Level: an item's nesting, 1-8.
+    void toggleList(ListKind kind);
+    // Nests the selected list items one level deeper (delta 1) or brings them one level out
+    // (delta -1), between levels 1 and 8; paragraphs that are no list items stay as they are.
+    // Items join a list of their new level just before them, so that numbering goes on.
+    void changeListLevel(int delta);
 
     // ---- picture list ----
     // Asked while loading a document that refers to picture-list entries.
@@ -150,6 +159,8 @@ signals:
 
 protected:
     void insertFromMimeData(const QMimeData* source) override;
+    // Tab at the start of a list item nests it, Shift+Tab brings it out; elsewhere Tab is typed.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applyLayout();

@@ -430,10 +430,13 @@ void deleteSubDocuments(const Session& session, Below kind, qint32 id)
     }
 }
 
-void addCategory(const Session& session, qint32 projectId, const QString& name)
+qint32 addCategory(const Session& session, qint32 projectId, const QString& name)
 {
-    execute(session, "Insert into Catagories (ProjectID,CatagoryName) Values (" + std::to_string(projectId) + "," +
-                         sqlQuoted(name) + ")");
+    auto query = session.newQuery();
+    query->SetSQL("Insert into Catagories (ProjectID,CatagoryName) Values (" + std::to_string(projectId) + "," +
+                  sqlQuoted(name) + ")");
+    query->Execute();
+    return static_cast<qint32>(query->InsertId());
 }
 
 void deleteCategory(const Session& session, qint32 catagoryId)

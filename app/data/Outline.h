@@ -123,8 +123,8 @@ void deleteSubDocuments(const Session& session, Below kind, qint32 id);
 // Deletes one document's rows from the six tables that hold them.
 void deleteDocumentRows(const Session& session, qint32 requirementId);
 
-// Adds a category to the project.
-void addCategory(const Session& session, qint32 projectId, const QString& name);
+// Adds a category to the project; the new CatagoryID.
+qint32 addCategory(const Session& session, qint32 projectId, const QString& name);
 // Deletes a category: its row first, then every document below it.
 void deleteCategory(const Session& session, qint32 catagoryId);
 // The ids of the project's categories, in the order the server returns them.

@@ -23,6 +23,8 @@ public:
 
     // A plain message box with an OK button.
     virtual void showMessage(const QString& text) = 0;
+    // The same with the error icon: a command failed (server, file or program errors).
+    virtual void showErrorMessage(const QString& text) { showMessage(text); }
     // Yes/No confirmation, asked before every deletion; true for Yes.
     virtual bool AskConfirmation(const QString& text) = 0;
     virtual Answer askYesNoCancel(const QString& text) = 0;

@@ -46,6 +46,11 @@ void QtPlatform::showMessage(const QString& text)
     makeMessageBox(QMessageBox::Information, appTitle(), text, QMessageBox::Ok)->exec();
 }
 
+void QtPlatform::showErrorMessage(const QString& text)
+{
+    makeMessageBox(QMessageBox::Critical, appTitle(), text, QMessageBox::Ok)->exec();
+}
+
 bool QtPlatform::AskConfirmation(const QString& text)
 {
     return makeMessageBox(QMessageBox::Question, appTitle(), text, QMessageBox::Yes | QMessageBox::No)->exec() ==

@@ -12,6 +12,7 @@ namespace vt::app {
 class QtPlatform : public Platform {
 public:
     void showMessage(const QString& text) override;
+    void showErrorMessage(const QString& text) override;
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
     Answer askQuestion(const QString& title, const QString& text) override;

@@ -120,6 +120,12 @@ void Session::connect(const ConnectionValues& values)
 bool Session::encrypted() const { return m_connection->Encrypted(); }
 QString Session::tlsVersion() const { return QString::fromStdString(m_connection->TlsVersion()); }
 QString Session::tlsCipher() const { return QString::fromStdString(m_connection->TlsCipher()); }
+QString Session::connectedServer() const
+{
+    return textFromBytes(m_connection->Host()) + QLatin1Char(':') + QString::number(m_connection->Port());
+}
+
+QString Session::connectedDatabase() const { return textFromBytes(m_connection->DatabaseName()); }
 
 Session::LoginResult Session::logIn(const ConnectionValues& values, const QString& userName, const QString& password)
 {

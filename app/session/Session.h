@@ -85,6 +85,10 @@ public:
     const QString& schemaRefusal() const { return m_schemaRefusal; }
     // Why the server kept its own packet limit at the last log-in; empty when it took ours.
     const QString& packetLimitNote() const { return m_packetLimitNote; }
+    // Where the connection goes, for the status bar: the server as "host:port" and the
+    // database name.
+    QString connectedServer() const;
+    QString connectedDatabase() const;
     // Resets the login state and tells the observers; the connection stays open.
     void logOff();
 

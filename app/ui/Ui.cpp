@@ -38,6 +38,13 @@ void forceUpperCase(QLineEdit* edit)
     });
 }
 
+void limitLength(QLineEdit* edit, int limit)
+{
+    edit->setMaxLength(limit);
+    const QString note = QStringLiteral("At most %1 characters").arg(limit);
+    edit->setToolTip(edit->toolTip().isEmpty() ? note : edit->toolTip() + QLatin1Char('\n') + note);
+}
+
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption)
 {
     return named(menu->addAction(caption), name);
@@ -147,6 +154,11 @@ private:
 QListWidgetItem* sortedListEntry(const QString& text) { return new SortedEntry(text); }
 
 void onShow(QWidget* window, std::function<void()> step) { new ShowHook(window, std::move(step)); }
+
+void focusOnShow(QWidget* window, QWidget* field)
+{
+    onShow(window, [field] { field->setFocus(Qt::OtherFocusReason); });
+}
 
 void deleteTreeItems(QList<QTreeWidgetItem*> items)
 {

@@ -41,6 +41,10 @@ QLineEdit* lineEdit(QWidget* parent, const char* name, const QString& hint = QSt
 // Turns typed letters into upper case; text set by the program is kept as given.
 void forceUpperCase(QLineEdit* edit);
 
+// Refuses typed or pasted text beyond limit characters (the column's length) and names the
+// limit in the edit's tooltip, after any hint it has.
+void limitLength(QLineEdit* edit, int limit);
+
 // A menu item with its object name and caption, added to menu.
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
 
@@ -72,6 +76,9 @@ QListWidgetItem* sortedListEntry(const QString& text);
 // Runs step under the event guard each time the program shows window (not when the window
 // system re-exposes it). Every window's show step goes through here.
 void onShow(QWidget* window, std::function<void()> step);
+// Gives field the keyboard focus each time the program shows window, so that typing goes to
+// the first field, never to the button used last.
+void focusOnShow(QWidget* window, QWidget* field);
 
 // Deletes tree items that are in no tree any more, with their subtrees, and empties a tree.
 // A tree item deletes its children recursively, which overflows the stack on a tree as deep as

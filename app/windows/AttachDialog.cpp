@@ -1,5 +1,6 @@
 #include "windows/AttachDialog.h"
 
+#include "data/FieldLimits.h"
 #include "platform/Platform.h"
 #include "ui/Ui.h"
 
@@ -22,8 +23,10 @@ TDialog_attach::TDialog_attach(QWidget* parent) : QDialog(parent)
 
     Label2 = named(new QLabel(QStringLiteral("Reference:"), this), "Label2");
     Edit1 = ui::lineEdit(this, "Edit1");
+    ui::limitLength(Edit1, data::limits::kAttachmentLink);
     Button3 = named(new QPushButton(QStringLiteral("Browse"), this), "Button3");
     Edit2 = ui::lineEdit(this, "Edit2");
+    ui::limitLength(Edit2, data::limits::kAttachmentDescription);
     Button1 = named(new QPushButton(QStringLiteral("Submit"), this), "Button1");
     Button2 = named(new QPushButton(QStringLiteral("Cancel"), this), "Button2");
     for (QPushButton* b : {Button1, Button2, Button3})
@@ -45,6 +48,7 @@ TDialog_attach::TDialog_attach(QWidget* parent) : QDialog(parent)
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     onEvent(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    ui::focusOnShow(this, Edit1);
 }
 
 void TDialog_attach::showForWebLink()

@@ -1,6 +1,7 @@
 #include "windows/CreateProjectsForm.h"
 
 #include "ErrorDisplay.h"
+#include "data/FieldLimits.h"
 #include "data/Projects.h"
 #include "platform/Platform.h"
 #include "ui/Colours.h"
@@ -41,6 +42,7 @@ TCreateProjectsForm::TCreateProjectsForm(QWidget* parent) : QDialog(parent)
     bold.setBold(true);
     ProjectTypeName->setFont(bold);
     Edit1 = ui::lineEdit(this, "Edit1");
+    ui::limitLength(Edit1, data::limits::kProjectName);
     Memo1 = named(new QPlainTextEdit(this), "Memo1");
     Button1 = named(new QPushButton(QStringLiteral("Create Project"), this), "Button1");
     Button2 = named(new QPushButton(QStringLiteral("Cancel"), this), "Button2");
@@ -60,6 +62,7 @@ TCreateProjectsForm::TCreateProjectsForm(QWidget* parent) : QDialog(parent)
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     ui::onShow(this, [this] { FormShow(); });
+    ui::focusOnShow(this, Edit1);
 }
 
 void TCreateProjectsForm::showForTemplate(int projectTemplate)

@@ -1,6 +1,7 @@
 #include "windows/CreateRequirementForm.h"
 
 #include "ErrorDisplay.h"
+#include "data/FieldLimits.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
 
@@ -37,8 +38,14 @@ TForm_CreateRequirement::TForm_CreateRequirement(Session& session, QWidget* pare
     Button1->setAutoDefault(false);
     Button2->setAutoDefault(false);
     Edit1 = ui::lineEdit(top, "Edit1");
+    ui::limitLength(Edit1, data::limits::kDocumentTopic);
+    auto* cancel = named(new QPushButton(QStringLiteral("Cancel"), top), "btnCancel");
+    cancel->setAutoDefault(false);
+    // Enter in the topic field creates the document, as "Create" does.
+    Button1->setDefault(true);
     topRow->addWidget(Button1);
     topRow->addWidget(Button2);
+    topRow->addWidget(cancel);
     topRow->addWidget(new QLabel(QStringLiteral("Document Topic:"), top));
     topRow->addWidget(Edit1, 1);
     column->addWidget(top);
@@ -51,7 +58,9 @@ TForm_CreateRequirement::TForm_CreateRequirement(Session& session, QWidget* pare
 
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     ui::onShow(this, [this] { FormShow(); });
+    ui::focusOnShow(this, Edit1);
 }
 
 void TForm_CreateRequirement::showForNewDocument()
@@ -91,7 +100,9 @@ bool TForm_CreateRequirement::create()
 
 void TForm_CreateRequirement::Button1Click()
 {
-    if (create()) hide();
+    if (!create()) return;
+    hide();
+    emit createdAndClosed();
 }
 
 void TForm_CreateRequirement::Button2Click() { create(); }

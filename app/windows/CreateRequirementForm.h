@@ -39,6 +39,10 @@ public:
     void FormShow();
     void FormHide();
 
+signals:
+    // "Create" stored a document and closed the dialog.
+    void createdAndClosed();
+
 protected:
     void hideEvent(QHideEvent* event) override;
 

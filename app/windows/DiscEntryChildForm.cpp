@@ -1,5 +1,6 @@
 #include "windows/DiscEntryChildForm.h"
 
+#include "data/FieldLimits.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
@@ -7,6 +8,7 @@
 #include "ui/Ui.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -37,6 +39,7 @@ TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent
     Lab_Requirement = named(new QLabel(this), "Lab_Requirement");
     Lab_Requirement->setTextFormat(Qt::PlainText);
     Lab_Subject = ui::lineEdit(this, "Lab_Subject");
+    ui::limitLength(Lab_Subject, data::limits::kMessageSubject);
     Memo1 = named(new QPlainTextEdit(this), "Memo1");
     Memo2 = named(new QPlainTextEdit(this), "Memo2");
     Memo2->setReadOnly(true);
@@ -44,7 +47,13 @@ TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent
     ui::setPartBackground(Memo2, ui::kTooltipYellow);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(Button1, 0, 0, 1, 2, Qt::AlignLeft);
+    auto* cancel = named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
+    cancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addWidget(cancel);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 0, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Topic:"), this), 1, 0);
     grid->addWidget(Lab_Requirement, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("Subject:"), this), 2, 0);
@@ -55,7 +64,9 @@ TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent
     grid->setRowStretch(4, 1);
 
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     ui::onShow(this, [this] { FormShow(); });
+    ui::focusOnShow(this, Memo1);
 }
 
 void TDisc_entry_Child_Form::setSource(SelectedMessage selected, std::function<QString()> topic)

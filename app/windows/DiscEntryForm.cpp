@@ -1,12 +1,14 @@
 #include "windows/DiscEntryForm.h"
 
 #include "data/Discussions.h"
+#include "data/FieldLimits.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -35,16 +37,25 @@ TDisc_Entry_Form::TDisc_Entry_Form(Session& session, QWidget* parent) : QDialog(
     Button1 = named(new QPushButton(QStringLiteral("Post"), this), "Button1");
     Button1->setAutoDefault(false);
     Edit1 = ui::lineEdit(this, "Edit1");
+    ui::limitLength(Edit1, data::limits::kMessageSubject);
     Memo1 = named(new QPlainTextEdit(this), "Memo1");
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(Button1, 0, 0, 1, 2, Qt::AlignLeft);
+    auto* cancel = named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
+    cancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addWidget(cancel);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 0, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Subject:"), this), 1, 0);
     grid->addWidget(Edit1, 1, 1);
     grid->addWidget(Memo1, 2, 0, 1, 2);
     grid->setRowStretch(2, 1);
 
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    ui::focusOnShow(this, Edit1);
 }
 
 void TDisc_Entry_Form::Button1Click()

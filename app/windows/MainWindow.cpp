@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "report/ProjectReport.h"
 #include "session/RecoveryJournal.h"
+#include "report/ReportPdf.h"
 #include "session/Rights.h"
 #include "session/Session.h"
 #include "session/TextCodec.h"
@@ -121,6 +122,13 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     m_statusLabel->setFixedWidth(50);
     statusBar()->addWidget(m_statusText);
     statusBar()->addWidget(m_statusLabel);
+    m_modifiedMark = named(new QLabel(QStringLiteral("Modified")), "modifiedMark");
+    m_modifiedMark->setToolTip(QStringLiteral("The document has changes that are not saved yet"));
+    m_modifiedMark->hide();
+    statusBar()->addPermanentWidget(m_modifiedMark);
+    m_connectionPanel = named(new QLabel, "connectionPanel");
+    m_connectionPanel->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(m_connectionPanel);
 
     buildMenus();
 
@@ -211,14 +219,17 @@ void TVeltrana::buildMenus()
     file->addSeparator();
     Save1 = menuItem(file, "Save1", QStringLiteral("Save"));
     SaveAs1 = menuItem(file, "SaveAs1", QStringLiteral("Save As"));
+    FindInDocument1 = menuItem(file, "FindInDocument1", QStringLiteral("Find in Document"));
     file->addSeparator();
     PrintSetup1 = menuItem(file, "PrintSetup1", QStringLiteral("Print Setup"));
     Print1 = menuItem(file, "Print1", QStringLiteral("Print"));
+    ExportDocumentPdf1 = menuItem(file, "ExportDocumentPdf1", QStringLiteral("Export PDF\u2026"));
     file->addSeparator();
     Loggoff1 = menuItem(file, "Loggoff1", QStringLiteral("Log Off Identity"));
     ExitMenu = menuItem(file, "ExitMenu", QStringLiteral("Exit"));
-    for (QAction* a : {Save1, SaveAs1, PrintSetup1, Print1})
+    for (QAction* a : {Save1, SaveAs1, PrintSetup1, Print1, FindInDocument1, ExportDocumentPdf1})
         a->setEnabled(false);  // only while a document is shown
+    ui::setShortcut(FindInDocument1, QKeySequence(Qt::CTRL | Qt::Key_F));
     ui::setShortcut(Save1, QKeySequence(Qt::CTRL | Qt::Key_S));
     ui::setShortcut(Print1, QKeySequence(Qt::CTRL | Qt::Key_P));
     ui::setShortcut(ExitMenu, QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -226,6 +237,7 @@ void TVeltrana::buildMenus()
     QMenu* reports = named(bar->addMenu(QStringLiteral("&Reports")), "Reports1");
     StructuredProjectDocument1 =
         menuItem(reports, "StructuredProjectDocument1", QStringLiteral("Formatted Project Document"));
+    ExportReportPdf1 = menuItem(reports, "ExportReportPdf1", QStringLiteral("Export PDF\u2026"));
 
     QMenu* tools = named(bar->addMenu(QStringLiteral("&Tools")), "Tools1");
     LastModified1 = menuItem(tools, "LastModified1", QStringLiteral("Last Modified"));
@@ -252,6 +264,9 @@ void TVeltrana::buildMenus()
     onEvent(Print1, &QAction::triggered, this, [this] { Print1Click(); });
     onEvent(PrintSetup1, &QAction::triggered, this, [this] { PrintSetup1Click(); });
     onEvent(StructuredProjectDocument1, &QAction::triggered, this, [this] { StructuredProjectDocument1Click(); });
+    onEvent(ExportReportPdf1, &QAction::triggered, this, [this] { ExportReportPdf1Click(); });
+    onEvent(ExportDocumentPdf1, &QAction::triggered, this, [this] { ExportDocumentPdf1Click(); });
+    onEvent(FindInDocument1, &QAction::triggered, this, [this] { FindInDocument1Click(); });
     onEvent(Blank1, &QAction::triggered, this, [this] { Blank1Click(); });
     onEvent(BusPlan, &QAction::triggered, this, [this] { BusPlanClick(); });
     onEvent(Concept1, &QAction::triggered, this, [this] { Concept1Click(); });
@@ -276,6 +291,8 @@ void TVeltrana::FormCreate()
     Pan_Content->hide();
 
     m_toolbar->setFontNames(platform().screenFonts());
+    enableDocumentCommands(false);
+    m_connectionPanel->clear();
 
     hide();
     RunCleanup();
@@ -300,10 +317,10 @@ bool TVeltrana::storeEditsBeforeLeaving(const QString& consequence)
         // False when the user chose to stay with the text of a changed document.
         return saveEdits();
     } catch (const std::exception& error) {
-        platform().showMessage(QStringLiteral("Your changes could not be stored: ") + textFromBytes(error.what()) +
-                               QLatin1Char('\n') + consequence);
+        platform().showErrorMessage(QStringLiteral("Your changes could not be stored: ") + errorText(error) +
+                                    QLatin1Char('\n') + consequence);
     } catch (...) {
-        platform().showMessage(QStringLiteral("Your changes could not be stored.\n") + consequence);
+        platform().showErrorMessage(QStringLiteral("Your changes could not be stored.\n") + consequence);
     }
     return false;
 }
@@ -374,6 +391,7 @@ void TVeltrana::Deleteproject2Click()
     m_documentPanel->clear();
     m_session.CurrentProjectID = 0;
     Pan_Content->hide();
+    enableDocumentCommands(false);
     LoadProjectList();
 }
 
@@ -382,6 +400,7 @@ void TVeltrana::enterLoggedIn()
     if (!m_session.packetLimitNote().isEmpty())
         LogLine(QStringLiteral("max_allowed_packet left at the server's value: ") + m_session.packetLimitNote());
     LogLine(QStringLiteral("Logged IN"));
+    showConnection();
     PollPresence();
     Timer1->start();
     m_navigator->show();
@@ -640,8 +659,7 @@ void TVeltrana::ProjectTreeChange()
 
 void TVeltrana::ShowNodePanel()
 {
-    for (QAction* a : {Print1, PrintSetup1, Save1, SaveAs1})
-        a->setEnabled(false);
+    enableDocumentCommands(false);
     const int level = m_navigator->selectedLevel();
     if (level < 0) return;
     m_projectPanel->setVisible(level == 0);
@@ -652,8 +670,7 @@ void TVeltrana::ShowNodePanel()
     } else if (level == 1) {
         ShowCatagory();
     } else {
-        for (QAction* a : {Print1, PrintSetup1, Save1, SaveAs1})
-            a->setEnabled(true);
+        enableDocumentCommands(true);
         ShowDocument();
         m_documentPanel->showActivePage();
     }
@@ -804,8 +821,10 @@ void TVeltrana::AddCatagory1Click()
     if (m_session.CurrentProjectID <= 0) return;  // no project is open
     HourglassCursor wait;
     if (!saveEdits()) return;
-    data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
+    const qint32 id = data::outline::addCategory(m_session, m_session.CurrentProjectID, QStringLiteral("New Catagory"));
     LoadProjectOutline(m_session.CurrentProjectID, m_navigator->projectText());
+    // The new category is shown, ready to be named.
+    m_navigator->selectCategory(id);
 }
 
 bool TVeltrana::CreateDocument(const QString& topic, vt::rt::RichEditor& body)
@@ -855,8 +874,16 @@ void TVeltrana::AddDocumentNode(qint32 requirementId)
     const int level = m_navigator->selectedLevel();
     if (level < 0) return;
     if (level == 1) m_session.NewSubDocument = true;  // until the next "New Document"
-    if (const auto document = data::outline::document(m_session, requirementId))
+    if (const auto document = data::outline::document(m_session, requirementId)) {
         m_navigator->addDocumentNode(*document, m_session.NewSubDocument);
+        m_createdDocumentId = requirementId;
+    }
+}
+
+void TVeltrana::selectCreatedDocument()
+{
+    if (m_createdDocumentId > 0 && m_session.isLoggedIn()) m_navigator->selectDocument(m_createdDocumentId);
+    m_createdDocumentId = 0;
 }
 
 void TVeltrana::ProjectTreeDragDrop(const QPoint& viewportPoint)
@@ -940,9 +967,15 @@ void TVeltrana::ShowDocument() { m_documentPanel->ShowDocument(m_navigator->sele
 
 bool TVeltrana::SaveDocument() { return m_documentPanel->SaveDocument(); }
 
-void TVeltrana::Save1Click() { SaveDocument(); }
+// The save commands note a save in the status bar; the silent saves of a selection change do not.
+void TVeltrana::Save1Click()
+{
+    const bool unsaved = m_documentPanel->hasUnsavedChanges();
+    SaveDocument();
+    if (unsaved) setStatusText(QStringLiteral("Saved"));
+}
 
-void TVeltrana::btnSaveClick() { SaveDocument(); }
+void TVeltrana::btnSaveClick() { Save1Click(); }
 
 namespace {
 
@@ -954,6 +987,30 @@ QString rtfFileName(const QString& chosen)
     if (suffix.isEmpty() || suffix.compare(QLatin1String("rvf"), Qt::CaseInsensitive) == 0)
         return chosen + (chosen.endsWith(QLatin1Char('.')) ? QStringLiteral("rtf") : QStringLiteral(".rtf"));
     return chosen;
+}
+
+// A file name for a title: characters no file name may hold become "_".
+QString pdfFileName(const QString& title)
+{
+    QString name = title.trimmed();
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& c : name)
+        if (forbidden.contains(c) || c.category() == QChar::Other_Control) c = QLatin1Char('_');
+    return (name.isEmpty() ? QStringLiteral("document") : name.left(120)) + QStringLiteral(".pdf");
+}
+
+// The suggested path of an export: the shared work folder, when there is one, and the name.
+QString inFolder(QString folder, const QString& name)
+{
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    return folder + name;
+}
+
+QString withPdfSuffix(const QString& chosen)
+{
+    return QFileInfo(chosen).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
+               ? chosen
+               : chosen + QStringLiteral(".pdf");
 }
 
 }  // namespace
@@ -1019,6 +1076,71 @@ void TVeltrana::wireFormatting()
         });
     });
     connect(m_documentPanel, &DocumentPanel::progressText, this, &TVeltrana::setStatusText);
+    // The list commands of the toolbar and the context menu.
+    auto applyList = [&editor, editable](int code) {
+        guarded([&] {
+            if (editable())
+                editor.toggleList(code == FormatToolbar::kNumberedList ? vt::rt::ListKind::Decimal
+                                                                       : vt::rt::ListKind::Disc);
+        });
+    };
+    connect(toolbar, &FormatToolbar::listRequested, this, applyList);
+    connect(m_documentPanel, &DocumentPanel::listCommand, this, applyList);
+    // The status bar marks unsaved changes.
+    connect(m_documentPanel, &DocumentPanel::unsavedChangesChanged, m_modifiedMark, &QWidget::setVisible);
+}
+
+void TVeltrana::enableDocumentCommands(bool enabled)
+{
+    for (QAction* a : {Print1, PrintSetup1, Save1, SaveAs1, FindInDocument1, ExportDocumentPdf1})
+        a->setEnabled(enabled);
+    m_toolbar->setEnabled(enabled);
+}
+
+void TVeltrana::showConnection()
+{
+    // Server and database of the connection; whether it is encrypted is added here once the
+    // session can tell.
+    QString text = m_session.connectedServer();
+    if (!m_session.connectedDatabase().isEmpty()) text += QStringLiteral(" \u2014 ") + m_session.connectedDatabase();
+    m_connectionPanel->setText(text);
+    m_connectionPanel->setToolTip(QStringLiteral("Database server and database you are connected to"));
+}
+
+void TVeltrana::FindInDocument1Click() { m_documentPanel->openFind(); }
+
+bool TVeltrana::ExportDocumentPdf1Click()
+{
+    if (!m_documentPanel->isVisible() || m_documentPanel->shownId() <= 0) return false;
+    const QString chosen =
+        platform().saveFileName(QStringLiteral("Export PDF"), QStringLiteral("PDF files (*.pdf)"),
+                                inFolder(m_session.CommonDir, pdfFileName(m_documentPanel->topicText())));
+    if (chosen.isEmpty()) return false;
+    const QString path = withPdfSuffix(chosen);
+    if (!m_documentPanel->exportPdf(path)) return false;
+    setStatusText(QStringLiteral("Exported ") + QFileInfo(path).fileName());
+    return true;
+}
+
+bool TVeltrana::ExportReportPdf1Click()
+{
+    if (m_session.CurrentProjectID <= 0) {
+        platform().showMessage(QStringLiteral("Open a project first"));
+        return false;
+    }
+    const QString projectName = m_navigator->projectText();
+    const QString chosen = platform().saveFileName(QStringLiteral("Export PDF"), QStringLiteral("PDF files (*.pdf)"),
+                                                   inFolder(m_session.CommonDir, pdfFileName(projectName)));
+    if (chosen.isEmpty()) return false;
+    const QString path = withPdfSuffix(chosen);
+    const QString html = writeReportFile();
+    HourglassCursor wait;
+    QFile file(html);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("Cannot open file " + html.toStdString() + ": " + file.errorString().toStdString());
+    report::writeReportPdf(file.readAll(), m_session.WorkFolder, projectName, path);
+    setStatusText(QStringLiteral("Exported ") + QFileInfo(path).fileName());
+    return true;
 }
 
 void TVeltrana::setStatusText(const QString& text)
@@ -1030,6 +1152,15 @@ void TVeltrana::setStatusText(const QString& text)
 void TVeltrana::Print1Click() { m_documentPanel->Print1Click(); }
 
 void TVeltrana::StructuredProjectDocument1Click()
+{
+    const QString path = writeReportFile();
+    if (QFileInfo::exists(path)) {
+        if (!platform().shellOpen(path)) platform().showMessage(QStringLiteral("Could not open ") + path);
+    } else
+        platform().showMessage(QStringLiteral("Can't open file: ") + path);
+}
+
+QString TVeltrana::writeReportFile()
 {
     HourglassCursor wait;
     m_navigator->focusOutline();
@@ -1065,11 +1196,7 @@ void TVeltrana::StructuredProjectDocument1Click()
     file.close();
     if (file.error() != QFileDevice::NoError)
         throw std::runtime_error("Cannot write file " + path.toStdString() + ": " + file.errorString().toStdString());
-
-    if (QFileInfo::exists(path)) {
-        if (!platform().shellOpen(path)) platform().showMessage(QStringLiteral("Could not open ") + path);
-    } else
-        platform().showMessage(QStringLiteral("Can't open file: ") + path);
+    return path;
 }
 
 }  // namespace vt::app

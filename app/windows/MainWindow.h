@@ -85,6 +85,9 @@ public:
     // The id of a just-inserted document, from the server's insert id; throws when there is none.
     qint32 GetDocumentID(qint32 insertId);
     void AddDocumentNode(qint32 requirementId);
+    // Selects and shows the document created last, once its dialog has closed ("Create"); with
+    // "Create and Continue" the selection stays, so that the next document goes to the same place.
+    void selectCreatedDocument();
     // A node dropped at a point of the outline's viewport: moves a document under the target.
     void ProjectTreeDragDrop(const QPoint& viewportPoint);
     // Another user changed the outline under a command: shows the message and reloads the
@@ -139,6 +142,14 @@ public:
     // Reports > "Formatted Project Document": the HTML report of the open project, written to
     // the work folder and handed to the desktop; progress is shown in the status bar.
     void StructuredProjectDocument1Click();
+    // File > "Export PDF…": the shown document as a PDF file the user names, titled with its
+    // topic; false when cancelled or there is nothing to export.
+    bool ExportDocumentPdf1Click();
+    // Reports > "Export PDF…": the project report as a PDF file the user names, titled with
+    // the project's name; false when cancelled or no project is open.
+    bool ExportReportPdf1Click();
+    // File > "Find in Document": the find bar over the shown document's editor.
+    void FindInDocument1Click();
     // File > "Print" prints the shown document; "Print Setup" does nothing.
     void Print1Click();
     void PrintSetup1Click() {}
@@ -190,6 +201,12 @@ private:
     void dropStalePanels();
     // Connects the formatting toolbar with the document editor.
     void wireFormatting();
+    // The toolbar and the document commands are usable only while a document is shown.
+    void enableDocumentCommands(bool enabled);
+    // Writes the HTML report of the open project to the work folder; its path.
+    QString writeReportFile();
+    // The connection panel of the status bar: server and database of the session.
+    void showConnection();
 
     Session& m_session;
     // Set while the outline selects the shown document again after the user chose to stay.
@@ -206,6 +223,8 @@ private:
     DocumentPanel* m_documentPanel = nullptr;
     QLabel* m_statusText = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QLabel* m_modifiedMark = nullptr;     // shown while the shown document has unsaved changes
+    QLabel* m_connectionPanel = nullptr;  // the server and database connected to
     QTimer* Timer1 = nullptr;
     // RichEdit2: the hidden view that renders bodies for the report, with a style sheet of its own.
     std::unique_ptr<vt::rt::RichEditor> m_reportView;
@@ -215,6 +234,8 @@ private:
             *PrintSetup1 = nullptr, *Print1 = nullptr, *Loggoff1 = nullptr, *ExitMenu = nullptr,
             *StructuredProjectDocument1 = nullptr, *LastModified1 = nullptr, *UserManagement1 = nullptr,
             *Deleteproject2 = nullptr, *Options1 = nullptr, *Console1 = nullptr, *About1 = nullptr;
+    qint32 m_createdDocumentId = 0;  // the document AddDocumentNode added last
+    QAction *FindInDocument1 = nullptr, *ExportDocumentPdf1 = nullptr, *ExportReportPdf1 = nullptr;
 };
 
 }  // namespace vt::app

@@ -1,6 +1,7 @@
 #include "windows/OptionsForm.h"
 
 #include "ErrorDisplay.h"
+#include "data/FieldLimits.h"
 #include "session/Rights.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
@@ -33,6 +34,7 @@ TTOptions::TTOptions(Session& session, QWidget* parent)
     admin->setSpacing(2);
     CommonPath = ui::lineEdit(AdminPanel, "CommonPath",
                               QStringLiteral("Direct to a common work folder for Veltrana Attachments"));
+    ui::limitLength(CommonPath, data::limits::kSharedFolder);
     CommonPath->setEnabled(false);
     admin->addWidget(new QLabel(QStringLiteral("Attachment Default Path:"), AdminPanel));
     admin->addWidget(CommonPath);
@@ -52,6 +54,7 @@ TTOptions::TTOptions(Session& session, QWidget* parent)
 
     Edit1 = ui::lineEdit(AdminPanel, "Edit1",
                          QStringLiteral("Shared Network Folder for storage of Veltrana RTF Documents "));
+    ui::limitLength(Edit1, data::limits::kSharedFolder);
     admin->addWidget(new QLabel(QStringLiteral("Path to Shared Document Folder:"), AdminPanel));
     admin->addWidget(Edit1);
     column->addWidget(AdminPanel, 1);

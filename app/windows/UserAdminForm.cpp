@@ -17,9 +17,11 @@
 #include "db/TmySQLQuery.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -59,6 +61,18 @@ TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(DBGrid1);
+    // The context menu's commands as buttons too, so that they are found without it.
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(6, 4, 6, 6);
+    auto* addButton = named(new QPushButton(QStringLiteral("Add User"), this), "btnAddUser");
+    auto* editButton = named(new QPushButton(QStringLiteral("Edit User"), this), "btnEditUser");
+    auto* deleteButton = named(new QPushButton(QStringLiteral("Delete User"), this), "btnDeleteUser");
+    for (QPushButton* b : {addButton, editButton, deleteButton}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
 
     userMan_pop_up = named(new QMenu(this), "userMan_pop_up");
     QAction* edit = menuItem(userMan_pop_up, "EditUser1", QStringLiteral("Edit User"));
@@ -73,6 +87,9 @@ TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
     onEvent(add, &QAction::triggered, this, [this] { AddUser1Click(); });
     onEvent(remove, &QAction::triggered, this, [this] { DeleteUser1Click(); });
     onEvent(refresh, &QAction::triggered, this, [this] { Refresh1Click(); });
+    onEvent(addButton, &QPushButton::clicked, this, [this] { AddUser1Click(); });
+    onEvent(editButton, &QPushButton::clicked, this, [this] { EditUser1Click(); });
+    onEvent(deleteButton, &QPushButton::clicked, this, [this] { DeleteUser1Click(); });
     onEvent(DBGrid1, &QTableView::doubleClicked, this, [this] { DBGrid1DblClick(); });
     QObject::connect(DBGrid1, &QWidget::customContextMenuRequested, this,
                      [this](const QPoint& at) { userMan_pop_up->popup(DBGrid1->viewport()->mapToGlobal(at)); });

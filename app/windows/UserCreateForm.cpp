@@ -1,5 +1,6 @@
 #include "windows/UserCreateForm.h"
 
+#include "data/FieldLimits.h"
 #include "data/Users.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
@@ -33,6 +34,9 @@ TForm_UserCreate::TForm_UserCreate(Session& session, QWidget* parent) : QDialog(
     LastName = lineEdit(profile, "LastName");
     Email = lineEdit(profile, "Email");
     Position = lineEdit(profile, "Position");
+    ui::limitLength(UserName, data::limits::kUserName);
+    for (QLineEdit* detail : {FirstName, LastName, Email, Position})
+        ui::limitLength(detail, data::limits::kUserDetail);
     Password = lineEdit(profile, "Password");
     Password2 = lineEdit(profile, "Password2");
     for (QLineEdit* secret : {Password, Password2}) {
@@ -66,6 +70,7 @@ TForm_UserCreate::TForm_UserCreate(Session& session, QWidget* parent) : QDialog(
     connect(UserName, &QLineEdit::textEdited, this, [this] { Button2->setEnabled(true); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     onShow(this, [this] { FormShow(); });
+    ui::focusOnShow(this, UserName);
     Button2->setEnabled(false);
 }
 

@@ -1,5 +1,6 @@
 #include "windows/UserEditorForm.h"
 
+#include "data/FieldLimits.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
 #include "session/Session.h"
@@ -60,6 +61,8 @@ TForm_UserEditor::TForm_UserEditor(Session& session, QWidget* parent) : QDialog(
     LastName = lineEdit(profile, "LastName");
     Email = lineEdit(profile, "Email");
     Position = lineEdit(profile, "Position");
+    for (QLineEdit* detail : {FirstName, LastName, Email, Position})
+        ui::limitLength(detail, data::limits::kUserDetail);
     form->addRow(QStringLiteral("First name:"), FirstName);
     form->addRow(QStringLiteral("Last Name:"), LastName);
     form->addRow(QStringLiteral("Email:"), Email);
@@ -92,6 +95,7 @@ TForm_UserEditor::TForm_UserEditor(Session& session, QWidget* parent) : QDialog(
     connect(Password, &QLineEdit::textEdited, this, [this] { Button1->setEnabled(true); });
     onEvent(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     onEvent(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    focusOnShow(this, FirstName);
 }
 
 void TForm_UserEditor::editAccount(const QString& userName, const data::users::Profile& profile)

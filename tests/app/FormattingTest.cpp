@@ -32,6 +32,8 @@ protected:
         // The document panel as when a document is selected.
         mainChild<QWidget>("Pan_Content").show();
         mainChild<QWidget>("Pan_Req_Panel").show();
+        // Showing a document turns the toolbar on; it is off while none is shown.
+        mainChild<QWidget>("speedPanel").setEnabled(true);
         editor().clear();
         editor().appendParagraph(QStringLiteral("Hello world"));
         editor().setModified(false);

@@ -237,7 +237,10 @@ TEST_F(Login, ServerThatIsDownShowsTheConnectionErrorAndTheDialogStaysUsable)
     loginChild<QLineEdit>("Edit2").setText("127.0.0.1:" + QString::number(closedPort));
     loginAs("admin", "admin");
     ASSERT_EQ(m_platform.messages().size(), 1);
-    EXPECT_TRUE(m_platform.messages().front().startsWith("mySQL Error Code: (20"))
+    // A sentence for the user first, then the connection error as the client reported it.
+    EXPECT_TRUE(m_platform.messages().front().startsWith("The database server cannot be reached."))
+        << m_platform.messages().front().toStdString();
+    EXPECT_TRUE(m_platform.messages().front().contains("\n\nmySQL Error Code: (20"))
         << m_platform.messages().front().toStdString();
     EXPECT_TRUE(m_platform.messages().front().contains("\r\n"));
     expectLoggedOut();

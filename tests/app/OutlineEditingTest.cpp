@@ -218,7 +218,7 @@ TEST_F(OutlineEditing, NewDocumentsGoBesideOrBelowTheSelectionInBothStorageModes
             EXPECT_EQ(storedBodyText(id, files), body);
             EXPECT_EQ(count("Req_objects WHERE RequirementID=" + std::to_string(id)), files ? "0\n" : "1\n");
 
-            // The node: last child of the expected parent, unselected, without state picture.
+            // The node: last child of the expected parent, without state picture, selected and shown.
             const auto found = tree().findItems(topic, Qt::MatchExactly | Qt::MatchRecursive);
             ASSERT_EQ(found.size(), 1);
             QTreeWidgetItem* added = found.front();
@@ -227,9 +227,8 @@ TEST_F(OutlineEditing, NewDocumentsGoBesideOrBelowTheSelectionInBothStorageModes
             EXPECT_EQ(added->parent()->indexOfChild(added), added->parent()->childCount() - 1);
             EXPECT_EQ(added->data(0, Qt::UserRole).toInt(), id);
             EXPECT_EQ(added->data(0, Qt::UserRole + 1).toInt(), 0);
-            EXPECT_EQ(tree().currentItem(), selected);
-            // Selecting it shows the stored document.
-            tree().setCurrentItem(added);
+            EXPECT_NE(added, selected);
+            EXPECT_EQ(tree().currentItem(), added);
             EXPECT_EQ(mainChild<QLineEdit>("Edit_RequireMentName").text(), topic);
             EXPECT_EQ(mainChild<vt::rt::RichEditor>("RichEdit1").toPlainText(), body);
         }
@@ -454,7 +453,9 @@ TEST_F(OutlineDeleting, DeletingACategoryTakesItsDocumentsAndLeavesTheOthers)
     select("Zeta");
     mainChild<QAction>("AddCatagory1").trigger();
     EXPECT_EQ(count("Catagories WHERE ProjectID=1 AND CatagoryName='New Catagory'"), "1\n");
-    EXPECT_EQ(outlineLines(tree()), (QStringList{"Alpha", "    ...New Catagory", "    ...Zeta", "    Other doc"}));
+    // The new category is selected and shown, its caption without the "  ..." of a category.
+    EXPECT_EQ(outlineLines(tree()), (QStringList{"Alpha", "  New Catagory", "    ...Zeta", "    Other doc"}));
+    EXPECT_EQ(tree().currentItem()->text(0), "New Catagory");
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
 

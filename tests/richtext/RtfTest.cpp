@@ -8,6 +8,8 @@
 #include <QDomDocument>
 #include <QHash>
 #include <QStandardPaths>
+#include <QTextBlock>
+#include <QTextCursor>
 
 #include <gtest/gtest.h>
 
@@ -202,4 +204,31 @@ TEST(Rtf, TextIsEscapedAndNonAsciiHasAFallback)
         ASSERT_GE(depth, 0);
     }
     EXPECT_EQ(depth, 0);
+}
+
+TEST(Rtf, LibreOfficeReadsListsMadeByTheListCommandsWithTheirNesting)
+{
+    QString dir = tempFolder("rtflists");
+    RichEditor ed;
+    ed.clear();
+    QTextCursor(ed.document()).insertText("Outer one");
+    for (const char* text : {"Inner item", "Outer two", "Plain after"})
+        ed.appendParagraph(QString::fromUtf8(text));
+    QTextCursor all(ed.document());
+    all.setPosition(ed.document()->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
+    ed.setTextCursor(all);
+    ed.toggleList(ListKind::Decimal);
+    ed.setTextCursor(QTextCursor(ed.document()->findBlockByNumber(1)));
+    ed.changeListLevel(1);
+    ed.saveRtfToFile(dir + "/lists.rtf");
+
+    OdtView odt;
+    ASSERT_TRUE(odt.load(convertWithLibreOffice(dir + "/lists.rtf", "fodt")));
+    const QString outer = odt.paragraph("Outer one")["list-style"];
+    ASSERT_FALSE(outer.isEmpty()) << "the first item is read as a list item";
+    EXPECT_EQ(odt.listStyleFormat(outer), "1");
+    EXPECT_EQ(odt.paragraph("Outer two")["list-style"], outer) << "the outer list goes on after the nested item";
+    const QString inner = odt.paragraph("Inner item")["list-style"];
+    EXPECT_FALSE(inner.isEmpty());
+    EXPECT_TRUE(odt.paragraph("Plain after")["list-style"].isEmpty());
 }

@@ -11,10 +11,12 @@
 #include "windows/Forms.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -67,6 +69,18 @@ AttachmentsPage::AttachmentsPage(Session& session, QWidget* parent) : QWidget(pa
         ListView1->setColumnWidth(i, widths[i]);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     column->addWidget(ListView1);
+    // The context menu's commands as buttons beside the list, so that they are found without it.
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(4, 4, 4, 4);
+    auto* addLink = named(new QPushButton(QStringLiteral("Add URL"), this), "btnAddURL");
+    auto* addFileButton = named(new QPushButton(QStringLiteral("Add File"), this), "btnAddFile");
+    auto* deleteButton = named(new QPushButton(QStringLiteral("Delete"), this), "btnDeleteAttachment");
+    for (QPushButton* b : {addLink, addFileButton, deleteButton}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    column->addLayout(buttons);
 
     AttachmentsPopUp = named(new QMenu(this), "AttachmentsPopUp");
     QAction* addUrl = menuItem(AttachmentsPopUp, "AddURL1", QStringLiteral("Add URL"));
@@ -79,6 +93,9 @@ AttachmentsPage::AttachmentsPage(Session& session, QWidget* parent) : QWidget(pa
     onEvent(addUrl, &QAction::triggered, this, [this] { AddReference1Click(); });
     onEvent(addFile, &QAction::triggered, this, [this] { AddFile1Click(); });
     onEvent(remove, &QAction::triggered, this, [this] { Delete2Click(); });
+    onEvent(addLink, &QPushButton::clicked, this, [this] { AddReference1Click(); });
+    onEvent(addFileButton, &QPushButton::clicked, this, [this] { AddFile1Click(); });
+    onEvent(deleteButton, &QPushButton::clicked, this, [this] { Delete2Click(); });
     onEvent(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { AttachmentsPopUp->popup(ListView1->viewport()->mapToGlobal(at)); });

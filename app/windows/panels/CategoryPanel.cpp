@@ -1,5 +1,6 @@
 #include "windows/panels/CategoryPanel.h"
 
+#include "data/FieldLimits.h"
 #include "data/Outline.h"
 #include "session/Session.h"
 #include "ui/Ui.h"
@@ -21,6 +22,7 @@ CategoryPanel::CategoryPanel(Session& session, QWidget* parent) : QFrame(parent)
     auto* column = new QVBoxLayout(this);
     column->addWidget(new QLabel(QStringLiteral("Catagory Name:"), this));
     CatagoryName = ui::lineEdit(this, "CatagoryName");
+    ui::limitLength(CatagoryName, data::limits::kCategoryName);
     column->addWidget(CatagoryName);
     m_descriptionPages = named(new QTabWidget(this), "PageControl2");
     CatagoryDescription = named(new QPlainTextEdit, "CatagoryDescription");

@@ -5,6 +5,7 @@
 #include "data/Documents.h"
 #include "data/Outline.h"
 #include "data/Editing.h"
+#include "data/FieldLimits.h"
 #include "data/Projects.h"
 #include "data/Revisions.h"
 #include "data/Search.h"
@@ -12,6 +13,7 @@
 #include "session/RecoveryJournal.h"
 #include "session/Rights.h"
 #include "session/Session.h"
+#include "ui/FindBar.h"
 #include "ui/Icons.h"
 #include "ui/Ui.h"
 #include "windows/panels/AttachmentsPage.h"
@@ -84,6 +86,7 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     // Details
     auto* details = new QGridLayout(Tab_Details);
     Edit_RequireMentName = ui::lineEdit(Tab_Details, "Edit_RequireMentName");
+    ui::limitLength(Edit_RequireMentName, data::limits::kDocumentTopic);
     Combo_Owner = named(new QComboBox(Tab_Details), "Combo_Owner");
     Combo_Owner->setEditable(true);
     Combo_Owner->setInsertPolicy(QComboBox::NoInsert);
@@ -134,6 +137,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     Ruler1 = named(new vt::rt::Ruler(editorArea), "Ruler1");
     editorColumn->addWidget(Ruler1);
     RichEdit1 = named(new vt::rt::RichEditor(editorArea), "RichEdit1");
+    m_findBar = new ui::FindBar(RichEdit1, editorArea);
+    editorColumn->addWidget(m_findBar);
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
     // Bodies carry absolute colours (black text unless styled otherwise), made for paper: the
     // editor shows them on white paper under any desktop theme, as a printed page would.
@@ -160,6 +165,12 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
         {menuItem(PopupMenu2, "Underline1", QStringLiteral("Underline")), 3}};
     for (const auto& [item, code] : formatItems)
         connect(item, &QAction::triggered, this, [this, code = code] { emit formatCommand(code); });
+    PopupMenu2->addSeparator();
+    const std::pair<QAction*, int> listItems[] = {
+        {menuItem(PopupMenu2, "BulletedList1", QStringLiteral("Bulleted List")), 1},
+        {menuItem(PopupMenu2, "NumberedList1", QStringLiteral("Numbered List")), 2}};
+    for (const auto& [item, code] : listItems)
+        connect(item, &QAction::triggered, this, [this, code = code] { emit listCommand(code); });
     RichEdit1->installEventFilter(this);
 
     DocPrint1 = new vt::rt::DocPrint(this);
@@ -179,6 +190,8 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
             [this](const QPoint& pos) { PopupMenu2->popup(RichEdit1->viewport()->mapToGlobal(pos)); });
 
     connect(Edit_RequireMentName, &QLineEdit::textChanged, this, &DocumentPanel::topicChanged);
+    connect(Edit_RequireMentName, &QLineEdit::textEdited, this, &DocumentPanel::tellUnsavedChanges);
+    connect(RichEdit1, &vt::rt::RichEditor::modifiedChanged, this, &DocumentPanel::tellUnsavedChanges);
     connect(Combo_Owner, &QComboBox::textActivated, this,
             [this](const QString& chosen) { guarded([&] { Combo_OwnerChange(chosen); }); });
     // Who is editing follows the modified state; the journal follows every change of the text.
@@ -289,6 +302,7 @@ void DocumentPanel::ShowDocument(qint32 requirementId)
     Edit_RequireMentName->setModified(false);
     showBody();
     RichEdit1->setModified(false);
+    tellUnsavedChanges();
     applyOwnerRule(owner);
     // The discussion is read when its page is shown: selecting a document costs its row and
     // its body only. A hidden page is emptied so that it never shows another document's
@@ -424,6 +438,7 @@ bool DocumentPanel::SaveDocument()
         // Yet another save came in between: ask again about that one.
         if (retry.outcome == data::documents::SaveOutcome::Gone) return resolveDeleted();
     }
+    tellUnsavedChanges();
 }
 
 data::documents::SaveResult DocumentPanel::storeRevision(bool topicModified, bool bodyModified)
@@ -613,6 +628,41 @@ void DocumentPanel::clear()
     m_editingLine->clearEditors();
     m_basedOn.clear();
     guarded([this] { followEditing(); });
+    tellUnsavedChanges();
+}
+
+bool DocumentPanel::hasUnsavedChanges() const
+{
+    return m_documentId > 0 && (Edit_RequireMentName->isModified() || RichEdit1->isModified());
+}
+
+void DocumentPanel::tellUnsavedChanges()
+{
+    const bool unsaved = hasUnsavedChanges();
+    if (unsaved == m_toldUnsaved) return;
+    m_toldUnsaved = unsaved;
+    emit unsavedChangesChanged(unsaved);
+}
+
+void DocumentPanel::openFind()
+{
+    if (isVisible()) m_findBar->open();
+}
+
+bool DocumentPanel::exportPdf(const QString& path)
+{
+    if (RichEdit1->itemCount() == 0) {
+        platform().showMessage(QStringLiteral("Nothing to Export"));
+        return false;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setDocName(Edit_RequireMentName->text());
+    PreparePrint(printer);
+    if (!DocPrint1->print(printer, Edit_RequireMentName->text(), 0, 0, 1, false))
+        throw std::runtime_error("Cannot write file " + path.toStdString());
+    return true;
 }
 
 qint32 DocumentPanel::editingDocument() const

@@ -28,6 +28,10 @@ class Ruler;
 
 namespace vt::app {
 
+namespace ui {
+class FindBar;
+}
+
 class AttachmentsPage;
 class DiscussionPage;
 class HistoryPage;
@@ -64,6 +68,14 @@ public:
     void storeNewBody(qint32 requirementId, vt::rt::RichEditor& dialogEditor);
     // Writes the shown body as RTF to path; the modified state stays as it was.
     void exportRtf(const QString& path);
+    // Writes the shown body as a PDF file at path, laid out as for printing, with the document
+    // topic as the PDF title; the modified state stays as it was. False, with nothing written,
+    // for an empty body.
+    bool exportPdf(const QString& path);
+    // Opens the find bar over the editor.
+    void openFind();
+    // Whether the shown document has changes not yet stored (topic or body).
+    bool hasUnsavedChanges() const;
 
     // Re-evaluates the owner selector when the Details page is shown.
     void Tab_DetailsShow();
@@ -124,6 +136,10 @@ signals:
     void progressText(const QString& text);
     // The user's text of a deleted document was stored as a new document: the outline changed.
     void documentAdded(qint32 requirementId);
+    // The shown document became modified, or not modified any more (saved, shown again, cleared).
+    void unsavedChangesChanged(bool unsaved);
+    // "Bulleted List" or "Numbered List" of the editor's context menu (FormatToolbar::ListCode).
+    void listCommand(int code);
 
 private:
     void applyOwnerRule(const QString& owner);
@@ -143,6 +159,8 @@ private:
     bool storeAsNewDocument();
     // Shows the History page with a revision compared against the current text.
     void showRevision(qint32 revision);
+    // Emits unsavedChangesChanged when the state differs from the last one told.
+    void tellUnsavedChanges();
 
     Session& m_session;
     // The document the fields show (0 for none) and its owner as stored.
@@ -183,6 +201,8 @@ private:
     QString m_journalPath;
     bool m_journalDirty = false;
     bool m_journalFailureShown = false;
+    ui::FindBar* m_findBar = nullptr;
+    bool m_toldUnsaved = false;
 };
 
 }  // namespace vt::app

@@ -68,6 +68,8 @@ FormatToolbar::FormatToolbar(QWidget* parent) : QFrame(parent)
     SpeedButton1 =
         toolButton(this, row, "SpeedButton1", QStringLiteral("P"), QStringLiteral("Paragraph Background Color"));
     SpeedButton1->hide();
+    btnBullets = toolButton(this, row, "btnBullets", QStringLiteral("\u2022"), QStringLiteral("Bulleted List"));
+    btnNumbering = toolButton(this, row, "btnNumbering", QStringLiteral("1."), QStringLiteral("Numbered List"));
     row->addStretch(1);
 
     // Pictures instead of letters; the caption stays as the text read by screen readers.
@@ -117,6 +119,8 @@ FormatToolbar::FormatToolbar(QWidget* parent) : QFrame(parent)
         connect(b, &QToolButton::clicked, this, [this] { emit paraConversionRequested(kAlignment); });
     connect(btnIdentInc, &QToolButton::clicked, this, [this] { emit paraConversionRequested(kIndentMore); });
     connect(btnIdentDec, &QToolButton::clicked, this, [this] { emit paraConversionRequested(kIndentLess); });
+    connect(btnBullets, &QToolButton::clicked, this, [this] { emit listRequested(kBulletedList); });
+    connect(btnNumbering, &QToolButton::clicked, this, [this] { emit listRequested(kNumberedList); });
 }
 
 bool FormatToolbar::eventFilter(QObject* watched, QEvent* event)

@@ -34,6 +34,8 @@ public:
     };
     // Paragraph conversion codes.
     enum ParaCode { kAlignment = 1, kIndentMore = 2, kIndentLess = 3 };
+    // List commands: the selected paragraphs become (or stop being) list items of this kind.
+    enum ListCode { kBulletedList = 1, kNumberedList = 2 };
 
     explicit FormatToolbar(QWidget* parent = nullptr);
 
@@ -74,6 +76,8 @@ signals:
     void paraConversionRequested(int code);
     // The font boxes give the focus back to the editor.
     void editorFocusRequested();
+    // "Bulleted List" or "Numbered List" (a ListCode) for the selected paragraphs.
+    void listRequested(int code);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -90,6 +94,7 @@ private:
     QToolButton *btnLeft = nullptr, *btnCenter = nullptr, *btnRight = nullptr, *btnJustify = nullptr;
     QButtonGroup* m_alignGroup = nullptr;
     QToolButton *btnIdentDec = nullptr, *btnIdentInc = nullptr, *SpeedButton1 = nullptr;
+    QToolButton *btnBullets = nullptr, *btnNumbering = nullptr;
 
     std::function<vt::rt::TextStyle()> m_caretStyle;
     // Kept between a command's choice and its conversion.

@@ -458,6 +458,18 @@ bool NavigatorPanel::selectDocument(qint32 requirementId)
     return true;
 }
 
+bool NavigatorPanel::selectCategory(qint32 catagoryId)
+{
+    for (QTreeWidgetItemIterator it(ProjectTree); *it; ++it) {
+        if (levelOf(*it) == 1 && (*it)->data(0, kIdRole).toInt() == catagoryId) {
+            ProjectTree->setFocus();
+            ProjectTree->setCurrentItem(*it);
+            return true;
+        }
+    }
+    return false;
+}
+
 void NavigatorPanel::expandAll()
 {
     if (QTreeWidgetItem* root = ProjectTree->topLevelItem(0)) {

@@ -92,6 +92,8 @@ public:
     // when there is none.
     void selectRoot(bool takeFocus);
     bool selectDocument(qint32 requirementId);
+    // Selects the category with this id and gives the tree the focus; false when there is none.
+    bool selectCategory(qint32 catagoryId);
     void expandAll();
     void collapseAll();
 

@@ -1,6 +1,7 @@
 #include "windows/panels/ProjectPanel.h"
 
 #include "ErrorDisplay.h"
+#include "data/FieldLimits.h"
 #include "data/Projects.h"
 #include "platform/Platform.h"
 #include "session/Rights.h"
@@ -77,6 +78,7 @@ ProjectPanel::ProjectPanel(Session& session, QWidget* parent) : QFrame(parent), 
     ProjectManager->setEditable(true);
     ProjectManager->setInsertPolicy(QComboBox::NoInsert);
     ProjectName = ui::lineEdit(Tab_ProjectInfo, "ProjectName");
+    ui::limitLength(ProjectName, data::limits::kProjectName);
     ProjectDescription = named(new QPlainTextEdit(Tab_ProjectInfo), "ProjectDescription");
     info->addWidget(new QLabel(QStringLiteral("Project Manager:"), Tab_ProjectInfo), 0, 0);
     info->addWidget(ProjectManager, 0, 1);

@@ -29,6 +29,8 @@ QStringList ScriptedPlatform::messages() const
 
 void ScriptedPlatform::showMessage(const QString& text) { shown.push_back({"message", text}); }
 
+void ScriptedPlatform::showErrorMessage(const QString& text) { shown.push_back({"message", text, true}); }
+
 bool ScriptedPlatform::AskConfirmation(const QString& text)
 {
     shown.push_back({"confirm", text});

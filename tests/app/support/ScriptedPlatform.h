@@ -14,10 +14,11 @@ namespace vt::app {
 class ScriptedPlatform : public Platform {
 public:
     struct Shown {
-        QString kind;  // "message", "confirm", "yesnocancel", "okcancel", "choice", "open", "save", "print",
-                       // "printsetup", "font", "color", "shell", "batch"
-        QString text;  // message text, dialog title, opened address, batch file, the colour
-                       // dialog's initial colour (#rrggbb) or the print dialog's pages (min-max)
+        QString kind;        // "message", "confirm", "yesnocancel", "okcancel", "choice", "open", "save", "print",
+                             // "printsetup", "font", "color", "shell", "batch"
+        QString text;        // message text, dialog title, opened address, batch file, the colour
+                             // dialog's initial colour (#rrggbb) or the print dialog's pages (min-max)
+        bool error = false;  // a message shown with the error icon
     };
 
     // Every message, question and dialog in the order shown.
@@ -56,6 +57,8 @@ public:
     int maxWaitDepth = 0;
 
     void showMessage(const QString& text) override;
+    // Recorded as "message" with error set.
+    void showErrorMessage(const QString& text) override;
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
     bool askOkCancel(const QString& text) override;  // Yes in answers is OK
