@@ -128,7 +128,11 @@ TVeltrana::TVeltrana(Session& session, QWidget* parent) : QMainWindow(parent), m
     statusBar()->addPermanentWidget(m_modifiedMark);
     m_connectionPanel = named(new QLabel, "connectionPanel");
     m_connectionPanel->setTextFormat(Qt::PlainText);
-    statusBar()->addPermanentWidget(m_connectionPanel);
+    // A long server or database name is cut rather than widening the window past a small
+    // screen; the tooltip holds the whole text.
+    m_connectionPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_connectionPanel->setMinimumWidth(60);
+    statusBar()->addPermanentWidget(m_connectionPanel, 1);
 
     buildMenus();
 
@@ -538,7 +542,7 @@ void TVeltrana::offerRecovery()
     const QString now = data::editing::basedOn(m_session, entry->documentId);
     if (now != entry->basedOn)
         text += QStringLiteral("The document was saved again since these edits began (%1); saving the recovered "
-                               "text replaces that save.\n\n")
+                               "text then asks whether to keep both versions.\n\n")
                     .arg(now);
     text += QStringLiteral("Yes: open the document with the recovered text, not yet saved.\nNo: discard the "
                            "recovered text.\nCancel: keep it in the file %1.kept and decide later.")
@@ -1099,12 +1103,13 @@ void TVeltrana::enableDocumentCommands(bool enabled)
 
 void TVeltrana::showConnection()
 {
-    // Server and database of the connection; whether it is encrypted is added here once the
-    // session can tell.
+    // Server and database of the connection, and whether it is encrypted.
     QString text = m_session.connectedServer();
     if (!m_session.connectedDatabase().isEmpty()) text += QStringLiteral(" \u2014 ") + m_session.connectedDatabase();
+    text += m_session.encrypted() ? QStringLiteral(" \u2014 encrypted (%1)").arg(m_session.tlsVersion())
+                                  : QStringLiteral(" \u2014 not encrypted");
     m_connectionPanel->setText(text);
-    m_connectionPanel->setToolTip(QStringLiteral("Database server and database you are connected to"));
+    m_connectionPanel->setToolTip(QStringLiteral("Database server and database you are connected to: ") + text);
 }
 
 void TVeltrana::FindInDocument1Click() { m_documentPanel->openFind(); }

@@ -326,7 +326,7 @@ TEST_F(Recovery, JournalHoldsTheUnsavedEditsAndGoesWithEveryCleanWayOut)
     EXPECT_EQ(entry->user, "ALICE");
     EXPECT_EQ(entry->database, QString::fromStdString(m_db));
     EXPECT_EQ(entry->topic, "Doc!");
-    EXPECT_EQ(entry->basedOn, "modified 2026-01-02 03:04:05 by ALICE");
+    EXPECT_EQ(entry->basedOn, "revision 1, stored 2026-01-02 03:04:05 by ALICE");
     EXPECT_EQ(plainText(entry->body), "First line of Doc more");
     EXPECT_LE(qAbs(entry->written.secsTo(QDateTime::currentDateTimeUtc())), 60);
     // The journal lives in the user's own folder, not in the shared work folder.
@@ -408,14 +408,14 @@ TEST_F(Recovery, NoDiscardsCancelKeepsTheFileAndAChangedDocumentIsNamedInTheOffe
         editDocAndJournal();
         killAndRestart();
         if (c.changedMeanwhile)
-            sql("UPDATE Requirements SET modified = '2026-05-06 07:08:09', modifiedBy = 'BOB' WHERE RequirementID = "
-                "10");
+            sql("UPDATE Requirements SET modified = '2026-05-06 07:08:09', modifiedBy = 'BOB', Revision = Revision + 1 "
+                "WHERE RequirementID = 10");
         m_platform.clear();
         m_platform.answers = {c.answer};
         loginAs("alice", "pw");
         ASSERT_EQ(questions().size(), 1);
-        EXPECT_EQ(questions()[0].contains("The document was saved again since these edits began (modified "
-                                          "2026-05-06 07:08:09 by BOB)"),
+        EXPECT_EQ(questions()[0].contains("The document was saved again since these edits began (revision 2, "
+                                          "stored 2026-05-06 07:08:09 by BOB)"),
                   c.changedMeanwhile);
         EXPECT_FALSE(QFile::exists(path));
         EXPECT_EQ(QFile::exists(path + ".kept"), c.kept);

@@ -141,6 +141,8 @@ TEST_F(Everyday, StatusBarMarksUnsavedChangesNotesSavesAndShowsTheConnection)
     const QString connection = mainChild<QLabel>("connectionPanel").text();
     EXPECT_TRUE(connection.contains(QString::fromStdString(m_db))) << connection.toStdString();
     EXPECT_TRUE(connection.contains(':')) << "server with its port: " << connection.toStdString();
+    // The test's connection is plain: the panel says so.
+    EXPECT_TRUE(connection.endsWith(QStringLiteral("not encrypted"))) << connection.toStdString();
 
     // The project root: toolbar and document commands stay off.
     EXPECT_FALSE(mainChild<QFrame>("speedPanel").isEnabled());

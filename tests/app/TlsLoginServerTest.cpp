@@ -7,6 +7,7 @@
 
 #include "db/TmySQLDatabase.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -85,6 +86,9 @@ TEST_F(TlsLogin, RequiredTlsLogsInEncryptedAndKeepsTheKeys)
     EXPECT_TRUE(session().encrypted());
     EXPECT_TRUE(session().tlsVersion().startsWith("TLSv1.")) << session().tlsVersion().toStdString();
     EXPECT_FALSE(session().tlsCipher().isEmpty());
+    // The status bar says so.
+    const QString panel = child<QLabel>(mainWindow(), "connectionPanel").text();
+    EXPECT_TRUE(panel.endsWith(QStringLiteral("encrypted (") + session().tlsVersion() + ")")) << panel.toStdString();
     EXPECT_EQ(QString::fromUtf8(readFile("defaults.cfg")), QString::fromUtf8(settings(keys, "ADMIN")));
 }
 

@@ -438,7 +438,6 @@ bool DocumentPanel::SaveDocument()
         // Yet another save came in between: ask again about that one.
         if (retry.outcome == data::documents::SaveOutcome::Gone) return resolveDeleted();
     }
-    tellUnsavedChanges();
 }
 
 data::documents::SaveResult DocumentPanel::storeRevision(bool topicModified, bool bodyModified)
@@ -486,6 +485,7 @@ void DocumentPanel::stored(qint32 revision, bool topicModified)
     // Edits that follow are based on this save; the editing mark and the journal go.
     m_basedOn = data::editing::basedOnText(m_loaded.Revision, m_loaded.Modified, m_loaded.ModifiedBy);
     guarded([this] { followEditing(); });
+    tellUnsavedChanges();
     if (Tab_Control->currentWidget() == m_history) m_history->showHistory(m_documentId);
 }
 

@@ -36,7 +36,7 @@ FormatToolbar::FormatToolbar(QWidget* parent) : QFrame(parent)
     btnSaveAs = toolButton(this, row, "btnSaveAs", QStringLiteral("Save As"), QStringLiteral("Save As"));
 
     cmbFont = named(new QComboBox(this), "cmbFont");
-    cmbFont->setMinimumWidth(160);
+    cmbFont->setMinimumWidth(140);
     cmbFont->setMaxVisibleItems(20);
     row->addWidget(cmbFont);
     cmbFontSize = named(new QComboBox(this), "cmbFontSize");
