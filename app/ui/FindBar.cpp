@@ -59,9 +59,14 @@ FindBar::FindBar(QTextEdit* editor, QWidget* parent) : QFrame(parent), m_editor(
     connect(m_close, &QToolButton::clicked, this, [this] { close(); });
     // Edits move the matches, and a loaded body is a new document: the matches are looked for
     // again while the bar is open.
-    connect(m_editor, &QTextEdit::textChanged, this, [this] {
-        if (isVisible() && !m_stepping) refresh();
-    });
+    // Queued: the signal comes while the document is still inside its edit, and changing the
+    // editor's extra selections there frees cursors the document is about to use.
+    connect(
+        m_editor, &QTextEdit::textChanged, this,
+        [this] {
+            if (isVisible() && !m_stepping) refresh();
+        },
+        Qt::QueuedConnection);
     m_text->installEventFilter(this);
     hide();
 }

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCoreApplication>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -120,9 +121,12 @@ TEST(FindBar, CountsAndWalksMatchesAcrossStylesWithItsOptionsWithoutTouchingTheB
     QTextCursor end(ed.document());
     end.movePosition(QTextCursor::End);
     ed.setTextCursor(end);
+    // The bar looks again once the edit is over (queued: not inside the document's edit).
     QTest::keyClicks(&ed, " gamma");
+    QCoreApplication::processEvents();
     EXPECT_EQ(bar.matchCount(), 2);
     ed.clear();
+    QCoreApplication::processEvents();
     EXPECT_EQ(bar.matchCount(), 0);
 }
 
