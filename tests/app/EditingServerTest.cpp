@@ -530,3 +530,32 @@ TEST_F(Recovery, KilledProgramIsRecoveredUpToTheLastJournalWrite)
     EXPECT_EQ(topic().text(), "Doc");
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
+
+// Recovered edits over a document someone saved since are caught by the conditional save:
+// nothing is overwritten until the user chooses, and "Keep both" stores them on top.
+TEST_F(Recovery, RecoveredTextOverADocumentSavedSinceIsACaughtConflict)
+{
+    loginAs("alice", "pw");
+    editDocAndJournal();
+    killAndRestart();
+    // Another user's save in between: the next revision, with its own body.
+    sql("UPDATE Requirements SET modified = '2026-05-06 07:08:09', modifiedBy = 'BOB', Revision = Revision + 1 "
+        "WHERE RequirementID = 10");
+    m_platform.answers = {Platform::Answer::Yes};
+    loginAs("alice", "pw");
+    ASSERT_EQ(questions().size(), 1);
+    EXPECT_TRUE(questions()[0].contains("asks whether to keep both versions")) << questions()[0].toStdString();
+    ASSERT_EQ(editor().toPlainText(), "First line of Doc more");
+
+    m_platform.choices = {QStringLiteral("Cancel")};
+    mainChild<QAction>("Save1").trigger();
+    // Asked, and nothing stored: the row is still BOB's.
+    EXPECT_EQ(sql("SELECT modifiedBy, Revision FROM Requirements WHERE RequirementID = 10"), "BOB\t2\n");
+    EXPECT_TRUE(editor().isModified());
+
+    m_platform.choices = {QStringLiteral("Keep both")};
+    mainChild<QAction>("Save1").trigger();
+    EXPECT_EQ(sql("SELECT modifiedBy, Revision FROM Requirements WHERE RequirementID = 10"), "ALICE\t3\n");
+    EXPECT_EQ(sql("SELECT Revision, SavedBy FROM Req_revisions WHERE RequirementID = 10"), "2\tBOB\n");
+    EXPECT_FALSE(editor().isModified());
+}
