@@ -44,6 +44,17 @@ launch() {
     || { echo "MariaDB did not start:" >&2; tail -20 "$dir/error.log" >&2; exit 1; }
 }
 
+# Writes the server's options: those of sql/server.cnf as they are now (a resumed server gets
+# options added since its first start), and TLS with the folder's test CA.
+write_cnf() {
+  cp "$cnf" "$dir/my.cnf"
+  if command -v openssl >/dev/null 2>&1; then
+    [ -f "$dir/tls/server-key.pem" ] || bash "$here/tls-certs.sh" "$dir/tls" localhost 127.0.0.1 >/dev/null
+    printf '\n[mariadb]\nssl-ca=%s\nssl-cert=%s\nssl-key=%s\n' \
+        "$dir/tls/ca.pem" "$dir/tls/server-cert.pem" "$dir/tls/server-key.pem" >> "$dir/my.cnf"
+  fi
+}
+
 case "$cmd" in
 stop)
   stop_server
@@ -53,6 +64,7 @@ resume)
   [ -d "$dir/data" ] && [ -f "$dir/my.cnf" ] || { echo "no server data in $dir" >&2; exit 1; }
   stop_server
   dir=$(cd "$dir" && pwd)
+  write_cnf
   launch
   echo "$port" > "$dir/port"
   echo "MariaDB running in $dir on 127.0.0.1:$port (data kept)"
@@ -62,12 +74,7 @@ start)
   stop_server
   rm -rf "$dir"; mkdir -p "$dir/data"; dir=$(cd "$dir" && pwd)
   user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
-  cp "$cnf" "$dir/my.cnf"
-  if command -v openssl >/dev/null 2>&1; then
-    bash "$here/tls-certs.sh" "$dir/tls" localhost 127.0.0.1 >/dev/null
-    printf '\n[mariadb]\nssl-ca=%s\nssl-cert=%s\nssl-key=%s\n' \
-        "$dir/tls/ca.pem" "$dir/tls/server-cert.pem" "$dir/tls/server-key.pem" >> "$dir/my.cnf"
-  fi
+  write_cnf
   "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
       --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log" >&2; exit 1; }

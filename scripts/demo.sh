@@ -65,18 +65,23 @@ else
   echo "No display: running under Xvfb; a screenshot goes to $data/screenshot.png"
   # Logs in as ALICE (a member of Website Relaunch), picks that project, opens its first
   # document and searches everything for a word, as a user would.
+  # The window takes its first-start place (a settings store of its own, emptied each time),
+  # so the clicks below land where they should.
+  export XDG_CONFIG_HOME="$data/runtime/screenshot-config"
+  rm -rf "$XDG_CONFIG_HOME"
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$1" & pid=$!
     sleep "${VT_DEMO_SECONDS:-8}"
     if command -v xdotool >/dev/null; then
       xdotool key ctrl+a; xdotool type --delay 20 ALICE; xdotool key Tab
       xdotool type --delay 20 ALICE; xdotool key Return; sleep 2
-      xdotool key ctrl+a; xdotool type --delay 20 "Website Relaunch"; sleep 2
-      xdotool mousemove 258 356 click 1; sleep 1; xdotool key Right; sleep 0.5; xdotool key Down; sleep 2
+      xdotool mousemove 150 179 click 1; xdotool key ctrl+a; xdotool type --delay 20 "Website Relaunch"
+      xdotool key Return; sleep 2
+      xdotool mousemove 211 413 click 1; sleep 1; xdotool key Right; sleep 0.5; xdotool key Down; sleep 2
       # Search everything for a word of the sample data, results grouped by kind. (A click into
       # the search field: without a window manager no window is active, so Ctrl+Shift+F, a
       # shortcut of the main window, does not reach it under Xvfb.)
-      xdotool mousemove 228 85 click 1; xdotool type --delay 40 "${VT_DEMO_SEARCH:-plan}"; sleep 2
+      xdotool mousemove 150 153 click 1; xdotool type --delay 40 "${VT_DEMO_SEARCH:-plan}"; sleep 2
     fi
     import -window root "$2/screenshot.png"
     kill $pid' _ "$root/build/app/veltrana" "$data"
