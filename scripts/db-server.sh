@@ -45,14 +45,18 @@ launch() {
 }
 
 # Writes the server's options: those of sql/server.cnf as they are now (a resumed server gets
-# options added since its first start), and TLS with the folder's test CA.
+# options added since its first start), TLS with the folder's test CA, and the option files an
+# earlier my.cnf included (setup-db.sh --tls adds one).
 write_cnf() {
+  local included=""
+  [ -f "$dir/my.cnf" ] && included=$(grep '^!include' "$dir/my.cnf" || true)
   cp "$cnf" "$dir/my.cnf"
   if command -v openssl >/dev/null 2>&1; then
     [ -f "$dir/tls/server-key.pem" ] || bash "$here/tls-certs.sh" "$dir/tls" localhost 127.0.0.1 >/dev/null
     printf '\n[mariadb]\nssl-ca=%s\nssl-cert=%s\nssl-key=%s\n' \
         "$dir/tls/ca.pem" "$dir/tls/server-cert.pem" "$dir/tls/server-key.pem" >> "$dir/my.cnf"
   fi
+  if [ -n "$included" ]; then printf '%s\n' "$included" >> "$dir/my.cnf"; fi
 }
 
 case "$cmd" in
