@@ -90,7 +90,7 @@ protected:
             "(5, 'Kickoff', 'ALICE', 'Discuss the QA plan', now(), 10, 0, 1)");
         sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (10, 5, 'ALICE', 1)");
         sql("INSERT INTO Attachments (AttachID, RequirementID, Link, Description, Owner, Created, Filetype) VALUES "
-            "(7, 10, 'http://example.com/spec.pdf', 'Specification sheet', 'ALICE', now(), 0)");
+            "(7, 10, 'http://example.com/datasheet.pdf', 'Datasheet of the oven', 'ALICE', now(), 0)");
     }
 
     std::unique_ptr<Session> sessionOf(const QString& user)
@@ -162,8 +162,8 @@ TEST_F(Search, QueriesAgainstAFixedCorpus)
         {"menu", {"1:10", "2:10"}},
         {"QA", {"3:10"}},
         {"kickoff", {"3:10"}},
-        {"specification", {"4:10"}},
-        {"spec.pdf", {"4:10"}},
+        {"datasheet", {"4:10"}},
+        {"datasheet.pdf", {"4:10"}},
         {"menu secret", {}},  // every term must match
         // Hostile input: no syntax error, nothing found.
         {"it's \" ' \\ ; -- /* NUL\\0 (", {}},
