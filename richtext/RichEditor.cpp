@@ -527,21 +527,6 @@ std::vector<QTextBlock> selectedBlocks(const QTextEdit& editor)
     return blocks;
 }
 
-QTextListFormat::Style styleOfKind(ListKind kind)
-{
-    switch (kind) {
-    case ListKind::Disc: return QTextListFormat::ListDisc;
-    case ListKind::Circle: return QTextListFormat::ListCircle;
-    case ListKind::Square: return QTextListFormat::ListSquare;
-    case ListKind::Decimal: return QTextListFormat::ListDecimal;
-    case ListKind::LowerAlpha: return QTextListFormat::ListLowerAlpha;
-    case ListKind::UpperAlpha: return QTextListFormat::ListUpperAlpha;
-    case ListKind::LowerRoman: return QTextListFormat::ListLowerRoman;
-    case ListKind::UpperRoman: return QTextListFormat::ListUpperRoman;
-    }
-    return QTextListFormat::ListDisc;
-}
-
 // Takes block out of its list. Qt adds the list's indent to the block's own when an item
 // leaves; the block keeps the indent it had, as the paragraph style alone gives indents.
 void leaveList(const QTextBlock& block)
@@ -589,7 +574,7 @@ void makeItem(QTextBlock block, QTextListFormat::Style style, int level)
 
 void RichEditor::toggleList(ListKind kind)
 {
-    const QTextListFormat::Style style = styleOfKind(kind);
+    const QTextListFormat::Style style = qtListStyle(kind);
     const std::vector<QTextBlock> blocks = selectedBlocks(*this);
     const bool allOfKind = std::all_of(blocks.begin(), blocks.end(), [style](const QTextBlock& b) {
         return b.textList() && b.textList()->format().style() == style;

@@ -41,20 +41,6 @@ PictureFormat formatOfBytes(const QByteArray& b)
     return (b.size() >= 2 && uchar(b[0]) == 0xFF && uchar(b[1]) == 0xD8) ? PictureFormat::Jpeg : PictureFormat::Png;
 }
 
-QTextListFormat::Style qtListStyle(ListKind k)
-{
-    switch (k) {
-    case ListKind::Disc: return QTextListFormat::ListDisc;
-    case ListKind::Circle: return QTextListFormat::ListCircle;
-    case ListKind::Square: return QTextListFormat::ListSquare;
-    case ListKind::Decimal: return QTextListFormat::ListDecimal;
-    case ListKind::LowerAlpha: return QTextListFormat::ListLowerAlpha;
-    case ListKind::UpperAlpha: return QTextListFormat::ListUpperAlpha;
-    case ListKind::LowerRoman: return QTextListFormat::ListLowerRoman;
-    case ListKind::UpperRoman: return QTextListFormat::ListUpperRoman;
-    }
-    return QTextListFormat::ListDisc;
-}
 
 ListKind listKindOf(QTextListFormat::Style s)
 {
@@ -78,6 +64,21 @@ QImage placeholderPicture()
 }
 
 }  // namespace
+
+QTextListFormat::Style qtListStyle(ListKind k)
+{
+    switch (k) {
+    case ListKind::Disc: return QTextListFormat::ListDisc;
+    case ListKind::Circle: return QTextListFormat::ListCircle;
+    case ListKind::Square: return QTextListFormat::ListSquare;
+    case ListKind::Decimal: return QTextListFormat::ListDecimal;
+    case ListKind::LowerAlpha: return QTextListFormat::ListLowerAlpha;
+    case ListKind::UpperAlpha: return QTextListFormat::ListUpperAlpha;
+    case ListKind::LowerRoman: return QTextListFormat::ListLowerRoman;
+    case ListKind::UpperRoman: return QTextListFormat::ListUpperRoman;
+    }
+    return QTextListFormat::ListDisc;
+}
 
 namespace {
 

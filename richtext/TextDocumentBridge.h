@@ -9,6 +9,7 @@
 #include <QList>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
+#include <QTextListFormat>
 #include <QTextTableFormat>
 
 class QTextDocument;
@@ -64,5 +65,8 @@ QImage decodePicture(const std::string& bytes, PictureFormat format);
 // The pixels of the pictures an item of the model shows, as buildDocument decodes them, read
 // from the pictures' headers only (pictures it skips count nothing).
 qint64 shownPicturePixels(const DocModel& model);
+
+// The Qt list style that shows a list kind of the model.
+QTextListFormat::Style qtListStyle(ListKind kind);
 
 }  // namespace vt::rt
