@@ -51,6 +51,10 @@ write_cnf() {
   local included=""
   [ -f "$dir/my.cnf" ] && included=$(grep '^!include' "$dir/my.cnf" || true)
   cp "$cnf" "$dir/my.cnf"
+  # A temporary folder of its own: servers set up at the same time (the test server and the
+  # cluster's nodes) never share or remove each other's temporary files in /tmp.
+  mkdir -p "$dir/tmp"
+  printf '\n[mysqld]\ntmpdir=%s\n' "$dir/tmp" >> "$dir/my.cnf"
   if command -v openssl >/dev/null 2>&1; then
     [ -f "$dir/tls/server-key.pem" ] || bash "$here/tls-certs.sh" "$dir/tls" localhost 127.0.0.1 >/dev/null
     printf '\n[mariadb]\nssl-ca=%s\nssl-cert=%s\nssl-key=%s\n' \
@@ -79,8 +83,12 @@ start)
   rm -rf "$dir"; mkdir -p "$dir/data"; dir=$(cd "$dir" && pwd)
   user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
   write_cnf
-  "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
-      --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
+  # The system tables are made once more on a fresh folder if the first attempt fails.
+  install() {
+    "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
+        --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1
+  }
+  install || { rm -rf "$dir/data"; mkdir -p "$dir/data"; install; } \
     || { cat "$dir/install.log" >&2; exit 1; }
   launch
   "$client" --socket="$dir/mysqld.sock" -uroot <<'SQL'

@@ -67,7 +67,8 @@ start_node() {  # n [extra options]
   local n=$1; shift
   local i=$((n - 1))
   local user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
-  "$mysqld" --defaults-file="$dir/my.cnf" "${user_opt[@]}" --datadir="$dir/d$n" --port="${client_ports[$i]}" \
+  mkdir -p "$dir/tmp$n"
+  "$mysqld" --defaults-file="$dir/my.cnf" "${user_opt[@]}" --datadir="$dir/d$n" --tmpdir="$dir/tmp$n" --port="${client_ports[$i]}" \
     --socket="$dir/s$n.sock" --pid-file="$dir/n$n.pid" --bind-address=127.0.0.1 --log-error="$dir/n$n.log" \
     --skip-name-resolve --innodb-buffer-pool-size=64M --innodb-log-file-size=16M \
     --binlog-format=ROW --default-storage-engine=InnoDB --innodb-autoinc-lock-mode=2 \
@@ -98,6 +99,9 @@ start)
   if [ -d "$dir" ]; then for n in 1 2 3; do stop_node "$n"; done; fi
   rm -rf "$dir"; mkdir -p "$dir"; dir=$(cd "$dir" && pwd)
   cp "$cnf" "$dir/my.cnf"
+  # A temporary folder of its own, never shared with another server set up at the same time.
+  mkdir -p "$dir/tmp"
+  printf '\n[mysqld]\ntmpdir=%s\n' "$dir/tmp" >> "$dir/my.cnf"
   read -r -a all <<<"$(free_ports 12)"
   client_ports=("${all[@]:0:3}"); group_ports=("${all[@]:3:3}"); ist_ports=("${all[@]:6:3}"); sst_ports=("${all[@]:9:3}")
   gcomm="127.0.0.1:${group_ports[0]},127.0.0.1:${group_ports[1]},127.0.0.1:${group_ports[2]}"
