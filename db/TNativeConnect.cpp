@@ -114,6 +114,7 @@ void TNativeConnect::Connect(const TStringList& params)
     m_client->SetReadTimeout(many ? std::min(timeoutSeconds, ListReadTimeout) : 0);
     m_client->SetPingAfterIdle(PingAfterIdleMs);
     m_client->SetTlsCaFile(params.Values("TLSCA"));
+    m_client->SetRefuseOldScramble(params.Values("SECUREAUTH") == "1");
 
     std::string failures;
     for (size_t i = 0; i < m_servers.size(); ++i) {

@@ -28,7 +28,8 @@ public:
     TNativeConnect& operator=(const TNativeConnect&) = delete;
 
     // Reads UID, PWD, DatabaseName, Port, Host, TIMEOUT and TLSCA (the CA file that verifies
-    // the server when coSSL asks for TLS; empty: the system's store) from params
+    // the server when coSSL asks for TLS; empty: the system's store) and SECUREAUTH ("1":
+    // the pre-4.1 scramble is refused) from params
     // (EConvertError for a Port or TIMEOUT that is not an integer), connects, and computes
     // ServerVersionNumber.
     // A refused connect raises EmySQLException with the client's error.

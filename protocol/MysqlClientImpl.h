@@ -86,6 +86,7 @@ struct TMysqlClient::Impl {
     bool preferCompression = true;
     bool allowLocalFiles = false;
     std::string tlsCaFile;  // empty: the system's certificate store
+    bool refuseOldScramble = false;
     bool threadSafe = false;
     std::unique_ptr<std::recursive_mutex> lock;
     std::string scramble;
@@ -115,6 +116,8 @@ struct TMysqlClient::Impl {
     bool switchToTls(const std::string& loginStart);
     // Adds to a refusal (1045) received without TLS that the account may require it.
     void explainRefusal();
+    // Fails the connect because the server wants the pre-4.1 scramble; Net closed.
+    void refuseOld();
     int simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry);
     bool ping();
     // The server answered within the idle window and the connection is still open.

@@ -35,6 +35,7 @@ enum ClientError : int {
     CR_COMMANDS_OUT_OF_SYNC = 2014,
     CR_NET_PACKET_TOO_LARGE = 2020,
     CR_SSL_CONNECTION_ERROR = 2026,  // TLS required but not offered, refused or failed
+    CR_SECURE_AUTH = 2049,           // the old (pre-4.1) scramble asked for and refused
 };
 
 // Commands.

@@ -139,6 +139,10 @@ bool TMysqlClient::Impl::handshake()
     auth.push_back(char((clientFlags >> 8) & 0xff));
     auth.append(3, '\0');
     if ((clientFlags & CLIENT_SSL) && !switchToTls(auth)) return false;
+    if (refuseOldScramble && !(serverCapabilities & CLIENT_SECURE_CONNECTION)) {
+        refuseOld();
+        return false;
+    }
     auth.append(user.substr(0, 32));
     auth.push_back('\0');
     if (password.empty()) {
@@ -169,6 +173,10 @@ bool TMysqlClient::Impl::handshake()
         return false;
     }
     if (length == 1 && net.ReadPos()[0] == 254 && (serverCapabilities & CLIENT_SECURE_CONNECTION)) {
+        if (refuseOldScramble) {
+            refuseOld();
+            return false;
+        }
         std::string answer(9, '\0');
         if (!password.empty()) {
             std::string old = ScrambleOld(password, std::string_view(scramble).substr(0, 8));
@@ -215,6 +223,14 @@ bool TMysqlClient::Impl::switchToTls(const std::string& loginStart)
         return false;
     }
     return net.StartTls(tlsCaFile, host) == 0;
+}
+
+void TMysqlClient::Impl::refuseOld()
+{
+    net.SetError(CR_SECURE_AUTH, "The server " + host +
+                                          " asks for the old (pre-4.1) password scramble, which this "
+                                          "connection refuses: the account needs a 4.1 password");
+    net.Close();
 }
 
 void TMysqlClient::Impl::explainRefusal()
@@ -753,6 +769,8 @@ bool TMysqlClient::AllowLocalFiles() const { return m_impl->allowLocalFiles; }
 void TMysqlClient::SetAllowLocalFiles(bool on) { m_impl->allowLocalFiles = on; }
 const std::string& TMysqlClient::TlsCaFile() const { return m_impl->tlsCaFile; }
 void TMysqlClient::SetTlsCaFile(const std::string& path) { m_impl->tlsCaFile = path; }
+bool TMysqlClient::RefuseOldScramble() const { return m_impl->refuseOldScramble; }
+void TMysqlClient::SetRefuseOldScramble(bool on) { m_impl->refuseOldScramble = on; }
 bool TMysqlClient::Encrypted() const { return m_impl->net.Vio().Encrypted(); }
 std::string TMysqlClient::TlsVersion() const { return m_impl->net.Vio().TlsVersion(); }
 std::string TMysqlClient::TlsCipher() const { return m_impl->net.Vio().TlsCipher(); }

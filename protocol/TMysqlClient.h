@@ -109,6 +109,10 @@ public:
     const std::string& TlsCaFile() const;
     void SetTlsCaFile(const std::string& path);
     bool Encrypted() const;
+    // Refuses the pre-4.1 scramble: a server without the 4.1 authentication, or one asking
+    // for the old scramble after the login packet, fails the connect (2049). Off by default.
+    bool RefuseOldScramble() const;
+    void SetRefuseOldScramble(bool on);
     std::string TlsVersion() const;  // "TLSv1.3"; empty without TLS
     std::string TlsCipher() const;
 

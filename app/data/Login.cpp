@@ -36,6 +36,24 @@ std::optional<QString> userRole(const Session& session, const QString& userName,
     return role;
 }
 
+std::optional<QString> storedRole(const Session& session, const QString& userName)
+{
+    auto query = session.newQuery();
+    query->SetSQL("select Role from users where (Username = " + sqlQuoted(userName) + ")");
+    query->Open();
+    std::optional<QString> role;
+    if (query->RecordCount() > 0) role = textOf(*query, "Role");
+    query->Close();
+    return role;
+}
+
+void setOwnServerPassword(const Session& session, const QString& password)
+{
+    auto query = session.newQuery();
+    query->SetSQL("SET PASSWORD = PASSWORD(" + sqlQuoted(password) + ")");
+    query->Execute();
+}
+
 std::optional<GlobalSettings> globalSettings(const Session& session)
 {
     auto query = session.newQuery();

@@ -20,6 +20,16 @@ namespace vt::app::data::login {
 // hash before this returns.
 std::optional<QString> userRole(const Session& session, const QString& userName, const QString& password);
 
+// Per-user server accounts: the role of the Users row with exactly this name (the server has
+// checked the password); nothing when there is no row.
+std::optional<QString> storedRole(const Session& session, const QString& userName);
+// Sets the password of the connection's own server account (SET PASSWORD, the text escaped).
+void setOwnServerPassword(const Session& session, const QString& password);
+// Server error numbers of a refused account (wrong name or password) and of a session whose
+// password has expired and must be changed before any other statement.
+inline constexpr int kAccessDenied = 1045;
+inline constexpr int kPasswordExpired = 1820;
+
 struct GlobalSettings {
     QString commonDir;
     QString attachments;

@@ -40,6 +40,13 @@ public:
     // OK/Cancel question (the live grids' "Delete record?"); true for OK.
     virtual bool askOkCancel(const QString& text) = 0;
 
+    // Asks for a new password, typed twice; the two entries as typed, nothing for Cancel.
+    struct NewPassword {
+        QString first;
+        QString second;
+    };
+    virtual std::optional<NewPassword> askNewPassword(const QString& text);
+
     // File dialogs; an empty result means the user cancelled.
     virtual QString openFileName(const QString& title, const QString& filter) = 0;
     virtual QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) = 0;

@@ -6,6 +6,11 @@
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -61,6 +66,29 @@ bool QtPlatform::askOkCancel(const QString& text)
 {
     return makeMessageBox(QMessageBox::Question, appTitle(), text, QMessageBox::Ok | QMessageBox::Cancel)->exec() ==
            QMessageBox::Ok;
+}
+
+std::optional<Platform::NewPassword> QtPlatform::askNewPassword(const QString& text)
+{
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(appTitle());
+    auto* form = new QFormLayout(&dialog);
+    auto* label = new QLabel(text, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    form->addRow(label);
+    auto* first = new QLineEdit(&dialog);
+    auto* second = new QLineEdit(&dialog);
+    first->setEchoMode(QLineEdit::Password);
+    second->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("New password:"), first);
+    form->addRow(QStringLiteral("Repeat it:"), second);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return NewPassword{first->text(), second->text()};
 }
 
 Platform::Answer QtPlatform::askYesNoCancel(const QString& text) { return askQuestion(appTitle(), text); }
@@ -193,6 +221,12 @@ Platform& platform()
 }
 
 void setPlatform(Platform* p) { g_platform = p; }
+
+std::optional<Platform::NewPassword> Platform::askNewPassword(const QString& text)
+{
+    (void)text;
+    return std::nullopt;
+}
 
 int Platform::askChoice(const QString& title, const QString& text, const QStringList& buttons)
 {

@@ -18,6 +18,7 @@ public:
     Answer askQuestion(const QString& title, const QString& text) override;
     int askChoice(const QString& title, const QString& text, const QStringList& buttons) override;
     bool askOkCancel(const QString& text) override;
+    std::optional<NewPassword> askNewPassword(const QString& text) override;
     QString openFileName(const QString& title, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& suggestedName) override;
     bool printDialog(QPrinter& printer) override;

@@ -6,6 +6,7 @@
 #include "session/Rights.h"
 #include "session/TextCodec.h"
 
+#include "db/DbErrors.h"
 #include "db/TmySQLDatabase.h"
 #include "db/TmySQLQuery.h"
 
@@ -111,9 +112,11 @@ void Session::connect(const ConnectionValues& values)
     db.SetPort(port);
     db.SetUserName(bytesFromText(values.user));
     db.SetUserPassword(bytesFromText(values.password));
-    db.SetConnectOptions(values.requireTls ? connectOption(coSSL) : TConnectOptions(0));
+    db.SetConnectOptions(values.requireTls || values.perUser ? connectOption(coSSL) : TConnectOptions(0));
     if (const std::string ca = bytesFromText(values.tlsCaFile); db.Params().Values("TLSCA") != ca)
         db.Params().SetValue("TLSCA", ca);
+    if (const std::string secure = values.perUser ? "1" : ""; db.Params().Values("SECUREAUTH") != secure)
+        db.Params().SetValue("SECUREAUTH", secure);
     db.SetConnected(true);
 }
 
@@ -131,14 +134,39 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
 {
     m_isLoggedIn = false;
     CurrentUser = userName.toUpper();
-    connect(values);
+    m_perUser = values.perUser;
+    if (values.perUser) {
+        // Every log-in authenticates its own account: a connection of the previous user is
+        // never reused.
+        ConnectionValues own = values;
+        own.user = userName;
+        own.password = password;
+        m_connection->SetConnected(false);
+        try {
+            connect(own);
+        } catch (const EmySQLDatabaseError& error) {
+            if (error.ServerError() == data::login::kAccessDenied) return LoginResult::UnknownUser;
+            throw;
+        }
+    } else {
+        connect(values);
+    }
 
     // A newer schema may have changed what this program reads and writes; an older one lacks
     // what it relies on. Either way nothing more is read or written.
-    m_schemaRefusal = refusalOfSchema(data::schema::version(*this));
+    int version = 0;
+    try {
+        version = data::schema::version(*this);
+    } catch (const EmySQLDatabaseError& error) {
+        if (values.perUser && error.ServerError() == data::login::kPasswordExpired) return LoginResult::PasswordExpired;
+        throw;
+    }
+    m_schemaRefusal = refusalOfSchema(version);
     if (!m_schemaRefusal.isEmpty()) return LoginResult::WrongSchemaVersion;
 
-    const std::optional<QString> role = data::login::userRole(*this, userName, password);
+    // In per-user mode the server has checked the password; the row gives the role.
+    const std::optional<QString> role = values.perUser ? data::login::storedRole(*this, userName)
+                                                       : data::login::userRole(*this, userName, password);
     if (!role) return LoginResult::UnknownUser;
     UserRole = role->toUpper();
 
@@ -154,6 +182,18 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
     for (const auto& observer : m_loggedIn)
         observer();
     return LoginResult::LoggedIn;
+}
+
+void Session::changeOwnPassword(const QString& newPassword)
+{
+    data::login::setOwnServerPassword(*this, newPassword);
+    m_connection->SetConnected(false);
+}
+
+void Session::abandonLogin()
+{
+    m_isLoggedIn = false;
+    m_connection->SetConnected(false);
 }
 
 void Session::logOff()

@@ -24,6 +24,9 @@ struct ConnectionValues {
     QString password;
     bool requireTls = false;  // encrypted and verified, or no connection
     QString tlsCaFile;        // verifies the server; empty: the system's store
+    // Per-user server accounts: the login's name and password are the server account's,
+    // user/password above are ignored, TLS is required and the pre-4.1 scramble refused.
+    bool perUser = false;
 };
 
 class Session {
@@ -75,11 +78,15 @@ public:
     QString tlsVersion() const;
     QString tlsCipher() const;
 
-    enum class LoginResult { LoggedIn, UnknownUser, NoGlobalSettings, WrongSchemaVersion };
+    enum class LoginResult { LoggedIn, UnknownUser, NoGlobalSettings, WrongSchemaVersion, PasswordExpired };
     // Takes the user name (upper-cased) as CurrentUser, connects with values, checks the
     // database's schema version, the user and password, reads the shared settings and sets the
     // packet limit; on success enters the logged-in state and tells the observers. Server and
     // connection errors propagate.
+    // With values.perUser the typed name and password authenticate to the server instead (a
+    // new connection for every log-in; 1045 is UnknownUser), the role is read from the Users
+    // row, and an account whose password has expired (1820) gives PasswordExpired with the
+    // connection left open for changeOwnPassword.
     LoginResult logIn(const ConnectionValues& values, const QString& userName, const QString& password);
     // Why the last log-in refused the database's schema version; empty when it did not.
     const QString& schemaRefusal() const { return m_schemaRefusal; }
@@ -89,6 +96,13 @@ public:
     // database name.
     QString connectedServer() const;
     QString connectedDatabase() const;
+    // Per-user mode: sets the server account's own password (also an expired one); the
+    // connection is closed afterwards so that the next log-in authenticates with it.
+    void changeOwnPassword(const QString& newPassword);
+    // Closes the connection of a log-in that did not finish (a password change cancelled).
+    void abandonLogin();
+    // The last log-in used per-user server accounts.
+    bool perUserAccounts() const { return m_perUser; }
     // Resets the login state and tells the observers; the connection stays open.
     void logOff();
 
@@ -108,6 +122,7 @@ private:
     QString m_packetLimitNote;
     QString m_schemaRefusal;
     bool m_isLoggedIn = false;
+    bool m_perUser = false;
     std::vector<std::function<void()>> m_loggedIn;
     std::vector<std::function<void()>> m_loggedOff;
     std::unique_ptr<InstanceFiles> m_instanceFiles;

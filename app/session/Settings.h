@@ -3,7 +3,8 @@
 //   UN:<user>#SQ:<server>#DB:<database>#DU:<db user>#DP:<db password>##
 // with two optional TLS keys before the closing "##": "#TL:1" requires TLS, "#CA:<path>"
 // names the CA file that verifies the server (else the system's store). Files without
-// them connect as before.
+// them connect as before. "#PU:1" (also before "##") selects per-user server accounts: the
+// login's name and password are the server account's, DU/DP are ignored and TLS is required.
 
 #include <QString>
 
@@ -24,6 +25,11 @@ struct TlsSettings {
 TlsSettings readTlsSettings(const QString& line);
 // The keys to write before the closing "##" ("#TL:1#CA:<path>"); empty for the defaults.
 QString tlsSettingsText(const TlsSettings& tls);
+
+// The per-user key of the line: true only for "#PU:1".
+bool readPerUserSetting(const QString& line);
+// "#PU:1" when on, else empty.
+QString perUserSettingText(bool perUser);
 
 // The file's first line (without its line end); lines after it are never read.
 // Returns false when the file does not exist; throws std::runtime_error when it cannot be read.

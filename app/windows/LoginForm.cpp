@@ -7,6 +7,8 @@
 #include "session/TextCodec.h"
 #include "ui/Ui.h"
 
+#include "db/DbErrors.h"
+
 #include <QCloseEvent>
 #include <QFile>
 #include <QGridLayout>
@@ -173,6 +175,7 @@ void TLogin_Form::ReadSettings()
     const TlsSettings tls = readTlsSettings(line);
     m_tlsRequired = tls.required;
     m_tlsCaFile = tls.caFile;
+    m_perUser = readPerUserSetting(line);
 }
 
 void TLogin_Form::WriteSettings()
@@ -183,7 +186,7 @@ void TLogin_Form::WriteSettings()
                                  file.errorString().toStdString());
     const QString line = QStringLiteral("UN:") + UserID->text() + QStringLiteral("#SQ:") + Edit2->text() +
                          QStringLiteral("#DB:") + Edit1->text() + QStringLiteral("#DU:") + Edit3->text() +
-                         QStringLiteral("#DP:") + Edit4->text() + tlsSettingsText({m_tlsRequired, m_tlsCaFile}) +
+                         QStringLiteral("#DP:") + Edit4->text() + perUserSettingText(m_perUser) + tlsSettingsText({m_tlsRequired, m_tlsCaFile}) +
                          QStringLiteral("##");
     const std::string bytes = bytesFromText(line) + "\r\n";
     if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
@@ -196,7 +199,8 @@ void TLogin_Form::Button2Click() { setFormHeight(formHeight() >= 400 ? kShortFor
 void TLogin_Form::Button1Click()
 {
     WriteSettings();
-    if (Edit2->text().size() < 2 || Edit1->text().size() < 2 || Edit3->text().size() < 2) {
+    // Per-user accounts need no database account: the login's own name connects.
+    if (Edit2->text().size() < 2 || Edit1->text().size() < 2 || (!m_perUser && Edit3->text().size() < 2)) {
         setFormHeight(kTallFormHeight);
         platform().showMessage(QStringLiteral("You must supply the connection parameters to the "
                                               "mySQL database - Please contact your system "
@@ -208,7 +212,46 @@ void TLogin_Form::Button1Click()
 
 ConnectionValues TLogin_Form::connectionValues() const
 {
-    return {Edit1->text(), Edit2->text(), Edit3->text(), Edit4->text(), m_tlsRequired, m_tlsCaFile};
+    return {Edit1->text(), Edit2->text(), Edit3->text(), Edit4->text(), m_tlsRequired, m_tlsCaFile, m_perUser};
+}
+
+bool TLogin_Form::renewExpiredPassword()
+{
+    const QString prompt = QStringLiteral("The password of %1 has expired or was set by an administrator. "
+                                          "Enter a new password twice.")
+                               .arg(UserID->text());
+    for (;;) {
+        const std::optional<Platform::NewPassword> answer = platform().askNewPassword(prompt);
+        if (!answer) {
+            // Cancel: the account stays logged off; the next log-in connects afresh.
+            m_session.abandonLogin();
+            Password->clear();
+            return false;
+        }
+        // Passwords are typed in upper case at the login, so the new one is kept the same way.
+        const QString first = answer->first.toUpper();
+        if (first != answer->second.toUpper()) {
+            platform().showMessage(QStringLiteral("The two passwords differ. Try again."));
+            continue;
+        }
+        if (first.isEmpty()) {
+            platform().showMessage(QStringLiteral("The new password must not be empty. Try again."));
+            continue;
+        }
+        if (first == Password->text()) {
+            platform().showMessage(QStringLiteral("The new password must differ from the one-time password. Try again."));
+            continue;
+        }
+        try {
+            m_session.changeOwnPassword(first);
+        } catch (const EDbError& error) {
+            // A password the server's rules refuse: say why and ask again.
+            platform().showErrorMessage(textFromBytes(error.what()));
+            continue;
+        }
+        Password->setText(first);
+        return true;
+    }
 }
 
 void TLogin_Form::ConnectAndLogin()
@@ -218,12 +261,21 @@ void TLogin_Form::ConnectAndLogin()
         HourglassCursor hourglass;
         result = m_session.logIn(connectionValues(), UserID->text(), Password->text());
     }
+    if (result == Session::LoginResult::PasswordExpired) {
+        if (!renewExpiredPassword()) return;
+        HourglassCursor hourglass;
+        result = m_session.logIn(connectionValues(), UserID->text(), Password->text());
+    }
     if (result == Session::LoginResult::LoggedIn) {
         hide();
         return;
     }
     if (result == Session::LoginResult::WrongSchemaVersion) {
         platform().showMessage(m_session.schemaRefusal());
+        return;
+    }
+    if (result == Session::LoginResult::PasswordExpired) {
+        platform().showMessage(QStringLiteral("The server still reports the password as expired."));
         return;
     }
     if (result == Session::LoginResult::NoGlobalSettings)

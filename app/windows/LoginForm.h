@@ -59,6 +59,11 @@ private:
     // The file's TLS keys: no field shows them; they are kept when the file is written again.
     bool m_tlsRequired = false;
     QString m_tlsCaFile;
+    // "#PU:1": per-user server accounts (no field shows it either).
+    bool m_perUser = false;
+    // Asks for a new password until one is set or the user cancels; true when it was set and
+    // the login can go on with it.
+    bool renewExpiredPassword();
 };
 
 }  // namespace vt::app

@@ -181,6 +181,41 @@ TEST(Handshake, ServerAskingForThePre41ScrambleGetsPacket3AndAnswersWithPacket4)
     EXPECT_EQ(got[1].payload, ScrambleOld("old pass", g.scramble.substr(0, 8)) + '\0');
 }
 
+TEST(Handshake, RefusingTheOldScrambleNeverSendsIt)
+{
+    // A greeting without the 4.1 authentication: nothing of the password leaves the client.
+    {
+        FakeServer s;
+        GreetingOptions g;
+        g.capabilities = NoCompress & ~32768;
+        s.send(packet(0, greeting(g)));
+        s.start();
+        Client c;
+        c.c.SetRefuseOldScramble(true);
+        EXPECT_FALSE(c.connect(s, "old pass"));
+        EXPECT_EQ(c.c.ErrorCode(), 2049);
+        EXPECT_NE(c.c.ErrorText().find("pre-4.1"), std::string::npos) << c.c.ErrorText();
+        EXPECT_FALSE(c.c.Connected());
+        s.finish();
+        EXPECT_TRUE(s.received().empty());
+    }
+    // A 4.1 greeting, then a request for the old scramble: refused, no answer to it.
+    {
+        FakeServer s;
+        GreetingOptions g;
+        g.capabilities = NoCompress;
+        s.send(packet(0, greeting(g))).expect().send(packet(2, "\xfe"));
+        s.start();
+        Client c;
+        c.c.SetRefuseOldScramble(true);
+        EXPECT_FALSE(c.connect(s, "old pass"));
+        EXPECT_EQ(c.c.ErrorCode(), 2049);
+        EXPECT_FALSE(c.c.Connected());
+        s.finish();
+        EXPECT_EQ(s.received().size(), 1u) << "only the login packet";
+    }
+}
+
 TEST(Handshake, DatabaseTravelsInTheAuthPacketOrAsASeparateCommand)
 {
     {

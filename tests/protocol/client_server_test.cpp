@@ -219,6 +219,12 @@ TEST(ServerClient, LoginWithAPre41PasswordAccount)
         TMysqlClient wrong;
         EXPECT_FALSE(wrong.Connect(s.host, "pcore_old", "other", "", s.port, 0));
         EXPECT_EQ(wrong.ErrorCode(), 1045);
+        // Told to refuse the old scramble, the client gives up where the server asks for it.
+        TMysqlClient strict;
+        strict.SetRefuseOldScramble(true);
+        EXPECT_FALSE(strict.Connect(s.host, "pcore_old", "oldpw", "", s.port, 0));
+        EXPECT_EQ(strict.ErrorCode(), 2049) << strict.ErrorText();
+        EXPECT_FALSE(strict.Connected());
     }
 }
 

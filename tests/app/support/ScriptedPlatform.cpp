@@ -44,6 +44,13 @@ bool ScriptedPlatform::askOkCancel(const QString& text)
     return takeFront(answers).value_or(Answer::Cancel) == Answer::Yes;
 }
 
+std::optional<Platform::NewPassword> ScriptedPlatform::askNewPassword(const QString& text)
+{
+    shown.push_back({"newpassword", text});
+    if (whileAsking) whileAsking();
+    return takeFront(newPasswords);
+}
+
 Platform::Answer ScriptedPlatform::askYesNoCancel(const QString& text)
 {
     shown.push_back({"yesnocancel", text});

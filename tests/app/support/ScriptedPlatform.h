@@ -34,6 +34,8 @@ public:
     // For askChoice: the text of the button chosen; an unscripted choice takes the last button.
     std::deque<QString> choices;
     std::deque<QString> fileNames;  // for openFileName and saveFileName
+    // For askNewPassword (shown as "newpassword"): the two entries; none left is Cancel.
+    std::deque<NewPassword> newPasswords;
     std::deque<bool> printAnswers;  // for printDialog and printSetupDialog
     // What the user chooses in a confirmed print dialog (range, copies, output file), one per
     // confirmed dialog; the printer is left as given when there is none.
@@ -62,6 +64,7 @@ public:
     bool AskConfirmation(const QString& text) override;
     Answer askYesNoCancel(const QString& text) override;
     bool askOkCancel(const QString& text) override;  // Yes in answers is OK
+    std::optional<NewPassword> askNewPassword(const QString& text) override;
     // Recorded as "choice" with the text; a scripted button that is not offered fails loudly.
     int askChoice(const QString& title, const QString& text, const QStringList& buttons) override;
     QString openFileName(const QString& title, const QString& filter) override;
