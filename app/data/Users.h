@@ -1,7 +1,9 @@
 #pragma once
 // User accounts: the administration's list, creating and editing accounts, setting passwords
 // and deleting accounts (the master account ADMIN stays). Passwords reach the table only as
-// Argon2id hashes (session/Passwords.h).
+// Argon2id hashes (session/Passwords.h). With per-user server accounts the server keeps the
+// passwords instead: create, set password and delete also call the database's account
+// procedures (a refused one leaves the Users rows as they were), and no hash is written.
 
 #include <QString>
 

@@ -208,6 +208,16 @@ void TUserAdmin_form::DBGrid1CtrlDelete()
     if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow()) return;
     if (!mayDelete(currentText("Username"))) return;
     if (!platform().askOkCancel(QStringLiteral("Delete record?"))) return;
+    if (m_session.perUserAccounts()) {
+        // The server account goes with the row: the same path as Delete User.
+        const QString name = currentText("Username");
+        {
+            HourglassCursor wait;
+            data::users::remove(m_session, name);
+        }
+        reload();
+        return;
+    }
     ui::deleteCurrentRow(*DBGrid1, *m_model, *mySQLQuery1, [this] { mySQLQuery1AfterOpen(); });
 }
 
