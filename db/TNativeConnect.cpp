@@ -136,7 +136,8 @@ bool TNativeConnect::connectTo(size_t index, std::string& failure)
 {
     const ServerAddress& server = m_servers[index];
     m_client->Close();
-    const bool ok = m_client->Connect(server.host, m_user, m_password, m_database, server.port, ClientFlagsFromOptions(m_options));
+    const bool ok =
+        m_client->Connect(server.host, m_user, m_password, m_database, server.port, ClientFlagsFromOptions(m_options));
     if (!ok || m_client->ErrorCode() != 0) {
         failure = server.Text() + ": " + m_client->ErrorText();
         m_client->Close();

@@ -228,8 +228,8 @@ bool TMysqlClient::Impl::switchToTls(const std::string& loginStart)
 void TMysqlClient::Impl::refuseOld()
 {
     net.SetError(CR_SECURE_AUTH, "The server " + host +
-                                          " asks for the old (pre-4.1) password scramble, which this "
-                                          "connection refuses: the account needs a 4.1 password");
+                                     " asks for the old (pre-4.1) password scramble, which this "
+                                     "connection refuses: the account needs a 4.1 password");
     net.Close();
 }
 

@@ -30,8 +30,7 @@ void executeQuietly(const Session& session, const std::string& statement)
 // check the caller before their account statement, so a refusal rolls the row change back;
 // an account statement that fails has committed the row change (the server commits before
 // it), and undo then reverses it explicitly.
-void withAccount(const Session& session, const std::string& rowChange, const std::string& call,
-                 const std::string& undo)
+void withAccount(const Session& session, const std::string& rowChange, const std::string& call, const std::string& undo)
 {
     execute(session, "START TRANSACTION");
     bool changed = false;
@@ -71,11 +70,11 @@ void create(const Session& session, const QString& userName, const QString& pass
     // With server accounts the server keeps the password; the row keeps none.
     const bool accounts = session.perUserAccounts();
     const std::string insert = "insert into Users (UserName, password, FirstName, LastName, email, Position, "
-                     "Role, Created) values (" +
-                         sqlQuoted(userName) + "," + sqlQuoted(accounts ? QString() : passwords::hash(password)) + "," +
-                         sqlQuoted(profile.firstName) + "," + sqlQuoted(profile.lastName) + "," +
-                         sqlQuoted(profile.email) + "," + sqlQuoted(profile.position) + "," +
-                         sqlQuoted(profile.role.toUpper()) + ",now())";
+                               "Role, Created) values (" +
+                               sqlQuoted(userName) + "," + sqlQuoted(accounts ? QString() : passwords::hash(password)) +
+                               "," + sqlQuoted(profile.firstName) + "," + sqlQuoted(profile.lastName) + "," +
+                               sqlQuoted(profile.email) + "," + sqlQuoted(profile.position) + "," +
+                               sqlQuoted(profile.role.toUpper()) + ",now())";
     if (!accounts) {
         execute(session, insert);
         return;

@@ -165,8 +165,8 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
     if (!m_schemaRefusal.isEmpty()) return LoginResult::WrongSchemaVersion;
 
     // In per-user mode the server has checked the password; the row gives the role.
-    const std::optional<QString> role = values.perUser ? data::login::storedRole(*this, userName)
-                                                       : data::login::userRole(*this, userName, password);
+    const std::optional<QString> role =
+        values.perUser ? data::login::storedRole(*this, userName) : data::login::userRole(*this, userName, password);
     if (!role) return LoginResult::UnknownUser;
     UserRole = role->toUpper();
 

@@ -34,7 +34,10 @@ QString tlsSettingsText(const TlsSettings& tls)
     return text;
 }
 
-bool readPerUserSetting(const QString& line) { return GetSettingValue(QStringLiteral("#PU:"), line) == QLatin1String("1"); }
+bool readPerUserSetting(const QString& line)
+{
+    return GetSettingValue(QStringLiteral("#PU:"), line) == QLatin1String("1");
+}
 
 QString perUserSettingText(bool perUser) { return perUser ? QStringLiteral("#PU:1") : QString(); }
 

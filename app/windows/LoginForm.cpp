@@ -186,8 +186,8 @@ void TLogin_Form::WriteSettings()
                                  file.errorString().toStdString());
     const QString line = QStringLiteral("UN:") + UserID->text() + QStringLiteral("#SQ:") + Edit2->text() +
                          QStringLiteral("#DB:") + Edit1->text() + QStringLiteral("#DU:") + Edit3->text() +
-                         QStringLiteral("#DP:") + Edit4->text() + perUserSettingText(m_perUser) + tlsSettingsText({m_tlsRequired, m_tlsCaFile}) +
-                         QStringLiteral("##");
+                         QStringLiteral("#DP:") + Edit4->text() + perUserSettingText(m_perUser) +
+                         tlsSettingsText({m_tlsRequired, m_tlsCaFile}) + QStringLiteral("##");
     const std::string bytes = bytesFromText(line) + "\r\n";
     if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         throw std::runtime_error("Cannot write file " + std::string(kSettingsFileName) + ". " +
@@ -239,7 +239,8 @@ bool TLogin_Form::renewExpiredPassword()
             continue;
         }
         if (first == Password->text()) {
-            platform().showMessage(QStringLiteral("The new password must differ from the one-time password. Try again."));
+            platform().showMessage(
+                QStringLiteral("The new password must differ from the one-time password. Try again."));
             continue;
         }
         try {
