@@ -11,8 +11,16 @@
 #include "db/TmySQLDatabase.h"
 #include "db/TmySQLQuery.h"
 
+#include "data/Users.h"
+#include "windows/Forms.h"
+#include "windows/UserAdminForm.h"
+#include "windows/UserCreateForm.h"
+#include "windows/UserEditorForm.h"
+
+#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 using namespace vt::app;
@@ -99,6 +107,64 @@ protected:
             return false;
         }
         return db.Connected();
+    }
+
+    // The database's account procedures: the caller must be an administrator, then the account
+    // changes. They write the grant tables and reload them, without dynamic SQL: a procedure
+    // with PREPARE cannot be called by a client that does not announce multiple results.
+    void installAccountProcedures()
+    {
+        const std::string check =
+            "IF NOT EXISTS (SELECT 1 FROM Users WHERE Username = SUBSTRING_INDEX(USER(), '@', 1) AND Role = 'ADMIN') "
+            "THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'Only an administrator may manage accounts.'; END IF;";
+        const std::string hash = "CONCAT('*', UPPER(SHA1(UNHEX(SHA1(p)))))";
+        // Read from a file by the command-line client: its statement end is changed for the bodies.
+        const std::string begin = "DELIMITER //\n";
+        vt::test::runSql(
+            begin + "CREATE PROCEDURE vt_account_create(n VARCHAR(80), p VARCHAR(255)) SQL SECURITY DEFINER BEGIN " +
+                check +
+                " IF EXISTS (SELECT 1 FROM mysql.global_priv WHERE User = n AND Host = '%') THEN SIGNAL SQLSTATE "
+                "'45000' SET MESSAGE_TEXT = 'The account exists already.'; END IF;"
+                " INSERT INTO mysql.global_priv (Host, User, Priv) VALUES ('%', n, JSON_OBJECT('access', 0, "
+                "'plugin', 'mysql_native_password', 'authentication_string', " +
+                hash +
+                ", 'ssl_type', 1, 'ssl_cipher', '', 'x509_issuer', '', 'x509_subject', '', "
+                "'password_last_changed', 0));"
+                " INSERT INTO mysql.db (Host, Db, User, Select_priv, Insert_priv, Update_priv, Delete_priv, "
+                "Execute_priv) VALUES ('%', DATABASE(), n, 'Y', 'Y', 'Y', 'Y', 'Y'); FLUSH PRIVILEGES; END//",
+            m_db);
+        vt::test::runSql(begin +
+                             "CREATE PROCEDURE vt_account_password(n VARCHAR(80), p VARCHAR(255)) SQL SECURITY DEFINER "
+                             "BEGIN " +
+                             check + " UPDATE mysql.global_priv SET Priv = JSON_SET(Priv, '$.authentication_string', " +
+                             hash +
+                             ", '$.password_last_changed', 0) WHERE User = n AND Host = '%'; FLUSH PRIVILEGES; END//",
+                         m_db);
+        vt::test::runSql(begin + "CREATE PROCEDURE vt_account_drop(n VARCHAR(80)) SQL SECURITY DEFINER BEGIN " + check +
+                             " DELETE FROM mysql.global_priv WHERE User = n AND Host = '%'; DELETE FROM mysql.db WHERE "
+                             "User = n AND Host = '%'; FLUSH PRIVILEGES; END//",
+                         m_db);
+    }
+    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
+    int accounts(const std::string& escapedName)
+    {
+        return std::stoi(vt::test::runSql("SELECT count(*) FROM mysql.user WHERE User = '" + escapedName + "'"));
+    }
+    void openAdministration()
+    {
+        mainChild<QAction>("UserManagement1").trigger();
+        ASSERT_TRUE(forms().UserAdmin_form->isVisible());
+    }
+    void selectUser(const QString& name)
+    {
+        auto& grid = child<QTableView>(*forms().UserAdmin_form, "DBGrid1");
+        auto* model = grid.model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->data(model->index(r, 1)).toString() == name) {
+                grid.setCurrentIndex(model->index(r, 0));
+                return;
+            }
+        FAIL() << "no row " << name.toStdString();
     }
 
     std::string m_db;
@@ -195,4 +261,122 @@ TEST_F(PerUserLogin, NextUserAfterLogOffAuthenticatesAgain)
     query->SetSQL("select current_user() as who");
     query->Open();
     EXPECT_EQ(query->FieldByName("who").AsString(), "PU_EVE@%");
+}
+
+// Create, set password and delete through the windows: the Users row and the server account
+// change together, no hash is stored, and a new or reset password is a one-time password.
+TEST_F(PerUserLogin, AdministrationManagesTheServerAccounts)
+{
+    addAccount("PU_BOSS", "BOSS", "ADMIN");
+    installAccountProcedures();
+    m_accounts.push_back("PU_N\\'E\\\\W");
+    writeFile("defaults.cfg", settings());
+    startApp();
+    logIn("PU_BOSS", "boss");
+    ASSERT_TRUE(session().isLoggedIn());
+    openAdministration();
+    child<QAction>(*forms().UserAdmin_form, "AddUser1").trigger();
+    auto& creator = *forms().Form_UserCreate;
+    auto type = [&](const char* name, const QString& text) {
+        auto& edit = child<QLineEdit>(creator, name);
+        edit.clear();
+        QTest::keyClicks(&edit, text);
+    };
+    type("UserName", "pu_n'e\\w");
+    type("Password", "s'3\\");
+    type("Password2", "s'3\\");
+    child<QPushButton>(creator, "Button2").click();
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(sql("SELECT concat('[', password, ']') FROM Users WHERE Username = 'PU_N\\'E\\\\W'"), "[]\n");
+    EXPECT_EQ(accounts("PU_N\\'E\\\\W"), 1);
+    EXPECT_TRUE(serverAccepts("PU_N'E\\W", "S'3\\"));
+    EXPECT_EQ(vt::test::runSql("SELECT password_expired FROM mysql.user WHERE User = 'PU_N\\'E\\\\W'"), "Y\n");
+
+    // Set password: the server account's, expired again; the row keeps no hash.
+    vt::test::runSql("ALTER USER 'PU_N\\'E\\\\W'@'%' PASSWORD EXPIRE NEVER");
+    auto& editor = *forms().Form_UserEditor;
+    editor.editAccount("PU_N'E\\W", {});
+    QTest::keyClicks(&child<QLineEdit>(editor, "Password"), "n-2");
+    child<QPushButton>(editor, "Button1").click();
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_TRUE(serverAccepts("PU_N'E\\W", "N-2"));
+    EXPECT_FALSE(serverAccepts("PU_N'E\\W", "S'3\\"));
+    EXPECT_EQ(vt::test::runSql("SELECT password_expired FROM mysql.user WHERE User = 'PU_N\\'E\\\\W'"), "Y\n");
+    EXPECT_EQ(sql("SELECT concat('[', password, ']') FROM Users WHERE Username = 'PU_N\\'E\\\\W'"), "[]\n");
+
+    // Delete: row and account go; the grid's own delete takes the same path.
+    m_platform.answers = {Platform::Answer::Yes};
+    selectUser("PU_N'E\\W");
+    child<QAction>(*forms().UserAdmin_form, "DeleteUser1").trigger();
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'PU_N\\'E\\\\W'"), "0\n");
+    EXPECT_EQ(accounts("PU_N\\'E\\\\W"), 0);
+
+    addAccount("PU_GONE", "X", "USER");
+    child<QAction>(*forms().UserAdmin_form, "Refresh1").trigger();
+    m_platform.answers = {Platform::Answer::Yes};
+    selectUser("PU_GONE");
+    QTest::keyClick(&child<QTableView>(*forms().UserAdmin_form, "DBGrid1"), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'PU_GONE'"), "0\n");
+    EXPECT_EQ(accounts("PU_GONE"), 0);
+}
+
+// An ordinary user past the client's check (the data layer called directly): the server refuses
+// each procedure, one error reaches the user, and no Users row change remains.
+TEST_F(PerUserLogin, OrdinaryUserIsRefusedByTheServerAndNothingHalfDoneRemains)
+{
+    addAccount("PU_USER", "PW", "USER");
+    addAccount("PU_OTHER", "PW", "USER");
+    installAccountProcedures();
+    writeFile("defaults.cfg", settings());
+    startApp();
+    logIn("PU_USER", "pw");
+    ASSERT_TRUE(session().isLoggedIn());
+    const auto refused = [](const std::function<void()>& command) {
+        try {
+            command();
+        } catch (const EDbError& error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    const data::users::Profile profile{"F", "L", "e", "p", "ADMIN"};
+    EXPECT_NE(refused([&] {
+                  data::users::create(session(), "PU_SNEAK", "X", profile);
+              }).find("Only an administrator may manage accounts."),
+              std::string::npos);
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'PU_SNEAK'"), "0\n");
+    EXPECT_EQ(accounts("PU_SNEAK"), 0);
+
+    EXPECT_NE(
+        refused([&] { data::users::remove(session(), "PU_OTHER"); }).find("Only an administrator may manage accounts."),
+        std::string::npos);
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'PU_OTHER'"), "1\n");
+    EXPECT_EQ(accounts("PU_OTHER"), 1);
+
+    EXPECT_NE(refused([&] {
+                  data::users::setPassword(session(), "PU_OTHER", "MINE");
+              }).find("Only an administrator may manage accounts."),
+              std::string::npos);
+    EXPECT_TRUE(serverAccepts("PU_OTHER", "PW"));
+    // The session goes on: a later statement works.
+    EXPECT_EQ(data::users::nameInUse(session(), "PU_OTHER"), true);
+}
+
+// An administrator's creation the account procedure refuses (an account of that name exists
+// already without a row): the new row does not remain, the existing account is untouched.
+TEST_F(PerUserLogin, RefusedAccountCreationLeavesNoRow)
+{
+    addAccount("PU_BOSS", "BOSS", "ADMIN");
+    installAccountProcedures();
+    addAccount("PU_TAKEN", "X", "USER");
+    sql("DELETE FROM Users WHERE Username = 'PU_TAKEN'");
+    writeFile("defaults.cfg", settings());
+    startApp();
+    logIn("PU_BOSS", "boss");
+    ASSERT_TRUE(session().isLoggedIn());
+    EXPECT_THROW(data::users::create(session(), "PU_TAKEN", "Y", {}), EDbError);
+    EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'PU_TAKEN'"), "0\n");
+    EXPECT_TRUE(serverAccepts("PU_TAKEN", "X")) << "the existing account is untouched";
 }
