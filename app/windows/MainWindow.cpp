@@ -670,6 +670,8 @@ void TVeltrana::ShowNodePanel()
     m_categoryPanel->setVisible(level == 1);
     m_documentPanel->setVisible(level >= 2);
     if (level == 0) {
+        // Members are changed on the project's own page: the owner selector reads them again.
+        m_documentPanel->forgetMembers();
         ShowProjectInfo(m_session.CurrentProjectID);
     } else if (level == 1) {
         ShowCatagory();

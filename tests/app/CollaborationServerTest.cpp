@@ -317,6 +317,44 @@ TEST_F(Collab, SelectingADocumentCostsTwoRoundTripsAndItsDiscussionIsReadWhenSho
     EXPECT_EQ(m_platform.messages(), QStringList{});
 }
 
+// The owner selector's members are read once per project, not at every owned document, and
+// again just before its list opens, so a member removed by another user is no longer offered.
+TEST_F(Collab, OwnedDocumentsCostTwoRoundTripsAndTheOwnerListIsReadWhenItOpens)
+{
+    loginAs("bob", "pw");
+    openDocument("Alpha", "Doc A2");  // metadata and the project's members are read once
+    auto& owner = mainChild<QComboBox>("Combo_Owner");
+    const auto entries = [&owner] {
+        QStringList names;
+        for (int i = 0; i < owner.count(); ++i) names << owner.itemText(i);
+        return names;
+    };
+    ASSERT_EQ(entries(), (QStringList{"ALICE", "BOB", "O'B\\X"}));
+    const auto select = [this](const QString& caption) {
+        outline().setCurrentItem(outline().findItems(caption, Qt::MatchExactly | Qt::MatchRecursive).value(0));
+    };
+    for (const char* caption : {"Doc A3", "Doc A1", "Doc A2"}) {
+        StatementCounter counter;
+        const uint64_t before = session().connection().RoundTrips();
+        select(caption);
+        EXPECT_EQ(session().connection().RoundTrips() - before, 2u) << counter.statements.join("\n").toStdString();
+    }
+    EXPECT_TRUE(owner.isEnabled());
+    EXPECT_EQ(owner.currentText(), "BOB");
+
+    sql("DELETE FROM ProjectMembers WHERE ProjectID = 1 AND UserName = 'O\\'B\\\\X'");
+    owner.showPopup();
+    owner.hidePopup();
+    EXPECT_EQ(entries(), (QStringList{"ALICE", "BOB"}));
+    EXPECT_EQ(owner.currentText(), "BOB");
+    EXPECT_EQ(sql("SELECT Owner FROM Requirements WHERE RequirementID = 11"), "BOB\n");
+
+    // Another project's documents list that project's members.
+    openDocument("Beta", "Doc B1");
+    EXPECT_EQ(entries(), (QStringList{"BOB", "CAROL"}));
+    EXPECT_EQ(m_platform.messages(), QStringList{});
+}
+
 TEST_F(Collab, TwoUsersDiscussAndEachReadStateIsTheUsersOwn)
 {
     auto bob = otherInstance("bob", "pw");

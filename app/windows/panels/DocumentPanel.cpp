@@ -46,6 +46,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace vt::app {
@@ -55,6 +56,19 @@ using ui::named;
 
 namespace {
 constexpr int kJournalIntervalMs = 3000;
+
+// The owner selector: its entries are read again just before its list opens, so a choice is
+// made from the members as they are now, while selecting a document costs no extra read.
+class OwnerCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> beforePopup;
+    void showPopup() override
+    {
+        if (beforePopup) beforePopup();
+        QComboBox::showPopup();
+    }
+};
 
 QStringList upperCased(QStringList names)
 {
@@ -87,7 +101,13 @@ DocumentPanel::DocumentPanel(Session& session, QWidget* parent) : QFrame(parent)
     auto* details = new QGridLayout(Tab_Details);
     Edit_RequireMentName = ui::lineEdit(Tab_Details, "Edit_RequireMentName");
     ui::limitLength(Edit_RequireMentName, data::limits::kDocumentTopic);
-    Combo_Owner = named(new QComboBox(Tab_Details), "Combo_Owner");
+    auto* ownerCombo = new OwnerCombo(Tab_Details);
+    ownerCombo->beforePopup = [this] {
+        if (!Combo_Owner->isEnabled()) return;
+        m_membersProject = -1;
+        guarded([&] { fillOwnerList(Combo_Owner->currentText()); });
+    };
+    Combo_Owner = named(static_cast<QComboBox*>(ownerCombo), "Combo_Owner");
     Combo_Owner->setEditable(true);
     Combo_Owner->setInsertPolicy(QComboBox::NoInsert);
     Combo_Owner->setEditText(QStringLiteral("Select...."));
@@ -380,11 +400,20 @@ void DocumentPanel::applyOwnerRule(const QString& owner)
     Combo_Owner->setEnabled(isOwner);
     Edit_RequireMentName->setEnabled(isOwner);
     if (!isOwner) return;
-    const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
+    fillOwnerList(owner);
+}
+
+void DocumentPanel::fillOwnerList(const QString& owner)
+{
     const QSignalBlocker quiet(Combo_Owner);
-    // The entries are this project's members only, never those left from another project.
-    Combo_Owner->clear();
-    Combo_Owner->addItems(upperCased(members));
+    // The entries are this project's members only, never those left from another project;
+    // they are read once per project and again before the list opens.
+    if (m_membersProject != m_session.CurrentProjectID) {
+        const QStringList members = data::projects::memberNames(m_session, m_session.CurrentProjectID);
+        Combo_Owner->clear();
+        Combo_Owner->addItems(upperCased(members));
+        m_membersProject = m_session.CurrentProjectID;
+    }
     Combo_Owner->setCurrentIndex(-1);
     Combo_Owner->setEditText(owner);
 }
@@ -613,6 +642,7 @@ void DocumentPanel::clear()
     m_documentId = 0;
     m_loaded = {};
     m_storedOwner.clear();
+    m_membersProject = -1;
     const QSignalBlocker quiet(Combo_Owner);
     Edit_RequireMentName->clear();
     Edit_RequireMentName->setModified(false);

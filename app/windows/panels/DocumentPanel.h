@@ -83,6 +83,9 @@ public:
     void Combo_OwnerChange(const QString& chosen);
     // Empties the panel; nothing is stored for it afterwards (Log Off, document gone).
     void clear();
+    // The owner selector's entries are read again at the next owned document (the project's
+    // members may change while its own node is shown).
+    void forgetMembers() { m_membersProject = -1; }
     // The RequirementID the panel shows; 0 for none.
     qint32 shownId() const { return m_documentId; }
     // The owner selector's text: the document owner of the role rules.
@@ -143,6 +146,9 @@ signals:
 
 private:
     void applyOwnerRule(const QString& owner);
+    // Lists the project's members in the owner selector (read when not yet read for this
+    // project) and shows `owner` as its text.
+    void fillOwnerList(const QString& owner);
     // Marks or clears at once the document the user is changing, when that changed, and drops
     // the journal when nothing is left unsaved.
     void followEditing();
@@ -166,6 +172,8 @@ private:
     // The document the fields show (0 for none) and its owner as stored.
     qint32 m_documentId = 0;
     QString m_storedOwner;
+    // The project whose members the owner selector lists; -1 when they must be read again.
+    qint32 m_membersProject = -1;
     // The row as loaded (or last stored): its revision is the one a save is conditional on.
     data::documents::Details m_loaded;
     bool m_resizePending = true;  // the page area takes its height when next shown
