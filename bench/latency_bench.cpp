@@ -102,7 +102,7 @@ const char* const kOpNames[OpCount] = {
     "choose the 2,000-document project (outline, details, unread)",
     "select a document with a 100 KB body (row, body)",
     "show its Discussion page (threads, replies)",
-    "save it (one revision transaction: row, kept version, body, text, log)",
+    "save it (one transaction: row, old version, body, text, log)",
     "post a discussion message (insert, find, members' states)",
     "the report of 2,000 documents",
 };
