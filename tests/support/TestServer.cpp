@@ -92,6 +92,26 @@ std::string freshDatabase(const std::string& prefix)
 
 std::string sqlDir() { return VT_SQL_DIR; }
 
+std::string sqlLiteralBody(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '\'') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+void createServerAccount(const std::string& name, const std::string& password, bool expired)
+{
+    const std::string account = "'" + sqlLiteralBody(name) + "'@'%'";
+    runSql("DROP USER IF EXISTS " + account + ";\nCREATE USER " + account +
+           " IDENTIFIED VIA mysql_native_password USING PASSWORD('" + sqlLiteralBody(password) + "') REQUIRE SSL" +
+           (expired ? " PASSWORD EXPIRE" : "") + ";");
+}
+
+void dropServerAccount(const std::string& name) { runSql("DROP USER IF EXISTS '" + sqlLiteralBody(name) + "'@'%';"); }
+
 std::string defaultsLine(const std::string& database)
 {
     const TestServer& server = testServer();

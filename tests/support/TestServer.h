@@ -35,6 +35,17 @@ std::string freshVeltranaDatabase(const std::string& prefix);
 // The program's defaults.cfg line that connects it to `database` on the test server.
 std::string defaultsLine(const std::string& database);
 
+// Text as the body of a single-quoted SQL string literal (quotes and backslashes escaped).
+std::string sqlLiteralBody(const std::string& text);
+
+// Creates the server account '<name>'@'%' with `password` (native password, REQUIRE SSL), as a
+// per-user test account would be; with expired set the password is a one-time password (every
+// statement of a new session fails with 1820 until SET PASSWORD). Replaces an existing account.
+void createServerAccount(const std::string& name, const std::string& password, bool expired = false);
+
+// Drops the server account '<name>'@'%' if it exists.
+void dropServerAccount(const std::string& name);
+
 // Folder of the source tree's sql/ files.
 std::string sqlDir();
 
