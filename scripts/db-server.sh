@@ -84,11 +84,11 @@ start)
   user_opt=(); [ "$(id -u)" = 0 ] && user_opt=(--user=root)
   write_cnf
   # The system tables are made once more on a fresh folder if the first attempt fails.
-  install() {
+  make_system_tables() {
     "$installdb" --defaults-file="$dir/my.cnf" --datadir="$dir/data" "${user_opt[@]}" \
         --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1
   }
-  install || { rm -rf "$dir/data"; mkdir -p "$dir/data"; install; } \
+  make_system_tables || { rm -rf "$dir/data"; mkdir -p "$dir/data"; make_system_tables; } \
     || { cat "$dir/install.log" >&2; exit 1; }
   launch
   "$client" --socket="$dir/mysqld.sock" -uroot <<'SQL'
