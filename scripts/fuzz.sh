@@ -22,6 +22,11 @@ seed compressed '\x05\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x07' stored
 # then two bytes a value (a power of two and an offset; 255 gives NULL).
 seed store '\x02\x00\x00\x00\x0f\x02' row40k
 seed store '\x03\x04\x01\x00\x10\x02\x0a\x01\x12\xff' compressed
+# The TLS switch: a mode byte (1 compression, 2 a wrong host name, 4 raw bytes instead of the
+# TLS handshake), then the server's packets: the login's OK and a result of one row.
+seed tls '\x00\x05\x00\x00\x03\x00\x00\x00\x02\x00\x01\x00\x00\x01\x01\x0e\x00\x00\x02\x01\x74\x01\x61\x03\x0b\x00\x00\x01\xfd\x03\x03\x00\x00\x01\x00\x00\x03\xfe\x02\x00\x00\x04\x01\x78\x01\x00\x00\x05\xfe' session
+seed tls '\x02' wronghost
+seed tls '\x04\x16\x03\x03\x00\x05\x02\x00\x00\x01\x00' rawhello
 seed store '\x00\x00\x02\x01\x03\x01\x14\x00\x05\xff\x11\x04\x00\x00' streamed
 
 # Documents written by the engine (the committed golden files).
@@ -31,7 +36,7 @@ cp "$root"/tests/richtext/data/*.rvf "$build/corpus/rvf_reader/"
 cp "$root"/fuzz/seeds/rvf_reader/*.rvf "$build/corpus/rvf_reader/"
 
 status=0
-for target in greeting ok_error result_stream compressed client store rvf_reader; do
+for target in greeting ok_error result_stream compressed client store tls rvf_reader; do
   log="$build/fuzz_$target.log"
   mkdir -p "$build/corpus/$target"
   if "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=3072 \
