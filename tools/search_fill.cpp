@@ -3,9 +3,11 @@
 // shared settings say so) and stores its plain text. Prints its progress; stopped at any point,
 // it is resumed by running it again, which reads only the bodies still without text.
 //
-//   veltrana-search-fill HOST[:PORT] DATABASE DB-USER DB-PASSWORD USER PASSWORD
+//   veltrana-search-fill [--ca FILE] [--per-user] HOST[:PORT] DATABASE DB-USER DB-PASSWORD USER PASSWORD
 //
-// USER and PASSWORD are a Veltrana account (upper-cased as at the login dialog).
+// USER and PASSWORD are a Veltrana account (upper-cased as at the login dialog). --ca requires
+// TLS, verified by FILE; --per-user logs in with USER's own server account (TLS required, the
+// DB-USER and DB-PASSWORD given are then ignored; "-" will do).
 
 #include "data/Search.h"
 #include "session/Session.h"
@@ -18,14 +20,32 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 7) {
-        std::fprintf(stderr, "usage: veltrana-search-fill HOST[:PORT] DATABASE DB-USER DB-PASSWORD USER PASSWORD\n");
+    QString caFile;
+    bool perUser = false;
+    int first = 1;
+    for (; first < argc; ++first) {
+        const std::string option = argv[first];
+        if (option == "--ca" && first + 1 < argc) {
+            caFile = QString::fromLocal8Bit(argv[++first]);
+        } else if (option == "--per-user") {
+            perUser = true;
+        } else {
+            break;
+        }
+    }
+    if (argc - first != 6) {
+        std::fprintf(stderr, "usage: veltrana-search-fill [--ca FILE] [--per-user] HOST[:PORT] DATABASE DB-USER "
+                             "DB-PASSWORD USER PASSWORD\n");
         return 2;
     }
-    const auto arg = [&](int i) { return QString::fromLocal8Bit(argv[i]); };
+    const auto arg = [&](int i) { return QString::fromLocal8Bit(argv[first + i - 1]); };
     try {
         vt::app::Session session;
-        const auto result = session.logIn({arg(2), arg(1), arg(3), arg(4)}, arg(5).toUpper(), arg(6).toUpper());
+        vt::app::ConnectionValues values{arg(2), arg(1), arg(3), arg(4)};
+        values.requireTls = perUser || !caFile.isEmpty();
+        values.tlsCaFile = caFile;
+        values.perUser = perUser;
+        const auto result = session.logIn(values, arg(5).toUpper(), arg(6).toUpper());
         if (result != vt::app::Session::LoginResult::LoggedIn) {
             std::fprintf(stderr, "veltrana-search-fill: cannot log in (%s)\n",
                          result == vt::app::Session::LoginResult::WrongSchemaVersion
