@@ -520,6 +520,83 @@ bool TMysqlClient::Impl::sendLocalFile(const std::string& name)
     return true;
 }
 
+bool TMysqlClient::Impl::runGroup(const std::vector<std::string>& statements, size_t first, size_t end,
+                                  std::vector<TMysqlBatchAnswer>& answers)
+{
+    auto refuse = [&](TMysqlBatchAnswer& a) {
+        a.ErrorCode = net.ErrorCode();
+        a.ErrorText = net.ErrorText();
+    };
+    // The first statement goes out as any command does: a connection found closed before it is
+    // replaced when that is allowed, since nothing of the group has been sent yet.
+    const std::string& head = statements[first];
+    if (simpleCommand(COM_QUERY, head.data(), head.size(), true, autoReconnect) != 0) {
+        refuse(answers[first]);
+        // A statement too large to send leaves the connection as it was; the others still run.
+        return net.Connected() && net.ErrorCode() == CR_NET_PACKET_TOO_LARGE;
+    }
+    answers[first].sent = true;
+    statementSent = true;
+
+    // The rest follow without waiting; each is a command of its own (sequence 0).
+    net.SetPipelining(true);
+    size_t sentEnd = first + 1;
+    for (size_t k = first + 1; k < end; ++k) {
+        net.Clear();
+        if (net.WriteCommand(COM_QUERY, statements[k].data(), statements[k].size()) != 0) {
+            if (net.ErrorCode() == PacketTooLarge) {
+                // Refused before a byte of it was written.
+                setTableError(net, CR_NET_PACKET_TOO_LARGE);
+                refuse(answers[k]);
+                net.ClearError();
+                continue;
+            }
+            // Part of it may have gone out: its outcome is unknown, and nothing follows it.
+            answers[k].sent = true;
+            sentEnd = k + 1;
+            break;
+        }
+        answers[k].sent = true;
+        sentEnd = k + 1;
+    }
+    net.SetPipelining(false);
+
+    // Every answer is read, in order, so the connection stays in step whatever failed.
+    for (size_t k = first; k < sentEnd; ++k) {
+        TMysqlBatchAnswer& a = answers[k];
+        if (!a.sent) continue;
+        net.SetSequence(1);  // each answer starts after its own command packet
+        net.ClearError();
+        affectedRows = 0;
+        insertId = 0;
+        bool read = readQueryResult() == 0;
+        if (read && status == 1) {
+            a.Result = storeResult();
+            read = a.Result != nullptr;
+        }
+        if (read) {
+            a.answered = true;
+            a.AffectedRows = affectedRows;
+            a.InsertId = insertId;
+            continue;
+        }
+        if (net.Connected()) {
+            // The server refused the statement; its error packet ended the answer.
+            a.answered = true;
+            refuse(a);
+            continue;
+        }
+        // The connection is gone: this statement and the ones sent after it may or may not
+        // have run. They are reported as lost, never sent again.
+        if (net.ErrorCode() == 0) setTableError(net, CR_SERVER_LOST);
+        for (size_t j = k; j < sentEnd; ++j)
+            if (answers[j].sent) refuse(answers[j]);
+        closeAfterLoss();
+        return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------
 // Results
 
@@ -731,6 +808,53 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
     succeeded = true;
     return result;
 }
+
+bool TMysqlClient::QueryBatch(const std::vector<std::string>& statements, std::vector<TMysqlBatchAnswer>& answers)
+{
+    Impl& c = *m_impl;
+    answers.clear();
+    answers.resize(statements.size());
+    c.statementSent = false;
+    if (statements.empty()) return true;
+    bool recent = false;
+    {
+        Impl::Guard guard(c);
+        recent = c.answeredRecently();
+    }
+    bool live = !c.autoReconnect || recent || c.ping();
+    Impl::Guard guard(c);
+    for (size_t first = 0; live && first < statements.size();) {
+        size_t end = first + 1;
+        size_t total = statements[first].size();
+        while (end < statements.size() && total + statements[end].size() <= c.pipelineLimit)
+            total += statements[end++].size();
+        live = c.runGroup(statements, first, end, answers);
+        first = end;
+    }
+    c.net.ShrinkBuffer();
+    // Statements never sent share the failure that stopped the batch.
+    const int stopCode = c.net.ErrorCode() != 0 ? c.net.ErrorCode() : int(CR_SERVER_GONE_ERROR);
+    const std::string stopText = c.net.ErrorCode() != 0 ? c.net.ErrorText() : MysqlClientErrorText(CR_SERVER_GONE_ERROR);
+    const TMysqlBatchAnswer* failed = nullptr;
+    for (TMysqlBatchAnswer& a : answers) {
+        if (!live && !a.sent && a.ErrorCode == 0) {
+            a.ErrorCode = stopCode;
+            a.ErrorText = stopText;
+        }
+        if (!failed && !a.Succeeded()) failed = &a;
+    }
+    if (failed) {
+        c.net.SetError(failed->ErrorCode, failed->ErrorText);
+        return false;
+    }
+    c.net.ClearError();
+    c.affectedRows = answers.back().AffectedRows;
+    c.insertId = answers.back().InsertId;
+    return true;
+}
+
+size_t TMysqlClient::PipelineLimit() const { return m_impl->pipelineLimit; }
+void TMysqlClient::SetPipelineLimit(size_t bytes) { m_impl->pipelineLimit = bytes; }
 
 bool TMysqlClient::SelectDatabase(const std::string& name) { return m_impl->selectDatabase(name); }
 void TMysqlClient::Close()
