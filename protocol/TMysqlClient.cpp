@@ -537,6 +537,10 @@ bool TMysqlClient::Impl::runGroup(const std::vector<std::string>& statements, si
     }
     answers[first].sent = true;
     statementSent = true;
+    // An answer continues the sequence of its own command, which took as many packets (or
+    // compressed packets) as its length needed.
+    std::vector<uint8_t> answerSequence(end - first, 0);
+    answerSequence[0] = net.Sequence();
 
     // The rest follow without waiting; each is a command of its own (sequence 0).
     net.SetPipelining(true);
@@ -557,6 +561,7 @@ bool TMysqlClient::Impl::runGroup(const std::vector<std::string>& statements, si
             break;
         }
         answers[k].sent = true;
+        answerSequence[k - first] = net.Sequence();
         sentEnd = k + 1;
     }
     net.SetPipelining(false);
@@ -565,7 +570,7 @@ bool TMysqlClient::Impl::runGroup(const std::vector<std::string>& statements, si
     for (size_t k = first; k < sentEnd; ++k) {
         TMysqlBatchAnswer& a = answers[k];
         if (!a.sent) continue;
-        net.SetSequence(1);  // each answer starts after its own command packet
+        net.SetSequence(answerSequence[k - first]);
         net.ClearError();
         affectedRows = 0;
         insertId = 0;
