@@ -26,11 +26,13 @@ const char* const kRecentUpdatesSql =
     "limit 20";
 
 std::string activityStatement(const QString& note, const QString& userName, qint32 projectId, qint32 catagoryId,
-                              qint32 documentId, qint32 msgId)
+                              qint32 documentId, qint32 msgId, bool onlyInTransaction)
 {
-    return "Insert into activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) Values (" +
-           sqlQuoted(note) + "," + sqlQuoted(userName.toUpper()) + ",now()," + std::to_string(projectId) + "," +
-           std::to_string(catagoryId) + "," + std::to_string(documentId) + "," + std::to_string(msgId) + ")";
+    const std::string row = sqlQuoted(note) + "," + sqlQuoted(userName.toUpper()) + ",now()," +
+                            std::to_string(projectId) + "," + std::to_string(catagoryId) + "," +
+                            std::to_string(documentId) + "," + std::to_string(msgId);
+    return "Insert into activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) " +
+           (onlyInTransaction ? "select " + row + " from dual where @@in_transaction = 1" : "Values (" + row + ")");
 }
 
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,

@@ -131,6 +131,10 @@ std::string dateTimeValue(const QString& text) { return text.isEmpty() ? std::st
 constexpr int ErLockDeadlock = 1213;
 constexpr int ConflictRetries = 3;
 
+// The condition of every statement sent behind the save's conditional update: true only while
+// the save's transaction is open.
+const std::string kInTransaction = "@@in_transaction = 1";
+
 // The statement that keeps the version a save replaces: its topic and stamp as loaded (the row
 // was at that revision, and every change of them counts the revision up), its body as stored
 // until now.
@@ -143,12 +147,12 @@ std::string keepStatement(const Session& session, qint32 requirementId, const De
                              sqlQuoted(loaded.ModifiedBy) + "," + sqlQuoted(loaded.RequirementName) + ",";
     if (change.writeBodyFile || !change.replacedFile.isEmpty()) {
         QFile old(change.replacedFile);
-        if (!old.exists()) return keep + "NULL, 0";
+        if (!old.exists()) return keep + "NULL, 0 from dual where " + kInTransaction;
         if (!old.open(QIODevice::ReadOnly))
             throw std::runtime_error("Cannot read file " + change.replacedFile.toStdString() + ": " +
                                      old.errorString().toStdString());
         auto query = session.newQuery();
-        query->SetSQL(keep + ":doc, :size");
+        query->SetSQL(keep + ":doc, :size from dual where " + kInTransaction);
         const QByteArray bytes = old.readAll();
         query->ParamByName("doc").SetAsBlob(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
         query->ParamByName("size").SetAsInteger(static_cast<qint32>(bytes.size()));
@@ -158,14 +162,14 @@ std::string keepStatement(const Session& session, qint32 requirementId, const De
     return keep +
            "b.Document, coalesce(length(b.Document), 0) from (select 1) one left join (select "
            "Document from Req_objects where RequirementID = " +
-           id + " order by ObjectID limit 1) b on 1";
+           id + " order by ObjectID limit 1) b on 1 where " + kInTransaction;
 }
 
-// The body update of updateBodyFromFile as a statement to run with others.
+// The body update of updateBodyFromFile, as a statement of the save's second round trip.
 std::string bodyUpdateStatement(const Session& session, qint32 requirementId, const QString& path)
 {
     auto query = session.newQuery();
-    query->SetSQL("update req_objects\r\n  set Document = :doc where requirementID = :reqID");
+    query->SetSQL("update req_objects\r\n  set Document = :doc where requirementID = :reqID and " + kInTransaction);
     query->ParamByName("doc").LoadValueFromFile(path.toStdString(), ftBlob);
     query->ParamByName("reqID").SetAsInteger(requirementId);
     return query->TextToRun();
@@ -179,12 +183,14 @@ SaveResult saveLocked(const Session& session, qint32 requirementId, const Detail
     const std::string id = std::to_string(requirementId);
     const qint32 next = loaded.Revision + 1;
     // The conditional update first: it finds the row only at the loaded revision and holds it
-    // locked to the end, so a second saver waits here and then finds a revision of its own.
+    // locked to the end, so a second saver waits here and then finds a revision of its own. It
+    // travels behind the transaction's start, so it too changes nothing outside a transaction.
     const std::string update =
         "Update Requirements set " +
         (change.topic ? "Requirementname = " + sqlQuoted(*change.topic) + "," : std::string()) +
         "modified=now(),modifiedBy=" + sqlQuoted(userName) + ",Revision=" + std::to_string(next) +
-        " where RequirementID = " + id + " and Revision = " + std::to_string(loaded.Revision);
+        " where RequirementID = " + id + " and Revision = " + std::to_string(loaded.Revision) + " and " +
+        kInTransaction;
     if (session.runTogether({"START TRANSACTION", update})[1] != 1) {
         SaveResult result;
         auto query = session.newQuery();
@@ -201,13 +207,15 @@ SaveResult saveLocked(const Session& session, qint32 requirementId, const Detail
         return result;
     }
     // The row is ours: the kept version, the body, its text and the record go together. Every
-    // answer is checked before the transaction may commit (a statement error does not end a
-    // transaction by itself).
+    // answer is checked before the transaction may commit (most statement errors leave the
+    // transaction open). A deadlock ends the transaction, though, and the statements already
+    // sent behind the one that met it would then run on their own and stay: each of them
+    // changes something only while a transaction is open.
     std::vector<std::string> changes{keepStatement(session, requirementId, loaded, change)};
     if (change.bodyFile) changes.push_back(bodyUpdateStatement(session, requirementId, *change.bodyFile));
-    if (change.plainText) changes.push_back(search::storeTextStatement(requirementId, *change.plainText));
-    changes.push_back(
-        activitylog::activityStatement(QStringLiteral("UPD_DOC"), userName, projectId, catagoryId, requirementId, 0));
+    if (change.plainText) changes.push_back(search::storeTextStatement(requirementId, *change.plainText, true));
+    changes.push_back(activitylog::activityStatement(QStringLiteral("UPD_DOC"), userName, projectId, catagoryId,
+                                                     requirementId, 0, true));
     session.runTogether(changes);
     // The body file is replaced only once the database took every change of the save.
     if (change.writeBodyFile) {
