@@ -99,7 +99,7 @@ struct TMysqlClient::Impl {
     // the ping before it (0: always ping).
     std::chrono::steady_clock::time_point lastAnswer{};
     int pingAfterIdleMs = 5000;
-    size_t pipelineLimit = 262144;  // bytes of statements sent ahead of their answers
+    size_t pipelineLimit = 262144;  // bytes sent behind a statement that may answer with rows
     uint8_t status = 0;  // 0 ready, 1 result header read, 2 unbuffered open
     uint64_t affectedRows = 0;
     uint64_t insertId = 0;

@@ -42,9 +42,11 @@ bool containsWord(std::string_view text, std::string_view word)
 }
 }  // namespace
 
-bool IsReadOnlyStatement(std::string_view sql)
+namespace {
+// Where the first word of a statement starts, past blanks, comments and opening parentheses;
+// npos for a comment that carries statement text ("/*!", "/*M!") or does not end.
+size_t firstWord(std::string_view sql)
 {
-    // Skip blanks, comments and opening parentheses before the first word.
     size_t i = 0;
     while (i < sql.size()) {
         const char c = sql[i];
@@ -55,14 +57,22 @@ bool IsReadOnlyStatement(std::string_view sql)
             i = end == std::string_view::npos ? sql.size() : end + 1;
         } else if (sql.substr(i, 2) == "/*") {
             // "/*!" and "/*M!" carry statement text for the server: not a comment to skip.
-            if (sql.substr(i, 3) == "/*!" || sql.substr(i, 4) == "/*M!") return false;
+            if (sql.substr(i, 3) == "/*!" || sql.substr(i, 4) == "/*M!") return std::string_view::npos;
             const size_t end = sql.find("*/", i + 2);
-            if (end == std::string_view::npos) return false;
+            if (end == std::string_view::npos) return std::string_view::npos;
             i = end + 2;
         } else {
             break;
         }
     }
+    return i;
+}
+}  // namespace
+
+bool IsReadOnlyStatement(std::string_view sql)
+{
+    const size_t i = firstWord(sql);
+    if (i == std::string_view::npos) return false;
     for (std::string_view word : {"show", "describe", "desc", "explain"})
         if (startsWithWord(sql, i, word)) return true;
     if (!startsWithWord(sql, i, "select")) return false;
@@ -70,6 +80,24 @@ bool IsReadOnlyStatement(std::string_view sql)
     for (std::string_view word : {"into", "update", "lock", "get_lock", "release_lock", "share"})
         if (containsWord(sql.substr(i), word)) return false;
     return true;
+}
+
+bool EndsPipelineGroup(std::string_view sql)
+{
+    // The server reads a requested file's packets from the stream the next statements would
+    // already be in; a comment carrying statement text is not looked into.
+    const size_t i = firstWord(sql);
+    return i == std::string_view::npos || startsWithWord(sql, i, "load");
+}
+
+bool AnswersWithoutRows(std::string_view sql)
+{
+    const size_t i = firstWord(sql);
+    if (i == std::string_view::npos) return false;
+    for (std::string_view word : {"insert", "update", "delete", "replace", "start", "begin", "commit", "rollback",
+                                  "savepoint", "release"})
+        if (startsWithWord(sql, i, word)) return !containsWord(sql.substr(i), "returning");
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -829,10 +857,19 @@ bool TMysqlClient::QueryBatch(const std::vector<std::string>& statements, std::v
     bool live = !c.autoReconnect || recent || c.ping();
     Impl::Guard guard(c);
     for (size_t first = 0; live && first < statements.size();) {
+        // The bytes written behind a statement that may answer with rows are bounded: the
+        // server may be writing those rows while the client still writes, and neither reads
+        // until its own write is done once the sockets' buffers are full. Behind changes,
+        // whose answers are a few bytes, any length may follow.
         size_t end = first + 1;
-        size_t total = statements[first].size();
-        while (end < statements.size() && total + statements[end].size() <= c.pipelineLimit)
-            total += statements[end++].size();
+        bool rowsAhead = !AnswersWithoutRows(statements[first]);
+        size_t behindRows = 0;
+        while (end < statements.size() && !EndsPipelineGroup(statements[end - 1])) {
+            if (rowsAhead && behindRows + statements[end].size() > c.pipelineLimit) break;
+            if (rowsAhead) behindRows += statements[end].size();
+            rowsAhead = rowsAhead || !AnswersWithoutRows(statements[end]);
+            ++end;
+        }
         live = c.runGroup(statements, first, end, answers);
         first = end;
     }

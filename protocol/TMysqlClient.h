@@ -28,6 +28,13 @@ struct TMysqlBatchAnswer {
 // A statement that only reads (SELECT, SHOW, DESCRIBE, EXPLAIN; no SELECT that writes into a
 // file or variable or takes locks), so running it twice changes nothing.
 bool IsReadOnlyStatement(std::string_view sql);
+// A statement whose answer is an OK or error packet, never rows: a change (INSERT, UPDATE,
+// DELETE, REPLACE without RETURNING) or a transaction statement.
+bool AnswersWithoutRows(std::string_view sql);
+// A statement nothing may be sent behind before its answer: LOAD DATA / LOAD XML (the server
+// may ask for a local file and read it from the connection), or one whose first word hides in
+// a comment that carries statement text.
+bool EndsPipelineGroup(std::string_view sql);
 
 // Capability flags (the low 16 bits are sent in the authentication packet).
 namespace MysqlFlags {
@@ -71,15 +78,16 @@ public:
     // lost). False when it failed before: a failed ping, no connection, a refused reconnect.
     bool StatementSent() const;
     // Runs statements pipelined: they are sent back to back, each as a command of its own, and
-    // their answers are read in order afterwards, so a group costs one round trip. Groups
-    // hold statements while their total stays within PipelineLimit bytes (a longer statement
-    // forms a group of its own), so that the server's answers never wait on a client still
-    // writing. The answers come in answers, one per statement. A server error of one
+    // their answers are read in order afterwards, so a group costs one round trip. Behind a
+    // statement that may answer with rows, a group takes at most PipelineLimit bytes more
+    // (then a new group starts), so that rows the server writes never wait on a client still
+    // writing; behind changes it takes any length. The answers come in answers, one per
+    // statement. A server error of one
     // statement does not stop the others: every answer is read so the connection stays in
     // step. A statement whose answer is lost with the connection has an unknown outcome and
     // is never sent again; the ones after it are not sent (2013). True when every statement
-    // succeeded; else ErrorCode/ErrorText tell the first failure. Meant for statements with
-    // small answers (changes): rows of a result are read whole.
+    // succeeded; else ErrorCode/ErrorText tell the first failure. Rows of a result are read
+    // whole.
     bool QueryBatch(const std::vector<std::string>& statements, std::vector<TMysqlBatchAnswer>& answers);
     size_t PipelineLimit() const;
     void SetPipelineLimit(size_t bytes);

@@ -864,6 +864,32 @@ TEST(Commands, ReadOnlyStatements)
         EXPECT_EQ(IsReadOnlyStatement(k.sql), k.read) << k.sql;
 }
 
+TEST(Commands, StatementsAnsweredWithoutRows)
+{
+    struct Case {
+        const char* sql;
+        bool withoutRows;
+    } cases[] = {
+        {"insert into t values (1)", true},
+        {"  UPDATE t set a = 1", true},
+        {"-- why\ndelete from t", true},
+        {"replace into t values (1)", true},
+        {"START TRANSACTION", true},
+        {"commit", true},
+        {"insert into t select * from u", true},
+        {"delete from t returning a", false},
+        {"insert into t values (1) RETURNING id", false},
+        {"select 1", false},
+        {"show tables", false},
+        {"call p()", false},
+        {"inserted", false},
+        {"/*!40000 insert into t values (1) */", false},
+        {"", false},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(AnswersWithoutRows(k.sql), k.withoutRows) << k.sql;
+}
+
 namespace {
 
 // One statement of each kind of answer: a change, a refused statement, rows.
@@ -988,4 +1014,33 @@ TEST(Pipelining, AConnectionLostInTheMiddleLosesTheTransactionAndNothingIsSentAg
     for (const Received& p : s.received())
         statements += !p.payload.empty() && p.payload[0] == '\x03';
     EXPECT_EQ(statements, 3u);
+}
+
+TEST(Pipelining, NothingIsSentBehindAStatementThatMayAskForALocalFile)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g)
+        .expect()
+        .send(packet(1, "\xfb/etc/passwd"))
+        .expect()
+        .send(packet(3, okPayload()))
+        .expect()
+        .send(packet(1, okPayload(1)));
+    s.start();
+    Client c(true);
+    ASSERT_TRUE(c.connect(s));
+    std::vector<TMysqlBatchAnswer> answers;
+    EXPECT_FALSE(c.c.QueryBatch({"load data local infile '/etc/passwd' into table t", "delete from t"}, answers));
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_NE(answers[0].ErrorText.find("/etc/passwd"), std::string::npos) << answers[0].ErrorText;
+    EXPECT_TRUE(answers[1].Succeeded()) << answers[1].ErrorText;
+    c.c.Close();
+    s.finish();
+    ASSERT_FALSE(s.failed());
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[2].payload, "") << "the refusal comes before the next statement";
+    EXPECT_EQ(got[3].payload, std::string("\x03") + "delete from t");
 }

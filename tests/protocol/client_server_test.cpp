@@ -410,7 +410,7 @@ TEST_P(BothCompressions, PipelinedStatementsAnswerInOrderAndAnErrorInTheMiddleLe
     EXPECT_EQ(k.value("select group_concat(v order by id) from t"), "ONE,two,three");
 }
 
-TEST_P(BothCompressions, PipelinedGroupsFollowTheLimitAndLargeStatementsArriveWhole)
+TEST_P(BothCompressions, PipelinedGroupsFollowTheLimitBehindReadsAndLargeStatementsArriveWhole)
 {
     Connection k(GetParam());
     ASSERT_TRUE(k.connected) << k.c.ErrorText();
@@ -418,29 +418,36 @@ TEST_P(BothCompressions, PipelinedGroupsFollowTheLimitAndLargeStatementsArriveWh
     k.exec("create table b (id int primary key, v longblob)");
     const size_t limit = 64 * 1024;
     k.c.SetPipelineLimit(limit);
-    // A statement of exactly n bytes storing a value of known length.
-    auto insert = [](int id, size_t n) {
+    // A statement of exactly n bytes storing a value of known length; n 0 stands for a read.
+    const std::string read = "select count(*) from b";
+    auto statement = [&](int id, size_t n) {
+        if (n == 0) return read;
         const std::string head = "insert into b values (" + std::to_string(id) + ", '";
         return head + std::string(n - head.size() - 2, char('a' + id % 26)) + "')";
     };
+    const size_t mb3 = 3 * 1024 * 1024;
     struct Case {
         const char* name;
         std::vector<size_t> sizes;
         uint64_t roundTrips;
     } cases[] = {
-        {"two filling the limit exactly", {limit / 2, limit / 2}, 1},
-        {"two one byte over the limit", {limit / 2, limit / 2 + 1}, 2},
-        {"one byte under, then a small one", {limit - 41, 40}, 1},
-        {"one over the limit alone, then two", {limit + 1, 100, 100}, 2},
-        {"a large one between small ones", {100, 3 * 1024 * 1024, 100}, 3},
+        {"changes of any length travel together", {100, mb3, limit + 1, 100}, 1},
+        {"behind a read, exactly the limit", {0, limit / 2, limit / 2}, 1},
+        {"behind a read, one byte over the limit", {0, limit / 2, limit / 2 + 1}, 2},
+        {"a read in the middle bounds what follows it", {limit, 0, limit - read.size() + 1, 100}, 2},
+        {"a read in the middle, exactly the limit behind it", {limit, 0, limit - read.size(), 0}, 1},
+        {"a long statement behind a read", {0, mb3, 0}, 2},
     };
     int id = 0;
     for (const Case& c : cases) {
         k.exec("delete from b");
         std::vector<std::string> statements;
         size_t valueBytes = 0;
+        size_t rows = 0;
         for (size_t n : c.sizes) {
-            statements.push_back(insert(++id, n));
+            statements.push_back(statement(++id, n));
+            if (n == 0) continue;
+            ++rows;
             valueBytes += statements.back().size() - statements.back().find('\'') - 3;
             ASSERT_EQ(statements.back().size(), n);
         }
@@ -448,9 +455,19 @@ TEST_P(BothCompressions, PipelinedGroupsFollowTheLimitAndLargeStatementsArriveWh
         std::vector<TMysqlBatchAnswer> a;
         EXPECT_TRUE(k.c.QueryBatch(statements, a)) << c.name << ": " << k.c.ErrorText();
         EXPECT_EQ(k.c.RoundTrips() - before, c.roundTrips) << c.name;
-        auto r = k.rows("select count(*), sum(length(v)) from b");
+        // Each read counts the rows stored before it.
+        size_t stored = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (c.sizes[i] != 0) {
+                ++stored;
+                continue;
+            }
+            ASSERT_TRUE(a[i].Result) << c.name;
+            EXPECT_STREQ(a[i].Result->FieldValue(0), std::to_string(stored).c_str()) << c.name;
+        }
+        auto r = k.rows("select count(*), coalesce(sum(length(v)), 0) from b");
         ASSERT_NE(r, nullptr);
-        EXPECT_STREQ(r->FieldValue(0), std::to_string(c.sizes.size()).c_str()) << c.name;
+        EXPECT_STREQ(r->FieldValue(0), std::to_string(rows).c_str()) << c.name;
         EXPECT_STREQ(r->FieldValue(1), std::to_string(valueBytes).c_str()) << c.name;
     }
 }
