@@ -283,6 +283,50 @@ std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& 
     }
 }
 
+std::vector<TStatementOutcome> TNativeConnect::RunBatch(const std::vector<std::string>& statements)
+{
+    const bool wasInTransaction = InTransaction || m_client->TransactionLost() ||
+                                  (m_client->Connected() && (m_client->ServerStatus() & StatusInTransaction));
+    for (const std::string& sql : statements)
+        dbTrace(TraceOp::Execute, sql);
+    std::vector<TMysqlBatchAnswer> answers;
+    const bool allOk = m_client->QueryBatch(statements, answers);
+    std::vector<TStatementOutcome> outcomes(answers.size());
+    m_errorCode = 0;
+    m_errorText.clear();
+    for (size_t i = 0; i < answers.size(); ++i) {
+        const TMysqlBatchAnswer& a = answers[i];
+        TStatementOutcome& o = outcomes[i];
+        o.ok = a.Succeeded();
+        o.rowsAffected = a.AffectedRows;
+        o.insertId = a.InsertId;
+        if (o.ok) continue;
+        o.errorCode = a.ErrorCode;
+        o.errorText = a.ErrorText;
+        const bool gone = connectionGone(a.ErrorCode) || !m_client->Connected();
+        if (!a.answered && gone) {
+            if (m_client->TransactionLost() || wasInTransaction) {
+                o.errorText = kTransactionLost;
+            } else if (a.sent) {
+                o.errorCode = 2013;
+                o.errorText = kOutcomeUnknown;
+            }
+        }
+        if (m_errorCode == 0) {
+            m_errorCode = o.errorCode;
+            m_errorText = o.errorText;
+        }
+    }
+    if (allOk && !statements.empty()) {
+        for (const std::string& sql : statements)
+            if (isSessionSetting(sql) &&
+                std::find(m_sessionStatements.begin(), m_sessionStatements.end(), sql) == m_sessionStatements.end() &&
+                m_sessionStatements.size() < 32)
+                m_sessionStatements.push_back(sql);
+    }
+    return outcomes;
+}
+
 std::unique_ptr<TMysqlResult> TNativeConnect::TryQuery(const std::string& sql, bool& ok)
 {
     dbTrace(TraceOp::Execute, sql);

@@ -10,9 +10,11 @@
 
 #include "db/ServerList.h"
 #include "db/TStringList.h"
+#include "db/TmySQLDatabase.h"
 
 class TMysqlClient;
 class TMysqlResult;
+
 class TNativeDataSet;
 
 // The protocol client's capability flags (MysqlFlags) for a connect-options word, option by
@@ -61,6 +63,14 @@ public:
     // connects again. A failed probe is kept as failed when mustSucceed is off; with it on,
     // the failure raises as Probe does and is not kept.
     std::shared_ptr<TMysqlResult> CachedProbe(const std::string& sql, bool mustSucceed, bool& ok);
+    // Runs statements pipelined (TMysqlClient::QueryBatch), each traced, their result sets
+    // freed, and gives each one's outcome; a statement error does not stop the others. Nothing
+    // is run twice: no retry on a conflict and no move to another server, since the caller
+    // decides what a failure in the middle means. A statement whose answer was lost with the
+    // connection fails with the message that the transaction was lost (inside one) or that
+    // its outcome is unknown; the ones never sent fail with the error that stopped the batch.
+    // LastErrorCode/LastErrorText tell the first failure.
+    std::vector<TStatementOutcome> RunBatch(const std::vector<std::string>& statements);
     // A transaction statement, traced under its own operation; a failure raises.
     void Transaction(const std::string& sql);
 

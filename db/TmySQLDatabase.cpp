@@ -252,6 +252,20 @@ uint64_t TmySQLDatabase::ExecuteDirect(const std::string& sql)
     return affected;
 }
 
+std::vector<TStatementOutcome> TmySQLDatabase::ExecuteBatch(const std::vector<std::string>& statements)
+{
+    if (!Connected()) connect();
+    std::vector<TStatementOutcome> outcomes;
+    Engine().Run([&] { outcomes = m_native->RunBatch(statements); });
+    return outcomes;
+}
+
+void TmySQLDatabase::RaiseFailure(const TStatementOutcome& outcome)
+{
+    if (outcome.ok) return;
+    Engine().Run([&] { throw EmySQLException(outcome.errorCode, outcome.errorText); });
+}
+
 std::string TmySQLDatabase::ServerVersion() const
 {
     return m_native ? m_native->Client().ServerVersion() : std::string();

@@ -34,6 +34,15 @@ enum TConnectOption : uint8_t {
 using TConnectOptions = uint16_t;
 constexpr TConnectOptions connectOption(TConnectOption o) { return TConnectOptions(1u << o); }
 
+// The outcome of one statement of a batch (TmySQLDatabase::ExecuteBatch).
+struct TStatementOutcome {
+    bool ok = false;
+    uint64_t rowsAffected = 0;
+    uint64_t insertId = 0;
+    int errorCode = 0;  // the server's or the client's error number; 0 when ok
+    std::string errorText;
+};
+
 enum TTransIsolation : uint8_t { tiDirtyRead, tiReadCommitted, tiRepeatableRead };
 
 class TmySQLDatabase {
@@ -107,6 +116,15 @@ public:
 
     // Connects if needed, runs the statement with the result stored, returns affected rows.
     uint64_t ExecuteDirect(const std::string& sql);
+    // Connects if needed and runs the statements pipelined: they travel together and cost
+    // one round trip (a very long one travels on its own). One outcome per statement, in
+    // order; a failing statement does not stop the ones after it, so the caller checks every
+    // outcome (inside a transaction: commit only when all succeeded). Nothing is run twice.
+    // Raises only when no connection can be made.
+    std::vector<TStatementOutcome> ExecuteBatch(const std::vector<std::string>& statements);
+    // Raises a failed outcome as the failing statement alone would have (EmySQLDatabaseError
+    // with the composed message and the server's error number).
+    void RaiseFailure(const TStatementOutcome& outcome);
 
     // Query objects: registered while they use the connection (auto-connect, usage count).
     void RegisterClient(TmySQLDataSet* dataSet);

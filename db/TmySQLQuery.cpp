@@ -116,6 +116,11 @@ void TmySQLQuery::connectionClosing()
 
 std::string TmySQLQuery::StatementText() const { return m_native ? m_native->Text : std::string(); }
 
+std::string TmySQLQuery::TextToRun() const
+{
+    return m_params.IsEmpty() ? m_preparedText : SubstituteParams(m_sql.Text(), m_params);
+}
+
 void TmySQLQuery::fillFromMaster()
 {
     if (!m_dataSource || !m_dataSource->Active()) return;

@@ -54,6 +54,9 @@ public:
     const std::string& PreparedText() const { return m_preparedText; }
     // The text last sent (or to be sent) by the prepared statement.
     std::string StatementText() const;
+    // The text Execute would send now: the cleaned statement, or with parameters the
+    // statement with their values put in; for running it in a batch.
+    std::string TextToRun() const;
 
     // Affected rows of the last execution of the prepared statement, -1 until known.
     int64_t AffectedRowCount() const { return m_affectedRows; }
@@ -69,7 +72,6 @@ private:
     void sqlChanged();
     void prepareStatement(bool forOpen);
     void fillFromMaster();
-    std::string finalText() const;
 
     TStringList m_sql;
     TParams m_params;

@@ -99,6 +99,7 @@ struct TMysqlClient::Impl {
     // the ping before it (0: always ping).
     std::chrono::steady_clock::time_point lastAnswer{};
     int pingAfterIdleMs = 5000;
+    size_t pipelineLimit = 262144;  // bytes sent behind a statement that may answer with rows
     uint8_t status = 0;  // 0 ready, 1 result header read, 2 unbuffered open
     uint64_t affectedRows = 0;
     uint64_t insertId = 0;
@@ -127,6 +128,10 @@ struct TMysqlClient::Impl {
     // The reply to a sent command was lost: close, keeping the error of the loss.
     void closeAfterLoss();
     bool selectDatabase(const std::string& name);
+    // Sends statements [first, end) back to back and reads their answers; false when the
+    // connection was lost (the answers not read are marked).
+    bool runGroup(const std::vector<std::string>& statements, size_t first, size_t end,
+                  std::vector<TMysqlBatchAnswer>& answers);
     void close();
     int readQueryResult();
     bool sendLocalFile(const std::string& name);

@@ -42,9 +42,11 @@ bool containsWord(std::string_view text, std::string_view word)
 }
 }  // namespace
 
-bool IsReadOnlyStatement(std::string_view sql)
+namespace {
+// Where the first word of a statement starts, past blanks, comments and opening parentheses;
+// npos for a comment that carries statement text ("/*!", "/*M!") or does not end.
+size_t firstWord(std::string_view sql)
 {
-    // Skip blanks, comments and opening parentheses before the first word.
     size_t i = 0;
     while (i < sql.size()) {
         const char c = sql[i];
@@ -55,14 +57,22 @@ bool IsReadOnlyStatement(std::string_view sql)
             i = end == std::string_view::npos ? sql.size() : end + 1;
         } else if (sql.substr(i, 2) == "/*") {
             // "/*!" and "/*M!" carry statement text for the server: not a comment to skip.
-            if (sql.substr(i, 3) == "/*!" || sql.substr(i, 4) == "/*M!") return false;
+            if (sql.substr(i, 3) == "/*!" || sql.substr(i, 4) == "/*M!") return std::string_view::npos;
             const size_t end = sql.find("*/", i + 2);
-            if (end == std::string_view::npos) return false;
+            if (end == std::string_view::npos) return std::string_view::npos;
             i = end + 2;
         } else {
             break;
         }
     }
+    return i;
+}
+}  // namespace
+
+bool IsReadOnlyStatement(std::string_view sql)
+{
+    const size_t i = firstWord(sql);
+    if (i == std::string_view::npos) return false;
     for (std::string_view word : {"show", "describe", "desc", "explain"})
         if (startsWithWord(sql, i, word)) return true;
     if (!startsWithWord(sql, i, "select")) return false;
@@ -70,6 +80,24 @@ bool IsReadOnlyStatement(std::string_view sql)
     for (std::string_view word : {"into", "update", "lock", "get_lock", "release_lock", "share"})
         if (containsWord(sql.substr(i), word)) return false;
     return true;
+}
+
+bool EndsPipelineGroup(std::string_view sql)
+{
+    // The server reads a requested file's packets from the stream the next statements would
+    // already be in; a comment carrying statement text is not looked into.
+    const size_t i = firstWord(sql);
+    return i == std::string_view::npos || startsWithWord(sql, i, "load");
+}
+
+bool AnswersWithoutRows(std::string_view sql)
+{
+    const size_t i = firstWord(sql);
+    if (i == std::string_view::npos) return false;
+    for (std::string_view word : {"insert", "update", "delete", "replace", "start", "begin", "commit", "rollback",
+                                  "savepoint", "release"})
+        if (startsWithWord(sql, i, word)) return !containsWord(sql.substr(i), "returning");
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -520,6 +548,88 @@ bool TMysqlClient::Impl::sendLocalFile(const std::string& name)
     return true;
 }
 
+bool TMysqlClient::Impl::runGroup(const std::vector<std::string>& statements, size_t first, size_t end,
+                                  std::vector<TMysqlBatchAnswer>& answers)
+{
+    auto refuse = [&](TMysqlBatchAnswer& a) {
+        a.ErrorCode = net.ErrorCode();
+        a.ErrorText = net.ErrorText();
+    };
+    // The first statement goes out as any command does: a connection found closed before it is
+    // replaced when that is allowed, since nothing of the group has been sent yet.
+    const std::string& head = statements[first];
+    if (simpleCommand(COM_QUERY, head.data(), head.size(), true, autoReconnect) != 0) {
+        refuse(answers[first]);
+        // A statement too large to send leaves the connection as it was; the others still run.
+        return net.Connected() && net.ErrorCode() == CR_NET_PACKET_TOO_LARGE;
+    }
+    answers[first].sent = true;
+    statementSent = true;
+    // An answer continues the sequence of its own command, which took as many packets (or
+    // compressed packets) as its length needed.
+    std::vector<uint8_t> answerSequence(end - first, 0);
+    answerSequence[0] = net.Sequence();
+
+    // The rest follow without waiting; each is a command of its own (sequence 0).
+    net.SetPipelining(true);
+    size_t sentEnd = first + 1;
+    for (size_t k = first + 1; k < end; ++k) {
+        net.Clear();
+        if (net.WriteCommand(COM_QUERY, statements[k].data(), statements[k].size()) != 0) {
+            if (net.ErrorCode() == PacketTooLarge) {
+                // Refused before a byte of it was written.
+                setTableError(net, CR_NET_PACKET_TOO_LARGE);
+                refuse(answers[k]);
+                net.ClearError();
+                continue;
+            }
+            // Part of it may have gone out: its outcome is unknown, and nothing follows it.
+            answers[k].sent = true;
+            sentEnd = k + 1;
+            break;
+        }
+        answers[k].sent = true;
+        answerSequence[k - first] = net.Sequence();
+        sentEnd = k + 1;
+    }
+    net.SetPipelining(false);
+
+    // Every answer is read, in order, so the connection stays in step whatever failed.
+    for (size_t k = first; k < sentEnd; ++k) {
+        TMysqlBatchAnswer& a = answers[k];
+        if (!a.sent) continue;
+        net.SetSequence(answerSequence[k - first]);
+        net.ClearError();
+        affectedRows = 0;
+        insertId = 0;
+        bool read = readQueryResult() == 0;
+        if (read && status == 1) {
+            a.Result = storeResult();
+            read = a.Result != nullptr;
+        }
+        if (read) {
+            a.answered = true;
+            a.AffectedRows = affectedRows;
+            a.InsertId = insertId;
+            continue;
+        }
+        if (net.Connected()) {
+            // The server refused the statement; its error packet ended the answer.
+            a.answered = true;
+            refuse(a);
+            continue;
+        }
+        // The connection is gone: this statement and the ones sent after it may or may not
+        // have run. They are reported as lost, never sent again.
+        if (net.ErrorCode() == 0) setTableError(net, CR_SERVER_LOST);
+        for (size_t j = k; j < sentEnd; ++j)
+            if (answers[j].sent) refuse(answers[j]);
+        closeAfterLoss();
+        return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------
 // Results
 
@@ -731,6 +841,62 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
     succeeded = true;
     return result;
 }
+
+bool TMysqlClient::QueryBatch(const std::vector<std::string>& statements, std::vector<TMysqlBatchAnswer>& answers)
+{
+    Impl& c = *m_impl;
+    answers.clear();
+    answers.resize(statements.size());
+    c.statementSent = false;
+    if (statements.empty()) return true;
+    bool recent = false;
+    {
+        Impl::Guard guard(c);
+        recent = c.answeredRecently();
+    }
+    bool live = !c.autoReconnect || recent || c.ping();
+    Impl::Guard guard(c);
+    for (size_t first = 0; live && first < statements.size();) {
+        // The bytes written behind a statement that may answer with rows are bounded: the
+        // server may be writing those rows while the client still writes, and neither reads
+        // until its own write is done once the sockets' buffers are full. Behind changes,
+        // whose answers are a few bytes, any length may follow.
+        size_t end = first + 1;
+        bool rowsAhead = !AnswersWithoutRows(statements[first]);
+        size_t behindRows = 0;
+        while (end < statements.size() && !EndsPipelineGroup(statements[end - 1])) {
+            if (rowsAhead && behindRows + statements[end].size() > c.pipelineLimit) break;
+            if (rowsAhead) behindRows += statements[end].size();
+            rowsAhead = rowsAhead || !AnswersWithoutRows(statements[end]);
+            ++end;
+        }
+        live = c.runGroup(statements, first, end, answers);
+        first = end;
+    }
+    c.net.ShrinkBuffer();
+    // Statements never sent share the failure that stopped the batch.
+    const int stopCode = c.net.ErrorCode() != 0 ? c.net.ErrorCode() : int(CR_SERVER_GONE_ERROR);
+    const std::string stopText = c.net.ErrorCode() != 0 ? c.net.ErrorText() : MysqlClientErrorText(CR_SERVER_GONE_ERROR);
+    const TMysqlBatchAnswer* failed = nullptr;
+    for (TMysqlBatchAnswer& a : answers) {
+        if (!live && !a.sent && a.ErrorCode == 0) {
+            a.ErrorCode = stopCode;
+            a.ErrorText = stopText;
+        }
+        if (!failed && !a.Succeeded()) failed = &a;
+    }
+    if (failed) {
+        c.net.SetError(failed->ErrorCode, failed->ErrorText);
+        return false;
+    }
+    c.net.ClearError();
+    c.affectedRows = answers.back().AffectedRows;
+    c.insertId = answers.back().InsertId;
+    return true;
+}
+
+size_t TMysqlClient::PipelineLimit() const { return m_impl->pipelineLimit; }
+void TMysqlClient::SetPipelineLimit(size_t bytes) { m_impl->pipelineLimit = bytes; }
 
 bool TMysqlClient::SelectDatabase(const std::string& name) { return m_impl->selectDatabase(name); }
 void TMysqlClient::Close()

@@ -6,14 +6,35 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "protocol/TMysqlResult.h"
 
 class TMysqlNet;
 
+// The answer to one statement of a pipelined batch (TMysqlClient::QueryBatch).
+struct TMysqlBatchAnswer {
+    bool sent = false;      // the statement was handed to the server
+    bool answered = false;  // its answer was read: success, or the server's error
+    int ErrorCode = 0;      // 0 when it succeeded; else the server's or the client's error
+    std::string ErrorText;
+    uint64_t AffectedRows = 0;
+    uint64_t InsertId = 0;
+    std::unique_ptr<TMysqlResult> Result;  // a statement that returns rows: all of them
+
+    bool Succeeded() const { return answered && ErrorCode == 0; }
+};
+
 // A statement that only reads (SELECT, SHOW, DESCRIBE, EXPLAIN; no SELECT that writes into a
 // file or variable or takes locks), so running it twice changes nothing.
 bool IsReadOnlyStatement(std::string_view sql);
+// A statement whose answer is an OK or error packet, never rows: a change (INSERT, UPDATE,
+// DELETE, REPLACE without RETURNING) or a transaction statement.
+bool AnswersWithoutRows(std::string_view sql);
+// A statement nothing may be sent behind before its answer: LOAD DATA / LOAD XML (the server
+// may ask for a local file and read it from the connection), or one whose first word hides in
+// a comment that carries statement text.
+bool EndsPipelineGroup(std::string_view sql);
 
 // Capability flags (the low 16 bits are sent in the authentication packet).
 namespace MysqlFlags {
@@ -56,6 +77,20 @@ public:
     // The last Query's statement was handed to the server (its answer may still have been
     // lost). False when it failed before: a failed ping, no connection, a refused reconnect.
     bool StatementSent() const;
+    // Runs statements pipelined: they are sent back to back, each as a command of its own, and
+    // their answers are read in order afterwards, so a group costs one round trip. Behind a
+    // statement that may answer with rows, a group takes at most PipelineLimit bytes more
+    // (then a new group starts), so that rows the server writes never wait on a client still
+    // writing; behind changes it takes any length. The answers come in answers, one per
+    // statement. A server error of one
+    // statement does not stop the others: every answer is read so the connection stays in
+    // step. A statement whose answer is lost with the connection has an unknown outcome and
+    // is never sent again; the ones after it are not sent (2013). True when every statement
+    // succeeded; else ErrorCode/ErrorText tell the first failure. Rows of a result are read
+    // whole.
+    bool QueryBatch(const std::vector<std::string>& statements, std::vector<TMysqlBatchAnswer>& answers);
+    size_t PipelineLimit() const;
+    void SetPipelineLimit(size_t bytes);
     bool SelectDatabase(const std::string& name);
     // The connection dropped while a transaction was open. Every command then fails (2006)
     // instead of reconnecting, until Connect, Reconnect or Close.

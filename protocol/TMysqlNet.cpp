@@ -44,6 +44,8 @@ void TMysqlNet::prepare()
     m_raw.clear();
     m_raw.shrink_to_fit();
     m_rawStart = m_rawEnd = 0;
+    m_pipelining = false;
+    m_sentSinceRead = false;
 }
 
 int TMysqlNet::Connect(const std::string& host, uint32_t port, int timeoutSeconds)
@@ -261,6 +263,7 @@ long TMysqlNet::ReadPacket()
 {
     if (!m_vio.IsOpen() || !m_buffer) return -1;
     restoreSaved();
+    m_sentSinceRead = false;
     m_busy = 1;
     m_retries = 2;
     long result = -1;
@@ -367,7 +370,8 @@ int TMysqlNet::Flush()
     if (m_writePos > 0) {
         r = sendBlock(m_out.get(), m_writePos);
         m_writePos = 0;
-        ++m_roundTrips;
+        if (!(m_pipelining && m_sentSinceRead)) ++m_roundTrips;
+        m_sentSinceRead = true;
     }
     return r;
 }

@@ -70,8 +70,11 @@ public:
     void ClearError() { m_vio.ClearError(); }
 
     TMysqlVio& Vio() { return m_vio; }
-    // Flushes that sent something: one per request the server answers.
+    // Flushes that sent something: one per request the server answers. While pipelining,
+    // flushes that follow one another without a read in between count as one: the server
+    // answers them in one turnaround.
     uint64_t RoundTrips() const { return m_roundTrips; }
+    void SetPipelining(bool on) { m_pipelining = on; }
 
 private:
     void prepare();
@@ -115,4 +118,6 @@ private:
     std::vector<uint8_t> m_work;  // compressed output packet
 
     uint64_t m_roundTrips = 0;
+    bool m_pipelining = false;
+    bool m_sentSinceRead = false;  // a flush sent something and no packet was read since
 };

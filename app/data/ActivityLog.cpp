@@ -25,15 +25,22 @@ const char* const kRecentUpdatesSql =
     "order by ModifyDate DESC\n"
     "limit 20";
 
+std::string activityStatement(const QString& note, const QString& userName, qint32 projectId, qint32 catagoryId,
+                              qint32 documentId, qint32 msgId, bool onlyInTransaction)
+{
+    const std::string row = sqlQuoted(note) + "," + sqlQuoted(userName.toUpper()) + ",now()," +
+                            std::to_string(projectId) + "," + std::to_string(catagoryId) + "," +
+                            std::to_string(documentId) + "," + std::to_string(msgId);
+    return "Insert into activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) " +
+           (onlyInTransaction ? "select " + row + " from dual where @@in_transaction = 1" : "Values (" + row + ")");
+}
+
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
                  qint32 catagoryId, qint32 documentId, qint32 msgId)
 {
     auto query = session.newQuery();
     const std::string user = sqlQuoted(userName.toUpper());
-    query->SetSQL(
-        "Insert into activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) Values (" +
-        sqlQuoted(note) + "," + user + ",now()," + std::to_string(projectId) + "," + std::to_string(catagoryId) + "," +
-        std::to_string(documentId) + "," + std::to_string(msgId) + ")");
+    query->SetSQL(activityStatement(note, userName, projectId, catagoryId, documentId, msgId));
     query->Execute();
     if (note == QLatin1String("DISC_POST")) {
         query->SetSQL("Insert into msg_state (RequirementID , msgID,username,state) Values (" +

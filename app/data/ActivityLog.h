@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace vt::app {
 class Session;
 }
@@ -14,6 +16,11 @@ namespace vt::app::data::activitylog {
 // "DISC_POST" also the user's unread msg_state row of the message.
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
                  qint32 catagoryId, qint32 documentId, qint32 msgId);
+// The activity_Log row's statement of LogActivity alone, to travel with others. With
+// onlyInTransaction it changes nothing unless a transaction is open (see
+// documents::saveRevision).
+std::string activityStatement(const QString& note, const QString& userName, qint32 projectId, qint32 catagoryId,
+                              qint32 documentId, qint32 msgId, bool onlyInTransaction = false);
 
 // Who deleted the document, from its latest "DEL_DOC" record (written by "Delete Document");
 // empty when none is recorded (for example a document deleted with the one above it).

@@ -6,6 +6,7 @@
 #include "session/Session.h"
 #include "session/TextCodec.h"
 
+#include "db/DbErrors.h"
 #include "db/TField.h"
 #include "db/TmySQLQuery.h"
 
@@ -125,21 +126,74 @@ void execute(const Session& session, const std::string& statement)
 // A date-time as the server printed it, back into a statement; NULL for none.
 std::string dateTimeValue(const QString& text) { return text.isEmpty() ? std::string("NULL") : sqlQuoted(text); }
 
+// A deadlock, or a cluster's certification conflict: the server rolled the whole transaction
+// back.
+constexpr int ErLockDeadlock = 1213;
+constexpr int ConflictRetries = 3;
+
+// The condition of every statement sent behind the save's conditional update: true only while
+// the save's transaction is open.
+const std::string kInTransaction = "@@in_transaction = 1";
+
+// The statement that keeps the version a save replaces: its topic and stamp as loaded (the row
+// was at that revision, and every change of them counts the revision up), its body as stored
+// until now.
+std::string keepStatement(const Session& session, qint32 requirementId, const Details& loaded, const Change& change)
+{
+    const std::string id = std::to_string(requirementId);
+    const std::string keep = "insert into Req_revisions (RequirementID, Revision, Saved, SavedBy, RequirementName, "
+                             "Document, DocSize) select " +
+                             id + "," + std::to_string(loaded.Revision) + "," + dateTimeValue(loaded.Modified) + "," +
+                             sqlQuoted(loaded.ModifiedBy) + "," + sqlQuoted(loaded.RequirementName) + ",";
+    if (change.writeBodyFile || !change.replacedFile.isEmpty()) {
+        QFile old(change.replacedFile);
+        if (!old.exists()) return keep + "NULL, 0 from dual where " + kInTransaction;
+        if (!old.open(QIODevice::ReadOnly))
+            throw std::runtime_error("Cannot read file " + change.replacedFile.toStdString() + ": " +
+                                     old.errorString().toStdString());
+        auto query = session.newQuery();
+        query->SetSQL(keep + ":doc, :size from dual where " + kInTransaction);
+        const QByteArray bytes = old.readAll();
+        query->ParamByName("doc").SetAsBlob(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+        query->ParamByName("size").SetAsInteger(static_cast<qint32>(bytes.size()));
+        return query->TextToRun();
+    }
+    // The first body row, as the body is read.
+    return keep +
+           "b.Document, coalesce(length(b.Document), 0) from (select 1) one left join (select "
+           "Document from Req_objects where RequirementID = " +
+           id + " order by ObjectID limit 1) b on 1 where " + kInTransaction;
+}
+
+// The body update of updateBodyFromFile, as a statement of the save's second round trip.
+std::string bodyUpdateStatement(const Session& session, qint32 requirementId, const QString& path)
+{
+    auto query = session.newQuery();
+    query->SetSQL("update req_objects\r\n  set Document = :doc where requirementID = :reqID and " + kInTransaction);
+    query->ParamByName("doc").LoadValueFromFile(path.toStdString(), ftBlob);
+    query->ParamByName("reqID").SetAsInteger(requirementId);
+    return query->TextToRun();
+}
+
+// The save inside its transaction, in two round trips: the transaction's start with the
+// conditional update, then every other change together. The transaction is left open.
 SaveResult saveLocked(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
-                      const QString& userName, qint32 projectId, qint32 catagoryId)
+                      const QString& userName, qint32 projectId, qint32 catagoryId, bool& fileWritten)
 {
     const std::string id = std::to_string(requirementId);
     const qint32 next = loaded.Revision + 1;
-    auto query = session.newQuery();
     // The conditional update first: it finds the row only at the loaded revision and holds it
-    // locked to the end, so a second saver waits here and then finds a revision of its own.
-    query->SetSQL("Update Requirements set " +
-                  (change.topic ? "Requirementname = " + sqlQuoted(*change.topic) + "," : std::string()) +
-                  "modified=now(),modifiedBy=" + sqlQuoted(userName) + ",Revision=" + std::to_string(next) +
-                  " where RequirementID = " + id + " and Revision = " + std::to_string(loaded.Revision));
-    query->Execute();
-    if (query->RowsAffected() != 1) {
+    // locked to the end, so a second saver waits here and then finds a revision of its own. It
+    // travels behind the transaction's start, so it too changes nothing outside a transaction.
+    const std::string update =
+        "Update Requirements set " +
+        (change.topic ? "Requirementname = " + sqlQuoted(*change.topic) + "," : std::string()) +
+        "modified=now(),modifiedBy=" + sqlQuoted(userName) + ",Revision=" + std::to_string(next) +
+        " where RequirementID = " + id + " and Revision = " + std::to_string(loaded.Revision) + " and " +
+        kInTransaction;
+    if (session.runTogether({"START TRANSACTION", update})[1] != 1) {
         SaveResult result;
+        auto query = session.newQuery();
         query->SetSQL("select modifiedBy, Revision from Requirements where RequirementID = " + id);
         query->Open();
         if (query->RecordCount() == 0) {
@@ -152,49 +206,34 @@ SaveResult saveLocked(const Session& session, qint32 requirementId, const Detail
         query->Close();
         return result;
     }
-    // The version replaced: its topic and stamp as loaded (the row was at that revision, and
-    // every change of them counts the revision up), its body as stored until now.
-    const std::string keep = "insert into Req_revisions (RequirementID, Revision, Saved, SavedBy, RequirementName, "
-                             "Document, DocSize) select " +
-                             id + "," + std::to_string(loaded.Revision) + "," + dateTimeValue(loaded.Modified) + "," +
-                             sqlQuoted(loaded.ModifiedBy) + "," + sqlQuoted(loaded.RequirementName) + ",";
-    if (change.writeBodyFile || !change.replacedFile.isEmpty()) {
-        QFile old(change.replacedFile);
-        if (old.exists()) {
-            if (!old.open(QIODevice::ReadOnly))
-                throw std::runtime_error("Cannot read file " + change.replacedFile.toStdString() + ": " +
-                                         old.errorString().toStdString());
-            query->SetSQL(keep + ":doc, :size");
-            const QByteArray bytes = old.readAll();
-            query->ParamByName("doc").SetAsBlob(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
-            query->ParamByName("size").SetAsInteger(static_cast<qint32>(bytes.size()));
-        } else {
-            query->SetSQL(keep + "NULL, 0");
-        }
-    } else {
-        // The first body row, as the body is read.
-        query->SetSQL(keep +
-                      "b.Document, coalesce(length(b.Document), 0) from (select 1) one left join (select "
-                      "Document from Req_objects where RequirementID = " +
-                      id + " order by ObjectID limit 1) b on 1");
+    // The row is ours: the kept version, the body, its text and the record go together. Every
+    // answer is checked before the transaction may commit (most statement errors leave the
+    // transaction open). A deadlock ends the transaction, though, and the statements already
+    // sent behind the one that met it would then run on their own and stay: each of them
+    // changes something only while a transaction is open.
+    std::vector<std::string> changes{keepStatement(session, requirementId, loaded, change)};
+    if (change.bodyFile) changes.push_back(bodyUpdateStatement(session, requirementId, *change.bodyFile));
+    if (change.plainText) changes.push_back(search::storeTextStatement(requirementId, *change.plainText, true));
+    changes.push_back(activitylog::activityStatement(QStringLiteral("UPD_DOC"), userName, projectId, catagoryId,
+                                                     requirementId, 0, true));
+    session.runTogether(changes);
+    // The body file is replaced only once the database took every change of the save.
+    if (change.writeBodyFile) {
+        fileWritten = true;
+        change.writeBodyFile();
     }
-    query->Execute();
-    if (change.bodyFile) updateBodyFromFile(session, requirementId, *change.bodyFile);
-    if (change.writeBodyFile) change.writeBodyFile();
-    if (change.plainText) search::storeText(session, requirementId, *change.plainText);
-    activitylog::LogActivity(session, QStringLiteral("UPD_DOC"), userName, projectId, catagoryId, requirementId, 0);
     return SaveResult{SaveOutcome::Saved, next, {}};
 }
 
-}  // namespace
-
-SaveResult saveRevision(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
-                        const QString& userName, qint32 projectId, qint32 catagoryId)
+// One attempt: the transaction from its start to its commit, rolled back on any error.
+SaveResult saveOnce(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
+                    const QString& userName, qint32 projectId, qint32 catagoryId, bool& fileWritten)
 {
-    execute(session, "START TRANSACTION");
-    SaveResult result;
     try {
-        result = saveLocked(session, requirementId, loaded, change, userName, projectId, catagoryId);
+        const SaveResult result =
+            saveLocked(session, requirementId, loaded, change, userName, projectId, catagoryId, fileWritten);
+        execute(session, result.outcome == SaveOutcome::Saved ? "COMMIT" : "ROLLBACK");
+        return result;
     } catch (...) {
         // The error that ended the save is the one to report, not one of the roll-back.
         try {
@@ -203,8 +242,25 @@ SaveResult saveRevision(const Session& session, qint32 requirementId, const Deta
         }
         throw;
     }
-    execute(session, result.outcome == SaveOutcome::Saved ? "COMMIT" : "ROLLBACK");
-    return result;
+}
+
+}  // namespace
+
+SaveResult saveRevision(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
+                        const QString& userName, qint32 projectId, qint32 catagoryId)
+{
+    for (int attempt = 0;; ++attempt) {
+        bool fileWritten = false;
+        try {
+            return saveOnce(session, requirementId, loaded, change, userName, projectId, catagoryId, fileWritten);
+        } catch (const EmySQLDatabaseError& e) {
+            // The server rolled the whole transaction back: it runs again from its start, its
+            // statements rebuilt from the same inputs. A lost connection is never retried (its
+            // outcome is unknown), nor a save whose body file was already replaced (the next
+            // attempt would keep the new file as the old version).
+            if (e.ServerError() != ErLockDeadlock || attempt >= ConflictRetries || fileWritten) throw;
+        }
+    }
 }
 
 std::optional<qint32> currentRevision(const Session& session, qint32 requirementId)

@@ -56,9 +56,9 @@ struct Change {
     // Database mode: the file holding the new body bytes (only an update: a document without
     // a body row keeps having none).
     std::optional<QString> bodyFile;
-    // Files mode: writes the new body file; called inside the transaction, after the version
-    // it replaces was kept, so that a failing write stores nothing. replacedFile is the path of
-    // the body file whose bytes the revision keeps.
+    // Files mode: writes the new body file; called inside the transaction, once the database
+    // took every change of the save (the version it replaces kept), so that a failing write
+    // stores nothing. replacedFile is the path of the body file whose bytes the revision keeps.
     std::function<void()> writeBodyFile;
     QString replacedFile;
     // The new body's plain text, stored beside it for the search (with the body only).
@@ -80,7 +80,9 @@ struct SaveResult {
 // were `loaded`) as the next revision, in one transaction: the conditional update of the row
 // (which also locks it against other savers), the version it replaces into Req_revisions, the
 // body, and the "UPD_DOC" record. Nothing is written when the row is gone or at another
-// revision. Rolled back on any error.
+// revision. Rolled back on any error. Three round trips: the start with the conditional
+// update, the other changes together, the commit. A transaction the server rolled back for a
+// deadlock or a cluster conflict (1213) runs again from its start, up to three times.
 SaveResult saveRevision(const Session& session, qint32 requirementId, const Details& loaded, const Change& change,
                         const QString& userName, qint32 projectId, qint32 catagoryId);
 

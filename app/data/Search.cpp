@@ -98,14 +98,20 @@ void addPaths(const Session& session, std::vector<Hit>& hits)
 
 }  // namespace
 
-void storeText(const Session& session, qint32 requirementId, const QString& plainText)
+std::string storeTextStatement(qint32 requirementId, const QString& plainText, bool onlyInTransaction)
 {
     const QString text = capped(plainText);
     const QString pairs = capped(cjkPairs(text));
+    const std::string row = std::to_string(requirementId) + "," + sqlQuoted(text) + "," + sqlQuoted(pairs);
+    return "insert into search_body_text (RequirementID, BodyText, BodyPairs) " +
+           (onlyInTransaction ? "select " + row + " from dual where @@in_transaction = 1" : "values (" + row + ")") +
+           " on duplicate key update BodyText = values(BodyText), BodyPairs = values(BodyPairs)";
+}
+
+void storeText(const Session& session, qint32 requirementId, const QString& plainText)
+{
     auto query = session.newQuery();
-    query->SetSQL("insert into search_body_text (RequirementID, BodyText, BodyPairs) values (" +
-                  std::to_string(requirementId) + "," + sqlQuoted(text) + "," + sqlQuoted(pairs) +
-                  ") on duplicate key update BodyText = values(BodyText), BodyPairs = values(BodyPairs)");
+    query->SetSQL(storeTextStatement(requirementId, plainText));
     query->Execute();
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace vt::app {
@@ -22,6 +23,9 @@ namespace vt::app::data::search {
 // transaction, so that the text is searchable when the body is committed. Text beyond
 // kMaxStoredText bytes is not stored.
 void storeText(const Session& session, qint32 requirementId, const QString& plainText);
+// The statement storeText runs, to travel with others. With onlyInTransaction it changes
+// nothing unless a transaction is open (see documents::saveRevision).
+std::string storeTextStatement(qint32 requirementId, const QString& plainText, bool onlyInTransaction = false);
 inline constexpr qsizetype kMaxStoredText = 4'000'000;
 // A body save with its text, in one transaction: begun when made; commit() stores the text
 // and commits. Left without commit() (an exception on the way), it rolls back, so neither the

@@ -90,6 +90,18 @@ std::unique_ptr<TmySQLQuery> Session::newQuery() const
     return query;
 }
 
+std::vector<uint64_t> Session::runTogether(const std::vector<std::string>& statements) const
+{
+    const std::vector<TStatementOutcome> outcomes = m_connection->ExecuteBatch(statements);
+    std::vector<uint64_t> changed;
+    changed.reserve(outcomes.size());
+    for (const TStatementOutcome& each : outcomes) {
+        m_connection->RaiseFailure(each);
+        changed.push_back(each.rowsAffected);
+    }
+    return changed;
+}
+
 void Session::connect(const ConnectionValues& values)
 {
     // The server field may carry a port ("host:port"); without one the design port applies.

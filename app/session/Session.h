@@ -5,8 +5,10 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class TmySQLDatabase;
@@ -68,6 +70,10 @@ public:
     TmySQLDatabase& connection() { return *m_connection; }
     const TmySQLDatabase& connection() const { return *m_connection; }
     std::unique_ptr<TmySQLQuery> newQuery() const;
+    // Runs statements together on the connection: they travel in one round trip (a very long
+    // one on its own) and are answered in order. After every answer is read, the first
+    // failure raises as that statement alone would have. The rows each statement changed.
+    std::vector<uint64_t> runTogether(const std::vector<std::string>& statements) const;
 
     // Sets the connection's database, host (and port), user and password, in this order, and
     // connects; an open connection stays as it is (and refuses a changed value).

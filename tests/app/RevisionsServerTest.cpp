@@ -12,6 +12,9 @@
 #include "richtext/RichEditor.h"
 
 #include "db/DbSettings.h"
+#include "db/TField.h"
+#include "db/TmySQLDatabase.h"
+#include "db/TmySQLQuery.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -22,7 +25,9 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 using namespace vt::app;
 namespace documents = vt::app::data::documents;
@@ -428,4 +433,104 @@ TEST_F(Revisions, FilesModeKeepsTheReplacedFileInTheDatabase)
     mainChild<QAction>("Save1").trigger();
     EXPECT_EQ(history(10), "2 ADMIN 'Doc' file one two\n1 ADMIN 'Doc' file one\n");
     EXPECT_EQ(row(10), "Doc!\t3\tADMIN\t1\n");
+}
+
+namespace {
+
+// Waits until a transaction of the server waits for a row lock (up to five seconds).
+bool someoneWaitsForALock(const std::string& db)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (vt::test::runSql("SELECT count(*) FROM information_schema.innodb_trx WHERE trx_state = 'LOCK WAIT'", db) !=
+            "0\n")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+void run(const Session& session, const std::string& statement)
+{
+    auto query = session.newQuery();
+    query->SetSQL(statement);
+    query->Execute();
+}
+
+}  // namespace
+
+// A save is three round trips; one the server rolls back for a deadlock runs again from its
+// start, while one whose connection is lost in the middle is reported and not run again.
+TEST_F(Revisions, SaveCostsThreeRoundTripsAndOnlyARolledBackOneRunsAgain)
+{
+    addDocument(10, "Doc", "one");
+    writeFile("b.rvf", bodyOf("two"));
+    documents::Change change;
+    change.bodyFile = path("b.rvf");
+    change.plainText = QStringLiteral("two");
+    auto loaded = documents::details(m_bob, 10);
+    ASSERT_TRUE(loaded);
+    uint64_t trips = m_bob.connection().RoundTrips();
+    auto saved = documents::saveRevision(m_bob, 10, *loaded, change, "BOB", 1, 1);
+    EXPECT_EQ(m_bob.connection().RoundTrips() - trips, 3u);
+    ASSERT_EQ(saved.outcome, documents::SaveOutcome::Saved);
+    loaded->Revision = saved.revision;
+
+    // A second connection holds the body row, so the save waits in its second round trip.
+    const auto& server = vt::test::testServer();
+    Session other;
+    other.connect({QString::fromStdString(m_db), QString::fromStdString(server.host) + ":" + QString::number(server.port),
+                   QString::fromStdString(server.user), QString::fromStdString(server.password)});
+    sql("CREATE TABLE ballast (id int primary key)");
+    auto bobConnection = m_bob.newQuery();
+    bobConnection->SetSQL("select connection_id() as Id");
+    bobConnection->Open();
+    const std::string bobId = bobConnection->FieldByName("Id").AsString();
+    bobConnection->Close();
+
+    struct Case {
+        const char* name;
+        bool kill;  // else: the other connection closes a deadlock, which makes the save its victim
+    } cases[] = {{"deadlock", false}, {"connection lost", true}};
+    for (const Case& k : cases) {
+        const std::string before = row(10) + history(10) + updates(10) + storedText(10);
+        run(other, "START TRANSACTION");
+        // Many changed rows make the other transaction the heavier one: the server rolls back
+        // the save's instead.
+        run(other, "INSERT INTO ballast SELECT seq FROM seq_1_to_500");
+        run(other, "UPDATE req_objects SET ObjectID = ObjectID WHERE RequirementID = 10");
+        std::thread closer([&] {
+            if (!someoneWaitsForALock(m_db)) return;
+            if (k.kill) {
+                sql("KILL CONNECTION " + bobId);
+            } else {
+                run(other, "UPDATE Requirements SET Status = 'busy' WHERE RequirementID = 10");
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            run(other, "ROLLBACK");
+        });
+        int starts = 0;
+        SetTraceHook([&](TraceOp op, const std::string& text) { starts += op == TraceOp::Execute && text == "START TRANSACTION"; });
+        std::string error;
+        try {
+            saved = documents::saveRevision(m_bob, 10, *loaded, change, "BOB", 1, 1);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        SetTraceHook({});
+        closer.join();
+        if (k.kill) {
+            EXPECT_NE(error.find("lost inside a transaction"), std::string::npos) << error;
+            EXPECT_EQ(starts, 1) << "a lost transaction is not run again";
+            EXPECT_EQ(row(10) + history(10) + updates(10) + storedText(10), before);
+        } else {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(starts, 2) << "the rolled back save ran once more";
+            EXPECT_EQ(saved.outcome, documents::SaveOutcome::Saved);
+            EXPECT_EQ(saved.revision, loaded->Revision + 1);
+            loaded->Revision = saved.revision;
+            EXPECT_EQ(updates(10), "BOB,BOB\n") << "one record per save";
+            EXPECT_EQ(sql("SELECT count(*) FROM Req_revisions WHERE RequirementID = 10"), "2\n");
+        }
+        EXPECT_EQ(sql("SELECT count(*) FROM ballast"), "0\n");
+    }
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "DbTestHelpers.h"
 #include "db/DateTimeUtil.h"
@@ -548,3 +549,50 @@ TEST_F(QueryTest, MasterDataSetFillsUnassignedParameters)
 }
 
 }  // namespace
+
+TEST_F(QueryTest, ABatchGivesEachStatementItsOutcomeAndALostTransactionIsNeverRunAgain)
+{
+    useDatabase(freshDatabase("dbq_batch"));
+    runSql("create table t (id int primary key, v varchar(10)) engine=InnoDB", m_name);
+    TraceRecorder trace;
+    m_db->ExecuteDirect("select 1");
+    const uint64_t trips = m_db->RoundTrips();
+    const std::vector<std::string> first = {"start transaction", "insert into t values (1, 'a'), (2, 'b')",
+                                            "insert into t values (1, 'dup')", "update t set v = 'B' where id = 2"};
+    std::vector<TStatementOutcome> o = m_db->ExecuteBatch(first);
+    EXPECT_EQ(m_db->RoundTrips() - trips, 1u);
+    EXPECT_EQ(trace.statements(), (std::vector<std::string>{"select 1", first[0], first[1], first[2], first[3]}));
+    ASSERT_EQ(o.size(), 4u);
+    EXPECT_TRUE(o[0].ok && o[1].ok && o[3].ok);
+    EXPECT_EQ(o[1].rowsAffected, 2u);
+    EXPECT_EQ(o[3].rowsAffected, 1u);
+    EXPECT_FALSE(o[2].ok);
+    EXPECT_EQ(o[2].errorCode, 1062);
+    try {
+        m_db->RaiseFailure(o[2]);
+        ADD_FAILURE() << "a failed outcome raises";
+    } catch (const EmySQLDatabaseError& e) {
+        EXPECT_EQ(e.ServerError(), 1062);
+        EXPECT_NE(std::string(e.what()).find("Duplicate entry"), std::string::npos) << e.what();
+    }
+    m_db->RaiseFailure(o[0]);  // a success raises nothing
+
+    // The connection is killed while the transaction is open: the next batch is not sent to
+    // a new connection, and says the transaction was lost.
+    auto q = query("select connection_id() as Id");
+    q->Open();
+    const std::string connection = q->FieldByName("Id").AsString();
+    q->Close();
+    connectTo(m_name)->ExecuteDirect("kill connection " + connection);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    o = m_db->ExecuteBatch({"insert into t values (3, 'c')", "commit"});
+    ASSERT_EQ(o.size(), 2u);
+    for (const TStatementOutcome& each : o) {
+        EXPECT_FALSE(each.ok);
+        EXPECT_NE(each.errorText.find("lost inside a transaction"), std::string::npos) << each.errorText;
+    }
+    m_db->RollbackTransaction();
+    auto rows = query("select count(*) as N from t");
+    rows->Open();
+    EXPECT_EQ(rows->FieldByName("N").AsInteger(), 0) << "nothing of the transaction was stored";
+}

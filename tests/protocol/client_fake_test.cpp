@@ -863,3 +863,184 @@ TEST(Commands, ReadOnlyStatements)
     for (const Case& k : cases)
         EXPECT_EQ(IsReadOnlyStatement(k.sql), k.read) << k.sql;
 }
+
+TEST(Commands, StatementsAnsweredWithoutRows)
+{
+    struct Case {
+        const char* sql;
+        bool withoutRows;
+    } cases[] = {
+        {"insert into t values (1)", true},
+        {"  UPDATE t set a = 1", true},
+        {"-- why\ndelete from t", true},
+        {"replace into t values (1)", true},
+        {"START TRANSACTION", true},
+        {"commit", true},
+        {"insert into t select * from u", true},
+        {"delete from t returning a", false},
+        {"insert into t values (1) RETURNING id", false},
+        {"select 1", false},
+        {"show tables", false},
+        {"call p()", false},
+        {"inserted", false},
+        {"/*!40000 insert into t values (1) */", false},
+        {"", false},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(AnswersWithoutRows(k.sql), k.withoutRows) << k.sql;
+}
+
+namespace {
+
+// One statement of each kind of answer: a change, a refused statement, rows.
+const std::vector<std::string> kMixedBatch = {"insert into t values (1)", "insert into t values (1)", "select a from t"};
+
+void expectMixedAnswers(const std::vector<TMysqlBatchAnswer>& a)
+{
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_TRUE(a[0].Succeeded());
+    EXPECT_EQ(a[0].AffectedRows, 1u);
+    EXPECT_EQ(a[0].InsertId, 5u);
+    EXPECT_TRUE(a[1].sent && a[1].answered);
+    EXPECT_EQ(a[1].ErrorCode, 1062);
+    EXPECT_EQ(a[1].ErrorText, "Duplicate entry '1'");
+    ASSERT_TRUE(a[2].Succeeded()) << a[2].ErrorText;
+    ASSERT_NE(a[2].Result, nullptr);
+    ASSERT_EQ(a[2].Result->RowCount(), 2);
+    a[2].Result->Seek(1);
+    EXPECT_STREQ(a[2].Result->FieldValue(0), "second");
+}
+
+}  // namespace
+
+TEST(Pipelining, StatementsGoOutBeforeAnyAnswerIsReadAndAnErrorInTheMiddleKeepsTheConnectionInStep)
+{
+    // The script reads all three statements before it answers any: a client that waited for
+    // the first answer would stall here.
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g)
+        .expect()
+        .expect()
+        .expect()
+        .send(packet(1, okPayload(1, 5)) + packet(1, errorPayload(1062, "Duplicate entry '1'")) +
+              resultSet(1, {columnPayload("t", "a", 253)}, {row({"first"}), row({"second"})}))
+        .expect()
+        .send(packet(1, okPayload(2)));
+    s.start();
+    Client c(true);
+    ASSERT_TRUE(c.connect(s));
+    const uint64_t before = c.c.RoundTrips();
+    std::vector<TMysqlBatchAnswer> answers;
+    EXPECT_FALSE(c.c.QueryBatch(kMixedBatch, answers));
+    EXPECT_EQ(c.c.RoundTrips() - before, 1u) << "three statements, one turnaround";
+    EXPECT_EQ(c.c.ErrorCode(), 1062) << "the first failure is the connection's error";
+    expectMixedAnswers(answers);
+    bool ok = false;
+    c.query("delete from t", true, &ok);
+    EXPECT_TRUE(ok) << c.c.ErrorText();
+    EXPECT_EQ(c.c.AffectedRows(), 2u);
+    c.c.Close();
+    s.finish();
+    ASSERT_FALSE(s.failed());
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 5u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(got[1 + i].seq, 0) << "every statement is a command of its own";
+        EXPECT_EQ(got[1 + i].payload, "\x03" + kMixedBatch[i]);
+    }
+}
+
+TEST(Pipelining, CompressedAnswersEachStartTheirOwnSequence)
+{
+    FakeServer s;
+    // The second answer straddles two compressed packets (1 and 2); the third starts at 1 again.
+    const std::string error = packet(1, errorPayload(1062, "Duplicate entry '1'"));
+    const std::string rows = resultSet(1, {columnPayload("t", "a", 253)}, {row({"first"}), row({"second"})});
+    s.handshake()
+        .expectCompressed()
+        .expectCompressed()
+        .expectCompressed()
+        .send(compressedPacket(1, packet(1, okPayload(1, 5)), 0) + compressedPacket(1, error.substr(0, 6), 0) +
+              compressedPacket(2, error.substr(6), 0) +
+              compressedPacket(1, zlibCompress(rows), uint32_t(rows.size())));
+    s.start();
+    Client c(false, true);
+    ASSERT_TRUE(c.connect(s));
+    ASSERT_TRUE(c.c.ClientFlags() & MysqlFlags::CLIENT_COMPRESS);
+    std::vector<TMysqlBatchAnswer> answers;
+    EXPECT_FALSE(c.c.QueryBatch(kMixedBatch, answers));
+    expectMixedAnswers(answers);
+    EXPECT_TRUE(c.c.Connected());
+    c.c.Close();
+    s.finish();
+    EXPECT_FALSE(s.failed());
+}
+
+TEST(Pipelining, AConnectionLostInTheMiddleLosesTheTransactionAndNothingIsSentAgain)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g)
+        .expect()
+        .expect()
+        .expect()
+        .send(packet(1, okPayload(0, 0, 3)) + packet(1, okPayload(1, 0, 3)))  // in a transaction from here
+        .closeConnection();
+    s.start();
+    Client c(true);  // reconnecting is allowed: the batch must still not run again
+    ASSERT_TRUE(c.connect(s));
+    std::vector<TMysqlBatchAnswer> answers;
+    EXPECT_FALSE(c.c.QueryBatch({"start transaction", "update t set a = 2", "insert into t values (3)"}, answers));
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_TRUE(answers[0].Succeeded());
+    EXPECT_TRUE(answers[1].Succeeded());
+    EXPECT_EQ(answers[1].AffectedRows, 1u);
+    EXPECT_TRUE(answers[2].sent);
+    EXPECT_FALSE(answers[2].answered) << "its outcome is unknown";
+    EXPECT_EQ(answers[2].ErrorCode, 2013);
+    EXPECT_TRUE(c.c.TransactionLost());
+    EXPECT_FALSE(c.c.Connected());
+    // A later batch fails at once instead of running on a new connection.
+    EXPECT_FALSE(c.c.QueryBatch({"commit"}, answers));
+    EXPECT_FALSE(answers[0].sent);
+    EXPECT_EQ(answers[0].ErrorCode, 2006);
+    c.c.Close();
+    s.finish();
+    EXPECT_FALSE(s.failed());
+    size_t statements = 0;
+    for (const Received& p : s.received())
+        statements += !p.payload.empty() && p.payload[0] == '\x03';
+    EXPECT_EQ(statements, 3u);
+}
+
+TEST(Pipelining, NothingIsSentBehindAStatementThatMayAskForALocalFile)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g)
+        .expect()
+        .send(packet(1, "\xfb/etc/passwd"))
+        .expect()
+        .send(packet(3, okPayload()))
+        .expect()
+        .send(packet(1, okPayload(1)));
+    s.start();
+    Client c(true);
+    ASSERT_TRUE(c.connect(s));
+    std::vector<TMysqlBatchAnswer> answers;
+    EXPECT_FALSE(c.c.QueryBatch({"load data local infile '/etc/passwd' into table t", "delete from t"}, answers));
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_NE(answers[0].ErrorText.find("/etc/passwd"), std::string::npos) << answers[0].ErrorText;
+    EXPECT_TRUE(answers[1].Succeeded()) << answers[1].ErrorText;
+    c.c.Close();
+    s.finish();
+    ASSERT_FALSE(s.failed());
+    auto got = s.received();
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[2].payload, "") << "the refusal comes before the next statement";
+    EXPECT_EQ(got[3].payload, std::string("\x03") + "delete from t");
+}

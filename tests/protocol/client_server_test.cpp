@@ -380,3 +380,94 @@ TEST_P(BothCompressions, ConnectionKilledByTheServerRunsTheNextStatementOnce)
     EXPECT_EQ(runSql("select count(*) from t", db), "4\n");
     runSql("drop database " + db);
 }
+
+TEST_P(BothCompressions, PipelinedStatementsAnswerInOrderAndAnErrorInTheMiddleLeavesTheConnectionUsable)
+{
+    Connection k(GetParam());
+    ASSERT_TRUE(k.connected) << k.c.ErrorText();
+    ASSERT_TRUE(k.c.SelectDatabase(vt::test::freshDatabase("pcore_pipe"))) << k.c.ErrorText();
+    k.exec("create table t (id int auto_increment primary key, v varchar(20))");
+    const uint64_t before = k.c.RoundTrips();
+    std::vector<TMysqlBatchAnswer> a;
+    EXPECT_FALSE(k.c.QueryBatch({"insert into t (v) values ('one'), ('two')", "insert into t (id, v) values (1, 'dup')",
+                                 "select v from t order by id desc", "update t set v = 'ONE' where id = 1",
+                                 "insert into t (v) values ('three')"},
+                                a));
+    EXPECT_EQ(k.c.RoundTrips() - before, 1u);
+    ASSERT_EQ(a.size(), 5u);
+    EXPECT_TRUE(a[0].Succeeded());
+    EXPECT_EQ(a[0].AffectedRows, 2u);
+    EXPECT_EQ(a[0].InsertId, 1u);
+    EXPECT_EQ(a[1].ErrorCode, 1062) << a[1].ErrorText;
+    ASSERT_TRUE(a[2].Succeeded() && a[2].Result) << a[2].ErrorText;
+    EXPECT_EQ(a[2].Result->RowCount(), 2) << "the refused insert changed nothing";
+    EXPECT_STREQ(a[2].Result->FieldValue(0), "two");
+    EXPECT_TRUE(a[3].Succeeded());
+    EXPECT_EQ(a[3].AffectedRows, 1u);
+    EXPECT_TRUE(a[4].Succeeded());
+    EXPECT_EQ(a[4].InsertId, 3u);
+    EXPECT_EQ(k.c.ErrorCode(), 1062);
+    EXPECT_EQ(k.value("select group_concat(v order by id) from t"), "ONE,two,three");
+}
+
+TEST_P(BothCompressions, PipelinedGroupsFollowTheLimitBehindReadsAndLargeStatementsArriveWhole)
+{
+    Connection k(GetParam());
+    ASSERT_TRUE(k.connected) << k.c.ErrorText();
+    ASSERT_TRUE(k.c.SelectDatabase(vt::test::freshDatabase("pcore_pipe_big"))) << k.c.ErrorText();
+    k.exec("create table b (id int primary key, v longblob)");
+    const size_t limit = 64 * 1024;
+    k.c.SetPipelineLimit(limit);
+    // A statement of exactly n bytes storing a value of known length; n 0 stands for a read.
+    const std::string read = "select count(*) from b";
+    auto statement = [&](int id, size_t n) {
+        if (n == 0) return read;
+        const std::string head = "insert into b values (" + std::to_string(id) + ", '";
+        return head + std::string(n - head.size() - 2, char('a' + id % 26)) + "')";
+    };
+    const size_t mb3 = 3 * 1024 * 1024;
+    struct Case {
+        const char* name;
+        std::vector<size_t> sizes;
+        uint64_t roundTrips;
+    } cases[] = {
+        {"changes of any length travel together", {100, mb3, limit + 1, 100}, 1},
+        {"behind a read, exactly the limit", {0, limit / 2, limit / 2}, 1},
+        {"behind a read, one byte over the limit", {0, limit / 2, limit / 2 + 1}, 2},
+        {"a read in the middle bounds what follows it", {limit, 0, limit - read.size() + 1, 100}, 2},
+        {"a read in the middle, exactly the limit behind it", {limit, 0, limit - read.size(), 0}, 1},
+        {"a long statement behind a read", {0, mb3, 0}, 2},
+    };
+    int id = 0;
+    for (const Case& c : cases) {
+        k.exec("delete from b");
+        std::vector<std::string> statements;
+        size_t valueBytes = 0;
+        size_t rows = 0;
+        for (size_t n : c.sizes) {
+            statements.push_back(statement(++id, n));
+            if (n == 0) continue;
+            ++rows;
+            valueBytes += statements.back().size() - statements.back().find('\'') - 3;
+            ASSERT_EQ(statements.back().size(), n);
+        }
+        const uint64_t before = k.c.RoundTrips();
+        std::vector<TMysqlBatchAnswer> a;
+        EXPECT_TRUE(k.c.QueryBatch(statements, a)) << c.name << ": " << k.c.ErrorText();
+        EXPECT_EQ(k.c.RoundTrips() - before, c.roundTrips) << c.name;
+        // Each read counts the rows stored before it.
+        size_t stored = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (c.sizes[i] != 0) {
+                ++stored;
+                continue;
+            }
+            ASSERT_TRUE(a[i].Result) << c.name;
+            EXPECT_STREQ(a[i].Result->FieldValue(0), std::to_string(stored).c_str()) << c.name;
+        }
+        auto r = k.rows("select count(*), coalesce(sum(length(v)), 0) from b");
+        ASSERT_NE(r, nullptr);
+        EXPECT_STREQ(r->FieldValue(0), std::to_string(rows).c_str()) << c.name;
+        EXPECT_STREQ(r->FieldValue(1), std::to_string(valueBytes).c_str()) << c.name;
+    }
+}

@@ -208,3 +208,31 @@ TEST(TlsServer, TeamSetupRequiresVerifiedTls)
     EXPECT_FALSE(oldCa.Connect("localhost", s.user, s.password, "", port, MysqlFlags::CLIENT_SSL));
     EXPECT_EQ(oldCa.ErrorCode(), 2026);
 }
+
+// Statements pipelined inside TLS, plain and compressed: the records of several commands and
+// answers follow one another, a long statement among them.
+TEST(TlsServer, PipelinedStatementsAnswerInOrder)
+{
+    const auto& s = testServer();
+    for (bool compress : {false, true}) {
+        SCOPED_TRACE(compress ? "compressed" : "plain");
+        TMysqlClient c;
+        ASSERT_TRUE(connectTls(c, "localhost", s.user, s.password, compress)) << c.ErrorText();
+        const std::string longOne = "select length('" + std::string(200000, 'p') + "')";
+        std::vector<TMysqlBatchAnswer> a;
+        const uint64_t before = c.RoundTrips();
+        EXPECT_FALSE(c.QueryBatch({"select repeat('tls', 20000)", "select no_such_function()", longOne, "select 7"}, a));
+        EXPECT_EQ(c.RoundTrips() - before, 1u);
+        ASSERT_EQ(a.size(), 4u);
+        ASSERT_TRUE(a[0].Succeeded() && a[0].Result) << a[0].ErrorText;
+        a[0].Result->FetchLengths();
+        EXPECT_EQ(a[0].Result->FieldLength(0), 60000u);
+        EXPECT_TRUE(a[1].answered);
+        EXPECT_EQ(a[1].ErrorCode, 1305) << a[1].ErrorText;
+        ASSERT_TRUE(a[2].Succeeded() && a[2].Result) << a[2].ErrorText;
+        EXPECT_STREQ(a[2].Result->FieldValue(0), "200000");
+        ASSERT_TRUE(a[3].Succeeded() && a[3].Result) << a[3].ErrorText;
+        EXPECT_STREQ(a[3].Result->FieldValue(0), "7");
+        EXPECT_EQ(value(c, "select 'still in step'"), "still in step");
+    }
+}
