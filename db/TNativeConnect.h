@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "db/DbErrors.h"
 #include "db/ServerList.h"
 #include "db/TStringList.h"
 
@@ -85,6 +86,8 @@ public:
     // lost transaction or an unknown outcome.
     int LastErrorCode() const { return m_errorCode; }
     const std::string& LastErrorText() const { return m_errorText; }
+    // Whether that failure left the statement's effect unknown or lost a transaction.
+    FailureKind LastFailureKind() const { return m_failureKind; }
 
     std::vector<TNativeDataSet*> Statements;
 
@@ -116,6 +119,7 @@ private:
     std::vector<std::string> m_sessionStatements;
     int m_errorCode = 0;
     std::string m_errorText;
+    FailureKind m_failureKind = FailureKind::Other;
     struct CachedAnswer {
         std::shared_ptr<TMysqlResult> result;
         bool ok = false;

@@ -58,9 +58,11 @@ status_of() {  # n variable
   "$client" --socket="$dir/s$1.sock" -uroot -N -e "show status like '$2'" 2>/dev/null | awk '{print $2}'
 }
 
+group_timeouts=${VT_GALERA_GROUP_TIMEOUTS:-evs.suspect_timeout=PT2S;evs.inactive_timeout=PT3S;evs.keepalive_period=PT0.5S;evs.inactive_check_period=PT0.5S}
+
 provider_options() {  # n
   local i=$(($1 - 1))
-  echo "gmcast.listen_addr=tcp://127.0.0.1:${group_ports[$i]};ist.recv_addr=127.0.0.1:${ist_ports[$i]};gcache.size=32M;evs.suspect_timeout=PT2S;evs.inactive_timeout=PT3S;evs.keepalive_period=PT0.5S;evs.inactive_check_period=PT0.5S"
+  echo "gmcast.listen_addr=tcp://127.0.0.1:${group_ports[$i]};ist.recv_addr=127.0.0.1:${ist_ports[$i]};gcache.size=32M;$group_timeouts"
 }
 
 start_node() {  # n [extra options]
