@@ -59,14 +59,15 @@ void LogActivity(const Session& session, const QString& note, const QString& use
                                        message + " and ModifiedBy = " + user + " limit 1");
                       });
         // The member's read state: a second row would show the message twice.
-        changeChecked([&] {
-            run("Insert into msg_state (RequirementID , msgID,username,state) Values (" +
-                std::to_string(documentId) + "," + message + "," + user + ",1)");
-        },
-                      [&] {
-                          return found("select msgID from msg_state where msgID = " + message +
-                                       " and username = " + user + " limit 1");
-                      });
+        changeChecked(
+            [&] {
+                run("Insert into msg_state (RequirementID , msgID,username,state) Values (" +
+                    std::to_string(documentId) + "," + message + "," + user + ",1)");
+            },
+            [&] {
+                return found("select msgID from msg_state where msgID = " + message + " and username = " + user +
+                             " limit 1");
+            });
         return;
     }
     try {

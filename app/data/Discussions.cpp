@@ -127,8 +127,8 @@ PostResult PostDiscussionMessage(const Session& session, const QString& subject,
             // The answer was lost: the message is the one with this tag and everything the
             // insert wrote (the server's time aside).
             auto query = session.newQuery();
-            query->SetSQL("select msgID from req_messages where hash = " + tag + " and RequirementID = " +
-                          documentId + " and ParentID = " + parent + " and ProjectID = " + projectId +
+            query->SetSQL("select msgID from req_messages where hash = " + tag + " and RequirementID = " + documentId +
+                          " and ParentID = " + parent + " and ProjectID = " + projectId +
                           " and Name = " + sqlQuoted(session.CurrentUser) + " and Subject = " + sqlQuoted(subject) +
                           " and msg = " + sqlQuoted(text) + " order by msgID desc limit 1");
             query->Open();

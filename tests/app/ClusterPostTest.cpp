@@ -124,8 +124,9 @@ TEST(ClusterPost, NodeKilledAfterRunningThePostEndsWithTheMessageStoredOnce)
     const std::string wait = "SET SESSION wsrep_sync_wait=1;";
     EXPECT_EQ(onNode(3, wait + "select msgID, Subject, hash from Req_messages", "vtcluster"),
               std::to_string(posted.msgId) + "\tBericht\t" + std::to_string(posted.tag) + "\n");
-    EXPECT_EQ(onNode(3, wait + "select username, count(*) from msg_state where msgID = " +
-                            std::to_string(posted.msgId) + " group by username order by username",
+    EXPECT_EQ(onNode(3,
+                     wait + "select username, count(*) from msg_state where msgID = " + std::to_string(posted.msgId) +
+                         " group by username order by username",
                      "vtcluster"),
               "ALICE\t1\nBOB\t1\n");
     const auto shown = data::discussions::threads(session, 10, "ALICE");

@@ -93,8 +93,8 @@ TEST_F(LostAnswer, PostedMessageIsStoredOnceAndEveryMemberNotifiedOnce)
 
         EXPECT_EQ(sql("select count(*) from Req_messages where hash = " + std::to_string(posted.tag)), "1\n");
         EXPECT_EQ(sql("select msgID from Req_messages where msgID = " + std::to_string(posted.msgId) +
-                      " and Subject = '" + vt::test::sqlLiteralBody(kSubject.toStdString()) + "' and hash = " +
-                      std::to_string(posted.tag)),
+                      " and Subject = '" + vt::test::sqlLiteralBody(kSubject.toStdString()) +
+                      "' and hash = " + std::to_string(posted.tag)),
                   std::to_string(posted.msgId) + "\n");
         EXPECT_EQ(sql("select count(*) from Req_messages"), "2\n");
         EXPECT_EQ(sql("select username, count(*) from msg_state where msgID = " + std::to_string(posted.msgId) +
@@ -162,8 +162,8 @@ TEST_F(LostAnswer, UncheckedChangeReportsItsOutcomeUnknownAndATransactionIsLost)
         sql("UPDATE Catagories SET CatagoryName = 'n' WHERE CatagoryID = 4");
 
         m_proxy->Arm("concat(CatagoryName", cut);
-        auto [kind, message] =
-            failureOf([&] { execute("update Catagories set CatagoryName = concat(CatagoryName, 'x') where CatagoryID = 4"); });
+        auto [kind, message] = failureOf(
+            [&] { execute("update Catagories set CatagoryName = concat(CatagoryName, 'x') where CatagoryID = 4"); });
         EXPECT_EQ(kind, FailureKind::OutcomeUnknown) << message;
         EXPECT_NE(message.find("whether it was stored is unknown"), std::string::npos) << message;
         EXPECT_EQ(sql("select CatagoryName from Catagories where CatagoryID = 4"),
@@ -171,8 +171,8 @@ TEST_F(LostAnswer, UncheckedChangeReportsItsOutcomeUnknownAndATransactionIsLost)
 
         execute("START TRANSACTION");
         m_proxy->Arm("'in transaction'", cut);
-        std::tie(kind, message) = failureOf(
-            [&] { execute("update Catagories set CatagoryName = 'in transaction' where CatagoryID = 4"); });
+        std::tie(kind, message) =
+            failureOf([&] { execute("update Catagories set CatagoryName = 'in transaction' where CatagoryID = 4"); });
         EXPECT_EQ(kind, FailureKind::TransactionLost) << message;
         execute("ROLLBACK");
 

@@ -121,8 +121,8 @@ private:
         if (original == 0 || bytes.size() != 7 + compressed) return bytes;
         std::string out(original, '\0');
         uLongf size = original;
-        if (::uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                         reinterpret_cast<const Bytef*>(bytes.data() + 7), compressed) != Z_OK)
+        if (::uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(bytes.data() + 7),
+                         compressed) != Z_OK)
             return bytes;
         return out;
     }
