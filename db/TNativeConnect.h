@@ -49,7 +49,9 @@ public:
     // connection, a node that is not ready, 1047) or that may safely run twice
     // (IsRepeatableStatement) moves to the next ready server. A change whose answer was lost
     // after sending fails with the message that its outcome is unknown; a connection lost
-    // inside a transaction fails with the message that the transaction was lost.
+    // inside a transaction fails with the message that the transaction was lost, except for a
+    // COMMIT that was sent, whose outcome is unknown. LastFailureKind (and the exception) says
+    // which.
     std::unique_ptr<TMysqlResult> Query(const std::string& sql);
     // The same, but a failure gives none and ok false instead of raising.
     std::unique_ptr<TMysqlResult> TryQuery(const std::string& sql, bool& ok);
