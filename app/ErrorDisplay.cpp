@@ -46,7 +46,15 @@ QString errorText(const std::exception& error)
 {
     const QString text = textFromBytes(error.what());
     const auto* server = dynamic_cast<const EmySQLDatabaseError*>(&error);
-    const QString sentence = server ? errorSentence(server->ServerError()) : QString();
+    QString sentence = server ? errorSentence(server->ServerError()) : QString();
+    // A lost connection is not always to be answered by trying again: a change whose answer
+    // was lost may be stored already.
+    if (server && server->Kind() == FailureKind::OutcomeUnknown)
+        sentence = QStringLiteral("The connection to the database server was lost after the change was sent. "
+                                  "Look whether it was stored before you make it again.");
+    else if (server && server->Kind() == FailureKind::TransactionLost)
+        sentence = QStringLiteral("The connection to the database server was lost during the change; nothing of "
+                                  "it was stored. Try again; the program connects again by itself.");
     return sentence.isEmpty() ? text : sentence + QStringLiteral("\n\n") + text;
 }
 

@@ -23,22 +23,36 @@ public:
     using EDbError::EDbError;
 };
 
+// What a failure says about the statement when the connection to the server was lost on the
+// way; Other for every failure that is no such loss (or one before the statement was sent).
+enum class FailureKind : uint8_t {
+    Other,
+    // The statement (or COMMIT) was sent and its answer was lost: it may or may not have been
+    // stored. Whoever can check by a key or a token it wrote decides whether to run it again.
+    OutcomeUnknown,
+    // The connection was lost inside a transaction: nothing of the transaction was stored.
+    TransactionLost,
+};
+
 // Every failure of the engine: its 16-bit code, the composed message and, when the protocol
 // client reported the failure, the number of its error pair (the server's error number, or a
 // client code 2000..2020; 0 for failures of the layer itself). Callers test that number, never
 // the message text.
 class EmySQLDatabaseError : public EDatabaseError {
 public:
-    EmySQLDatabaseError(uint16_t errorCode, std::string message, uint16_t serverError = 0)
-        : EDatabaseError(std::move(message)), m_errorCode(errorCode), m_serverError(serverError)
+    EmySQLDatabaseError(uint16_t errorCode, std::string message, uint16_t serverError = 0,
+                        FailureKind kind = FailureKind::Other)
+        : EDatabaseError(std::move(message)), m_errorCode(errorCode), m_serverError(serverError), m_kind(kind)
     {
     }
     uint16_t ErrorCode() const { return m_errorCode; }
     uint16_t ServerError() const { return m_serverError; }
+    FailureKind Kind() const { return m_kind; }
 
 private:
     uint16_t m_errorCode;
     uint16_t m_serverError;
+    FailureKind m_kind;
 };
 
 // Opening a statement that returns no rows: "Error creating cursor handle".

@@ -223,7 +223,9 @@ bool TNativeConnect::failover(std::string& failures)
 
 std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& ok)
 {
-    if (m_client->TransactionLost() && lowerCase(trimmedStatement(sql)) == "rollback") {
+    m_failureKind = FailureKind::Other;
+    const std::string verb = lowerCase(trimmedStatement(sql));
+    if (m_client->TransactionLost() && verb == "rollback") {
         // The connection dropped inside the transaction: its work is gone, which is what the
         // rollback asks for. Later statements may connect again.
         m_client->Close();
@@ -257,7 +259,15 @@ std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& 
         const bool gone = connectionGone(code) || !m_client->Connected();
         if (inTransaction) {
             // The work of the transaction is gone with its connection: never run it elsewhere.
-            if (m_client->TransactionLost() || gone) m_errorText = kTransactionLost;
+            // A COMMIT that reached the server may have stored it all, though.
+            if (gone && sent && verb == "commit") {
+                m_errorCode = 2013;
+                m_errorText = kOutcomeUnknown;
+                m_failureKind = FailureKind::OutcomeUnknown;
+            } else if (m_client->TransactionLost() || gone) {
+                m_errorText = kTransactionLost;
+                m_failureKind = FailureKind::TransactionLost;
+            }
             return nullptr;
         }
         if (code == ErLockDeadlock && conflicts < ConflictRetries) {
@@ -269,6 +279,7 @@ std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& 
         if (gone && sent && code != ErUnknownCommand && !IsRepeatableStatement(sql)) {
             m_errorCode = 2013;
             m_errorText = kOutcomeUnknown;
+            m_failureKind = FailureKind::OutcomeUnknown;
             return nullptr;
         }
         // The statement did not run, or running it again changes nothing: the next server.
@@ -294,6 +305,7 @@ std::vector<TStatementOutcome> TNativeConnect::RunBatch(const std::vector<std::s
     std::vector<TStatementOutcome> outcomes(answers.size());
     m_errorCode = 0;
     m_errorText.clear();
+    m_failureKind = FailureKind::Other;
     for (size_t i = 0; i < answers.size(); ++i) {
         const TMysqlBatchAnswer& a = answers[i];
         TStatementOutcome& o = outcomes[i];
@@ -307,14 +319,17 @@ std::vector<TStatementOutcome> TNativeConnect::RunBatch(const std::vector<std::s
         if (!a.answered && gone) {
             if (m_client->TransactionLost() || wasInTransaction) {
                 o.errorText = kTransactionLost;
+                o.kind = FailureKind::TransactionLost;
             } else if (a.sent) {
                 o.errorCode = 2013;
                 o.errorText = kOutcomeUnknown;
+                o.kind = FailureKind::OutcomeUnknown;
             }
         }
         if (m_errorCode == 0) {
             m_errorCode = o.errorCode;
             m_errorText = o.errorText;
+            m_failureKind = o.kind;
         }
     }
     if (allOk && !statements.empty()) {
@@ -337,7 +352,7 @@ std::unique_ptr<TMysqlResult> TNativeConnect::Query(const std::string& sql)
 {
     bool ok = false;
     std::unique_ptr<TMysqlResult> result = TryQuery(sql, ok);
-    if (!ok) throw EmySQLException(m_errorCode, m_errorText);
+    if (!ok) throw EmySQLException(m_errorCode, m_errorText, m_failureKind);
     return result;
 }
 
@@ -411,11 +426,15 @@ void TNativeConnect::Transaction(const std::string& sql)
     if (succeeded) return;
     // A failed COMMIT must never look like a stored transaction.
     std::string text = m_client->ErrorText();
-    if (sql == "COMMIT" && m_client->StatementSent() && m_client->ErrorCode() == 2013)
+    FailureKind kind = FailureKind::Other;
+    if (sql == "COMMIT" && m_client->StatementSent() && m_client->ErrorCode() == 2013) {
         text = kOutcomeUnknown;
-    else if (sql != "BEGIN" && (m_client->TransactionLost() || connectionGone(m_client->ErrorCode())))
+        kind = FailureKind::OutcomeUnknown;
+    } else if (sql != "BEGIN" && (m_client->TransactionLost() || connectionGone(m_client->ErrorCode()))) {
         text = kTransactionLost;
-    throw EmySQLException(m_client->ErrorCode(), text);
+        kind = FailureKind::TransactionLost;
+    }
+    throw EmySQLException(m_client->ErrorCode(), text, kind);
 }
 
 uint8_t TNativeConnect::ProbeCharset()

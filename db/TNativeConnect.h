@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "db/DbErrors.h"
 #include "db/ServerList.h"
 #include "db/TStringList.h"
 #include "db/TmySQLDatabase.h"
@@ -50,7 +51,9 @@ public:
     // connection, a node that is not ready, 1047) or that may safely run twice
     // (IsRepeatableStatement) moves to the next ready server. A change whose answer was lost
     // after sending fails with the message that its outcome is unknown; a connection lost
-    // inside a transaction fails with the message that the transaction was lost.
+    // inside a transaction fails with the message that the transaction was lost, except for a
+    // COMMIT that was sent, whose outcome is unknown. LastFailureKind (and the exception) says
+    // which.
     std::unique_ptr<TMysqlResult> Query(const std::string& sql);
     // The same, but a failure gives none and ok false instead of raising.
     std::unique_ptr<TMysqlResult> TryQuery(const std::string& sql, bool& ok);
@@ -95,6 +98,8 @@ public:
     // lost transaction or an unknown outcome.
     int LastErrorCode() const { return m_errorCode; }
     const std::string& LastErrorText() const { return m_errorText; }
+    // Whether that failure left the statement's effect unknown or lost a transaction.
+    FailureKind LastFailureKind() const { return m_failureKind; }
 
     std::vector<TNativeDataSet*> Statements;
 
@@ -126,6 +131,7 @@ private:
     std::vector<std::string> m_sessionStatements;
     int m_errorCode = 0;
     std::string m_errorText;
+    FailureKind m_failureKind = FailureKind::Other;
     struct CachedAnswer {
         std::shared_ptr<TMysqlResult> result;
         bool ok = false;

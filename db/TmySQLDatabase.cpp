@@ -263,7 +263,7 @@ std::vector<TStatementOutcome> TmySQLDatabase::ExecuteBatch(const std::vector<st
 void TmySQLDatabase::RaiseFailure(const TStatementOutcome& outcome)
 {
     if (outcome.ok) return;
-    Engine().Run([&] { throw EmySQLException(outcome.errorCode, outcome.errorText); });
+    Engine().Run([&] { throw EmySQLException(outcome.errorCode, outcome.errorText, outcome.kind); });
 }
 
 std::string TmySQLDatabase::ServerVersion() const

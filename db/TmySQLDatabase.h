@@ -41,6 +41,7 @@ struct TStatementOutcome {
     uint64_t insertId = 0;
     int errorCode = 0;  // the server's or the client's error number; 0 when ok
     std::string errorText;
+    FailureKind kind = FailureKind::Other;  // a lost answer or a lost transaction
 };
 
 enum TTransIsolation : uint8_t { tiDirtyRead, tiReadCommitted, tiRepeatableRead };

@@ -4,6 +4,7 @@
 
 uint16_t TmySQLEngine::record(const EmySQLException& e)
 {
+    m_lastKind = e.Kind();
     if (e.IsClientError()) {
         m_lastServerError = static_cast<uint16_t>(e.ClientError());
         m_lastErrorText = e.Text();
@@ -55,5 +56,5 @@ void TmySQLEngine::Check(uint16_t code) const
     if (code == 0) return;
     // The number is the one the composed message shows after "mySQL Error Code:".
     const bool fromClient = !m_lastErrorText.empty() && m_lastServerError > 0;
-    throw EmySQLDatabaseError(code, ComposeMessage(code), fromClient ? m_lastServerError : 0);
+    throw EmySQLDatabaseError(code, ComposeMessage(code), fromClient ? m_lastServerError : 0, m_lastKind);
 }

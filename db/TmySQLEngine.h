@@ -7,13 +7,15 @@
 #include <exception>
 #include <string>
 
+#include "db/DbErrors.h"
+
 // Internal failure of the layer, never seen by the application: a bare engine code, or a
 // client error (code 1001) with the protocol client's error number and text.
 class EmySQLException : public std::exception {
 public:
     explicit EmySQLException(uint16_t code) : m_code(code) {}
-    EmySQLException(int clientError, std::string text)
-        : m_code(1001), m_clientError(clientError), m_text(std::move(text)), m_isClient(true)
+    EmySQLException(int clientError, std::string text, FailureKind kind = FailureKind::Other)
+        : m_code(1001), m_clientError(clientError), m_text(std::move(text)), m_isClient(true), m_kind(kind)
     {
     }
     const char* what() const noexcept override { return m_text.c_str(); }
@@ -21,12 +23,14 @@ public:
     int ClientError() const { return m_clientError; }
     const std::string& Text() const { return m_text; }
     bool IsClientError() const { return m_isClient; }
+    FailureKind Kind() const { return m_kind; }
 
 private:
     uint16_t m_code;
     int m_clientError = 0;
     std::string m_text;
     bool m_isClient = false;
+    FailureKind m_kind = FailureKind::Other;
 };
 
 namespace EngineCode {
@@ -88,4 +92,5 @@ public:
 private:
     std::string m_lastErrorText;
     uint16_t m_lastServerError = 0;
+    FailureKind m_lastKind = FailureKind::Other;
 };

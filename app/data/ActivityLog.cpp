@@ -1,8 +1,10 @@
 #include "data/ActivityLog.h"
 
+#include "data/CheckedChange.h"
 #include "data/SqlText.h"
 #include "session/Session.h"
 
+#include "db/DbErrors.h"
 #include "db/TmySQLQuery.h"
 
 #include <string>
@@ -38,14 +40,49 @@ std::string activityStatement(const QString& note, const QString& userName, qint
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
                  qint32 catagoryId, qint32 documentId, qint32 msgId)
 {
-    auto query = session.newQuery();
     const std::string user = sqlQuoted(userName.toUpper());
-    query->SetSQL(activityStatement(note, userName, projectId, catagoryId, documentId, msgId));
-    query->Execute();
-    if (note == QLatin1String("DISC_POST")) {
-        query->SetSQL("Insert into msg_state (RequirementID , msgID,username,state) Values (" +
-                      std::to_string(documentId) + "," + std::to_string(msgId) + "," + user + ",1)");
+    const std::string message = std::to_string(msgId);
+    const bool post = note == QLatin1String("DISC_POST");
+    // Whether a row of this statement is there already, after its answer was lost.
+    auto found = [&](const std::string& sql) {
+        auto query = session.newQuery();
+        query->SetSQL(sql);
+        query->Open();
+        const bool any = query->RecordCount() > 0;
+        query->Close();
+        return any;
+    };
+    auto run = [&](const std::string& sql) {
+        auto query = session.newQuery();
+        query->SetSQL(sql);
         query->Execute();
+    };
+    const std::string log = activityStatement(note, userName, projectId, catagoryId, documentId, msgId);
+    if (post) {
+        // One record per member and message: found by that pair, never written twice.
+        changeChecked([&] { run(log); },
+                      [&] {
+                          return found("select LogID from activity_Log where Note = 'DISC_POST' and msgID = " +
+                                       message + " and ModifiedBy = " + user + " limit 1");
+                      });
+        // The member's read state: a second row would show the message twice.
+        changeChecked(
+            [&] {
+                run("Insert into msg_state (RequirementID , msgID,username,state) Values (" +
+                    std::to_string(documentId) + "," + message + "," + user + ",1)");
+            },
+            [&] {
+                return found("select msgID from msg_state where msgID = " + message + " and username = " + user +
+                             " limit 1");
+            });
+        return;
+    }
+    try {
+        run(log);
+    } catch (const EmySQLDatabaseError& error) {
+        // A save or deletion record whose answer was lost may be there or not; such a record
+        // is better lost than doubled, and the change it records is done.
+        if (error.Kind() != FailureKind::OutcomeUnknown) throw;
     }
 }
 

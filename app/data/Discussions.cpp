@@ -1,6 +1,7 @@
 #include "data/Discussions.h"
 
 #include "data/ActivityLog.h"
+#include "data/CheckedChange.h"
 #include "data/SqlText.h"
 #include "session/Session.h"
 
@@ -10,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 
 namespace vt::app::data::discussions {
@@ -107,16 +109,36 @@ PostResult PostDiscussionMessage(const Session& session, const QString& subject,
     PostResult result;
     result.tag = drawTag();
     const std::string documentId = std::to_string(session.CurrentDocumentID);
+    const std::string tag = std::to_string(result.tag);
+    const std::string parent = std::to_string(parentId);
+    const std::string projectId = std::to_string(session.CurrentProjectID);
+    result.msgId = insertChecked(
+        [&] {
+            auto query = session.newQuery();
+            query->SetSQL("insert into Req_messages (Subject, Name, msg, created, RequirementID, hash, ParentID, "
+                          "ProjectID) values (" +
+                          sqlQuoted(subject) + ", " + sqlQuoted(session.CurrentUser) + "," + sqlQuoted(text) +
+                          ",now()," + documentId + "," + tag + "," + parent + "," + projectId + ")");
+            query->Execute();
+            // The id of this very insert: a search by (subject, tag) could find an older message.
+            return static_cast<qint32>(query->InsertId());
+        },
+        [&]() -> std::optional<qint32> {
+            // The answer was lost: the message is the one with this tag and everything the
+            // insert wrote (the server's time aside).
+            auto query = session.newQuery();
+            query->SetSQL("select msgID from req_messages where hash = " + tag + " and RequirementID = " + documentId +
+                          " and ParentID = " + parent + " and ProjectID = " + projectId +
+                          " and Name = " + sqlQuoted(session.CurrentUser) + " and Subject = " + sqlQuoted(subject) +
+                          " and msg = " + sqlQuoted(text) + " order by msgID desc limit 1");
+            query->Open();
+            std::optional<qint32> id;
+            if (query->RecordCount() > 0) id = query->FieldByName("msgID").AsInteger();
+            query->Close();
+            return id;
+        });
     {
         auto query = session.newQuery();
-        query->SetSQL("insert into Req_messages (Subject, Name, msg, created, RequirementID, hash, ParentID, "
-                      "ProjectID) values (" +
-                      sqlQuoted(subject) + ", " + sqlQuoted(session.CurrentUser) + "," + sqlQuoted(text) + ",now()," +
-                      documentId + "," + std::to_string(result.tag) + "," + std::to_string(parentId) + "," +
-                      std::to_string(session.CurrentProjectID) + ")");
-        query->Execute();
-        // The id of this very insert: a search by (subject, tag) could find an older message.
-        result.msgId = static_cast<qint32>(query->InsertId());
         query->SetSQL("Update Requirements set messages = 1 where RequirementID=" + documentId);
         query->Execute();
     }

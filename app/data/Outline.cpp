@@ -1,4 +1,5 @@
 #include "data/Outline.h"
+#include "data/CheckedChange.h"
 
 #include "data/SqlText.h"
 #include "session/Session.h"
@@ -273,23 +274,44 @@ int drawHash()
 qint32 insertDocument(const Session& session, int hash, qint32 level, qint32 parentId, const QString& topic,
                       const QString& userName)
 {
-    auto query = session.newQuery();
-    query->SetSQL(
-        "insert into Requirements (hash,Level, ParentID, RequirementName, Created, Owner,modified,modifiedBy ) "
-        "\r\nvalues (:hash,:Level, :ParentID, :RequirementName, :Created, :Owner,:Modified,:ModifiedBy)");
     const double stamp = currentDateTime();
-    query->ParamByName("ParentID").SetAsInteger(parentId);
-    query->ParamByName("Level").SetAsInteger(level);
-    query->ParamByName("RequirementName").SetAsString(bytesFromText(topic));
-    query->ParamByName("Created").SetAsDateTime(stamp);
-    query->ParamByName("Owner").SetAsString(bytesFromText(userName));
-    query->ParamByName("hash").SetAsInteger(hash);
-    query->ParamByName("Modified").SetAsDateTime(stamp);
-    query->ParamByName("ModifiedBy").SetAsString(bytesFromText(userName));
-    query->Execute();
-    // The id the server generated for this very insert: a search by (topic, hash) could find a
-    // row of another project that happens to share both.
-    return static_cast<qint32>(query->InsertId());
+    // The values of the new row; the check after a lost answer looks for exactly these.
+    auto bind = [&](TmySQLQuery& query) {
+        query.ParamByName("ParentID").SetAsInteger(parentId);
+        query.ParamByName("Level").SetAsInteger(level);
+        query.ParamByName("RequirementName").SetAsString(bytesFromText(topic));
+        query.ParamByName("Created").SetAsDateTime(stamp);
+        query.ParamByName("Owner").SetAsString(bytesFromText(userName));
+        query.ParamByName("hash").SetAsInteger(hash);
+    };
+    return insertChecked(
+        [&] {
+            auto query = session.newQuery();
+            query->SetSQL(
+                "insert into Requirements (hash,Level, ParentID, RequirementName, Created, Owner,modified,modifiedBy ) "
+                "\r\nvalues (:hash,:Level, :ParentID, :RequirementName, :Created, :Owner,:Modified,:ModifiedBy)");
+            bind(*query);
+            query->ParamByName("Modified").SetAsDateTime(stamp);
+            query->ParamByName("ModifiedBy").SetAsString(bytesFromText(userName));
+            query->Execute();
+            // The id the server generated for this very insert: a search by (topic, hash) could
+            // find a row of another project that happens to share both.
+            return static_cast<qint32>(query->InsertId());
+        },
+        [&]() -> std::optional<qint32> {
+            // The answer was lost: the document is the one under this parent with this hash,
+            // topic, owner and creation time.
+            auto query = session.newQuery();
+            query->SetSQL("select RequirementID from Requirements where hash = :hash and Level = :Level and "
+                          "ParentID = :ParentID and RequirementName = :RequirementName and Created = :Created and "
+                          "Owner = :Owner order by RequirementID desc limit 1");
+            bind(*query);
+            query->Open();
+            std::optional<qint32> id;
+            if (query->RecordCount() > 0) id = query->FieldByName("RequirementID").AsInteger();
+            query->Close();
+            return id;
+        });
 }
 
 std::optional<TReqRec> document(const Session& session, qint32 requirementId)

@@ -140,6 +140,15 @@ TEST(ErrorText, OnlyServerErrorsWithAKnownNumberGetASentence)
     const Case cases[] = {
         {[] { throw EmySQLDatabaseError(1001, "mySQL Error Code: (2013)\r\nLost connection", 2013); },
          "The connection to the database server was lost.", nullptr},
+        // After a lost connection the kind of loss decides whether trying again is safe.
+        {[] {
+             throw EmySQLDatabaseError(1001, "mySQL Error Code: (2013)\r\nunknown", 2013, FailureKind::OutcomeUnknown);
+         },
+         "The connection to the database server was lost after the change was sent. Look whether", nullptr},
+        {[] {
+             throw EmySQLDatabaseError(1001, "mySQL Error Code: (2006)\r\nlost", 2006, FailureKind::TransactionLost);
+         },
+         "The connection to the database server was lost during the change; nothing of it was stored.", nullptr},
         {[] { throw EmySQLDatabaseError(1001, "mySQL Error Code: (1213)\r\nDeadlock found", 1213); },
          "Another user was changing the same data", nullptr},
         {[] { throw EmySQLDatabaseError(1001, "mySQL Error Code: (1045)\r\nAccess denied", 1045); },

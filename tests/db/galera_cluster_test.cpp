@@ -123,9 +123,11 @@ TEST_F(GaleraCluster, NodeKilledBetweenCommandsReadsAndSavesGoOnOnTheNext)
     const long long saveMs = msSince(started);
     std::printf("failover: node 1 killed; the next read answered on node 2 after %lld ms, a save after %lld ms\n",
                 readMs, saveMs);
-    // The read on the new node waits (wsrep_sync_wait) until the cluster has declared node 1
-    // lost: about the group's suspect timeout (2 s in the test cluster), not the read timeout.
-    EXPECT_LT(readMs, 6000);
+    // The client moves at once (a refused connect returns at once); the read on the new node
+    // then waits (wsrep_sync_wait) until the cluster has declared node 1 lost: about 1.3 s
+    // with the test cluster's group timeouts, far below the read timeout. The bound leaves
+    // room for a loaded machine and fails when the client waits out a connect timeout (4 s).
+    EXPECT_LT(readMs, 3500);
 
     TNativeConnect other(0, false);
     other.Connect(params(node(m_ports[2]), "galtest"));
