@@ -11,6 +11,32 @@
 
 USE `@STORE@`;
 
+-- Copies of who is a member of which project, and of where each document hangs, kept by the
+-- triggers of ProjectMembers and Requirements. The views of those two tables decide by them:
+-- the server cannot check a view's writes (CHECK OPTION) or insert through it when its condition
+-- reads the view's own table. Filled afresh here from the tables.
+CREATE TABLE IF NOT EXISTS vt_membership (
+  MemberID  INT NOT NULL,
+  UserName  VARCHAR(400) NULL,
+  ProjectID INT NULL,
+  PRIMARY KEY (MemberID),
+  KEY (ProjectID, UserName)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
+CREATE TABLE IF NOT EXISTS vt_outline (
+  RequirementID INT NOT NULL,
+  Level         INT NULL,
+  ParentID      INT NULL,
+  PRIMARY KEY (RequirementID)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
+START TRANSACTION;
+DELETE FROM vt_membership;
+INSERT INTO vt_membership (MemberID, UserName, ProjectID) SELECT MemberID, UserName, ProjectID FROM ProjectMembers;
+DELETE FROM vt_outline;
+INSERT INTO vt_outline (RequirementID, Level, ParentID) SELECT RequirementID, Level, ParentID FROM Requirements;
+COMMIT;
+
 DELIMITER //
 
 -- The user part of USER(): everything before the last '@' (a name may contain '@', a host not).
@@ -42,12 +68,15 @@ CREATE OR REPLACE FUNCTION vt_manages(project INT) RETURNS BOOLEAN
 RETURN vt_is_admin()
     OR EXISTS (SELECT 1 FROM Projects WHERE ProjectID = project AND UPPER(ProjectManager) = UPPER(vt_caller()))//
 
+-- Whether the caller is a member of a project.
+CREATE OR REPLACE FUNCTION vt_member(project INT) RETURNS BOOLEAN
+  NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
+RETURN EXISTS (SELECT 1 FROM vt_membership WHERE ProjectID = project AND UPPER(UserName) = UPPER(vt_caller()))//
+
 -- Who sees a project: its members, its manager and administrators.
 CREATE OR REPLACE FUNCTION vt_sees_project(project INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN project IS NOT NULL AND (
-       EXISTS (SELECT 1 FROM ProjectMembers WHERE ProjectID = project AND UPPER(UserName) = UPPER(vt_caller()))
-    OR vt_manages(project))//
+RETURN project IS NOT NULL AND (vt_member(project) OR vt_manages(project))//
 
 -- The project of a document placed at (level, parent): level 2 hangs under a category, deeper
 -- levels under another document. NULL when the chain ends nowhere or leads round in a circle.
@@ -60,7 +89,7 @@ BEGIN
   WHILE lvl > 2 DO
     SET steps = steps + 1;
     IF steps > 100000 THEN RETURN NULL; END IF;
-    SELECT Level, ParentID INTO lvl, parent FROM Requirements WHERE RequirementID = parent;
+    SELECT Level, ParentID INTO lvl, parent FROM vt_outline WHERE RequirementID = parent;
     IF NOT found OR lvl IS NULL THEN RETURN NULL; END IF;
   END WHILE;
   IF lvl IS NULL THEN RETURN NULL; END IF;
@@ -88,7 +117,7 @@ END//
 CREATE OR REPLACE FUNCTION vt_sees_document(document INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
 RETURN vt_is_admin()
-    OR vt_sees_project((SELECT vt_doc_project(Level, ParentID) FROM Requirements WHERE RequirementID = document))//
+    OR vt_sees_project((SELECT vt_doc_project(Level, ParentID) FROM vt_outline WHERE RequirementID = document))//
 
 -- Who may delete a document: its owner, the owner of a document above it (deleting that one
 -- takes the documents below along), the project's manager and administrators.

@@ -62,7 +62,7 @@ CREATE OR REPLACE TRIGGER vt_schema_version_bd BEFORE DELETE ON schema_version F
   IF NOT vt_is_admin() THEN CALL vt_refuse('Only an administrator may change the schema version.'); END IF//
 
 -- Projects: anyone creates one and becomes its manager; the manager or an administrator
--- changes or deletes it. (Their view has no CHECK OPTION; these rules keep writes in place.)
+-- changes or deletes it.
 CREATE OR REPLACE TRIGGER vt_projects_bi BEFORE INSERT ON Projects FOR EACH ROW
   IF NOT vt_is_admin() AND NOT vt_is_me(NEW.ProjectManager) THEN
     CALL vt_refuse('A new project is managed by the user who creates it.');
@@ -93,6 +93,14 @@ CREATE OR REPLACE TRIGGER vt_projectmembers_bd BEFORE DELETE ON ProjectMembers F
   IF NOT vt_manages(OLD.ProjectID) THEN
     CALL vt_refuse('Only the project manager or an administrator may change the members.');
   END IF//
+
+CREATE OR REPLACE TRIGGER vt_projectmembers_ai AFTER INSERT ON ProjectMembers FOR EACH ROW
+  INSERT INTO vt_membership (MemberID, UserName, ProjectID) VALUES (NEW.MemberID, NEW.UserName, NEW.ProjectID)//
+CREATE OR REPLACE TRIGGER vt_projectmembers_au AFTER UPDATE ON ProjectMembers FOR EACH ROW
+  UPDATE vt_membership SET MemberID = NEW.MemberID, UserName = NEW.UserName, ProjectID = NEW.ProjectID
+   WHERE MemberID = OLD.MemberID//
+CREATE OR REPLACE TRIGGER vt_projectmembers_ad AFTER DELETE ON ProjectMembers FOR EACH ROW
+  DELETE FROM vt_membership WHERE MemberID = OLD.MemberID//
 
 -- Categories: members add and rename them; the manager or an administrator deletes one, and
 -- its documents go with it (afterwards no view would show them to anyone who could delete them).
@@ -150,9 +158,16 @@ CREATE OR REPLACE TRIGGER vt_requirements_bd BEFORE DELETE ON Requirements FOR E
     CALL vt_refuse('Only the document owner, the project manager or an administrator may delete a document.');
   END IF//
 
+CREATE OR REPLACE TRIGGER vt_requirements_ai AFTER INSERT ON Requirements FOR EACH ROW
+  INSERT INTO vt_outline (RequirementID, Level, ParentID) VALUES (NEW.RequirementID, NEW.Level, NEW.ParentID)//
+CREATE OR REPLACE TRIGGER vt_requirements_au AFTER UPDATE ON Requirements FOR EACH ROW
+  UPDATE vt_outline SET RequirementID = NEW.RequirementID, Level = NEW.Level, ParentID = NEW.ParentID
+   WHERE RequirementID = OLD.RequirementID//
+
 -- A document's rows go with it.
 CREATE OR REPLACE TRIGGER vt_requirements_ad AFTER DELETE ON Requirements FOR EACH ROW
 BEGIN
+  DELETE FROM vt_outline WHERE RequirementID = OLD.RequirementID;
   DELETE FROM Req_objects WHERE RequirementID = OLD.RequirementID;
   DELETE FROM Req_messages WHERE RequirementID = OLD.RequirementID;
   DELETE FROM msg_state WHERE RequirementID = OLD.RequirementID;

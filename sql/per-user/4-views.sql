@@ -5,9 +5,54 @@
 -- users need no rights on the store. Views are made from the store's columns as they are now:
 -- after a schema step this file runs again and the views follow.
 -- A table without a rule below gets a view that shows administrators only.
--- The server allows no CHECK OPTION on a view whose condition reads the view's own table
--- (Projects, ProjectMembers, Requirements); there the triggers check where a write lands.
+-- The server allows no CHECK OPTION, nor inserts, on a view whose condition reads the view's own
+-- table: Projects, ProjectMembers and Requirements are judged by the copies vt_membership and
+-- vt_outline (1-functions.sql), which get no views.
 -- Applied by scripts/setup-db.sh, names replaced as in 1-functions.sql.
+
+-- The conditions, as functions of @DB@ that answer only about the caller. Users may run them
+-- (the server checks that when a view is described, as the program's access layer does), so
+-- they call the store's functions and return no more than a yes or no the views answer too.
+USE `@DB@`;
+
+DELIMITER //
+
+CREATE OR REPLACE FUNCTION vt_sees_all() RETURNS BOOLEAN
+  NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
+RETURN `@STORE@`.vt_is_admin()//
+
+CREATE OR REPLACE FUNCTION vt_sees_project(project INT) RETURNS BOOLEAN
+  NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
+RETURN `@STORE@`.vt_sees_project(project)//
+
+-- A project's own row: a new one has no id yet when the view checks it, so its manager counts.
+CREATE OR REPLACE FUNCTION vt_sees_project_row(manager VARCHAR(400), project INT) RETURNS BOOLEAN
+  NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
+RETURN `@STORE@`.vt_is_admin() OR `@STORE@`.vt_is_me(manager) OR `@STORE@`.vt_member(project)//
+
+-- A document's own row: a new one has no id yet either, so its place decides.
+CREATE OR REPLACE FUNCTION vt_sees_place(lvl INT, parent INT) RETURNS BOOLEAN
+  NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
+RETURN `@STORE@`.vt_is_admin() OR `@STORE@`.vt_sees_project(`@STORE@`.vt_doc_project(lvl, parent))//
+
+CREATE OR REPLACE FUNCTION vt_sees_document(document INT) RETURNS BOOLEAN
+  NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
+RETURN `@STORE@`.vt_sees_document(document)//
+
+-- Read states: one's own, and those of one's own messages' notices.
+CREATE OR REPLACE FUNCTION vt_sees_read_state(document INT, n VARCHAR(400), message INT) RETURNS BOOLEAN
+  NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
+RETURN `@STORE@`.vt_sees_document(document)
+   AND (`@STORE@`.vt_is_admin() OR `@STORE@`.vt_is_me(n) OR `@STORE@`.vt_wrote(message))//
+
+DELIMITER ;
+
+GRANT EXECUTE ON FUNCTION `@DB@`.vt_sees_all TO '@ROLE@';
+GRANT EXECUTE ON FUNCTION `@DB@`.vt_sees_project TO '@ROLE@';
+GRANT EXECUTE ON FUNCTION `@DB@`.vt_sees_project_row TO '@ROLE@';
+GRANT EXECUTE ON FUNCTION `@DB@`.vt_sees_place TO '@ROLE@';
+GRANT EXECUTE ON FUNCTION `@DB@`.vt_sees_document TO '@ROLE@';
+GRANT EXECUTE ON FUNCTION `@DB@`.vt_sees_read_state TO '@ROLE@';
 
 DELIMITER //
 
@@ -16,7 +61,7 @@ BEGIN NOT ATOMIC
   DECLARE filter TEXT;
   SET SESSION group_concat_max_len = 1048576;
   FOR t IN (SELECT table_name AS name FROM information_schema.tables
-            WHERE table_schema = '@STORE@' AND table_type = 'BASE TABLE') DO
+            WHERE table_schema = '@STORE@' AND table_type = 'BASE TABLE' AND table_name NOT LIKE 'vt\_%') DO
     SELECT GROUP_CONCAT('`', REPLACE(column_name, '`', '``'), '`' ORDER BY ordinal_position SEPARATOR ', ')
       INTO columns_list
       FROM information_schema.columns WHERE table_schema = '@STORE@' AND table_name = t.name;
@@ -24,28 +69,23 @@ BEGIN NOT ATOMIC
       WHEN 'users' THEN 'TRUE'
       WHEN 'global_settings' THEN 'TRUE'
       WHEN 'schema_version' THEN 'TRUE'
-      -- A new project has no id yet when the view checks it: its manager is the creator.
-      WHEN 'projects' THEN '`@STORE@`.vt_is_me(ProjectManager) OR `@STORE@`.vt_sees_project(ProjectID)'
-      WHEN 'projectmembers' THEN '`@STORE@`.vt_sees_project(ProjectID)'
-      WHEN 'catagories' THEN '`@STORE@`.vt_sees_project(ProjectID)'
-      -- A new document has no id yet either: its place decides.
-      WHEN 'requirements' THEN '`@STORE@`.vt_is_admin() OR `@STORE@`.vt_sees_project(`@STORE@`.vt_doc_project(Level, ParentID))'
-      WHEN 'req_objects' THEN '`@STORE@`.vt_sees_document(RequirementID)'
-      WHEN 'req_revisions' THEN '`@STORE@`.vt_sees_document(RequirementID)'
-      WHEN 'search_body_text' THEN '`@STORE@`.vt_sees_document(RequirementID)'
-      WHEN 'attachments' THEN '`@STORE@`.vt_sees_document(RequirementID)'
-      WHEN 'req_messages' THEN '`@STORE@`.vt_sees_document(RequirementID)'
-      -- One's own read states, and those of one's own messages' notices.
-      WHEN 'msg_state' THEN
-        '`@STORE@`.vt_sees_document(RequirementID) AND (`@STORE@`.vt_is_admin() OR `@STORE@`.vt_is_me(username) OR `@STORE@`.vt_wrote(msgID))'
-      WHEN 'activity_log' THEN '`@STORE@`.vt_sees_project(ProjectID)'
-      ELSE '`@STORE@`.vt_is_admin()'
+      WHEN 'projects' THEN 'vt_sees_project_row(ProjectManager, ProjectID)'
+      WHEN 'projectmembers' THEN 'vt_sees_project(ProjectID)'
+      WHEN 'catagories' THEN 'vt_sees_project(ProjectID)'
+      WHEN 'activity_log' THEN 'vt_sees_project(ProjectID)'
+      WHEN 'requirements' THEN 'vt_sees_place(Level, ParentID)'
+      WHEN 'req_objects' THEN 'vt_sees_document(RequirementID)'
+      WHEN 'req_revisions' THEN 'vt_sees_document(RequirementID)'
+      WHEN 'search_body_text' THEN 'vt_sees_document(RequirementID)'
+      WHEN 'attachments' THEN 'vt_sees_document(RequirementID)'
+      WHEN 'req_messages' THEN 'vt_sees_document(RequirementID)'
+      WHEN 'msg_state' THEN 'vt_sees_read_state(RequirementID, username, msgID)'
+      ELSE 'vt_sees_all()'
     END;
     EXECUTE IMMEDIATE CONCAT(
       'CREATE OR REPLACE ALGORITHM = MERGE SQL SECURITY DEFINER VIEW `@DB@`.`', REPLACE(t.name, '`', '``'),
       '` AS SELECT ', columns_list, ' FROM `@STORE@`.`', REPLACE(t.name, '`', '``'), '` WHERE ',
-      filter,
-      IF(lower(t.name) IN ('projects', 'projectmembers', 'requirements'), '', ' WITH CASCADED CHECK OPTION'));
+      filter, ' WITH CASCADED CHECK OPTION');
   END FOR;
 END//
 
