@@ -137,9 +137,9 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
     m_perUser = values.perUser;
     if (values.perUser) {
         // Every log-in authenticates its own account: a connection of the previous user is
-        // never reused.
+        // never reused. Accounts are named in upper case, as user names are stored.
         ConnectionValues own = values;
-        own.user = userName;
+        own.user = CurrentUser;
         own.password = password;
         m_connection->SetConnected(false);
         try {
