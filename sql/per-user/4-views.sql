@@ -28,12 +28,12 @@ RETURN `@STORE@`.vt_sees_project(project)//
 -- A project's own row: a new one has no id yet when the view checks it, so its manager counts.
 CREATE OR REPLACE FUNCTION vt_sees_project_row(manager VARCHAR(400), project INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN `@STORE@`.vt_is_admin() OR `@STORE@`.vt_is_me(manager) OR `@STORE@`.vt_member(project)//
+RETURN `@STORE@`.vt_is_me(manager) OR `@STORE@`.vt_member(project) OR `@STORE@`.vt_is_admin()//
 
 -- A document's own row: a new one has no id yet either, so its place decides.
 CREATE OR REPLACE FUNCTION vt_sees_place(lvl INT, parent INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN `@STORE@`.vt_is_admin() OR `@STORE@`.vt_sees_project(`@STORE@`.vt_doc_project(lvl, parent))//
+RETURN `@STORE@`.vt_sees_project(`@STORE@`.vt_doc_project(lvl, parent)) OR `@STORE@`.vt_is_admin()//
 
 CREATE OR REPLACE FUNCTION vt_sees_document(document INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
