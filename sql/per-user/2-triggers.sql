@@ -235,8 +235,8 @@ CREATE OR REPLACE TRIGGER vt_attachments_bu BEFORE UPDATE ON Attachments FOR EAC
     CALL vt_refuse('Attachments are added under your own name.');
   END IF//
 
--- Activity: logged under one's own name, or as the notices of one's own message; rows are
--- not changed; deleted by the user they name, the manager or an administrator.
+-- Activity: logged under one's own name, or as the notices of one's own message; rows are not
+-- changed. Members delete them as the program lets them (Recent Updates), their view permitting.
 CREATE OR REPLACE TRIGGER vt_activity_log_bi BEFORE INSERT ON activity_Log FOR EACH ROW
   IF vt_restricted() AND NOT vt_is_me(NEW.ModifiedBy)
      AND NOT (NEW.Note = 'DISC_POST' AND vt_wrote(NEW.msgID) AND vt_recipient(NEW.msgID, NEW.ModifiedBy)) THEN
@@ -246,9 +246,6 @@ CREATE OR REPLACE TRIGGER vt_activity_log_bi BEFORE INSERT ON activity_Log FOR E
 CREATE OR REPLACE TRIGGER vt_activity_log_bu BEFORE UPDATE ON activity_Log FOR EACH ROW
   IF NOT vt_is_admin() THEN CALL vt_refuse('Activity records do not change.'); END IF//
 
-CREATE OR REPLACE TRIGGER vt_activity_log_bd BEFORE DELETE ON activity_Log FOR EACH ROW
-  IF vt_restricted() AND NOT vt_is_me(OLD.ModifiedBy) AND NOT vt_manages(OLD.ProjectID) THEN
-    CALL vt_refuse('Only the user it names, the project manager or an administrator may delete an activity record.');
-  END IF//
+DROP TRIGGER IF EXISTS vt_activity_log_bd//
 
 DELIMITER ;

@@ -3,6 +3,7 @@
 #include "TestServer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,34 @@ void createUserAccount(const PerUserDatabase& db, const std::string& userName, c
     runSql("CALL vt_account_write('" + sqlLiteralBody(userName) + "', '" + sqlLiteralBody(password) + "', " +
                (oneTime ? "TRUE" : "FALSE") + ")",
            db.store);
+}
+
+PerUserDatabase movePerUser(const std::string& name)
+{
+    PerUserDatabase db{name, name + "_store", "veltrana_user_" + name};
+    runSql("CREATE DATABASE `" + db.store + "` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci");
+    runSql("SET @moves = (SELECT concat('RENAME TABLE ', group_concat('`" + name + "`.`', table_name, '` TO `" +
+           db.store + "`.`', table_name, '`' SEPARATOR ', ')) FROM information_schema.tables WHERE table_schema = '" +
+           name + "' AND table_type = 'BASE TABLE');\nEXECUTE IMMEDIATE @moves;");
+    applyPerUserLayer(name);
+    runSql("DELIMITER //\n"
+           "FOR u IN (SELECT Username, password FROM Users) DO\n"
+           "  DELETE FROM mysql.global_priv WHERE User = UPPER(u.Username) COLLATE utf8mb4_bin;\n"
+           "  DELETE FROM mysql.roles_mapping WHERE User = UPPER(u.Username) COLLATE utf8mb4_bin;\n"
+           "  FLUSH PRIVILEGES;\n"
+           "  CALL vt_account_write(u.Username, UPPER(IF(u.password = '' OR u.password LIKE '$argon2%', u.Username, "
+           "u.password)), FALSE);\n"
+           "END FOR//\n"
+           "DELIMITER ;\n"
+           "UPDATE Users SET password = '';",
+           db.store);
+    return db;
+}
+
+bool perUserTests()
+{
+    const char* value = std::getenv("VT_TEST_PER_USER");
+    return value && std::string(value) == "1";
 }
 
 void dropPerUserDatabase(const PerUserDatabase& db)

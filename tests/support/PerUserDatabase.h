@@ -27,6 +27,16 @@ PerUserDatabase perUserVeltranaDatabase(const std::string& prefix);
 void createUserAccount(const PerUserDatabase& db, const std::string& userName, const std::string& password,
                        bool oneTime = false);
 
+// Moves the shared-account database `name`, with its rows, to per-user mode as the upgrade does
+// (its tables into `name`_store, the layer, no passwords in Users) and gives every user an
+// account: the password is the Users row's password when that is plain text, otherwise the user
+// name, upper-cased as the login field types it. Accounts of those names are replaced. For
+// running the program's own tests in per-user mode (one test at a time: accounts are server-wide).
+PerUserDatabase movePerUser(const std::string& name);
+
+// Whether the program's server tests run in per-user mode (VT_TEST_PER_USER=1).
+bool perUserTests();
+
 // Drops every account holding the database's role, the role and both databases.
 void dropPerUserDatabase(const PerUserDatabase& db);
 
