@@ -23,18 +23,36 @@ CREATE TABLE IF NOT EXISTS vt_membership (
   KEY (ProjectID, UserName)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
-CREATE TABLE IF NOT EXISTS vt_outline (
+-- vt_outline also holds each document's project, so that no check walks a chain of parents, and
+-- its owner. It keeps the rows of deleted documents until the next set-up: a statement that
+-- deletes a document and those below it together still finds, for each row it reaches, the
+-- project and the owners above it.
+DROP TABLE IF EXISTS vt_outline;
+CREATE TABLE vt_outline (
   RequirementID INT NOT NULL,
   Level         INT NULL,
   ParentID      INT NULL,
-  PRIMARY KEY (RequirementID)
+  ProjectID     INT NULL,
+  Owner         VARCHAR(400) NULL,
+  PRIMARY KEY (RequirementID),
+  KEY (ParentID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 START TRANSACTION;
 DELETE FROM vt_membership;
 INSERT INTO vt_membership (MemberID, UserName, ProjectID) SELECT MemberID, UserName, ProjectID FROM ProjectMembers;
-DELETE FROM vt_outline;
-INSERT INTO vt_outline (RequirementID, Level, ParentID) SELECT RequirementID, Level, ParentID FROM Requirements;
+-- A document's project: that of the category at the top of its chain; none for a chain that
+-- ends nowhere or leads round in a circle.
+INSERT INTO vt_outline (RequirementID, Level, ParentID, ProjectID, Owner)
+  WITH RECURSIVE placed AS (
+    SELECT r.RequirementID, c.ProjectID FROM Requirements r JOIN Catagories c
+      ON r.Level <= 2 AND r.ParentID = c.CatagoryID
+    UNION
+    SELECT r.RequirementID, p.ProjectID FROM Requirements r JOIN placed p
+      ON r.Level > 2 AND r.ParentID = p.RequirementID)
+  SELECT r.RequirementID, r.Level, r.ParentID, p.ProjectID, r.Owner
+    FROM Requirements r LEFT JOIN (SELECT RequirementID, min(ProjectID) AS ProjectID FROM placed
+                                   GROUP BY RequirementID) p ON p.RequirementID = r.RequirementID;
 COMMIT;
 
 DELIMITER //
@@ -80,22 +98,12 @@ CREATE OR REPLACE FUNCTION vt_sees_project(project INT) RETURNS BOOLEAN
 RETURN project IS NOT NULL AND (vt_member(project) OR vt_manages(project))//
 
 -- The project of a document placed at (level, parent): level 2 hangs under a category, deeper
--- levels under another document. NULL when the chain ends nowhere or leads round in a circle.
+-- levels under another document, whose project vt_outline holds.
 CREATE OR REPLACE FUNCTION vt_doc_project(lvl INT, parent INT) RETURNS INT
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-BEGIN
-  DECLARE steps INT DEFAULT 0;
-  DECLARE found BOOLEAN DEFAULT TRUE;
-  DECLARE CONTINUE HANDLER FOR NOT FOUND SET found = FALSE;
-  WHILE lvl > 2 DO
-    SET steps = steps + 1;
-    IF steps > 100000 THEN RETURN NULL; END IF;
-    SELECT Level, ParentID INTO lvl, parent FROM vt_outline WHERE RequirementID = parent;
-    IF NOT found OR lvl IS NULL THEN RETURN NULL; END IF;
-  END WHILE;
-  IF lvl IS NULL THEN RETURN NULL; END IF;
-  RETURN (SELECT ProjectID FROM Catagories WHERE CatagoryID = parent);
-END//
+RETURN CASE WHEN lvl IS NULL THEN NULL
+            WHEN lvl <= 2 THEN (SELECT ProjectID FROM Catagories WHERE CatagoryID = parent)
+            ELSE (SELECT ProjectID FROM vt_outline WHERE RequirementID = parent) END//
 
 -- Whether the caller owns a document above (level, parent).
 CREATE OR REPLACE FUNCTION vt_owns_above(lvl INT, parent INT) RETURNS BOOLEAN
@@ -107,7 +115,7 @@ BEGIN
   DECLARE CONTINUE HANDLER FOR NOT FOUND SET found = FALSE;
   WHILE lvl > 2 AND steps < 100000 DO
     SET steps = steps + 1;
-    SELECT Level, ParentID, Owner INTO lvl, parent, above FROM Requirements WHERE RequirementID = parent;
+    SELECT Level, ParentID, Owner INTO lvl, parent, above FROM vt_outline WHERE RequirementID = parent;
     IF NOT found THEN RETURN FALSE; END IF;
     IF vt_is_me(above) THEN RETURN TRUE; END IF;
   END WHILE;
@@ -117,7 +125,7 @@ END//
 -- Who sees a document (and its body, messages, attachments, revisions and search text).
 CREATE OR REPLACE FUNCTION vt_sees_document(document INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN vt_sees_project((SELECT vt_doc_project(Level, ParentID) FROM vt_outline WHERE RequirementID = document))
+RETURN vt_sees_project((SELECT ProjectID FROM vt_outline WHERE RequirementID = document))
     OR vt_is_admin()//
 
 -- Who may delete a document: its owner, the owner of a document above it (deleting that one

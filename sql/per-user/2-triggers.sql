@@ -102,6 +102,15 @@ CREATE OR REPLACE TRIGGER vt_projectmembers_au AFTER UPDATE ON ProjectMembers FO
 CREATE OR REPLACE TRIGGER vt_projectmembers_ad AFTER DELETE ON ProjectMembers FOR EACH ROW
   DELETE FROM vt_membership WHERE MemberID = OLD.MemberID//
 
+-- Sets the project of every document below a document.
+CREATE OR REPLACE PROCEDURE vt_place_below(id INT, project INT) SQL SECURITY DEFINER
+  UPDATE vt_outline SET ProjectID = project WHERE RequirementID IN (
+    WITH RECURSIVE below AS (
+      SELECT RequirementID FROM vt_outline WHERE ParentID = id AND Level > 2
+      UNION
+      SELECT o.RequirementID FROM vt_outline o JOIN below b ON o.ParentID = b.RequirementID AND o.Level > 2)
+    SELECT RequirementID FROM below)//
+
 -- Categories: members add and rename them; the manager or an administrator deletes one, and
 -- its documents go with it (afterwards no view would show them to anyone who could delete them).
 CREATE OR REPLACE TRIGGER vt_catagories_bd BEFORE DELETE ON Catagories FOR EACH ROW
@@ -116,6 +125,15 @@ BEGIN
       SELECT r.RequirementID FROM Requirements r JOIN below b ON r.ParentID = b.RequirementID AND r.Level > 2)
     SELECT RequirementID FROM below);
 END//
+
+-- A category moved to another project takes its documents along.
+CREATE OR REPLACE TRIGGER vt_catagories_au AFTER UPDATE ON Catagories FOR EACH ROW
+  IF NOT (NEW.ProjectID <=> OLD.ProjectID AND NEW.CatagoryID <=> OLD.CatagoryID) THEN
+    UPDATE vt_outline SET ProjectID = NEW.ProjectID WHERE Level <= 2 AND ParentID = NEW.CatagoryID;
+    FOR d IN (SELECT RequirementID FROM vt_outline WHERE Level <= 2 AND ParentID = NEW.CatagoryID) DO
+      CALL vt_place_below(d.RequirementID, NEW.ProjectID);
+    END FOR;
+  END IF//
 
 -- Documents: members create them (owned by their creator), save and move them; only the owner
 -- (or an administrator) renames one or gives it away; who may delete one: vt_may_delete.
@@ -158,16 +176,36 @@ CREATE OR REPLACE TRIGGER vt_requirements_bd BEFORE DELETE ON Requirements FOR E
     CALL vt_refuse('Only the document owner, the project manager or an administrator may delete a document.');
   END IF//
 
+-- vt_outline follows every document, with its project; a document that changes project takes
+-- the documents below it along.
 CREATE OR REPLACE TRIGGER vt_requirements_ai AFTER INSERT ON Requirements FOR EACH ROW
-  INSERT INTO vt_outline (RequirementID, Level, ParentID) VALUES (NEW.RequirementID, NEW.Level, NEW.ParentID)//
-CREATE OR REPLACE TRIGGER vt_requirements_au AFTER UPDATE ON Requirements FOR EACH ROW
-  UPDATE vt_outline SET RequirementID = NEW.RequirementID, Level = NEW.Level, ParentID = NEW.ParentID
-   WHERE RequirementID = OLD.RequirementID//
+BEGIN
+  DECLARE project INT DEFAULT vt_doc_project(NEW.Level, NEW.ParentID);
+  INSERT INTO vt_outline (RequirementID, Level, ParentID, ProjectID, Owner)
+    VALUES (NEW.RequirementID, NEW.Level, NEW.ParentID, project, NEW.Owner)
+    ON DUPLICATE KEY UPDATE Level = NEW.Level, ParentID = NEW.ParentID, ProjectID = project, Owner = NEW.Owner;
+END//
 
--- A document's rows go with it.
+CREATE OR REPLACE TRIGGER vt_requirements_au AFTER UPDATE ON Requirements FOR EACH ROW
+BEGIN
+  DECLARE project INT;
+  DECLARE previous INT;
+  IF NOT (NEW.Owner <=> OLD.Owner) THEN
+    UPDATE vt_outline SET Owner = NEW.Owner WHERE RequirementID = OLD.RequirementID;
+  END IF;
+  IF NOT (NEW.RequirementID <=> OLD.RequirementID AND NEW.Level <=> OLD.Level AND NEW.ParentID <=> OLD.ParentID) THEN
+    SET project = vt_doc_project(NEW.Level, NEW.ParentID);
+    SET previous = (SELECT ProjectID FROM vt_outline WHERE RequirementID = OLD.RequirementID);
+    UPDATE vt_outline SET RequirementID = NEW.RequirementID, Level = NEW.Level, ParentID = NEW.ParentID,
+                          ProjectID = project
+     WHERE RequirementID = OLD.RequirementID;
+    IF NOT (project <=> previous) THEN CALL vt_place_below(NEW.RequirementID, project); END IF;
+  END IF;
+END//
+
+-- A document's rows go with it (its row of vt_outline stays, see 1-functions.sql).
 CREATE OR REPLACE TRIGGER vt_requirements_ad AFTER DELETE ON Requirements FOR EACH ROW
 BEGIN
-  DELETE FROM vt_outline WHERE RequirementID = OLD.RequirementID;
   DELETE FROM Req_objects WHERE RequirementID = OLD.RequirementID;
   DELETE FROM Req_messages WHERE RequirementID = OLD.RequirementID;
   DELETE FROM msg_state WHERE RequirementID = OLD.RequirementID;

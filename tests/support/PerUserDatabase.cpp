@@ -90,6 +90,13 @@ PerUserDatabase movePerUser(const std::string& name)
     return db;
 }
 
+std::string perUserDefaultsLine(const std::string& database)
+{
+    const TestServer& server = testServer();
+    return "UN:#SQ:" + server.host + ":" + std::to_string(server.port) + "#DB:" + database + "#DU:#DP:#PU:1#CA:" +
+           server.caFile + "##\r\n";
+}
+
 bool perUserTests()
 {
     const char* value = std::getenv("VT_TEST_PER_USER");

@@ -34,6 +34,9 @@ void createUserAccount(const PerUserDatabase& db, const std::string& userName, c
 // running the program's own tests in per-user mode (one test at a time: accounts are server-wide).
 PerUserDatabase movePerUser(const std::string& name);
 
+// The program's defaults.cfg line of a per-user workstation for `database` on the test server.
+std::string perUserDefaultsLine(const std::string& database);
+
 // Whether the program's server tests run in per-user mode (VT_TEST_PER_USER=1).
 bool perUserTests();
 
