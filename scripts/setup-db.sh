@@ -4,7 +4,8 @@
 # account that every client uses (native password, may select/insert/update/delete).
 #
 #   setup-db.sh [--socket PATH] [--database NAME] [--db-user NAME] [--db-password PW] [--demo]
-#   setup-db.sh --upgrade [--socket PATH] [--database NAME]
+#   setup-db.sh --per-user-accounts [--socket PATH] [--database NAME] [--demo]
+#   setup-db.sh --upgrade [--per-user-accounts] [--passwords-file FILE] [--socket PATH] [--database NAME]
 #   setup-db.sh --tls DIR [--tls-name NAME]... [--tls-config FILE] [--socket PATH]
 #   setup-db.sh --rebuild-search [--socket PATH] [--database NAME]
 #
@@ -12,6 +13,16 @@
 # on the server machine as root). --demo adds sample projects, documents and users.
 # --upgrade brings an existing database of an earlier schema version up to the newest one,
 # keeping every row; it may be run again at any time and then changes nothing.
+# --per-user-accounts sets a database up in the mode a team should run: every user logs in with
+# a server account of its own (native password, TLS required) and the server enforces who may
+# read and change what (docs/server-rights.md). The tables live in NAME_store, which no user
+# account reaches; NAME holds views of them. The master account ADMIN gets the one-time password
+# ADMIN (with --demo every demo user has its name as a lasting password). No shared account.
+# --upgrade --per-user-accounts moves an existing database to that mode, keeping every row, and
+# gives every user without one an account with a random one-time password; the names and
+# passwords go to FILE (default ./NAME-one-time-passwords.txt, readable by its owner only), never
+# to the screen. The shared account loses its rights on NAME. --upgrade alone recognises a
+# database in this mode and upgrades its store, then makes its views again.
 # --rebuild-search builds the search indexes again, after the server's search settings
 # (innodb_ft_min_token_size, innodb_ft_enable_stopword) changed; the rows stay as they are.
 # --tls makes the server encrypt every connection and prove who it is: it uses the team's own
@@ -24,7 +35,7 @@
 # otherwise the server must be restarted. Copy DIR/ca.pem to each workstation.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-socket=""; db=Veltrana; dbuser=vtran; dbpw=vtran; demo=0; upgrade=0; rebuild=0
+socket=""; db=Veltrana; dbuser=vtran; dbpw=vtran; demo=0; upgrade=0; rebuild=0; per_user=0; pwfile=""
 tls_dir=""; tls_names=(); tls_config=/etc/mysql/mariadb.conf.d/90-veltrana-tls.cnf
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -38,6 +49,8 @@ while [ $# -gt 0 ]; do
     --tls-name) tls_names+=("$2"); shift 2 ;;
     --tls-config) tls_config=$2; shift 2 ;;
     --rebuild-search) rebuild=1; shift ;;
+    --per-user-accounts) per_user=1; shift ;;
+    --passwords-file) pwfile=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -45,6 +58,20 @@ client=$(command -v mariadb || command -v mysql)
 args=(-uroot); [ -n "$socket" ] && args+=(--socket="$socket")
 case "$db$dbuser" in *[\`\'\\]*) echo "names must not contain quotes or backslashes" >&2; exit 2 ;; esac
 pw_sql=${dbpw//\\/\\\\}; pw_sql=${pw_sql//\'/\\\'}
+# Per-user mode: the tables in the store database, the role every user account holds.
+store="${db}_store"; role="veltrana_user_$db"
+if [ "$per_user" = 1 ] && [ ${#store} -gt 64 ]; then
+  echo "with per-user accounts a database name has at most 58 characters" >&2; exit 2
+fi
+
+# Applies the per-user layer (sql/per-user/, in order) with this database's names.
+apply_per_user() {
+  local f sql
+  for f in "$here"/../sql/per-user/*.sql; do
+    sql=$(<"$f"); sql=${sql//@STORE@/$store}; sql=${sql//@DB@/$db}; sql=${sql//@ROLE@/$role}
+    printf '%s\n' "$sql" | "$client" "${args[@]}"
+  done
+}
 
 if [ -n "$tls_dir" ]; then
   mkdir -p "$tls_dir"; tls_dir=$(cd "$tls_dir" && pwd)
@@ -99,14 +126,59 @@ SQL
   exit 0
 fi
 
+# Gives every Users row of the store without a server account one, with a random one-time
+# password (16 hexadecimal digits, upper case as the login field types them), and appends the
+# names and passwords to the passwords file, which only its owner may read.
+create_missing_accounts() {
+  local file=${pwfile:-./$db-one-time-passwords.txt} made
+  made=$("$client" "${args[@]}" -N -B -r "$store" <<SQL
+DELIMITER //
+BEGIN NOT ATOMIC
+  DECLARE pw VARCHAR(16);
+  CREATE TEMPORARY TABLE vt_made (Username VARCHAR(400), Password VARCHAR(16)) CHARSET utf8mb4;
+  FOR u IN (SELECT Username FROM Users WHERE NOT vt_is_user_account(vt_account_name(Username))) DO
+    SET pw = UPPER(LEFT(SHA2(RANDOM_BYTES(32), 256), 16));
+    CALL vt_account_write(u.Username, pw, TRUE);
+    INSERT INTO vt_made VALUES (UPPER(u.Username), pw);
+  END FOR;
+  SELECT concat(Username, '\t', Password) FROM vt_made;
+END//
+SQL
+)
+  if [ -n "$made" ]; then
+    (umask 077; printf '%s\n' "$made" >> "$file")
+    echo "$(printf '%s\n' "$made" | wc -l) server accounts made; their one-time passwords are in $file (readable by its owner only)."
+  else
+    echo "Every user has a server account already."
+  fi
+}
+
+# The Users rows of database $1 that cannot get a server account of their name: too long, or
+# the name is taken by an account that is not one of this database's users.
+unusable_names() {
+  "$client" "${args[@]}" -N -B "$1" -e "SELECT Username FROM Users u
+    WHERE CHAR_LENGTH(Username) NOT BETWEEN 1 AND 128
+       OR EXISTS (SELECT 1 FROM mysql.global_priv g WHERE g.User = UPPER(u.Username) COLLATE utf8mb4_bin
+                  AND NOT EXISTS (SELECT 1 FROM mysql.roles_mapping r
+                                  WHERE r.User = g.User AND r.Host = '%' AND r.Role = '$role'))"
+}
+
 if [ "$upgrade" = 1 ]; then
   q() { "$client" "${args[@]}" -N -B "$db" -e "$1"; }
   q "SELECT 1" >/dev/null  # fails with the client's message when the database does not exist
+  # A database in per-user mode keeps its tables in the store database, with views in $db.
+  target=$db
+  if [ "$(q "SELECT count(*) FROM information_schema.schemata WHERE schema_name = '$store'")" != 0 ]; then
+    target=$store; mode=per-user
+  else
+    mode=shared
+  fi
+  qt() { "$client" "${args[@]}" -N -B "$target" -e "$1"; }
   # A database without schema_version (or without its row yet) has version 1.
   version=1
-  if [ "$(q "SELECT count(*) FROM information_schema.tables WHERE table_schema = DATABASE()
+  if [ "$(qt "SELECT count(*) FROM information_schema.tables WHERE table_schema = DATABASE()
              AND lower(table_name) = 'schema_version'")" != 0 ]; then
-    version=$(q "SELECT coalesce(max(Version), 1) FROM schema_version")
+    version=$(qt "SELECT coalesce(max(Version), 1) FROM schema_version")
   fi
   if [ "$version" -gt "$newest" ]; then
     echo "Database '$db' has schema version $version, newer than version $newest of these scripts; nothing changed." >&2
@@ -116,27 +188,89 @@ if [ "$upgrade" = 1 ]; then
   while [ "$version" -lt "$newest" ]; do
     version=$((version + 1))
     echo "Upgrading '$db' to schema version $version"
-    "$client" "${args[@]}" "$db" < "$here/../sql/upgrade/$version.sql"
+    "$client" "${args[@]}" "$target" < "$here/../sql/upgrade/$version.sql"
   done
   if [ "$from" = "$newest" ]; then
     echo "Database '$db' is at schema version $newest already; nothing to do."
   else
     echo "Database '$db' upgraded from schema version $from to $newest."
   fi
+  if [ "$per_user" = 1 ]; then
+    # Every user needs an account of its own name; a name the server has for another account
+    # already stops the move before anything changes.
+    taken=$(unusable_names "$target")
+    if [ -n "$taken" ]; then
+      echo "These users cannot get a server account of their name (taken already, or too long); no account made:" >&2
+      printf '%s\n' "$taken" >&2
+      exit 1
+    fi
+  fi
+  if [ "$mode" = shared ] && [ "$per_user" = 1 ]; then
+    # Every table moves to the store in one statement, rows and all; $db then holds the views.
+    tables=$(q "SELECT group_concat('\`$db\`.\`', table_name, '\` TO \`$store\`.\`', table_name, '\`' SEPARATOR ', ')
+                FROM information_schema.tables WHERE table_schema = DATABASE() AND table_type = 'BASE TABLE'")
+    "$client" "${args[@]}" -e "CREATE DATABASE \`$store\` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;
+                               RENAME TABLE $tables"
+    mode=per-user
+    echo "Database '$db' moved to per-user accounts: its tables are in '$store'."
+  fi
+  if [ "$mode" = per-user ]; then
+    apply_per_user
+    # The server keeps the passwords now: no hash stays in Users.
+    "$client" "${args[@]}" "$store" -e "UPDATE Users SET password = '' WHERE password <> ''"
+    if [ "$per_user" = 1 ]; then
+      create_missing_accounts
+      # The shared account has no business with the database any more.
+      if [ "$(q "SELECT count(*) FROM mysql.db WHERE User = '$dbuser' AND Host = '%' AND Db = '$db'")" != 0 ]; then
+        "$client" "${args[@]}" -e "REVOKE ALL PRIVILEGES ON \`$db\`.* FROM '$dbuser'@'%'"
+        echo "The shared account '$dbuser' may no longer use '$db'."
+      fi
+    fi
+  fi
   exit 0
 fi
 
-"$client" "${args[@]}" -e "CREATE DATABASE \`$db\` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci"
-"$client" "${args[@]}" "$db" < "$here/../sql/schema.sql"
-"$client" "${args[@]}" "$db" < "$here/../sql/initial-data.sql"
+if [ "$per_user" = 1 ]; then
+  "$client" "${args[@]}" -e "CREATE DATABASE \`$store\` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;
+                             CREATE DATABASE \`$db\` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci"
+  into=$store
+else
+  "$client" "${args[@]}" -e "CREATE DATABASE \`$db\` CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci"
+  into=$db
+fi
+"$client" "${args[@]}" "$into" < "$here/../sql/schema.sql"
+"$client" "${args[@]}" "$into" < "$here/../sql/initial-data.sql"
 if [ "$demo" = 1 ]; then
-  "$client" "${args[@]}" "$db" < "$here/../sql/demo-data.sql"
+  "$client" "${args[@]}" "$into" < "$here/../sql/demo-data.sql"
   # The demo's document bodies, one file per document id, stored as the program stores them.
   for body in "$here"/../sql/demo-bodies/*.rvf; do
     id=$(basename "$body" .rvf)
     hex=$(od -An -v -tx1 "$body" | tr -d ' \n')
     echo "INSERT INTO Req_objects (RequirementID, Document) VALUES ($id, X'$hex');"
-  done | "$client" "${args[@]}" "$db"
+  done | "$client" "${args[@]}" "$into"
+fi
+if [ "$per_user" = 1 ]; then
+  taken=$(unusable_names "$store")
+  if [ -n "$taken" ]; then
+    "$client" "${args[@]}" -e "DROP DATABASE \`$db\`; DROP DATABASE \`$store\`"
+    echo "These users cannot get a server account of their name (taken already, or too long):" >&2
+    printf '%s\n' "$taken" >&2
+    exit 1
+  fi
+  apply_per_user
+  "$client" "${args[@]}" "$store" -e "UPDATE Users SET password = '' WHERE password <> ''"
+  if [ "$demo" = 1 ]; then
+    # Each demo user's password is its name, as in the shared mode's demo, and lasts.
+    "$client" "${args[@]}" "$store" <<'SQL'
+DELIMITER //
+FOR u IN (SELECT Username FROM Users) DO CALL vt_account_write(u.Username, u.Username, FALSE); END FOR//
+SQL
+    echo "Database '$db' ready with per-user accounts; each demo user's password is its name."
+  else
+    "$client" "${args[@]}" "$store" -e "CALL vt_account_write('ADMIN', 'ADMIN', TRUE)"
+    echo "Database '$db' ready with per-user accounts; ADMIN logs in with the one-time password ADMIN."
+  fi
+  exit 0
 fi
 "$client" "${args[@]}" <<SQL
 CREATE USER IF NOT EXISTS '$dbuser'@'%' IDENTIFIED VIA mysql_native_password USING PASSWORD('$pw_sql');

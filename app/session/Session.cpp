@@ -149,10 +149,11 @@ Session::LoginResult Session::logIn(const ConnectionValues& values, const QStrin
     m_perUser = values.perUser;
     if (values.perUser) {
         // Every log-in authenticates its own account: a connection of the previous user is
-        // never reused.
+        // never reused. Accounts are named in upper case, as user names are stored; passwords
+        // are upper case too, as the login field types them.
         ConnectionValues own = values;
-        own.user = userName;
-        own.password = password;
+        own.user = CurrentUser;
+        own.password = password.toUpper();
         m_connection->SetConnected(false);
         try {
             connect(own);

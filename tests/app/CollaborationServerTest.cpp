@@ -4,6 +4,7 @@
 // its add dialog, deletes, failed inserts and the references it refuses to open.
 
 #include "AppFixture.h"
+#include "PerUserDatabase.h"
 #include "TestServer.h"
 
 #include "data/ActivityLog.h"
@@ -122,7 +123,20 @@ protected:
             "(10, 2, 1, 'Doc A1', now(), 'ALICE'), (11, 2, 1, 'Doc A2', now(), 'BOB'),"
             "(12, 2, 1, 'Doc A3', now(), 'BOB'), (20, 2, 2, 'Doc B1', now(), 'BOB'),"
             "(30, 2, 3, 'Doc E1', now(), 'ADMIN')");
+        if (vt::test::perUserTests()) {
+            m_perUser = vt::test::movePerUser(m_db);
+            m_values.perUser = true;
+            m_values.tlsCaFile = QString::fromStdString(server.caFile);
+            writeFile("defaults.cfg", ("UN:#SQ:" + m_values.host + "#DB:" + m_values.database + "#DU:#DP:#PU:1#CA:" +
+                                       m_values.tlsCaFile + "##\r\n")
+                                          .toUtf8());
+        }
         startApp();
+    }
+    void TearDown() override
+    {
+        AppFixture::TearDown();
+        if (!m_perUser.name.empty()) vt::test::dropPerUserDatabase(m_perUser);
     }
 
     std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
@@ -204,6 +218,7 @@ protected:
 
     std::string m_db;
     ConnectionValues m_values;
+    vt::test::PerUserDatabase m_perUser;  // set when the tests run in per-user mode
 };
 
 TEST_F(Collab, APostFansOutToExactlyTheMembersAndAProjectWithoutMembersToNobody)
@@ -260,7 +275,8 @@ TEST_F(Collab, ANewMessageIsItsOwnRowWhenAnOlderOneHasTheSameSubjectAndTag)
     // Every new message gets the tag of an older message of another project with the same
     // subject, so a search by (subject, tag) finds that one; the read states must still name the
     // new message.
-    sql("CREATE TRIGGER fixed_tag BEFORE INSERT ON Req_messages FOR EACH ROW SET NEW.hash = 555");
+    vt::test::runSql("CREATE TRIGGER fixed_tag BEFORE INSERT ON Req_messages FOR EACH ROW SET NEW.hash = 555",
+                     m_perUser.name.empty() ? m_db : m_perUser.store);
     sql("INSERT INTO Req_messages (msgID, Subject, Name, msg, RequirementID, hash, ParentID, ProjectID) VALUES "
         "(900, 'Clash', 'BOB', 'old', 30, 555, 0, 3)");
     loginAs("alice", "pw");
@@ -695,11 +711,16 @@ TEST_F(Collab, CtrlDeleteOnRecentUpdatesAsksAndDeletesTheCurrentSave)
     m_platform.clear();
     m_platform.answers.push_back(Platform::Answer::Yes);
     {
-        // The row is named by its key, which the grid's query selects without showing it.
+        // The row is named by its key, which the grid's query selects without showing it (a view
+        // in per-user mode tells no key: the row is named by every column it shows, key first).
         StatementCounter counter;
         QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
         ASSERT_FALSE(counter.statements.isEmpty());
-        EXPECT_EQ(counter.statements[0], "DELETE FROM `activity_log` WHERE `LogID`=1");
+        if (m_perUser.name.empty())
+            EXPECT_EQ(counter.statements[0], "DELETE FROM `activity_log` WHERE `LogID`=1");
+        else
+            EXPECT_TRUE(counter.statements[0].startsWith("DELETE FROM `activity_log` WHERE `LogID`=1 AND"))
+                << counter.statements[0].toStdString();
     }
     EXPECT_EQ(m_platform.messages(), QStringList{});
     EXPECT_EQ(sql("SELECT ModifiedBy FROM activity_Log ORDER BY ModifyDate"), "BOB\nCAROL\n");

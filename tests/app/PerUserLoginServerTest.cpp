@@ -1,8 +1,9 @@
 // Per-user server accounts (#PU:1): the settings key, the login with the typed name and password
 // as a server account over required TLS, the renewal of an expired password at login, and the
-// account procedures called by User Administration.
+// account procedures called by User Administration, on a database set up with per-user accounts.
 
 #include "AppFixture.h"
+#include "PerUserDatabase.h"
 #include "TestServer.h"
 #include "session/Settings.h"
 
@@ -50,26 +51,25 @@ protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        m_db = vt::test::freshVeltranaDatabase("vt_peruser");
+        m_perUser = vt::test::perUserVeltranaDatabase("vt_peruser");
+        m_db = m_perUser.name;
     }
     void TearDown() override
     {
         AppFixture::TearDown();
-        for (const std::string& account : m_accounts)
-            vt::test::runSql("DROP USER IF EXISTS '" + account + "'@'%'");
+        // Every account holding the database's role goes with it.
+        vt::test::dropPerUserDatabase(m_perUser);
     }
 
-    // A Users row and its server account (TLS required, the database's rights).
+    // A Users row and its server account, as the set-up makes them (TLS required, the role of
+    // the database's users).
     void addAccount(const std::string& name, const std::string& password, const std::string& role, bool expired = false)
     {
-        vt::test::runSql("DROP USER IF EXISTS '" + name + "'@'%'");
-        vt::test::runSql("CREATE USER '" + name + "'@'%' IDENTIFIED BY '" + password + "' REQUIRE SSL" +
-                         (expired ? " PASSWORD EXPIRE" : ""));
-        vt::test::runSql("GRANT ALL PRIVILEGES ON `" + m_db + "`.* TO '" + name + "'@'%'");
+        vt::test::dropServerAccount(name);
         vt::test::runSql("INSERT INTO Users (Username, password, Role, Created) VALUES ('" + name + "', '', '" + role +
                              "', now())",
-                         m_db);
-        m_accounts.push_back(name);
+                         m_perUser.store);
+        vt::test::createUserAccount(m_perUser, name, password, expired);
     }
 
     // The settings file of a per-user workstation: no DU/DP, the CA that verifies the server.
@@ -109,42 +109,6 @@ protected:
         return db.Connected();
     }
 
-    // The database's account procedures: the caller must be an administrator, then the account
-    // changes. They write the grant tables and reload them, without dynamic SQL: a procedure
-    // with PREPARE cannot be called by a client that does not announce multiple results.
-    void installAccountProcedures()
-    {
-        const std::string check =
-            "IF NOT EXISTS (SELECT 1 FROM Users WHERE Username = SUBSTRING_INDEX(USER(), '@', 1) AND Role = 'ADMIN') "
-            "THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'Only an administrator may manage accounts.'; END IF;";
-        const std::string hash = "CONCAT('*', UPPER(SHA1(UNHEX(SHA1(p)))))";
-        // Read from a file by the command-line client: its statement end is changed for the bodies.
-        const std::string begin = "DELIMITER //\n";
-        vt::test::runSql(
-            begin + "CREATE PROCEDURE vt_account_create(n VARCHAR(80), p VARCHAR(255)) SQL SECURITY DEFINER BEGIN " +
-                check +
-                " IF EXISTS (SELECT 1 FROM mysql.global_priv WHERE User = n AND Host = '%') THEN SIGNAL SQLSTATE "
-                "'45000' SET MESSAGE_TEXT = 'The account exists already.'; END IF;"
-                " INSERT INTO mysql.global_priv (Host, User, Priv) VALUES ('%', n, JSON_OBJECT('access', 0, "
-                "'plugin', 'mysql_native_password', 'authentication_string', " +
-                hash +
-                ", 'ssl_type', 1, 'ssl_cipher', '', 'x509_issuer', '', 'x509_subject', '', "
-                "'password_last_changed', 0));"
-                " INSERT INTO mysql.db (Host, Db, User, Select_priv, Insert_priv, Update_priv, Delete_priv, "
-                "Execute_priv) VALUES ('%', DATABASE(), n, 'Y', 'Y', 'Y', 'Y', 'Y'); FLUSH PRIVILEGES; END//",
-            m_db);
-        vt::test::runSql(begin +
-                             "CREATE PROCEDURE vt_account_password(n VARCHAR(80), p VARCHAR(255)) SQL SECURITY DEFINER "
-                             "BEGIN " +
-                             check + " UPDATE mysql.global_priv SET Priv = JSON_SET(Priv, '$.authentication_string', " +
-                             hash +
-                             ", '$.password_last_changed', 0) WHERE User = n AND Host = '%'; FLUSH PRIVILEGES; END//",
-                         m_db);
-        vt::test::runSql(begin + "CREATE PROCEDURE vt_account_drop(n VARCHAR(80)) SQL SECURITY DEFINER BEGIN " + check +
-                             " DELETE FROM mysql.global_priv WHERE User = n AND Host = '%'; DELETE FROM mysql.db WHERE "
-                             "User = n AND Host = '%'; FLUSH PRIVILEGES; END//",
-                         m_db);
-    }
     std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
     int accounts(const std::string& escapedName)
     {
@@ -167,8 +131,8 @@ protected:
         FAIL() << "no row " << name.toStdString();
     }
 
+    vt::test::PerUserDatabase m_perUser;
     std::string m_db;
-    std::vector<std::string> m_accounts;
 };
 
 // The server checks the password; the role comes from the row; the connection is encrypted
@@ -268,8 +232,6 @@ TEST_F(PerUserLogin, NextUserAfterLogOffAuthenticatesAgain)
 TEST_F(PerUserLogin, AdministrationManagesTheServerAccounts)
 {
     addAccount("PU_BOSS", "BOSS", "ADMIN");
-    installAccountProcedures();
-    m_accounts.push_back("PU_N\\'E\\\\W");
     writeFile("defaults.cfg", settings());
     startApp();
     logIn("PU_BOSS", "boss");
@@ -323,12 +285,11 @@ TEST_F(PerUserLogin, AdministrationManagesTheServerAccounts)
 }
 
 // An ordinary user past the client's check (the data layer called directly): the server refuses
-// each procedure, one error reaches the user, and no Users row change remains.
+// each Users row change or procedure, one error reaches the user, and no change remains.
 TEST_F(PerUserLogin, OrdinaryUserIsRefusedByTheServerAndNothingHalfDoneRemains)
 {
     addAccount("PU_USER", "PW", "USER");
     addAccount("PU_OTHER", "PW", "USER");
-    installAccountProcedures();
     writeFile("defaults.cfg", settings());
     startApp();
     logIn("PU_USER", "pw");
@@ -344,13 +305,14 @@ TEST_F(PerUserLogin, OrdinaryUserIsRefusedByTheServerAndNothingHalfDoneRemains)
     const data::users::Profile profile{"F", "L", "e", "p", "ADMIN"};
     EXPECT_NE(refused([&] {
                   data::users::create(session(), "PU_SNEAK", "X", profile);
-              }).find("Only an administrator may manage accounts."),
-              std::string::npos);
+              }).find("Only an administrator may add users."),
+              std::string::npos)
+        << "the Users row is refused before the account";
     EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'PU_SNEAK'"), "0\n");
     EXPECT_EQ(accounts("PU_SNEAK"), 0);
 
     EXPECT_NE(
-        refused([&] { data::users::remove(session(), "PU_OTHER"); }).find("Only an administrator may manage accounts."),
+        refused([&] { data::users::remove(session(), "PU_OTHER"); }).find("Only an administrator may delete users."),
         std::string::npos);
     EXPECT_EQ(sql("SELECT count(*) FROM Users WHERE Username = 'PU_OTHER'"), "1\n");
     EXPECT_EQ(accounts("PU_OTHER"), 1);
@@ -369,7 +331,6 @@ TEST_F(PerUserLogin, OrdinaryUserIsRefusedByTheServerAndNothingHalfDoneRemains)
 TEST_F(PerUserLogin, RefusedAccountCreationLeavesNoRow)
 {
     addAccount("PU_BOSS", "BOSS", "ADMIN");
-    installAccountProcedures();
     addAccount("PU_TAKEN", "X", "USER");
     sql("DELETE FROM Users WHERE Username = 'PU_TAKEN'");
     writeFile("defaults.cfg", settings());
