@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The demo: builds Veltrana, starts a private local MariaDB with a sample database
-# (account vtran/vtran, application users ADMIN/ADMIN, ALICE/ALICE, BOB/BOB, CHLOÉ/CHLOÉ)
+# (per-user server accounts over TLS: ADMIN/ADMIN, ALICE/ALICE, BOB/BOB, CHLOÉ/CHLOÉ)
 # and runs the program against it. Without a display it runs under Xvfb and saves a
 # screenshot. The database is kept in demo-data/ between runs; --fresh starts over.
 set -euo pipefail
@@ -32,11 +32,24 @@ fi
 
 # The marker is written once the sample database is complete; without it the demo starts over.
 ready="$data/database-ready"
+fill() { "$root/build/tools/veltrana-search-fill" "$@" | tail -1; }
 if [ -f "$ready" ] && [ -d "$server/data" ]; then
   bash "$root/scripts/db-server.sh" resume "$server"
   trap 'bash "$root/scripts/db-server.sh" stop "$server"' EXIT
+  port=$(cat "$server/port")
   # A database kept from an earlier version of the program is brought up to date, rows kept.
   bash "$root/scripts/setup-db.sh" --socket "$server/mysqld.sock" --upgrade
+  if [ -z "$(mariadb --socket="$server/mysqld.sock" -uroot -N -B -e "SHOW DATABASES LIKE 'Veltrana\_store'")" ]; then
+    # Kept from a demo with the shared account: bodies get their search text while that
+    # account still works, then every user gets a server account of its own. The demo users'
+    # passwords stay their names, as before.
+    fill "127.0.0.1:$port" Veltrana vtran vtran ADMIN ADMIN
+    bash "$root/scripts/setup-db.sh" --socket "$server/mysqld.sock" --upgrade --per-user-accounts \
+      --passwords-file "$data/one-time-passwords.txt"
+    printf 'DELIMITER //\nFOR u IN (SELECT Username FROM Users) DO CALL vt_account_write(u.Username, u.Username, FALSE); END FOR//\n' |
+      mariadb --socket="$server/mysqld.sock" -uroot Veltrana_store
+    rm -f "$data/one-time-passwords.txt"
+  fi
 else
   rm -f "$ready"
   bash "$root/scripts/db-server.sh" start "$server"
@@ -45,18 +58,23 @@ else
   touch "$ready"
 fi
 port=$(cat "$server/port")
+ca="$server/tls/ca.pem"
 # Bodies stored before search existed (the sample bodies, or a database kept from an earlier
-# version) get their search text; bodies that have one already are not read again.
-"$root/build/tools/veltrana-search-fill" "127.0.0.1:$port" Veltrana vtran vtran ADMIN ADMIN | tail -1
-# The program reads its connection settings from defaults.cfg in its working folder.
-printf 'UN:ADMIN#SQ:127.0.0.1:%s#DB:Veltrana#DU:vtran#DP:vtran##\r\n' "$port" > "$data/defaults.cfg"
+# version) get their search text; bodies that have one already are not read again. ADMIN's own
+# server account does it, over TLS like every login of the demo.
+fill --per-user --ca "$ca" "127.0.0.1:$port" Veltrana - - ADMIN ADMIN
+# The program reads its connection settings from defaults.cfg in its working folder: each user
+# logs in with a server account of its own (#PU:1), over TLS verified by the private server's CA.
+printf 'UN:ADMIN#SQ:127.0.0.1:%s#DB:Veltrana#DU:#DP:#PU:1#CA:%s##\r\n' "$port" "$ca" > "$data/defaults.cfg"
 cat <<INFO
 Demo data is kept in $data (start over with: bash scripts/demo.sh --fresh).
   Users (password = user name): ADMIN (administrator, member of Ünïcödé Café),
   ALICE (Website Relaunch, Ünïcödé Café), BOB (Website Relaunch, Field Study 2027),
   CHLOÉ (Ünïcödé Café).
   Reports are written to $root/build/app/vtranTemp.html (the program's folder).
-  Inspect the data: mariadb --socket=$server/mysqld.sock -uroot Veltrana
+  Every user logs in with a server account of its own, over TLS; the server enforces who may
+  read and change what (docs/server-rights.md).
+  Inspect the data: mariadb --socket=$server/mysqld.sock -uroot Veltrana_store
 INFO
 cd "$data"
 if [ -n "${DISPLAY:-}" ]; then

@@ -1,28 +1,31 @@
 #!/usr/bin/env bash
-# Creates a Veltrana database on a MariaDB/MySQL server: the database, its tables, the one
-# global_settings row, the master account ADMIN (password ADMIN) and the shared database
-# account that every client uses (native password, may select/insert/update/delete).
+# Creates a Veltrana database on a MariaDB server, or upgrades one.
 #
-#   setup-db.sh [--socket PATH] [--database NAME] [--db-user NAME] [--db-password PW] [--demo]
-#   setup-db.sh --per-user-accounts [--socket PATH] [--database NAME] [--demo]
+#   setup-db.sh [--per-user-accounts] [--socket PATH] [--database NAME] [--demo]
+#   setup-db.sh --shared-account [--socket PATH] [--database NAME] [--db-user NAME] [--db-password PW] [--demo]
 #   setup-db.sh --upgrade [--per-user-accounts] [--passwords-file FILE] [--socket PATH] [--database NAME]
 #   setup-db.sh --tls DIR [--tls-name NAME]... [--tls-config FILE] [--socket PATH]
 #   setup-db.sh --rebuild-search [--socket PATH] [--database NAME]
 #
 # Runs the mariadb command-line client as the server's root (over the Unix socket, so run it
 # on the server machine as root). --demo adds sample projects, documents and users.
+# A new database is set up with per-user accounts (the default, --per-user-accounts): every
+# user logs in with a server account of its own (native password, TLS required) and the server
+# enforces who may read and change what (docs/server-rights.md). The tables live in NAME_store,
+# which no user account reaches; NAME holds views of them. The master account ADMIN gets the
+# one-time password ADMIN (with --demo every demo user has its name as a lasting password).
+# --shared-account sets up the older mode instead: the tables in NAME, the master account ADMIN
+# (password ADMIN) and one shared database account that every client uses (native password, may
+# select/insert/update/delete), named by --db-user and --db-password (default vtran/vtran); the
+# program then checks every right itself.
 # --upgrade brings an existing database of an earlier schema version up to the newest one,
-# keeping every row; it may be run again at any time and then changes nothing.
-# --per-user-accounts sets a database up in the mode a team should run: every user logs in with
-# a server account of its own (native password, TLS required) and the server enforces who may
-# read and change what (docs/server-rights.md). The tables live in NAME_store, which no user
-# account reaches; NAME holds views of them. The master account ADMIN gets the one-time password
-# ADMIN (with --demo every demo user has its name as a lasting password). No shared account.
-# --upgrade --per-user-accounts moves an existing database to that mode, keeping every row, and
-# gives every user without one an account with a random one-time password; the names and
-# passwords go to FILE (default ./NAME-one-time-passwords.txt, readable by its owner only), never
-# to the screen. The shared account loses its rights on NAME. --upgrade alone recognises a
-# database in this mode and upgrades its store, then makes its views again.
+# keeping every row and its mode; it may be run again at any time and then changes nothing.
+# A database in per-user mode is recognised by its store, which is upgraded; its views are then
+# made again.
+# --upgrade --per-user-accounts moves an existing shared-account database to per-user accounts,
+# keeping every row, and gives every user without one an account with a random one-time
+# password; the names and passwords go to FILE (default ./NAME-one-time-passwords.txt, readable
+# by its owner only), never to the screen. The shared account loses its rights on NAME.
 # --rebuild-search builds the search indexes again, after the server's search settings
 # (innodb_ft_min_token_size, innodb_ft_enable_stopword) changed; the rows stay as they are.
 # --tls makes the server encrypt every connection and prove who it is: it uses the team's own
@@ -35,7 +38,7 @@
 # otherwise the server must be restarted. Copy DIR/ca.pem to each workstation.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-socket=""; db=Veltrana; dbuser=vtran; dbpw=vtran; demo=0; upgrade=0; rebuild=0; per_user=0; pwfile=""
+socket=""; db=Veltrana; dbuser=vtran; dbpw=vtran; demo=0; upgrade=0; rebuild=0; per_user=""; pwfile=""
 tls_dir=""; tls_names=(); tls_config=/etc/mysql/mariadb.conf.d/90-veltrana-tls.cnf
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -50,10 +53,16 @@ while [ $# -gt 0 ]; do
     --tls-config) tls_config=$2; shift 2 ;;
     --rebuild-search) rebuild=1; shift ;;
     --per-user-accounts) per_user=1; shift ;;
+    --shared-account) per_user=0; shift ;;
     --passwords-file) pwfile=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
+# A new database gets per-user accounts unless told otherwise; an upgrade keeps the mode it
+# finds unless --per-user-accounts asks for the move.
+if [ -z "$per_user" ]; then
+  if [ "$upgrade" = 1 ]; then per_user=0; else per_user=1; fi
+fi
 client=$(command -v mariadb || command -v mysql)
 args=(-uroot); [ -n "$socket" ] && args+=(--socket="$socket")
 case "$db$dbuser" in *[\`\'\\]*) echo "names must not contain quotes or backslashes" >&2; exit 2 ;; esac
@@ -114,8 +123,12 @@ for step in "$here"/../sql/upgrade/*.sql; do
 done
 
 if [ "$rebuild" = 1 ]; then
-  # Each index is dropped and added again in one statement, with the server's settings of now.
-  "$client" "${args[@]}" "$db" <<'SQL'
+  # Each index is dropped and added again in one statement, with the server's settings of now;
+  # in per-user mode the tables are the store's.
+  tables=$db
+  if [ "$("$client" "${args[@]}" -N -B -e "SELECT count(*) FROM information_schema.schemata
+          WHERE schema_name = '$store'")" != 0 ]; then tables=$store; fi
+  "$client" "${args[@]}" "$tables" <<'SQL'
 SET SESSION innodb_ft_enable_stopword = 0;
 ALTER TABLE search_body_text DROP INDEX ft_search_body, ADD FULLTEXT KEY ft_search_body (BodyText, BodyPairs);
 ALTER TABLE Requirements DROP INDEX ft_search_topic, ADD FULLTEXT KEY ft_search_topic (RequirementName);
