@@ -41,7 +41,11 @@ int main(int argc, char** argv)
     const auto arg = [&](int i) { return QString::fromLocal8Bit(argv[first + i - 1]); };
     try {
         vt::app::Session session;
-        vt::app::ConnectionValues values{arg(2), arg(1), arg(3), arg(4)};
+        vt::app::ConnectionValues values;
+        values.database = arg(2);
+        values.host = arg(1);
+        values.user = arg(3);
+        values.password = arg(4);
         values.requireTls = perUser || !caFile.isEmpty();
         values.tlsCaFile = caFile;
         values.perUser = perUser;
