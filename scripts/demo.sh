@@ -46,8 +46,9 @@ if [ -f "$ready" ] && [ -d "$server/data" ]; then
     fill "127.0.0.1:$port" Veltrana vtran vtran ADMIN ADMIN
     bash "$root/scripts/setup-db.sh" --socket "$server/mysqld.sock" --upgrade --per-user-accounts \
       --passwords-file "$data/one-time-passwords.txt"
-    printf 'DELIMITER //\nFOR u IN (SELECT Username FROM Users) DO CALL vt_account_write(u.Username, u.Username, FALSE); END FOR//\n' |
-      mariadb --socket="$server/mysqld.sock" -uroot Veltrana_store
+    mariadb --socket="$server/mysqld.sock" -uroot -N -B Veltrana_store -e "SELECT concat('ALTER USER ',
+        quote(upper(Username)), '@''%'' IDENTIFIED BY ', quote(upper(Username)), ';') FROM Users" |
+      mariadb --socket="$server/mysqld.sock" -uroot
     rm -f "$data/one-time-passwords.txt"
   fi
 else
