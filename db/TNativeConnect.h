@@ -104,9 +104,13 @@ public:
     std::vector<TNativeDataSet*> Statements;
 
     // Seconds allowed for each server of a list to answer a connect; a read waits
-    // ListReadTimeout seconds, which outlasts a cluster's pause when a node is lost.
+    // ListReadTimeout seconds, which outlasts a cluster's pause when a node is lost. The ping
+    // before a statement waits ListPingTimeout seconds: a node answers a ping even while the
+    // cluster holds statements back, so one that does not is frozen or cut off, and the
+    // statement, not yet sent, moves to the next ready server.
     static constexpr int ListConnectTimeout = 4;
     static constexpr int ListReadTimeout = 20;
+    static constexpr int ListPingTimeout = 2;
     static constexpr int ConflictRetries = 3;
 
 private:
@@ -115,6 +119,12 @@ private:
     // Closes the current connection and connects to the next ready server (the others first,
     // the current one last). False when none is; failures then names why each was not used.
     bool failover(std::string& failures);
+    // Before a command: when the current server of a list let a wait run out and its
+    // connection is closed, the command goes to the next ready server instead of waiting on a
+    // connect to the silent one. False (error set) when no server is ready.
+    bool leaveSilentServer();
+    // Notes after a failed command whether the current server was silent (TimedOut).
+    void noteSilence();
     std::unique_ptr<TMysqlResult> run(const std::string& sql, bool& ok);
 
     std::unique_ptr<TMysqlClient> m_client;
@@ -127,6 +137,7 @@ private:
     size_t m_current = 0;
     bool m_cluster = false;  // the servers report wsrep_ready
     int m_failovers = 0;
+    bool m_silent = false;  // the current server let a wait run out; its connection is closed
     // Session settings that succeeded, run again on a new server after a failover.
     std::vector<std::string> m_sessionStatements;
     int m_errorCode = 0;
