@@ -332,8 +332,18 @@ std::vector<TStatementOutcome> TNativeConnect::RunBatch(const std::vector<std::s
         return outcomes;
     }
     std::vector<TMysqlBatchAnswer> answers;
-    const bool allOk = m_client->QueryBatch(statements, answers);
+    bool allOk = m_client->QueryBatch(statements, answers);
     if (!allOk) noteSilence();
+    if (!allOk && !answers.empty() && !answers.front().sent && !wasInTransaction && !m_client->TransactionLost() &&
+        m_servers.size() > 1 && (connectionGone(answers.front().ErrorCode) || !m_client->Connected())) {
+        // The server was lost before anything was handed to it (its ping or connect failed):
+        // nothing ran, so the whole batch may run on the next ready server.
+        std::string failures;
+        if (failover(failures)) {
+            allOk = m_client->QueryBatch(statements, answers);
+            if (!allOk) noteSilence();
+        }
+    }
     std::vector<TStatementOutcome> outcomes(answers.size());
     m_errorCode = 0;
     m_errorText.clear();

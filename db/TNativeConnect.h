@@ -68,8 +68,10 @@ public:
     std::shared_ptr<TMysqlResult> CachedProbe(const std::string& sql, bool mustSucceed, bool& ok);
     // Runs statements pipelined (TMysqlClient::QueryBatch), each traced, their result sets
     // freed, and gives each one's outcome; a statement error does not stop the others. Nothing
-    // is run twice: no retry on a conflict and no move to another server, since the caller
-    // decides what a failure in the middle means. A statement whose answer was lost with the
+    // is run twice: no retry on a conflict and no move to another server once a statement was
+    // sent, since the caller decides what a failure in the middle means. With a list of
+    // servers, a batch of which nothing was sent (the server was lost before it, outside a
+    // transaction) runs whole on the next ready server. A statement whose answer was lost with the
     // connection fails with the message that the transaction was lost (inside one) or that
     // its outcome is unknown; the ones never sent fail with the error that stopped the batch.
     // LastErrorCode/LastErrorText tell the first failure.

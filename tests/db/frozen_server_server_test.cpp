@@ -3,7 +3,8 @@
 // cut cable), the second being the test server itself. A statement preceded by a ping finds
 // the silence within the ping's short wait and runs on the second server; one sent without a
 // ping waits out the read timeout, then a change reports its outcome unknown and a read moves
-// on. The command after that goes straight to the second server. The figures are printed.
+// on. The command after that goes straight to the second server, and a pipelined batch of
+// which nothing was sent runs whole on the second server. The figures are printed.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CutProxy.h"
 #include "TestServer.h"
@@ -111,6 +113,26 @@ TEST_F(FrozenServer, PingedStatementRunsOnTheNextServerWithinThePingWait)
         EXPECT_EQ(value(*c, k.check), k.expected);
         m_proxy->Freeze(false);
     }
+}
+
+TEST_F(FrozenServer, PipelinedBatchOfWhichNothingWasSentRunsWholeOnTheNextServer)
+{
+    // As a document save starts: the transaction's start and its first change in one batch.
+    std::unique_ptr<TNativeConnect> c = connect(30);
+    c->Client().SetPingAfterIdle(0);
+    m_proxy->Freeze(true);
+    const auto started = Clock::now();
+    const std::vector<TStatementOutcome> outcomes =
+        c->RunBatch({"START TRANSACTION", "update t set n = n + 1 where id = 1", "COMMIT"});
+    const long long ms = msSince(started);
+    std::printf("frozen server: a pipelined batch ran on the next server after %lld ms\n", ms);
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const TStatementOutcome& o : outcomes)
+        EXPECT_TRUE(o.ok) << o.errorCode << " " << o.errorText;
+    EXPECT_EQ(outcomes[1].rowsAffected, 1u);
+    EXPECT_LT(ms, 3000);
+    EXPECT_EQ(c->CurrentServer(), 1u);
+    EXPECT_EQ(sql("select n from t where id = 1"), "11\n");
 }
 
 TEST_F(FrozenServer, UnpingedStatementWaitsTheReadTimeoutThenTheNextCommandGoesOnAtOnce)
