@@ -376,10 +376,7 @@ int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t l
     return -1;
 }
 
-bool TMysqlClient::Impl::waitRanOut()
-{
-    return net.ErrorCode() != 0 && net.Vio().LastSocketError() == ETIMEDOUT;
-}
+bool TMysqlClient::Impl::waitRanOut() { return net.ErrorCode() != 0 && net.Vio().LastSocketError() == ETIMEDOUT; }
 
 bool TMysqlClient::Impl::ping()
 {

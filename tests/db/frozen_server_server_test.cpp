@@ -71,8 +71,8 @@ protected:
     {
         const vt::test::TestServer& server = vt::test::testServer();
         auto c = std::make_unique<TNativeConnect>(0, false);
-        c->Connect(TStringList{"Host=127.0.0.1:" + std::to_string(m_proxy->port()) + ",127.0.0.1:" +
-                                   std::to_string(server.port),
+        c->Connect(TStringList{"Host=127.0.0.1:" + std::to_string(m_proxy->port()) +
+                                   ",127.0.0.1:" + std::to_string(server.port),
                                "Port=3306", "TIMEOUT=" + std::to_string(timeout), "UID=" + server.user,
                                "PWD=" + server.password, "DatabaseName=" + m_db});
         c->Query("SET NAMES utf8mb4");
@@ -202,8 +202,8 @@ TEST_F(FrozenServer, TransactionOnAFrozenServerIsReportedLostWithinThePingWait)
     const auto next = Clock::now();
     EXPECT_EQ(value(*c, "select n from t where id = 4"), "40");
     const long long nextMs = msSince(next);
-    std::printf("frozen server: a transaction reported lost after %lld ms; the next read answered after %lld ms\n",
-                ms, nextMs);
+    std::printf("frozen server: a transaction reported lost after %lld ms; the next read answered after %lld ms\n", ms,
+                nextMs);
     EXPECT_LT(nextMs, 1000);
     EXPECT_EQ(c->CurrentServer(), 1u);
 }
