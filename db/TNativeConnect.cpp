@@ -114,7 +114,7 @@ void TNativeConnect::Connect(const TStringList& params)
     m_client->SetConnectTimeout(many ? std::min(timeoutSeconds, ListConnectTimeout) : m_timeout);
     m_client->SetReadTimeout(many ? std::min(timeoutSeconds, ListReadTimeout) : 0);
     m_client->SetPingTimeout(many ? std::min(timeoutSeconds, ListPingTimeout) : 0);
-    m_client->SetPingAfterIdle(PingAfterIdleMs);
+    m_client->SetPingAfterIdle(many ? std::min(PingAfterIdleMs, ListPingAfterIdleMs) : PingAfterIdleMs);
     m_client->SetTlsCaFile(params.Values("TLSCA"));
     m_client->SetRefuseOldScramble(params.Values("SECUREAUTH") == "1");
 

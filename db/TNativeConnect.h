@@ -113,6 +113,11 @@ public:
     static constexpr int ListConnectTimeout = 4;
     static constexpr int ListReadTimeout = 20;
     static constexpr int ListPingTimeout = 2;
+    // With a list, a statement goes without that ping only this soon (milliseconds) after the
+    // server's last answer, at most: the statements of one command follow each other closely,
+    // and the first of the next command is pinged, so a frozen server costs it the ping's wait
+    // rather than the read timeout.
+    static constexpr int ListPingAfterIdleMs = 1000;
     static constexpr int ConflictRetries = 3;
 
 private:

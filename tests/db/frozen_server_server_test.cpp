@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CutProxy.h"
@@ -113,6 +114,23 @@ TEST_F(FrozenServer, PingedStatementRunsOnTheNextServerWithinThePingWait)
         EXPECT_EQ(value(*c, k.check), k.expected);
         m_proxy->Freeze(false);
     }
+}
+
+TEST_F(FrozenServer, NextCommandASecondAfterTheLastAnswerIsPingedWithTheProgramsSettings)
+{
+    // The program's idle window (5 s for one server) is 1 s with a list: a user's next command
+    // is pinged and leaves the frozen server within the ping's wait.
+    std::unique_ptr<TNativeConnect> c = connect(30);
+    EXPECT_EQ(c->Client().PingAfterIdle(), 1000);
+    EXPECT_EQ(value(*c, "select n from t where id = 1"), "10");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    m_proxy->Freeze(true);
+    const auto started = Clock::now();
+    EXPECT_EQ(value(*c, "select n from t where id = 2"), "20");
+    const long long ms = msSince(started);
+    std::printf("frozen server: the next command 1.1 s after the last answer answered after %lld ms\n", ms);
+    EXPECT_LT(ms, 3000);
+    EXPECT_EQ(c->CurrentServer(), 1u);
 }
 
 TEST_F(FrozenServer, PipelinedBatchOfWhichNothingWasSentRunsWholeOnTheNextServer)
