@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -51,6 +52,31 @@ void signalNode(int n, int signal)
     long pid = 0;
     ASSERT_TRUE(in >> pid) << "no pid file of node " << n;
     ASSERT_EQ(::kill(pid_t(pid), signal), 0);
+}
+
+// Waits until every thread of node n is stopped: a SIGSTOP reaches a process's threads one by
+// one, and a thread still running could answer one more command.
+bool nodeStopped(int n)
+{
+    std::ifstream in(clusterDir() + "/n" + std::to_string(n) + ".pid");
+    long pid = 0;
+    if (!(in >> pid)) return false;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        bool all = true;
+        for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+            std::ifstream stat(task.path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            const size_t close = line.rfind(')');
+            if (close == std::string::npos || close + 2 >= line.size() ||
+                (line[close + 2] != 'T' && line[close + 2] != 't'))
+                all = false;
+        }
+        if (all) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 void killNode(int n)
@@ -117,6 +143,7 @@ TEST_F(GaleraCluster, NodeFrozenBetweenCommandsIsLeftWithinThePingWait)
 
     // Stopped, node 1 neither answers nor closes: its connections and its port stay open.
     signalNode(1, SIGSTOP);
+    ASSERT_TRUE(nodeStopped(1));
     auto started = Clock::now();
     EXPECT_EQ(value(c, "select n from frozen where id = 2"), "20");
     const long long readMs = msSince(started);
