@@ -107,12 +107,14 @@ void TNativeConnect::Connect(const TStringList& params)
     m_current = 0;
     m_failovers = 0;
     m_cluster = false;
+    m_silent = false;
     m_sessionStatements.clear();
     const bool many = m_servers.size() > 1;
     const int timeoutSeconds = m_timeout > 0 ? m_timeout : 30;
     m_client->SetConnectTimeout(many ? std::min(timeoutSeconds, ListConnectTimeout) : m_timeout);
     m_client->SetReadTimeout(many ? std::min(timeoutSeconds, ListReadTimeout) : 0);
-    m_client->SetPingAfterIdle(PingAfterIdleMs);
+    m_client->SetPingTimeout(many ? std::min(timeoutSeconds, ListPingTimeout) : 0);
+    m_client->SetPingAfterIdle(many ? std::min(PingAfterIdleMs, ListPingAfterIdleMs) : PingAfterIdleMs);
     m_client->SetTlsCaFile(params.Values("TLSCA"));
     m_client->SetRefuseOldScramble(params.Values("SECUREAUTH") == "1");
 
@@ -203,6 +205,7 @@ bool TNativeConnect::failover(std::string& failures)
             continue;
         }
         m_current = index;
+        m_silent = false;
         ++m_failovers;
         ServerVersionNumber = VersionNumberFromText(m_client->ServerVersion());
         dbTrace(TraceOp::Connect, m_host + ":" + std::to_string(m_port) + "/" + m_database);
@@ -221,6 +224,22 @@ bool TNativeConnect::failover(std::string& failures)
     return false;
 }
 
+bool TNativeConnect::leaveSilentServer()
+{
+    if (!m_silent || m_servers.size() < 2 || m_client->Connected() || m_client->TransactionLost()) return true;
+    std::string failures;
+    if (failover(failures)) return true;
+    m_errorCode = 2003;
+    m_errorText = "No server of the list answered and was ready: " + failures;
+    m_failureKind = FailureKind::Other;
+    return false;
+}
+
+void TNativeConnect::noteSilence()
+{
+    if (m_client->TimedOut() && !m_client->Connected()) m_silent = true;
+}
+
 std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& ok)
 {
     m_failureKind = FailureKind::Other;
@@ -234,6 +253,8 @@ std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& 
         ok = true;
         return nullptr;
     }
+    ok = false;
+    if (!leaveSilentServer()) return nullptr;
     int conflicts = 0;
     size_t failovers = 0;
     for (;;) {
@@ -252,6 +273,7 @@ std::unique_ptr<TMysqlResult> TNativeConnect::run(const std::string& sql, bool& 
             return result;
         }
         result.reset();
+        noteSilence();
         const int code = m_client->ErrorCode();
         m_errorCode = code;
         m_errorText = m_client->ErrorText();
@@ -300,8 +322,28 @@ std::vector<TStatementOutcome> TNativeConnect::RunBatch(const std::vector<std::s
                                   (m_client->Connected() && (m_client->ServerStatus() & StatusInTransaction));
     for (const std::string& sql : statements)
         dbTrace(TraceOp::Execute, sql);
+    if (!statements.empty() && !leaveSilentServer()) {
+        // Nothing was sent: each statement fails with the reason.
+        std::vector<TStatementOutcome> outcomes(statements.size());
+        for (TStatementOutcome& o : outcomes) {
+            o.errorCode = m_errorCode;
+            o.errorText = m_errorText;
+        }
+        return outcomes;
+    }
     std::vector<TMysqlBatchAnswer> answers;
-    const bool allOk = m_client->QueryBatch(statements, answers);
+    bool allOk = m_client->QueryBatch(statements, answers);
+    if (!allOk) noteSilence();
+    if (!allOk && !answers.empty() && !answers.front().sent && !wasInTransaction && !m_client->TransactionLost() &&
+        m_servers.size() > 1 && (connectionGone(answers.front().ErrorCode) || !m_client->Connected())) {
+        // The server was lost before anything was handed to it (its ping or connect failed):
+        // nothing ran, so the whole batch may run on the next ready server.
+        std::string failures;
+        if (failover(failures)) {
+            allOk = m_client->QueryBatch(statements, answers);
+            if (!allOk) noteSilence();
+        }
+    }
     std::vector<TStatementOutcome> outcomes(answers.size());
     m_errorCode = 0;
     m_errorText.clear();
@@ -418,8 +460,10 @@ void TNativeConnect::Transaction(const std::string& sql)
         m_client->Close();
         return;
     }
+    if (sql == "BEGIN" && !leaveSilentServer()) throw EmySQLException(m_errorCode, m_errorText);
     bool succeeded = false;
     m_client->Query(sql, false, succeeded);  // a result set is freed
+    if (!succeeded) noteSilence();
     std::string failures;
     if (!succeeded && sql == "BEGIN" && !m_client->StatementSent() && m_servers.size() > 1 && failover(failures))
         m_client->Query(sql, false, succeeded);  // nothing had started: begin on the next server

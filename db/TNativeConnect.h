@@ -68,8 +68,10 @@ public:
     std::shared_ptr<TMysqlResult> CachedProbe(const std::string& sql, bool mustSucceed, bool& ok);
     // Runs statements pipelined (TMysqlClient::QueryBatch), each traced, their result sets
     // freed, and gives each one's outcome; a statement error does not stop the others. Nothing
-    // is run twice: no retry on a conflict and no move to another server, since the caller
-    // decides what a failure in the middle means. A statement whose answer was lost with the
+    // is run twice: no retry on a conflict and no move to another server once a statement was
+    // sent, since the caller decides what a failure in the middle means. With a list of
+    // servers, a batch of which nothing was sent (the server was lost before it, outside a
+    // transaction) runs whole on the next ready server. A statement whose answer was lost with the
     // connection fails with the message that the transaction was lost (inside one) or that
     // its outcome is unknown; the ones never sent fail with the error that stopped the batch.
     // LastErrorCode/LastErrorText tell the first failure.
@@ -104,9 +106,18 @@ public:
     std::vector<TNativeDataSet*> Statements;
 
     // Seconds allowed for each server of a list to answer a connect; a read waits
-    // ListReadTimeout seconds, which outlasts a cluster's pause when a node is lost.
+    // ListReadTimeout seconds, which outlasts a cluster's pause when a node is lost. The ping
+    // before a statement waits ListPingTimeout seconds: a node answers a ping even while the
+    // cluster holds statements back, so one that does not is frozen or cut off, and the
+    // statement, not yet sent, moves to the next ready server.
     static constexpr int ListConnectTimeout = 4;
     static constexpr int ListReadTimeout = 20;
+    static constexpr int ListPingTimeout = 2;
+    // With a list, a statement goes without that ping only this soon (milliseconds) after the
+    // server's last answer, at most: the statements of one command follow each other closely,
+    // and the first of the next command is pinged, so a frozen server costs it the ping's wait
+    // rather than the read timeout.
+    static constexpr int ListPingAfterIdleMs = 1000;
     static constexpr int ConflictRetries = 3;
 
 private:
@@ -115,6 +126,12 @@ private:
     // Closes the current connection and connects to the next ready server (the others first,
     // the current one last). False when none is; failures then names why each was not used.
     bool failover(std::string& failures);
+    // Before a command: when the current server of a list let a wait run out and its
+    // connection is closed, the command goes to the next ready server instead of waiting on a
+    // connect to the silent one. False (error set) when no server is ready.
+    bool leaveSilentServer();
+    // Notes after a failed command whether the current server was silent (TimedOut).
+    void noteSilence();
     std::unique_ptr<TMysqlResult> run(const std::string& sql, bool& ok);
 
     std::unique_ptr<TMysqlClient> m_client;
@@ -127,6 +144,7 @@ private:
     size_t m_current = 0;
     bool m_cluster = false;  // the servers report wsrep_ready
     int m_failovers = 0;
+    bool m_silent = false;  // the current server let a wait run out; its connection is closed
     // Session settings that succeeded, run again on a new server after a failover.
     std::vector<std::string> m_sessionStatements;
     int m_errorCode = 0;

@@ -80,6 +80,7 @@ struct TMysqlClient::Impl {
     uint32_t port = 3306;
     int connectTimeout = 30;
     int readTimeout = 0;         // 0: the connect timeout
+    int pingTimeout = 0;         // 0: the read timeout
     bool statementSent = false;  // the last Query's statement was written to the server
     uint32_t clientFlags = MysqlFlags::DefaultClientFlags;
     bool autoReconnect = true;
@@ -121,6 +122,9 @@ struct TMysqlClient::Impl {
     void refuseOld();
     int simpleCommand(uint8_t command, const void* arg, size_t length, bool skipReply, bool retry);
     bool ping();
+    // The last command failed because the server did not answer (or accept the connection)
+    // within the wait: it is silent, not gone.
+    bool waitRanOut();
     // The server answered within the idle window and the connection is still open.
     bool answeredRecently() const;
     // The connection dropped: a transaction open on it is lost.

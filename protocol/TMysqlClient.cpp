@@ -353,17 +353,30 @@ int TMysqlClient::Impl::simpleCommand(uint8_t command, const void* arg, size_t l
         }
     }
     if (skipReply) return 0;
-    if (net.ReadReply() >= 0) {
+    // A ping is answered at once by any live server, even one that holds statements back:
+    // it may have a shorter wait than the statements, so a silent server is found quickly.
+    const int normalWait = net.Vio().TimeoutSeconds();
+    const bool shortWait = command == COM_PING && pingTimeout > 0 && pingTimeout < normalWait;
+    if (shortWait) net.Vio().SetTimeoutSeconds(pingTimeout);
+    const long reply = net.ReadReply();
+    if (shortWait) net.Vio().SetTimeoutSeconds(normalWait);
+    if (reply >= 0) {
         lastAnswer = std::chrono::steady_clock::now();
         return 0;
     }
+    const bool ranOut = waitRanOut();
     if (net.ErrorCode() == CR_SERVER_LOST) {
         closeAfterLoss();
         if (transactionLost) return -1;
     }
-    if (retry) return simpleCommand(command, arg, length, skipReply, false);
+    // A server that let the wait run out is not connected to again by the same command: it
+    // would most likely cost another wait. The caller decides (another server of a list, or
+    // the next command).
+    if (retry && !ranOut) return simpleCommand(command, arg, length, skipReply, false);
     return -1;
 }
+
+bool TMysqlClient::Impl::waitRanOut() { return net.ErrorCode() != 0 && net.Vio().LastSocketError() == ETIMEDOUT; }
 
 bool TMysqlClient::Impl::ping()
 {
@@ -821,10 +834,13 @@ std::unique_ptr<TMysqlResult> TMysqlClient::Query(std::string_view sql, bool sto
     if (c.readQueryResult() != 0) {
         if (c.net.Connected() || c.net.ErrorCode() != CR_SERVER_LOST) return nullptr;
         // The statement was sent and no answer came: whether it ran is unknown. Only a read,
-        // outside a transaction, is run once more on a new connection; anything else reports
-        // the loss.
+        // outside a transaction, is run once more on a new connection, and only when the
+        // server ended the connection (one that let the wait run out would most likely let
+        // the next one run out too); anything else reports the loss.
+        const bool ranOut = c.waitRanOut();
         c.closeAfterLoss();
-        if (!c.autoReconnect || inTransaction || c.transactionLost || !IsReadOnlyStatement(sql)) return nullptr;
+        if (!c.autoReconnect || inTransaction || c.transactionLost || ranOut || !IsReadOnlyStatement(sql))
+            return nullptr;
         if (c.simpleCommand(COM_QUERY, sql.data(), sql.size(), true, false) != 0) return nullptr;
         if (c.readQueryResult() != 0) {
             if (!c.net.Connected()) c.closeAfterLoss();
@@ -925,6 +941,9 @@ void TMysqlClient::SetReadTimeout(int seconds)
     if (m_impl->net.Connected()) m_impl->net.Vio().SetTimeoutSeconds(seconds > 0 ? seconds : m_impl->connectTimeout);
 }
 bool TMysqlClient::StatementSent() const { return m_impl->statementSent; }
+bool TMysqlClient::TimedOut() const { return m_impl->waitRanOut(); }
+int TMysqlClient::PingTimeout() const { return m_impl->pingTimeout; }
+void TMysqlClient::SetPingTimeout(int seconds) { m_impl->pingTimeout = seconds > 0 ? seconds : 0; }
 bool TMysqlClient::AutoReconnect() const { return m_impl->autoReconnect; }
 void TMysqlClient::SetAutoReconnect(bool on) { m_impl->autoReconnect = on; }
 int TMysqlClient::PingAfterIdle() const { return m_impl->pingAfterIdleMs; }

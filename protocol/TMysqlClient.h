@@ -77,6 +77,11 @@ public:
     // The last Query's statement was handed to the server (its answer may still have been
     // lost). False when it failed before: a failed ping, no connection, a refused reconnect.
     bool StatementSent() const;
+    // The last failure was a wait that ran out: the server accepted the connection or the
+    // command and then said nothing within the connect, read or ping timeout. The connection
+    // is closed then, and a command whose wait ran out never connects to the same server
+    // again by itself (no reconnect, no second run of a read): the caller picks the server.
+    bool TimedOut() const;
     // Runs statements pipelined: they are sent back to back, each as a command of its own, and
     // their answers are read in order afterwards, so a group costs one round trip. Behind a
     // statement that may answer with rows, a group takes at most PipelineLimit bytes more
@@ -122,6 +127,12 @@ public:
     // one finish.
     int ReadTimeout() const;
     void SetReadTimeout(int seconds);
+    // How long a ping (also the one before a statement) waits for its answer (seconds); 0:
+    // as long as any read. Only a shorter wait is used. A server stopped without closing its
+    // connections (a frozen process, a machine switched off, a cut cable) is found this
+    // quickly, while a statement may still take the full read timeout.
+    int PingTimeout() const;
+    void SetPingTimeout(int seconds);
     // With AutoReconnect on, a statement is preceded by a ping only when the server has not
     // answered for this long (milliseconds; 0 pings before every statement). A statement whose
     // answer is lost is run once more on a new connection only when it is a read outside a

@@ -1,6 +1,8 @@
 // Failover on a real 3-node cluster on loopback (scripts/galera-cluster.sh, started by the
 // galera_start fixture). The cases run in this order in one process, as each leaves the
-// cluster smaller: node 1 killed between commands (reads and saves go on on node 2); a change
+// cluster smaller: node 1 frozen between commands (stopped without closing anything; the
+// client leaves it within the ping's wait, then it is resumed and rejoins); node 1 killed
+// between commands (reads and saves go on on node 2); a change
 // whose connection dies after sending (the outcome is reported unknown, the row checked);
 // node 2 killed inside a transaction (reported lost), which leaves node 3 without quorum,
 // and a node without quorum is skipped like one that does not answer.
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -43,12 +46,42 @@ TStringList params(const std::string& hosts, const std::string& database = "")
                        "UID=vttest",    "PWD=vttest", "DatabaseName=" + database};
 }
 
-void killNode(int n)
+void signalNode(int n, int signal)
 {
     std::ifstream in(clusterDir() + "/n" + std::to_string(n) + ".pid");
     long pid = 0;
     ASSERT_TRUE(in >> pid) << "no pid file of node " << n;
-    ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);
+    ASSERT_EQ(::kill(pid_t(pid), signal), 0);
+}
+
+// Waits until every thread of node n is stopped: a SIGSTOP reaches a process's threads one by
+// one, and a thread still running could answer one more command.
+bool nodeStopped(int n)
+{
+    std::ifstream in(clusterDir() + "/n" + std::to_string(n) + ".pid");
+    long pid = 0;
+    if (!(in >> pid)) return false;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        bool all = true;
+        for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+            std::ifstream stat(task.path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            const size_t close = line.rfind(')');
+            if (close == std::string::npos || close + 2 >= line.size() ||
+                (line[close + 2] != 'T' && line[close + 2] != 't'))
+                all = false;
+        }
+        if (all) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+void killNode(int n)
+{
+    signalNode(n, SIGKILL);
     std::remove((clusterDir() + "/n" + std::to_string(n) + ".pid").c_str());
 }
 
@@ -92,6 +125,62 @@ protected:
     std::vector<unsigned> m_ports;
     std::string m_list;
 };
+
+TEST_F(GaleraCluster, NodeFrozenBetweenCommandsIsLeftWithinThePingWait)
+{
+    {
+        TNativeConnect setup(0, false);
+        setup.Connect(params(m_list));
+        setup.Query("create database if not exists galtest");
+        setup.Query("create table galtest.frozen (id int primary key, n int not null) engine=InnoDB");
+        setup.Query("insert into galtest.frozen values (1, 10), (2, 20)");
+    }
+    TNativeConnect c(0, false);
+    c.Connect(params(m_list, "galtest"));
+    c.Client().SetPingAfterIdle(0);  // the next command comes after a pause: it is pinged
+    ASSERT_EQ(c.CurrentServer(), 0u);
+    EXPECT_EQ(value(c, "select n from frozen where id = 1"), "10");
+
+    // Stopped, node 1 neither answers nor closes: its connections and its port stay open.
+    signalNode(1, SIGSTOP);
+    ASSERT_TRUE(nodeStopped(1));
+    auto started = Clock::now();
+    EXPECT_EQ(value(c, "select n from frozen where id = 2"), "20");
+    const long long readMs = msSince(started);
+    EXPECT_EQ(c.CurrentServer(), 1u);
+    started = Clock::now();
+    c.Query("update frozen set n = n + 1 where id = 2");
+    const long long saveMs = msSince(started);
+    std::printf("failover: node 1 frozen; the next read answered on node 2 after %lld ms, a save after %lld ms\n",
+                readMs, saveMs);
+    // The ping's 2 s (the cluster's pause runs meanwhile), not the 20 s read timeout.
+    EXPECT_LT(readMs, 3500);
+    EXPECT_LT(saveMs, 1500);
+    EXPECT_EQ(value(c, "select n from frozen where id = 2"), "21");
+
+    // Resumed, node 1 finds itself out of the group and rejoins; the cases below need it.
+    signalNode(1, SIGCONT);
+    TNativeConnect first(0, false);
+    std::string size, ready;
+    started = Clock::now();
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        try {
+            if (!first.IsOpen()) first.Connect(params(node(m_ports[0])));
+            size = value(first, "select variable_value from information_schema.global_status "
+                                "where variable_name = 'wsrep_cluster_size'");
+            ready = value(first, "select variable_value from information_schema.global_status "
+                                 "where variable_name = 'wsrep_ready'");
+        } catch (const std::exception&) {
+            size.clear();
+        }
+    } while ((size != "3" || ready != "ON") && msSince(started) < 60000);
+    std::printf("failover: node 1 resumed; it was back in the cluster after %lld ms\n", msSince(started));
+    ASSERT_EQ(size, "3") << "node 1 did not rejoin";
+    ASSERT_EQ(ready, "ON");
+    first.Query("SET SESSION wsrep_sync_wait=1");
+    EXPECT_EQ(value(first, "select n from galtest.frozen where id = 2"), "21");
+}
 
 TEST_F(GaleraCluster, NodeKilledBetweenCommandsReadsAndSavesGoOnOnTheNext)
 {

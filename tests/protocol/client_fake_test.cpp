@@ -329,6 +329,33 @@ TEST(Transport, SilentServerFailsConnectWith2003AndReadWith2013)
     }
 }
 
+TEST(Transport, PingBeforeAStatementWaitsItsOwnTimeoutAndASilentServerIsNotConnectedAgain)
+{
+    FakeServer s;
+    GreetingOptions g;
+    g.capabilities = NoCompress;
+    s.handshake(g).expect().pause(2500);  // reads the ping, never answers
+    s.start();
+    Client c(true);
+    c.c.SetConnectTimeout(1);
+    c.c.SetReadTimeout(5);
+    c.c.SetPingTimeout(1);
+    c.c.SetPingAfterIdle(0);
+    ASSERT_TRUE(c.connect(s));
+    const auto start = std::chrono::steady_clock::now();
+    bool ok = true;
+    c.query("update t set a = a + 1", true, &ok);
+    // The ping's 1 s, not the read timeout (5 s), and no connect (1 s) to the same server.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1800));
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(c.c.StatementSent());
+    EXPECT_EQ(c.c.ErrorCode(), 2013);
+    EXPECT_TRUE(c.c.TimedOut());
+    EXPECT_FALSE(c.c.Connected());
+    EXPECT_EQ(c.c.PingTimeout(), 1);
+    s.finish();
+}
+
 TEST(Transport, RefusedPortAndUnknownHost)
 {
     TMysqlClient c;
@@ -811,6 +838,7 @@ TEST(Commands, LostConnectionRetriesOnlyWhatCannotRunTwice)
             }
         } else {
             EXPECT_EQ(c.c.ErrorCode(), k.code) << k.name;
+            EXPECT_FALSE(c.c.TimedOut()) << k.name << ": a closed connection is not a silent one";
             EXPECT_EQ(c.c.TransactionLost(), k.startTransaction) << k.name;
             EXPECT_FALSE(c.c.Connected()) << k.name;
             if (k.startTransaction) {

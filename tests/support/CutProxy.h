@@ -8,8 +8,13 @@
 // Statements are found by a marker in the bytes the client sends, as they are or inside a
 // compressed packet (the client writes each command in one piece), so the connection must not
 // be encrypted.
+//
+// Frozen (Freeze), the proxy stands for a server that stopped without closing anything (a
+// stopped process, a machine switched off, a cut cable): connections stay open but nothing
+// moves either way, and new ones are left waiting in the listen queue without a greeting.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -77,6 +82,8 @@ public:
     }
     // How many connections were cut.
     int Cuts() const { return m_cuts; }
+    // Stops (true) or resumes moving bytes and accepting connections; nothing is closed.
+    void Freeze(bool frozen) { m_frozen = frozen; }
 
 private:
     static sockaddr_in loopback(uint16_t port)
@@ -91,8 +98,12 @@ private:
     void acceptLoop()
     {
         while (!m_stop) {
+            if (m_frozen) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
             pollfd p{m_listen, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
+            if (::poll(&p, 1, 50) <= 0 || m_frozen) continue;
             const int client = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
             if (client < 0) continue;
             const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -153,8 +164,13 @@ private:
             return true;
         };
         while (!m_stop) {
+            if (m_frozen) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
             pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-            if (::poll(p, 2, 50) <= 0) continue;
+            // Frozen while waiting: what woke the wait stays where it is.
+            if (::poll(p, 2, 50) <= 0 || m_frozen) continue;
             if (p[0].revents) {
                 const ssize_t n = ::recv(client, buffer.data(), buffer.size(), 0);
                 if (n <= 0) break;
@@ -188,6 +204,7 @@ private:
     uint16_t m_port = 0;
     int m_listen = -1;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_frozen{false};
     std::atomic<int> m_cuts{0};
     std::mutex m_mutex;
     std::thread m_acceptor;
