@@ -85,6 +85,7 @@ protected:
         body.appendParagraph(QStringLiteral("Opening line"));
         sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (10, 0x" +
             body.saveToBytes().toHex().toStdString() + ")");
+        movePerUserIfAsked(m_db);
         startApp();
     }
 

@@ -61,6 +61,7 @@ protected:
         sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (10, 1, 'ADMIN', 1)");
         sql("INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
             "VALUES ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)");
+        movePerUserIfAsked(m_db);
         startApp();
     }
 

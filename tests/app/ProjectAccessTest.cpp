@@ -108,6 +108,7 @@ protected:
             "(2, 2, 'Area'), (3, 2, 'Zeta')");
         sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
             "(10, 2, 1, 'Their document', now(), 'CAROL'), (20, 2, 2, 'Our document', now(), 'ALICE')");
+        if (movePerUserIfAsked(m_db)) m_values = connectionValues(m_db);
         startApp();
     }
 

@@ -68,6 +68,7 @@ protected:
                                    "#DP:" + m_values.password + "##\r\n")
                                       .toUtf8());
         seed(m_db);
+        if (movePerUserIfAsked(m_db)) m_values = connectionValues(m_db);
         startApp();
     }
 

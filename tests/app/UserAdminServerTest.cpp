@@ -32,6 +32,7 @@ protected:
         writeFile("defaults.cfg", QByteArray::fromStdString(vt::test::defaultsLine(m_db)));
         sql("INSERT INTO Users (Username, password, FirstName, Role) VALUES ('BOB','PW','Bob','USER'),"
             "('O\\'B\\\\X','PW','Quote','admin')");
+        movePerUserIfAsked(m_db);
         startApp();
     }
 

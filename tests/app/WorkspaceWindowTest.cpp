@@ -90,6 +90,7 @@ protected:
             "(1, 'Look here', 'ALICE', '2026-05-06 07:08:09', 12, 1), (2, 'Gone', 'ALICE', now(), 99, 1)");
         sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (12, 1, 'BOB', 1), (99, 2, 'BOB', "
             "1)");
+        movePerUserIfAsked(m_db);
         startApp();
     }
 
