@@ -59,6 +59,12 @@ QByteArray AppFixture::readFile(const QString& name) const
     return file.readAll();
 }
 
+void AppFixture::perUserAccount(const std::string& user, const std::string& password) const
+{
+    if (perUser())
+        vt::test::createUserAccount({m_perUserDb, m_perUserDb + "_store", "veltrana_user_" + m_perUserDb}, user, password);
+}
+
 vt::app::ConnectionValues AppFixture::connectionValues(const std::string& db) const
 {
     const auto& server = vt::test::testServer();

@@ -62,6 +62,8 @@ protected:
     // Returns whether it did. Call it after the fixture's rows, before startApp.
     bool movePerUserIfAsked(const std::string& db);
     bool perUser() const { return !m_perUserDb.empty(); }
+    // In per-user mode, the server account of a Users row added after the move.
+    void perUserAccount(const std::string& user, const std::string& password) const;
     // A workstation's connection values for `db` on the test server: the shared account, or
     // after movePerUserIfAsked the per-user switch over TLS (the login names the account).
     vt::app::ConnectionValues connectionValues(const std::string& db) const;

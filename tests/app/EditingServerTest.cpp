@@ -146,8 +146,10 @@ protected:
 
 TEST_F(Editing, StampKeepsTheStartWhileTheDocumentStaysAndTheMarkLeavesThePollAlone)
 {
+    // ALICE's own session stamps her row, as the program does (with per-user accounts the server
+    // lets nobody else).
     Session& s = session();
-    loginAs("bob", "pw");
+    loginAs("alice", "pw");
     sql("UPDATE Users SET lastPollRequest = NULL");
     data::presence::setEditing(s, "alice", 10);
     EXPECT_EQ(sql("SELECT EditingDocument, EditingSince > now() - INTERVAL 1 MINUTE, lastPollRequest FROM Users "
