@@ -301,6 +301,20 @@ TEST_F(ProjectAccess, RenameOntoAnotherProjectsNameIsRefusedAndAValidOneShowsAtO
     EXPECT_EQ(outlineLines(tree()).size(), 4);
 }
 
+// Nor may a new project take another team's name, whether or not the user can see that project.
+TEST_F(ProjectAccess, NewProjectOfAnotherTeamsNameIsRefused)
+{
+    loginAs("alice", "pw");
+    const std::string before = projectRows();
+    for (const char* taken : {"website relaunch ", "WEBSITE RELAUNCH"}) {
+        SCOPED_TRACE(taken);
+        m_platform.clear();
+        EXPECT_FALSE(mainWindow().CreateProject(taken, "", 0));
+        EXPECT_EQ(m_platform.messages(), QStringList{"A project with this name already exists. Choose another name."});
+        EXPECT_EQ(projectRows(), before);
+    }
+}
+
 // The manager renames the project and refreshes, or another session deletes the project under
 // the manager's eyes; then "Add >" and a selection follow.
 TEST_F(ProjectAccess, PanelsSendNothingForIdZeroAfterARenameOrADeletionElsewhere)
