@@ -19,6 +19,11 @@ QString errorSentence(int serverError)
     case 1143:  // command denied on a column
     case 1227:  // a privilege is missing
         return QStringLiteral("The database server does not allow your database account to do this.");
+    case 1644:  // a rule of the database (per-user accounts): its reason is the server's text
+        return QStringLiteral("The database server refused this change for the reason below.");
+    case 1369:  // a view's check: with per-user accounts, a row outside the user's projects
+        return QStringLiteral("The change would put data where your account has no access, so the database "
+                              "server refused it.");
     case 1045:  // access denied for user
         return QStringLiteral("The database server refused the account name or password of the connection "
                               "settings.");

@@ -37,6 +37,7 @@
 #include "windows/panels/SearchBox.h"
 
 #include "db/DateTimeUtil.h"
+#include "db/DbErrors.h"
 #include "db/TmySQLDatabase.h"
 
 #include "richtext/RichEditor.h"
@@ -942,13 +943,21 @@ bool TVeltrana::CreateProject(const QString& name, const QString& description, i
     HourglassCursor wait;
     // Projects are found by name: a second one of the same name would take the categories and
     // the membership meant for the new one away to the older one.
-    if (GetProjectID(name) != 0) {
+    const auto refuseTakenName = [] {
         platform().showMessage(QStringLiteral("A project with this name already exists. Choose another name."));
         return false;
-    }
+    };
+    if (GetProjectID(name) != 0) return refuseTakenName();
     // The shown project's edits are stored before its panel is refilled.
     if (!saveEdits()) return false;
-    data::projects::insertProject(m_session, name, description, m_session.CurrentUser);
+    try {
+        data::projects::insertProject(m_session, name, description, m_session.CurrentUser);
+    } catch (const EmySQLDatabaseError& error) {
+        // With per-user accounts the server also knows the names of projects the user cannot
+        // see, and refuses such a name as a duplicate.
+        if (error.ServerError() != 1062) throw;
+        return refuseTakenName();
+    }
     const qint32 id = GetProjectID(name);
     if (id == 0) throw std::runtime_error("The new project was stored but could not be found again by its name.");
     for (const QString& category : data::projects::projectTemplate(projectTemplate).categories)

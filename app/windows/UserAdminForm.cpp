@@ -44,6 +44,9 @@ TUserAdmin_form::TUserAdmin_form(Session& session, QWidget* parent)
     m_model->setTitle(QStringLiteral("Username"), QStringLiteral("UserName *"));
     m_model->setTitle(QStringLiteral("Firstname"), QStringLiteral("First Name"));
     m_model->setTitle(QStringLiteral("Lastname"), QStringLiteral("Last Name"));
+    // The server names a column of a table as the statement writes it, but a view's column by
+    // the view's own name ("email"): the title must not depend on which one the database has.
+    m_model->setTitle(QStringLiteral("Email"), QStringLiteral("Email"));
     m_model->setBold(QStringLiteral("Username"));
 
     DBGrid1 = named(new QTableView(this), "DBGrid1");
@@ -206,11 +209,12 @@ void TUserAdmin_form::DBGrid1CtrlDelete()
 {
     if (!mayAdminister()) return;
     if (!mySQLQuery1->Active() || mySQLQuery1->IsEmpty() || !toCurrentRow()) return;
-    if (!mayDelete(currentText("Username"))) return;
+    // Read before asking: painting the grid behind the question moves the query's cursor.
+    const QString name = currentText("Username");
+    if (!mayDelete(name)) return;
     if (!platform().askOkCancel(QStringLiteral("Delete record?"))) return;
     if (m_session.perUserAccounts()) {
         // The server account goes with the row: the same path as Delete User.
-        const QString name = currentText("Username");
         {
             HourglassCursor wait;
             data::users::remove(m_session, name);

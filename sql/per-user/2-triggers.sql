@@ -63,15 +63,33 @@ CREATE OR REPLACE TRIGGER vt_schema_version_bd BEFORE DELETE ON schema_version F
 
 -- Projects: anyone creates one and becomes its manager; the manager or an administrator
 -- changes or deletes it.
+-- The program finds projects by name and refuses a name in use, but a user sees only their own
+-- projects: a name that any other project has is refused here as a duplicate key is (1062).
+CREATE OR REPLACE PROCEDURE vt_refuse_taken_project_name(n VARCHAR(400), project INT) SQL SECURITY DEFINER
+BEGIN
+  IF vt_restricted() AND EXISTS (SELECT 1 FROM Projects WHERE ProjectName = n AND ProjectID <> project) THEN
+    SIGNAL SQLSTATE '23000' SET MYSQL_ERRNO = 1062,
+      MESSAGE_TEXT = 'A project with this name already exists. Choose another name.';
+  END IF;
+END//
+
 CREATE OR REPLACE TRIGGER vt_projects_bi BEFORE INSERT ON Projects FOR EACH ROW
+BEGIN
   IF NOT vt_is_admin() AND NOT vt_is_me(NEW.ProjectManager) THEN
     CALL vt_refuse('A new project is managed by the user who creates it.');
-  END IF//
+  END IF;
+  CALL vt_refuse_taken_project_name(NEW.ProjectName, IFNULL(NEW.ProjectID, 0));
+END//
 
 CREATE OR REPLACE TRIGGER vt_projects_bu BEFORE UPDATE ON Projects FOR EACH ROW
+BEGIN
   IF NOT vt_manages(OLD.ProjectID) OR NOT (NEW.ProjectID <=> OLD.ProjectID) AND vt_restricted() THEN
     CALL vt_refuse('Only the project manager or an administrator may change a project.');
-  END IF//
+  END IF;
+  IF NOT (NEW.ProjectName <=> OLD.ProjectName) THEN
+    CALL vt_refuse_taken_project_name(NEW.ProjectName, OLD.ProjectID);
+  END IF;
+END//
 
 CREATE OR REPLACE TRIGGER vt_projects_bd BEFORE DELETE ON Projects FOR EACH ROW
   IF NOT vt_manages(OLD.ProjectID) THEN

@@ -94,12 +94,15 @@ BEGIN
 END//
 
 -- Delete User: the account of a deleted Users row (the row first, in the same transaction).
--- The master account stays.
+-- The master account stays. An administrator deleting their own row is no administrator any
+-- more when the account follows, so the holder of an account whose row is gone may drop it.
 CREATE OR REPLACE PROCEDURE vt_account_drop(n VARCHAR(400))
   MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
   DECLARE account VARCHAR(400) CHARSET utf8mb4;
-  CALL `@STORE@`.vt_require_admin();
+  IF NOT (`@STORE@`.vt_is_me(n) AND NOT EXISTS (SELECT 1 FROM `@STORE@`.Users WHERE Username = n)) THEN
+    CALL `@STORE@`.vt_require_admin();
+  END IF;
   SET account = `@STORE@`.vt_account_name(n);
   IF account = 'ADMIN' THEN CALL `@STORE@`.vt_refuse('The master account cannot be deleted.'); END IF;
   IF NOT `@STORE@`.vt_is_user_account(account) THEN

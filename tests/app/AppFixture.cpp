@@ -1,5 +1,9 @@
 #include "AppFixture.h"
 
+#include "PerUserDatabase.h"
+
+#include "TestServer.h"
+
 #include <QFile>
 
 void AppFixture::SetUp()
@@ -18,6 +22,19 @@ void AppFixture::TearDown()
     m_scope.reset();
     vt::app::Session::programFolderOverride.clear();
     QDir::setCurrent(m_previousDir);
+    if (!m_perUserDb.empty()) {
+        vt::test::dropPerUserDatabase({m_perUserDb, m_perUserDb + "_store", "veltrana_user_" + m_perUserDb});
+        m_perUserDb.clear();
+    }
+}
+
+bool AppFixture::movePerUserIfAsked(const std::string& db)
+{
+    if (!vt::test::perUserTests()) return false;
+    vt::test::movePerUser(db);
+    m_perUserDb = db;
+    writeFile("defaults.cfg", QByteArray::fromStdString(vt::test::perUserDefaultsLine(db)));
+    return true;
 }
 
 void AppFixture::startApp()
@@ -40,4 +57,23 @@ QByteArray AppFixture::readFile(const QString& name) const
     QFile file(path(name));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
+}
+
+void AppFixture::perUserAccount(const std::string& user, const std::string& password) const
+{
+    if (perUser())
+        vt::test::createUserAccount({m_perUserDb, m_perUserDb + "_store", "veltrana_user_" + m_perUserDb}, user, password);
+}
+
+vt::app::ConnectionValues AppFixture::connectionValues(const std::string& db) const
+{
+    const auto& server = vt::test::testServer();
+    vt::app::ConnectionValues values{QString::fromStdString(db),
+                                     QString::fromStdString(server.host + ":" + std::to_string(server.port)),
+                                     QString::fromStdString(server.user), QString::fromStdString(server.password)};
+    if (perUser()) {
+        values.perUser = true;
+        values.tlsCaFile = QString::fromStdString(server.caFile);
+    }
+    return values;
 }

@@ -56,6 +56,18 @@ protected:
     void writeFile(const QString& name, const QByteArray& bytes) const;
     QByteArray readFile(const QString& name) const;
 
+    // With VT_TEST_PER_USER=1: moves the database `db`, with the rows made so far, to per-user
+    // mode (an account per Users row, see movePerUser) and points defaults.cfg at it with the
+    // per-user switch over TLS; the database and its accounts go at the end of the test.
+    // Returns whether it did. Call it after the fixture's rows, before startApp.
+    bool movePerUserIfAsked(const std::string& db);
+    bool perUser() const { return !m_perUserDb.empty(); }
+    // In per-user mode, the server account of a Users row added after the move.
+    void perUserAccount(const std::string& user, const std::string& password) const;
+    // A workstation's connection values for `db` on the test server: the shared account, or
+    // after movePerUserIfAsked the per-user switch over TLS (the login names the account).
+    vt::app::ConnectionValues connectionValues(const std::string& db) const;
+
     vt::app::TVeltrana& mainWindow() const { return *vt::app::forms().Veltrana; }
     vt::app::TLogin_Form& login() const { return *vt::app::forms().Login_Form; }
     vt::app::Session& session() const { return m_app->session(); }
@@ -77,4 +89,11 @@ protected:
     std::unique_ptr<vt::app::VeltranaApp> m_app;
     QTemporaryDir m_dir;
     QString m_previousDir;
+    std::string m_perUserDb;
 };
+
+// Skips the test in per-user mode: for tests that by their nature apply to the shared account.
+#define VT_SHARED_MODE_ONLY(reason)                                   \
+    do {                                                              \
+        if (perUser()) GTEST_SKIP() << "shared-account mode only: " << reason; \
+    } while (0)

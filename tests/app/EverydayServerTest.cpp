@@ -85,6 +85,7 @@ protected:
         body.appendParagraph(QStringLiteral("Opening line"));
         sql("INSERT INTO Req_objects (RequirementID, Document) VALUES (10, 0x" +
             body.saveToBytes().toHex().toStdString() + ")");
+        movePerUserIfAsked(m_db);
         startApp();
     }
 
@@ -141,8 +142,10 @@ TEST_F(Everyday, StatusBarMarksUnsavedChangesNotesSavesAndShowsTheConnection)
     const QString connection = mainChild<QLabel>("connectionPanel").text();
     EXPECT_TRUE(connection.contains(QString::fromStdString(m_db))) << connection.toStdString();
     EXPECT_TRUE(connection.contains(':')) << "server with its port: " << connection.toStdString();
-    // The test's connection is plain: the panel says so.
-    EXPECT_TRUE(connection.endsWith(QStringLiteral("not encrypted"))) << connection.toStdString();
+    // The test's connection is plain, or with per-user accounts encrypted: the panel says which.
+    EXPECT_TRUE(perUser() ? connection.contains(QStringLiteral("— encrypted (TLS"))
+                          : connection.endsWith(QStringLiteral("not encrypted")))
+        << connection.toStdString();
 
     // The project root: toolbar and document commands stay off.
     EXPECT_FALSE(mainChild<QFrame>("speedPanel").isEnabled());
@@ -252,11 +255,21 @@ TEST_F(Everyday, ServerErrorsComeWithASentenceFirstAndTheServerTextAfter)
         int code;
         const char* sentenceStart;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"UPDATE Requirements SET RequirementName = '" + std::string(480, 'x') + "' WHERE RequirementID = 10", 1406,
          "A text is longer"},
-        {"INSERT INTO Users (Username) VALUES ('ALICE')", 1062, "An entry with this name"},
+        {"INSERT INTO ProjectMembers (MemberID, UserName, ProjectID) SELECT MemberID, 'ALICE', 1 FROM ProjectMembers",
+         1062, "An entry with this name"},
     };
+    if (perUser()) {
+        // The server's refusals of what the user has no right to: a rule's (its reason is the
+        // server's text) and a view's (a row outside the user's projects).
+        cases.push_back({"INSERT INTO Users (Username) VALUES ('ALICE')", 1644, "The database server refused this change"});
+        cases.push_back({"INSERT INTO Catagories (ProjectID, CatagoryName) VALUES (99, 'x')", 1369,
+                         "The change would put data where your account has no access"});
+    } else {
+        cases.push_back({"INSERT INTO Users (Username) VALUES ('ALICE')", 1062, "An entry with this name"});
+    }
     for (const Case& c : cases) {
         auto query = session().newQuery();
         query->SetSQL(c.statement);

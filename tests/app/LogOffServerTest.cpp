@@ -61,6 +61,7 @@ protected:
         sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (10, 1, 'ADMIN', 1)");
         sql("INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
             "VALUES ('UPD_DOC', 'BOB', now(), 1, 1, 10, 0)");
+        movePerUserIfAsked(m_db);
         startApp();
     }
 
@@ -428,8 +429,11 @@ TEST_F(LogOff, AFailingStoreKeepsTheUserInWithTheTextUntilItSucceeds)
     QTest::keyClicks(&topic(), " kept");
     editor().moveCursor(QTextCursor::End);
     QTest::keyClicks(&editor(), " too");
-    sql("CREATE TRIGGER refuse BEFORE UPDATE ON Requirements FOR EACH ROW "
-        "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'store refused'");
+    // On the table itself: with per-user accounts the program's database holds views.
+    const std::string tables = perUser() ? m_db + "_store" : m_db;
+    vt::test::runSql("CREATE TRIGGER refuse BEFORE UPDATE ON Requirements FOR EACH ROW "
+                     "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'store refused'",
+                     tables);
 
     const std::vector<std::pair<const char*, std::function<bool()>>> ways = {
         {"Log Off",
@@ -458,7 +462,7 @@ TEST_F(LogOff, AFailingStoreKeepsTheUserInWithTheTextUntilItSucceeds)
     EXPECT_EQ(sql("SELECT RequirementName FROM Requirements WHERE RequirementID=10"), "Doc\n");
 
     // Once the store works again, Log Off stores both and logs off.
-    sql("DROP TRIGGER refuse");
+    vt::test::runSql("DROP TRIGGER refuse", tables);
     m_platform.clear();
     logOff();
     EXPECT_EQ(m_platform.messages(), QStringList{});

@@ -108,6 +108,7 @@ protected:
             "(2, 2, 'Area'), (3, 2, 'Zeta')");
         sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
             "(10, 2, 1, 'Their document', now(), 'CAROL'), (20, 2, 2, 'Our document', now(), 'ALICE')");
+        if (movePerUserIfAsked(m_db)) m_values = connectionValues(m_db);
         startApp();
     }
 
@@ -298,6 +299,20 @@ TEST_F(ProjectAccess, RenameOntoAnotherProjectsNameIsRefusedAndAValidOneShowsAtO
     chooseProject(renamed);
     EXPECT_EQ(session().CurrentProjectID, 2);
     EXPECT_EQ(outlineLines(tree()).size(), 4);
+}
+
+// Nor may a new project take another team's name, whether or not the user can see that project.
+TEST_F(ProjectAccess, NewProjectOfAnotherTeamsNameIsRefused)
+{
+    loginAs("alice", "pw");
+    const std::string before = projectRows();
+    for (const char* taken : {"website relaunch ", "WEBSITE RELAUNCH"}) {
+        SCOPED_TRACE(taken);
+        m_platform.clear();
+        EXPECT_FALSE(mainWindow().CreateProject(taken, "", 0));
+        EXPECT_EQ(m_platform.messages(), QStringList{"A project with this name already exists. Choose another name."});
+        EXPECT_EQ(projectRows(), before);
+    }
 }
 
 // The manager renames the project and refreshes, or another session deletes the project under

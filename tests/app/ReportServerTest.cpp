@@ -167,6 +167,7 @@ protected:
         m_db = vt::test::freshVeltranaDatabase("vt_rep");
         writeFile("defaults.cfg", QByteArray::fromStdString(vt::test::defaultsLine(m_db)));
         sql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE','PW','USER')");
+        movePerUserIfAsked(m_db);
         startApp();
     }
     void TearDown() override

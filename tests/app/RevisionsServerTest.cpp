@@ -68,6 +68,7 @@ protected:
         m_bob.connect({QString::fromStdString(m_db),
                        QString::fromStdString(server.host) + ":" + QString::number(server.port),
                        QString::fromStdString(server.user), QString::fromStdString(server.password)});
+        movePerUserIfAsked(m_db);
         startApp();
     }
 

@@ -90,6 +90,7 @@ protected:
             "(1, 'Look here', 'ALICE', '2026-05-06 07:08:09', 12, 1), (2, 'Gone', 'ALICE', now(), 99, 1)");
         sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (12, 1, 'BOB', 1), (99, 2, 'BOB', "
             "1)");
+        movePerUserIfAsked(m_db);
         startApp();
     }
 
@@ -161,17 +162,20 @@ TEST_F(Workspace, MemberWalksTheOutlineAndEveryNodeShowsItsPanel)
     EXPECT_FALSE(mainChild<QLineEdit>("ProjectName").isEnabled());  // BOB is no manager
     EXPECT_FALSE(session().IsProjectManager);
 
-    // Unread list: one entry per unread message of this project.
+    // Unread list: one entry per unread message of this project. (With per-user accounts the
+    // server shows no row of a document that does not exist, such as the second message's.)
     EXPECT_TRUE(mainChild<QGroupBox>("GroupBox1").isVisible());
     auto& unread = mainChild<QListWidget>("ListBox1");
-    ASSERT_EQ(unread.count(), 2);
+    ASSERT_EQ(unread.count(), perUser() ? 1 : 2);
     EXPECT_TRUE(unread.item(0)->text().startsWith("ALICE> \"Look here\" (")) << unread.item(0)->text().toStdString();
     EXPECT_TRUE(unread.item(0)->text().contains("07:08")) << unread.item(0)->text().toStdString();
 
     // Clicking the unread entry of a document that is not in the tree does nothing.
-    unread.setCurrentRow(1);
-    emit unread.itemClicked(unread.item(1));
-    EXPECT_EQ(tree().currentItem(), tree().topLevelItem(0));
+    if (!perUser()) {
+        unread.setCurrentRow(1);
+        emit unread.itemClicked(unread.item(1));
+        EXPECT_EQ(tree().currentItem(), tree().topLevelItem(0));
+    }
     // The other entry selects its document.
     unread.setCurrentRow(0);
     emit unread.itemClicked(unread.item(0));

@@ -180,6 +180,11 @@ TEST_F(PerUserRights, EachRuleRefusesTheUserWithoutTheRightAndLetsTheOneWithIt)
          "'{T}CARL', '{T}CARL')"},
         {"move a document there", "BEN", kSignal, "BOSS",
          "Update Requirements set level=2, Parentid=2 where requirementID=3"},
+        // Project names are unique across every project, those one cannot see included.
+        {"rename a project onto another's name", "ANNA", 1062, nullptr,
+         "Update Projects set ProjectName = 'p2 ' where ProjectID = 1"},
+        {"a new project of a name in use", "BEN", 1062, nullptr,
+         "insert into Projects (ProjectName, ProjectManager) values ('P2', '{T}BEN')"},
         // Roles, profiles, users and settings.
         {"change a role", "BEN", kSignal, "BOSS", "Update Users set role='ADMIN' where Username='{T}BEN'"},
         {"change another's profile", "BEN", kSignal, "BOSS",

@@ -1,6 +1,7 @@
 #include "windows/panels/ProjectPanel.h"
 
 #include "ErrorDisplay.h"
+#include "db/DbErrors.h"
 #include "data/FieldLimits.h"
 #include "data/Projects.h"
 #include "platform/Platform.h"
@@ -166,15 +167,26 @@ void ProjectPanel::SaveProjectInfo()
     if (!ProjectDescription->document()->isModified() && !ProjectName->isModified()) return;
     if (m_projectId <= 0) return;
     const QString name = ProjectName->text();
-    // Projects are found by name: a second project of the same name would open for whoever
-    // types it.
-    if (ProjectName->isModified() && data::projects::nameTaken(m_session, name, m_projectId)) {
+    const auto refuseTakenName = [this] {
         ProjectName->setText(m_storedName);
         ProjectName->setModified(false);
         platform().showMessage(QStringLiteral("A project with this name already exists. Choose another name."));
+    };
+    // Projects are found by name: a second project of the same name would open for whoever
+    // types it.
+    if (ProjectName->isModified() && data::projects::nameTaken(m_session, name, m_projectId)) {
+        refuseTakenName();
         return;
     }
-    data::projects::saveProjectInfo(m_session, m_projectId, name, ProjectDescription->toPlainText());
+    try {
+        data::projects::saveProjectInfo(m_session, m_projectId, name, ProjectDescription->toPlainText());
+    } catch (const EmySQLDatabaseError& error) {
+        // With per-user accounts the server also knows the names of projects the user cannot
+        // see, and refuses such a name as a duplicate.
+        if (error.ServerError() != 1062) throw;
+        refuseTakenName();
+        return;
+    }
     ProjectDescription->document()->setModified(false);
     ProjectName->setModified(false);
     if (name != m_storedName) {
