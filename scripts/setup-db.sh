@@ -69,6 +69,9 @@ case "$db$dbuser" in *[\`\'\\]*) echo "names must not contain quotes or backslas
 pw_sql=${dbpw//\\/\\\\}; pw_sql=${pw_sql//\'/\\\'}
 # Per-user mode: the tables in the store database, the role every user account holds.
 store="${db}_store"; role="veltrana_user_$db"
+# A database name in a grant is a pattern: its wildcards are escaped, so that the grant on the
+# views does not also match the store ("V_store" would match "V%").
+db_grant=${db//\\/\\\\}; db_grant=${db_grant//_/\\_}; db_grant=${db_grant//%/\\%}
 if [ "$per_user" = 1 ] && [ ${#store} -gt 64 ]; then
   echo "with per-user accounts a database name has at most 58 characters" >&2; exit 2
 fi
@@ -77,7 +80,8 @@ fi
 apply_per_user() {
   local f sql
   for f in "$here"/../sql/per-user/*.sql; do
-    sql=$(<"$f"); sql=${sql//@STORE@/$store}; sql=${sql//@DB@/$db}; sql=${sql//@ROLE@/$role}
+    sql=$(<"$f"); sql=${sql//@DB_GRANT@/$db_grant}; sql=${sql//@STORE@/$store}; sql=${sql//@DB@/$db}
+    sql=${sql//@ROLE@/$role}
     printf '%s\n' "$sql" | "$client" "${args[@]}"
   done
 }

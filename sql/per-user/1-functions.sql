@@ -148,9 +148,12 @@ CREATE OR REPLACE FUNCTION vt_wrote(message INT) RETURNS BOOLEAN
 RETURN EXISTS (SELECT 1 FROM Req_messages WHERE msgID = message AND UPPER(Name) = UPPER(vt_caller()))//
 
 -- Whether a user is a member of the project of a message (a recipient of its notification).
+-- The project is the one its document is in: the message's own ProjectID is whatever the poster
+-- wrote.
 CREATE OR REPLACE FUNCTION vt_recipient(message INT, n VARCHAR(400)) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN EXISTS (SELECT 1 FROM Req_messages m JOIN ProjectMembers p ON p.ProjectID = m.ProjectID
+RETURN EXISTS (SELECT 1 FROM Req_messages m JOIN vt_outline o ON o.RequirementID = m.RequirementID
+               JOIN ProjectMembers p ON p.ProjectID = o.ProjectID
                WHERE m.msgID = message AND UPPER(p.UserName) = UPPER(n))//
 
 -- Ends the statement with the refusal; the server reports it as error 1644 with this text.

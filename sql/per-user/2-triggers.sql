@@ -22,7 +22,8 @@ CREATE OR REPLACE TRIGGER vt_users_bu BEFORE UPDATE ON Users FOR EACH ROW
 BEGIN
   SET NEW.password = '';
   IF vt_restricted() THEN
-    IF NOT (NEW.Username <=> OLD.Username) THEN
+    -- Byte for byte: a look-alike name (other case or accents) would leave the account behind.
+    IF NOT (BINARY NEW.Username <=> BINARY OLD.Username) THEN
       CALL vt_refuse('A user name cannot change: the server account keeps it.');
     END IF;
     IF UPPER(OLD.Username) = 'ADMIN' AND NOT (UPPER(NEW.Role) <=> 'ADMIN') THEN
@@ -144,6 +145,18 @@ BEGIN
     SELECT RequirementID FROM below);
 END//
 
+-- A category is changed only where the caller sees it (an insert that updates an existing row
+-- on a duplicate key names any row), and keeps its id, which its documents hang under.
+CREATE OR REPLACE TRIGGER vt_catagories_bu BEFORE UPDATE ON Catagories FOR EACH ROW
+  IF vt_restricted() AND NOT vt_is_admin() THEN
+    IF NOT vt_sees_project(OLD.ProjectID) THEN
+      CALL vt_refuse('Categories are changed in your own projects only.');
+    END IF;
+    IF NOT (NEW.CatagoryID <=> OLD.CatagoryID) THEN
+      CALL vt_refuse('A category keeps its id.');
+    END IF;
+  END IF//
+
 -- A category moved to another project takes its documents along.
 CREATE OR REPLACE TRIGGER vt_catagories_au AFTER UPDATE ON Catagories FOR EACH ROW
   IF NOT (NEW.ProjectID <=> OLD.ProjectID AND NEW.CatagoryID <=> OLD.CatagoryID) THEN
@@ -173,6 +186,11 @@ CREATE OR REPLACE TRIGGER vt_requirements_bu BEFORE UPDATE ON Requirements FOR E
   IF vt_restricted() THEN
     IF NOT (NEW.RequirementID <=> OLD.RequirementID) THEN
       CALL vt_refuse('A document keeps its id.');
+    END IF;
+    -- The row as it was must be one the caller sees (an insert that updates an existing row on
+    -- a duplicate key names any row).
+    IF NOT vt_is_admin() AND NOT vt_sees_project(vt_doc_project(OLD.Level, OLD.ParentID)) THEN
+      CALL vt_refuse('Documents are changed in your own projects only.');
     END IF;
     IF NOT (NEW.modifiedBy <=> OLD.modifiedBy) AND NOT vt_is_me(NEW.modifiedBy) THEN
       CALL vt_refuse('Changes are recorded under your own name.');
@@ -233,6 +251,17 @@ BEGIN
 END//
 
 -- Bodies and revisions: members write them; they are deleted with their document.
+-- Bodies and search texts change only where the caller sees the document they belong to.
+CREATE OR REPLACE TRIGGER vt_req_objects_bu BEFORE UPDATE ON Req_objects FOR EACH ROW
+  IF vt_restricted() AND NOT vt_sees_document(OLD.RequirementID) THEN
+    CALL vt_refuse('Bodies are changed in your own projects only.');
+  END IF//
+
+CREATE OR REPLACE TRIGGER vt_search_body_text_bu BEFORE UPDATE ON search_body_text FOR EACH ROW
+  IF vt_restricted() AND NOT vt_sees_document(OLD.RequirementID) THEN
+    CALL vt_refuse('Bodies are changed in your own projects only.');
+  END IF//
+
 CREATE OR REPLACE TRIGGER vt_req_objects_bd BEFORE DELETE ON Req_objects FOR EACH ROW
   IF NOT vt_may_delete_rows_of(OLD.RequirementID) THEN
     CALL vt_refuse('A body is deleted with its document.');
@@ -291,6 +320,13 @@ CREATE OR REPLACE TRIGGER vt_attachments_bu BEFORE UPDATE ON Attachments FOR EAC
     CALL vt_refuse('Attachments are added under your own name.');
   END IF//
 
+-- With a delete trigger, REPLACE deletes the old row and inserts the new one, so that both
+-- are checked (without one the server changes the row in place, past the update triggers).
+CREATE OR REPLACE TRIGGER vt_attachments_bd BEFORE DELETE ON Attachments FOR EACH ROW
+  IF vt_restricted() AND NOT vt_sees_document(OLD.RequirementID) THEN
+    CALL vt_refuse('Attachments are deleted in your own projects only.');
+  END IF//
+
 -- Activity: logged under one's own name, or as the notices of one's own message; rows are not
 -- changed. Members delete them as the program lets them (Recent Updates), their view permitting.
 CREATE OR REPLACE TRIGGER vt_activity_log_bi BEFORE INSERT ON activity_Log FOR EACH ROW
@@ -302,6 +338,11 @@ CREATE OR REPLACE TRIGGER vt_activity_log_bi BEFORE INSERT ON activity_Log FOR E
 CREATE OR REPLACE TRIGGER vt_activity_log_bu BEFORE UPDATE ON activity_Log FOR EACH ROW
   IF NOT vt_is_admin() THEN CALL vt_refuse('Activity records do not change.'); END IF//
 
-DROP TRIGGER IF EXISTS vt_activity_log_bd//
+-- Members delete the records of their projects (Recent Updates); the trigger also makes
+-- REPLACE delete and insert, so that both are checked.
+CREATE OR REPLACE TRIGGER vt_activity_log_bd BEFORE DELETE ON activity_Log FOR EACH ROW
+  IF vt_restricted() AND NOT vt_is_admin() AND NOT vt_sees_project(OLD.ProjectID) THEN
+    CALL vt_refuse('Activity records are deleted in your own projects only.');
+  END IF//
 
 DELIMITER ;

@@ -115,7 +115,10 @@ END//
 
 DELIMITER ;
 
-GRANT SELECT, INSERT, UPDATE, DELETE ON `@DB@`.* TO '@ROLE@';
+-- An earlier set-up granted the name unescaped, a pattern that may match the store as well.
+DELETE FROM mysql.db WHERE User = '@ROLE@' AND Host = '' AND Db = '@DB@' AND Db <> '@DB_GRANT@';
+FLUSH PRIVILEGES;
+GRANT SELECT, INSERT, UPDATE, DELETE ON `@DB_GRANT@`.* TO '@ROLE@';
 GRANT EXECUTE ON PROCEDURE `@DB@`.vt_account_create TO '@ROLE@';
 GRANT EXECUTE ON PROCEDURE `@DB@`.vt_account_password TO '@ROLE@';
 GRANT EXECUTE ON PROCEDURE `@DB@`.vt_account_drop TO '@ROLE@';

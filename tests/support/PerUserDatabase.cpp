@@ -39,6 +39,12 @@ void applyPerUserLayer(const std::string& name)
     std::sort(files.begin(), files.end());
     for (const auto& file : files) {
         std::string sql = readFile(file);
+        std::string grantName;  // the name as a grant pattern: its wildcards escaped
+        for (char c : name) {
+            if (c == '_' || c == '%') grantName += '\\';
+            grantName += c;
+        }
+        replaceAll(sql, "@DB_GRANT@", grantName);
         replaceAll(sql, "@STORE@", name + "_store");
         replaceAll(sql, "@DB@", name);
         replaceAll(sql, "@ROLE@", "veltrana_user_" + name);
