@@ -13,6 +13,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -192,6 +193,7 @@ struct Figures {
     int roundTrips = -1;           // seen on the wire
     long long ownRoundTrips = -1;  // as the client counts them
     long long checksum = 0;
+    double cpuSeconds = -1;  // the client's own processor time (user and system) in the measured part
     char error[200] = {};
 };
 
@@ -329,6 +331,52 @@ Figures insertLiteral(Client client, bool compress)
         }
         mysql_close(m);
     }
+    return f;
+}
+
+double cpuNow()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Many short statements of about 2 KB each (a document's text, as a save sends it): what the
+// client spends per statement, where compression's set-up per packet shows.
+constexpr int kShortStatements = 5000;
+Figures shortStatements(Client client, bool compress)
+{
+    Figures f;
+    const std::string sql = "DO LENGTH('" + makeEscapedLiteral(2048, 7) + "')";
+    f.bytes = kShortStatements;
+    double wall = 0, cpu = 0;
+    if (client == Client::Ours) {
+        auto c = oursConnect(compress, g_server.port, f);
+        if (!c) return f;
+        bool ok = true;
+        wall = now();
+        cpu = cpuNow();
+        for (int i = 0; i < kShortStatements && ok; ++i)
+            c->Query(sql, true, ok);
+        if (!ok || c->ErrorCode() != 0) {
+            std::snprintf(f.error, sizeof f.error, "short: %d %s", c->ErrorCode(), c->ErrorText().c_str());
+            return f;
+        }
+    } else {
+        MYSQL* m = capiConnect(compress, g_server.port);
+        if (!m) return f;
+        wall = now();
+        cpu = cpuNow();
+        for (int i = 0; i < kShortStatements; ++i)
+            if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
+                std::snprintf(f.error, sizeof f.error, "short: %s", mysql_error(m));
+                mysql_close(m);
+                return f;
+            }
+        mysql_close(m);
+    }
+    f.cpuSeconds = cpuNow() - cpu;
+    f.seconds = now() - wall;
     return f;
 }
 
@@ -502,7 +550,7 @@ int main(int argc, char** argv)
 
     // Repetitions go round the four columns, so that load from elsewhere on the machine
     // falls on all of them alike.
-    Figures rows[4], blobs[4], inserts[4], trips[4];
+    Figures rows[4], blobs[4], inserts[4], trips[4], shorts[4];
     for (int rep = 0; rep < reps; ++rep) {
         for (int c = 0; c < 4; ++c) {
             const Column col = columns[c];
@@ -510,11 +558,12 @@ int main(int argc, char** argv)
             keepBest(rows[c], inChild([&] { return fetchAll(col.client, col.compress, rowsSql, false); }), rep == 0);
             keepBest(blobs[c], inChild([&] { return fetchAll(col.client, col.compress, blobSql, true); }), rep == 0);
             keepBest(inserts[c], inChild([&] { return insertLiteral(col.client, col.compress); }), rep == 0);
+            keepBest(shorts[c], inChild([&] { return shortStatements(col.client, col.compress); }), rep == 0);
             if (rep == 0) trips[c] = inChild([&] { return roundTrips(col.client, col.compress); });
         }
     }
     for (int c = 0; c < 4; ++c)
-        for (const Figures* f : {&rows[c], &blobs[c], &inserts[c], &trips[c]})
+        for (const Figures* f : {&rows[c], &blobs[c], &inserts[c], &trips[c], &shorts[c]})
             if (f->error[0]) std::fprintf(stderr, "  %s: %s\n", columns[c].title, f->error);
 
     // Both clients read the same values: their checksums must agree.
@@ -543,6 +592,12 @@ int main(int argc, char** argv)
         {"INSERT of a 15 MB escaped literal: MB/s",
          [&](int c) {
              return cell(inserts[c], [&](const Figures& f) { return fmtNum(f.bytes / mb / f.seconds, 1); });
+         }},
+        {"5,000 statements of 2 KB: statements/s",
+         [&](int c) { return cell(shorts[c], [](const Figures& f) { return fmtNum(f.bytes / f.seconds, 0); }); }},
+        {"  client CPU per statement (us)",
+         [&](int c) {
+             return cell(shorts[c], [](const Figures& f) { return fmtNum(f.cpuSeconds * 1e6 / f.bytes, 1); });
          }},
         {"Round trips of one query (on the wire)",
          [&](int c) { return cell(trips[c], [](const Figures& f) { return std::to_string(f.roundTrips); }); }},
