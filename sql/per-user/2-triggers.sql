@@ -63,7 +63,8 @@ CREATE OR REPLACE TRIGGER vt_schema_version_bd BEFORE DELETE ON schema_version F
   IF NOT vt_is_admin() THEN CALL vt_refuse('Only an administrator may change the schema version.'); END IF//
 
 -- Projects: anyone creates one and becomes its manager; the manager or an administrator
--- changes or deletes it.
+-- changes or deletes it. The server numbers a new project: a number chosen by the user could be
+-- a deleted project's, whose members and activity rows would then come with it.
 -- The program finds projects by name and refuses a name in use, but a user sees only their own
 -- projects: a name that any other project has is refused here as a duplicate key is (1062).
 CREATE OR REPLACE PROCEDURE vt_refuse_taken_project_name(n VARCHAR(400), project INT) SQL SECURITY DEFINER
@@ -78,6 +79,9 @@ CREATE OR REPLACE TRIGGER vt_projects_bi BEFORE INSERT ON Projects FOR EACH ROW
 BEGIN
   IF NOT vt_is_admin() AND NOT vt_is_me(NEW.ProjectManager) THEN
     CALL vt_refuse('A new project is managed by the user who creates it.');
+  END IF;
+  IF NOT vt_is_admin() AND NEW.ProjectID <> 0 THEN
+    CALL vt_refuse('A new project is numbered by the server.');
   END IF;
   CALL vt_refuse_taken_project_name(NEW.ProjectName, IFNULL(NEW.ProjectID, 0));
 END//

@@ -216,6 +216,8 @@ TEST_F(PerUserRights, EachRuleRefusesTheUserWithoutTheRightAndLetsTheOneWithIt)
          "delete from ProjectMembers where (UserName='{T}DORA') and (ProjectID=1)"},
         {"create a project for another manager", "BEN", kSignal, "ANNA",
          "insert into Projects (ProjectName, ProjectManager) values ('P3', '{T}ANNA')"},
+        {"create a project under a number of one's choosing", "BEN", kSignal, "BOSS",
+         "insert into Projects (ProjectID, ProjectName, ProjectManager) values (50, 'P50', '{T}BEN')"},
         // Messages, read states and activity only as oneself.
         {"post as another", "BEN", kSignal, "ANNA",
          "insert into Req_messages (Subject, Name, msg, created, RequirementID, hash, ParentID, ProjectID) values "
