@@ -55,11 +55,20 @@ KindSql kindSql(const TermConditions& c, const std::string& matchColumns, const 
     return sql;
 }
 
-std::string branch(int kind, const std::string& select, const std::string& from, const KindSql& sql, int limit)
+// One kind's best rows. select names RequirementID, ItemID, Topic, Title and Stamp. A snippet
+// cut from a long text (snippetFrom: "<table> s on s.<key> = x.<key>", snippet an expression over
+// s) is cut for the kept rows only, after the sort: a word in every document would otherwise
+// have it cut from every matching text, to be thrown away with all but the first rows.
+std::string branch(int kind, const std::string& select, const std::string& snippet, const std::string& from,
+                   const KindSql& sql, int limit, const std::string& snippetFrom = {})
 {
-    return "(select " + std::to_string(kind) + " as Kind, d.ProjectID, " + select + ", " + sql.score +
-           " as Score from " + from + " where 1" + sql.where + " order by Score desc, Stamp desc limit " +
-           std::to_string(limit) + ")";
+    const std::string best = "select " + std::to_string(kind) + " as Kind, d.ProjectID, " + select + ", " +
+                             (snippetFrom.empty() ? snippet + " as Snippet, " : std::string()) + sql.score +
+                             " as Score from " + from + " where 1" + sql.where +
+                             " order by Score desc, Stamp desc limit " + std::to_string(limit);
+    if (snippetFrom.empty()) return "(" + best + ")";
+    return "(select x.Kind, x.ProjectID, x.RequirementID, x.ItemID, x.Topic, x.Title, x.Stamp, " + snippet +
+           " as Snippet, x.Score from (" + best + ") x join " + snippetFrom + ")";
 }
 
 // The path of each hit's document: its category and the documents above it, walked up from
@@ -193,29 +202,33 @@ std::vector<Hit> find(const Session& session, const QList<SearchTerm>& terms, in
                ") - 60), 220) as char(220))";
     };
     const std::string doc = " join docs d on d.RequirementID = r.RequirementID";
+    // Every branch gives the same columns in the same order, the union's.
     const std::string sql =
         docs + "select u.*, p.ProjectName from (" +
         branch(1,
                "r.RequirementID, 0 as ItemID, r.RequirementName as Topic, r.RequirementName as Title, "
-               "r.RequirementName as Snippet, r.modified as Stamp",
-               "Requirements r" + doc, kindSql(plain, "r.RequirementName", {"r.RequirementName"}), perKind) +
+               "r.modified as Stamp",
+               "r.RequirementName", "Requirements r" + doc,
+               kindSql(plain, "r.RequirementName", {"r.RequirementName"}), perKind) +
         " union all " +
         branch(2,
-               "r.RequirementID, 0 as ItemID, r.RequirementName as Topic, r.RequirementName as Title, " +
-                   around("t.BodyText") + " as Snippet, r.modified as Stamp",
-               "search_body_text t join Requirements r on r.RequirementID = t.RequirementID" + doc,
-               kindSql(body, "t.BodyText, t.BodyPairs", {"t.BodyText"}), perKind) +
+               "r.RequirementID, 0 as ItemID, r.RequirementName as Topic, r.RequirementName as Title, "
+               "r.modified as Stamp",
+               around("s.BodyText"), "search_body_text t join Requirements r on r.RequirementID = t.RequirementID" + doc,
+               kindSql(body, "t.BodyText, t.BodyPairs", {"t.BodyText"}), perKind,
+               "search_body_text s on s.RequirementID = x.RequirementID") +
         " union all " +
         branch(3,
-               "m.RequirementID, m.msgID as ItemID, r.RequirementName as Topic, m.Subject as Title, " +
-                   around("m.msg") + " as Snippet, m.created as Stamp",
-               "Req_messages m join Requirements r on r.RequirementID = m.RequirementID" + doc,
-               kindSql(plain, "m.Subject, m.msg", {"m.Subject", "m.msg"}), perKind) +
+               "m.RequirementID, m.msgID as ItemID, r.RequirementName as Topic, m.Subject as Title, "
+               "m.created as Stamp",
+               around("s.msg"), "Req_messages m join Requirements r on r.RequirementID = m.RequirementID" + doc,
+               kindSql(plain, "m.Subject, m.msg", {"m.Subject", "m.msg"}), perKind,
+               "Req_messages s on s.msgID = x.ItemID") +
         " union all " +
         branch(4,
                "a.RequirementID, a.AttachID as ItemID, r.RequirementName as Topic, a.Link as Title, "
-               "a.Description as Snippet, a.Created as Stamp",
-               "Attachments a join Requirements r on r.RequirementID = a.RequirementID" + doc,
+               "a.Created as Stamp",
+               "a.Description", "Attachments a join Requirements r on r.RequirementID = a.RequirementID" + doc,
                kindSql(plain, "a.Link, a.Description", {"a.Link", "a.Description"}), perKind) +
         ") u join Projects p on p.ProjectID = u.ProjectID order by u.Kind, u.Score desc, u.Stamp desc";
 
