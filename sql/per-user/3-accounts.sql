@@ -68,7 +68,10 @@ CREATE OR REPLACE PROCEDURE vt_account_create(n VARCHAR(400), p VARCHAR(400))
   MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
   CALL `@STORE@`.vt_require_admin();
-  IF NOT EXISTS (SELECT 1 FROM `@STORE@`.Users WHERE Username = n) THEN
+  -- The row's name must be the account's letter for letter: the column's comparison takes
+  -- BÖB for BOB, and such an account would act as BOB wherever a row names its user.
+  IF NOT EXISTS (SELECT 1 FROM `@STORE@`.Users
+                  WHERE Username = n AND UPPER(Username) = UPPER(n) COLLATE utf8mb4_bin) THEN
     CALL `@STORE@`.vt_refuse('A server account is made for a user of Veltrana only.');
   END IF;
   CALL `@STORE@`.vt_account_write(n, p, TRUE);

@@ -370,6 +370,7 @@ TEST_F(PerUserRights, AccountProceduresRefuse)
         {"an ordinary user drops", "BEN", "CALL vt_account_drop('{T}ANNA')", "Only an administrator"},
         {"no Users row", "BOSS", "CALL vt_account_create('{T}NOBODY','X')", "for a user of Veltrana only"},
         {"an account exists", "BOSS", "CALL vt_account_create('{T}ANNA','X')", "exists already"},
+        {"a look-alike of a user's name", "BOSS", "CALL vt_account_create('{T}BÉN','X')", "for a user of Veltrana only"},
         {"no password", "BOSS", "CALL vt_account_password('{T}ANNA','')", "needs a password"},
         {"129 characters", "BOSS", "CALL vt_account_create('" + tooLong + "','X')", "1 to 128 characters"},
         {"beyond the plane", "BOSS", "CALL vt_account_create('" + emoji + "','X')", "Basic Multilingual Plane"},
