@@ -11,8 +11,11 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace vt::app::data::discussions {
 
@@ -81,6 +84,51 @@ std::vector<TMyRec> replies(const Session& session, qint32 msgId, qint32 documen
                         std::to_string(msgId) + ") and (req_messages.RequirementID = " + std::to_string(documentId) +
                         ") and (msg_state.username=" + sqlQuoted(userName) + ")",
                     true);
+}
+
+std::vector<TMyRec> documentMessages(const Session& session, qint32 documentId, const QString& userName)
+{
+    return messages(session,
+                    "select req_messages.msgID,parentid,name,Subject,Created,msg,msg_state.state from "
+                    "req_messages,msg_state where (msg_state.msgID=req_messages.msgID) and "
+                    "(req_messages.RequirementID = " +
+                        std::to_string(documentId) + ") and (msg_state.username=" + sqlQuoted(userName) + ")",
+                    true);
+}
+
+std::vector<ShownMessage> threadOrder(std::vector<TMyRec> messages)
+{
+    // Indexes of each message's replies by parent id, in the order given.
+    std::unordered_map<qint32, std::vector<size_t>> repliesTo;
+    for (size_t i = 0; i < messages.size(); ++i)
+        repliesTo[messages[i].ParentID].push_back(i);
+
+    // A work list instead of recursion: a chain of replies may be as long as the discussion.
+    // An id is placed when it is first pushed, so no message shows twice and a reply chain
+    // cannot lead back to a message already in the tree (message 0 is both a thread and
+    // the parent every thread names).
+    std::unordered_set<qint32> placed;
+    std::vector<std::pair<size_t, int>> pending;  // message index, level
+    auto pushReplies = [&](qint32 parentId, int level) {
+        const auto it = repliesTo.find(parentId);
+        if (it == repliesTo.end()) return;
+        const size_t before = pending.size();
+        for (size_t index : it->second)
+            if (placed.insert(messages[index].msgID).second) pending.emplace_back(index, level);
+        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(before), pending.end());
+    };
+    pushReplies(0, 0);
+
+    std::vector<ShownMessage> shown;
+    shown.reserve(placed.size());
+    while (!pending.empty()) {
+        const auto [index, level] = pending.back();
+        pending.pop_back();
+        const qint32 id = messages[index].msgID;
+        shown.push_back(ShownMessage{std::move(messages[index]), std::min(level, kMaxThreadLevel - 1)});
+        pushReplies(id, level + 1);
+    }
+    return shown;
 }
 
 void markRead(const Session& session, qint32 msgId, const QString& userName)

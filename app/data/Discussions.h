@@ -38,6 +38,26 @@ struct TMyRec {
 std::vector<TMyRec> threads(const Session& session, qint32 documentId, const QString& userName);
 // The replies to message msgId of a document that the user has a read state for.
 std::vector<TMyRec> replies(const Session& session, qint32 msgId, qint32 documentId, const QString& userName);
+// Every message of a document that the user has a read state for, replies included, in the
+// order the server returns them: the whole discussion in one statement.
+std::vector<TMyRec> documentMessages(const Session& session, qint32 documentId, const QString& userName);
+
+// The deepest level the discussion tree shows (a thread's first message is at level 1).
+constexpr int kMaxThreadLevel = 32;
+
+// A message of the discussion tree and the level it is shown at (0 for a thread).
+struct ShownMessage {
+    TMyRec rec;
+    int level = 0;
+};
+// The messages in the tree's display order (a thread, then each reply followed by its own
+// replies, siblings in the order given). Threads are the messages with parent 0. A message
+// shows once: of several rows with its id the first counts. A message no chain of parents
+// leads to from a thread (its parent missing, on another document, without the user's read
+// state, or a loop) is left out. Replies deeper than kMaxThreadLevel are shown at that level,
+// beneath their ancestor one level up, in display order, so every reply stays in view.
+std::vector<ShownMessage> threadOrder(std::vector<TMyRec> messages);
+
 // Marks the message read for the user.
 void markRead(const Session& session, qint32 msgId, const QString& userName);
 

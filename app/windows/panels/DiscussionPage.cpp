@@ -22,6 +22,8 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace vt::app {
 
 using data::discussions::TMyRec;
@@ -45,8 +47,14 @@ public:
     const TMyRec& rec() const { return m_rec; }
 
 private:
-    // Green dot: unread; grey dot: read; nothing for any other state.
+    // Green dot: unread; grey dot: read; nothing for any other state. Drawn once each and shared
+    // by every node: a discussion may have many thousand nodes.
     static QIcon stateIcon(int state)
+    {
+        static const QIcon icons[] = {drawStateIcon(0), drawStateIcon(1), drawStateIcon(2)};
+        return icons[state == 1 || state == 2 ? state : 0];
+    }
+    static QIcon drawStateIcon(int state)
     {
         QPixmap dot(16, 16);
         dot.fill(Qt::transparent);
@@ -64,19 +72,6 @@ private:
 };
 
 const MessageNode* messageOf(const QTreeWidgetItem* item) { return dynamic_cast<const MessageNode*>(item); }
-
-// The node after item in display order (depth first, parent before children), null at the end.
-QTreeWidgetItem* nextInDisplayOrder(QTreeWidget* tree, QTreeWidgetItem* item)
-{
-    if (item->childCount() > 0) return item->child(0);
-    for (QTreeWidgetItem* at = item; at; at = at->parent()) {
-        QTreeWidgetItem* parent = at->parent();
-        const int index = parent ? parent->indexOfChild(at) : tree->indexOfTopLevelItem(at);
-        const int count = parent ? parent->childCount() : tree->topLevelItemCount();
-        if (index + 1 < count) return parent ? parent->child(index + 1) : tree->topLevelItem(index + 1);
-    }
-    return nullptr;
-}
 
 QLabel* caption(const char* text, QWidget* parent)
 {
@@ -160,29 +155,21 @@ void DiscussionPage::But_Disc_RefreshClick()
     // Rebuilding is no selection by the user: nothing is shown or marked read meanwhile.
     const QSignalBlocker quiet(DiscTree);
     ui::clearTree(DiscTree);
-    const qint32 document = m_session.CurrentDocumentID;
-    for (TMyRec& rec : data::discussions::threads(m_session, document, m_session.CurrentUser))
-        DiscTree->addTopLevelItem(new MessageNode(std::move(rec)));
-    // Every node's replies, in display order; replies added on the way are visited by the same
-    // walk, so replies to replies load to any depth.
-    for (QTreeWidgetItem* node = DiscTree->topLevelItem(0); node; node = nextInDisplayOrder(DiscTree, node))
-        LoadChildMessages(node, messageOf(node)->rec().msgID);
-    DiscTree->expandAll();
-}
-
-void DiscussionPage::LoadChildMessages(QTreeWidgetItem* node, qint32 msgId)
-{
-    for (TMyRec& rec :
-         data::discussions::replies(m_session, msgId, m_session.CurrentDocumentID, m_session.CurrentUser)) {
-        // A message that would be its own ancestor (a parent chain that loops) is left out:
-        // it would otherwise be loaded below itself without end.
-        bool loops = false;
-        for (const QTreeWidgetItem* up = node; up && !loops; up = up->parent())
-            loops = messageOf(up)->rec().msgID == rec.msgID;
-        if (!loops) node->addChild(new MessageNode(std::move(rec)));
+    // The whole discussion in one statement, arranged here: a node per message, at the level
+    // threadOrder gives it, beneath the last node shown one level up.
+    std::vector<QTreeWidgetItem*> lastAtLevel;
+    for (data::discussions::ShownMessage& shown : data::discussions::threadOrder(data::discussions::documentMessages(
+             m_session, m_session.CurrentDocumentID, m_session.CurrentUser))) {
+        auto* node = new MessageNode(std::move(shown.rec));
+        const size_t level = static_cast<size_t>(shown.level);
+        if (level == 0)
+            DiscTree->addTopLevelItem(node);
+        else
+            lastAtLevel[level - 1]->addChild(node);
+        lastAtLevel.resize(level + 1);
+        lastAtLevel[level] = node;
     }
-    node->setChildIndicatorPolicy(node->childCount() > 0 ? QTreeWidgetItem::ShowIndicator
-                                                         : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    DiscTree->expandAll();
 }
 
 void DiscussionPage::DiscTreeChange(QTreeWidgetItem* node)

@@ -42,8 +42,6 @@ public:
     std::optional<data::discussions::TMyRec> selectedMessage() const;
 
 private:
-    void LoadChildMessages(QTreeWidgetItem* node, qint32 msgId);
-
     Session& m_session;
     QPushButton* Button4 = nullptr;
     QPushButton* But_disc_reply = nullptr;

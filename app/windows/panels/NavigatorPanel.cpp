@@ -175,6 +175,9 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QFrame(parent)
     GroupBox1 = named(new QGroupBox(QStringLiteral("Unread Messages"), this), "GroupBox1");
     GroupBox1->setFixedHeight(160);
     ListBox1 = named(new QListWidget(GroupBox1), "ListBox1");
+    // One line of text per entry: sizing one entry sizes them all, however many unread
+    // messages there are.
+    ListBox1->setUniformItemSizes(true);
     (new QVBoxLayout(GroupBox1))->addWidget(ListBox1);
     GroupBox1->hide();
     column->addWidget(GroupBox1);

@@ -1,0 +1,213 @@
+// Data of hostile shape and size, as other users (or anyone with a server account, through
+// the views) can leave it in the shared database: reply chains and parent loops, a hundred
+// thousand rows where a handful are usual, and read states of messages that are gone. Each
+// case builds its shape with SQL and checks that the program's code and windows come back
+// with a bounded, sensible result in a few seconds.
+
+#include "AppFixture.h"
+#include "TestServer.h"
+
+#include "data/Discussions.h"
+#include "windows/panels/DiscussionPage.h"
+
+#include "db/DbSettings.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <QListWidget>
+
+#include <algorithm>
+#include <string>
+
+using namespace vt::app;
+
+namespace {
+
+// Counts the statements the access layer sends, its metadata probes apart.
+struct StatementCounter {
+    QStringList statements;
+    StatementCounter()
+    {
+        SetTraceHook([this](TraceOp op, const std::string& text) {
+            if (op == TraceOp::Execute && text.rfind("SHOW", 0) != 0 && text.rfind("DESCRIBE", 0) != 0)
+                statements << QString::fromStdString(text);
+        });
+    }
+    ~StatementCounter() { SetTraceHook({}); }
+};
+
+// How many parents a node has.
+int levelOf(const QTreeWidgetItem* node)
+{
+    int level = 0;
+    for (auto* p = node->parent(); p; p = p->parent())
+        ++level;
+    return level;
+}
+
+// The subject of a discussion node (the text before its author and date).
+QString subjectOf(const QTreeWidgetItem* node) { return node->text(0).section(QStringLiteral("     ("), 0, 0); }
+
+// A tree as lines "indent subject", in display order.
+QStringList subjects(QTreeWidget& tree)
+{
+    QStringList lines;
+    for (QTreeWidgetItemIterator it(&tree); *it; ++it)
+        lines << QString(levelOf(*it) * 2, ' ') + subjectOf(*it);
+    return lines;
+}
+
+std::string n(long long value) { return std::to_string(value); }
+
+}  // namespace
+
+class HostileShapes : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        m_db = vt::test::freshVeltranaDatabase("vt_shape");
+        sql("INSERT INTO Users (Username, password, Role) VALUES ('ALICE','PW','USER'), ('BOB','PW','USER')");
+        sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES "
+            "(1, 'Alpha', '', 'ALICE'), (2, 'Beta', '', 'BOB')");
+        sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ALICE', 1), ('BOB', 1), ('BOB', 2)");
+        sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'Cat A'), (2, 2, 'Cat B')");
+        sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner) VALUES "
+            "(10, 2, 1, 'Doc A1', now(), 'ALICE'), (11, 2, 1, 'Doc A2', now(), 'BOB'), (20, 2, 2, 'Doc B1', now(), "
+            "'BOB')");
+        writeFile("defaults.cfg", QByteArray::fromStdString(vt::test::defaultsLine(m_db)) + "\r\n");
+        startApp();
+    }
+
+    std::string sql(const std::string& statement) { return vt::test::runSql(statement, m_db); }
+
+    void loginAs(const QString& user, const QString& password)
+    {
+        QTest::keyClicks(&loginChild<QLineEdit>("UserID"), user);
+        QTest::keyClicks(&loginChild<QLineEdit>("Password"), password);
+        loginChild<QPushButton>("Button1").click();
+        ASSERT_FALSE(login().isVisible()) << m_platform.messages().join("|").toStdString();
+        m_platform.clear();
+    }
+    void chooseProject(const QString& name)
+    {
+        auto& combo = mainChild<QComboBox>("Combo_projects");
+        const int index = combo.findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        combo.setCurrentIndex(index);
+        emit combo.textActivated(name);
+    }
+    QTreeWidget& outline() { return mainChild<QTreeWidget>("ProjectTree"); }
+    void openDocument(const QString& project, const QString& caption)
+    {
+        chooseProject(project);
+        const auto found = outline().findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1) << caption.toStdString();
+        outline().setCurrentItem(found.front());
+    }
+    void showPage(const char* name)
+    {
+        mainChild<QTabWidget>("Tab_Control").setCurrentWidget(&mainChild<QWidget>(name));
+    }
+    DiscussionPage& discussion() { return mainChild<DiscussionPage>("Tab_Req_Discussions"); }
+    QTreeWidget& discTree() { return child<QTreeWidget>(discussion(), "DiscTree"); }
+    // Shows Doc A2 on the Discussion page, which reads its messages.
+    void showDiscussion()
+    {
+        openDocument("Alpha", "Doc A2");
+        showPage("Tab_Req_Discussions");
+    }
+    // Messages first..last on document `doc`, subject "M<id>"; each replies to the one before
+    // when `chain`, else each starts a thread. ALICE reads them all in `state`.
+    void messages(long long first, long long last, bool chain, int doc = 11, int state = 2)
+    {
+        sql("INSERT INTO Req_messages (msgID, Subject, Name, msg, created, RequirementID, ParentID, ProjectID) "
+            "SELECT seq, concat('M', seq), 'BOB', 'text', now(), " + n(doc) + ", " +
+            (chain ? "IF(seq = " + n(first) + ", 0, seq - 1)" : std::string("0")) + ", 1 FROM seq_" + n(first) +
+            "_to_" + n(last));
+        sql("INSERT INTO msg_state (RequirementID, msgID, username, state) SELECT " + n(doc) + ", seq, 'ALICE', " +
+            n(state) + " FROM seq_" + n(first) + "_to_" + n(last));
+    }
+
+    std::string m_db;
+};
+
+
+TEST_F(HostileShapes, AReplyChainAHundredThousandDeepLoadsInOneStatementAndStopsIndentingAtTheDeepestLevel)
+{
+    constexpr int kDepth = 100000;
+    constexpr int kDeepest = data::discussions::kMaxThreadLevel;
+    messages(1, kDepth, true);
+    loginAs("alice", "pw");
+    showDiscussion();
+    ASSERT_EQ(discTree().topLevelItemCount(), 1);
+
+    // Every message is in the tree once; M1 to M<deepest> each a level deeper than the one
+    // before, every deeper reply at the deepest level beneath M<deepest - 1>, in chain order.
+    int count = 0, deepest = 0;
+    for (QTreeWidgetItemIterator it(&discTree()); *it; ++it) {
+        ++count;
+        deepest = std::max(deepest, levelOf(*it));
+    }
+    EXPECT_EQ(count, kDepth);
+    EXPECT_EQ(deepest, kDeepest - 1);
+    QTreeWidgetItem* at = discTree().topLevelItem(0);
+    for (int level = 1; level < kDeepest - 1; ++level)
+        at = at->child(0);
+    EXPECT_EQ(subjectOf(at), QString("M%1").arg(kDeepest - 1));
+    ASSERT_EQ(at->childCount(), kDepth - kDeepest + 1);
+    EXPECT_EQ(subjectOf(at->child(0)), QString("M%1").arg(kDeepest));
+    EXPECT_EQ(subjectOf(at->child(at->childCount() - 1)), QString("M%1").arg(kDepth));
+    EXPECT_TRUE(at->isExpanded());
+
+    // The last reply can be selected, shown and replied to.
+    ASSERT_TRUE(discussion().selectMessage(kDepth));
+    EXPECT_EQ(discussion().selectedMessage()->ParentID, kDepth - 1);
+
+    // A reload is one statement, however deep the discussion.
+    {
+        StatementCounter counter;
+        child<QPushButton>(discussion(), "But_Disc_Refresh").click();
+        EXPECT_EQ(counter.statements.size(), 1) << counter.statements.mid(0, 3).join("\n").toStdString();
+    }
+    discussion().clear();
+    EXPECT_EQ(discTree().topLevelItemCount(), 0);
+}
+
+TEST_F(HostileShapes, DiscussionShowsEachMessageAThreadLeadsToOnceWhateverItsParentsAndReadStates)
+{
+    // T1 <- R1 <- R1.1 is the one sound thread. Around it: a two-message loop, a message that is
+    // its own parent, replies to a message of another document and to no message, read states
+    // of ALICE twice over for T1 and R1 (and for a message that is gone), and a chain of forty
+    // replies each with two of ALICE's read states, which loaded twice per level would double
+    // forty times.
+    sql("INSERT INTO Req_messages (msgID, Subject, Name, msg, created, RequirementID, ParentID, ProjectID) VALUES "
+        "(1, 'T1', 'BOB', '', now(), 11, 0, 1), (2, 'R1', 'BOB', '', now(), 11, 1, 1),"
+        "(3, 'R1.1', 'BOB', '', now(), 11, 2, 1), (4, 'Loop A', 'BOB', '', now(), 11, 5, 1),"
+        "(5, 'Loop B', 'BOB', '', now(), 11, 4, 1), (6, 'Own parent', 'BOB', '', now(), 11, 6, 1),"
+        "(7, 'On Doc A1', 'BOB', '', now(), 10, 0, 1), (8, 'Reply across', 'BOB', '', now(), 11, 7, 1),"
+        "(9, 'Reply to nothing', 'BOB', '', now(), 11, 999, 1), (10, 'Under across', 'BOB', '', now(), 11, 8, 1)");
+    sql("INSERT INTO msg_state (RequirementID, msgID, username, state) SELECT 11, seq, 'ALICE', 2 FROM seq_1_to_10");
+    sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (11, 1, 'ALICE', 1), "
+        "(11, 2, 'ALICE', 2), (11, 123456, 'ALICE', 1)");
+    messages(100, 139, true);
+    sql("INSERT INTO msg_state (RequirementID, msgID, username, state) SELECT 11, seq, 'ALICE', 2 FROM "
+        "seq_100_to_139");
+    loginAs("alice", "pw");
+    showDiscussion();
+
+    QStringList expected{"T1", "  R1", "    R1.1", "M100"};
+    for (int i = 101; i < 140; ++i)
+        expected << QString(std::min(i - 100, data::discussions::kMaxThreadLevel - 1) * 2, ' ') +
+                        QString("M%1").arg(i);
+    EXPECT_EQ(subjects(discTree()), expected);
+    // Of T1's two read states the first counts: T1 is read.
+    EXPECT_EQ(discTree().topLevelItem(0)->data(0, Qt::UserRole + 1).toInt(), 2);
+}
