@@ -1,5 +1,7 @@
 #include "report/ProjectReport.h"
 
+#include <algorithm>
+
 #include "data/Documents.h"
 #include "data/Report.h"
 #include "session/Session.h"
@@ -15,6 +17,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -104,7 +107,7 @@ void ReportWriter::beginDocumentSection(int level, const QString& topic)
     put("<!-- ----Document-Loop Within Category ------------------------------------------------->");
     put("<table id=\"Table1\">");
     put("<tbody><tr>");
-    for (int i = 1; i < level; ++i)
+    for (int i = 1; i < std::min(level, kMaxIndentCells + 1); ++i)
         put("<td>&nbsp;&nbsp;</td>");
     put("<td><font style=\"text-decoration: underline;\" color=\"Black\" size=\"4\"><strong>");
     putText(topic);

@@ -47,7 +47,11 @@ public:
     void WriteReportHeader();
     void WriteProjectSection(const QString& projectName, const QString& date);
     void WriteCategorySection(const QString& categoryName);
-    // The pieces of a document section before its body (level: the node's outline level).
+    // The indent cells of the deepest sections: a document deeper in the outline is indented
+    // as far as these, so a section's size does not grow with its depth.
+    static constexpr int kMaxIndentCells = 32;
+    // The pieces of a document section before its body (level: the node's outline level; one
+    // indent cell per level below 2, at most kMaxIndentCells).
     void beginDocumentSection(int level, const QString& topic);
     // A placeholder in the body's place.
     void writePlaceholder(const QString& text);

@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <climits>
+
 using namespace vt::app;
 
 namespace {
@@ -47,6 +49,23 @@ TEST(ReportWriter, NamesLongerThanAnyPieceAreWrittenWhole)
     EXPECT_TRUE(html.contains(QString(3000, QLatin1Char('n')).toUtf8() + "&lt;END&gt;<br></span>"));
     const QByteArray topic = writeReport([&](report::ReportWriter& w) { w.beginDocumentSection(2, name); });
     EXPECT_TRUE(topic.contains(QString(3000, QLatin1Char('n')).toUtf8() + "&lt;END&gt;</strong>"));
+}
+
+TEST(ReportWriter, SectionsAreIndentedOneCellPerLevelUpToTheDeepestIndent)
+{
+    // A chain of documents as deep as the outline allows must not make each section as large as
+    // its depth (a chain of 100,000 would write some 10^11 bytes).
+    constexpr int kMax = report::ReportWriter::kMaxIndentCells;
+    const struct {
+        int level;
+        int cells;
+    } cases[] = {{1, 0}, {2, 1}, {3, 2}, {kMax, kMax - 1}, {kMax + 1, kMax}, {kMax + 2, kMax}, {100000, kMax},
+                 {INT_MAX, kMax}};
+    for (const auto& c : cases) {
+        const QByteArray section = writeReport([&](report::ReportWriter& w) { w.beginDocumentSection(c.level, "T"); });
+        EXPECT_EQ(section.count("<td>&nbsp;&nbsp;</td>"), c.cells) << "level " << c.level;
+        EXPECT_TRUE(section.contains(">T</strong>")) << "level " << c.level;
+    }
 }
 
 TEST(ReportWriter, WindowsCodePageIsWrittenAndDeclaredWithReferencesForTheRest)
