@@ -71,6 +71,10 @@ std::string branch(int kind, const std::string& select, const std::string& snipp
            " as Snippet, x.Score from (" + best + ") x join " + snippetFrom + ")";
 }
 
+// The documents above a hit that its path names at most: a deeper document's path begins
+// with an ellipsis instead of its category.
+constexpr int kMaxPathDocuments = 32;
+
 // The path of each hit's document: its category and the documents above it, walked up from
 // the hits' documents only (one statement).
 void addPaths(const Session& session, std::vector<Hit>& hits)
@@ -85,18 +89,20 @@ void addPaths(const Session& session, std::vector<Hit>& hits)
         "select RequirementID, Level, ParentID, RequirementName, 0 from Requirements where RequirementID in (" +
         ids +
         ") union all select u.Start, r.Level, r.ParentID, r.RequirementName, u.Depth + 1 from up u "
-        "join Requirements r on u.Level > 2 and r.RequirementID = u.ParentID and u.Depth < 1000) "
-        "select u.Start, u.Depth, u.Name, c.CatagoryName from up u left join Catagories c on u.Level <= 2 "
+        "straight_join Requirements r on u.Level > 2 and r.RequirementID = u.ParentID and u.Depth < " +
+        std::to_string(kMaxPathDocuments) +
+        ") select u.Start, u.Depth, u.Level, u.Name, c.CatagoryName from up u left join Catagories c on u.Level <= 2 "
         "and c.CatagoryID = u.ParentID order by u.Start, u.Depth desc");
     query->Open();
     std::map<qint32, QString> paths;
     for (int i = 0, n = query->RecordCount(); i < n; ++i) {
         const qint32 start = query->FieldByName("Start").AsInteger();
         // The deepest row is the top document: its category first, then each document below
-        // it down to the hit's parent.
+        // it down to the hit's parent. A walk cut short starts at a document with a parent.
         const auto [at, first] = paths.try_emplace(start);
         QString& path = at->second;
-        if (first) path = textOf(*query, "CatagoryName");
+        if (first)
+            path = query->FieldByName("Level").AsInteger() > 2 ? QStringLiteral("\u2026") : textOf(*query, "CatagoryName");
         if (query->FieldByName("Depth").AsInteger() > 0) path += QStringLiteral(" / ") + textOf(*query, "Name");
         query->Next();
     }
@@ -183,18 +189,24 @@ std::vector<Hit> find(const Session& session, const QList<SearchTerm>& terms, in
     if (plain.empty() && body.empty()) return hits;
 
     // The documents of the projects the user may open, each with its project, walked down
-    // from the categories.
+    // from the categories, one level per step. Each step starts from the documents the last
+    // one found and looks their children up by parent: left to itself the server may read
+    // every document at every step, so a chain 1,000 deep took 20 s. The server also stops a
+    // walk after 1,000 steps by default and says nothing, which left deeper documents unfound;
+    // this walk ends by itself (a document has one parent, so no chain from a category leads
+    // round in a circle), and the statement lifts the limit for itself.
     const std::string projects =
         everyProject
             ? std::string()
             : " where c.ProjectID in (select ProjectID from ProjectMembers where UserName = " + sqlQuoted(userName) +
                   ")";
-    const std::string docs = "with recursive docs (RequirementID, ProjectID) as ("
+    const std::string docs = "set statement max_recursive_iterations = 4294967295 for "
+                             "with recursive docs (RequirementID, ProjectID) as ("
                              "select r.RequirementID, c.ProjectID from Requirements r "
                              "join Catagories c on r.Level = 2 and r.ParentID = c.CatagoryID" +
                              projects +
                              " union all select r.RequirementID, d.ProjectID "
-                             "from Requirements r join docs d on r.Level > 2 and r.ParentID = d.RequirementID) ";
+                             "from docs d straight_join Requirements r on r.Level > 2 and r.ParentID = d.RequirementID) ";
     const std::string anchor = sqlQuoted(anchorWord(terms));
     auto around = [&](const std::string& column) {
         // A short text, not a long one: the union of the kinds then stays in memory.

@@ -8,12 +8,16 @@
 #include "TestServer.h"
 
 #include "data/Discussions.h"
+#include "data/Search.h"
+#include "data/SearchTerms.h"
+#include "session/Session.h"
 #include "windows/panels/DiscussionPage.h"
 
 #include "db/DbSettings.h"
 
+#include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -24,6 +28,7 @@
 #include <QListWidget>
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 using namespace vt::app;
@@ -210,4 +215,77 @@ TEST_F(HostileShapes, DiscussionShowsEachMessageAThreadLeadsToOnceWhateverItsPar
     EXPECT_EQ(subjects(discTree()), expected);
     // Of T1's two read states the first counts: T1 is read.
     EXPECT_EQ(discTree().topLevelItem(0)->data(0, Qt::UserRole + 1).toInt(), 2);
+}
+
+TEST_F(HostileShapes, SearchPathOfADeepDocumentNamesTheNearestDocumentsAboveIt)
+{
+    // Step1 below Doc A1, each Step below the one before, 100,000 deep; the last is "Bottom".
+    constexpr int kDepth = 100000;
+    constexpr int kNamed = 32;  // documents a path names at most
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) SELECT 1000000 + seq, "
+        "seq + 2, IF(seq = 1, 10, 1000000 + seq - 1), IF(seq = " + n(kDepth) + ", 'Bottom', concat('Step', seq)), "
+        "'BOB' FROM seq_1_to_" + n(kDepth));
+    loginAs("alice", "pw");
+    auto steps = [](int from, int to) {
+        QStringList names;
+        for (int i = from; i <= to; ++i)
+            names << QString("Step%1").arg(i);
+        return names;
+    };
+    const struct {
+        const char* word;
+        QStringList path;
+    } cases[] = {
+        {"Step1", {"Cat A", "Doc A1"}},
+        {"Step5", QStringList{"Cat A", "Doc A1"} + steps(1, 4)},
+        {"Step32", QStringList{"Cat A", "Doc A1"} + steps(1, 31)},  // 32 documents above: the whole path
+        {"Step33", QStringList{"\u2026"} + steps(1, 32)},
+        {"Bottom", QStringList{"\u2026"} + steps(kDepth - kNamed, kDepth - 1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.word);
+        const auto hits = data::search::find(session(), data::search::parseTerms(c.word), 1, "ALICE", false);
+        ASSERT_EQ(hits.size(), 1u);
+        EXPECT_EQ(hits[0].path, c.path.join(" / "));
+    }
+}
+
+TEST_F(HostileShapes, OutlineReportAndSearchAgreeOnDocumentsWhoseLevelsContradictTheirParents)
+{
+    // Beside 10,000 more categories of Alpha: a Level 5 document right under Cat A, a Level 2
+    // and a Level NULL one under Doc A1, a Level 9 one under Doc A1 (shown: below a document
+    // any Level above 2 counts), and a document of Alpha's category under Beta's Doc B1.
+    sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) SELECT 100 + seq, 1, concat('Many ', seq) "
+        "FROM seq_1_to_10000");
+    sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES "
+        "(50, 5, 1, 'Odd under category', 'BOB'), (51, 2, 10, 'Odd level two', 'BOB'),"
+        "(52, NULL, 10, 'Odd no level', 'BOB'), (53, 9, 10, 'Odd deep', 'BOB'), (54, 3, 20, 'Odd across', 'BOB')");
+    loginAs("bob", "pw");
+    chooseProject("Alpha");
+    EXPECT_EQ(outline().topLevelItemCount(), 1);
+    EXPECT_EQ(outline().topLevelItem(0)->childCount(), 10001);
+    auto oddShown = [&] {
+        std::set<QString> shown;
+        for (QTreeWidgetItemIterator it(&outline()); *it; ++it)
+            if ((*it)->text(0).startsWith("Odd")) shown.insert((*it)->text(0) + " at " + n(levelOf(*it)).c_str());
+        return shown;
+    };
+    EXPECT_EQ(oddShown(), (std::set<QString>{"Odd deep at 3"}));
+
+    m_platform.clear();
+    mainChild<QAction>("StructuredProjectDocument1").trigger();
+    QFile report(session().WorkFolder + "vtranTemp.html");
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QByteArray html = report.readAll();
+    EXPECT_EQ(html.count(">Odd "), 1);
+    EXPECT_TRUE(html.contains(">Odd deep</strong>"));
+    EXPECT_EQ(html.count("Many "), 10000);
+
+    std::set<QString> found;
+    for (const auto& hit : data::search::find(session(), data::search::parseTerms("Odd"), 1, "BOB", false))
+        found.insert(hit.projectName + ": " + hit.title + " in " + hit.path);
+    EXPECT_EQ(found, (std::set<QString>{"Alpha: Odd deep in Cat A / Doc A1", "Beta: Odd across in Cat B / Doc B1"}));
+
+    chooseProject("Beta");
+    EXPECT_EQ(oddShown(), (std::set<QString>{"Odd across at 3"}));
 }
