@@ -11,6 +11,9 @@
 #include "data/Search.h"
 #include "data/SearchTerms.h"
 #include "session/Session.h"
+#include "windows/Forms.h"
+#include "windows/RecentUpdForm.h"
+#include "windows/UserAdminForm.h"
 #include "windows/panels/DiscussionPage.h"
 
 #include "db/DbSettings.h"
@@ -20,6 +23,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -120,6 +124,11 @@ protected:
     void showPage(const char* name)
     {
         mainChild<QTabWidget>("Tab_Control").setCurrentWidget(&mainChild<QWidget>(name));
+    }
+    void logOffAndIn(const QString& user, const QString& password)
+    {
+        mainChild<QAction>("Loggoff1").trigger();
+        loginAs(user, password);
     }
     DiscussionPage& discussion() { return mainChild<DiscussionPage>("Tab_Req_Discussions"); }
     QTreeWidget& discTree() { return child<QTreeWidget>(discussion(), "DiscTree"); }
@@ -288,4 +297,53 @@ TEST_F(HostileShapes, OutlineReportAndSearchAgreeOnDocumentsWhoseLevelsContradic
 
     chooseProject("Beta");
     EXPECT_EQ(oddShown(), (std::set<QString>{"Odd across at 3"}));
+}
+
+TEST_F(HostileShapes, ListsOfAHundredThousandRowsShowEveryRow)
+{
+    // 100,000 references on Doc A2, 100,000 more users who are all members of Alpha, and ALICE
+    // a member of 10,000 more projects.
+    constexpr int kMany = 100000;
+    sql("INSERT INTO Attachments (RequirementID, Link, Description, Owner, Created, Filetype) SELECT 11, "
+        "concat('http://example.com/', seq), concat('d', seq), 'BOB', now(), seq % 3 FROM seq_1_to_" + n(kMany));
+    sql("INSERT INTO Users (Username, password, Role) SELECT concat('U', seq), 'PW', 'USER' FROM seq_1_to_" +
+        n(kMany));
+    sql("INSERT INTO ProjectMembers (UserName, ProjectID) SELECT concat('U', seq), 1 FROM seq_1_to_" + n(kMany));
+    sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) SELECT 100 + seq, "
+        "concat('P', seq), '', 'BOB' FROM seq_1_to_10000");
+    sql("INSERT INTO ProjectMembers (UserName, ProjectID) SELECT 'ALICE', 100 + seq FROM seq_1_to_10000");
+    loginAs("alice", "pw");
+    EXPECT_EQ(mainChild<QComboBox>("Combo_projects").count(), 10001);
+
+    showPage("Attachments");
+    openDocument("Alpha", "Doc A2");
+    auto& references = mainChild<QTreeWidget>("ListView1");
+    ASSERT_EQ(references.topLevelItemCount(), kMany);
+    EXPECT_EQ(references.topLevelItem(kMany - 1)->text(1).left(1), "d");
+
+    mainChild<QTabWidget>("PageControl1").setCurrentWidget(&mainChild<QWidget>("Tab_members"));
+    EXPECT_EQ(mainChild<QListWidget>("member_list").count(), kMany + 2);
+    EXPECT_EQ(mainChild<QListWidget>("non_list").count(), kMany + 3);  // every user, ADMIN too
+    EXPECT_EQ(mainChild<QComboBox>("ProjectManager").count(), kMany + 2);  // ALICE manages Alpha
+    logOffAndIn("admin", "admin");
+    mainChild<QAction>("UserManagement1").trigger();
+    auto& users = child<QTableView>(*forms().UserAdmin_form, "DBGrid1");
+    EXPECT_EQ(users.model()->rowCount(), kMany + 3);
+}
+
+TEST_F(HostileShapes, RecentUpdatesReadsItsTwentyRowsOfAMillion)
+{
+    // A million log rows, every second one a save of Doc A2 (Alpha) or Doc B1 (Beta), a second
+    // apart; the newest Alpha save is row 1, the newest Beta save row 3.
+    sql("INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) SELECT "
+        "IF(seq % 2, 'UPD_DOC', 'DISC_POST'), concat('U', seq), now() - INTERVAL seq SECOND, 1 + (seq % 4 = 3), 1, "
+        "IF(seq % 4 = 3, 20, 11), 0 FROM seq_1_to_1000000");
+    loginAs("alice", "pw");
+    mainChild<QAction>("LastModified1").trigger();
+    auto& grid = child<QTableView>(*forms().Recent_upd_form, "DBGrid1");
+    ASSERT_EQ(grid.model()->rowCount(), 20);
+    QStringList by;
+    for (int row = 0; row < 3; ++row)
+        by << grid.model()->index(row, 1).data().toString();
+    EXPECT_EQ(by, (QStringList{"U1", "U5", "U9"}));
 }
