@@ -41,7 +41,7 @@ std::vector<UnreadMessage> unreadMessages(const Session& session, qint32 project
 
 namespace {
 
-std::vector<TMyRec> messages(const Session& session, const std::string& sql, bool withParent)
+std::vector<TMyRec> messages(const Session& session, const std::string& sql, bool withParent, bool withCut = false)
 {
     auto query = session.newQuery();
     query->SetSQL(sql);
@@ -57,6 +57,7 @@ std::vector<TMyRec> messages(const Session& session, const std::string& sql, boo
         rec.Created = textOf(*query, "Created");
         rec.msg = textOf(*query, "msg");
         rec.state = query->FieldByName("state").AsInteger();
+        if (withCut) rec.msgCut = query->FieldByName("msgCut").AsInteger() != 0;
         found.push_back(std::move(rec));
         query->Next();
     }
@@ -88,12 +89,24 @@ std::vector<TMyRec> replies(const Session& session, qint32 msgId, qint32 documen
 
 std::vector<TMyRec> documentMessages(const Session& session, qint32 documentId, const QString& userName)
 {
+    const std::string preview = std::to_string(kBodyPreview);
     return messages(session,
-                    "select req_messages.msgID,parentid,name,Subject,Created,msg,msg_state.state from "
-                    "req_messages,msg_state where (msg_state.msgID=req_messages.msgID) and "
-                    "(req_messages.RequirementID = " +
+                    "select req_messages.msgID,parentid,name,Subject,Created,left(msg, " + preview +
+                        ") as msg,char_length(msg) > " + preview +
+                        " as msgCut,msg_state.state from req_messages,msg_state where "
+                        "(msg_state.msgID=req_messages.msgID) and (req_messages.RequirementID = " +
                         std::to_string(documentId) + ") and (msg_state.username=" + sqlQuoted(userName) + ")",
-                    true);
+                    true, true);
+}
+
+QString messageBody(const Session& session, qint32 msgId)
+{
+    auto query = session.newQuery();
+    query->SetSQL("select msg from req_messages where msgID = " + std::to_string(msgId));
+    query->Open();
+    const QString body = query->RecordCount() > 0 ? textOf(*query, "msg") : QString();
+    query->Close();
+    return body;
 }
 
 std::vector<ShownMessage> threadOrder(std::vector<TMyRec> messages)

@@ -32,15 +32,24 @@ struct TMyRec {
     QString Created;   // the text form of the date and time
     QString msg;       // the body
     qint32 state = 0;  // the user's msg_state: 1 unread, 2 read
+    // msg holds only the body's first kBodyPreview characters (documentMessages); the whole
+    // body is read with messageBody when the message is shown.
+    bool msgCut = false;
 };
 // The threads (messages with parent 0) of a document that the user has a read state for, in
 // the order the server returns them.
 std::vector<TMyRec> threads(const Session& session, qint32 documentId, const QString& userName);
 // The replies to message msgId of a document that the user has a read state for.
 std::vector<TMyRec> replies(const Session& session, qint32 msgId, qint32 documentId, const QString& userName);
+// The characters of a body documentMessages reads: a tree of many long messages would
+// otherwise hold every body whole, though only the one selected is shown.
+constexpr int kBodyPreview = 2000;
 // Every message of a document that the user has a read state for, replies included, in the
-// order the server returns them: the whole discussion in one statement.
+// order the server returns them: the whole discussion in one statement, each body cut to
+// kBodyPreview characters (msgCut set where it was longer).
 std::vector<TMyRec> documentMessages(const Session& session, qint32 documentId, const QString& userName);
+// The whole body of a message; empty when the message is gone.
+QString messageBody(const Session& session, qint32 msgId);
 
 // The deepest level the discussion tree shows (a thread's first message is at level 1).
 constexpr int kMaxThreadLevel = 32;

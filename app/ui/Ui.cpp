@@ -9,12 +9,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWidget>
 
+#include <algorithm>
 #include <vector>
 
 namespace vt::app::ui {
@@ -43,6 +45,17 @@ void limitLength(QLineEdit* edit, int limit)
     edit->setMaxLength(limit);
     const QString note = QStringLiteral("At most %1 characters").arg(limit);
     edit->setToolTip(edit->toolTip().isEmpty() ? note : edit->toolTip() + QLatin1Char('\n') + note);
+}
+
+void setStoredText(QPlainTextEdit* edit, const QString& text)
+{
+    qsizetype run = 0, longest = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    edit->setWordWrapMode(longest > kLongestWord ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    edit->setPlainText(text);
 }
 
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption)

@@ -20,6 +20,7 @@ class QLayout;
 class QLineEdit;
 class QListWidgetItem;
 class QMenu;
+class QPlainTextEdit;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -51,6 +52,13 @@ QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
 // Gives the action its shortcut and names the keys in its tooltip ("Save (Ctrl+S)"); the menu
 // shows the keys beside the caption by itself.
 void setShortcut(QAction* action, const QKeySequence& keys);
+
+// Puts text read from the database into a plain-text box. A text with a run of more than
+// kLongestWord characters without a space or line break wraps anywhere instead of at word
+// boundaries: wrapping such a run at word boundaries takes time that grows with the square
+// of its length (a million characters took over 20 s).
+constexpr int kLongestWord = 1000;
+void setStoredText(QPlainTextEdit* edit, const QString& text);
 
 // Shows each typed character of a password field as "*" rather than the style's own mask.
 void maskWithAsterisks(QLineEdit* edit);

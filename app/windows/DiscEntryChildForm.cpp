@@ -82,7 +82,7 @@ void TDisc_entry_Child_Form::FormShow()
     if (message) {
         Button1->setText(QStringLiteral("Post Reply to ") + QString(message->Name).replace('&', QStringLiteral("&&")));
         Lab_Subject->setText(message->Subject);
-        Memo2->setPlainText(message->msg);
+        ui::setStoredText(Memo2, message->msg);
     }
     Lab_Requirement->setText(m_topic ? m_topic() : QString());
 }

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTabWidget>
@@ -224,6 +225,61 @@ TEST_F(HostileShapes, DiscussionShowsEachMessageAThreadLeadsToOnceWhateverItsPar
     EXPECT_EQ(subjects(discTree()), expected);
     // Of T1's two read states the first counts: T1 is read.
     EXPECT_EQ(discTree().topLevelItem(0)->data(0, Qt::UserRole + 1).toInt(), 2);
+}
+
+TEST_F(HostileShapes, TheTreeHoldsTheStartOfEachBodyAndAMessageShowsItsWholeBody)
+{
+    // A hundred messages of a million characters each, bodies either side of the preview's
+    // length in single- and multibyte characters, and one of words.
+    constexpr int kPreview = data::discussions::kBodyPreview;
+    sql("INSERT INTO Req_messages (msgID, Subject, Name, msg, created, RequirementID, ParentID, ProjectID) SELECT "
+        "seq, concat('Long', seq), 'BOB', concat(repeat('x', 999999), 'E'), now(), 11, 0, 1 FROM seq_1_to_100");
+    const struct {
+        int id;
+        const char* character;
+        int length;
+    } bodies[] = {{201, "a", kPreview - 1}, {202, "a", kPreview}, {203, "a", kPreview + 1},
+                  {204, "日", kPreview}, {205, "日", kPreview + 1}, {206, "🎉", kPreview + 1},
+                  {207, "word ", kPreview / 5}};  // exactly the preview's length
+    for (const auto& b : bodies)
+        sql("INSERT INTO Req_messages (msgID, Subject, Name, msg, created, RequirementID, ParentID, ProjectID) "
+            "VALUES (" + n(b.id) + ", 'Edge" + n(b.id) + "', 'BOB', repeat('" + b.character + "', " + n(b.length) +
+            "), now(), 11, 0, 1)");
+    sql("INSERT INTO msg_state (RequirementID, msgID, username, state) SELECT 11, msgID, 'ALICE', 2 FROM "
+        "Req_messages");
+    loginAs("alice", "pw");
+    showDiscussion();
+    ASSERT_EQ(discTree().topLevelItemCount(), 107);
+
+    auto& text = child<QPlainTextEdit>(discussion(), "Discussion_Text");
+    auto show = [&](int id) {
+        StatementCounter counter;
+        EXPECT_TRUE(discussion().selectMessage(id));
+        return counter.statements.size();
+    };
+    // A cut body is read once, when its message is first shown; a whole one never.
+    EXPECT_EQ(show(7), 1);
+    EXPECT_EQ(text.toPlainText().size(), 1000000);
+    EXPECT_TRUE(text.toPlainText().endsWith("xE"));
+    // A million characters without a space wrap anywhere (at word boundaries they took 20 s).
+    EXPECT_EQ(text.wordWrapMode(), QTextOption::WrapAnywhere);
+    EXPECT_EQ(discussion().selectedMessage()->msg.size(), 1000000);
+    EXPECT_EQ(show(201), 0);
+    EXPECT_EQ(show(7), 0);
+    for (const auto& b : bodies) {
+        SCOPED_TRACE(b.id);
+        EXPECT_EQ(show(b.id), b.length > kPreview ? 1 : 0);
+        EXPECT_EQ(text.toPlainText(), QString::fromUtf8(b.character).repeated(b.length));
+    }
+    EXPECT_EQ(text.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+
+    // A project's description of a million characters without a space, shown when the project
+    // opens, wraps anywhere as well.
+    sql("UPDATE Projects SET Description = concat(repeat('y', 999999), 'E') WHERE ProjectID = 1");
+    chooseProject("Alpha");
+    auto& description = mainChild<QPlainTextEdit>("ProjectDescription");
+    EXPECT_EQ(description.toPlainText().size(), 1000000);
+    EXPECT_EQ(description.wordWrapMode(), QTextOption::WrapAnywhere);
 }
 
 TEST_F(HostileShapes, SearchPathOfADeepDocumentNamesTheNearestDocumentsAboveIt)

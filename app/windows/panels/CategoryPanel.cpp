@@ -36,7 +36,7 @@ void CategoryPanel::ShowCatagory(qint32 catagoryId)
     m_session.CurrentCatagoryID = catagoryId;
     if (const auto found = data::outline::category(m_session, catagoryId)) {
         m_catagoryId = catagoryId;
-        CatagoryDescription->setPlainText(found->Description);
+        ui::setStoredText(CatagoryDescription, found->Description);
         CatagoryDescription->document()->setModified(false);
         CatagoryName->setText(found->CatagoryName);
         CatagoryName->setModified(false);

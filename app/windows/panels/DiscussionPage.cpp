@@ -45,6 +45,12 @@ public:
         setIcon(0, stateIcon(m_rec.state));
     }
     const TMyRec& rec() const { return m_rec; }
+    // The whole body in place of the preview the tree was loaded with.
+    void setBody(QString body)
+    {
+        m_rec.msg = std::move(body);
+        m_rec.msgCut = false;
+    }
 
 private:
     // Green dot: unread; grey dot: read; nothing for any other state. Drawn once each and shared
@@ -72,6 +78,7 @@ private:
 };
 
 const MessageNode* messageOf(const QTreeWidgetItem* item) { return dynamic_cast<const MessageNode*>(item); }
+MessageNode* messageOf(QTreeWidgetItem* item) { return dynamic_cast<MessageNode*>(item); }
 
 QLabel* caption(const char* text, QWidget* parent)
 {
@@ -181,13 +188,14 @@ void DiscussionPage::DiscTreeChange(QTreeWidgetItem* node)
 
 void DiscussionPage::ShowDiscussionMessage(QTreeWidgetItem* node)
 {
-    const MessageNode* message = messageOf(node);
+    MessageNode* message = messageOf(node);
     if (!message) return;
+    if (message->rec().msgCut) message->setBody(data::discussions::messageBody(m_session, message->rec().msgID));
     const TMyRec& rec = message->rec();
     Lab_Disc_Subject->setText(rec.Subject);
     Lab_Disc_From->setText(rec.Name);
     Lab_Disc_Date->setText(rec.Created);
-    Discussion_Text->setPlainText(rec.msg);
+    ui::setStoredText(Discussion_Text, rec.msg);
     // The node keeps its unread dot until the next reload.
     if (rec.state == 1) data::discussions::markRead(m_session, rec.msgID, m_session.CurrentUser);
 }

@@ -139,7 +139,7 @@ bool ProjectPanel::ShowProjectInfo(qint32 projectId)
         m_projectId = projectId;
         m_storedName = info->name;
         m_storedManager = info->manager;
-        ProjectDescription->setPlainText(info->description);
+        ui::setStoredText(ProjectDescription, info->description);
         ProjectDescription->document()->setModified(false);
         const QSignalBlocker quiet(ProjectManager);
         // The entries of another project are no choice for this one.
