@@ -45,6 +45,13 @@ void limitLength(QLineEdit* edit, int limit)
     edit->setToolTip(edit->toolTip().isEmpty() ? note : edit->toolTip() + QLatin1Char('\n') + note);
 }
 
+QString plainToolTip(const QString& text)
+{
+    if (text.isEmpty()) return {};
+    // Escaped inside a paragraph that keeps spaces and line breaks and still wraps.
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption)
 {
     return named(menu->addAction(caption), name);

@@ -45,6 +45,11 @@ void forceUpperCase(QLineEdit* edit);
 // limit in the edit's tooltip, after any hint it has.
 void limitLength(QLineEdit* edit, int limit);
 
+// A tooltip that shows text exactly as given. Qt takes a tooltip that looks like markup as rich
+// text, which would format it and load an <img>'s file (a name from the database can be
+// "<img src=/dev/zero>"), so every tooltip that carries data is set through this.
+QString plainToolTip(const QString& text);
+
 // A menu item with its object name and caption, added to menu.
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
 

@@ -1120,7 +1120,8 @@ void TVeltrana::showConnection()
     text += m_session.encrypted() ? QStringLiteral(" \u2014 encrypted (%1)").arg(m_session.tlsVersion())
                                   : QStringLiteral(" \u2014 not encrypted");
     m_connectionPanel->setText(text);
-    m_connectionPanel->setToolTip(QStringLiteral("Database server and database you are connected to: ") + text);
+    m_connectionPanel->setToolTip(
+        ui::plainToolTip(QStringLiteral("Database server and database you are connected to: ") + text));
 }
 
 void TVeltrana::FindInDocument1Click() { m_documentPanel->openFind(); }

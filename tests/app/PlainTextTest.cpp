@@ -5,14 +5,25 @@
 #include "AppFixture.h"
 
 #include "platform/QtPlatform.h"
+#include "ui/Columns.h"
 #include "windows/CreateProjectsForm.h"
 #include "windows/DiscEntryChildForm.h"
 #include "windows/UserEditorForm.h"
+#include "windows/panels/FormatToolbar.h"
+
+#include "richtext/DocStyles.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTableView>
+#include <QTextDocument>
+#include <QToolTip>
+#include <QTreeWidget>
 
 using namespace vt::app;
 
@@ -26,6 +37,39 @@ const QString kHostile[] = {
     QStringLiteral("Ünïcödé <i>Café</i> 日本"),
     QStringLiteral("<img src=\"/dev/zero\">"),
 };
+
+// Texts that are no markup but test what a tooltip keeps: runs of spaces, line breaks, a bidi
+// override, combining marks, 4-byte characters and a long word without a space.
+const QString kOdd[] = {
+    QStringLiteral("a  b\nc"),
+    QString::fromUtf8("\u202Eevil.exe\u202C done"),
+    QString::fromUtf8("e\u0301\u0301\u0301 \U0001F600 \U00020BB7"),
+    QString(3000, QLatin1Char('W')),
+};
+
+// What a widget with automatic text format (a tooltip) shows for text: the text itself, or the
+// plain text of its markup. Resources are never loaded here, so a hostile <img> costs nothing.
+class NoResources : public QTextDocument {
+protected:
+    QVariant loadResource(int, const QUrl&) override { return QByteArray(); }
+};
+QString shownText(const QString& text)
+{
+    if (!Qt::mightBeRichText(text)) return text;
+    NoResources doc;
+    doc.setHtml(text);
+    return doc.toPlainText().replace(QChar::LineSeparator, QLatin1Char('\n'));
+}
+
+// Hovers over the cell and returns the tooltip shown, empty when none is.
+QString hoverTip(QAbstractItemView& view, const QModelIndex& index)
+{
+    QToolTip::hideText();
+    const QPoint at = view.visualRect(index).center();
+    QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
 
 // The label is plain text and shows exactly text.
 void expectLiteral(const QLabel& label, const QString& text)
@@ -83,5 +127,47 @@ TEST_F(PlainText, DesktopMessageBoxesShowMarkupLiterally)
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
         EXPECT_EQ(label->text(), text);
         box->hide();
+    }
+}
+
+TEST_F(PlainText, TooltipsShowDataLiterally)
+{
+    QStringList texts;
+    for (const QString& t : kHostile) texts << t;
+    for (const QString& t : kOdd) texts << t;
+    texts << QString::fromUtf16(u"nul\0inside", 10);
+
+    // A grid over a model and a list of items, as the windows make them readable: the whole text
+    // of a cell under the mouse is its tooltip.
+    QStandardItemModel model(int(texts.size()), 1);
+    for (int i = 0; i < texts.size(); ++i) model.setItem(i, 0, new QStandardItem(texts[i]));
+    QTableView grid;
+    grid.setModel(&model);
+    QTreeWidget tree;
+    for (const QString& t : texts) new QTreeWidgetItem(&tree, QStringList{t});
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(&grid), static_cast<QAbstractItemView*>(&tree)}) {
+        vt::app::ui::readableColumns(view);
+        view->resize(200, 4000);
+        view->show();
+        for (int i = 0; i < texts.size(); ++i) {
+            SCOPED_TRACE(texts[i].left(60).toStdString());
+            const QString tip = hoverTip(*view, view->model()->index(i, 0));
+            if (texts[i].contains(QChar(0))) continue;  // shown without crashing is enough
+            EXPECT_EQ(shownText(tip), texts[i]);
+        }
+        view->hide();
+    }
+    QToolTip::hideText();
+
+    // The font box names a font the body asks for that is not installed.
+    FormatToolbar toolbar;
+    auto& fonts = child<QComboBox>(toolbar, "cmbFont");
+    for (const QString& t : texts) {
+        SCOPED_TRACE(t.left(60).toStdString());
+        vt::rt::TextStyle style;
+        style.fontName = t.toStdString();
+        toolbar.RichEdit1CurTextStyleChanged(style);
+        if (t.contains(QChar(0))) continue;
+        EXPECT_EQ(shownText(fonts.toolTip()), t + QStringLiteral(" is not installed; a similar font shows the text."));
     }
 }

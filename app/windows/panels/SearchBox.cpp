@@ -203,7 +203,7 @@ void SearchBox::showHits()
             html += QStringLiteral("<br>") + data::search::highlighted(hit.snippet, m_terms);
         item->setText(0, html);
         item->setData(0, kHitRole, int(i));
-        item->setToolTip(0, hit.title);
+        item->setToolTip(0, ui::plainToolTip(hit.title));
     }
     closeGroup();
     if (m_hits.empty()) {
