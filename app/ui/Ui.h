@@ -50,6 +50,13 @@ void limitLength(QLineEdit* edit, int limit);
 // "<img src=/dev/zero>"), so every tooltip that carries data is set through this.
 QString plainToolTip(const QString& text);
 
+// Text from the database quoted among the program's words on one line. Text with right-to-left
+// letters, direction marks or overrides (U+202E) is wrapped in a bidi isolate, so that they
+// end with it instead of reordering the words after it; its line and paragraph breaks become
+// spaces, as a paragraph break would end the isolate early, and isolate ends without their
+// start are dropped. Other text is returned as it is.
+QString isolated(const QString& text);
+
 // A menu item with its object name and caption, added to menu.
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
 

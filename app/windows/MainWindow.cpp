@@ -539,7 +539,7 @@ void TVeltrana::offerRecovery()
 
     QString text = QStringLiteral("Veltrana was not closed properly. Unsaved edits of the document \"%1\" were "
                                   "kept at %2:\n\n%3\n\n")
-                       .arg(entry->topic, localTimeText(entry->written), firstLine);
+                       .arg(ui::isolated(entry->topic), localTimeText(entry->written), firstLine);
     const QString now = data::editing::basedOn(m_session, entry->documentId);
     if (now != entry->basedOn)
         text += QStringLiteral("The document was saved again since these edits began (%1); saving the recovered "

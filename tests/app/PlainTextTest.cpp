@@ -3,9 +3,11 @@
 // data neither formats nor loads anything (an <img> of /dev/zero would read until memory ran out).
 
 #include "AppFixture.h"
+#include "ShownText.h"
 
 #include "platform/QtPlatform.h"
 #include "ui/Columns.h"
+#include "ui/Ui.h"
 #include "windows/CreateProjectsForm.h"
 #include "windows/DiscEntryChildForm.h"
 #include "windows/UserEditorForm.h"
@@ -15,17 +17,18 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QHelpEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTextDocument>
 #include <QToolTip>
 #include <QTreeWidget>
 
 using namespace vt::app;
+using vt::test::hoverTip;
+using vt::test::shownText;
+using vt::test::tailLeftToRight;
 
 namespace {
 
@@ -46,30 +49,6 @@ const QString kOdd[] = {
     QString::fromUtf8("e\u0301\u0301\u0301 \U0001F600 \U00020BB7"),
     QString(3000, QLatin1Char('W')),
 };
-
-// What a widget with automatic text format (a tooltip) shows for text: the text itself, or the
-// plain text of its markup. Resources are never loaded here, so a hostile <img> costs nothing.
-class NoResources : public QTextDocument {
-protected:
-    QVariant loadResource(int, const QUrl&) override { return QByteArray(); }
-};
-QString shownText(const QString& text)
-{
-    if (!Qt::mightBeRichText(text)) return text;
-    NoResources doc;
-    doc.setHtml(text);
-    return doc.toPlainText().replace(QChar::LineSeparator, QLatin1Char('\n'));
-}
-
-// Hovers over the cell and returns the tooltip shown, empty when none is.
-QString hoverTip(QAbstractItemView& view, const QModelIndex& index)
-{
-    QToolTip::hideText();
-    const QPoint at = view.visualRect(index).center();
-    QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
-    QApplication::sendEvent(view.viewport(), &help);
-    return QToolTip::isVisible() ? QToolTip::text() : QString();
-}
 
 // The label is plain text and shows exactly text.
 void expectLiteral(const QLabel& label, const QString& text)
@@ -170,4 +149,35 @@ TEST_F(PlainText, TooltipsShowDataLiterally)
         if (t.contains(QChar(0))) continue;
         EXPECT_EQ(shownText(fonts.toolTip()), t + QStringLiteral(" is not installed; a similar font shows the text."));
     }
+}
+
+TEST(Bidi, QuotedTextKeepsItsDirectionMarksToItself)
+{
+    const QString after = QStringLiteral(" is editing this document since 12:30");
+    struct Case {
+        QString text;
+        QString quoted;  // ⁨ and ⁩ are the isolate's start and end
+    };
+    const Case cases[] = {
+        {u"\u202Eevil"_qs, u"⁨\u202Eevil⁩"_qs},
+        {u"\u202Eevil\u202C"_qs, u"⁨\u202Eevil\u202C⁩"_qs},
+        {u"\u202Eevil⁩⁩"_qs, u"⁨\u202Eevil⁩"_qs},        // ends of no isolate are dropped
+        {u"\u2067\u202Eevil"_qs, u"⁨\u2067\u202Eevil⁩⁩"_qs},  // an isolate left open is closed
+        {u"ok\n\u202Eevil"_qs, u"⁨ok \u202Eevil⁩"_qs},        // a break would end the isolate
+        {u"a\r\u2029\u0085b"_qs, u"⁨a   b⁩"_qs},
+        {u"\u202B\u202D\u202Enested"_qs, u"⁨\u202B\u202D\u202Enested⁩"_qs},
+        {u"\u05E9\u05DC\u05D5\u05DD 42"_qs, u"⁨\u05E9\u05DC\u05D5\u05DD 42⁩"_qs},  // right-to-left name
+        // Left-to-right text is kept as it is.
+        {u"<b>ALICE</b> &amp; 42"_qs, u"<b>ALICE</b> &amp; 42"_qs},
+        {u"Ünïcödé e\u0301 \U0001F600"_qs, u"Ünïcödé e\u0301 \U0001F600"_qs},
+        {QString(), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const QString quoted = vt::app::ui::isolated(c.text);
+        EXPECT_EQ(quoted, c.quoted);
+        EXPECT_TRUE(tailLeftToRight(quoted + after, quoted.size()));
+    }
+    // The check itself: an override that is not isolated reverses the words after it.
+    EXPECT_FALSE(tailLeftToRight(u"\u202Eevil"_qs + after, 5));
 }

@@ -37,8 +37,10 @@ class MessageNode : public QTreeWidgetItem {
 public:
     explicit MessageNode(TMyRec rec) : m_rec(std::move(rec))
     {
-        setText(0, m_rec.Subject + QStringLiteral("     (") + m_rec.Name + QStringLiteral("  ...") + m_rec.Created +
-                       QStringLiteral(" )"));
+        // Subject and author are isolated: an override in a subject must not reverse the
+        // author and date after it.
+        setText(0, ui::isolated(m_rec.Subject) + QStringLiteral("     (") + ui::isolated(m_rec.Name) +
+                       QStringLiteral("  ...") + m_rec.Created + QStringLiteral(" )"));
         setData(0, kStateRole, m_rec.state);
         setIcon(0, stateIcon(m_rec.state));
     }
