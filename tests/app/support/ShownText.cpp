@@ -31,11 +31,17 @@ QString shownText(const QString& text, Qt::TextFormat format)
 
 QString hoverTip(QAbstractItemView& view, const QModelIndex& index)
 {
-    QToolTip::hideText();
-    const QPoint at = view.visualRect(index).center();
+    const QRect cell = view.visualRect(index);
+    if (cell.isEmpty() || !view.viewport()->rect().contains(cell.center())) return {};
+    const QPoint at = cell.center();
+    // A tooltip hides only a moment after it is asked to: a placeholder shown first tells a
+    // hover that shows none from one that shows the last tooltip's text again.
+    static const QString placeholder = QStringLiteral("(no tooltip)");
+    QToolTip::showText(view.viewport()->mapToGlobal(at), placeholder, view.viewport());
     QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
     QApplication::sendEvent(view.viewport(), &help);
-    return QToolTip::isVisible() ? QToolTip::text() : QString();
+    const QString tip = QToolTip::isVisible() ? QToolTip::text() : QString();
+    return tip == placeholder ? QString() : tip;
 }
 
 bool tailLeftToRight(const QString& text, qsizetype from)

@@ -14,7 +14,8 @@ namespace vt::test {
 // Resources are never loaded, so a hostile <img> costs nothing here.
 QString shownText(const QString& text, Qt::TextFormat format = Qt::AutoText);
 
-// Hovers over the cell and returns the tooltip shown, empty when none is.
+// Hovers over the cell and returns the tooltip shown, empty when none is or the cell is out of
+// sight.
 QString hoverTip(QAbstractItemView& view, const QModelIndex& index);
 
 // Whether a left-to-right line lays out the characters of text from `from` to its end from left
