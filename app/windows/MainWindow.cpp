@@ -1004,14 +1004,23 @@ QString rtfFileName(const QString& chosen)
     return chosen;
 }
 
-// A file name for a title: characters no file name may hold become "_".
+// A file name for a title: characters no file name may hold become "_", and so do direction
+// overrides and embeddings, which would show the name in another order than it has (a name
+// ending in "fdp.exe" shown as "exe.pdf"); at most 120 characters, never half of a 4-byte one.
 QString pdfFileName(const QString& title)
 {
     QString name = title.trimmed();
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
-    for (QChar& c : name)
-        if (forbidden.contains(c) || c.category() == QChar::Other_Control) c = QLatin1Char('_');
-    return (name.isEmpty() ? QStringLiteral("document") : name.left(120)) + QStringLiteral(".pdf");
+    for (QChar& c : name) {
+        const QChar::Direction d = c.direction();
+        const bool reorders = d == QChar::DirLRE || d == QChar::DirLRO || d == QChar::DirRLE || d == QChar::DirRLO ||
+                              d == QChar::DirPDF || d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI ||
+                              d == QChar::DirPDI;
+        if (forbidden.contains(c) || c.category() == QChar::Other_Control || reorders) c = QLatin1Char('_');
+    }
+    qsizetype length = std::min<qsizetype>(name.size(), 120);
+    if (length < name.size() && name.at(length - 1).isHighSurrogate()) --length;
+    return (name.isEmpty() ? QStringLiteral("document") : name.left(length)) + QStringLiteral(".pdf");
 }
 
 // The suggested path of an export: the shared work folder, when there is one, and the name.

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,7 +53,8 @@ const QString kLink = QStringLiteral("javascript:alert('<b>x</b>')");
 const QString kMailLink = QStringLiteral("mailto:x@example.com?attach=/etc/passwd");
 const QString kDescription = QStringLiteral("<img src=\"/dev/zero\"> &lt;");
 // At the columns' limits: one long word of 4-byte characters, and one without any space.
-const QString kLongProject = QString::fromUtf8("\U0001D11E").repeated(data::limits::kProjectName);
+const QString kLongProject =
+    QStringLiteral("x") + QString::fromUtf8("\U0001D11E").repeated(data::limits::kProjectName - 1);
 const QString kLongTopic = QString(data::limits::kDocumentTopic - 1, QLatin1Char('W')) + QStringLiteral("<");
 
 // A string literal of the statement text, whatever the text holds.
@@ -139,12 +141,18 @@ protected:
             const std::string name = w->objectName().toStdString();
             if (auto* label = qobject_cast<QLabel*>(w)) {
                 const QString shown = shownText(label->text(), label->textFormat());
-                for (const QString& m : kMarkers)
-                    if (label->text().contains(m)) EXPECT_TRUE(shown.contains(m)) << name << " " << m.toStdString();
+                for (const QString& m : kMarkers) {
+                    if (label->text().contains(m)) {
+                        EXPECT_TRUE(shown.contains(m)) << name << " " << m.toStdString();
+                    }
+                }
             }
             const QString tip = w->toolTip();
-            for (const QString& m : kMarkers)
-                if (tip.contains(m)) EXPECT_TRUE(shownText(tip).contains(m)) << name << " " << m.toStdString();
+            for (const QString& m : kMarkers) {
+                if (tip.contains(m)) {
+                    EXPECT_TRUE(shownText(tip).contains(m)) << name << " " << m.toStdString();
+                }
+            }
         }
         for (QAbstractItemView* view : mainWindow().findChildren<QAbstractItemView*>()) {
             if (!view->isVisible() || !view->model() || qobject_cast<QHeaderView*>(view)) continue;
@@ -218,6 +226,11 @@ TEST_F(HostileText, EveryWindowShowsTheRowsAsStored)
         << editing.toStdString();
     EXPECT_TRUE(tailLeftToRight(editing, editing.indexOf(" is editing"))) << editing.toStdString();
     expectShownLiterally("document");
+    // The name offered for its PDF: no folder, no override that would show it in another order.
+    mainChild<QAction>("ExportDocumentPdf1").trigger();
+    ASSERT_EQ(m_platform.suggestedNames.size(), 1);
+    EXPECT_EQ(QFileInfo(m_platform.suggestedNames[0]).fileName(),
+              QString::fromUtf8("_qt__h1_Doc__h1_ e\u0301\u0301 \U00020BB7 _cod.pdf"));
 
     // The discussion: the subject's override does not reverse the author and date after it.
     showPage("Tab_Req_Discussions");
@@ -296,8 +309,9 @@ TEST_F(HostileText, EveryWindowShowsTheRowsAsStored)
         for (int c = 0; c < users.model()->columnCount(); ++c) {
             const QModelIndex cell = users.model()->index(r, c);
             if (cell.data().toString() == kUser) found = true;
-            if (!cell.data().toString().isEmpty())
+            if (!cell.data().toString().isEmpty()) {
                 EXPECT_EQ(shownText(hoverTip(users, cell)), cell.data().toString()) << r << "," << c;
+            }
         }
     }
     EXPECT_TRUE(found);
@@ -305,4 +319,11 @@ TEST_F(HostileText, EveryWindowShowsTheRowsAsStored)
     QToolTip::hideText();
     expectShownLiterally("end");
     EXPECT_EQ(m_platform.messages().size(), 1);  // the last refused reference only
+
+    // The report's PDF of the project at its name's limit: cut at 120 characters, not inside a
+    // 4-byte one.
+    chooseProject(kLongProject);
+    mainChild<QAction>("ExportReportPdf1").trigger();
+    ASSERT_EQ(m_platform.suggestedNames.size(), 2);
+    EXPECT_EQ(QFileInfo(m_platform.suggestedNames[1]).fileName(), kLongProject.left(119) + ".pdf");
 }
