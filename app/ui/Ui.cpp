@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,6 +45,14 @@ void limitLength(QLineEdit* edit, int limit)
     edit->setMaxLength(limit);
     const QString note = QStringLiteral("At most %1 characters").arg(limit);
     edit->setToolTip(edit->toolTip().isEmpty() ? note : edit->toolTip() + QLatin1Char('\n') + note);
+}
+
+void dataLabel(QLabel* label)
+{
+    label->setTextFormat(Qt::PlainText);
+    QSizePolicy policy = label->sizePolicy();
+    policy.setHorizontalPolicy(QSizePolicy::Ignored);
+    label->setSizePolicy(policy);
 }
 
 QString plainToolTip(const QString& text)

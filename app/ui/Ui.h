@@ -45,6 +45,11 @@ void forceUpperCase(QLineEdit* edit);
 // limit in the edit's tooltip, after any hint it has.
 void limitLength(QLineEdit* edit, int limit);
 
+// Makes label one that shows text from the database: plain text, and no wider than its place
+// gives it, so that a long word (a name of 400 letters without a space) is cut at the edge
+// instead of widening its window beyond the screen.
+void dataLabel(QLabel* label);
+
 // A tooltip that shows text exactly as given. Qt takes a tooltip that looks like markup as rich
 // text, which would format it and load an <img>'s file (a name from the database can be
 // "<img src=/dev/zero>"), so every tooltip that carries data is set through this.

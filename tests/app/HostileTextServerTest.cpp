@@ -244,6 +244,23 @@ TEST_F(HostileText, EveryWindowShowsTheRowsAsStored)
     EXPECT_EQ(mainChild<QLabel>("Lab_Disc_From").text(), kUser);
     EXPECT_EQ(mainChild<QPlainTextEdit>("Discussion_Text").toPlainText(), kMessage);
     expectShownLiterally("discussion");
+    {
+        // A subject and author at their limits, one word each: the window keeps its size.
+        const QString longSubject = QString(data::limits::kMessageSubject, QLatin1Char('S'));
+        sql("INSERT INTO Req_messages (msgID, Subject, Name, msg, created, RequirementID, ParentID, ProjectID) "
+            "VALUES (2, " + lit(longSubject) + "," + lit(QString(data::limits::kUserName, QLatin1Char('N'))) +
+            ", 'x', now(), 10, 0, 1)");
+        sql("INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (10, 2, 'ADMIN', 2)");
+        mainChild<QPushButton>("But_Disc_Refresh").click();
+        const QSize before = mainWindow().size();
+        const auto found = messages.findItems(longSubject, Qt::MatchStartsWith);
+        ASSERT_EQ(found.size(), 1);
+        messages.setCurrentItem(found.front());
+        QApplication::processEvents();
+        EXPECT_EQ(mainChild<QLabel>("Lab_Disc_Subject").text(), longSubject);
+        EXPECT_EQ(mainWindow().size(), before);
+        EXPECT_LE(mainWindow().minimumSizeHint().width(), m_platform.screen.width());
+    }
 
     // Attachments: shown as stored; neither reference is handed to the desktop.
     showPage("Attachments");

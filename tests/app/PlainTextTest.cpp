@@ -71,16 +71,22 @@ TEST_F(PlainText, LabelsShowingDataTakeMarkupLiterally)
         if (label->text() == QLatin1String("Ready")) status = label;
     ASSERT_NE(status, nullptr);
 
-    for (const QString& text : kHostile) {
-        SCOPED_TRACE(text.toStdString());
+    QStringList texts;
+    for (const QString& t : kHostile) texts << t;
+    texts << QString(3000, QLatin1Char('W'));
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.left(60).toStdString());
         // The reply window's document topic.
         reply.setSource({}, [&] { return text; });
         reply.show();
         expectLiteral(child<QLabel>(reply, "Lab_Requirement"), text);
+        // A long word is cut at the label's edge; the window stays within the screen.
+        EXPECT_LE(reply.minimumSizeHint().width(), m_platform.screen.width());
         reply.hide();
         // The user editor's account name.
         editor.editAccount(text, {});
         expectLiteral(child<QLabel>(editor, "Lab_Username"), text);
+        EXPECT_LE(editor.minimumSizeHint().width(), m_platform.screen.width());
         editor.hide();
         // The status bar's first panel.
         mainWindow().setStatusText(text);

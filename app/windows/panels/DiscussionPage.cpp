@@ -133,7 +133,7 @@ DiscussionPage::DiscussionPage(Session& session, QWidget* parent) : QWidget(pare
     Lab_Disc_Subject = named(new QLabel(messageArea), "Lab_Disc_Subject");
     Lab_Disc_Date = named(new QLabel(messageArea), "Lab_Disc_Date");
     for (QLabel* l : {Lab_Disc_From, Lab_Disc_Subject, Lab_Disc_Date})
-        l->setTextFormat(Qt::PlainText);
+        ui::dataLabel(l);
     fields->addWidget(caption("From:", messageArea), 0, 0);
     fields->addWidget(Lab_Disc_From, 0, 1);
     fields->addWidget(caption("Subject:", messageArea), 1, 0);

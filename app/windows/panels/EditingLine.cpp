@@ -11,7 +11,7 @@ namespace vt::app {
 EditingLine::EditingLine(QWidget* parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("EditingLine"));
-    setTextFormat(Qt::PlainText);
+    ui::dataLabel(this);
     setWordWrap(true);
     setMargin(3);
     setAutoFillBackground(true);
