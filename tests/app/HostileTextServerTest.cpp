@@ -55,6 +55,7 @@ const QString kDescription = QStringLiteral("<img src=\"/dev/zero\"> &lt;");
 // At the columns' limits: one long word of 4-byte characters, and one without any space.
 const QString kLongProject =
     QStringLiteral("x") + QString::fromUtf8("\U0001D11E").repeated(data::limits::kProjectName - 1);
+const QString kLongUser = QString(data::limits::kUserName, QLatin1Char('M'));
 const QString kLongTopic = QString(data::limits::kDocumentTopic - 1, QLatin1Char('W')) + QStringLiteral("<");
 
 // A string literal of the statement text, whatever the text holds.
@@ -80,8 +81,9 @@ protected:
             ",'PW','USER'," + lit(kProject) + "," + lit(kRlo + "x") + "," + lit(kDescription) + ")");
         sql("INSERT INTO Projects (ProjectID, ProjectName, Description, ProjectManager) VALUES (1, " + lit(kProject) +
             "," + lit(kProjectText) + ",'ADMIN'), (2," + lit(kLongProject) + ",'','ADMIN')");
-        sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ADMIN', 1), (" + lit(kUser) +
-            ", 1), ('ADMIN', 2)");
+        sql("INSERT INTO Users (Username, password, Role) VALUES (" + lit(kLongUser) + ",'PW','USER')");
+        sql("INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ADMIN', 1), (" + lit(kUser) + ", 1), (" +
+            lit(kLongUser) + ", 1), ('ADMIN', 2)");
         sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName, Description) VALUES (1, 1, " +
             lit(kCategory) + "," + lit(kProjectText) + ")");
         sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Created, Owner, Messages, "
@@ -204,6 +206,7 @@ TEST_F(HostileText, EveryWindowShowsTheRowsAsStored)
     EXPECT_TRUE(tailLeftToRight(entry, entry.lastIndexOf(" ("))) << entry.toStdString();
     EXPECT_EQ(mainChild<QLineEdit>("ProjectName").text(), kProject);
     EXPECT_EQ(mainChild<QPlainTextEdit>("ProjectDescription").toPlainText(), kProjectText);
+    EXPECT_LE(mainWindow().minimumSizeHint().width(), m_platform.screen.width());
     EXPECT_FALSE(mainChild<QListWidget>("member_list").findItems(kUser, Qt::MatchExactly).isEmpty());
     expectShownLiterally("project");
 
@@ -216,6 +219,9 @@ TEST_F(HostileText, EveryWindowShowsTheRowsAsStored)
     EXPECT_EQ(mainChild<QLineEdit>("Edit_RequireMentName").text(), kLongTopic);
     select(kTopic);
     EXPECT_EQ(mainChild<QLineEdit>("Edit_RequireMentName").text(), kTopic);
+    // Lists of names at their limit keep the window within the screen.
+    QApplication::processEvents();
+    EXPECT_LE(mainWindow().minimumSizeHint().width(), m_platform.screen.width());
     // The other user is online and edits it: the name's override ends before the program's words.
     sql("UPDATE Users SET lastPollRequest = now(), EditingDocument = 10, EditingSince = now() WHERE Username = " +
         lit(kUser));
