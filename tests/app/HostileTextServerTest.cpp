@@ -305,6 +305,7 @@ TEST_F(HostileText, EveryWindowShowsTheRowsAsStored)
     const QStringList lines = shownText(hit->text(0), Qt::RichText).split('\n');
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(withoutIsolates(lines[0]), kTopic);
+    EXPECT_EQ(shownText(hit->toolTip(0)), kTopic);
     EXPECT_TRUE(withoutIsolates(lines[1]).startsWith(kProject + " \u203A " + kCategory + " \u00B7 "))
         << lines[1].toStdString();
     // The overrides of the project and the category end before the date.
