@@ -99,11 +99,11 @@ public:
         }
         for (int i = 0; i < m_d.styles.textCount(); ++i) {
             const TextStyle& s = m_d.styles.textStyles[size_t(i)];
-            o += QStringLiteral(".%1t%2 { font-family: %3; font-size: %4pt; font-weight: %5; font-style: %6; "
-                                "text-decoration: %7; color: %8; background-color: %9; }\n")
-                     .arg(m_class)
-                     .arg(i)
-                     .arg(cssFamily(s.fontName))
+            // The family name is added after the placeholders are filled: a "%1" in a name from
+            // a document would otherwise take the place of a number below.
+            o += QStringLiteral(".%1t%2 { font-family: ").arg(m_class).arg(i) + cssFamily(s.fontName) +
+                 QStringLiteral("; font-size: %1pt; font-weight: %2; font-style: %3; "
+                                "text-decoration: %4; color: %5; background-color: %6; }\n")
                      .arg(s.size)
                      .arg(s.bold ? QStringLiteral("bold") : QStringLiteral("normal"))
                      .arg(s.italic ? QStringLiteral("italic") : QStringLiteral("normal"))

@@ -8,6 +8,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QUrl>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
@@ -56,10 +59,53 @@ bool modelUsesPictureList(const DocModel& m)
 
 }  // namespace
 
+namespace {
+
+// The editor's documents. A document reads any file its HTML names when it needs the picture or
+// style sheet (pasted HTML names them by file), and a device (/dev/zero) never ends and a pipe
+// may never open: these read only regular files no larger than a picture may be, and fetch no
+// web address. A picture not read shows as a transparent pixel and is not saved.
+class EditorDocument : public QTextDocument {
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override
+    {
+        // A data: address holds its bytes itself; the document's own handling decodes it.
+        if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+            return QTextDocument::loadResource(type, name);
+        const QString path = name.isLocalFile()      ? name.toLocalFile()
+                             : name.scheme().isEmpty() ? name.path()
+                                                       : QString();
+        // Any other scheme (the editor's own names, web addresses): nothing, as before.
+        if (path.isEmpty()) return {};
+        constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
+        const QFileInfo file(path);
+        const bool readable = file.isFile() && file.size() <= kMaxFileBytes;
+        // The values returned for a file that is not read keep the document and its picture
+        // handler from reading it themselves.
+        if (type != QTextDocument::ImageResource) {
+            if (!readable) return QByteArray();
+            return QTextDocument::loadResource(type, name);
+        }
+        if (!readable) return unreadPicture();
+        QImageReader reader(file.filePath());
+        const QSize size = reader.size();
+        if (!size.isValid() || qint64(size.width()) * size.height() > kMaxPicturePixels) return unreadPicture();
+        const QImage picture = reader.read();
+        return picture.isNull() ? unreadPicture() : picture;
+    }
+};
+
+}  // namespace
+
 RichEditor::RichEditor(QWidget* parent) : QTextEdit(parent)
 {
     setAcceptRichText(true);
-    connect(document(), &QTextDocument::contentsChange, this, &RichEditor::onContentsChange);
+    auto* first = new EditorDocument(this);
+    first->setDefaultFont(document()->defaultFont());
+    adoptDocument(first);
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] { followCaret(false); });
     connect(this, &QTextEdit::currentCharFormatChanged, this, [this] { followCaret(false); });
     resetEmpty();
@@ -134,7 +180,7 @@ void RichEditor::setModel(const DocModel& m)
         applyLayout();
         // Built into a document of its own and then shown: the editor lays a new document out
         // incrementally, the visible part first, instead of all of it after every change.
-        auto* doc = new QTextDocument(this);
+        auto* doc = new EditorDocument(this);
         doc->setDefaultFont(document()->defaultFont());
         buildDocument(*doc, m, pictureList);
         adoptDocument(doc);

@@ -293,6 +293,16 @@ QString registerPicture(QTextDocument& doc, const std::string& bytes, PictureFor
     return name;
 }
 
+QImage unreadPicture()
+{
+    QImage pixel(1, 1, QImage::Format_ARGB32);
+    pixel.fill(Qt::transparent);
+    pixel.setText(QStringLiteral("vt-unread"), QStringLiteral("1"));
+    return pixel;
+}
+
+bool isUnreadPicture(const QImage& image) { return !image.text(QStringLiteral("vt-unread")).isEmpty(); }
+
 QString registerListPicture(QTextDocument& doc, int index, const QList<QImage>& pictureList)
 {
     if (index < 0 || index >= pictureList.size()) index = 0;
@@ -672,7 +682,7 @@ private:
                 img = v.value<QPixmap>().toImage();
             else if (v.typeId() == QMetaType::QByteArray)
                 img.loadFromData(v.toByteArray());
-            if (img.isNull()) {
+            if (img.isNull() || isUnreadPicture(img)) {
                 m_pictures[name] = -1;
                 return -1;
             }

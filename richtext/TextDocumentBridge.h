@@ -59,6 +59,11 @@ QTextTableFormat tableFormat(int border);
 // Largest decoded picture accepted (pixels); larger pictures are skipped like unreadable ones.
 inline constexpr qint64 kMaxPicturePixels = 40'000'000;
 
+// What a document shows for a picture of pasted HTML whose file is not read: a transparent
+// pixel, which also keeps Qt from reading the file itself. Such pictures are not saved.
+QImage unreadPicture();
+bool isUnreadPicture(const QImage& image);
+
 // Decodes PNG or JPEG bytes; null when the bytes are neither or too large.
 QImage decodePicture(const std::string& bytes, PictureFormat format);
 

@@ -11,6 +11,7 @@
 
 #include <QDate>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <cmath>
@@ -109,6 +110,21 @@ bool isProgramSuffix(const QString& suffix)
     return programs.contains(suffix.toLower());
 }
 
+// Whether a mailto address asks the mail program to attach files (attach=, attachment=), which
+// several do: a reference from another user would send the reader's own files. Keys are read
+// decoded and split at "&" and ";", as mail programs differ in both.
+bool attachesFiles(const QString& address)
+{
+    const qsizetype question = address.indexOf(QLatin1Char('?'));
+    if (question < 0) return false;
+    const QString query = QUrl::fromPercentEncoding(address.mid(question + 1).toUtf8());
+    static const QRegularExpression separators(QStringLiteral("[&;]"));
+    for (const QString& field : query.split(separators)) {
+        if (field.section(QLatin1Char('='), 0, 0).contains(QLatin1String("attach"), Qt::CaseInsensitive)) return true;
+    }
+    return false;
+}
+
 OpenCheck refused(const QString& reference, const QString& why)
 {
     return {QString(), QStringLiteral("The reference cannot be opened: ") + reference + QStringLiteral("\n") + why};
@@ -165,7 +181,11 @@ OpenCheck checkReference(const QString& reference)
             return refused(reference, QStringLiteral("The web address is not valid."));
         return {text, QString()};
     }
-    if (scheme == QLatin1String("mailto")) return {text, QString()};
+    if (scheme == QLatin1String("mailto")) {
+        if (attachesFiles(text))
+            return refused(reference, QStringLiteral("A mail address that attaches files is not opened."));
+        return {text, QString()};
+    }
     return refused(reference, QStringLiteral("Only web links (http, https, ftp, mailto) and files can be opened."));
 }
 

@@ -39,7 +39,7 @@ void remove(const Session& session, qint32 attachId);
 QString today();
 
 // What the desktop may open for a stored reference: web links (http, https, ftp with a host;
-// mailto) are passed whole; anything else must name an existing file that is no program and no
+// mailto without files to attach) are passed whole; anything else must name an existing file that is no program and no
 // launcher. References are typed by any user and opened on every other user's machine, so
 // other schemes (javascript:, data:, custom handlers) are refused.
 struct OpenCheck {

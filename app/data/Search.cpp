@@ -94,16 +94,16 @@ void addPaths(const Session& session, std::vector<Hit>& hits)
         ") select u.Start, u.Depth, u.Level, u.Name, c.CatagoryName from up u left join Catagories c on u.Level <= 2 "
         "and c.CatagoryID = u.ParentID order by u.Start, u.Depth desc");
     query->Open();
-    std::map<qint32, QString> paths;
+    std::map<qint32, QStringList> paths;
     for (int i = 0, n = query->RecordCount(); i < n; ++i) {
         const qint32 start = query->FieldByName("Start").AsInteger();
         // The deepest row is the top document: its category first, then each document below
         // it down to the hit's parent. A walk cut short starts at a document with a parent.
         const auto [at, first] = paths.try_emplace(start);
-        QString& path = at->second;
+        QStringList& path = at->second;
         if (first)
-            path = query->FieldByName("Level").AsInteger() > 2 ? QStringLiteral("\u2026") : textOf(*query, "CatagoryName");
-        if (query->FieldByName("Depth").AsInteger() > 0) path += QStringLiteral(" / ") + textOf(*query, "Name");
+            path << (query->FieldByName("Level").AsInteger() > 2 ? QStringLiteral("\u2026") : textOf(*query, "CatagoryName"));
+        if (query->FieldByName("Depth").AsInteger() > 0) path << textOf(*query, "Name");
         query->Next();
     }
     query->Close();

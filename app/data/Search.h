@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -59,7 +60,7 @@ struct Hit {
     qint32 itemId = 0;  // msgID of a message, AttachID of an attachment
     QString topic;      // the document's topic
     QString title;      // topic, message subject or attachment reference
-    QString path;       // the category and the documents above this one, " / " between them
+    QStringList path;   // the category and the documents above this one, from the top
     QString snippet;    // plain text around the first match
     QString date;       // modified, posted or added, as text
 };

@@ -1,5 +1,7 @@
 #include "ui/Columns.h"
 
+#include "ui/Ui.h"
+
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -41,7 +43,7 @@ public:
         if (text.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(help->globalPos(), text, static_cast<QWidget*>(watched), area);
+            QToolTip::showText(help->globalPos(), plainToolTip(text), static_cast<QWidget*>(watched), area);
         return true;
     }
 

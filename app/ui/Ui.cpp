@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -56,6 +57,80 @@ void setStoredText(QPlainTextEdit* edit, const QString& text)
     }
     edit->setWordWrapMode(longest > kLongestWord ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
     edit->setPlainText(text);
+}
+
+void dataLabel(QLabel* label)
+{
+    label->setTextFormat(Qt::PlainText);
+    QSizePolicy policy = label->sizePolicy();
+    policy.setHorizontalPolicy(QSizePolicy::Ignored);
+    label->setSizePolicy(policy);
+}
+
+QString plainToolTip(const QString& text)
+{
+    if (text.isEmpty()) return {};
+    // Escaped inside a paragraph that keeps spaces and line breaks and still wraps.
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+namespace {
+
+// Whether a character can change the order of text around it.
+bool movesOthers(QChar c)
+{
+    switch (c.direction()) {
+    case QChar::DirR:
+    case QChar::DirAL:
+    case QChar::DirAN:
+    case QChar::DirB:
+    case QChar::DirLRE:
+    case QChar::DirLRO:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirPDF:
+    case QChar::DirLRI:
+    case QChar::DirRLI:
+    case QChar::DirFSI:
+    case QChar::DirPDI: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+QString isolated(const QString& text)
+{
+    constexpr char16_t kFirstStrongIsolate = 0x2068;
+    constexpr char16_t kPopIsolate = 0x2069;
+    if (std::none_of(text.begin(), text.end(), movesOthers)) return text;
+    QString out;
+    out.reserve(text.size() + 2);
+    out += QChar(kFirstStrongIsolate);
+    int open = 0;
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case 0x2066:  // left-to-right, right-to-left and first strong isolates
+        case 0x2067:
+        case kFirstStrongIsolate: ++open; break;
+        case kPopIsolate:
+            if (open == 0) continue;  // would close the isolate around the text
+            --open;
+            break;
+        case '\n':  // the paragraph separators of the bidi algorithm
+        case '\r':
+        case 0x1C:
+        case 0x1D:
+        case 0x1E:
+        case 0x85:
+        case 0x2029: c = QLatin1Char(' '); break;
+        default: break;
+        }
+        out += c;
+    }
+    // Isolates the text opened and left open end here, then the one around it.
+    out += QString(open + 1, QChar(kPopIsolate));
+    return out;
 }
 
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption)

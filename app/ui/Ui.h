@@ -46,6 +46,23 @@ void forceUpperCase(QLineEdit* edit);
 // limit in the edit's tooltip, after any hint it has.
 void limitLength(QLineEdit* edit, int limit);
 
+// Makes label one that shows text from the database: plain text, and no wider than its place
+// gives it, so that a long word (a name of 400 letters without a space) is cut at the edge
+// instead of widening its window beyond the screen.
+void dataLabel(QLabel* label);
+
+// A tooltip that shows text exactly as given. Qt takes a tooltip that looks like markup as rich
+// text, which would format it and load an <img>'s file (a name from the database can be
+// "<img src=/dev/zero>"), so every tooltip that carries data is set through this.
+QString plainToolTip(const QString& text);
+
+// Text from the database quoted among the program's words on one line. Text with right-to-left
+// letters, direction marks or overrides (U+202E) is wrapped in a bidi isolate, so that they
+// end with it instead of reordering the words after it; its line and paragraph breaks become
+// spaces, as a paragraph break would end the isolate early, and isolate ends without their
+// start are dropped. Other text is returned as it is.
+QString isolated(const QString& text);
+
 // A menu item with its object name and caption, added to menu.
 QAction* menuItem(QMenu* menu, const char* name, const QString& caption);
 

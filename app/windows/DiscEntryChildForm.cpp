@@ -37,7 +37,7 @@ TDisc_entry_Child_Form::TDisc_entry_Child_Form(Session& session, QWidget* parent
     Button1 = named(new QPushButton(QStringLiteral("Post Reply"), this), "Button1");
     Button1->setAutoDefault(false);
     Lab_Requirement = named(new QLabel(this), "Lab_Requirement");
-    Lab_Requirement->setTextFormat(Qt::PlainText);
+    ui::dataLabel(Lab_Requirement);
     Lab_Subject = ui::lineEdit(this, "Lab_Subject");
     ui::limitLength(Lab_Subject, data::limits::kMessageSubject);
     Memo1 = named(new QPlainTextEdit(this), "Memo1");

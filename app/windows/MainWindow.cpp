@@ -539,7 +539,7 @@ void TVeltrana::offerRecovery()
 
     QString text = QStringLiteral("Veltrana was not closed properly. Unsaved edits of the document \"%1\" were "
                                   "kept at %2:\n\n%3\n\n")
-                       .arg(entry->topic, localTimeText(entry->written), firstLine);
+                       .arg(ui::isolated(entry->topic), localTimeText(entry->written), firstLine);
     const QString now = data::editing::basedOn(m_session, entry->documentId);
     if (now != entry->basedOn)
         text += QStringLiteral("The document was saved again since these edits began (%1); saving the recovered "
@@ -1004,14 +1004,23 @@ QString rtfFileName(const QString& chosen)
     return chosen;
 }
 
-// A file name for a title: characters no file name may hold become "_".
+// A file name for a title: characters no file name may hold become "_", and so do direction
+// overrides and embeddings, which would show the name in another order than it has (a name
+// ending in "fdp.exe" shown as "exe.pdf"); at most 120 characters, never half of a 4-byte one.
 QString pdfFileName(const QString& title)
 {
     QString name = title.trimmed();
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
-    for (QChar& c : name)
-        if (forbidden.contains(c) || c.category() == QChar::Other_Control) c = QLatin1Char('_');
-    return (name.isEmpty() ? QStringLiteral("document") : name.left(120)) + QStringLiteral(".pdf");
+    for (QChar& c : name) {
+        const QChar::Direction d = c.direction();
+        const bool reorders = d == QChar::DirLRE || d == QChar::DirLRO || d == QChar::DirRLE || d == QChar::DirRLO ||
+                              d == QChar::DirPDF || d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI ||
+                              d == QChar::DirPDI;
+        if (forbidden.contains(c) || c.category() == QChar::Other_Control || reorders) c = QLatin1Char('_');
+    }
+    qsizetype length = std::min<qsizetype>(name.size(), 120);
+    if (length < name.size() && name.at(length - 1).isHighSurrogate()) --length;
+    return (name.isEmpty() ? QStringLiteral("document") : name.left(length)) + QStringLiteral(".pdf");
 }
 
 // The suggested path of an export: the shared work folder, when there is one, and the name.
@@ -1120,7 +1129,8 @@ void TVeltrana::showConnection()
     text += m_session.encrypted() ? QStringLiteral(" \u2014 encrypted (%1)").arg(m_session.tlsVersion())
                                   : QStringLiteral(" \u2014 not encrypted");
     m_connectionPanel->setText(text);
-    m_connectionPanel->setToolTip(QStringLiteral("Database server and database you are connected to: ") + text);
+    m_connectionPanel->setToolTip(
+        ui::plainToolTip(QStringLiteral("Database server and database you are connected to: ") + text));
 }
 
 void TVeltrana::FindInDocument1Click() { m_documentPanel->openFind(); }

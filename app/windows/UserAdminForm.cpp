@@ -196,7 +196,7 @@ void TUserAdmin_form::DeleteUser1Click()
     if (!toCurrentRow()) return;
     const QString name = currentText("Username");
     if (!mayDelete(name)) return;
-    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete user: ") + name)) return;
+    if (!platform().AskConfirmation(QStringLiteral("Are you sure you want to delete user: ") + ui::isolated(name))) return;
     {
         HourglassCursor wait;
         data::users::remove(m_session, name);

@@ -49,7 +49,7 @@ TForm_UserEditor::TForm_UserEditor(Session& session, QWidget* parent) : QDialog(
     setWindowFlag(Qt::WindowStaysOnTopHint);
 
     Lab_Username = named(new QLabel(this), "Lab_Username");
-    Lab_Username->setTextFormat(Qt::PlainText);
+    ui::dataLabel(Lab_Username);
     QFont big = Lab_Username->font();
     big.setBold(true);
     big.setPointSize(big.pointSize() + 6);

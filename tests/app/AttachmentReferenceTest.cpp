@@ -1,5 +1,6 @@
-// Which stored references the program hands to the desktop: web links and existing files that
-// are no programs; every other scheme, executable, launcher and missing file is refused.
+// Which stored references the program hands to the desktop: web links, mail addresses that
+// attach no files and existing files that are no programs; every other scheme, executable,
+// launcher and missing file is refused.
 
 #include "data/Attachments.h"
 
@@ -50,6 +51,12 @@ TEST(AttachmentReference, OnlyWebLinksAndPlainExistingFilesAreOpened)
         {"HTTPS://Example.com/a b", "HTTPS://Example.com/a b"},
         {"ftp://files.example.com/x.zip", "ftp://files.example.com/x.zip"},
         {"mailto:team@example.com", "mailto:team@example.com"},
+        {"mailto:a@example.com?subject=Files%20attached&body=see%20attachment",
+         "mailto:a@example.com?subject=Files%20attached&body=see%20attachment"},
+        {"mailto:a@example.com?attach=/etc/passwd", ""},
+        {"MAILTO:a@example.com?subject=x&Attachment=%2Fhome%2Fu%2F.ssh%2Fid_rsa", ""},
+        {"mailto:a@example.com?subject=x;attach=~/.ssh/id_rsa", ""},
+        {"mailto:a@example.com?%61ttach=/etc/passwd", ""},  // a key in percent-encoding
         {"  http://example.com/  ", "http://example.com/"},
         {longLink, longLink},  // longer than 515 characters: passed whole
         {doc, doc},

@@ -196,7 +196,7 @@ TEST_F(Search, OnlyTheUsersProjectsAreSearchedAndAdministratorsSearchAll)
     const auto nested = search::find(*alice, search::parseTerms("仕様書"), 2, "ALICE", false);
     ASSERT_EQ(nested.size(), 1u);
     EXPECT_EQ(nested[0].projectName, "Alpha");
-    EXPECT_EQ(nested[0].path, "Specs / Menu planning");
+    EXPECT_EQ(nested[0].path, (QStringList{"Specs", "Menu planning"}));
     EXPECT_EQ(nested[0].topic, "Systems");
     EXPECT_TRUE(nested[0].snippet.contains("仕様書")) << nested[0].snippet.toStdString();
 }

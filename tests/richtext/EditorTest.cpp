@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace vt::rt;
 using namespace vt::rt::test;
 
@@ -300,6 +302,47 @@ TEST(Editor, PastedFormattingLandsInTheSheetAndUndoesInOneStep)
     ed.undo();
     EXPECT_EQ(ed.toPlainText(), "Start ");
     expectSheetRuleHolds(ed);
+}
+
+// Pasted HTML names its pictures and style sheets by file: only regular files are read, so a
+// device or a pipe named there (another program's clipboard, a copied web page) cannot make the
+// paste read without end; pictures from ordinary files still arrive.
+TEST(Editor, PastedHtmlReadsOnlyRegularFiles)
+{
+    const QString dir = tempFolder("paste_files");
+    const QString png = dir + "/pic.png";
+    QImage picture(4, 3, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(png));
+    const QString fifo = dir + "/pipe.png";
+    QFile::remove(fifo);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    for (const QString& source : {QStringLiteral("/dev/zero"), QStringLiteral("file:///dev/zero"), fifo, dir}) {
+        SCOPED_TRACE(source.toStdString());
+        RichEditor ed;
+        ed.appendParagraph("Start ");
+        ed.moveCursor(QTextCursor::End);
+        auto* mime = new QMimeData;
+        mime->setHtml("<p>before<img src='" + source +
+                      "'>after</p>");
+        QApplication::clipboard()->setMimeData(mime);
+        ed.paste();
+        ed.format();
+        EXPECT_TRUE(ed.toModel().pictures.empty());
+        EXPECT_NE(ed.toPlainText().indexOf("after"), -1) << ed.toPlainText().toStdString();
+    }
+    RichEditor ed;
+    ed.appendParagraph("Start ");
+    ed.moveCursor(QTextCursor::End);
+    auto* mime = new QMimeData;
+    mime->setHtml("<p>a<img src='" + QUrl::fromLocalFile(png).toString() + "'>b</p>");
+    QApplication::clipboard()->setMimeData(mime);
+    ed.paste();
+    const DocModel m = ed.toModel();
+    ASSERT_EQ(m.pictures.size(), 1u);
+    EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(m.pictures[0].bytes)).size(), QSize(4, 3));
+    QFile::remove(fifo);
 }
 
 TEST(Editor, ModifiedFlagFollowsUserEditsOnly)

@@ -68,6 +68,9 @@ TEST(Html, HostileTextStaysText)
     TextStyle evil = m.styles.textStyles[0];
     evil.fontName = "x'; } body { display:none } .y { font-family: '";
     int n = m.styles.appendText(evil);
+    TextStyle placeholders = m.styles.textStyles[0];
+    placeholders.fontName = "%1 %2 %9";
+    const int p = m.styles.appendText(placeholders);
     Block b;
     Item it;
     it.style = n;
@@ -86,6 +89,11 @@ TEST(Html, HostileTextStaysText)
     EXPECT_FALSE(html.contains("href="));
     EXPECT_FALSE(html.contains("javascript"));
     EXPECT_TRUE(html.contains("font-family: 'x  body  display:none  .y  font-family: '"));
+    // Placeholders in a font name stay text and take nothing of the rule's values.
+    const QString rule = ".t" + QString::number(p) + " { font-family: '%1 %2 %9'; font-size: " +
+                         QString::number(placeholders.size) + "pt; font-weight: " +
+                         (placeholders.bold ? "bold" : "normal") + "; font-style: ";
+    EXPECT_TRUE(html.contains(rule)) << html.toStdString();
 }
 
 TEST(Html, OnlyWebAndMailLinksStayLinks)

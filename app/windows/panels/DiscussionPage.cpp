@@ -39,8 +39,10 @@ class MessageNode : public QTreeWidgetItem {
 public:
     explicit MessageNode(TMyRec rec) : m_rec(std::move(rec))
     {
-        setText(0, m_rec.Subject + QStringLiteral("     (") + m_rec.Name + QStringLiteral("  ...") + m_rec.Created +
-                       QStringLiteral(" )"));
+        // Subject and author are isolated: an override in a subject must not reverse the
+        // author and date after it.
+        setText(0, ui::isolated(m_rec.Subject) + QStringLiteral("     (") + ui::isolated(m_rec.Name) +
+                       QStringLiteral("  ...") + m_rec.Created + QStringLiteral(" )"));
         setData(0, kStateRole, m_rec.state);
         setIcon(0, stateIcon(m_rec.state));
     }
@@ -133,7 +135,7 @@ DiscussionPage::DiscussionPage(Session& session, QWidget* parent) : QWidget(pare
     Lab_Disc_Subject = named(new QLabel(messageArea), "Lab_Disc_Subject");
     Lab_Disc_Date = named(new QLabel(messageArea), "Lab_Disc_Date");
     for (QLabel* l : {Lab_Disc_From, Lab_Disc_Subject, Lab_Disc_Date})
-        l->setTextFormat(Qt::PlainText);
+        ui::dataLabel(l);
     fields->addWidget(caption("From:", messageArea), 0, 0);
     fields->addWidget(Lab_Disc_From, 0, 1);
     fields->addWidget(caption("Subject:", messageArea), 1, 0);

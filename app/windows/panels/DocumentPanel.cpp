@@ -432,7 +432,7 @@ bool DocumentPanel::SaveDocument()
             return true;
         }
         if (result.outcome == data::documents::SaveOutcome::Gone) return resolveDeleted();
-        const QString by = result.storedBy.isEmpty() ? QStringLiteral("Another user") : result.storedBy;
+        const QString by = result.storedBy.isEmpty() ? QStringLiteral("Another user") : ui::isolated(result.storedBy);
         const int choice = platform().askChoice(
             QStringLiteral("Document changed by another user"),
             by + QStringLiteral(" stored this document since you opened it.\n"
@@ -529,7 +529,8 @@ bool DocumentPanel::resolveDeleted()
 {
     const QString by = data::activitylog::deletedBy(m_session, m_documentId);
     const QString text = (by.isEmpty() ? QStringLiteral("This document has been deleted by another user.")
-                                       : QStringLiteral("This document has been deleted by ") + by + QLatin1Char('.')) +
+                                       : QStringLiteral("This document has been deleted by ") + ui::isolated(by) +
+                                             QLatin1Char('.')) +
                          QStringLiteral("\nStore your text as a new document in the same place, or discard it?");
     const int choice = platform().askChoice(
         QStringLiteral("Document deleted by another user"), text,

@@ -1,5 +1,7 @@
 #include "windows/panels/EditingLine.h"
 
+#include "ui/Ui.h"
+
 #include "db/DateTimeUtil.h"
 
 #include <QPalette>
@@ -9,7 +11,7 @@ namespace vt::app {
 EditingLine::EditingLine(QWidget* parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("EditingLine"));
-    setTextFormat(Qt::PlainText);
+    ui::dataLabel(this);
     setWordWrap(true);
     setMargin(3);
     setAutoFillBackground(true);
@@ -22,7 +24,7 @@ EditingLine::EditingLine(QWidget* parent) : QLabel(parent)
 
 QString EditingLine::lineFor(const QString& user, double since)
 {
-    return user + QStringLiteral(" is editing this document since ") +
+    return ui::isolated(user) + QStringLiteral(" is editing this document since ") +
            QString::fromStdString(FormatDateTime("hh:nn", since));
 }
 

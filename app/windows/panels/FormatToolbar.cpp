@@ -272,9 +272,9 @@ void FormatToolbar::RichEdit1CurTextStyleChanged(const vt::rt::TextStyle& style)
     const QString fontName = QString::fromStdString(style.fontName);
     const int fontIndex = cmbFont->findText(fontName);
     cmbFont->setPlaceholderText(fontName);
-    cmbFont->setToolTip(fontIndex < 0 && !fontName.isEmpty()
-                            ? fontName + QStringLiteral(" is not installed; a similar font shows the text.")
-                            : QString());
+    cmbFont->setToolTip(ui::plainToolTip(
+        fontIndex < 0 && !fontName.isEmpty() ? fontName + QStringLiteral(" is not installed; a similar font shows the text.")
+                                             : QString()));
     cmbFont->setCurrentIndex(fontIndex);
     cmbFontSize->setEditText(QString::number(style.size));
     btnBold->setChecked(style.bold);

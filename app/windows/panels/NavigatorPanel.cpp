@@ -508,8 +508,9 @@ void NavigatorPanel::showUnread(const std::vector<data::discussions::UnreadMessa
 {
     ListBox1->clear();
     for (const auto& m : messages) {
-        auto* entry = new QListWidgetItem(m.Name + QStringLiteral("> \"") + m.Subject + QStringLiteral("\" (") +
-                                              m.Created + QStringLiteral(")"),
+        // Author and subject isolated: an override in either must not reorder the rest.
+        auto* entry = new QListWidgetItem(ui::isolated(m.Name) + QStringLiteral("> \"") + ui::isolated(m.Subject) +
+                                              QStringLiteral("\" (") + m.Created + QStringLiteral(")"),
                                           ListBox1);
         entry->setData(kMsgRole, m.msgID);
         entry->setData(kIdRole, m.RequirementID);

@@ -192,18 +192,24 @@ void SearchBox::showHits()
         }
         ++groupCount;
         auto* item = new QTreeWidgetItem(group);
-        const QString where = hit.projectName + QStringLiteral(" \u203A ") + hit.path;
-        QString html = QStringLiteral("<b>") + data::search::highlighted(hit.title, m_terms) + QStringLiteral("</b>");
+        // Each name is isolated, so that an override in one does not reorder the rest of its line.
+        QStringList path;
+        for (const QString& step : hit.path)
+            path << ui::isolated(step);
+        const QString where =
+            ui::isolated(hit.projectName) + QStringLiteral(" \u203A ") + path.join(QStringLiteral(" / "));
+        QString html =
+            QStringLiteral("<b>") + data::search::highlighted(ui::isolated(hit.title), m_terms) + QStringLiteral("</b>");
         if (hit.kind != HitKind::Topic)
-            html +=
-                QStringLiteral(" <span style='color:#555'>(") + hit.topic.toHtmlEscaped() + QStringLiteral(")</span>");
+            html += QStringLiteral(" <span style='color:#555'>(") + ui::isolated(hit.topic).toHtmlEscaped() +
+                    QStringLiteral(")</span>");
         html += QStringLiteral("<br><span style='color:#555'>") + where.toHtmlEscaped() + QStringLiteral(" \u00B7 ") +
                 hit.date.toHtmlEscaped() + QStringLiteral("</span>");
         if (hit.kind != HitKind::Topic && !hit.snippet.isEmpty())
             html += QStringLiteral("<br>") + data::search::highlighted(hit.snippet, m_terms);
         item->setText(0, html);
         item->setData(0, kHitRole, int(i));
-        item->setToolTip(0, hit.title);
+        item->setToolTip(0, ui::plainToolTip(hit.title));
     }
     closeGroup();
     if (m_hits.empty()) {

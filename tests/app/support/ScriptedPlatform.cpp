@@ -75,9 +75,10 @@ QString ScriptedPlatform::openFileName(const QString& title, const QString&)
     return takeFront(fileNames).value_or(QString());
 }
 
-QString ScriptedPlatform::saveFileName(const QString& title, const QString&, const QString&)
+QString ScriptedPlatform::saveFileName(const QString& title, const QString&, const QString& suggestedName)
 {
     shown.push_back({"save", title});
+    suggestedNames << suggestedName;
     return takeFront(fileNames).value_or(QString());
 }
 

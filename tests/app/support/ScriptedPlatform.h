@@ -34,6 +34,7 @@ public:
     // For askChoice: the text of the button chosen; an unscripted choice takes the last button.
     std::deque<QString> choices;
     std::deque<QString> fileNames;  // for openFileName and saveFileName
+    QStringList suggestedNames;     // the names offered by each saveFileName, in order
     // For askNewPassword (shown as "newpassword"): the two entries; none left is Cancel.
     std::deque<NewPassword> newPasswords;
     std::deque<bool> printAnswers;  // for printDialog and printSetupDialog
