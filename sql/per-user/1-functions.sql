@@ -38,6 +38,8 @@ CREATE TABLE vt_outline (
   KEY (ParentID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
+-- The walk below may be deeper than the server's default limit of 1,000 recursive steps.
+SET SESSION max_recursive_iterations = 4294967295;
 START TRANSACTION;
 DELETE FROM vt_membership;
 INSERT INTO vt_membership (MemberID, UserName, ProjectID) SELECT MemberID, UserName, ProjectID FROM ProjectMembers;

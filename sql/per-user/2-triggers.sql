@@ -125,28 +125,38 @@ CREATE OR REPLACE TRIGGER vt_projectmembers_au AFTER UPDATE ON ProjectMembers FO
 CREATE OR REPLACE TRIGGER vt_projectmembers_ad AFTER DELETE ON ProjectMembers FOR EACH ROW
   DELETE FROM vt_membership WHERE MemberID = OLD.MemberID//
 
--- Sets the project of every document below a document.
+-- Sets the project of every document below a document. The walks below lift the server's
+-- limit of recursive steps (by default 1,000, past which a walk ends without an error and the
+-- deeper documents would be left behind) for their own statement; UNION ends them on a loop.
 CREATE OR REPLACE PROCEDURE vt_place_below(id INT, project INT) SQL SECURITY DEFINER
+BEGIN
+  DECLARE steps BIGINT UNSIGNED DEFAULT @@max_recursive_iterations;
+  SET SESSION max_recursive_iterations = 4294967295;
   UPDATE vt_outline SET ProjectID = project WHERE RequirementID IN (
     WITH RECURSIVE below AS (
       SELECT RequirementID FROM vt_outline WHERE ParentID = id AND Level > 2
       UNION
       SELECT o.RequirementID FROM vt_outline o JOIN below b ON o.ParentID = b.RequirementID AND o.Level > 2)
-    SELECT RequirementID FROM below)//
+    SELECT RequirementID FROM below);
+  SET SESSION max_recursive_iterations = steps;
+END//
 
 -- Categories: members add and rename them; the manager or an administrator deletes one, and
 -- its documents go with it (afterwards no view would show them to anyone who could delete them).
 CREATE OR REPLACE TRIGGER vt_catagories_bd BEFORE DELETE ON Catagories FOR EACH ROW
 BEGIN
+  DECLARE steps BIGINT UNSIGNED DEFAULT @@max_recursive_iterations;
   IF NOT vt_manages(OLD.ProjectID) THEN
     CALL vt_refuse('Only the project manager or an administrator may delete a category.');
   END IF;
+  SET SESSION max_recursive_iterations = 4294967295;
   DELETE FROM Requirements WHERE RequirementID IN (
     WITH RECURSIVE below AS (
       SELECT RequirementID FROM Requirements WHERE Level <= 2 AND ParentID = OLD.CatagoryID
       UNION
       SELECT r.RequirementID FROM Requirements r JOIN below b ON r.ParentID = b.RequirementID AND r.Level > 2)
     SELECT RequirementID FROM below);
+  SET SESSION max_recursive_iterations = steps;
 END//
 
 -- A category is changed only where the caller sees it (an insert that updates an existing row

@@ -391,3 +391,24 @@ TEST_F(PerUserRights, AccountProceduresRefuse)
     EXPECT_EQ(vt::test::runSql(accounts), before);
     EXPECT_EQ(run(*logIn(s_db.name, s_tag + "ANNA", "pw-ANNA"), "select 1").error, 0) << "ANNA's password stays";
 }
+
+// The walks that place or delete the documents below a category or document go past the
+// server's default of 1,000 recursive steps, which would end them silently: a category moved to
+// another project takes a chain 1,500 deep along, and deleting it deletes the whole chain.
+TEST_F(PerUserRights, WalksBelowACategoryReachPastAThousandLevels)
+{
+    vt::test::runSql(sql("INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (50, 1, 'Deep');"
+                         "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner, modifiedBy) "
+                         "SELECT seq, IF(seq = 1001, 2, 3), IF(seq = 1001, 50, seq - 1), CONCAT('Step', seq), "
+                         "'{T}ANNA', '{T}ANNA' FROM seq_1001_to_2500 ORDER BY seq"),
+                     s_db.store);
+    const std::string chain = "select RequirementID from Requirements where RequirementID between 1001 and 2500";
+    EXPECT_EQ(run(*s_sessions.at("ANNA"), chain).rows, 1500);
+    EXPECT_EQ(run(*s_sessions.at("BOSS"), "Update Catagories set ProjectID = 2 where CatagoryID = 50").error, 0);
+    EXPECT_EQ(run(*s_sessions.at("CARL"), chain).rows, 1500);
+    EXPECT_EQ(run(*s_sessions.at("ANNA"), chain).rows, 0);
+    EXPECT_EQ(run(*s_sessions.at("CARL"), "delete from Catagories where CatagoryID = 50").error, 0);
+    EXPECT_EQ(vt::test::runSql("SELECT count(*) FROM Requirements WHERE RequirementID BETWEEN 1001 AND 2500",
+                               s_db.store),
+              "0\n");
+}
