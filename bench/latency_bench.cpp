@@ -163,9 +163,10 @@ std::vector<Figures> runOn(const Setup& s, uint16_t port, int reps, const QStrin
         if (stored) editor.loadFromBytes(*stored);
         editor.format();
     };
+    // The Discussion page's read: the whole discussion in one statement, arranged as a tree.
     auto showDiscussion = [&] {
-        for (const auto& thread : data::discussions::threads(ses, s.bodyDocument, ses.CurrentUser))
-            (void)data::discussions::replies(ses, thread.msgID, s.bodyDocument, ses.CurrentUser);
+        (void)data::discussions::threadOrder(
+            data::discussions::documentMessages(ses, s.bodyDocument, ses.CurrentUser));
     };
     select();  // the tables' metadata is asked once per connection
     showDiscussion();
