@@ -159,6 +159,9 @@ signals:
 
 protected:
     void insertFromMimeData(const QMimeData* source) override;
+    // What Copy, Cut and dragging put on the clipboard: links whose target is not safe to follow
+    // (see isSafeLink) leave as their text only, since another program may follow them.
+    QMimeData* createMimeDataFromSelection() const override;
     // Tab at the start of a list item nests it, Shift+Tab brings it out; elsewhere Tab is typed.
     void keyPressEvent(QKeyEvent* event) override;
 

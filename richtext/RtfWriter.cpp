@@ -1,5 +1,7 @@
 #include "richtext/RtfWriter.h"
 
+#include "richtext/HtmlWriter.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
@@ -295,7 +297,9 @@ private:
                 continue;
             }
             std::string run = "{" + charFormat(ts) + rtfText(it.text) + "}";
-            if (!it.link.empty()) {
+            // A target that is not safe to follow (javascript:, file:, a share ...) is written
+            // as its text only, as the HTML writer does: the file may be opened by any reader.
+            if (!it.link.empty() && isSafeLink(QString::fromStdString(it.link))) {
                 // Characters that would end the field instruction's quoted argument are percent-encoded.
                 std::string url;
                 for (char c : it.link) {

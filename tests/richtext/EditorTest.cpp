@@ -569,6 +569,52 @@ TEST(Editor, MarginsAndFixedTextWidth)
     EXPECT_EQ(m.layout.minTextWidth, 500);
 }
 
+TEST(Editor, CopiedLinksKeepOnlySafeTargetsAndTheDocumentKeepsThemAll)
+{
+    RichEditor ed;
+    ed.appendParagraph("before");
+    ed.moveCursor(QTextCursor::End);
+    ed.insertLink(" web", "https://example.com/a?b=1");
+    ed.insertLink(" script", "javascript:alert(document.cookie)");
+    ed.insertLink(" hidden", "java\tscript:alert(1)");
+    ed.insertLink(" share", "\\\\server\\share\\x.exe");
+    ed.insertLink(" local", "file:///etc/passwd");
+    for (bool wholeDocument : {true, false}) {
+        SCOPED_TRACE(wholeDocument);
+        if (wholeDocument) {
+            ed.selectAll();
+        } else {
+            // Only the script link, selected from inside its text.
+            QTextCursor c = ed.document()->find("script");
+            ASSERT_FALSE(c.isNull());
+            ed.setTextCursor(c);
+        }
+        QApplication::clipboard()->clear();
+        ed.copy();
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        ASSERT_NE(copied, nullptr);
+        const QString html = copied->html();
+        const QString text = copied->text();
+        EXPECT_FALSE(html.contains("javascript", Qt::CaseInsensitive)) << html.toStdString();
+        EXPECT_FALSE(html.contains("script:", Qt::CaseInsensitive)) << html.toStdString();
+        EXPECT_FALSE(html.contains("server")) << html.toStdString();
+        EXPECT_FALSE(html.contains("passwd")) << html.toStdString();
+        EXPECT_TRUE(text.contains("script"));
+        EXPECT_EQ(html.contains("href=\"https://example.com/a?b=1\""), wholeDocument) << html.toStdString();
+        if (wholeDocument) {
+            EXPECT_TRUE(text.contains("before web script hidden share local")) << text.toStdString();
+        }
+    }
+    // The document itself keeps every target as stored.
+    std::vector<std::string> links;
+    for (const Block& b : ed.toModel().blocks)
+        for (const Item& it : b.paragraph.items)
+            if (!it.link.empty()) links.push_back(it.link);
+    EXPECT_EQ(links, (std::vector<std::string>{"https://example.com/a?b=1", "javascript:alert(document.cookie)",
+                                               "java\tscript:alert(1)", "\\\\server\\share\\x.exe",
+                                               "file:///etc/passwd"}));
+}
+
 TEST(Editor, ListsTablesLinksAndPicturesInsertedAtTheCaret)
 {
     RichEditor ed;

@@ -4,6 +4,7 @@
 #include "richtext/HtmlWriter.h"
 #include "richtext/RichEditor.h"
 #include "richtext/RichTextError.h"
+#include "richtext/RtfWriter.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -96,7 +97,7 @@ TEST(Html, HostileTextStaysText)
     EXPECT_TRUE(html.contains(rule)) << html.toStdString();
 }
 
-TEST(Html, OnlyWebAndMailLinksStayLinks)
+TEST(Html, OnlyWebAndMailLinksStayLinksInHtmlAndRtf)
 {
     struct Case {
         const char* target;
@@ -152,6 +153,10 @@ TEST(Html, OnlyWebAndMailLinksStayLinks)
         EXPECT_TRUE(html.contains("the text"));
         EXPECT_EQ(html.contains("<a "), c.link);
         EXPECT_EQ(html.contains("href="), c.link);
+        // RTF files are opened by other programs, which follow their links as readily.
+        const std::string rtf = writeRtf(m);
+        EXPECT_NE(rtf.find("the text"), std::string::npos);
+        EXPECT_EQ(rtf.find("HYPERLINK") != std::string::npos, c.link);
     }
 }
 
