@@ -1,6 +1,7 @@
 #include "richtext/DocPrint.h"
 
 #include "richtext/RichEditor.h"
+#include "richtext/TextDocumentBridge.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPageLayout>
@@ -42,6 +43,8 @@ int DocPrint::formatPages(QPrinter& printer)
         m_pageSize = pageSizeFor(printer);
 
         m_doc.reset(m_editor->document()->clone());
+        // The page's links work in a PDF: only those safe to follow stay links.
+        dropUnsafeLinks(*m_doc);
         // The page margins replace the editor's margins; the text fills the page's width.
         QTextFrameFormat root = m_doc->rootFrame()->frameFormat();
         root.setMargin(0);

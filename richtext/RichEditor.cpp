@@ -691,29 +691,7 @@ QMimeData* RichEditor::createMimeDataFromSelection() const
     // The selection is copied into a document of its own, where unsafe links lose their target.
     QTextDocument copy;
     QTextCursor(&copy).insertFragment(textCursor().selection());
-    // The unsafe links' ranges are gathered first: changing a format merges and splits fragments.
-    struct Unsafe {
-        int from, to;
-        QTextCharFormat format;
-    };
-    std::vector<Unsafe> unsafe;
-    for (QTextBlock block = copy.begin(); block.isValid(); block = block.next())
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QTextCharFormat format = fragment.charFormat();
-            if ((format.isAnchor() || !format.anchorHref().isEmpty()) && !isSafeLink(format.anchorHref()))
-                unsafe.push_back({fragment.position(), fragment.position() + fragment.length(), format});
-        }
-    for (Unsafe& u : unsafe) {
-        u.format.setAnchor(false);
-        u.format.clearProperty(QTextFormat::AnchorHref);
-        QTextCursor at(&copy);
-        at.setPosition(u.from);
-        at.setPosition(u.to, QTextCursor::KeepAnchor);
-        at.setCharFormat(u.format);
-    }
-    const bool cleaned = !unsafe.empty();
-    if (!cleaned) return QTextEdit::createMimeDataFromSelection();
+    if (!dropUnsafeLinks(copy)) return QTextEdit::createMimeDataFromSelection();
     // An editor of the cleaned copy gives the same formats (HTML, plain text, ...) as this one.
     struct Source : QTextEdit {
         using QTextEdit::createMimeDataFromSelection;

@@ -1,5 +1,7 @@
 #include "richtext/TextDocumentBridge.h"
 
+#include "richtext/HtmlWriter.h"
+
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QHash>
@@ -17,6 +19,7 @@
 #include <cmath>
 #include <map>
 #include <unordered_map>
+#include <vector>
 
 namespace vt::rt {
 
@@ -322,6 +325,32 @@ QTextTableFormat tableFormat(int border)
     tf.setCellSpacing(0);
     tf.setBorderCollapse(true);
     return tf;
+}
+
+bool dropUnsafeLinks(QTextDocument& doc)
+{
+    // The ranges are gathered first: changing a format merges and splits fragments.
+    struct Unsafe {
+        int from, to;
+        QTextCharFormat format;
+    };
+    std::vector<Unsafe> unsafe;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if ((format.isAnchor() || !format.anchorHref().isEmpty()) && !isSafeLink(format.anchorHref()))
+                unsafe.push_back({fragment.position(), fragment.position() + fragment.length(), format});
+        }
+    for (Unsafe& u : unsafe) {
+        u.format.setAnchor(false);
+        u.format.clearProperty(QTextFormat::AnchorHref);
+        QTextCursor at(&doc);
+        at.setPosition(u.from);
+        at.setPosition(u.to, QTextCursor::KeepAnchor);
+        at.setCharFormat(u.format);
+    }
+    return !unsafe.empty();
 }
 
 bool normalizeDocument(QTextDocument& doc, DocStyles& styles)

@@ -44,6 +44,11 @@ DocModel extractModel(const QTextDocument& doc, DocStyles& styles);
 // one. Returns whether anything changed.
 bool normalizeDocument(QTextDocument& doc, DocStyles& styles);
 
+// Removes the target of every link that is not safe to follow (see isSafeLink), keeping its
+// text and formatting: for copies of a document that leave the program (clipboard, print,
+// PDF), where another program may follow the links. Returns whether any link was removed.
+bool dropUnsafeLinks(QTextDocument& doc);
+
 // The full format of a run put on style n, keeping what belongs to the run itself (link
 // target, picture name and size).
 QTextCharFormat restyledFormat(const QTextCharFormat& old, const DocStyles& styles, int n);

@@ -3,6 +3,7 @@
 #include "richtext/DocPrint.h"
 #include "richtext/RichEditor.h"
 
+#include <QFile>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -198,4 +199,30 @@ TEST_F(PrintTest, PaperChangedAfterLayoutIsLaidOutAgain)
     EXPECT_GT(print.pageCount(), pagesA4);
     EXPECT_FALSE(events.formatting.empty());
     EXPECT_EQ(pdfInfo(a5->outputFileName(), "Pages").toInt(), print.pageCount());
+}
+
+TEST(Print, PdfLinksKeepOnlySafeTargets)
+{
+    RichEditor ed;
+    ed.appendParagraph("Links:");
+    ed.moveCursor(QTextCursor::End);
+    ed.insertLink(" web", "https://example.com/safe");
+    ed.insertLink(" script", "javascript:app.alert(1)");
+    ed.insertLink(" local", "file:///etc/passwd");
+    DocPrint print;
+    print.setEditor(&ed);
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(tempFolder("print_links") + "/links.pdf");
+    ASSERT_TRUE(print.print(printer, "links"));
+    QFile file(printer.outputFileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    // A PDF reader follows a link's target when it is clicked.
+    EXPECT_TRUE(pdf.contains("https://example.com/safe"));
+    EXPECT_FALSE(pdf.contains("javascript"));
+    EXPECT_FALSE(pdf.contains("passwd"));
+    EXPECT_TRUE(pageText(printer.outputFileName(), 1).contains("web script local"));
+    // The editor's document keeps its links.
+    EXPECT_EQ(ed.toModel().blocks.back().paragraph.items.size(), 4u);
 }
