@@ -151,11 +151,13 @@ RETURN EXISTS (SELECT 1 FROM Req_messages WHERE msgID = message AND UPPER(Name) 
 
 -- Whether a user is a member of the project of a message (a recipient of its notification).
 -- The project is the one its document is in: the message's own ProjectID is whatever the poster
--- wrote.
+-- wrote. The name is looked up by the column's index first (a post notifies every member in one
+-- statement, which asks this for each of them), then compared as before: the added condition
+-- admits nobody the comparison did not.
 CREATE OR REPLACE FUNCTION vt_recipient(message INT, n VARCHAR(400)) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
 RETURN EXISTS (SELECT 1 FROM Req_messages m JOIN vt_outline o ON o.RequirementID = m.RequirementID
-               JOIN ProjectMembers p ON p.ProjectID = o.ProjectID
+               JOIN ProjectMembers p ON p.ProjectID = o.ProjectID AND p.UserName = n
                WHERE m.msgID = message AND UPPER(p.UserName) = UPPER(n))//
 
 -- Ends the statement with the refusal; the server reports it as error 1644 with this text.
