@@ -121,8 +121,8 @@ void notifyMembers(const Session& session, qint32 projectId, qint32 catagoryId, 
         namesHolding("activity_Log", "ModifiedBy", "Note = 'DISC_POST' and msgID = " + message) +
         "where held.name is null order by m.firstID";
     const std::string readStates = "Insert into msg_state (RequirementID, msgID, username, state) select " +
-                                   std::to_string(documentId) + ", " + message + ", m.name, 1 from " + members +
-                                   " " + namesHolding("msg_state", "username", "msgID = " + message) +
+                                   std::to_string(documentId) + ", " + message + ", m.name, 1 from " + members + " " +
+                                   namesHolding("msg_state", "username", "msgID = " + message) +
                                    "where held.name is null order by m.firstID";
     // Each statement skips the members who have their row already, so after a lost answer it
     // runs once more: whether the server did the work or not, every member ends with one row.

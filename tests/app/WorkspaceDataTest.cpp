@@ -256,6 +256,91 @@ TEST_F(WorkspaceData, LogActivityWritesTheUnreadRowOnlyForPosts)
     EXPECT_EQ(sql("SELECT RequirementID, msgID, username, state FROM msg_state"), "5\t6\tCAROL\t1\n");
 }
 
+// A post notifies every member of the project in the same statements, whatever their number:
+// one unread state and one DISC_POST record per person, a member listed twice or under names
+// that differ in case alone counting once, names that differ otherwise (accents, quotes) kept
+// apart. Writing the notices again skips every member who has them, so a lost answer can
+// safely run them again.
+TEST_F(WorkspaceData, PostNotifiesEveryMemberOnceInTheSameStatementsWhateverTheirNumber)
+{
+    // The rows are made and checked on the tables themselves: through the per-user views, as
+    // the server's root, every row read costs the views' checks.
+    const std::string tables = m_perUser.store.empty() ? m_db : m_perUser.store;
+    const auto onTables = [&](const std::string& statement) { return vt::test::runSql(statement, tables); };
+    onTables("INSERT INTO Projects (ProjectID, ProjectName, ProjectManager) VALUES (5, 'Small', 'ADMIN'), "
+             "(6, 'Large', 'ADMIN');"
+             "INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (50, 5, 'C5'), (60, 6, 'C6');"
+             "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES "
+             "(500, 2, 50, 'D5', 'ADMIN'), (600, 2, 60, 'D6', 'ADMIN');"
+             "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('carol', 5), ('Dave', 5);"
+             "INSERT INTO ProjectMembers (UserName, ProjectID) SELECT concat('M', seq), 6 FROM seq_1_to_2000;"
+             "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('bob', 6), ('BOB', 6), ('BÖB', 6), "
+             "('O\\'Brien \\\\', 6), ('Zoë 😀', 6), ('M1', 6), (NULL, 6), ('', 6), ('admin', 6)");
+    m_session.CurrentUser = "ADMIN";
+    const auto post = [&](qint32 project, int& statements) {
+        m_session.CurrentProjectID = project;
+        m_session.CurrentCatagoryID = project * 10;
+        m_session.CurrentDocumentID = project * 100;
+        StatementCounter counter;
+        const auto posted = data::discussions::PostDiscussionMessage(m_session, "Subject", "text", 0);
+        statements = counter.statements;
+        return posted;
+    };
+    int small = 0, large = 0;
+    const auto toSmall = post(5, small);
+    const auto toLarge = post(6, large);
+    ASSERT_GT(toSmall.msgId, 0);
+    ASSERT_GT(toLarge.msgId, 0);
+    EXPECT_EQ(large, small);
+    EXPECT_LE(large, 6);
+    EXPECT_FALSE(toSmall.authorIsMember);
+    EXPECT_TRUE(toLarge.authorIsMember);  // listed as 'admin'
+
+    const std::string id = std::to_string(toLarge.msgId);
+    const auto check = [&] {
+        EXPECT_EQ(onTables("SELECT count(*), count(DISTINCT upper(username) COLLATE utf8mb4_bin) FROM msg_state "
+                           "WHERE msgID = " +
+                           id + " AND RequirementID = 600"),
+                  "2006\t2006\n");
+        EXPECT_EQ(onTables("SELECT count(*), count(DISTINCT upper(ModifiedBy) COLLATE utf8mb4_bin) FROM activity_Log "
+                           "WHERE msgID = " +
+                           id +
+                           " AND Note = 'DISC_POST' AND ProjectID = 6 AND CatagoryID = 60 AND DocumentID = 600 "
+                           "AND ModifiedBy = upper(ModifiedBy) COLLATE utf8mb4_bin"),
+                  "2006\t2006\n");
+        EXPECT_EQ(onTables("SELECT username FROM msg_state WHERE msgID = " + id +
+                           " AND username NOT LIKE 'M%' ORDER BY username COLLATE utf8mb4_bin"),
+                  "\nADMIN\nBOB\nBÖB\nO'BRIEN \\\\\nZOË 😀\n");
+    };
+    check();
+    EXPECT_EQ(onTables("SELECT count(*) FROM msg_state WHERE msgID = " + id +
+                       " AND (state <> 1 OR username <> upper(username) COLLATE utf8mb4_bin)"),
+              "0\n");
+    EXPECT_EQ(onTables("SELECT group_concat(username ORDER BY username) FROM msg_state WHERE msgID = " +
+                       std::to_string(toSmall.msgId)),
+              "CAROL,DAVE\n");
+
+    // Some notices missing, one read state there already under another case and read: the
+    // notices written again fill the gaps and leave that state as it is.
+    onTables("DELETE FROM msg_state WHERE msgID = " + id +
+             " AND username COLLATE utf8mb4_bin IN ('M7', 'M8', 'BÖB');"
+             "DELETE FROM activity_Log WHERE msgID = " +
+             id +
+             " AND ModifiedBy COLLATE utf8mb4_bin IN ('BOB', 'M2000');"
+             "INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (600, " +
+             id + ", 'm8', 2)");
+    {
+        StatementCounter counter;
+        data::activitylog::notifyMembers(m_session, 6, 60, 600, toLarge.msgId);
+        EXPECT_EQ(counter.statements, 2);
+    }
+    check();
+    EXPECT_EQ(onTables("SELECT username, state FROM msg_state WHERE msgID = " + id +
+                       " AND username COLLATE utf8mb4_bin IN ('M7', 'M8', 'm8', 'BÖB')"
+                       " ORDER BY username COLLATE utf8mb4_bin"),
+              "BÖB\t1\nM7\t1\nm8\t2\n");
+}
+
 TEST_F(WorkspaceData, UnreadMessagesOfTheUserInTheProject)
 {
     sql("INSERT INTO Req_messages (msgID, Subject, Name, created, RequirementID, ProjectID) VALUES "
