@@ -37,6 +37,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -77,14 +78,14 @@ Figures measure(int reps, Session& session, const std::function<void()>& op)
 
 void row(const std::string& what, const Figures& f)
 {
-    std::printf("| %-76s | %11llu | %10d | %10.1f ms |\n", what.c_str(), static_cast<unsigned long long>(f.roundTrips),
+    std::printf("| %-100s | %11llu | %10d | %10.1f ms |\n", what.c_str(), static_cast<unsigned long long>(f.roundTrips),
                 f.statements, f.ms);
 }
 
 void header()
 {
-    std::printf("| %-76s | %11s | %10s | %13s |\n", "operation", "round trips", "statements", "time");
-    std::printf("|%s|%s|%s|%s|\n", std::string(78, '-').c_str(), std::string(13, '-').c_str(),
+    std::printf("| %-100s | %11s | %10s | %13s |\n", "operation", "round trips", "statements", "time");
+    std::printf("|%s|%s|%s|%s|\n", std::string(102, '-').c_str(), std::string(13, '-').c_str(),
                 std::string(12, '-').c_str(), std::string(15, '-').c_str());
 }
 
@@ -196,62 +197,125 @@ void benchPost(int reps, int members)
     std::printf("\nRead states written per post: %s", perMember.c_str());
 }
 
+// The Recent Updates statement before the index (Note, ModifyDate), measured on the table
+// without that index: every record of the user's projects joined and sorted.
+const char* const kRecentUpdatesBefore =
+    "SELECT activity_log.LogID, activity_log.ProjectID, activity_log.modifyDate, activity_log.Modifiedby, "
+    "activity_log.DocumentID, projects.ProjectName, requirements.RequirementName "
+    "FROM activity_log, requirements,projects,projectmembers "
+    "Where (activity_log.note='UPD_DOC') and  (requirements.RequirementID = activity_log.DocumentID) and "
+    "(projects.ProjectID = activity_log.ProjectID) and (projectmembers.username = :username) and "
+    "(activity_log.projectid = projectmembers.projectid) order by ModifyDate DESC limit 20";
+
 void benchRecentUpdates(int reps, int logRows)
 {
     const std::string db = vt::test::freshVeltranaDatabase("vt_team_log");
     // 20 projects of 20 documents; READER is a member of projects 1 to 3. Every tenth record is
     // a save ('UPD_DOC'), the others notices; records a second apart, the newest last, the
-    // projects taking turns.
+    // projects taking turns ten records each. LATE is a member of project 21 alone, whose one save is the oldest
+    // record: the statement reads every save to find it.
     const std::string n = std::to_string(logRows);
     const double t0 = now();
     vt::test::runSql(
-        "INSERT INTO Projects (ProjectID, ProjectName) SELECT seq, concat('P', seq) FROM seq_1_to_20;"
+        "INSERT INTO Users (Username, password, Role) VALUES ('READER', 'PW', 'USER'), ('LATE', 'PW', 'USER');"
+        "INSERT INTO Projects (ProjectID, ProjectName) SELECT seq, concat('P', seq) FROM seq_1_to_21;"
+        "INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) SELECT seq, seq, 'C' FROM seq_1_to_21;"
+        "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName) VALUES (2100, 2, 21, 'Old');"
+        "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('LATE', 21);"
+        "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) VALUES "
+        "('UPD_DOC', 'LATE', '2025-12-31 00:00:00', 21, 21, 2100, 0);"
         "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName) "
         "SELECT p.seq * 100 + d.seq, 2, p.seq, concat('Doc ', p.seq, '.', d.seq) FROM seq_1_to_20 p, seq_0_to_19 d;"
         "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('READER', 1), ('READER', 2), ('READER', 3);"
         "INSERT INTO ProjectMembers (UserName, ProjectID) SELECT concat('U', seq), seq % 20 + 1 FROM seq_1_to_200;"
         "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
         "SELECT IF(seq % 10 = 0, 'UPD_DOC', 'DISC_POST'), concat('U', seq % 200), "
-        "TIMESTAMP'2026-01-01 00:00:00' + INTERVAL seq SECOND, seq % 20 + 1, seq % 20 + 1, "
-        "(seq % 20 + 1) * 100 + seq % 20, IF(seq % 10 = 0, 0, seq) FROM seq_1_to_" +
+        "TIMESTAMP'2026-01-01 00:00:00' + INTERVAL seq SECOND, (seq DIV 10) % 20 + 1, (seq DIV 10) % 20 + 1, "
+        "((seq DIV 10) % 20 + 1) * 100 + (seq DIV 200) % 20, IF(seq % 10 = 0, 0, seq) FROM seq_1_to_" +
             n + ";ANALYZE TABLE activity_Log, ProjectMembers, Requirements, Projects;",
         db);
     const double filled = now() - t0;
 
-    Session session;
-    session.connect(sharedValues(db));
-    int rows = 0;
-    std::string first;
-    const auto open = [&](const QString& user) {
-        return [&session, &rows, &first, user] {
-            auto query = session.newQuery();
-            query->SetSQL(data::activitylog::kRecentUpdatesSql);
-            query->SetRequestLive(true);
-            query->ParamByName("username").SetAsString(user.toStdString());
-            query->Open();
-            rows = query->RecordCount();
-            first = rows > 0 ? query->FieldByName("modifyDate").AsString() : std::string();
-            query->Close();
-        };
+    struct Case {
+        std::string what;
+        Figures figures;
     };
-    open(QStringLiteral("READER"))();  // the tables' metadata is read once per connection
-    const Figures reader = measure(reps, session, open(QStringLiteral("READER")));
-    const int readerRows = rows;
-    const std::string newest = first;
-    // A member of no project with saves: the statement finds nothing, however it reads.
-    const Figures nobody = measure(reps, session, open(QStringLiteral("NOBODY")));
+    std::vector<Case> cases;
+    const auto measureAll = [&](Session& session, const char* mode, bool everyUser, bool before) {
+        int rows = 0;
+        std::string newest;
+        const auto open = [&](const char* user) {
+            return [&, user] {
+                auto query = session.newQuery();
+                query->SetSQL(before ? kRecentUpdatesBefore : data::activitylog::kRecentUpdatesSql);
+                query->SetRequestLive(true);
+                query->ParamByName("username").SetAsString(user);
+                query->Open();
+                rows = query->RecordCount();
+                newest = rows > 0 ? query->FieldByName("modifyDate").AsString() : std::string();
+                query->Close();
+            };
+        };
+        open("READER")();  // the metadata is read once
+        const struct {
+            const char* user;
+            const char* who;
+        } users[] = {{"READER", "a member of 3 busy projects"},
+                     {"LATE", "a member of a project whose one save is the oldest"},
+                     {"NOBODY", "a member of no project"}};
+        for (const auto& u : users) {
+            if (!everyUser && std::strcmp(u.user, "READER") != 0) continue;
+            const Figures f = measure(reps, session, open(u.user));
+            cases.push_back({std::string(before ? "before, " : "now, ") + mode + ", " + u.who + " (" +
+                                 std::to_string(rows) + " rows" + (rows ? ", newest " + newest : "") + ")",
+                             f});
+        }
+    };
+    // Before: the table without the index; now: with it.
+    const auto withIndex = [](const std::string& tables, bool on) {
+        vt::test::runSql(on ? "ALTER TABLE activity_Log ADD KEY NoteDate (Note, ModifyDate); ANALYZE TABLE activity_Log"
+                            : "ALTER TABLE activity_Log DROP KEY NoteDate; ANALYZE TABLE activity_Log",
+                         tables);
+    };
+    std::string plan;
+    {
+        Session session;
+        session.connect(sharedValues(db));
+        withIndex(db, false);
+        measureAll(session, "shared", true, true);
+        withIndex(db, true);
+        measureAll(session, "shared", true, false);
+        std::string statement = data::activitylog::kRecentUpdatesSql;
+        statement.replace(statement.find(":username"), 9, "'READER'");
+        plan = vt::test::runSql("EXPLAIN " + statement, db);
+    }
+    {
+        const auto layer = vt::test::movePerUser(db);
+        try {
+            Session session;
+            auto values = sharedValues(db);
+            values.user = QStringLiteral("READER");
+            values.password = QStringLiteral("PW");
+            values.requireTls = true;
+            values.tlsCaFile = QString::fromStdString(vt::test::testServer().caFile);
+            session.connect(values);
+            withIndex(layer.store, false);
+            measureAll(session, "per-user", false, true);
+            withIndex(layer.store, true);
+            measureAll(session, "per-user", false, false);
+        } catch (...) {
+            vt::test::dropPerUserDatabase(layer);
+            throw;
+        }
+        vt::test::dropPerUserDatabase(layer);
+    }
 
-    std::string statement = data::activitylog::kRecentUpdatesSql;
-    statement.replace(statement.find(":username"), 9, "'READER'");
-    std::string plan = vt::test::runSql("EXPLAIN " + statement, db);
-
-    std::printf("\nRecent Updates over an activity log of %d records (%d saves), 20 projects, the reader a member "
-                "of 3; filled in %.0f s; best of %d runs\n\n",
-                logRows, logRows / 10, filled, reps);
+    std::printf("\nRecent Updates over an activity log of %d records (%d saves), 20 busy projects; filled in %.0f s; "
+                "best of %d runs\n\n",
+                logRows + 1, logRows / 10 + 1, filled, reps);
     header();
-    row("Recent Updates, a member of 3 projects (" + std::to_string(readerRows) + " rows, newest " + newest + ")",
-        reader);
-    row("Recent Updates, a member of no project (" + std::to_string(rows) + " rows)", nobody);
+    for (const Case& c : cases)
+        row(c.what, c.figures);
     std::printf("\nThe server's plan (EXPLAIN):\n%s", plan.c_str());
 }
 
