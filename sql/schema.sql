@@ -154,8 +154,8 @@ CREATE TABLE activity_Log (
   PRIMARY KEY (LogID),
   KEY (ProjectID),
   KEY (ModifyDate),
-  -- Recent Updates reads the saves newest first, past the far more numerous other notes.
-  KEY NoteDate (Note, ModifyDate)
+  -- Recent Updates reads the saves of the user's projects past the far more numerous notices.
+  KEY NoteProjectDate (Note, ProjectID, ModifyDate)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 -- The versions of a document that saves replaced, one row each: the topic and body as they were,

@@ -11,12 +11,14 @@
 
 namespace vt::app::data::activitylog {
 
-// The log holds mostly other notes: STRAIGHT_JOIN makes the server read the saves newest first
-// on the index (Note, ModifyDate) and stop at the twentieth of the user's projects, instead of
-// reading every record of those projects and sorting them. activity_log stays the first table,
-// the one a live result deletes from; LogID orders records of the same second.
+// The log holds mostly other notes: by the index (Note, ProjectID, ModifyDate) the server reads
+// the saves of the user's projects alone, not every record of those projects. Of each project
+// only saves as new as its twentieth newest shown save (one whose document is there) can be
+// among the twenty: that save's date is read newest first from the index, and older saves are
+// left before the join, which in the per-user mode checks every row it reaches. LogID orders
+// records of the same second.
 const char* const kRecentUpdatesSql =
-    "SELECT STRAIGHT_JOIN\n"
+    "SELECT \n"
     "  activity_log.LogID, \n"
     "  activity_log.ProjectID, \n"
     "  activity_log.modifyDate, \n"
@@ -24,10 +26,14 @@ const char* const kRecentUpdatesSql =
     "  activity_log.DocumentID,\n"
     "  projects.ProjectName,\n"
     "  requirements.RequirementName\n"
-    "FROM activity_log, projectmembers, projects, requirements\n"
+    "FROM activity_log, requirements,projects,projectmembers\n"
     "Where (activity_log.note='UPD_DOC') and  (requirements.RequirementID = activity_log.DocumentID) and "
     "(projects.ProjectID = activity_log.ProjectID) and (projectmembers.username = :username) and "
-    "(activity_log.projectid = projectmembers.projectid)\n"
+    "(activity_log.projectid = projectmembers.projectid) and "
+    "coalesce(activity_log.ModifyDate >= (select recent.ModifyDate from activity_log recent, requirements shown "
+    "where recent.Note = 'UPD_DOC' and recent.ProjectID = projectmembers.ProjectID and "
+    "shown.RequirementID = recent.DocumentID "
+    "order by recent.ModifyDate desc limit 19, 1), true)\n"
     "order by ModifyDate DESC, activity_log.LogID DESC\n"
     "limit 20";
 

@@ -351,17 +351,23 @@ TEST_F(WorkspaceData, RecentUpdatesReadsTheNewestSavesOfTheUsersProjectsPastTheN
 {
     const std::string tables = m_perUser.store.empty() ? m_db : m_perUser.store;
     const auto onTables = [&](const std::string& statement) { return vt::test::runSql(statement, tables); };
-    onTables("INSERT INTO Projects (ProjectID, ProjectName) VALUES (1, 'P1'), (2, 'P2'), (3, 'P3');"
+    onTables("INSERT INTO Projects (ProjectID, ProjectName) VALUES (1, 'P1'), (2, 'P2'), (3, 'P3'), (4, 'P4');"
              "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ADMIN', 1), ('admin', 2), ('ADMIN', 2), "
-             "('BOB', 3);"
+             "('BOB', 3), ('ADMIN', 4);"
              "INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'C1'), (2, 2, 'C2'), "
-             "(3, 3, 'C3');"
+             "(3, 3, 'C3'), (4, 4, 'C4');"
              "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName) VALUES (11, 2, 1, 'D11'), "
-             "(21, 2, 2, 'D21'), (31, 2, 3, 'D31');"
-             // Saves two to a second, in turn of P1, P2, P3 and a deleted document of P1.
+             "(21, 2, 2, 'D21'), (31, 2, 3, 'D31'), (41, 2, 4, 'D41');"
+             // P4 has few saves, one of them undated: all of them count.
+             "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
+             "VALUES ('UPD_DOC', 'Q', '2026-01-01 00:03:00', 4, 4, 41, 0), ('UPD_DOC', 'Q', NULL, 4, 4, 41, 0), "
+             "('UPD_DOC', 'Q', '2026-01-01 00:03:15', 4, 4, 41, 0);"
+             // Saves two to a second, of P1 mostly, most of those of a deleted document, so that
+             // the newest saves of P1 that show reach further back than its newest saves.
              "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
              "SELECT 'UPD_DOC', concat('U', seq), TIMESTAMP'2026-01-01 00:00:00' + INTERVAL seq DIV 2 SECOND, "
-             "ELT(seq % 4 + 1, 1, 2, 3, 1), ELT(seq % 4 + 1, 1, 2, 3, 1), ELT(seq % 4 + 1, 11, 21, 31, 12), 0 "
+             "ELT(seq % 8 + 1, 1, 1, 1, 1, 1, 1, 2, 3), ELT(seq % 8 + 1, 1, 1, 1, 1, 1, 1, 2, 3), "
+             "ELT(seq % 8 + 1, 11, 12, 12, 12, 12, 12, 21, 31), 0 "
              "FROM seq_1_to_400;"
              "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
              "SELECT 'DISC_POST', 'N', TIMESTAMP'2026-02-01 00:00:00' + INTERVAL seq SECOND, seq % 3 + 1, 1, 11, seq "
@@ -404,7 +410,7 @@ TEST_F(WorkspaceData, RecentUpdatesReadsTheNewestSavesOfTheUsersProjectsPastTheN
                               "AND m.UserName = 'ADMIN' WHERE a.Note = 'UPD_DOC' "
                               "ORDER BY a.ModifyDate DESC, a.LogID DESC LIMIT 20"));
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 20);
-    EXPECT_EQ(shown.substr(0, 8), "400\tD11\n");
+    EXPECT_EQ(shown.substr(0, 8), "403\tD11\n");
     // The log holds 20,400 records, 400 of them saves; read in full it costs more than 20,000
     // rows. The views' checks in the per-user mode read a few rows for each row they pass.
     EXPECT_LT(read, 10000) << "rows read for Recent Updates";
