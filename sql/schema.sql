@@ -153,7 +153,9 @@ CREATE TABLE activity_Log (
   msgID      INT NULL DEFAULT 0,
   PRIMARY KEY (LogID),
   KEY (ProjectID),
-  KEY (ModifyDate)
+  KEY (ModifyDate),
+  -- Recent Updates reads the saves of the user's projects past the far more numerous notices.
+  KEY NoteProjectDate (Note, ProjectID, ModifyDate)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 -- The versions of a document that saves replaced, one row each: the topic and body as they were,
@@ -198,4 +200,4 @@ CREATE TABLE schema_version (
   Version   INT     NOT NULL,
   PRIMARY KEY (VersionID)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO schema_version (VersionID, Version) VALUES (1, 5);
+INSERT INTO schema_version (VersionID, Version) VALUES (1, 6);

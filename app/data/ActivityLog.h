@@ -16,6 +16,12 @@ namespace vt::app::data::activitylog {
 // "DISC_POST" also the user's unread msg_state row of the message.
 void LogActivity(const Session& session, const QString& note, const QString& userName, qint32 projectId,
                  qint32 catagoryId, qint32 documentId, qint32 msgId);
+// The notices of a new message to every member of its project: a "DISC_POST" activity_Log
+// row and an unread msg_state row per member, the name upper-cased by the server. Two
+// statements, whatever the number of members. A member listed twice, or under names that differ
+// in letter case alone, gets one row of each; a member who has a row of the message already
+// gets no second one.
+void notifyMembers(const Session& session, qint32 projectId, qint32 catagoryId, qint32 documentId, qint32 msgId);
 // The activity_Log row's statement of LogActivity alone, to travel with others. With
 // onlyInTransaction it changes nothing unless a transaction is open (see
 // documents::saveRevision).

@@ -9,7 +9,6 @@
 #include "db/TmySQLQuery.h"
 
 #include <QRandomGenerator>
-#include <QStringList>
 
 #include <algorithm>
 #include <optional>
@@ -205,23 +204,18 @@ PostResult PostDiscussionMessage(const Session& session, const QString& subject,
     }
     if (result.msgId <= 0) return result;
 
-    QStringList members;
     {
+        // Names compare without regard to letter case, as the members' rows of the notices do.
         auto query = session.newQuery();
-        query->SetSQL("select * from ProjectMembers where projectID=" + std::to_string(session.CurrentProjectID));
+        query->SetSQL("select 1 as found from ProjectMembers where ProjectID = " + projectId +
+                      " and upper(UserName) collate utf8mb4_bin = upper(" + sqlQuoted(session.CurrentUser) +
+                      ") limit 1");
         query->Open();
-        const int rows = query->RecordCount();
-        for (int i = 0; i < rows; ++i) {
-            members << textOf(*query, "username");
-            query->Next();
-        }
+        result.authorIsMember = query->RecordCount() > 0;
         query->Close();
     }
-    for (const QString& member : members)
-        if (member.compare(session.CurrentUser, Qt::CaseInsensitive) == 0) result.authorIsMember = true;
-    for (const QString& member : members)
-        activitylog::LogActivity(session, QStringLiteral("DISC_POST"), member, session.CurrentProjectID,
-                                 session.CurrentCatagoryID, session.CurrentDocumentID, result.msgId);
+    activitylog::notifyMembers(session, session.CurrentProjectID, session.CurrentCatagoryID, session.CurrentDocumentID,
+                               result.msgId);
     return result;
 }
 

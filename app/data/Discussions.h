@@ -83,9 +83,10 @@ struct PostResult {
 };
 // Stores a message of the session's user on the session's current document and project
 // (parent 0 for a new thread), sets the document's messages flag, takes the new message's id
-// from the insert and gives every member of the project its unread state ("DISC_POST" for
-// each, in the order the server lists the members). Nobody is notified when the server
-// reports no id.
+// from the insert and gives every member of the project its unread state and "DISC_POST"
+// record (activitylog::notifyMembers: one of each per member, in the order the project lists
+// its members), in the same few statements whatever the number of members. Nobody is notified
+// when the server reports no id.
 PostResult PostDiscussionMessage(const Session& session, const QString& subject, const QString& text, qint32 parentId);
 
 }  // namespace vt::app::data::discussions

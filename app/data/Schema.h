@@ -9,7 +9,7 @@ namespace vt::app::data::schema {
 
 // The schema version this program is built for; sql/schema.sql creates it and
 // scripts/setup-db.sh --upgrade brings older databases to it.
-inline constexpr int kVersion = 5;
+inline constexpr int kVersion = 6;
 
 // The database's schema version: the Version of schema_version, or 1 for a database made
 // before that table existed (or whose upgrade has not written the row yet).

@@ -68,8 +68,14 @@ RETURN LEFT(USER(), CHAR_LENGTH(USER()) - CHAR_LENGTH(SUBSTRING_INDEX(USER(), '@
 -- are '<name>'@'%'; the account that creates the role holds it too, under its own host.
 CREATE OR REPLACE FUNCTION vt_restricted() RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN EXISTS (SELECT 1 FROM mysql.roles_mapping
-               WHERE User = vt_caller() COLLATE utf8mb4_bin AND Host = '%' AND Role = '@ROLE@')//
+BEGIN
+  -- The caller's name as a value: compared with vt_caller() itself, which may change from row
+  -- to row as far as the server knows, the lookups below could not use a key and read every
+  -- row, for every row a view or trigger checks.
+  DECLARE me VARCHAR(400) CHARSET utf8mb4 DEFAULT vt_caller();
+  RETURN EXISTS (SELECT 1 FROM mysql.roles_mapping
+                 WHERE User = me COLLATE utf8mb4_bin AND Host = '%' AND Role = '@ROLE@');
+END//
 
 -- Whether a stored user name is the caller (names compare without regard to case; the lookups
 -- below leave that to the columns' collation, so that they use the indexes).
@@ -80,19 +86,26 @@ RETURN n IS NOT NULL AND UPPER(n) = UPPER(vt_caller())//
 -- Administrators: the caller's Users row has the role ADMIN; administrative accounts count too.
 CREATE OR REPLACE FUNCTION vt_is_admin() RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN NOT vt_restricted()
-    OR EXISTS (SELECT 1 FROM Users WHERE Username = vt_caller() AND UPPER(Role) = 'ADMIN')//
+BEGIN
+  DECLARE me VARCHAR(400) CHARSET utf8mb4 DEFAULT vt_caller();
+  RETURN NOT vt_restricted() OR EXISTS (SELECT 1 FROM Users WHERE Username = me AND UPPER(Role) = 'ADMIN');
+END//
 
 -- The manager of a project (or an administrator).
 CREATE OR REPLACE FUNCTION vt_manages(project INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN EXISTS (SELECT 1 FROM Projects WHERE ProjectID = project AND ProjectManager = vt_caller())
-    OR vt_is_admin()//
+BEGIN
+  DECLARE me VARCHAR(400) CHARSET utf8mb4 DEFAULT vt_caller();
+  RETURN EXISTS (SELECT 1 FROM Projects WHERE ProjectID = project AND ProjectManager = me) OR vt_is_admin();
+END//
 
 -- Whether the caller is a member of a project.
 CREATE OR REPLACE FUNCTION vt_member(project INT) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
-RETURN EXISTS (SELECT 1 FROM vt_membership WHERE ProjectID = project AND UserName = vt_caller())//
+BEGIN
+  DECLARE me VARCHAR(400) CHARSET utf8mb4 DEFAULT vt_caller();
+  RETURN EXISTS (SELECT 1 FROM vt_membership WHERE ProjectID = project AND UserName = me);
+END//
 
 -- Who sees a project: its members, its manager and administrators.
 CREATE OR REPLACE FUNCTION vt_sees_project(project INT) RETURNS BOOLEAN
@@ -151,11 +164,13 @@ RETURN EXISTS (SELECT 1 FROM Req_messages WHERE msgID = message AND UPPER(Name) 
 
 -- Whether a user is a member of the project of a message (a recipient of its notification).
 -- The project is the one its document is in: the message's own ProjectID is whatever the poster
--- wrote.
+-- wrote. The name is looked up by the column's index first (a post notifies every member in one
+-- statement, which asks this for each of them), then compared as before: the added condition
+-- admits nobody the comparison did not.
 CREATE OR REPLACE FUNCTION vt_recipient(message INT, n VARCHAR(400)) RETURNS BOOLEAN
   NOT DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
 RETURN EXISTS (SELECT 1 FROM Req_messages m JOIN vt_outline o ON o.RequirementID = m.RequirementID
-               JOIN ProjectMembers p ON p.ProjectID = o.ProjectID
+               JOIN ProjectMembers p ON p.ProjectID = o.ProjectID AND p.UserName = n
                WHERE m.msgID = message AND UPPER(p.UserName) = UPPER(n))//
 
 -- Ends the statement with the refusal; the server reports it as error 1644 with this text.

@@ -119,6 +119,30 @@ TEST_F(LostAnswer, CreatedDocumentIsStoredOnceAndItsIdIsTheStoredRow)
     }
 }
 
+// A post's notices to every member, each set one statement: cut before the server or after its
+// answer, each member ends with one read state and one record.
+TEST_F(LostAnswer, LostNoticesOfAPostAreWrittenOnceForEveryMember)
+{
+    const char* const markers[] = {"msgID) select 'DISC_POST'", "username, state) select"};
+    for (const char* marker : markers)
+        for (CutProxy::Cut cut : kCuts) {
+            SCOPED_TRACE(std::string(marker) + " " + cutName(cut));
+            sql("DELETE FROM Req_messages; DELETE FROM msg_state; DELETE FROM activity_Log");
+            const int cutsBefore = m_proxy->Cuts();
+            m_proxy->Arm(marker, cut);
+            const auto posted = data::discussions::PostDiscussionMessage(m_session, kSubject, kText, 0);
+            EXPECT_EQ(m_proxy->Cuts(), cutsBefore + 1);
+            EXPECT_TRUE(posted.authorIsMember);
+            const std::string id = std::to_string(posted.msgId);
+            EXPECT_EQ(sql("select username, count(*) from msg_state where msgID = " + id +
+                          " group by username order by username"),
+                      "ALICE\t1\nBOB\t1\n");
+            EXPECT_EQ(sql("select ModifiedBy, count(*) from activity_Log where Note = 'DISC_POST' and msgID = " + id +
+                          " group by ModifiedBy order by ModifiedBy"),
+                      "ALICE\t1\nBOB\t1\n");
+        }
+}
+
 // The notifications of one post: a lost msg_state or activity record is written once.
 TEST_F(LostAnswer, LostNotificationIsWrittenOnceAndALostSaveRecordIsNotRepeated)
 {

@@ -16,7 +16,9 @@
 #include "session/Session.h"
 
 #include "db/DbSettings.h"
+#include "db/TField.h"
 #include "db/TmySQLDatabase.h"
+#include "db/TmySQLQuery.h"
 
 #include <QFile>
 
@@ -254,6 +256,164 @@ TEST_F(WorkspaceData, LogActivityWritesTheUnreadRowOnlyForPosts)
                   "ModifyDate > now() - INTERVAL 1 MINUTE FROM activity_Log ORDER BY ModifiedBy"),
               "UPD_DOC\tALICE\t3\t4\t5\t0\t1\ndisc_post\tBOB\t3\t4\t5\t6\t1\nDISC_POST\tCAROL\t3\t4\t5\t6\t1\n");
     EXPECT_EQ(sql("SELECT RequirementID, msgID, username, state FROM msg_state"), "5\t6\tCAROL\t1\n");
+}
+
+// A post notifies every member of the project in the same statements, whatever their number:
+// one unread state and one DISC_POST record per person, a member listed twice or under names
+// that differ in case alone counting once, names that differ otherwise (accents, quotes) kept
+// apart. Writing the notices again skips every member who has them, so a lost answer can
+// safely run them again.
+TEST_F(WorkspaceData, PostNotifiesEveryMemberOnceInTheSameStatementsWhateverTheirNumber)
+{
+    // The rows are made and checked on the tables themselves: through the per-user views, as
+    // the server's root, every row read costs the views' checks.
+    const std::string tables = m_perUser.store.empty() ? m_db : m_perUser.store;
+    const auto onTables = [&](const std::string& statement) { return vt::test::runSql(statement, tables); };
+    onTables("INSERT INTO Projects (ProjectID, ProjectName, ProjectManager) VALUES (5, 'Small', 'ADMIN'), "
+             "(6, 'Large', 'ADMIN');"
+             "INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (50, 5, 'C5'), (60, 6, 'C6');"
+             "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) VALUES "
+             "(500, 2, 50, 'D5', 'ADMIN'), (600, 2, 60, 'D6', 'ADMIN');"
+             "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('carol', 5), ('Dave', 5);"
+             "INSERT INTO ProjectMembers (UserName, ProjectID) SELECT concat('M', seq), 6 FROM seq_1_to_2000;"
+             "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('bob', 6), ('BOB', 6), ('BÖB', 6), "
+             "('O\\'Brien \\\\', 6), ('Zoë 😀', 6), ('M1', 6), (NULL, 6), ('', 6), ('admin', 6)");
+    m_session.CurrentUser = "ADMIN";
+    const auto post = [&](qint32 project, int& statements) {
+        m_session.CurrentProjectID = project;
+        m_session.CurrentCatagoryID = project * 10;
+        m_session.CurrentDocumentID = project * 100;
+        StatementCounter counter;
+        const auto posted = data::discussions::PostDiscussionMessage(m_session, "Subject", "text", 0);
+        statements = counter.statements;
+        return posted;
+    };
+    int small = 0, large = 0;
+    const auto toSmall = post(5, small);
+    const auto toLarge = post(6, large);
+    ASSERT_GT(toSmall.msgId, 0);
+    ASSERT_GT(toLarge.msgId, 0);
+    EXPECT_EQ(large, small);
+    EXPECT_LE(large, 6);
+    EXPECT_FALSE(toSmall.authorIsMember);
+    EXPECT_TRUE(toLarge.authorIsMember);  // listed as 'admin'
+
+    const std::string id = std::to_string(toLarge.msgId);
+    const auto check = [&] {
+        EXPECT_EQ(onTables("SELECT count(*), count(DISTINCT upper(username) COLLATE utf8mb4_bin) FROM msg_state "
+                           "WHERE msgID = " +
+                           id + " AND RequirementID = 600"),
+                  "2006\t2006\n");
+        EXPECT_EQ(onTables("SELECT count(*), count(DISTINCT upper(ModifiedBy) COLLATE utf8mb4_bin) FROM activity_Log "
+                           "WHERE msgID = " +
+                           id +
+                           " AND Note = 'DISC_POST' AND ProjectID = 6 AND CatagoryID = 60 AND DocumentID = 600 "
+                           "AND ModifiedBy = upper(ModifiedBy) COLLATE utf8mb4_bin"),
+                  "2006\t2006\n");
+        EXPECT_EQ(onTables("SELECT username FROM msg_state WHERE msgID = " + id +
+                           " AND username NOT LIKE 'M%' ORDER BY username COLLATE utf8mb4_bin"),
+                  "\nADMIN\nBOB\nBÖB\nO'BRIEN \\\\\nZOË 😀\n");
+    };
+    check();
+    EXPECT_EQ(onTables("SELECT count(*) FROM msg_state WHERE msgID = " + id +
+                       " AND (state <> 1 OR username <> upper(username) COLLATE utf8mb4_bin)"),
+              "0\n");
+    EXPECT_EQ(onTables("SELECT group_concat(username ORDER BY username) FROM msg_state WHERE msgID = " +
+                       std::to_string(toSmall.msgId)),
+              "CAROL,DAVE\n");
+
+    // Some notices missing, one read state there already under another case and read: the
+    // notices written again fill the gaps and leave that state as it is.
+    onTables("DELETE FROM msg_state WHERE msgID = " + id +
+             " AND username COLLATE utf8mb4_bin IN ('M7', 'M8', 'BÖB');"
+             "DELETE FROM activity_Log WHERE msgID = " +
+             id +
+             " AND ModifiedBy COLLATE utf8mb4_bin IN ('BOB', 'M2000');"
+             "INSERT INTO msg_state (RequirementID, msgID, username, state) VALUES (600, " +
+             id + ", 'm8', 2)");
+    {
+        StatementCounter counter;
+        data::activitylog::notifyMembers(m_session, 6, 60, 600, toLarge.msgId);
+        EXPECT_EQ(counter.statements, 2);
+    }
+    check();
+    EXPECT_EQ(onTables("SELECT username, state FROM msg_state WHERE msgID = " + id +
+                       " AND username COLLATE utf8mb4_bin IN ('M7', 'M8', 'm8', 'BÖB')"
+                       " ORDER BY username COLLATE utf8mb4_bin"),
+              "BÖB\t1\nM7\t1\nm8\t2\n");
+}
+
+// Recent Updates over a log of many newer notices: the twenty newest saves of the user's
+// projects (a membership listed twice shows a save twice, as the join always did; saves of
+// other projects and of deleted documents are left out; saves of the same second newest record
+// first), read without walking the notices: the rows the server reads stay far below the log's.
+TEST_F(WorkspaceData, RecentUpdatesReadsTheNewestSavesOfTheUsersProjectsPastTheNotices)
+{
+    const std::string tables = m_perUser.store.empty() ? m_db : m_perUser.store;
+    const auto onTables = [&](const std::string& statement) { return vt::test::runSql(statement, tables); };
+    onTables("INSERT INTO Projects (ProjectID, ProjectName) VALUES (1, 'P1'), (2, 'P2'), (3, 'P3'), (4, 'P4');"
+             "INSERT INTO ProjectMembers (UserName, ProjectID) VALUES ('ADMIN', 1), ('admin', 2), ('ADMIN', 2), "
+             "('BOB', 3), ('ADMIN', 4);"
+             "INSERT INTO Catagories (CatagoryID, ProjectID, CatagoryName) VALUES (1, 1, 'C1'), (2, 2, 'C2'), "
+             "(3, 3, 'C3'), (4, 4, 'C4');"
+             "INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName) VALUES (11, 2, 1, 'D11'), "
+             "(21, 2, 2, 'D21'), (31, 2, 3, 'D31'), (41, 2, 4, 'D41');"
+             // P4 has few saves, one of them undated: all of them count.
+             "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
+             "VALUES ('UPD_DOC', 'Q', '2026-01-01 00:03:00', 4, 4, 41, 0), ('UPD_DOC', 'Q', NULL, 4, 4, 41, 0), "
+             "('UPD_DOC', 'Q', '2026-01-01 00:03:15', 4, 4, 41, 0);"
+             // Saves two to a second, of P1 mostly, most of those of a deleted document, so that
+             // the newest saves of P1 that show reach further back than its newest saves.
+             "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
+             "SELECT 'UPD_DOC', concat('U', seq), TIMESTAMP'2026-01-01 00:00:00' + INTERVAL seq DIV 2 SECOND, "
+             "ELT(seq % 8 + 1, 1, 1, 1, 1, 1, 1, 2, 3), ELT(seq % 8 + 1, 1, 1, 1, 1, 1, 1, 2, 3), "
+             "ELT(seq % 8 + 1, 11, 12, 12, 12, 12, 12, 21, 31), 0 "
+             "FROM seq_1_to_400;"
+             "INSERT INTO activity_Log (Note, ModifiedBy, ModifyDate, ProjectID, CatagoryID, DocumentID, msgID) "
+             "SELECT 'DISC_POST', 'N', TIMESTAMP'2026-02-01 00:00:00' + INTERVAL seq SECOND, seq % 3 + 1, 1, 11, seq "
+             "FROM seq_1_to_20000;"
+             "ANALYZE TABLE activity_Log");
+    const auto readCount = [&] {
+        auto query = m_session.newQuery();
+        query->SetSQL("SHOW SESSION STATUS LIKE 'Handler_read%'");
+        query->Open();
+        long long sum = 0;
+        for (int i = 0, n = query->RecordCount(); i < n; ++i) {
+            sum += std::stoll(query->FieldByName("Value").AsString());
+            query->Next();
+        }
+        query->Close();
+        return sum;
+    };
+    auto query = m_session.newQuery();
+    query->SetSQL(data::activitylog::kRecentUpdatesSql);
+    query->SetRequestLive(true);
+    query->ParamByName("username").SetAsString("ADMIN");
+    query->Open();  // the tables' metadata is read once
+    query->Close();
+    // The rows the server reads for the statement, less those of reading the counters.
+    const long long first = readCount();
+    const long long before = readCount();
+    query->Open();
+    const long long read = readCount() - before - (before - first);
+    std::string shown;
+    for (int i = 0, n = query->RecordCount(); i < n; ++i) {
+        shown +=
+            query->FieldByName("LogID").AsString() + "\t" + query->FieldByName("RequirementName").AsString() + "\n";
+        query->Next();
+    }
+    query->Close();
+    // The same rows by the plain join, sorted whole.
+    EXPECT_EQ(shown, onTables("SELECT a.LogID, r.RequirementName FROM activity_Log a "
+                              "JOIN Requirements r ON r.RequirementID = a.DocumentID JOIN Projects p ON "
+                              "p.ProjectID = a.ProjectID JOIN ProjectMembers m ON m.ProjectID = a.ProjectID "
+                              "AND m.UserName = 'ADMIN' WHERE a.Note = 'UPD_DOC' "
+                              "ORDER BY a.ModifyDate DESC, a.LogID DESC LIMIT 20"));
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 20);
+    EXPECT_EQ(shown.substr(0, 8), "403\tD11\n");
+    // The log holds 20,400 records, 400 of them saves; read in full it costs more than 20,000
+    // rows. The views' checks in the per-user mode read a few rows for each row they pass.
+    EXPECT_LT(read, 10000) << "rows read for Recent Updates";
 }
 
 TEST_F(WorkspaceData, UnreadMessagesOfTheUserInTheProject)

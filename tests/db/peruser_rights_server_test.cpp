@@ -230,6 +230,15 @@ TEST_F(PerUserRights, EachRuleRefusesTheUserWithoutTheRightAndLetsTheOneWithIt)
         {"log a notice of another's message", "BEN", kSignal, "ANNA",
          "Insert into activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) Values "
          "('DISC_POST','{T}DORA',now(),1,1,1,1)"},
+        // The same as one statement for every member, as a post writes them.
+        {"notify the members of another's message at once", "BEN", kSignal, "ANNA",
+         "Insert into msg_state (RequirementID, msgID, username, state) select 1, 1, UserName, 1 from ProjectMembers "
+         "where ProjectID = 1"},
+        {"log the notices of another's message at once", "BEN", kSignal, "ANNA",
+         "Insert into activity_Log (Note,ModifiedBy,ModifyDate,ProjectID,CatagoryID,DocumentID,msgID) select "
+         "'DISC_POST', upper(UserName), now(), 1, 1, 1, 1 from ProjectMembers where ProjectID = 1"},
+        {"notify users beyond the message's project at once", "ANNA", kSignal, nullptr,
+         "Insert into msg_state (RequirementID, msgID, username, state) select 1, 1, Username, 1 from Users"},
         {"mark another's read state", "ANNA", kSignal, "BEN",
          "Update msg_state set state = 2 where msgID = 1 and username = '{T}BEN'"},
         {"add an attachment as another", "BEN", kSignal, "ANNA",

@@ -311,3 +311,33 @@ TEST(SchemaUpgrade, EditingColumnsArriveEmptyOnEveryUserAndTheStepRunsAgain)
               "ADMIN\t10\n");
     EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
 }
+
+// The index Recent Updates reads the newest saves by arrives on the kept log with every row
+// kept; a run that stopped after adding it, before its version row, is finished without a
+// second ALTER, and one that stopped before adds it.
+TEST(SchemaUpgrade, RecentUpdatesIndexArrivesOnTheKeptLogAndTheStepRunsAgain)
+{
+    const std::string db = previousReleaseDatabase();
+    const std::string before = contents(db);
+    const std::string index =
+        "select group_concat(column_name order by seq_in_index) from information_schema.statistics "
+        "where table_schema = database() and lower(table_name) = 'activity_log' and "
+        "index_name = 'NoteProjectDate'";
+    ASSERT_EQ(upgrade(db).status, 0);
+    EXPECT_EQ(runSql(index, db), "Note,ProjectID,ModifyDate\n");
+    EXPECT_EQ(contents(db), before);
+    EXPECT_EQ(runSql("select count(*) from activity_Log force index (NoteProjectDate) where Note = 'UPD_DOC'", db),
+              "2\n");
+
+    for (const bool indexThere : {true, false}) {
+        SCOPED_TRACE(indexThere ? "stopped after the index" : "stopped before the index");
+        if (!indexThere) runSql("ALTER TABLE activity_Log DROP KEY NoteProjectDate", db);
+        runSql("update schema_version set Version = 5", db);
+        const ScriptRun again = upgrade(db);
+        ASSERT_EQ(again.status, 0) << again.output;
+        EXPECT_NE(again.output.find("from schema version 5 to " + kVersionText), std::string::npos) << again.output;
+        EXPECT_EQ(runSql(index, db), "Note,ProjectID,ModifyDate\n");
+        EXPECT_EQ(contents(db), before);
+        EXPECT_EQ(structure(db), structure(vt::test::freshVeltranaDatabase("schema")));
+    }
+}
