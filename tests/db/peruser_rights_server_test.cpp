@@ -387,9 +387,11 @@ TEST_F(PerUserRights, AccountProceduresRefuse)
         {"an administrative account", "BOSS", "CALL vt_account_password('root','X')", "no server account"},
         {"dropping root", "BOSS", "CALL vt_account_drop('root')", "no server account"},
     };
-    // The accounts the cases name (other tests make and drop accounts of their own meanwhile).
+    // The accounts the cases name (other tests make and drop accounts of their own meanwhile;
+    // the per-user app suites also make ADMIN's account anew for each database they set up, so
+    // the refusal to drop that one is checked by its text alone).
     const std::string accounts = "SELECT count(*) FROM mysql.global_priv WHERE User LIKE '" + s_tag +
-                                 "%' OR User IN ('ADMIN', 'root')";
+                                 "%' OR User = 'root'";
     const std::string before = vt::test::runSql(accounts);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
