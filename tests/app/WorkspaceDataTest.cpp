@@ -189,6 +189,7 @@ TEST_F(WorkspaceData, OutlineOfHostileShapesEqualsOutlineByNodeInTwoStatements)
     sql("INSERT INTO Requirements (RequirementID, Level, ParentID, RequirementName, Owner) SELECT 1000 + seq, "
         "seq + 2, IF(seq = 1, 21, 999 + seq), concat('Link ', seq), 'ADMIN' FROM seq_1_to_1500");
 
+    const std::string recursionLimit = sql("SELECT @@max_recursive_iterations");
     for (qint32 project : {7, 8}) {
         SCOPED_TRACE(project);
         std::vector<outline::CategoryNode> loaded;
@@ -202,6 +203,13 @@ TEST_F(WorkspaceData, OutlineOfHostileShapesEqualsOutlineByNodeInTwoStatements)
         // Compared whole, not as text: the chain's indentation would make a failure's text
         // millions of characters long. The checks below show where the trees part.
         EXPECT_TRUE(loaded == outline::loadOutlineByNode(m_session, project));
+    }
+    {
+        // The limit of recursive steps was lifted for the outline's statement only.
+        auto query = m_session.newQuery();
+        query->SetSQL("select @@max_recursive_iterations as steps");
+        query->Open();
+        EXPECT_EQ(query->FieldByName("steps").AsString() + "\n", recursionLimit);
     }
 
     const auto tree = outline::loadOutline(m_session, 7);
