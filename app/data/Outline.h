@@ -72,12 +72,12 @@ struct CategoryNode {
 };
 
 // The categories of a project in order, each with its documents at every depth. Loaded with
-// one statement per level: the categories, the documents of Level 2 under them, then the
-// documents under those loaded in the previous round, until a round finds none.
+// two statements whatever the depth: the categories, then every document of the outline,
+// walked down on the server from the categories (one statement for a project without any).
 std::vector<CategoryNode> loadOutline(const Session& session, qint32 projectId);
 
 // The same tree loaded node by node: one statement for the categories, then one per category
-// and one per document. Kept as the reference the level-wise load is compared against.
+// and one per document. Kept as the reference the load above is compared against.
 std::vector<CategoryNode> loadOutlineByNode(const Session& session, qint32 projectId);
 
 // One category's row; nothing when there is no such category.

@@ -128,6 +128,7 @@ CREATE OR REPLACE TRIGGER vt_projectmembers_ad AFTER DELETE ON ProjectMembers FO
 -- Sets the project of every document below a document. The walks below lift the server's
 -- limit of recursive steps (by default 1,000, past which a walk ends without an error and the
 -- deeper documents would be left behind) for their own statement; UNION ends them on a loop.
+-- Each step looks children up by parent (STRAIGHT_JOIN), not every row at every step.
 CREATE OR REPLACE PROCEDURE vt_place_below(id INT, project INT) SQL SECURITY DEFINER
 BEGIN
   DECLARE steps BIGINT UNSIGNED DEFAULT @@max_recursive_iterations;
@@ -136,7 +137,7 @@ BEGIN
     WITH RECURSIVE below AS (
       SELECT RequirementID FROM vt_outline WHERE ParentID = id AND Level > 2
       UNION
-      SELECT o.RequirementID FROM vt_outline o JOIN below b ON o.ParentID = b.RequirementID AND o.Level > 2)
+      SELECT o.RequirementID FROM below b STRAIGHT_JOIN vt_outline o ON o.ParentID = b.RequirementID AND o.Level > 2)
     SELECT RequirementID FROM below);
   SET SESSION max_recursive_iterations = steps;
 END//
@@ -154,7 +155,7 @@ BEGIN
     WITH RECURSIVE below AS (
       SELECT RequirementID FROM Requirements WHERE Level <= 2 AND ParentID = OLD.CatagoryID
       UNION
-      SELECT r.RequirementID FROM Requirements r JOIN below b ON r.ParentID = b.RequirementID AND r.Level > 2)
+      SELECT r.RequirementID FROM below b STRAIGHT_JOIN Requirements r ON r.ParentID = b.RequirementID AND r.Level > 2)
     SELECT RequirementID FROM below);
   SET SESSION max_recursive_iterations = steps;
 END//
