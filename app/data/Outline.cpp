@@ -19,8 +19,8 @@ namespace vt::app::data::outline {
 
 namespace {
 
-// Ids per statement of the level-wise walk below a deleted category or document: far below the
-// packet limit.
+// Ids per deleting statement of the documents below a deleted category or document: far below
+// the packet limit.
 constexpr size_t kIdsPerStatement = 5000;
 
 std::string categoriesStatement(qint32 projectId)
@@ -391,35 +391,52 @@ void deleteDocumentRows(const Session& session, qint32 requirementId)
 
 void deleteSubDocuments(const Session& session, Below kind, qint32 id)
 {
-    // Every document below, level by level from the top: read whole before anything is
-    // deleted, and with a work list instead of recursion, since a chain of documents may be as
-    // deep as the table is long. `seen` holds every document met, so rows whose parents lead
-    // round in a circle (a document below itself) are taken once and end the walk.
+    // Every document below, read in one walk on the server before anything is deleted: each
+    // step looks up by parent the children of the documents the step before found, and the
+    // statement lifts the server's limit of 1,000 steps for itself. A row comes with its one
+    // parent, so UNION ends a walk whose parents lead round in a circle.
+    auto walk = session.newQuery();
+    walk->SetSQL("set statement max_recursive_iterations = 4294967295 for "
+                 "with recursive below as (select RequirementID, ParentID, Level from Requirements where " +
+                 std::string(kind == Below::Category ? "Level = 2" : "Level > 2") +
+                 " and ParentID = " + std::to_string(id) +
+                 " union select r.RequirementID, r.ParentID, r.Level from below b straight_join Requirements r "
+                 "on r.Level > 2 and r.ParentID = b.RequirementID) select RequirementID, ParentID, Level from below");
+    walk->Open();
+    // Under a category the first step's rows are those of Level 2; their parent id is the
+    // category's, which a document below may have as its own id too.
+    std::vector<qint32> first;
+    std::unordered_map<qint32, std::vector<qint32>> children;
+    for (int i = 0, n = walk->RecordCount(); i < n; ++i, walk->Next()) {
+        const qint32 child = walk->FieldByName("RequirementID").AsInteger();
+        const bool top = kind == Below::Category && walk->FieldByName("Level").AsInteger() == 2;
+        (top ? first : children[walk->FieldByName("ParentID").AsInteger()]).push_back(child);
+    }
+    walk->Close();
+    if (kind == Below::Document) {
+        if (auto it = children.find(id); it != children.end()) first = std::move(it->second);
+    }
+
+    // The levels from the top, counted here with a work list instead of recursion, since a
+    // chain of documents may be as deep as the table is long. `seen` holds every document met,
+    // so a document below itself is taken once and ends the walk.
     std::unordered_set<qint32> seen;
     if (kind == Below::Document) seen.insert(id);  // its own rows stay
     std::vector<std::vector<qint32>> levels;
-    std::vector<qint32> parents{id};
-    bool underCategory = kind == Below::Category;
-    while (!parents.empty()) {
-        std::vector<qint32> found;
-        for (size_t from = 0; from < parents.size(); from += kIdsPerStatement) {
-            const size_t to = std::min(parents.size(), from + kIdsPerStatement);
-            auto query = session.newQuery();
-            query->SetSQL(std::string(underCategory ? "select RequirementID from requirements where level = 2"
-                                                    : "select RequirementID from requirements where level > 2") +
-                          " and parentid in (" + idList(parents, from, to) + ")");
-            query->Open();
-            const int count = query->RecordCount();
-            for (int i = 0; i < count; ++i) {
-                const qint32 child = query->FieldByName("RequirementID").AsInteger();
-                if (seen.insert(child).second) found.push_back(child);
-                query->Next();
-            }
-            query->Close();
+    std::vector<qint32> found;
+    for (qint32 child : first)
+        if (seen.insert(child).second) found.push_back(child);
+    while (!found.empty()) {
+        std::vector<qint32> next;
+        for (qint32 parent : found) {
+            auto it = children.find(parent);
+            if (it == children.end()) continue;
+            for (qint32 child : it->second)
+                if (seen.insert(child).second) next.push_back(child);
+            children.erase(it);
         }
-        if (!found.empty()) levels.push_back(found);
-        parents = std::move(found);
-        underCategory = false;
+        levels.push_back(std::move(found));
+        found = std::move(next);
     }
 
     // The deepest documents go first, a batch of ids per statement, so that a cascade stopped

@@ -10,6 +10,7 @@
 #include "data/Outline.h"
 #include "data/Projects.h"
 #include "data/SqlText.h"
+#include "db/DbSettings.h"
 #include "windows/CreateProjectsForm.h"
 #include "windows/CreateRequirementForm.h"
 
@@ -589,7 +590,14 @@ TEST_F(OutlineDeleting, AChainOfAHundredThousandDocumentsLoadsShowsAndDeletes)
     tree().setCurrentItem(first);
     m_platform.clear();
     m_platform.answers.push_back(Platform::Answer::Yes);
+    // The chain below is read in one walk, not a statement per level, and deleted by batches.
+    int statements = 0;
+    SetTraceHook([&](TraceOp op, const std::string& text) {
+        if (op == TraceOp::Execute && text.rfind("SHOW", 0) != 0 && text.rfind("DESCRIBE", 0) != 0) ++statements;
+    });
     mainChild<QAction>("Delete1").trigger();
+    SetTraceHook({});
+    EXPECT_LT(statements, 300);
     EXPECT_EQ(m_platform.messages(), QStringList{});
     EXPECT_EQ(count("Requirements WHERE RequirementID >= " + std::to_string(kFirst)), "0\n");
     EXPECT_EQ(rowsOf(kFirst + kDepth - 1), "00000");
