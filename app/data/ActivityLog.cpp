@@ -119,7 +119,8 @@ std::string namesHolding(const char* table, const char* nameColumn, const std::s
 
 }  // namespace
 
-void notifyMembers(const Session& session, qint32 projectId, qint32 catagoryId, qint32 documentId, qint32 msgId)
+void notifyMembers(const Session& session, qint32 projectId, qint32 catagoryId, qint32 documentId, qint32 msgId,
+                   const std::vector<std::string>& alongside)
 {
     const std::string message = std::to_string(msgId);
     const std::string members = membersOf(projectId);
@@ -134,16 +135,14 @@ void notifyMembers(const Session& session, qint32 projectId, qint32 catagoryId, 
                                    std::to_string(documentId) + ", " + message + ", m.name, 1 from " + members + " " +
                                    namesHolding("msg_state", "username", "msgID = " + message) +
                                    "where held.name is null order by m.firstID";
-    // Each statement skips the members who have their row already, so after a lost answer it
-    // runs once more: whether the server did the work or not, every member ends with one row.
-    for (const std::string* sql : {&activity, &readStates})
-        changeChecked(
-            [&] {
-                auto query = session.newQuery();
-                query->SetSQL(*sql);
-                query->Execute();
-            },
-            [] { return false; });
+    // The statements travel together, in one round trip. Each notice statement skips the
+    // members who have their row already, and those given to travel along leave the same rows
+    // when run twice, so after a lost answer all run once more: whether the server did the work
+    // or not, every member ends with one row.
+    std::vector<std::string> statements = alongside;
+    statements.push_back(activity);
+    statements.push_back(readStates);
+    changeChecked([&] { session.runTogether(statements); }, [] { return false; });
 }
 
 QString deletedBy(const Session& session, qint32 documentId)

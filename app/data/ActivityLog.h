@@ -21,7 +21,10 @@ void LogActivity(const Session& session, const QString& note, const QString& use
 // statements, whatever the number of members. A member listed twice, or under names that differ
 // in letter case alone, gets one row of each; a member who has a row of the message already
 // gets no second one.
-void notifyMembers(const Session& session, qint32 projectId, qint32 catagoryId, qint32 documentId, qint32 msgId);
+// `alongside` are statements that travel with the notices, before them in the same round trip;
+// they run again after a lost answer, so each must leave the same rows when it does.
+void notifyMembers(const Session& session, qint32 projectId, qint32 catagoryId, qint32 documentId, qint32 msgId,
+                   const std::vector<std::string>& alongside = {});
 // The activity_Log row's statement of LogActivity alone, to travel with others. With
 // onlyInTransaction it changes nothing unless a transaction is open (see
 // documents::saveRevision).

@@ -197,12 +197,13 @@ PostResult PostDiscussionMessage(const Session& session, const QString& subject,
             query->Close();
             return id;
         });
-    {
+    const std::string flag = "Update Requirements set messages = 1 where RequirementID=" + documentId;
+    if (result.msgId <= 0) {
         auto query = session.newQuery();
-        query->SetSQL("Update Requirements set messages = 1 where RequirementID=" + documentId);
+        query->SetSQL(flag);
         query->Execute();
+        return result;
     }
-    if (result.msgId <= 0) return result;
 
     {
         // Names compare without regard to letter case, as the members' rows of the notices do.
@@ -214,8 +215,9 @@ PostResult PostDiscussionMessage(const Session& session, const QString& subject,
         result.authorIsMember = query->RecordCount() > 0;
         query->Close();
     }
+    // The document's flag travels with the notices: setting it again changes nothing.
     activitylog::notifyMembers(session, session.CurrentProjectID, session.CurrentCatagoryID, session.CurrentDocumentID,
-                               result.msgId);
+                               result.msgId, {flag});
     return result;
 }
 

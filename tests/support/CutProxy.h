@@ -119,23 +119,34 @@ private:
         }
     }
 
-    // The bytes of a chunk from the client, inflated when it is one compressed packet (a
-    // 7-byte header: compressed length, sequence number, length before compression).
+    // The bytes of a chunk from the client, and after them its compressed packets inflated one
+    // after another (a 7-byte header each: compressed length, sequence number, length before
+    // compression, 0 for a payload sent as it is). A pipelined batch sends several packets in
+    // one piece. A chunk that does not read as compressed packets is searched as it is.
     static std::string readable(const std::string& bytes)
     {
-        if (bytes.size() < 7) return bytes;
         auto length = [&](size_t at) {
             return size_t(uint8_t(bytes[at])) | size_t(uint8_t(bytes[at + 1])) << 8 |
                    size_t(uint8_t(bytes[at + 2])) << 16;
         };
-        const size_t compressed = length(0), original = length(4);
-        if (original == 0 || bytes.size() != 7 + compressed) return bytes;
-        std::string out(original, '\0');
-        uLongf size = original;
-        if (::uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(bytes.data() + 7),
-                         compressed) != Z_OK)
-            return bytes;
-        return out;
+        std::string inflated;
+        size_t at = 0;
+        while (at + 7 <= bytes.size()) {
+            const size_t compressed = length(at), original = length(at + 4);
+            if (at + 7 + compressed > bytes.size()) return bytes;
+            if (original == 0) {
+                inflated.append(bytes, at + 7, compressed);
+            } else {
+                std::string out(original, '\0');
+                uLongf size = original;
+                if (::uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                                 reinterpret_cast<const Bytef*>(bytes.data() + at + 7), compressed) != Z_OK)
+                    return bytes;
+                inflated += out;
+            }
+            at += 7 + compressed;
+        }
+        return at == bytes.size() ? bytes + inflated : bytes;
     }
 
     // Whether bytes from the client start the armed cut; takes the cut's action when so.
