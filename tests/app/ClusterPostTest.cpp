@@ -5,6 +5,7 @@
 // it stored exactly once, every member notified once.
 
 #include "CutProxy.h"
+#include "ClusterNodes.h"
 #include "TestServer.h"
 
 #include "data/Discussions.h"
@@ -24,44 +25,12 @@
 using namespace vt::app;
 using vt::test::CutProxy;
 
+using vt::test::clusterDir;
+using vt::test::clusterPorts;
+using vt::test::fileText;
+using vt::test::onNode;
+
 namespace {
-
-std::string clusterDir() { return std::getenv("VT_GALERA_DIR") ? std::getenv("VT_GALERA_DIR") : ""; }
-
-std::vector<unsigned> clusterPorts()
-{
-    std::ifstream in(clusterDir() + "/ports");
-    std::vector<unsigned> ports;
-    for (unsigned p; in >> p;)
-        ports.push_back(p);
-    return ports;
-}
-
-// Runs SQL as root on node n through the command-line client; the output's rows.
-std::string onNode(int n, const std::string& sql, const std::string& database = "")
-{
-    const std::string file = clusterDir() + "/statement.sql";
-    std::ofstream(file, std::ios::binary) << sql;
-    const std::string cmd = "mariadb --socket='" + clusterDir() + "/s" + std::to_string(n) +
-                            ".sock' -uroot -N -B --default-character-set=utf8mb4 " + database + " < '" + file +
-                            "' 2>&1";
-    std::string output;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, p)) > 0;)
-            output.append(buffer, got);
-        if (pclose(p) != 0) ADD_FAILURE() << "SQL failed on node " << n << ": " << output;
-    }
-    return output;
-}
-
-std::string fileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 void killNode(int n)
 {
