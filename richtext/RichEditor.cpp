@@ -688,6 +688,18 @@ void RichEditor::insertFromMimeData(const QMimeData* source)
 
 QMimeData* RichEditor::createMimeDataFromSelection() const
 {
+    // Most selections hold no unsafe link: they are looked at in place and copied as usual.
+    const QTextCursor selection = textCursor();
+    const int from = selection.selectionStart(), to = selection.selectionEnd();
+    bool unsafe = false;
+    for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to && !unsafe;
+         block = block.next())
+        for (auto it = block.begin(); !it.atEnd() && !unsafe; ++it) {
+            const QTextFragment fragment = it.fragment();
+            unsafe = fragment.position() < to && fragment.position() + fragment.length() > from &&
+                     hasUnsafeLink(fragment.charFormat());
+        }
+    if (!unsafe) return QTextEdit::createMimeDataFromSelection();
     // The selection is copied into a document of its own, where unsafe links lose their target.
     QTextDocument copy;
     QTextCursor(&copy).insertFragment(textCursor().selection());

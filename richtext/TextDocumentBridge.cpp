@@ -327,6 +327,11 @@ QTextTableFormat tableFormat(int border)
     return tf;
 }
 
+bool hasUnsafeLink(const QTextCharFormat& format)
+{
+    return (format.isAnchor() || !format.anchorHref().isEmpty()) && !isSafeLink(format.anchorHref());
+}
+
 bool dropUnsafeLinks(QTextDocument& doc)
 {
     // The ranges are gathered first: changing a format merges and splits fragments.
@@ -339,7 +344,7 @@ bool dropUnsafeLinks(QTextDocument& doc)
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat format = fragment.charFormat();
-            if ((format.isAnchor() || !format.anchorHref().isEmpty()) && !isSafeLink(format.anchorHref()))
+            if (hasUnsafeLink(format))
                 unsafe.push_back({fragment.position(), fragment.position() + fragment.length(), format});
         }
     for (Unsafe& u : unsafe) {

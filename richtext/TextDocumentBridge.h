@@ -48,6 +48,8 @@ bool normalizeDocument(QTextDocument& doc, DocStyles& styles);
 // text and formatting: for copies of a document that leave the program (clipboard, print,
 // PDF), where another program may follow the links. Returns whether any link was removed.
 bool dropUnsafeLinks(QTextDocument& doc);
+// Whether a run's format links to a target that is not safe to follow.
+bool hasUnsafeLink(const QTextCharFormat& format);
 
 // The full format of a run put on style n, keeping what belongs to the run itself (link
 // target, picture name and size).
